@@ -1,0 +1,92 @@
+-- Competition database of the timing workstation. Text columns are Shift-JIS.
+-- Times are text: HH:MM:SS.ffff for times of day, HH:MM:SS.ff for run times,
+-- '' when not set. Columns only reset by the workstation belong to other software.
+
+CREATE TABLE IF NOT EXISTS taikai (
+  tcode   VARCHAR(20)  NOT NULL PRIMARY KEY,
+  tname   VARCHAR(100) NOT NULL DEFAULT '',
+  TPLACE  VARCHAR(100) NOT NULL DEFAULT '',
+  GAME    VARCHAR(40)  NOT NULL DEFAULT '',
+  HON     VARCHAR(4)   NOT NULL DEFAULT '2',
+  tdate   DATE NULL,
+  TCLASS  VARCHAR(40)  NOT NULL DEFAULT '',
+  SEX     VARCHAR(10)  NOT NULL DEFAULT ''
+) CHARACTER SET sjis;
+
+CREATE TABLE IF NOT EXISTS result (
+  tcode     VARCHAR(20) NOT NULL,
+  zek       VARCHAR(4)  NOT NULL,
+  name      VARCHAR(40) NOT NULL DEFAULT '',
+  team      VARCHAR(60) NOT NULL DEFAULT '',
+  st1       INT NOT NULL DEFAULT 0,
+  st2       INT NOT NULL DEFAULT 0,
+  class1    INT NOT NULL DEFAULT 0,
+  dropm     VARCHAR(2)  NOT NULL DEFAULT '',
+  sttime    VARCHAR(13) NOT NULL DEFAULT '',
+  altime    VARCHAR(13) NOT NULL DEFAULT '',
+  sttime2   VARCHAR(13) NOT NULL DEFAULT '',
+  altime2   VARCHAR(13) NOT NULL DEFAULT '',
+  ttime     VARCHAR(11) NOT NULL DEFAULT '',
+  ttime2    VARCHAR(11) NOT NULL DEFAULT '',
+  totaltime VARCHAR(11) NOT NULL DEFAULT '',
+  FL        VARCHAR(1)  NOT NULL DEFAULT 'N',
+  FL2       VARCHAR(1)  NOT NULL DEFAULT 'N',
+  TH  VARCHAR(2) NOT NULL DEFAULT '', TM  VARCHAR(2) NOT NULL DEFAULT '',
+  TS  VARCHAR(2) NOT NULL DEFAULT '', TMS VARCHAR(2) NOT NULL DEFAULT '',
+  TH2 VARCHAR(2) NOT NULL DEFAULT '', TM2 VARCHAR(2) NOT NULL DEFAULT '',
+  TS2 VARCHAR(2) NOT NULL DEFAULT '', TMS2 VARCHAR(2) NOT NULL DEFAULT '',
+  diff   DECIMAL(10,2) NULL,
+  point  DECIMAL(10,2) NULL,
+  df1    INT NOT NULL DEFAULT 0,
+  df2    INT NOT NULL DEFAULT 0,
+  cutoff INT NOT NULL DEFAULT 0,
+  e1     VARCHAR(10) NOT NULL DEFAULT '',
+  e2     VARCHAR(10) NOT NULL DEFAULT '',
+  BST1 VARCHAR(13) NOT NULL DEFAULT '99:99:99.9999',
+  BFT1 VARCHAR(13) NOT NULL DEFAULT '99:99:99.9999',
+  BRT1 VARCHAR(11) NOT NULL DEFAULT '99:99:99.99',
+  BST2 VARCHAR(13) NOT NULL DEFAULT '99:99:99.9999',
+  BFT2 VARCHAR(13) NOT NULL DEFAULT '99:99:99.9999',
+  BRT2 VARCHAR(11) NOT NULL DEFAULT '99:99:99.99',
+  HST1 VARCHAR(12) NOT NULL DEFAULT '99:99:99.999',
+  HFT1 VARCHAR(12) NOT NULL DEFAULT '99:99:99.999',
+  HRT1 VARCHAR(11) NOT NULL DEFAULT '99:99:99.99',
+  HST2 VARCHAR(12) NOT NULL DEFAULT '99:99:99.999',
+  HFT2 VARCHAR(12) NOT NULL DEFAULT '99:99:99.999',
+  HRT2 VARCHAR(11) NOT NULL DEFAULT '99:99:99.99',
+  PRIMARY KEY (tcode, zek),
+  KEY result_class (tcode, class1, st1)
+) CHARACTER SET sjis;
+
+-- The impulse log: one row per timer line; rows are never updated.
+CREATE TABLE IF NOT EXISTS pulsedata (
+  id    INT NOT NULL AUTO_INCREMENT PRIMARY KEY,
+  tcode VARCHAR(20) NOT NULL DEFAULT '',
+  ttime INT NOT NULL DEFAULT 0,
+  tstat VARCHAR(1)  NOT NULL DEFAULT '',
+  bib   VARCHAR(4)  NOT NULL DEFAULT '',
+  stat  VARCHAR(2)  NOT NULL DEFAULT '',
+  dtime VARCHAR(13) NOT NULL DEFAULT '',
+  KEY pulsedata_list (tcode, stat, dtime)
+) CHARACTER SET sjis;
+
+-- The capture lock: one row, '1' while a workstation captures into this database.
+CREATE TABLE IF NOT EXISTS execcheck (
+  stat VARCHAR(1) NOT NULL DEFAULT '0'
+) CHARACTER SET sjis;
+
+CREATE TABLE IF NOT EXISTS cs_master (
+  cname VARCHAR(40) NOT NULL,
+  ccode VARCHAR(3)  NOT NULL,
+  PRIMARY KEY (cname)
+) CHARACTER SET sjis;
+
+-- Hand times, kept by other software; the workstation only deletes them on a reset.
+CREATE TABLE IF NOT EXISTS handtm (
+  id    INT NOT NULL AUTO_INCREMENT PRIMARY KEY,
+  tcode VARCHAR(20) NOT NULL,
+  run   VARCHAR(2)  NOT NULL DEFAULT '1',
+  zek   VARCHAR(4)  NOT NULL DEFAULT '',
+  htime VARCHAR(13) NOT NULL DEFAULT '',
+  KEY handtm_tcode (tcode, run)
+) CHARACTER SET sjis;

@@ -1,0 +1,93 @@
+#include "ReceiveHandler.h"
+
+#include "ImpulseJournal.h"
+#include "data/AppState.h"
+#include "data/SqlValue.h"
+#include "data/TDM1.h"
+
+#include <exception>
+
+namespace pistel {
+
+ReceiveHandler::ReceiveHandler(AppState& app, TDM1& dm, ByteSource& port, ImpulseJournal* journal,
+                               QObject* parent)
+    : QObject(parent), app_(app), dm_(dm), port_(port), journal_(journal),
+      clock_([] { return QDateTime::currentDateTime(); }) {}
+
+int ReceiveHandler::receiptTenths(const QDateTime& when) {
+    return when.time().msecsSinceStartOfDay() / 100;
+}
+
+void ReceiveHandler::CommX1Receive(int ReceiveSize) {
+    if (!app_.timerPortOpen || ReceiveSize <= 0)
+        return;
+    // The trace shows what arrived even when a line's handling fails.
+    struct TraceNotifier {
+        ReceiveHandler& h;
+        ~TraceNotifier() { emit h.traceChanged(h.trace_.text()); }
+    } notifier{*this};
+    for (int i = 0; i < ReceiveSize; ++i) {
+        const int b = port_.ReadByte();
+        const QChar c(static_cast<ushort>(b & 0xFF)); // a failed read (-1) appends 0xFF
+        trace_.append(c);
+        if (c != QLatin1Char('\r'))
+            continue;
+        if (!handleLine(trace_.endLine()))
+            return;
+    }
+}
+
+bool ReceiveHandler::handleLine(const QString& line) {
+    const QDateTime now = clock_();
+    const int tenths = receiptTenths(now);
+    if (journal_) {
+        try {
+            journal_->append({now, tenths, app_.competitionCode, line.toLatin1()});
+        } catch (const JournalError& e) {
+            emit journalFailed(QString::fromStdString(e.what()));
+        }
+    }
+    const TimerLine t = splitTimerLine(line);
+
+    // A failing capture must not cost the impulse: it is still logged, so the operator can
+    // assign it by hand, and the error is raised afterwards.
+    std::exception_ptr captureError;
+    if (capture_) {
+        try {
+            capture_(t);
+        } catch (...) {
+            captureError = std::current_exception();
+        }
+    }
+    if (t.endsDelivery()) {
+        emit lineHandled(line, t, tenths, false);
+        if (captureError)
+            std::rethrow_exception(captureError);
+        return false;
+    }
+    logImpulse(t, tenths);
+    emit lineHandled(line, t, tenths, true);
+    if (captureError)
+        std::rethrow_exception(captureError);
+    return true;
+}
+
+void ReceiveHandler::logImpulse(const TimerLine& t, int tenths) {
+    Query& q = dm_.Qedit;
+    q.clearSql();
+    q.addSql(QStringLiteral("insert into pulsedata (tcode,ttime,tstat,bib,stat,dtime) values ("));
+    q.addSql(QLatin1Char('\'') + sqlValue(app_.competitionCode) + QStringLiteral("','") +
+             QString::number(tenths) + QStringLiteral("','") + sqlValue(t.tstat) +
+             QStringLiteral("','") + sqlValue(t.bib) + QStringLiteral("','") + sqlValue(t.stat) +
+             QStringLiteral("','") + sqlValue(t.dtime) + QStringLiteral("')"));
+    q.execSql();
+    if (app_.isRun1()) {
+        dm_.QPulseSt.reread();
+        dm_.QPulseFn.reread();
+    } else {
+        dm_.QPulseSt2.reread();
+        dm_.QPulseFn2.reread();
+    }
+}
+
+} // namespace pistel

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "ByteSource.h"
+#include "TimerLine.h"
+#include "Trace.h"
+
+#include <QDateTime>
+#include <QObject>
+#include <functional>
+
+namespace pistel {
+
+struct AppState;
+class TDM1;
+class ImpulseJournal;
+
+// Turns the bytes of the timer port into timer lines: keeps the trace, journals each
+// complete line, hands it to the capture of the current run, and logs it in pulsedata.
+class ReceiveHandler : public QObject {
+    Q_OBJECT
+public:
+    using Clock = std::function<QDateTime()>;
+    using CaptureHook = std::function<void(const TimerLine&)>;
+
+    ReceiveHandler(AppState& app, TDM1& dm, ByteSource& port, ImpulseJournal* journal,
+                   QObject* parent = nullptr);
+
+    // The receive event of the timer port: reads `ReceiveSize` bytes one at a time. A line
+    // with channel "RT" ends the delivery; the bytes after it stay queued for the next event.
+    // A database error leaves the handler; the bytes not yet read stay queued.
+    void CommX1Receive(int ReceiveSize);
+
+    void setCaptureHook(CaptureHook hook) { capture_ = std::move(hook); }
+    void setClock(Clock clock) { clock_ = std::move(clock); }
+    const Trace& trace() const { return trace_; }
+
+    // Tenths of a second since local midnight, as logged with each impulse.
+    static int receiptTenths(const QDateTime& when);
+
+signals:
+    void traceChanged(const QString& text);
+    // A complete line was handled; `logged` is false for an "RT" line.
+    void lineHandled(const QString& line, const pistel::TimerLine& fields, int receiptTenths,
+                     bool logged);
+    // The journal could not be written; the line still goes on to the database.
+    void journalFailed(const QString& message);
+
+private:
+    // Returns false when the line ends the delivery.
+    bool handleLine(const QString& line);
+    void logImpulse(const TimerLine& t, int receiptTenths);
+
+    AppState& app_;
+    TDM1& dm_;
+    ByteSource& port_;
+    ImpulseJournal* journal_;
+    CaptureHook capture_;
+    Clock clock_;
+    Trace trace_;
+};
+
+} // namespace pistel

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+
+namespace pistel {
+
+// Time texts: a time of day is HH:MM:SS.ffff (13 characters), a run time HH:MM:SS.ff
+// (11 characters). All arithmetic is on integer counts in the unit of the text's last digit.
+
+inline constexpr std::int64_t kUnitsPerDay = 24LL * 60 * 60 * 10000; // ten-thousandths
+
+// Count of a time text: ((h*60+m)*60+s)*scale + fraction, the scale following the length of
+// the trimmed text (13: 10000, 12: 1000, 11: 100, 10: 10); 0 for any other length.
+std::int64_t TimeToUnits(const QString& text);
+// Raw duration text of a count of ten-thousandths: 13 characters, right-aligned, blanks in
+// place of leading zero groups ("    1:05.1299").
+QString UnitsToText(std::int64_t units);
+// Lays a trimmed duration out as HH:MM:SS.ff; empty text for lengths it does not know.
+QString PadTimeText(const QString& text);
+
+// Run time of a start and a finish time of day, truncated to hundredths. An empty start
+// counts as midnight. A finish earlier than the start is a run across midnight.
+QString runTimeText(const QString& start, const QString& finish);
+// Total of two run times (HH:MM:SS.ff each; an empty one counts 0).
+QString totalTimeText(const QString& first, const QString& second);
+
+} // namespace pistel

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+
+namespace pistel {
+
+// The four fields of one timer line, each taken as its characters stand (cut short or
+// empty when the line is short). Positions are 1-based, as the device documents them:
+// 1 status flag, 2-5 bib, 7-8 channel, 11-23 time of day.
+struct TimerLine {
+    QString tstat;
+    QString bib;
+    QString stat;
+    QString dtime;
+
+    bool isStart() const { return stat == QLatin1String("C0"); }
+    bool isFinish() const { return stat == QLatin1String("C1"); }
+    bool endsDelivery() const { return stat == QLatin1String("RT"); }
+    // The device repeats an earlier line with one of these flags to cancel it.
+    bool isCancellation() const;
+};
+
+// `line` holds one character per received byte (Latin-1), without the ending CR.
+// A time of day sent with hundredths ("10:15:30.12" and two blanks) becomes HH:MM:SS.ff00.
+TimerLine splitTimerLine(const QString& line);
+
+} // namespace pistel

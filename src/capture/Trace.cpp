@@ -1,0 +1,34 @@
+#include "Trace.h"
+
+namespace pistel {
+
+void Trace::append(QChar c) {
+    partial_.append(c);
+    if (lineCount() > kMaxLines) {
+        if (!done_.isEmpty())
+            done_.removeFirst();
+    }
+}
+
+QString Trace::endLine() {
+    QString line = partial_;
+    done_.append(partial_);
+    partial_.clear();
+    if (line.endsWith(QLatin1Char('\r')))
+        line.chop(1);
+    return line;
+}
+
+QString Trace::text() const {
+    QString s;
+    for (const QString& l : done_)
+        s += l + QLatin1Char('\n');
+    return s + partial_;
+}
+
+void Trace::clear() {
+    done_.clear();
+    partial_.clear();
+}
+
+} // namespace pistel

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+#include <stdexcept>
+
+namespace pistel {
+
+// A failed database operation: the driver's (or our own) message and the statement that failed.
+class DbError : public std::runtime_error {
+public:
+    explicit DbError(const QString& message, const QString& statement = {})
+        : std::runtime_error(compose(message, statement).toStdString()), message_(message),
+          statement_(statement) {}
+
+    const QString& message() const { return message_; }
+    const QString& statement() const { return statement_; }
+
+private:
+    static QString compose(const QString& message, const QString& statement) {
+        return statement.isEmpty() ? message : message + QStringLiteral("\n\n") + statement;
+    }
+    QString message_;
+    QString statement_;
+};
+
+} // namespace pistel

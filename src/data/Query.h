@@ -1,0 +1,97 @@
+#pragma once
+
+#include "ResultSet.h"
+
+#include <QObject>
+#include <QStringList>
+
+namespace pistel {
+
+namespace odbc {
+class Connection;
+}
+
+class Query;
+
+// One field of the current row, read by name. With no current row every field reads as
+// empty text (and as null).
+class Field {
+public:
+    Field(const Query& query, int column) : query_(query), column_(column) {}
+    QString asString() const;
+    // Empty text and null read as 0; any other text that is not a whole number is an error.
+    int asInteger() const;
+    bool isNull() const;
+
+private:
+    const Query& query_;
+    int column_;
+};
+
+// An in-memory dataset over one statement: the SQL is a list of lines sent joined by line
+// breaks; open reads every row of a select, execSql runs a statement without rows.
+// currentRowChanged fires whenever the current row changes: open (the first row becomes
+// current), scrolling to another row, first, last and a successful locate (these three
+// even when the row stays the same).
+class Query : public QObject {
+    Q_OBJECT
+public:
+    Query(odbc::Connection& db, const QString& name, const QStringList& initialSql = {},
+          QObject* parent = nullptr);
+
+    const QString& name() const { return name_; }
+    const QStringList& sql() const { return sql_; }
+    // Changing the statement closes the dataset, so rows of an old statement are never read.
+    void setSql(const QStringList& lines);
+    void clearSql() { setSql({}); }
+    void addSql(const QString& line);
+    QString statementText() const { return sql_.join(QLatin1Char('\n')); }
+
+    void open();
+    void close();
+    // Runs the statement; returns the affected row count (-1 when unknown).
+    long long execSql();
+    // Close and open again with the same SQL.
+    void reread();
+    bool isOpen() const { return open_; }
+
+    int recordCount() const { return open_ ? rows_.rowCount() : 0; }
+    int currentRow() const { return current_; } // -1 when there is no row
+    bool bof() const { return bof_; }
+    bool eof() const { return eof_; }
+    void first();
+    void last();
+    void next();
+    void prior();
+    void moveTo(int row);
+
+    // Exact, case-sensitive search on one field from the first row; the found row becomes
+    // current. Returns false and leaves the current row as it is when nothing matches.
+    bool locate(QStringView field, const QString& value);
+
+    Field fieldByName(QStringView field) const;
+    // The same, read from any row (for grids).
+    QString text(int row, int column) const { return rows_.text(row, column); }
+    const ResultSet& rows() const { return rows_; }
+
+signals:
+    void currentRowChanged();
+    void aboutToReset(); // rows are about to be replaced or dropped (open, close)
+    void reset();        // rows were replaced or dropped
+
+private:
+    friend class Field;
+    void requireOpen(const char* what) const;
+    void setCurrent(int row, bool notifyAlways = false);
+
+    odbc::Connection& db_;
+    QString name_;
+    QStringList sql_;
+    ResultSet rows_;
+    bool open_ = false;
+    int current_ = -1;
+    bool bof_ = true;
+    bool eof_ = true;
+};
+
+} // namespace pistel

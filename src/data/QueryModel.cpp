@@ -1,0 +1,74 @@
+#include "QueryModel.h"
+
+#include "Query.h"
+
+#include <QSize>
+
+namespace pistel {
+
+QueryModel::QueryModel(Query& query, QList<GridColumn> columns, QObject* parent)
+    : QAbstractTableModel(parent), query_(query), columns_(std::move(columns)) {
+    connect(&query_, &Query::aboutToReset, this, [this] { beginResetModel(); });
+    connect(&query_, &Query::reset, this, [this] {
+        fieldColumns_.clear();
+        endResetModel();
+    });
+    connect(&query_, &Query::currentRowChanged, this,
+            [this] { emit currentRowChanged(query_.currentRow()); });
+}
+
+int QueryModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : query_.recordCount();
+}
+
+int QueryModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(columns_.size());
+}
+
+int QueryModel::fieldColumn(int column) const {
+    if (fieldColumns_.isEmpty()) {
+        for (const GridColumn& c : columns_)
+            fieldColumns_.append(c.field.isEmpty() ? -1 : query_.rows().columnIndex(c.field));
+    }
+    return fieldColumns_.value(column, -1);
+}
+
+QVariant QueryModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= query_.recordCount() || index.column() >= columns_.size())
+        return {};
+    switch (role) {
+    case Qt::DisplayRole: {
+        const int c = fieldColumn(index.column());
+        return c < 0 ? QString() : query_.text(index.row(), c);
+    }
+    case Qt::TextAlignmentRole:
+        return QVariant::fromValue(columns_[index.column()].alignment);
+    default:
+        return {};
+    }
+}
+
+QVariant QueryModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || section < 0 || section >= columns_.size())
+        return QAbstractTableModel::headerData(section, orientation, role);
+    const GridColumn& c = columns_[section];
+    switch (role) {
+    case Qt::DisplayRole:
+        return c.title;
+    case Qt::TextAlignmentRole:
+        return QVariant::fromValue(c.titleAlignment);
+    case Qt::SizeHintRole:
+        return QSize(c.width, 0);
+    default:
+        return {};
+    }
+}
+
+int QueryModel::currentRow() const { return query_.currentRow(); }
+
+void QueryModel::setCurrentRow(int row) {
+    if (query_.isOpen())
+        query_.moveTo(row);
+}
+
+} // namespace pistel

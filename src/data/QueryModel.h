@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QList>
+
+namespace pistel {
+
+class Query;
+
+struct GridColumn {
+    QString field; // empty: a spacer column
+    QString title;
+    int width = 64;
+    Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter;
+    Qt::Alignment titleAlignment = Qt::AlignLeft | Qt::AlignVCenter;
+};
+
+// A table model over a Query for the grids. The view's selection and the query's current
+// row are kept in step: setCurrentRow moves the query, currentRowChanged reports its moves.
+class QueryModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    QueryModel(Query& query, QList<GridColumn> columns, QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+
+    const QList<GridColumn>& columns() const { return columns_; }
+    Query& query() const { return query_; }
+    int currentRow() const;
+
+public slots:
+    void setCurrentRow(int row);
+
+signals:
+    void currentRowChanged(int row);
+
+private:
+    int fieldColumn(int column) const;
+
+    Query& query_;
+    QList<GridColumn> columns_;
+    mutable QList<int> fieldColumns_; // result column of each grid column, -1 unknown/spacer
+};
+
+} // namespace pistel

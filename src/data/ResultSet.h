@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QHash>
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+namespace pistel {
+
+// Rows of one select, held as the raw bytes the driver returned (Shift-JIS text);
+// decoding happens only for the cells that are read.
+class ResultSet {
+public:
+    void setColumns(const QStringList& names);
+    void appendCell(const char* data, qsizetype length); // length < 0: null
+    void clear();
+
+    int columnCount() const { return static_cast<int>(columns_.size()); }
+    int rowCount() const { return columnCount() == 0 ? 0 : static_cast<int>(lengths_.size()) / columnCount(); }
+    const QString& columnName(int column) const { return columns_.at(column); }
+    // Column names are case-insensitive, as in the database; -1 when there is none.
+    int columnIndex(QStringView name) const;
+
+    bool isNull(int row, int column) const { return lengths_[cell(row, column)] < 0; }
+    QByteArrayView raw(int row, int column) const;
+    QString text(int row, int column) const;
+
+private:
+    size_t cell(int row, int column) const { return static_cast<size_t>(row) * columns_.size() + column; }
+
+    QStringList columns_;
+    QHash<QString, int> index_; // upper-case name -> column
+    std::vector<char> bytes_;
+    std::vector<qsizetype> offsets_;
+    std::vector<qsizetype> lengths_;
+};
+
+} // namespace pistel

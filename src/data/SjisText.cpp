@@ -1,0 +1,74 @@
+#include "SjisText.h"
+
+#include <QStringDecoder>
+#include <QStringEncoder>
+#include <stdexcept>
+
+namespace pistel {
+namespace {
+
+bool isAscii(QByteArrayView bytes) {
+    for (char c : bytes)
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
+    return true;
+}
+
+bool isAscii(QStringView text) {
+    for (QChar c : text)
+        if (c.unicode() >= 0x80)
+            return false;
+    return true;
+}
+
+// The server's sjis table and the code page 932 table disagree on a few characters;
+// these two are typed on Japanese keyboards and must reach the code page 932 form.
+QString normalizeForCp932(QStringView text) {
+    QString s = text.toString();
+    s.replace(QChar(0x301C), QChar(0xFF5E)); // wave dash -> fullwidth tilde
+    s.replace(QChar(0x2212), QChar(0xFF0D)); // minus sign -> fullwidth hyphen-minus
+    return s;
+}
+
+} // namespace
+
+QByteArray toSjis(QStringView text) {
+    if (isAscii(text))
+        return text.toLatin1();
+    thread_local QStringEncoder encoder("Shift_JIS", QStringConverter::Flag::Stateless);
+    if (!encoder.isValid())
+        throw std::runtime_error("Qt has no Shift_JIS encoder (Qt built without ICU?)");
+    QByteArray out;
+    const QString s = normalizeForCp932(text);
+    // Encode per character so that an unencodable one becomes a plain '?'.
+    for (qsizetype i = 0; i < s.size(); ++i) {
+        const qsizetype n = (s.at(i).isHighSurrogate() && i + 1 < s.size()) ? 2 : 1;
+        const QStringView ch = QStringView(s).mid(i, n);
+        i += n - 1;
+        if (ch.size() == 1 && ch.at(0).unicode() < 0x80) {
+            out.append(static_cast<char>(ch.at(0).unicode()));
+            continue;
+        }
+        QByteArray enc = encoder.encode(ch);
+        if (encoder.hasError() || enc.isEmpty() || enc == "?" || enc == "\x1a") {
+            encoder.resetState();
+            out.append('?');
+        } else {
+            out.append(enc);
+        }
+    }
+    return out;
+}
+
+QString fromSjis(QByteArrayView bytes) {
+    if (isAscii(bytes))
+        return QString::fromLatin1(bytes);
+    thread_local QStringDecoder decoder("Shift_JIS", QStringConverter::Flag::Stateless);
+    if (!decoder.isValid())
+        throw std::runtime_error("Qt has no Shift_JIS decoder (Qt built without ICU?)");
+    QString s = decoder.decode(bytes);
+    decoder.resetState();
+    return s;
+}
+
+} // namespace pistel

@@ -1,0 +1,208 @@
+#include "OdbcConnection.h"
+
+#include "../DbError.h"
+#include "../ResultSet.h"
+#include "../SjisText.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace pistel::odbc {
+namespace {
+
+// Bytes a cell of this column can need as SQL_C_CHAR text (NUL included), 0 when unbounded.
+SQLLEN textBufferSize(SQLSMALLINT type, SQLULEN size) {
+    switch (type) {
+    case SQL_CHAR:
+    case SQL_VARCHAR:
+    case SQL_WCHAR:
+    case SQL_WVARCHAR:
+    case SQL_BINARY:
+    case SQL_VARBINARY:
+        // A Shift-JIS character takes up to two bytes; be generous with the driver's size.
+        return size == 0 || size > 8192 ? 0 : static_cast<SQLLEN>(size) * 4 + 1;
+    case SQL_LONGVARCHAR:
+    case SQL_WLONGVARCHAR:
+    case SQL_LONGVARBINARY:
+        return 0;
+    default: // numbers, dates and times print short
+        return 80;
+    }
+}
+
+struct Column {
+    QString name;
+    SQLLEN bufferSize = 0;
+    std::vector<char> buffer;
+    std::vector<SQLLEN> indicators;
+};
+
+[[noreturn]] void fail(SQLSMALLINT type, SQLHANDLE h, const QString& text) {
+    throw DbError(diagnostics(type, h), text);
+}
+
+void fetchBlocks(SQLHSTMT st, std::vector<Column>& cols, ResultSet& rows, const QString& text) {
+    SQLLEN rowBytes = 0;
+    for (const Column& c : cols)
+        rowBytes += c.bufferSize;
+    const SQLULEN rowset = std::clamp<SQLLEN>(262144 / std::max<SQLLEN>(rowBytes, 1), 1, 512);
+    SQLULEN fetched = 0;
+    if (!succeeded(SQLSetStmtAttr(st, SQL_ATTR_ROW_BIND_TYPE, SQL_BIND_BY_COLUMN, 0)) ||
+        !succeeded(SQLSetStmtAttr(st, SQL_ATTR_ROW_ARRAY_SIZE,
+                                  reinterpret_cast<SQLPOINTER>(rowset), 0)) ||
+        !succeeded(SQLSetStmtAttr(st, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0)))
+        fail(SQL_HANDLE_STMT, st, text);
+    for (size_t i = 0; i < cols.size(); ++i) {
+        Column& c = cols[i];
+        c.buffer.resize(static_cast<size_t>(c.bufferSize) * rowset);
+        c.indicators.resize(rowset);
+        if (!succeeded(SQLBindCol(st, static_cast<SQLUSMALLINT>(i + 1), SQL_C_CHAR,
+                                  c.buffer.data(), c.bufferSize, c.indicators.data())))
+            fail(SQL_HANDLE_STMT, st, text);
+    }
+    for (;;) {
+        const SQLRETURN rc = SQLFetch(st);
+        if (rc == SQL_NO_DATA)
+            break;
+        if (!succeeded(rc))
+            fail(SQL_HANDLE_STMT, st, text);
+        for (SQLULEN r = 0; r < fetched; ++r) {
+            for (const Column& c : cols) {
+                const SQLLEN ind = c.indicators[r];
+                if (ind == SQL_NULL_DATA) {
+                    rows.appendCell(nullptr, -1);
+                } else if (ind == SQL_NO_TOTAL || ind >= c.bufferSize) {
+                    throw DbError(QStringLiteral("ODBC: value of column %1 longer than the "
+                                                 "driver announced")
+                                      .arg(c.name),
+                                  text);
+                } else {
+                    rows.appendCell(c.buffer.data() + r * c.bufferSize, ind);
+                }
+            }
+        }
+    }
+}
+
+// Row by row for results with columns of unbounded size (TEXT, BLOB).
+void fetchRows(SQLHSTMT st, size_t columnCount, ResultSet& rows, const QString& text) {
+    std::vector<char> cell;
+    char chunk[4096];
+    for (;;) {
+        SQLRETURN rc = SQLFetch(st);
+        if (rc == SQL_NO_DATA)
+            break;
+        if (!succeeded(rc))
+            fail(SQL_HANDLE_STMT, st, text);
+        for (size_t i = 0; i < columnCount; ++i) {
+            cell.clear();
+            bool isNull = false;
+            for (;;) {
+                SQLLEN ind = 0;
+                rc = SQLGetData(st, static_cast<SQLUSMALLINT>(i + 1), SQL_C_CHAR, chunk,
+                                sizeof chunk, &ind);
+                if (rc == SQL_NO_DATA)
+                    break;
+                if (!succeeded(rc))
+                    fail(SQL_HANDLE_STMT, st, text);
+                if (ind == SQL_NULL_DATA) {
+                    isNull = true;
+                    break;
+                }
+                const bool more = ind == SQL_NO_TOTAL || ind >= static_cast<SQLLEN>(sizeof chunk);
+                const size_t n = more ? sizeof chunk - 1 : static_cast<size_t>(ind);
+                cell.insert(cell.end(), chunk, chunk + n);
+                if (!more)
+                    break;
+            }
+            rows.appendCell(cell.data(), isNull ? -1 : static_cast<qsizetype>(cell.size()));
+        }
+    }
+}
+
+} // namespace
+
+Connection::Connection() : env_(SQL_HANDLE_ENV, SQL_NULL_HANDLE) {
+    if (!succeeded(SQLSetEnvAttr(env_.get(), SQL_ATTR_ODBC_VERSION,
+                                 reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0)))
+        throw DbError(diagnostics(SQL_HANDLE_ENV, env_.get()));
+}
+
+Connection::~Connection() { close(); }
+
+void Connection::open(const QString& connectionString) {
+    close();
+    dbc_ = Handle(SQL_HANDLE_DBC, env_.get());
+    QByteArray cs = toSjis(connectionString);
+    SQLCHAR out[1024];
+    SQLSMALLINT outLen = 0;
+    const SQLRETURN rc =
+        SQLDriverConnect(dbc_.get(), nullptr, reinterpret_cast<SQLCHAR*>(cs.data()),
+                         static_cast<SQLSMALLINT>(cs.size()), out, sizeof out, &outLen,
+                         SQL_DRIVER_NOPROMPT);
+    if (!succeeded(rc)) {
+        const QString message = diagnostics(SQL_HANDLE_DBC, dbc_.get());
+        dbc_.reset();
+        throw DbError(message);
+    }
+    connected_ = true;
+}
+
+void Connection::close() {
+    if (connected_)
+        SQLDisconnect(dbc_.get());
+    connected_ = false;
+    dbc_.reset();
+}
+
+long long Connection::execute(const QByteArray& sql, const QString& text, ResultSet* rows) {
+    if (!connected_)
+        throw DbError(QStringLiteral("The database is not connected."), text);
+    Handle stmt(SQL_HANDLE_STMT, dbc_.get());
+    SQLHSTMT st = stmt.get();
+    // The length is passed explicitly: a statement may hold a NUL inside a literal.
+    const SQLRETURN rc = SQLExecDirect(st, reinterpret_cast<SQLCHAR*>(const_cast<char*>(sql.data())),
+                                       static_cast<SQLINTEGER>(sql.size()));
+    if (rc == SQL_NO_DATA)
+        return 0; // a searched update or delete that matched nothing
+    if (!succeeded(rc))
+        fail(SQL_HANDLE_STMT, st, text);
+
+    SQLSMALLINT columnCount = 0;
+    if (!succeeded(SQLNumResultCols(st, &columnCount)))
+        fail(SQL_HANDLE_STMT, st, text);
+    if (columnCount == 0) {
+        SQLLEN count = -1;
+        if (!succeeded(SQLRowCount(st, &count)))
+            count = -1;
+        return count;
+    }
+    if (!rows)
+        return -1;
+
+    std::vector<Column> cols(static_cast<size_t>(columnCount));
+    QStringList names;
+    bool bounded = true;
+    for (SQLSMALLINT i = 0; i < columnCount; ++i) {
+        SQLCHAR name[256] = {};
+        SQLSMALLINT nameLen = 0, type = 0, digits = 0, nullable = 0;
+        SQLULEN size = 0;
+        if (!succeeded(SQLDescribeCol(st, static_cast<SQLUSMALLINT>(i + 1), name, sizeof name,
+                                      &nameLen, &type, &size, &digits, &nullable)))
+            fail(SQL_HANDLE_STMT, st, text);
+        Column& c = cols[static_cast<size_t>(i)];
+        c.name = fromSjis(QByteArrayView(reinterpret_cast<const char*>(name),
+                                         std::min<qsizetype>(nameLen, sizeof name - 1)));
+        c.bufferSize = textBufferSize(type, size);
+        bounded = bounded && c.bufferSize > 0;
+        names << c.name;
+    }
+    rows->setColumns(names);
+    if (bounded)
+        fetchBlocks(st, cols, *rows, text);
+    else
+        fetchRows(st, cols.size(), *rows, text);
+    return -1;
+}
+
+} // namespace pistel::odbc

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "OdbcHandle.h"
+
+#include <QByteArray>
+#include <QString>
+
+namespace pistel {
+class ResultSet;
+}
+
+namespace pistel::odbc {
+
+// One ODBC connection over the narrow (byte) API: statements go out as Shift-JIS bytes
+// and text comes back unchanged, so the driver never converts Japanese text itself.
+class Connection {
+public:
+    Connection();
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    // Connects by an ODBC connection string, never prompting; throws DbError.
+    void open(const QString& connectionString);
+    void close();
+    bool isOpen() const { return connected_; }
+
+    // Executes one statement. When it yields rows and `rows` is given they are read into it.
+    // Returns the affected row count of a change, -1 when the driver does not tell.
+    // `text` names the statement in an error.
+    long long execute(const QByteArray& sql, const QString& text, ResultSet* rows);
+
+private:
+    Handle env_;
+    Handle dbc_;
+    bool connected_ = false;
+};
+
+} // namespace pistel::odbc

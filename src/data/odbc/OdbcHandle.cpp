@@ -1,0 +1,53 @@
+#include "OdbcHandle.h"
+
+#include "../DbError.h"
+#include "../SjisText.h"
+
+#include <QStringList>
+#include <algorithm>
+
+namespace pistel::odbc {
+
+Handle::Handle(SQLSMALLINT type, SQLHANDLE parent) : type_(type) {
+    if (!succeeded(SQLAllocHandle(type, parent, &handle_))) {
+        handle_ = SQL_NULL_HANDLE;
+        throw DbError(QStringLiteral("ODBC: cannot allocate a handle (type %1)").arg(type));
+    }
+}
+
+Handle& Handle::operator=(Handle&& other) noexcept {
+    if (this != &other) {
+        reset();
+        type_ = other.type_;
+        handle_ = other.handle_;
+        other.handle_ = SQL_NULL_HANDLE;
+    }
+    return *this;
+}
+
+void Handle::reset() {
+    if (handle_ != SQL_NULL_HANDLE)
+        SQLFreeHandle(type_, handle_);
+    handle_ = SQL_NULL_HANDLE;
+}
+
+QString diagnostics(SQLSMALLINT type, SQLHANDLE handle) {
+    QStringList parts;
+    for (SQLSMALLINT i = 1;; ++i) {
+        SQLCHAR state[6] = {};
+        SQLINTEGER native = 0;
+        SQLCHAR text[2048] = {};
+        SQLSMALLINT len = 0;
+        const SQLRETURN rc =
+            SQLGetDiagRec(type, handle, i, state, &native, text, sizeof text, &len);
+        if (!succeeded(rc))
+            break;
+        const auto n = std::min<qsizetype>(len, sizeof text - 1);
+        parts << QStringLiteral("[%1] %2")
+                     .arg(QString::fromLatin1(reinterpret_cast<const char*>(state)),
+                          fromSjis(QByteArrayView(reinterpret_cast<const char*>(text), n)));
+    }
+    return parts.isEmpty() ? QStringLiteral("ODBC: unknown error") : parts.join(QLatin1Char('\n'));
+}
+
+} // namespace pistel::odbc
