@@ -1,7 +1,6 @@
 // Start and finish capture in automatic mode: the competitor in the box gets the time of
 // day of the impulse, and the box advances to the competitor expected next, class by class.
 #include "RunControl.h"
-
 #include "TimerLine.h"
 #include "data/SqlValue.h"
 #include "data/TDM1.h"
@@ -61,9 +60,9 @@ void RunControl::captureStart1(const TimerLine& line) {
         p.setStartBox(q.fieldByName(u"zek").asString());
         return;
     }
-    openWith(q, {"select st1,zek,class1 from result where tcode = '" + code() + "'",
-                 "and class1 <> '" + sqlValue(k) + "'",
-                 "and sttime = '' order by class1 desc, st1 "});
+    openWith(q,
+             {"select st1,zek,class1 from result where tcode = '" + code() + "'",
+              "and class1 <> '" + sqlValue(k) + "'", "and sttime = '' order by class1 desc, st1 "});
     if (q.recordCount() == 0)
         return;
     k = q.fieldByName(u"class1").asString();

@@ -96,7 +96,8 @@ std::optional<JournalEntry> ImpulseJournal::parse(const QByteArray& text) {
     if (parts.size() != 4)
         return std::nullopt;
     JournalEntry e;
-    e.received = QDateTime::fromString(QString::fromLatin1(parts[0]), QLatin1String(kDateTimeFormat));
+    e.received =
+        QDateTime::fromString(QString::fromLatin1(parts[0]), QLatin1String(kDateTimeFormat));
     bool ok = false;
     e.receiptTenths = parts[1].toInt(&ok);
     const auto code = unescape(parts[2]);

@@ -11,9 +11,13 @@ RunControl::RunControl(AppState& app_, TDM1& dm_, QObject* parent)
       page1(1, dm.Qdpst, dm.Qdpfn, dm.QPulseSt, dm.QPulseFn, dm.QresultBib, this),
       page2(2, dm.Qdpst2, dm.Qdpfn2, dm.QPulseSt2, dm.QPulseFn2, dm.QresultBib2, this) {}
 
-bool RunControl::isRun1() const { return app.isRun1(); }
+bool RunControl::isRun1() const {
+    return app.isRun1();
+}
 
-QString RunControl::code() const { return sqlValue(app.competitionCode); }
+QString RunControl::code() const {
+    return sqlValue(app.competitionCode);
+}
 
 void RunControl::openWith(Query& q, const QStringList& lines) {
     q.setSql(lines);
@@ -25,7 +29,9 @@ void RunControl::execWith(Query& q, const QStringList& lines) {
     q.execSql();
 }
 
-void RunControl::position(Query& list, const QString& bib) { list.locate(u"zek", bib); }
+void RunControl::position(Query& list, const QString& bib) {
+    list.locate(u"zek", bib);
+}
 
 QStringList RunControl::resultsStatement(const QString& flag, int cls, const QString& order) const {
     return {"select * from result where tcode = '" + code() + "'",

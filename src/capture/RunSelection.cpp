@@ -1,7 +1,6 @@
 // Selecting a run: the run becomes current and its five lists are rebuilt, with the start
 // and finish lists positioned on the competitors expected next.
 #include "RunControl.h"
-
 #include "data/AppState.h"
 #include "data/TDM1.h"
 
@@ -15,8 +14,8 @@ void RunControl::CtB1stClick() {
                         "and sttime = '' order by st1"});
     nextBib = dm.Qdpst.fieldByName(u"zek").asString();
 
-    openWith(dm.Qdpst, {"select * from result where tcode = '" + code() + "'",
-                        "and dropm <> '9'", "order by class1 desc,st1 desc,zek"});
+    openWith(dm.Qdpst, {"select * from result where tcode = '" + code() + "'", "and dropm <> '9'",
+                        "order by class1 desc,st1 desc,zek"});
     if (dm.Qdpst.recordCount() > 0) {
         position(dm.Qdpst, nextBib);
         p.setStartBox(dm.Qdpst.fieldByName(u"zek").asString());
@@ -40,8 +39,8 @@ void RunControl::CtB1stClick() {
     openWith(dm.QresultBib,
              {"select class1 from result where tcode = '" + code() + "'", "order by class1"});
     resultsGridClass = dm.QresultBib.fieldByName(u"class1").asInteger();
-    openWith(dm.QresultBib, resultsStatement(QStringLiteral("FL"), resultsGridClass,
-                                             QStringLiteral("altime")));
+    openWith(dm.QresultBib,
+             resultsStatement(QStringLiteral("FL"), resultsGridClass, QStringLiteral("altime")));
 }
 
 void RunControl::CtB2ndClick() {
@@ -64,9 +63,9 @@ void RunControl::CtB2ndClick() {
     nextBib = dm.Qdpfn2.fieldByName(u"zek").asString();
     p.setFinishBox(nextBib);
 
-    openWith(dm.Qdpfn2, {"select * from result where tcode = '" + code() + "'",
-                         "and dropm <> '9' and FL2 <> 'N'",
-                         "order by class1 desc,sttime2 desc,zek"});
+    openWith(dm.Qdpfn2,
+             {"select * from result where tcode = '" + code() + "'",
+              "and dropm <> '9' and FL2 <> 'N'", "order by class1 desc,sttime2 desc,zek"});
     if (dm.Qdpfn2.recordCount() > 0)
         position(dm.Qdpfn2, nextBib);
 
@@ -75,8 +74,8 @@ void RunControl::CtB2ndClick() {
     openWith(dm.QPulseFn2, {"select * from pulsedata where tcode = '" + code() + "'",
                             "and stat = 'C1' order by dtime desc"});
 
-    openWith(dm.QresultBib2, resultsStatement(QStringLiteral("FL2"), lastFinisherClass,
-                                              QStringLiteral("altime2")));
+    openWith(dm.QresultBib2,
+             resultsStatement(QStringLiteral("FL2"), lastFinisherClass, QStringLiteral("altime2")));
 }
 
 } // namespace pistel

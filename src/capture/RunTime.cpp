@@ -1,7 +1,6 @@
 // Run time computation: run time and its parts, the total of both runs, the finished state,
 // and the results list of the competitor's class.
 #include "RunControl.h"
-
 #include "TimeText.h"
 #include "data/SqlValue.h"
 #include "data/TDM1.h"
@@ -18,8 +17,8 @@ void RunControl::calcruntime(const QString& bib, int run) {
     const QString where = "where tcode = '" + code() + "' and zek = '" + sqlValue(bib) + "'";
 
     if (run == 1) {
-        const QString r = runTimeText(q.fieldByName(u"sttime").asString(),
-                                      q.fieldByName(u"altime").asString());
+        const QString r =
+            runTimeText(q.fieldByName(u"sttime").asString(), q.fieldByName(u"altime").asString());
         execWith(q, {"update result set ttime = '" + r + "' , totaltime = '" + r + "' ,FL = 'F'",
                      ",TH = '" + r.mid(0, 2) + "',TM = '" + r.mid(3, 2) + "' ,TS = '" +
                          r.mid(6, 2) + "' ,TMS = '" + r.mid(9, 2) + "'",
@@ -34,8 +33,8 @@ void RunControl::calcruntime(const QString& bib, int run) {
         return;
     }
 
-    const QString r2 = runTimeText(q.fieldByName(u"sttime2").asString(),
-                                   q.fieldByName(u"altime2").asString());
+    const QString r2 =
+        runTimeText(q.fieldByName(u"sttime2").asString(), q.fieldByName(u"altime2").asString());
     const QString total = totalTimeText(q.fieldByName(u"ttime").asString(), r2);
     execWith(q, {"update result set ttime2 = '" + r2 + "' ,FL2 = 'F' ,totaltime = '" + total + "'",
                  ",TH2 = '" + r2.mid(0, 2) + "',TM2 = '" + r2.mid(3, 2) + "' ,TS2 = '" +
@@ -43,8 +42,8 @@ void RunControl::calcruntime(const QString& bib, int run) {
                  where});
     dm.QresultBib2.close();
     if (resultsGridClass != lastFinisherClass) {
-        dm.QresultBib2.setSql(resultsStatement(QStringLiteral("FL2"), lastFinisherClass,
-                                               QStringLiteral("altime2")));
+        dm.QresultBib2.setSql(
+            resultsStatement(QStringLiteral("FL2"), lastFinisherClass, QStringLiteral("altime2")));
         resultsGridClass = lastFinisherClass;
     }
     dm.QresultBib2.open();

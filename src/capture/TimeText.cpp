@@ -39,7 +39,9 @@ QString trimmed(const QString& text) {
     return text.mid(b, e - b);
 }
 
-QString twoDigits(std::int64_t v) { return QStringLiteral("%1").arg(v, 2, 10, QLatin1Char('0')); }
+QString twoDigits(std::int64_t v) {
+    return QStringLiteral("%1").arg(v, 2, 10, QLatin1Char('0'));
+}
 
 } // namespace
 

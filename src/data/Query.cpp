@@ -81,7 +81,8 @@ void Query::reread() {
 
 void Query::requireOpen(const char* what) const {
     if (!open_)
-        throw DbError(QStringLiteral("%1: cannot %2 a closed dataset").arg(name_, QLatin1String(what)));
+        throw DbError(
+            QStringLiteral("%1: cannot %2 a closed dataset").arg(name_, QLatin1String(what)));
 }
 
 void Query::setCurrent(int row, bool notifyAlways) {

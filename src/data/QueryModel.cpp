@@ -34,7 +34,8 @@ int QueryModel::fieldColumn(int column) const {
 }
 
 QVariant QueryModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= query_.recordCount() || index.column() >= columns_.size())
+    if (!index.isValid() || index.row() >= query_.recordCount() ||
+        index.column() >= columns_.size())
         return {};
     switch (role) {
     case Qt::DisplayRole: {
@@ -64,7 +65,9 @@ QVariant QueryModel::headerData(int section, Qt::Orientation orientation, int ro
     }
 }
 
-int QueryModel::currentRow() const { return query_.currentRow(); }
+int QueryModel::currentRow() const {
+    return query_.currentRow();
+}
 
 void QueryModel::setCurrentRow(int row) {
     if (query_.isOpen())

@@ -40,6 +40,8 @@ QByteArrayView ResultSet::raw(int row, int column) const {
     return QByteArrayView(bytes_.data() + offsets_[i], lengths_[i]);
 }
 
-QString ResultSet::text(int row, int column) const { return fromSjis(raw(row, column)); }
+QString ResultSet::text(int row, int column) const {
+    return fromSjis(raw(row, column));
+}
 
 } // namespace pistel

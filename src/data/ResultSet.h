@@ -17,7 +17,9 @@ public:
     void clear();
 
     int columnCount() const { return static_cast<int>(columns_.size()); }
-    int rowCount() const { return columnCount() == 0 ? 0 : static_cast<int>(lengths_.size()) / columnCount(); }
+    int rowCount() const {
+        return columnCount() == 0 ? 0 : static_cast<int>(lengths_.size()) / columnCount();
+    }
     const QString& columnName(int column) const { return columns_.at(column); }
     // Column names are case-insensitive, as in the database; -1 when there is none.
     int columnIndex(QStringView name) const;
@@ -27,7 +29,9 @@ public:
     QString text(int row, int column) const;
 
 private:
-    size_t cell(int row, int column) const { return static_cast<size_t>(row) * columns_.size() + column; }
+    size_t cell(int row, int column) const {
+        return static_cast<size_t>(row) * columns_.size() + column;
+    }
 
     QStringList columns_;
     QHash<QString, int> index_; // upper-case name -> column

@@ -1,4 +1,5 @@
 #include "data/QueryModel.h"
+
 #include "support/DbTest.h"
 
 #include <QSignalSpy>

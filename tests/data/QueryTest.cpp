@@ -10,7 +10,8 @@ using pistel::test::DbTest;
 class QueryTest : public DbTest {};
 
 TEST_F(QueryTest, JapaneseTextIsStoredAndReadBackExactly) {
-    const QStringList texts{"大会A", "高橋", "ホテル", "ヘルメット", "表示", "～", "ソフト表", "ｶﾀｶﾅ"};
+    const QStringList texts{"大会A", "高橋", "ホテル",   "ヘルメット",
+                            "表示",  "～",   "ソフト表", "ｶﾀｶﾅ"};
     int i = 0;
     for (const QString& t : texts) {
         const QString code = QStringLiteral("J%1").arg(i++);
@@ -27,8 +28,8 @@ TEST_F(QueryTest, JapaneseTextIsStoredAndReadBackExactly) {
 TEST_F(QueryTest, SplicedValuesCannotChangeTheStatement) {
     addCompetition("A");
     addCompetition("B");
-    const QStringList hostile{"x' or '1'='1", "a\\", "表'", "ソ\\' or 1=1 -- ", "end\\",
-                              QString::fromLatin1("nul\0inside", 10)};
+    const QStringList hostile{"x' or '1'='1",     "a\\",   "表'",
+                              "ソ\\' or 1=1 -- ", "end\\", QString::fromLatin1("nul\0inside", 10)};
     for (const QString& v : hostile) {
         exec("update taikai set tname='" + sqlValue(v) + "' where tcode='A'");
         EXPECT_EQ(scalar("select tname from taikai where tcode='A'"), v) << v.toStdString();

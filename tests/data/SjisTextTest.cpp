@@ -1,4 +1,5 @@
 #include "data/SjisText.h"
+
 #include "data/SqlValue.h"
 
 #include <gtest/gtest.h>
@@ -6,7 +7,8 @@
 using namespace pistel;
 
 TEST(SjisText, JapaneseTextRoundTripsThroughShiftJis) {
-    for (const char* s : {"大会A", "高橋", "ホテル", "ヘルメット", "表示", "ソ", "～", "ｶﾀｶﾅ", "ASCII 123"}) {
+    for (const char* s :
+         {"大会A", "高橋", "ホテル", "ヘルメット", "表示", "ソ", "～", "ｶﾀｶﾅ", "ASCII 123"}) {
         const QString text = QString::fromUtf8(s);
         EXPECT_EQ(fromSjis(toSjis(text)), text) << s;
     }

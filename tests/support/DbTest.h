@@ -2,6 +2,7 @@
 
 #include "data/AppState.h"
 #include "data/TDM1.h"
+#include "support/QtPrinters.h"
 
 #include <gtest/gtest.h>
 

@@ -48,16 +48,16 @@ void fetchBlocks(SQLHSTMT st, std::vector<Column>& cols, ResultSet& rows, const 
     const SQLULEN rowset = std::clamp<SQLLEN>(262144 / std::max<SQLLEN>(rowBytes, 1), 1, 512);
     SQLULEN fetched = 0;
     if (!succeeded(SQLSetStmtAttr(st, SQL_ATTR_ROW_BIND_TYPE, SQL_BIND_BY_COLUMN, 0)) ||
-        !succeeded(SQLSetStmtAttr(st, SQL_ATTR_ROW_ARRAY_SIZE,
-                                  reinterpret_cast<SQLPOINTER>(rowset), 0)) ||
+        !succeeded(
+            SQLSetStmtAttr(st, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(rowset), 0)) ||
         !succeeded(SQLSetStmtAttr(st, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0)))
         fail(SQL_HANDLE_STMT, st, text);
     for (size_t i = 0; i < cols.size(); ++i) {
         Column& c = cols[i];
         c.buffer.resize(static_cast<size_t>(c.bufferSize) * rowset);
         c.indicators.resize(rowset);
-        if (!succeeded(SQLBindCol(st, static_cast<SQLUSMALLINT>(i + 1), SQL_C_CHAR,
-                                  c.buffer.data(), c.bufferSize, c.indicators.data())))
+        if (!succeeded(SQLBindCol(st, static_cast<SQLUSMALLINT>(i + 1), SQL_C_CHAR, c.buffer.data(),
+                                  c.bufferSize, c.indicators.data())))
             fail(SQL_HANDLE_STMT, st, text);
     }
     for (;;) {
@@ -128,7 +128,9 @@ Connection::Connection() : env_(SQL_HANDLE_ENV, SQL_NULL_HANDLE) {
         throw DbError(diagnostics(SQL_HANDLE_ENV, env_.get()));
 }
 
-Connection::~Connection() { close(); }
+Connection::~Connection() {
+    close();
+}
 
 void Connection::open(const QString& connectionString) {
     close();
@@ -136,10 +138,9 @@ void Connection::open(const QString& connectionString) {
     QByteArray cs = toSjis(connectionString);
     SQLCHAR out[1024];
     SQLSMALLINT outLen = 0;
-    const SQLRETURN rc =
-        SQLDriverConnect(dbc_.get(), nullptr, reinterpret_cast<SQLCHAR*>(cs.data()),
-                         static_cast<SQLSMALLINT>(cs.size()), out, sizeof out, &outLen,
-                         SQL_DRIVER_NOPROMPT);
+    const SQLRETURN rc = SQLDriverConnect(
+        dbc_.get(), nullptr, reinterpret_cast<SQLCHAR*>(cs.data()),
+        static_cast<SQLSMALLINT>(cs.size()), out, sizeof out, &outLen, SQL_DRIVER_NOPROMPT);
     if (!succeeded(rc)) {
         const QString message = diagnostics(SQL_HANDLE_DBC, dbc_.get());
         dbc_.reset();
@@ -161,8 +162,9 @@ long long Connection::execute(const QByteArray& sql, const QString& text, Result
     Handle stmt(SQL_HANDLE_STMT, dbc_.get());
     SQLHSTMT st = stmt.get();
     // The length is passed explicitly: a statement may hold a NUL inside a literal.
-    const SQLRETURN rc = SQLExecDirect(st, reinterpret_cast<SQLCHAR*>(const_cast<char*>(sql.data())),
-                                       static_cast<SQLINTEGER>(sql.size()));
+    const SQLRETURN rc =
+        SQLExecDirect(st, reinterpret_cast<SQLCHAR*>(const_cast<char*>(sql.data())),
+                      static_cast<SQLINTEGER>(sql.size()));
     if (rc == SQL_NO_DATA)
         return 0; // a searched update or delete that matched nothing
     if (!succeeded(rc))

@@ -43,9 +43,9 @@ QString diagnostics(SQLSMALLINT type, SQLHANDLE handle) {
         if (!succeeded(rc))
             break;
         const auto n = std::min<qsizetype>(len, sizeof text - 1);
-        parts << QStringLiteral("[%1] %2")
-                     .arg(QString::fromLatin1(reinterpret_cast<const char*>(state)),
-                          fromSjis(QByteArrayView(reinterpret_cast<const char*>(text), n)));
+        parts << QStringLiteral("[%1] %2").arg(
+            QString::fromLatin1(reinterpret_cast<const char*>(state)),
+            fromSjis(QByteArrayView(reinterpret_cast<const char*>(text), n)));
     }
     return parts.isEmpty() ? QStringLiteral("ODBC: unknown error") : parts.join(QLatin1Char('\n'));
 }

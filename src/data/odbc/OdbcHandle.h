@@ -1,9 +1,8 @@
 #pragma once
 
+#include <QString>
 #include <sql.h>
 #include <sqlext.h>
-
-#include <QString>
 
 namespace pistel::odbc {
 
@@ -33,6 +32,8 @@ private:
 // The diagnostic records of a handle, joined into one readable message.
 QString diagnostics(SQLSMALLINT type, SQLHANDLE handle);
 
-inline bool succeeded(SQLRETURN rc) { return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO; }
+inline bool succeeded(SQLRETURN rc) {
+    return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO;
+}
 
 } // namespace pistel::odbc

@@ -1,0 +1,184 @@
+#include "capture/ReceiveHandler.h"
+
+#include "capture/ImpulseJournal.h"
+#include "capture/QueueByteSource.h"
+#include "data/DbError.h"
+#include "support/DbTest.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+using namespace pistel;
+using pistel::test::DbTest;
+
+namespace {
+const QDateTime kNoon(QDate(2026, 12, 20), QTime(12, 34, 56, 780));
+}
+
+class ReceiveHandlerTest : public DbTest {
+protected:
+    void SetUp() override {
+        DbTest::SetUp();
+        app.competitionCode = "R1";
+        app.timerPortOpen = true;
+        handler.setClock([this] { return now; });
+    }
+    // Queue bytes and deliver everything waiting, as the port's receive event does.
+    void deliver(const QByteArray& bytes) {
+        port.push(bytes);
+        handler.CommX1Receive(port.InQueCount());
+    }
+    QStringList pulses() {
+        return rows("select tcode,ttime,concat('[',tstat,']'),bib,stat,dtime from pulsedata "
+                    "order by id");
+    }
+
+    QTemporaryDir journalDir;
+    ImpulseJournal journal{journalDir.path()};
+    QueueByteSource port;
+    ReceiveHandler handler{app, dm, port, &journal};
+    QDateTime now = kNoon;
+};
+
+TEST_F(ReceiveHandlerTest, LogsEachLineWithReceiptTime) {
+    deliver(" 0012 C1  10:15:30.12  \r");
+    EXPECT_EQ(pulses(), QStringList{"R1|452967|[ ]|0012|C1|10:15:30.1200"});
+    EXPECT_EQ(ReceiveHandler::receiptTenths(QDateTime(QDate(2026, 1, 1), QTime(0, 0))), 0);
+    EXPECT_EQ(ReceiveHandler::receiptTenths(QDateTime(QDate(2026, 1, 1), QTime(23, 59, 59, 999))),
+              863999);
+}
+
+TEST_F(ReceiveHandlerTest, ClosedPortReadsNothing) {
+    app.timerPortOpen = false;
+    deliver(" 0001 C0  10:00:00.0000\r");
+    EXPECT_EQ(port.InQueCount(), 24);
+    EXPECT_TRUE(pulses().isEmpty());
+    app.timerPortOpen = true;
+    handler.CommX1Receive(0); // nothing announced: nothing read
+    EXPECT_EQ(port.InQueCount(), 24);
+    handler.CommX1Receive(port.InQueCount());
+    EXPECT_EQ(pulses().size(), 1);
+}
+
+TEST_F(ReceiveHandlerTest, EmptyLineIsLoggedWithEmptyFields) {
+    int captured = 0;
+    handler.setCaptureHook([&](const TimerLine& t) {
+        ++captured;
+        EXPECT_FALSE(t.isStart() || t.isFinish());
+    });
+    deliver("\r");
+    EXPECT_EQ(pulses(), QStringList{"R1|452967|[]|||"});
+    EXPECT_EQ(captured, 1);
+}
+
+TEST_F(ReceiveHandlerTest, FieldEdgeCases) {
+    deliver(" 0012 C1  10:15:30.123 \r"); // only the last position blank: unchanged
+    deliver(" 0013 C0  10:15:30.1234 00 and more text\r"); // after position 23 ignored
+    deliver("'0'12 C0  10:00:00.0000\r"); // quotes in a line cannot break the insert
+    deliver("\\0\\\\1 C1  10:00:00.0000\r");
+    EXPECT_EQ(pulses(), (QStringList{"R1|452967|[ ]|0012|C1|10:15:30.123 ",
+                                     "R1|452967|[ ]|0013|C0|10:15:30.1234",
+                                     "R1|452967|[']|0'12|C0|10:00:00.0000",
+                                     "R1|452967|[\\]|0\\\\1|C1|10:00:00.0000"}));
+}
+
+TEST_F(ReceiveHandlerTest, RtLineEndsTheDelivery) {
+    deliver(" 0001 C0  10:00:00.0000\r 0001 C1  10:01:00.0000\r 0001 RT  00:01:00.00  \r"
+            " 0002 C0  10:00:30.0000\r");
+    EXPECT_EQ(pulses().size(), 2);    // the lines before "RT"; "RT" itself is not logged
+    EXPECT_EQ(port.InQueCount(), 24); // the line after it waits for the next event
+    EXPECT_TRUE(handler.trace().text().endsWith("RT  00:01:00.00  \r\n"));
+    handler.CommX1Receive(port.InQueCount());
+    const QStringList p = pulses();
+    ASSERT_EQ(p.size(), 3);
+    EXPECT_TRUE(p[2].contains("|0002|C0|"));
+}
+
+TEST_F(ReceiveHandlerTest, LineSplitAcrossDeliveriesTakesTheTimeOfItsCr) {
+    deliver(" 0007 C0  10:0");
+    EXPECT_TRUE(pulses().isEmpty());
+    now = kNoon.addSecs(10);
+    deliver("0:00.0000\r");
+    EXPECT_EQ(pulses(), QStringList{"R1|453067|[ ]|0007|C0|10:00:00.0000"});
+}
+
+TEST_F(ReceiveHandlerTest, TraceShowsTheLast25Lines) {
+    QSignalSpy traced(&handler, &ReceiveHandler::traceChanged);
+    QByteArray all;
+    for (int i = 1; i <= 30; ++i)
+        all += QStringLiteral(" %1 C0  10:00:%2.0000\r")
+                   .arg(i, 4, 10, QLatin1Char('0'))
+                   .arg(i, 2, 10, QLatin1Char('0'))
+                   .toLatin1();
+    deliver(all);
+    EXPECT_EQ(pulses().size(), 30);
+    EXPECT_EQ(handler.trace().lineCount(), 25);
+    EXPECT_TRUE(handler.trace().text().startsWith(" 0006 C0"));
+    ASSERT_FALSE(traced.isEmpty());
+    EXPECT_EQ(traced.last().at(0).toString(), handler.trace().text());
+}
+
+TEST_F(ReceiveHandlerTest, FailedReadAppendsCharacterFF) {
+    port.push(" 0001 C0");
+    handler.CommX1Receive(10); // two more announced than there are
+    EXPECT_TRUE(handler.trace().text().endsWith(QString(" 0001 C0") + QChar(0xFF) + QChar(0xFF)));
+}
+
+TEST_F(ReceiveHandlerTest, RefreshesTheImpulseListsOfTheCurrentRun) {
+    app.currentRun = "1";
+    dm.QPulseSt.setSql(
+        {"select * from pulsedata where tcode = 'R1'", "and stat = 'C0' order by dtime desc"});
+    dm.QPulseFn.setSql(
+        {"select * from pulsedata where tcode = 'R1'", "and stat = 'C1' order by dtime desc"});
+    deliver(" 0001 C0  10:00:00.0000\r 0002 C0  10:00:10.0000\r 0001 C1  10:01:00.0000\r");
+    EXPECT_EQ(dm.QPulseSt.recordCount(), 2);
+    EXPECT_EQ(dm.QPulseSt.fieldByName(u"bib").asString(), "0002"); // newest first
+    EXPECT_EQ(dm.QPulseFn.recordCount(), 1);
+    EXPECT_FALSE(dm.QPulseSt2.isOpen());
+    EXPECT_FALSE(dm.QPulseFn2.isOpen());
+
+    app.currentRun = "2"; // run 2 lists show the same impulses
+    dm.QPulseSt2.setSql(dm.QPulseSt.sql());
+    deliver(" 0003 C0  10:00:20.0000\r");
+    EXPECT_EQ(dm.QPulseSt2.recordCount(), 3);
+    EXPECT_EQ(dm.QPulseSt.recordCount(), 2); // run 1 lists keep their last contents
+}
+
+TEST_F(ReceiveHandlerTest, EveryLineIsJournaledBeforeTheDatabase) {
+    deliver(" 0001 C0  10:00:00.0000\r");
+    app.competitionCode = QString(30, 'X'); // too long for the column: the insert fails
+    EXPECT_THROW(deliver(" 0002 C0  10:00:05.0000\r 0003 C0  10:00:06.0000\r"), DbError);
+    EXPECT_EQ(pulses().size(), 1);
+    EXPECT_EQ(port.InQueCount(), 24); // the unread line stays queued
+
+    QFile f(journal.fileFor(kNoon.date()));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = f.readAll().split('\n');
+    ASSERT_EQ(lines.size(), 3);
+    const auto second = ImpulseJournal::parse(lines[1]);
+    ASSERT_TRUE(second.has_value());
+    EXPECT_EQ(second->line, " 0002 C0  10:00:05.0000");
+    EXPECT_EQ(second->receiptTenths, 452967);
+    EXPECT_EQ(second->competitionCode, QString(30, 'X'));
+}
+
+TEST_F(ReceiveHandlerTest, FailingCaptureStillLogsTheImpulse) {
+    handler.setCaptureHook([](const TimerLine&) { throw DbError("capture failed"); });
+    EXPECT_THROW(deliver(" 0001 C0  10:00:00.0000\r 0002 C0  10:00:01.0000\r"), DbError);
+    EXPECT_EQ(pulses().size(), 1);
+    EXPECT_EQ(port.InQueCount(), 24);
+}
+
+TEST_F(ReceiveHandlerTest, JournalFailureIsReportedAndTheLineStillLogged) {
+    QTemporaryDir tmp;
+    QFile blocker(tmp.path() + "/file");
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    ImpulseJournal broken(tmp.path() + "/file/journal");
+    ReceiveHandler h(app, dm, port, &broken);
+    QSignalSpy failed(&h, &ReceiveHandler::journalFailed);
+    port.push(" 0001 C0  10:00:00.0000\r");
+    h.CommX1Receive(port.InQueCount());
+    EXPECT_EQ(failed.count(), 1);
+    EXPECT_EQ(pulses().size(), 1);
+}

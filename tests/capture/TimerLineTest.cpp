@@ -1,0 +1,84 @@
+#include "capture/TimerLine.h"
+
+#include "capture/Trace.h"
+
+#include <gtest/gtest.h>
+
+using namespace pistel;
+
+TEST(TimerLine, SplitsAtFixedPositions) {
+    const auto t = splitTimerLine(" 0001 C0  10:04:55.6513 00");
+    EXPECT_EQ(t.tstat, " ");
+    EXPECT_EQ(t.bib, "0001");
+    EXPECT_EQ(t.stat, "C0");
+    EXPECT_EQ(t.dtime, "10:04:55.6513");
+    EXPECT_TRUE(t.isStart());
+    EXPECT_FALSE(t.isFinish());
+}
+
+TEST(TimerLine, HundredthsWithTwoBlanksGetTwoZeros) {
+    const auto t = splitTimerLine(" 0012 C1  10:15:30.12  ");
+    EXPECT_EQ(t.tstat, " ");
+    EXPECT_EQ(t.bib, "0012");
+    EXPECT_EQ(t.stat, "C1");
+    EXPECT_EQ(t.dtime, "10:15:30.1200");
+    // Only the last position blank: unchanged.
+    EXPECT_EQ(splitTimerLine(" 0012 C1  10:15:30.123 ").dtime, "10:15:30.123 ");
+}
+
+TEST(TimerLine, ShortAndEmptyLinesGiveShortOrEmptyFields) {
+    const auto empty = splitTimerLine("");
+    EXPECT_EQ(empty.tstat, "");
+    EXPECT_EQ(empty.bib, "");
+    EXPECT_EQ(empty.stat, "");
+    EXPECT_EQ(empty.dtime, "");
+    const auto shortLine = splitTimerLine("n0012");
+    EXPECT_EQ(shortLine.tstat, "n");
+    EXPECT_EQ(shortLine.bib, "0012");
+    EXPECT_EQ(shortLine.stat, "");
+    const auto cut = splitTimerLine(" 0003 C1  10:0");
+    EXPECT_EQ(cut.dtime, "10:0");
+}
+
+TEST(TimerLine, EverythingAfterPosition23IsIgnored) {
+    const auto t = splitTimerLine("?0007 C0M 10:04:55.6513 00 extra text");
+    EXPECT_EQ(t.tstat, "?");
+    EXPECT_EQ(t.stat, "C0");
+    EXPECT_EQ(t.dtime, "10:04:55.6513");
+}
+
+TEST(TimerLine, CancellationFlags) {
+    for (const char* flag : {"c", "d", "C"})
+        EXPECT_TRUE(splitTimerLine(QString(flag) + "0001 C0  10:00:00.0000").isCancellation());
+    for (const char* flag : {" ", "?", "m", "i", "n", "D"})
+        EXPECT_FALSE(splitTimerLine(QString(flag) + "0001 C0  10:00:00.0000").isCancellation());
+}
+
+TEST(Trace, KeepsAtMost25LinesCountingTheLineInProgress) {
+    Trace trace;
+    auto feed = [&](const QString& s) {
+        for (QChar c : s) {
+            trace.append(c);
+            if (c == QLatin1Char('\r'))
+                trace.endLine();
+        }
+    };
+    for (int i = 1; i <= 30; ++i)
+        feed(QStringLiteral("line %1\r").arg(i));
+    EXPECT_EQ(trace.lineCount(), 25);
+    EXPECT_TRUE(trace.text().startsWith("line 6\r\n"));
+    EXPECT_TRUE(trace.text().endsWith("line 30\r\n"));
+
+    feed("x"); // the line in progress counts: the oldest goes
+    EXPECT_EQ(trace.lineCount(), 25);
+    EXPECT_TRUE(trace.text().startsWith("line 7\r\n"));
+    EXPECT_TRUE(trace.text().endsWith("line 30\r\nx"));
+}
+
+TEST(Trace, EndLineReturnsTheLineWithoutItsCr) {
+    Trace trace;
+    for (QChar c : QStringLiteral(" 0001 C0  10:00:00.0000\r"))
+        trace.append(c);
+    EXPECT_EQ(trace.endLine(), " 0001 C0  10:00:00.0000");
+    EXPECT_EQ(trace.text(), " 0001 C0  10:00:00.0000\r\n");
+}
