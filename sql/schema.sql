@@ -67,7 +67,9 @@ CREATE TABLE IF NOT EXISTS pulsedata (
   bib   VARCHAR(4)  NOT NULL DEFAULT '',
   stat  VARCHAR(2)  NOT NULL DEFAULT '',
   dtime VARCHAR(13) NOT NULL DEFAULT '',
-  KEY pulsedata_list (tcode, stat, dtime)
+  -- Covers the impulse lists (select * ... where tcode and stat, order by dtime desc), so
+  -- re-reading a list after each impulse needs neither a sort nor row lookups.
+  KEY pulsedata_list (tcode, stat, dtime, tstat, bib, ttime)
 ) CHARACTER SET sjis;
 
 -- The capture lock: one row, '1' while a workstation captures into this database.

@@ -5,6 +5,8 @@
 #include "data/SqlValue.h"
 #include "data/TDM1.h"
 
+#include <QRegularExpression>
+#include <array>
 #include <exception>
 
 namespace pistel {
@@ -81,13 +83,20 @@ void ReceiveHandler::logImpulse(const TimerLine& t, int tenths) {
              QStringLiteral("','") + sqlValue(t.bib) + QStringLiteral("','") + sqlValue(t.stat) +
              QStringLiteral("','") + sqlValue(t.dtime) + QStringLiteral("')"));
     q.execSql();
-    if (app_.isRun1()) {
-        dm_.QPulseSt.reread();
-        dm_.QPulseFn.reread();
-    } else {
-        dm_.QPulseSt2.reread();
-        dm_.QPulseFn2.reread();
+    for (Query* list : app_.isRun1() ? std::array{&dm_.QPulseSt, &dm_.QPulseFn}
+                                     : std::array{&dm_.QPulseSt2, &dm_.QPulseFn2}) {
+        if (mayShow(*list, t.stat))
+            list->reread();
     }
+}
+
+bool ReceiveHandler::mayShow(const Query& list, const QString& channel) {
+    // A run page's impulse list selects one channel ("stat = 'C0'"); re-reading it for an
+    // impulse of another channel would only cost time and move the operator's selection.
+    static const QRegularExpression filter(QStringLiteral(R"(\bstat\s*=\s*'([^']*)')"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch m = filter.match(list.statementText());
+    return !m.hasMatch() || m.captured(1).compare(channel, Qt::CaseInsensitive) == 0;
 }
 
 } // namespace pistel

@@ -13,6 +13,7 @@ namespace pistel {
 struct AppState;
 class TDM1;
 class ImpulseJournal;
+class Query;
 
 // Turns the bytes of the timer port into timer lines: keeps the trace, journals each
 // complete line, hands it to the capture of the current run, and logs it in pulsedata.
@@ -36,6 +37,8 @@ public:
 
     // Tenths of a second since local midnight, as logged with each impulse.
     static int receiptTenths(const QDateTime& when);
+    // Whether an impulse list can show a new impulse of this channel.
+    static bool mayShow(const Query& list, const QString& channel);
 
 signals:
     void traceChanged(const QString& text);

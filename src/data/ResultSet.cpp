@@ -14,19 +14,16 @@ void ResultSet::setColumns(const QStringList& names) {
     }
 }
 
-void ResultSet::appendCell(const char* data, qsizetype length) {
-    offsets_.push_back(static_cast<qsizetype>(bytes_.size()));
-    lengths_.push_back(length);
-    if (length > 0)
-        bytes_.insert(bytes_.end(), data, data + length);
+void ResultSet::reserve(qsizetype rows, qsizetype bytes) {
+    cells_.reserve(static_cast<size_t>(rows) * columns_.size());
+    bytes_.reserve(static_cast<size_t>(bytes));
 }
 
 void ResultSet::clear() {
     columns_.clear();
     index_.clear();
     bytes_.clear();
-    offsets_.clear();
-    lengths_.clear();
+    cells_.clear();
 }
 
 int ResultSet::columnIndex(QStringView name) const {
@@ -34,10 +31,10 @@ int ResultSet::columnIndex(QStringView name) const {
 }
 
 QByteArrayView ResultSet::raw(int row, int column) const {
-    const size_t i = cell(row, column);
-    if (lengths_[i] <= 0)
+    const Cell& c = cells_[cell(row, column)];
+    if (c.length <= 0)
         return {};
-    return QByteArrayView(bytes_.data() + offsets_[i], lengths_[i]);
+    return QByteArrayView(bytes_.data() + c.offset, c.length);
 }
 
 QString ResultSet::text(int row, int column) const {

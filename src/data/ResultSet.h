@@ -13,18 +13,23 @@ namespace pistel {
 class ResultSet {
 public:
     void setColumns(const QStringList& names);
-    void appendCell(const char* data, qsizetype length); // length < 0: null
+    void reserve(qsizetype rows, qsizetype bytes);
+    void appendCell(const char* data, qsizetype length) { // length < 0: null
+        cells_.push_back({static_cast<qsizetype>(bytes_.size()), length});
+        if (length > 0)
+            bytes_.insert(bytes_.end(), data, data + length);
+    }
     void clear();
 
     int columnCount() const { return static_cast<int>(columns_.size()); }
     int rowCount() const {
-        return columnCount() == 0 ? 0 : static_cast<int>(lengths_.size()) / columnCount();
+        return columnCount() == 0 ? 0 : static_cast<int>(cells_.size()) / columnCount();
     }
     const QString& columnName(int column) const { return columns_.at(column); }
     // Column names are case-insensitive, as in the database; -1 when there is none.
     int columnIndex(QStringView name) const;
 
-    bool isNull(int row, int column) const { return lengths_[cell(row, column)] < 0; }
+    bool isNull(int row, int column) const { return cells_[cell(row, column)].length < 0; }
     QByteArrayView raw(int row, int column) const;
     QString text(int row, int column) const;
 
@@ -35,9 +40,12 @@ private:
 
     QStringList columns_;
     QHash<QString, int> index_; // upper-case name -> column
+    struct Cell {
+        qsizetype offset;
+        qsizetype length; // < 0: null
+    };
     std::vector<char> bytes_;
-    std::vector<qsizetype> offsets_;
-    std::vector<qsizetype> lengths_;
+    std::vector<Cell> cells_;
 };
 
 } // namespace pistel

@@ -33,19 +33,36 @@ SQLLEN textBufferSize(SQLSMALLINT type, SQLULEN size) {
 struct Column {
     QString name;
     SQLLEN bufferSize = 0;
-    std::vector<char> buffer;
-    std::vector<SQLLEN> indicators;
+    char* buffer = nullptr;
+    SQLLEN* indicators = nullptr;
 };
 
 [[noreturn]] void fail(SQLSMALLINT type, SQLHANDLE h, const QString& text) {
     throw DbError(diagnostics(type, h), text);
 }
 
-void fetchBlocks(SQLHSTMT st, std::vector<Column>& cols, ResultSet& rows, const QString& text) {
+void fetchBlocks(SQLHSTMT st, std::vector<Column>& cols, FetchBuffers& scratch, ResultSet& rows,
+                 const QString& text) {
     SQLLEN rowBytes = 0;
     for (const Column& c : cols)
         rowBytes += c.bufferSize;
-    const SQLULEN rowset = std::clamp<SQLLEN>(262144 / std::max<SQLLEN>(rowBytes, 1), 1, 512);
+    const SQLULEN rowset = std::clamp<SQLLEN>(262144 / std::max<SQLLEN>(rowBytes, 1), 1, 256);
+    // The buffers are kept between statements: fresh ones would cost page faults each time.
+    scratch.bytes.resize(std::max(scratch.bytes.size(), static_cast<size_t>(rowBytes) * rowset));
+    scratch.indicators.resize(std::max(scratch.indicators.size(), cols.size() * rowset));
+    SQLLEN expected = 0; // the driver knows the row count of a stored result
+    if (succeeded(SQLRowCount(st, &expected)) && expected > 0)
+        rows.reserve(expected, expected * rowBytes / 8);
+    {
+        char* b = scratch.bytes.data();
+        SQLLEN* ind = scratch.indicators.data();
+        for (Column& c : cols) {
+            c.buffer = b;
+            c.indicators = ind;
+            b += c.bufferSize * rowset;
+            ind += rowset;
+        }
+    }
     SQLULEN fetched = 0;
     if (!succeeded(SQLSetStmtAttr(st, SQL_ATTR_ROW_BIND_TYPE, SQL_BIND_BY_COLUMN, 0)) ||
         !succeeded(
@@ -54,10 +71,8 @@ void fetchBlocks(SQLHSTMT st, std::vector<Column>& cols, ResultSet& rows, const 
         fail(SQL_HANDLE_STMT, st, text);
     for (size_t i = 0; i < cols.size(); ++i) {
         Column& c = cols[i];
-        c.buffer.resize(static_cast<size_t>(c.bufferSize) * rowset);
-        c.indicators.resize(rowset);
-        if (!succeeded(SQLBindCol(st, static_cast<SQLUSMALLINT>(i + 1), SQL_C_CHAR, c.buffer.data(),
-                                  c.bufferSize, c.indicators.data())))
+        if (!succeeded(SQLBindCol(st, static_cast<SQLUSMALLINT>(i + 1), SQL_C_CHAR, c.buffer,
+                                  c.bufferSize, c.indicators)))
             fail(SQL_HANDLE_STMT, st, text);
     }
     for (;;) {
@@ -77,7 +92,7 @@ void fetchBlocks(SQLHSTMT st, std::vector<Column>& cols, ResultSet& rows, const 
                                       .arg(c.name),
                                   text);
                 } else {
-                    rows.appendCell(c.buffer.data() + r * c.bufferSize, ind);
+                    rows.appendCell(c.buffer + r * c.bufferSize, ind);
                 }
             }
         }
@@ -201,7 +216,7 @@ long long Connection::execute(const QByteArray& sql, const QString& text, Result
     }
     rows->setColumns(names);
     if (bounded)
-        fetchBlocks(st, cols, *rows, text);
+        fetchBlocks(st, cols, scratch_, *rows, text);
     else
         fetchRows(st, cols.size(), *rows, text);
     return -1;

@@ -4,12 +4,19 @@
 
 #include <QByteArray>
 #include <QString>
+#include <vector>
 
 namespace pistel {
 class ResultSet;
 }
 
 namespace pistel::odbc {
+
+// Bind buffers for block fetches, reused from statement to statement.
+struct FetchBuffers {
+    std::vector<char> bytes;
+    std::vector<SQLLEN> indicators;
+};
 
 // One ODBC connection over the narrow (byte) API: statements go out as Shift-JIS bytes
 // and text comes back unchanged, so the driver never converts Japanese text itself.
@@ -33,6 +40,7 @@ public:
 private:
     Handle env_;
     Handle dbc_;
+    FetchBuffers scratch_;
     bool connected_ = false;
 };
 

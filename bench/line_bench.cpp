@@ -1,0 +1,161 @@
+// Times the handling of one timer line on the window thread: journal, split, capture (with
+// --capture), insert into pulsedata and refresh of the impulse lists, with a realistic
+// amount of data already logged. Run by scripts/bench.sh against the private server.
+#include "capture/ImpulseJournal.h"
+#include "capture/QueueByteSource.h"
+#include "capture/ReceiveHandler.h"
+#include "capture/RunControl.h"
+#include "data/AppState.h"
+#include "data/DbError.h"
+#include "data/TDM1.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <algorithm>
+#include <vector>
+
+using namespace pistel;
+
+namespace {
+
+const QString kCode = QStringLiteral("BENCH");
+
+void exec(TDM1& dm, const QString& sql) {
+    Query q(dm.Db1, QStringLiteral("bench"));
+    q.setSql({sql});
+    q.execSql();
+}
+
+QString timeOfDay(std::int64_t tenThousandths) {
+    const std::int64_t s = tenThousandths / 10000;
+    return QStringLiteral("%1:%2:%3.%4")
+        .arg(s / 3600 % 24, 2, 10, QLatin1Char('0'))
+        .arg(s / 60 % 60, 2, 10, QLatin1Char('0'))
+        .arg(s % 60, 2, 10, QLatin1Char('0'))
+        .arg(tenThousandths % 10000, 4, 10, QLatin1Char('0'));
+}
+
+QByteArray timerLine(const QString& bib, const char* channel, std::int64_t t) {
+    return (QStringLiteral(" ") + bib + QStringLiteral(" ") + QLatin1String(channel) +
+            QStringLiteral("  ") + timeOfDay(t) + QStringLiteral(" 00\r"))
+        .toLatin1();
+}
+
+void prepare(TDM1& dm, int competitors, int impulses) {
+    for (const char* table : {"result", "pulsedata", "handtm"})
+        exec(dm, QStringLiteral("delete from %1 where tcode = '%2'").arg(QLatin1String(table), kCode));
+    const int classes = 4;
+    const int perClass = (competitors + classes - 1) / classes;
+    QStringList values;
+    for (int i = 0; i < competitors; ++i) {
+        values << QStringLiteral("('%1','%2',%3,%4,%5)")
+                      .arg(kCode)
+                      .arg(i + 1, 4, 10, QLatin1Char('0'))
+                      .arg(i % perClass + 1)
+                      .arg(perClass - i % perClass)
+                      .arg(classes - i / perClass);
+    }
+    exec(dm, "insert into result (tcode,zek,st1,st2,class1) values " + values.join(','));
+    values.clear();
+    for (int i = 0; i < impulses; ++i) {
+        values << QStringLiteral("('%1',%2,' ','%3','%4','%5')")
+                      .arg(kCode)
+                      .arg(360000 + i)
+                      .arg(9000 + i % 1000, 4, 10, QLatin1Char('0'))
+                      .arg(i % 2 ? "C1" : "C0")
+                      .arg(timeOfDay(std::int64_t(8) * 3600 * 10000 + std::int64_t(i) * 10000));
+    }
+    exec(dm, "insert into pulsedata (tcode,ttime,tstat,bib,stat,dtime) values " + values.join(','));
+}
+
+struct Stats {
+    double median = 0, p99 = 0, max = 0;
+};
+
+Stats summarize(std::vector<double> ms) {
+    std::sort(ms.begin(), ms.end());
+    const auto at = [&](double q) { return ms[std::min(ms.size() - 1, size_t(q * (ms.size() - 1)))]; };
+    return {at(0.5), at(0.99), ms.back()};
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication application(argc, argv);
+    QCommandLineParser parser;
+    parser.addHelpOption();
+    parser.addOptions({
+        {"dsn", "ODBC data source.", "name", "PistelTest"},
+        {"lines", "Timer lines to time (per kind).", "n", "1000"},
+        {"competitors", "Competitors in the competition.", "n", "60"},
+        {"impulses", "Impulses logged before timing.", "n", "2000"},
+        {"capture", "Capture start and finish impulses of run 1 in automatic mode."},
+    });
+    parser.process(application);
+    const int lines = parser.value("lines").toInt();
+    const int competitors = parser.value("competitors").toInt();
+    const bool capture = parser.isSet("capture");
+    QTextStream out(stdout);
+
+    try {
+        AppState app;
+        TDM1 dm;
+        dm.Db1.open(connectionString(parser.value("dsn")));
+        prepare(dm, competitors, parser.value("impulses").toInt());
+        app.competitionCode = kCode;
+        app.timerPortOpen = true;
+        QTemporaryDir journalDir;
+        ImpulseJournal journal(journalDir.path());
+        QueueByteSource port;
+        ReceiveHandler handler(app, dm, port, &journal);
+        RunControl control(app, dm);
+        control.CtB1stClick();
+        if (capture)
+            handler.setCaptureHook([&](const TimerLine& t) { control.captureLine(t); });
+
+        std::vector<double> starts, finishes;
+        QElapsedTimer timer;
+        const std::int64_t t0 = std::int64_t(10) * 3600 * 10000;
+        const int n = capture ? std::min(lines, competitors) : lines;
+        for (int i = 0; i < n; ++i) {
+            const QString bib = capture ? control.page1.startBox() : QStringLiteral("0001");
+            port.push(timerLine(bib, "C0", t0 + std::int64_t(i) * 300000));
+            timer.start();
+            handler.CommX1Receive(port.InQueCount());
+            starts.push_back(timer.nsecsElapsed() / 1e6);
+
+            const QString fin = bib; // the competitor just started crosses the finish
+            port.push(timerLine(fin, "C1", t0 + std::int64_t(i) * 300000 + 650000));
+            timer.start();
+            handler.CommX1Receive(port.InQueCount());
+            finishes.push_back(timer.nsecsElapsed() / 1e6);
+        }
+        const Stats s = summarize(starts), f = summarize(finishes);
+        std::vector<double> all = starts;
+        all.insert(all.end(), finishes.begin(), finishes.end());
+        const Stats a = summarize(all);
+        out << (capture ? "capture" : "log only") << ": " << competitors << " competitors, "
+            << parser.value("impulses") << " impulses logged before, " << all.size()
+            << " lines timed\n";
+        out << QStringLiteral("  start lines:  median %1 ms  p99 %2 ms  max %3 ms\n")
+                   .arg(s.median, 0, 'f', 3).arg(s.p99, 0, 'f', 3).arg(s.max, 0, 'f', 3);
+        out << QStringLiteral("  finish lines: median %1 ms  p99 %2 ms  max %3 ms\n")
+                   .arg(f.median, 0, 'f', 3).arg(f.p99, 0, 'f', 3).arg(f.max, 0, 'f', 3);
+        out << QStringLiteral("  all lines:    median %1 ms  p99 %2 ms\n")
+                   .arg(a.median, 0, 'f', 3).arg(a.p99, 0, 'f', 3);
+        if (capture) {
+            Query q(dm.Db1, "check", {"select count(*) from result where tcode='BENCH' and FL='F'"});
+            q.open();
+            out << "  finished competitors: " << q.text(0, 0) << "\n";
+        }
+        exec(dm, "delete from result where tcode = 'BENCH'");
+        exec(dm, "delete from pulsedata where tcode = 'BENCH'");
+    } catch (const DbError& e) {
+        QTextStream(stderr) << e.message() << "\n" << e.statement() << "\n";
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,138 @@
+// Feeds a file of timer lines (as a timer sends or prints them, or the impulse journal)
+// through the workstation's receive handler, for loading a timer's printed log or
+// recovering after a failure. With --run the lines are also captured, as on the run page
+// in automatic mode, and the timer's own "RT" run times are checked against ours.
+#include "capture/Replay.h"
+
+#include "capture/QueueByteSource.h"
+#include "capture/ReceiveHandler.h"
+#include "capture/RunControl.h"
+#include "data/AppState.h"
+#include "data/DbError.h"
+#include "data/SqlValue.h"
+#include "data/TDM1.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFile>
+#include <QTextStream>
+
+using namespace pistel;
+
+namespace {
+
+QTextStream out(stdout);
+QTextStream err(stderr);
+
+QString runTimeOf(TDM1& dm, const AppState& app, const QString& bib, int run) {
+    Query q(dm.Db1, QStringLiteral("check"));
+    q.setSql({"select ttime, ttime2 from result where tcode = '" + sqlValue(app.competitionCode) +
+                  "'",
+              "and zek = '" + sqlValue(bib) + "'"});
+    q.open();
+    return q.fieldByName(run == 1 ? u"ttime" : u"ttime2").asString();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication application(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("pistel-replay"));
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Feeds recorded timer lines through the receive handler."));
+    parser.addHelpOption();
+    parser.addOptions({
+        {QStringLiteral("dsn"), QStringLiteral("ODBC data source (default PistelLocal)."),
+         QStringLiteral("name"), QStringLiteral("PistelLocal")},
+        {QStringLiteral("code"), QStringLiteral("Competition code (tcode)."),
+         QStringLiteral("tcode")},
+        {QStringLiteral("run"),
+         QStringLiteral("Capture for run 1 or 2 in automatic mode; without it lines are "
+                        "only logged."),
+         QStringLiteral("run")},
+    });
+    parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("Timer lines or journal."));
+    parser.process(application);
+
+    const QStringList files = parser.positionalArguments();
+    const QString run = parser.value(QStringLiteral("run"));
+    if (files.size() != 1 || !parser.isSet(QStringLiteral("code")) ||
+        (!run.isEmpty() && run != QLatin1String("1") && run != QLatin1String("2"))) {
+        err << parser.helpText() << Qt::flush;
+        return 2;
+    }
+    QFile file(files.first());
+    if (!file.open(QIODevice::ReadOnly)) {
+        err << "cannot read " << file.fileName() << ": " << file.errorString() << Qt::endl;
+        return 2;
+    }
+    const QList<ReplayLine> lines = readReplayLines(file.readAll());
+
+    AppState app;
+    app.competitionCode = parser.value(QStringLiteral("code"));
+    app.timerPortOpen = true;
+    TDM1 dm;
+    QueueByteSource port;
+    ReceiveHandler handler(app, dm, port, nullptr);
+    RunControl control(app, dm);
+    int failures = 0;
+    int mismatches = 0;
+    try {
+        dm.Db1.open(connectionString(parser.value(QStringLiteral("dsn"))));
+        if (run == QLatin1String("1"))
+            control.CtB1stClick();
+        else if (run == QLatin1String("2"))
+            control.CtB2ndClick();
+    } catch (const DbError& e) {
+        err << e.message() << Qt::endl << e.statement() << Qt::endl;
+        return 1;
+    }
+    if (!run.isEmpty()) {
+        handler.setCaptureHook([&](const TimerLine& t) { control.captureLine(t); });
+        const RunPage& p = control.currentPage();
+        out << "boxes: start " << p.startBox() << "  finish " << p.finishBox() << Qt::endl;
+    }
+
+    QObject::connect(&handler, &ReceiveHandler::lineHandled,
+                     [&](const QString& line, const TimerLine& t, int tenths, bool logged) {
+                         out << (logged ? "logged " : "       ") << QString::number(tenths).rightJustified(6)
+                             << "  " << line;
+                         if (!run.isEmpty()) {
+                             const RunPage& p = control.currentPage();
+                             out << "   | start " << p.startBox() << "  finish " << p.finishBox();
+                         }
+                         out << Qt::endl;
+                         if (run.isEmpty() || !t.endsDelivery())
+                             return;
+                         const QString ours = runTimeOf(dm, app, t.bib, run.toInt());
+                         const auto theirs = durationHundredths(t.dtime);
+                         const bool same = theirs && durationHundredths(ours) == theirs;
+                         out << "       run time of " << t.bib << ": timer " << t.dtime.trimmed()
+                             << ", ours " << (ours.isEmpty() ? QStringLiteral("(none)") : ours)
+                             << (same ? "  ok" : "  DIFFERENT") << Qt::endl;
+                         if (!same)
+                             ++mismatches;
+                     });
+
+    for (const ReplayLine& line : lines) {
+        if (line.received)
+            handler.setClock([when = *line.received] { return when; });
+        else
+            handler.setClock([] { return QDateTime::currentDateTime(); });
+        port.push(line.bytes + '\r');
+        try {
+            handler.CommX1Receive(port.InQueCount());
+        } catch (const DbError& e) {
+            ++failures;
+            err << "error: " << e.message() << Qt::endl << e.statement() << Qt::endl;
+        }
+    }
+    out << lines.size() << " lines, " << failures << " failed";
+    if (!run.isEmpty())
+        out << ", " << mismatches << " run times differ from the timer's";
+    out << Qt::endl;
+    if (failures > 0)
+        return 1;
+    return mismatches > 0 ? 3 : 0;
+}
