@@ -46,7 +46,8 @@ QByteArray timerLine(const QString& bib, const char* channel, std::int64_t t) {
 
 void prepare(TDM1& dm, int competitors, int impulses) {
     for (const char* table : {"result", "pulsedata", "handtm"})
-        exec(dm, QStringLiteral("delete from %1 where tcode = '%2'").arg(QLatin1String(table), kCode));
+        exec(dm,
+             QStringLiteral("delete from %1 where tcode = '%2'").arg(QLatin1String(table), kCode));
     const int classes = 4;
     const int perClass = (competitors + classes - 1) / classes;
     QStringList values;
@@ -77,7 +78,9 @@ struct Stats {
 
 Stats summarize(std::vector<double> ms) {
     std::sort(ms.begin(), ms.end());
-    const auto at = [&](double q) { return ms[std::min(ms.size() - 1, size_t(q * (ms.size() - 1)))]; };
+    const auto at = [&](double q) {
+        return ms[std::min(ms.size() - 1, size_t(q * (ms.size() - 1)))];
+    };
     return {at(0.5), at(0.99), ms.back()};
 }
 
@@ -141,13 +144,19 @@ int main(int argc, char** argv) {
             << parser.value("impulses") << " impulses logged before, " << all.size()
             << " lines timed\n";
         out << QStringLiteral("  start lines:  median %1 ms  p99 %2 ms  max %3 ms\n")
-                   .arg(s.median, 0, 'f', 3).arg(s.p99, 0, 'f', 3).arg(s.max, 0, 'f', 3);
+                   .arg(s.median, 0, 'f', 3)
+                   .arg(s.p99, 0, 'f', 3)
+                   .arg(s.max, 0, 'f', 3);
         out << QStringLiteral("  finish lines: median %1 ms  p99 %2 ms  max %3 ms\n")
-                   .arg(f.median, 0, 'f', 3).arg(f.p99, 0, 'f', 3).arg(f.max, 0, 'f', 3);
+                   .arg(f.median, 0, 'f', 3)
+                   .arg(f.p99, 0, 'f', 3)
+                   .arg(f.max, 0, 'f', 3);
         out << QStringLiteral("  all lines:    median %1 ms  p99 %2 ms\n")
-                   .arg(a.median, 0, 'f', 3).arg(a.p99, 0, 'f', 3);
+                   .arg(a.median, 0, 'f', 3)
+                   .arg(a.p99, 0, 'f', 3);
         if (capture) {
-            Query q(dm.Db1, "check", {"select count(*) from result where tcode='BENCH' and FL='F'"});
+            Query q(dm.Db1, "check",
+                    {"select count(*) from result where tcode='BENCH' and FL='F'"});
             q.open();
             out << "  finished competitors: " << q.text(0, 0) << "\n";
         }

@@ -150,8 +150,11 @@ void RunControl::captureStart2(const TimerLine& line) {
         p.setStartBox(q.fieldByName(u"zek").asString());
         return;
     }
+    // Only a class with run-1 finishers left to start can follow: a class holding just
+    // competitors who did not finish run 1 would leave the box empty and the next impulse
+    // unassigned.
     openWith(q, {"select st2,zek,class1 from result where tcode = '" + code() + "'",
-                 "and class1 <> '" + sqlValue(k) + "'",
+                 "and class1 <> '" + sqlValue(k) + "'", "and FL = 'F'",
                  "and sttime2 = '' order by class1 desc, st2 "});
     if (q.recordCount() == 0)
         return;

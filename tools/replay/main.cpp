@@ -2,10 +2,9 @@
 // through the workstation's receive handler, for loading a timer's printed log or
 // recovering after a failure. With --run the lines are also captured, as on the run page
 // in automatic mode, and the timer's own "RT" run times are checked against ours.
-#include "capture/Replay.h"
-
 #include "capture/QueueByteSource.h"
 #include "capture/ReceiveHandler.h"
+#include "capture/Replay.h"
 #include "capture/RunControl.h"
 #include "data/AppState.h"
 #include "data/DbError.h"
@@ -26,9 +25,9 @@ QTextStream err(stderr);
 
 QString runTimeOf(TDM1& dm, const AppState& app, const QString& bib, int run) {
     Query q(dm.Db1, QStringLiteral("check"));
-    q.setSql({"select ttime, ttime2 from result where tcode = '" + sqlValue(app.competitionCode) +
-                  "'",
-              "and zek = '" + sqlValue(bib) + "'"});
+    q.setSql(
+        {"select ttime, ttime2 from result where tcode = '" + sqlValue(app.competitionCode) + "'",
+         "and zek = '" + sqlValue(bib) + "'"});
     q.open();
     return q.fieldByName(run == 1 ? u"ttime" : u"ttime2").asString();
 }
@@ -96,8 +95,8 @@ int main(int argc, char** argv) {
 
     QObject::connect(&handler, &ReceiveHandler::lineHandled,
                      [&](const QString& line, const TimerLine& t, int tenths, bool logged) {
-                         out << (logged ? "logged " : "       ") << QString::number(tenths).rightJustified(6)
-                             << "  " << line;
+                         out << (logged ? "logged " : "       ")
+                             << QString::number(tenths).rightJustified(6) << "  " << line;
                          if (!run.isEmpty()) {
                              const RunPage& p = control.currentPage();
                              out << "   | start " << p.startBox() << "  finish " << p.finishBox();

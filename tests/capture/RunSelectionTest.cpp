@@ -1,0 +1,163 @@
+#include "CaptureFixture.h"
+#include "data/DbError.h"
+
+#include <functional>
+
+using namespace pistel;
+using pistel::test::CaptureFixture;
+
+namespace {
+QStringList zeks(const Query& q) {
+    QStringList out;
+    const int c = q.rows().columnIndex(u"zek");
+    for (int r = 0; r < q.recordCount(); ++r)
+        out << q.text(r, c);
+    return out;
+}
+} // namespace
+
+class RunSelectionTest : public CaptureFixture {};
+
+TEST_F(RunSelectionTest, Run1ListsAndBoxesBeforeAnyStart) {
+    addStandardField();
+    control.CtB1stClick();
+    EXPECT_EQ(app.currentRun, "1");
+    // Classes descending, start order descending; the excluded competitor is absent.
+    EXPECT_EQ(zeks(dm.Qdpst),
+              (QStringList{"0003", "0002", "0001", "0005", "0004", "0008", "0007"}));
+    EXPECT_EQ(dm.Qdpst.currentRow(), 2);
+    EXPECT_EQ(control.page1.startBox(), "0001");
+    // Nobody started: the finish list is empty and so is its box.
+    EXPECT_EQ(dm.Qdpfn.recordCount(), 0);
+    EXPECT_EQ(control.page1.finishBox(), "");
+    EXPECT_TRUE(dm.QPulseSt.isOpen());
+    EXPECT_TRUE(dm.QPulseFn.isOpen());
+    // The results list shows the lowest class.
+    EXPECT_EQ(control.resultsGridClass, 1);
+    EXPECT_EQ(dm.QresultBib.recordCount(), 0);
+}
+
+TEST_F(RunSelectionTest, FinishListStaysOnFirstRowWhileSomeoneHasNoStartTime) {
+    addStandardField();
+    exec("update result set sttime='10:00:00.0000', FL='S' where tcode='C1' and zek='0001'");
+    exec("update result set sttime='10:00:30.0000', FL='S' where tcode='C1' and zek='0002'");
+    exec("update result set sttime='10:01:00.0000', altime='10:02:00.0000', ttime='00:01:00.00', "
+         "FL='F' where tcode='C1' and zek='0004'");
+    control.CtB1stClick();
+    EXPECT_EQ(zeks(dm.Qdpfn), (QStringList{"0002", "0001", "0004"}));
+    EXPECT_EQ(dm.Qdpfn.currentRow(), 0);
+    EXPECT_EQ(control.page1.finishBox(), "0002");
+    EXPECT_EQ(control.page1.startBox(), "0003"); // lowest st1 without start time
+    EXPECT_EQ(control.resultsGridClass, 1);
+}
+
+TEST_F(RunSelectionTest, NoStarterLeftKeepsTheStartListOnItsFirstRow) {
+    addStandardField();
+    exec("update result set sttime='10:00:00.0000', FL='S' where tcode='C1'");
+    control.CtB1stClick();
+    EXPECT_EQ(dm.Qdpst.currentRow(), 0);
+    EXPECT_EQ(control.page1.startBox(), "0003");
+}
+
+TEST_F(RunSelectionTest, ExcludedCompetitorAsNextBibLeavesTheFirstRow) {
+    addStandardField();
+    exec("update result set sttime='10:00:00.0000', FL='S' where tcode='C1' and zek<>'0006'");
+    control.CtB1stClick();
+    EXPECT_EQ(control.page1.startBox(), "0003");
+}
+
+TEST_F(RunSelectionTest, Run2ListsHoldOnlyRun1Finishers) {
+    addStandardField();
+    exec("update result set sttime='10:00:00.0000', altime='10:01:00.0000', ttime='00:01:00.00',"
+         " FL='F' where tcode='C1' and zek in ('0001','0002','0003','0006','0008')");
+    exec("update result set sttime='10:00:00.0000', FL='S' where tcode='C1' and zek='0004'");
+    control.CtB2ndClick();
+    EXPECT_EQ(app.currentRun, "2");
+    EXPECT_EQ(zeks(dm.Qdpst2), (QStringList{"0001", "0002", "0003", "0008"}));
+    // Next starter: lowest st2 without run-2 start: 0003 (st2 1).
+    EXPECT_EQ(control.page2.startBox(), "0003");
+    EXPECT_EQ(dm.Qdpfn2.recordCount(), 0);
+    EXPECT_EQ(control.page2.finishBox(), "");
+    // No run time computed in this window yet: the results list shows class 0.
+    EXPECT_EQ(dm.QresultBib2.statementText(),
+              "select * from result where tcode = 'C1'\nand FL2 = 'F' and class1 = '0'\n"
+              "order by altime2 desc");
+    EXPECT_EQ(dm.QresultBib2.recordCount(), 0);
+}
+
+TEST_F(RunSelectionTest, ImpulsesAppearInTheListsOfBothRuns) {
+    addStandardField();
+    exec("insert into pulsedata (tcode,ttime,tstat,bib,stat,dtime) values "
+         "('C1',1,' ','0001','C0','10:00:00.0000'),('C1',2,' ','0001','C1','10:01:00.0000'),"
+         "('C1',3,' ','0002','C0','10:00:30.0000'),('OTHER',4,' ','0001','C0','10:00:00.0000'),"
+         "('C1',5,' ','0001','C5','10:00:40.0000')");
+    control.CtB1stClick();
+    control.CtB2ndClick();
+    for (Query* q : {&dm.QPulseSt, &dm.QPulseSt2}) {
+        EXPECT_EQ(q->recordCount(), 2);
+        EXPECT_EQ(q->fieldByName(u"dtime").asString(), "10:00:30.0000"); // newest first
+    }
+    EXPECT_EQ(dm.QPulseFn.recordCount(), 1);
+    EXPECT_EQ(dm.QPulseFn2.recordCount(), 1);
+}
+
+TEST_F(RunSelectionTest, SelectingTwiceGivesTheSameListsAndBoxes) {
+    addStandardField();
+    exec("update result set sttime='10:00:00.0000', FL='S' where tcode='C1' and zek='0001'");
+    control.CtB1stClick();
+    const QStringList start = zeks(dm.Qdpst), fin = zeks(dm.Qdpfn);
+    const QString sb = control.page1.startBox(), fb = control.page1.finishBox();
+    control.CtB1stClick();
+    EXPECT_EQ(zeks(dm.Qdpst), start);
+    EXPECT_EQ(zeks(dm.Qdpfn), fin);
+    EXPECT_EQ(control.page1.startBox(), sb);
+    EXPECT_EQ(control.page1.finishBox(), fb);
+}
+
+TEST_F(RunSelectionTest, EmptyCompetitionLeavesEverythingEmpty) {
+    addCompetitors("OTHER", {{"0001", 1, 1, 1}});
+    control.CtB1stClick();
+    for (Query* q : {&dm.Qdpst, &dm.Qdpfn, &dm.QPulseSt, &dm.QPulseFn, &dm.QresultBib})
+        EXPECT_EQ(q->recordCount(), 0) << q->name().toStdString();
+    EXPECT_EQ(control.page1.startBox(), "");
+    EXPECT_EQ(control.page1.finishBox(), "");
+    control.CtB2ndClick();
+    for (Query* q : {&dm.Qdpst2, &dm.Qdpfn2, &dm.QPulseSt2, &dm.QPulseFn2, &dm.QresultBib2})
+        EXPECT_EQ(q->recordCount(), 0) << q->name().toStdString();
+    EXPECT_EQ(control.page2.startBox(), "");
+    EXPECT_EQ(control.page2.finishBox(), "");
+}
+
+TEST_F(RunSelectionTest, BoxRuleFollowsEveryChangeOfTheCurrentRow) {
+    addStandardField();
+    control.CtB1stClick();
+    dm.Qdpst.first();
+    EXPECT_EQ(control.page1.startBox(), "0003");
+    dm.Qdpst.next();
+    EXPECT_EQ(control.page1.startBox(), "0002");
+    control.page1.setStartBox("typed");
+    dm.Qdpst.locate(u"zek", "0007");
+    EXPECT_EQ(control.page1.startBox(), "0007");
+    dm.Qdpst.locate(u"zek", "9999"); // no match: nothing changes
+    EXPECT_EQ(control.page1.startBox(), "0007");
+    dm.Qdpst.close(); // a closed list does not touch its box
+    EXPECT_EQ(control.page1.startBox(), "0007");
+    // The run-2 lists drive only the run-2 boxes.
+    control.CtB2ndClick();
+    EXPECT_EQ(control.page1.startBox(), "0007");
+}
+
+TEST_F(RunSelectionTest, FailedStatementAbortsTheSelectionAfterSettingTheRun) {
+    addStandardField();
+    exec("alter table result change altime altime_renamed varchar(13) not null default ''");
+    struct Restore {
+        std::function<void()> undo;
+        ~Restore() { undo(); }
+    } restore{[this] {
+        exec("alter table result change altime_renamed altime varchar(13) not null default ''");
+    }};
+    EXPECT_THROW(control.CtB1stClick(), DbError);
+    EXPECT_EQ(app.currentRun, "1");
+    EXPECT_TRUE(dm.Qdpst.isOpen()); // the lists built before the failing step stay
+    EXPECT_FALSE(dm.QPulseSt.isOpen());
+}
