@@ -1,0 +1,108 @@
+#include "WholeRaceData.h"
+#include "capture/ImpulseJournal.h"
+#include "capture/QueueByteSource.h"
+#include "capture/ReceiveHandler.h"
+#include "support/DbTest.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
+
+using namespace pistel;
+using pistel::test::Competitor;
+using pistel::test::DbTest;
+
+class ReplayToolTest : public DbTest {
+protected:
+    void SetUp() override {
+        DbTest::SetUp();
+        addCompetition("C1");
+        QList<Competitor> field;
+        for (const RaceCompetitor& c : kCompetitors)
+            field.append({c.zek, c.st1, c.st2, c.class1});
+        addCompetitors("C1", field);
+    }
+    // Runs the tool; returns its exit code and leaves its output in `output`.
+    int replay(const QByteArray& content, const QStringList& options) {
+        const QString path = dir.filePath("log.txt");
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(content);
+        file.close();
+        QProcess p;
+        p.start(PISTEL_REPLAY_PATH,
+                QStringList{"--dsn", "PistelTest"} + options + QStringList{path});
+        EXPECT_TRUE(p.waitForFinished(60000));
+        output = QString::fromLocal8Bit(p.readAllStandardOutput() + p.readAllStandardError());
+        return p.exitCode();
+    }
+    // Run 1 as the timer printed it: each finish followed by the timer's own run time.
+    static QByteArray printedRun1(const QString& changedRunTimeOf = {}) {
+        QByteArray log;
+        for (const RaceImpulse& i : kRun1) {
+            log += QByteArray(i.line) + "\r\n";
+            if (QByteArray(i.line).mid(6, 2) != "C1")
+                continue;
+            for (const RaceResult& r : kResults) {
+                if (QString(r.zek) != i.owner)
+                    continue;
+                const QString rt = i.owner == changedRunTimeOf ? "00:09:09.99" : r.ttime;
+                log += QStringLiteral(" %1 RT  %2   00\r\n").arg(r.zek, rt).toLatin1();
+            }
+        }
+        return log;
+    }
+
+    QTemporaryDir dir;
+    QString output;
+};
+
+TEST_F(ReplayToolTest, ReproducesTheTimersRunTimes) {
+    EXPECT_EQ(replay(printedRun1(), {"--code", "C1", "--run", "1"}), 0) << output.toStdString();
+    EXPECT_TRUE(output.contains("0 failed, 0 run times differ")) << output.toStdString();
+    EXPECT_TRUE(output.contains("run time of 0001: timer 00:01:02.3500, ours 00:01:02.35  ok"))
+        << output.toStdString();
+    // The boxes after each line: after the first start the start box shows 0002.
+    EXPECT_TRUE(output.contains("?0000 C0  10:00:00.9954 00   | start 0002  finish 0001"))
+        << output.toStdString();
+    for (const RaceResult& r : kResults)
+        EXPECT_EQ(field("C1", r.zek, "ttime"), r.ttime) << r.zek;
+    // RT lines are checked, never logged.
+    EXPECT_EQ(scalar("select count(*) from pulsedata where tcode='C1'").toInt(),
+              int(std::size(kRun1)));
+}
+
+TEST_F(ReplayToolTest, ReportsARunTimeThatDiffers) {
+    EXPECT_EQ(replay(printedRun1("0004"), {"--code", "C1", "--run", "1"}), 3);
+    EXPECT_TRUE(output.contains("run time of 0004: timer 00:09:09.9900")) << output.toStdString();
+    EXPECT_TRUE(output.contains("DIFFERENT"));
+    EXPECT_TRUE(output.contains("1 run times differ"));
+}
+
+TEST_F(ReplayToolTest, RecoversTheImpulseLogFromTheJournal) {
+    // A session journals three lines, then the impulse log is lost.
+    ImpulseJournal journal(dir.filePath("journal"));
+    QueueByteSource port;
+    app.competitionCode = "C1";
+    app.timerPortOpen = true;
+    ReceiveHandler handler(app, dm, port, &journal);
+    QTime clock(10, 0, 0);
+    handler.setClock([&] { return QDateTime(QDate(2026, 12, 20), clock = clock.addSecs(7)); });
+    port.push(" 0001 C0  10:00:00.0000 00\r 0001 C1  10:01:00.0000 00\r\r");
+    handler.CommX1Receive(port.InQueCount());
+    const QStringList before =
+        rows("select tcode,ttime,tstat,bib,stat,dtime from pulsedata order by id");
+    ASSERT_EQ(before.size(), 3);
+    exec("delete from pulsedata");
+
+    QFile journalFile(journal.fileFor(QDate(2026, 12, 20)));
+    ASSERT_TRUE(journalFile.open(QIODevice::ReadOnly));
+    EXPECT_EQ(replay(journalFile.readAll(), {"--code", "C1"}), 0) << output.toStdString();
+    EXPECT_EQ(rows("select tcode,ttime,tstat,bib,stat,dtime from pulsedata order by id"), before);
+    EXPECT_EQ(scalar("select count(*) from result where sttime<>''"), "0"); // logged only
+}
+
+TEST_F(ReplayToolTest, RefusesWrongArguments) {
+    EXPECT_EQ(replay("", {"--run", "1"}), 2); // no competition code
+    EXPECT_EQ(replay("", {"--code", "C1", "--run", "3"}), 2);
+}
