@@ -6,8 +6,8 @@
 
 namespace pistel {
 
-RunControl::RunControl(AppState& app_, TDM1& dm_, QObject* parent)
-    : QObject(parent), app(app_), dm(dm_),
+RunControl::RunControl(AppState& app_, TDM1& dm_, OperatorDialog* dialog_, QObject* parent)
+    : QObject(parent), app(app_), dm(dm_), dialog(dialog_),
       page1(1, dm.Qdpst, dm.Qdpfn, dm.QPulseSt, dm.QPulseFn, dm.QresultBib, this),
       page2(2, dm.Qdpst2, dm.Qdpfn2, dm.QPulseSt2, dm.QPulseFn2, dm.QresultBib2, this) {}
 

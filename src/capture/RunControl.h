@@ -10,17 +10,25 @@ namespace pistel {
 struct AppState;
 class TDM1;
 class Query;
+class OperatorDialog;
 struct TimerLine;
+
+// What the operator is told when a correction has no impulse to assign.
+extern const char* const kNoImpulseSelected;
+// What the operator is told when a typed bib is not a number.
+extern const char* const kBibNotANumber;
 
 // The logic of the competition run window: both run pages and the window's own fields,
 // with the operations that select a run, capture impulses and compute run times.
 class RunControl : public QObject {
     Q_OBJECT
 public:
-    RunControl(AppState& app, TDM1& dm, QObject* parent = nullptr);
+    RunControl(AppState& app, TDM1& dm, OperatorDialog* dialog = nullptr,
+               QObject* parent = nullptr);
 
     AppState& app;
     TDM1& dm;
+    OperatorDialog* dialog;
     RunPage page1;
     RunPage page2;
     int resultsGridClass = 0;  // class whose finishers the results lists show
@@ -46,6 +54,36 @@ public:
     // Run time, its parts, the total and the finished state of one competitor.
     void calcruntime(const QString& bib, int run);
 
+    // Navigation: "次" moves a box to the row above (who comes next), "前" to the row below.
+    void BtUpStClick() { moveBox(page1.startList, -1, &RunPage::setStartBox, page1); }
+    void BtDownStClick() { moveBox(page1.startList, +1, &RunPage::setStartBox, page1); }
+    void BtUpFinClick() { moveBox(page1.finishList, -1, &RunPage::setFinishBox, page1); }
+    void BtDownFinClick() { moveBox(page1.finishList, +1, &RunPage::setFinishBox, page1); }
+    void BtUpSt2Click() { moveBox(page2.startList, -1, &RunPage::setStartBox, page2); }
+    void BtDownSt2Click() { moveBox(page2.startList, +1, &RunPage::setStartBox, page2); }
+    void BtUpFin2Click() { moveBox(page2.finishList, -1, &RunPage::setFinishBox, page2); }
+    void BtDownFin2Click() { moveBox(page2.finishList, +1, &RunPage::setFinishBox, page2); }
+
+    // Row clicks in the start and finish lists (the grid has made the row current).
+    void DBGrid1CellClick() { page1.setStartBox(currentZek(page1.startList)); }
+    void DBGrid2CellClick();
+    void DBGrid6CellClick() { page2.setStartBox(currentZek(page2.startList)); }
+    void DBGrid8CellClick() { page2.setFinishBox(currentZek(page2.finishList)); }
+
+    // Popup menu commands, acting on the current run.
+    void N1Click(); // the selected start impulse becomes the start time of the start box's bib
+    void N2Click(); // the selected finish impulse becomes the finish time of the finish box's bib
+    void N3Click(); // cancel the start time of the start box's bib
+    void N4Click(); // cancel the finish time of the finish box's bib
+
+    // Enter in a bib box of `page`: the typed number is shown with four digits and the box's
+    // list stands on it. Returns false (and tells the operator) when it is not a number.
+    bool EdStnmKeyDown(RunPage& page, const QString& typed);
+    bool EdFinnmKeyDown(RunPage& page, const QString& typed);
+
+    // The reset buttons: the whole competition on the run-1 page, run 2 otherwise.
+    void CuteButton1Click();
+
     // "'" + code + "'" pieces: the competition code as spliced into statements.
     QString code() const;
 
@@ -55,6 +93,15 @@ private:
     // Position a list on a bib: an exact search on zek; no match leaves it as it is.
     static void position(Query& list, const QString& bib);
     QStringList resultsStatement(const QString& flag, int cls, const QString& order) const;
+    static QString currentZek(const Query& list);
+    static void moveBox(Query& list, int step, void (RunPage::*setBox)(const QString&),
+                        RunPage& page);
+    bool enterBib(Query& list, void (RunPage::*setBox)(const QString&), RunPage& page,
+                  const QString& typed);
+    // The dtime of the selected impulse, or nothing (the operator is told) when none is.
+    bool selectedImpulseTime(const Query& impulses, QString& time);
+    void resetAll();
+    void resetRun2();
 };
 
 } // namespace pistel

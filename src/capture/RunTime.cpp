@@ -19,10 +19,13 @@ void RunControl::calcruntime(const QString& bib, int run) {
     if (run == 1) {
         const QString r =
             runTimeText(q.fieldByName(u"sttime").asString(), q.fieldByName(u"altime").asString());
-        execWith(q, {"update result set ttime = '" + r + "' , totaltime = '" + r + "' ,FL = 'F'",
-                     ",TH = '" + r.mid(0, 2) + "',TM = '" + r.mid(3, 2) + "' ,TS = '" +
-                         r.mid(6, 2) + "' ,TMS = '" + r.mid(9, 2) + "'",
-                     where});
+        // The total of run 1 alone is its time; a run-2 time already stored adds to it.
+        const QString total = totalTimeText(r, q.fieldByName(u"ttime2").asString());
+        execWith(q,
+                 {"update result set ttime = '" + r + "' , totaltime = '" + total + "' ,FL = 'F'",
+                  ",TH = '" + r.mid(0, 2) + "',TM = '" + r.mid(3, 2) + "' ,TS = '" + r.mid(6, 2) +
+                      "' ,TMS = '" + r.mid(9, 2) + "'",
+                  where});
         dm.QresultBib.close();
         if (resultsGridClass != lastFinisherClass) {
             dm.QresultBib.setSql(resultsStatement(QStringLiteral("FL"), lastFinisherClass,

@@ -90,3 +90,11 @@ TEST_F(RunTimeTest, ComputingAgainOverwritesEveryColumn) {
                    "zek='0001'"),
               QStringList{"00:02:03.45|00:02:03.45|02|03|45"});
 }
+
+TEST_F(RunTimeTest, Run1AgainAfterRun2KeepsTheRun2TimeInTheTotal) {
+    times("0001", "sttime='10:00:00.0000', altime='10:01:00.0000', ttime2='00:01:05.12', "
+                  "FL2='F'");
+    control.calcruntime("0001", 1);
+    EXPECT_EQ(f("0001", "ttime"), "00:01:00.00");
+    EXPECT_EQ(f("0001", "totaltime"), "00:02:05.12");
+}

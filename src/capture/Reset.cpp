@@ -1,0 +1,60 @@
+// Clearing the captured times of the current competition: everything (run-1 page) or the
+// second run (run-2 page), after the operator confirms.
+#include "OperatorDialog.h"
+#include "RunControl.h"
+#include "data/TDM1.h"
+
+#include <stdexcept>
+
+namespace pistel {
+namespace {
+const char kCannotUndo[] = "削除後の復旧は出来ません。";
+
+bool ask(OperatorDialog* dialog, const char* text, const char* caption) {
+    if (!dialog)
+        throw std::runtime_error("no operator to confirm the reset");
+    return dialog->askYesNo(QString::fromUtf8(text), QString::fromUtf8(caption));
+}
+} // namespace
+
+void RunControl::CuteButton1Click() {
+    if (isRun1())
+        resetAll();
+    else
+        resetRun2();
+}
+
+void RunControl::resetAll() {
+    if (!ask(dialog, "全ての計測データを削除します。", kCannotUndo))
+        return;
+    execWith(dm.Query2, {"update result set sttime='' ,altime='' ,ttime=''",
+                         ",sttime2='' ,altime2=''", " ,th='' ,tm='',ts='' ,tms='' ,fl='N'",
+                         ",ttime2='',totaltime='' ,th2='' ,tm2='',ts2='' ,tms2='' ,fl2='N'",
+                         ",diff=null,point=null,df1=0,df2=0,cutoff=0", ",e1='',e2=''",
+                         ",BST1='99:99:99.9999',BFT1='99:99:99.9999',BRT1='99:99:99.99'",
+                         ",BST2='99:99:99.9999',BFT2='99:99:99.9999',BRT2='99:99:99.99'",
+                         ",HST1='99:99:99.999',HFT1='99:99:99.999',HRT1='99:99:99.99'",
+                         ",HST2='99:99:99.999',HFT2='99:99:99.999',HRT2='99:99:99.99'",
+                         "where tcode='" + code() + "'"});
+    execWith(dm.Query2, {"delete from handtm where tcode='" + code() + "'"});
+    if (ask(dialog, "Pulseデータを削除してよろしいですか？", ""))
+        execWith(dm.Query2, {"delete from pulsedata where tcode='" + code() + "'"});
+    for (Query* q : {&dm.Qdpst, &dm.Qdpfn, &dm.QresultBib, &dm.QPulseSt, &dm.QPulseFn})
+        q->reread();
+}
+
+void RunControl::resetRun2() {
+    if (!ask(dialog, "２本目の計測データを削除します。", kCannotUndo))
+        return;
+    execWith(dm.Query2, {"update result set ", "sttime2='' ,altime2=''",
+                         ",ttime2='',totaltime=ttime ,th2='' ,tm2='',ts2='' ,tms2='' ,fl2='N'",
+                         ",DF2=0,diff=null,point=null",
+                         ",BST2='99:99:99.9999',BFT2='99:99:99.9999',BRT2='99:99:99.99'",
+                         ",HST2='99:99:99.999',HFT2='99:99:99.999',HRT2='99:99:99.99'", ",e2=''",
+                         "where tcode='" + code() + "'"});
+    execWith(dm.Query2, {"delete from handtm where tcode='" + code() + "'", "and run = '2'"});
+    for (Query* q : {&dm.Qdpst2, &dm.QPulseSt2, &dm.Qdpfn2, &dm.QPulseFn2, &dm.QresultBib2})
+        q->reread();
+}
+
+} // namespace pistel

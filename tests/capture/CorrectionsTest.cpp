@@ -1,0 +1,246 @@
+#include "CaptureFixture.h"
+#include "support/ScriptedDialog.h"
+
+using namespace pistel;
+using pistel::test::CaptureFixture;
+using pistel::test::ScriptedDialog;
+
+class CorrectionsTest : public CaptureFixture {
+protected:
+    void SetUp() override {
+        CaptureFixture::SetUp();
+        addStandardField();
+        control.dialog = &dialog;
+        // 0001 and 0002 started; 0001 finished. Impulses of both channels are logged.
+        exec(
+            "update result set sttime='10:00:00.0000', altime='10:01:00.0000', "
+            "ttime='00:01:00.00', totaltime='00:01:00.00', FL='F' where tcode='C1' and zek='0001'");
+        exec("update result set sttime='10:00:30.0000', FL='S' where tcode='C1' and zek='0002'");
+        exec("insert into pulsedata (tcode,ttime,tstat,bib,stat,dtime) values "
+             "('C1',1,'?','0000','C0','10:01:00.5000'),('C1',2,'?','0000','C0','10:01:30.2500'),"
+             "('C1',3,'?','0000','C1','10:01:41.1299'),('C1',4,'?','0000','C1','10:02:10.0000')");
+    }
+    void select(Query& impulses, const QString& dtime) {
+        ASSERT_TRUE(impulses.locate(u"dtime", dtime)) << dtime.toStdString();
+    }
+    ScriptedDialog dialog;
+};
+
+TEST_F(CorrectionsTest, NextAndPreviousMoveTheBoxesAlongTheLists) {
+    control.CtB1stClick();
+    // Start list: 0003 0002 0001 0005 0004 0008 0007; the box on 0003 (next to start).
+    ASSERT_EQ(control.page1.startBox(), "0003");
+    control.BtDownStClick();
+    EXPECT_EQ(control.page1.startBox(), "0002");
+    control.BtUpStClick();
+    control.BtUpStClick(); // at the top: stays
+    EXPECT_EQ(control.page1.startBox(), "0003");
+    EXPECT_EQ(dm.Qdpst.currentRow(), 0);
+    dm.Qdpst.last();
+    control.page1.setStartBox("typed");
+    control.BtDownStClick(); // at the bottom: the box shows the row it stays on
+    EXPECT_EQ(control.page1.startBox(), "0007");
+
+    // Finish list: 0002 0001.
+    control.page1.setFinishBox("x");
+    dm.Qdpfn.first();
+    control.BtDownFinClick();
+    EXPECT_EQ(control.page1.finishBox(), "0001");
+    control.BtUpFinClick();
+    EXPECT_EQ(control.page1.finishBox(), "0002");
+}
+
+TEST_F(CorrectionsTest, RowClicksFillTheBoxesAndTheRun1FinishListSwitchesTheResults) {
+    exec("update result set sttime='10:02:00.0000', altime='10:03:00.0000', FL='F' "
+         "where tcode='C1' and zek='0007'");
+    control.CtB1stClick();
+    ASSERT_EQ(control.resultsGridClass, 1);
+    dm.Qdpst.moveTo(4);
+    control.DBGrid1CellClick();
+    EXPECT_EQ(control.page1.startBox(), "0004");
+    ASSERT_TRUE(dm.Qdpfn.locate(u"zek", "0002"));
+    control.DBGrid2CellClick();
+    EXPECT_EQ(control.page1.finishBox(), "0002");
+    EXPECT_EQ(control.resultsGridClass, 3);
+    EXPECT_EQ(dm.QresultBib.statementText(),
+              "select * from result where tcode = 'C1'\nand FL = 'F' and class1 = '3'\n"
+              "order by altime desc");
+    EXPECT_EQ(dm.QresultBib.recordCount(), 1);
+
+    control.CtB2ndClick(); // 0001 and 0007 finished run 1
+    exec("update result set sttime2='13:00:00.0000', FL2='S' where tcode='C1' and zek='0007'");
+    control.CtB2ndClick();
+    ASSERT_TRUE(dm.Qdpfn2.locate(u"zek", "0007"));
+    control.DBGrid8CellClick();
+    EXPECT_EQ(control.page2.finishBox(), "0007");
+    EXPECT_EQ(control.resultsGridClass, 3); // the run-2 finish list never switches it
+    dm.Qdpst2.moveTo(1);
+    control.DBGrid6CellClick();
+    EXPECT_EQ(control.page2.startBox(), dm.Qdpst2.fieldByName(u"zek").asString());
+}
+
+TEST_F(CorrectionsTest, N1AssignsTheSelectedStartTimeAndMovesDown) {
+    control.CtB1stClick();
+    control.EdStnmKeyDown(control.page1, "4");
+    select(dm.QPulseSt, "10:01:30.2500");
+    control.N1Click();
+    EXPECT_EQ(f("0004", "sttime"), "10:01:30.2500");
+    EXPECT_EQ(f("0004", "FL"), "S");
+    EXPECT_EQ(control.page1.startBox(), "0008"); // the row below 0004
+    // The finish box stays on its bib in the re-read finish list.
+    EXPECT_EQ(dm.Qdpfn.recordCount(), 3);
+    // The bottom row: the box stays there.
+    control.EdStnmKeyDown(control.page1, "7");
+    select(dm.QPulseSt, "10:01:00.5000");
+    control.N1Click();
+    EXPECT_EQ(f("0007", "sttime"), "10:01:00.5000");
+    EXPECT_EQ(control.page1.startBox(), "0007");
+    // A time already set is overwritten: the operator's word counts.
+    control.EdStnmKeyDown(control.page1, "4");
+    select(dm.QPulseSt, "10:01:00.5000");
+    control.N1Click();
+    EXPECT_EQ(f("0004", "sttime"), "10:01:00.5000");
+    EXPECT_TRUE(dialog.messages.isEmpty());
+    expectOtherUntouched();
+}
+
+TEST_F(CorrectionsTest, N2Run1StoresFinishRunTimeAndMovesUp) {
+    exec("update result set sttime='10:00:45.0000', FL='S' where tcode='C1' and zek='0003'");
+    control.CtB1stClick();
+    // Finish list: 0003 0002 0001 (latest start first).
+    control.EdFinnmKeyDown(control.page1, "2");
+    select(dm.QPulseFn, "10:01:41.1299");
+    control.N2Click();
+    EXPECT_EQ(rows("select altime,ttime,totaltime,TH,TM,TS,TMS,FL from result where tcode='C1' "
+                   "and zek='0002'"),
+              QStringList{"10:01:41.1299|00:01:11.12|00:01:11.12|00|01|11|12|F"});
+    EXPECT_EQ(control.page1.finishBox(), "0003"); // the row above
+    EXPECT_EQ(dm.QPulseFn.currentRow(), 0);       // re-read
+    EXPECT_EQ(dm.QresultBib.isOpen(), true);
+}
+
+TEST_F(CorrectionsTest, N2Run1KeepsAStoredRun2TimeInTheTotal) {
+    exec("update result set ttime2='00:01:02.00', FL2='F' where tcode='C1' and zek='0002'");
+    control.CtB1stClick();
+    control.EdFinnmKeyDown(control.page1, "2");
+    select(dm.QPulseFn, "10:01:41.1299");
+    control.N2Click();
+    EXPECT_EQ(f("0002", "ttime"), "00:01:11.12");
+    EXPECT_EQ(f("0002", "totaltime"), "00:02:13.12");
+}
+
+TEST_F(CorrectionsTest, N2Run2ComputesTheRunAndTheTotal) {
+    exec("update result set sttime2='13:00:00.0000', FL2='S' where tcode='C1' and zek='0001'");
+    exec("insert into pulsedata (tcode,ttime,tstat,bib,stat,dtime) values "
+         "('C1',5,'?','0000','C1','13:01:05.1299')");
+    control.CtB2ndClick();
+    control.EdFinnmKeyDown(control.page2, "1");
+    select(dm.QPulseFn2, "13:01:05.1299");
+    control.N2Click();
+    EXPECT_EQ(rows("select altime2,ttime2,totaltime,TH2,TM2,TS2,TMS2,FL2 from result where "
+                   "tcode='C1' and zek='0001'"),
+              QStringList{"13:01:05.1299|00:01:05.12|00:02:05.12|00|01|05|12|F"});
+    EXPECT_EQ(control.lastFinisherClass, 3);
+    EXPECT_EQ(dm.QresultBib2.fieldByName(u"zek").asString(), "0001");
+}
+
+TEST_F(CorrectionsTest, N1AndN2RefuseWithoutASelectedImpulse) {
+    exec("delete from pulsedata");
+    control.CtB1stClick();
+    control.EdStnmKeyDown(control.page1, "3");
+    control.N1Click();
+    control.EdFinnmKeyDown(control.page1, "2");
+    control.N2Click();
+    EXPECT_EQ(dialog.messages, (QStringList{kNoImpulseSelected, kNoImpulseSelected}));
+    EXPECT_EQ(f("0003", "sttime"), "");
+    EXPECT_EQ(f("0002", "altime"), "");
+    EXPECT_EQ(f("0002", "FL"), "S");
+}
+
+TEST_F(CorrectionsTest, N3CancelsOnlyTheStartTime) {
+    control.CtB1stClick();
+    control.EdStnmKeyDown(control.page1, "1");
+    control.page1.setFinishBox("0001");
+    control.N3Click();
+    EXPECT_EQ(rows("select sttime,altime,ttime,FL from result where tcode='C1' and zek='0001'"),
+              QStringList{"|10:01:00.0000|00:01:00.00|N"});
+    EXPECT_EQ(control.page1.startBox(), "0001");
+    // 0001 left the finish list: the box takes its first row.
+    EXPECT_EQ(control.page1.finishBox(), "0002");
+    expectOtherUntouched();
+}
+
+TEST_F(CorrectionsTest, N3KeepsTheFinishBoxOnItsCompetitor) {
+    exec("update result set sttime='10:01:00.0000', FL='S' where tcode='C1' and zek='0003'");
+    exec("update result set sttime='10:01:30.0000', FL='S' where tcode='C1' and zek='0004'");
+    control.CtB1stClick();
+    control.EdFinnmKeyDown(control.page1, "2"); // the earliest on course
+    control.EdStnmKeyDown(control.page1, "4");  // a wrong start to cancel
+    control.N3Click();
+    EXPECT_EQ(f("0004", "sttime"), "");
+    EXPECT_EQ(control.page1.finishBox(), "0002");
+    EXPECT_EQ(dm.Qdpfn.fieldByName(u"zek").asString(), "0002");
+}
+
+TEST_F(CorrectionsTest, N4CancelsTheFinishAndMovesTheResultsListUp) {
+    exec("update result set sttime='10:00:30.0000', altime='10:01:35.0000', ttime='00:01:05.00', "
+         "FL='F' where tcode='C1' and zek='0002'");
+    exec("update result set sttime='10:01:00.0000', altime='10:02:00.0000', ttime='00:01:00.00', "
+         "FL='F' where tcode='C1' and zek='0003'");
+    control.CtB1stClick();
+    control.EdFinnmKeyDown(control.page1, "3");
+    control.DBGrid2CellClick(); // results list of class 3: 0003 0002 0001 (latest finish first)
+    ASSERT_EQ(dm.QresultBib.recordCount(), 3);
+    dm.QresultBib.moveTo(2); // standing on 0001
+    control.EdFinnmKeyDown(control.page1, "2");
+    control.N4Click();
+    EXPECT_EQ(rows("select altime,ttime,FL from result where tcode='C1' and zek='0002'"),
+              QStringList{"|00:01:05.00|S"});
+    EXPECT_EQ(control.page1.finishBox(), "0002");
+    ASSERT_EQ(dm.QresultBib.recordCount(), 2);
+    EXPECT_EQ(dm.QresultBib.fieldByName(u"zek").asString(), "0003"); // the row above 0001's
+    // Standing on the first row it stays on the first row.
+    dm.QresultBib.first();
+    control.EdFinnmKeyDown(control.page1, "1");
+    control.N4Click();
+    EXPECT_EQ(dm.QresultBib.currentRow(), 0);
+    EXPECT_EQ(dm.QresultBib.fieldByName(u"zek").asString(), "0003");
+}
+
+TEST_F(CorrectionsTest, CommandsActOnTheCurrentRun) {
+    exec("update result set FL='F', sttime2='13:00:00.0000', FL2='S' where tcode='C1' and "
+         "zek='0003'");
+    control.CtB1stClick();
+    control.CtB2ndClick();
+    control.EdStnmKeyDown(control.page2, "3");
+    control.N3Click(); // from whichever grid: run 2 is current
+    EXPECT_EQ(f("0003", "sttime2"), "");
+    EXPECT_EQ(f("0003", "FL2"), "N");
+    EXPECT_EQ(f("0003", "FL"), "F");
+}
+
+TEST_F(CorrectionsTest, EnterShowsFourDigitsAndPositionsTheBoxesOwnList) {
+    control.CtB1stClick();
+    control.CtB2ndClick();
+    EXPECT_TRUE(control.EdStnmKeyDown(control.page1, " 5 "));
+    EXPECT_EQ(control.page1.startBox(), "0005");
+    EXPECT_EQ(dm.Qdpst.fieldByName(u"zek").asString(), "0005");
+    EXPECT_TRUE(control.EdFinnmKeyDown(control.page1, "2"));
+    EXPECT_EQ(control.page1.finishBox(), "0002");
+    EXPECT_EQ(dm.Qdpfn.fieldByName(u"zek").asString(), "0002");
+    // The run-2 box is served by its own list; run 1 stays as it was.
+    EXPECT_TRUE(control.EdStnmKeyDown(control.page2, "1"));
+    EXPECT_EQ(control.page2.startBox(), "0001");
+    EXPECT_EQ(control.page1.startBox(), "0005");
+    // A bib that is not in the list is shown all the same.
+    EXPECT_TRUE(control.EdStnmKeyDown(control.page1, "12"));
+    EXPECT_EQ(control.page1.startBox(), "0012");
+    EXPECT_EQ(dm.Qdpst.fieldByName(u"zek").asString(), "0005");
+    // Not a number: the operator is told and nothing changes.
+    for (const char* typed : {"abc", "", "1.5", "0x10"}) {
+        EXPECT_FALSE(control.EdStnmKeyDown(control.page1, typed));
+        EXPECT_EQ(control.page1.startBox(), "0012");
+    }
+    EXPECT_EQ(dialog.messages.size(), 4);
+    EXPECT_EQ(dialog.messages.first(), kBibNotANumber);
+}
