@@ -1,0 +1,68 @@
+#pragma once
+
+#include "PortRegistry.h"
+
+#include <QObject>
+#include <QStringList>
+#include <functional>
+
+namespace pistel {
+
+class TCustomCommX;
+
+// The port part of the run window's settings page, without widgets: the two port lists,
+// the timer port choice, and opening and closing both ports with the window.
+class PortSettings : public QObject {
+    Q_OBJECT
+public:
+    using Scan = std::function<PortRegistry()>;
+
+    PortSettings(TCustomCommX& timer, TCustomCommX& board, int& timerPortNo, int& boardPortNo,
+                 bool& timerPortOpen, Scan scan = &PortRegistry::scan, QObject* parent = nullptr);
+
+    // Where the two port messages go (a message box with an OK button).
+    std::function<void(const QString&)> showMessage;
+    int openDelayMs = 300; // between closing and opening a port again
+
+    // The items of Cbxcomm1 and Cbxcomm2: an empty entry, then the ports.
+    const QStringList& items() const { return items_; }
+    int cbxcomm1Index() const { return index1_; }
+    QString cbxcomm1Text() const { return text1_; }
+    int cbxcomm2Index() const { return index2_; }
+    QString cbxcomm2Text() const { return text2_; }
+    // What the operator picked or typed in Cbxcomm1 (then Cbxcomm1Change runs) or Cbxcomm2.
+    void setCbxcomm1(int index, const QString& text);
+    void setCbxcomm2(int index, const QString& text);
+
+    void getport();
+    void openport1(int n);
+    void openport2(int n);
+    void Cbxcomm1Change();
+    void CuteButton122Click() { getport(); }
+    // The port steps of showing and of closing the run window.
+    void windowShown();
+    void windowClosed();
+
+signals:
+    void listsChanged();
+    void cbxcomm1Changed();
+    void cbxcomm2Changed();
+
+private:
+    void showText(int& index, QString& text, const QString& value);
+    void tell(const char* message);
+
+    TCustomCommX& timer_;
+    TCustomCommX& board_;
+    int& timerPortNo_;
+    int& boardPortNo_;
+    bool& timerPortOpen_;
+    Scan scan_;
+    QStringList items_{QString()};
+    int index1_ = 0;
+    QString text1_;
+    int index2_ = 0;
+    QString text2_;
+};
+
+} // namespace pistel
