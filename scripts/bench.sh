@@ -11,3 +11,5 @@ trap 'bash "$root/scripts/db.sh" stop "$state"' EXIT
 eval "$(bash "$root/scripts/db.sh" env "$state")"
 "$root/build/bench/line_bench" --lines 1000 --competitors 60 --impulses 2000
 "$root/build/bench/line_bench" --capture --lines 1000 --competitors 1000 --impulses 2000
+"$root/build/bench/line_bench" --capture --lines 200 --competitors 200 --impulses 2000
+"$root/build/bench/serial_bench" 10000

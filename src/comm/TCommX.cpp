@@ -250,8 +250,10 @@ int TCustomCommX::Read(char* buffer, int count) {
         std::chrono::steady_clock::now() + std::chrono::milliseconds(timeOutReceive_);
     for (;;) {
         const int n = device_->read(buffer, count, 0);
-        if (n > 0)
+        if (n > 0) {
+            bytesRead_ += n;
             return n;
+        }
         if (n < 0) {
             const int errors = device_->takeErrors();
             if (errors)
@@ -440,7 +442,8 @@ void TCustomCommX::receiveLoop(std::uint64_t generation) {
                     OnBreak(this);
             });
         if (events & EvRxChar) {
-            const int before = device->bytesWaiting();
+            const int announced = device->bytesWaiting();
+            const long long readBefore = bytesRead_;
             send([this, generation] {
                 if (generation != generation_ || !device_ || !OnReceive)
                     return;
@@ -448,10 +451,9 @@ void TCustomCommX::receiveLoop(std::uint64_t generation) {
                 if (n > 0)
                     OnReceive(this, n);
             });
-            // When the handler read nothing, the same bytes are not announced again until
-            // more arrive.
-            const int after = device->bytesWaiting();
-            quiet = (before > 0 && after >= before) ? before : -1;
+            // When the handler took nothing, the bytes it left are not announced again
+            // until more arrive; otherwise whatever waits is announced at once.
+            quiet = bytesRead_ == readBefore ? announced : -1;
         }
     }
 }

@@ -151,6 +151,7 @@ private:
     std::mutex handledMutex_;
     std::condition_variable handledCv_;
     std::atomic<bool> receiveStop_{false};
+    std::atomic<long long> bytesRead_{0}; // by Read, so the receive thread sees what was taken
 };
 
 // The component as the windows use it: the same, with its properties in published order.

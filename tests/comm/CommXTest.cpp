@@ -160,6 +160,20 @@ TEST_F(CommXTest, ReceiveHandlerGetsTheWaitingCountOnTheOwningThread) {
     EXPECT_EQ(got, " 0001 C0  10:00:00.0000\rmore\r");
 }
 
+TEST_F(CommXTest, LinesArrivingWhileTheHandlerRunsAreAnnouncedToo) {
+    comm.Open();
+    int lines = 0;
+    comm.OnReceive = [&](TCustomCommX*, int size) {
+        for (int i = 0; i < size; ++i)
+            if (comm.ReadByte() == '\r')
+                ++lines;
+    };
+    for (int i = 1; i <= 300; ++i) {
+        ports[1].send(" 0001 C0  10:04:55.6513 00\r"); // the next follows as soon as one is read
+        ASSERT_TRUE(waitFor([&] { return lines == i; }, 2000)) << "line " << i;
+    }
+}
+
 TEST_F(CommXTest, BytesLeftUnreadWaitForMoreButAreNotLost) {
     comm.Open();
     int calls = 0;
