@@ -216,6 +216,7 @@ bool TCustomCommX::Write(const char* buffer, int count) {
             std::unique_lock lock(countersLock_);
             if (pendingChunks_ >= kMaxPendingChunks) {
                 lock.unlock();
+                queueCv_.notify_one();
                 QCoreApplication::processEvents();
                 sleepMs(1);
                 continue;
@@ -231,9 +232,11 @@ bool TCustomCommX::Write(const char* buffer, int count) {
             std::lock_guard lock(queueMutex_);
             queue_.push_back({QByteArray(buffer + done, size)});
         }
-        queueCv_.notify_one();
         done += size;
     }
+    // Woken once for the whole text, the transmit thread sends it as one burst (with
+    // half-duplex control the line is turned around once, not between chunks).
+    queueCv_.notify_one();
     return true;
 }
 

@@ -420,3 +420,24 @@ TEST(CommXRecorded, AtMost32ChunksWaitInTheQueue) {
     }));
     comm.Close();
 }
+
+TEST(CommXRecorded, SignalBreakAndErrorReachTheirHandlers) {
+    RecordingDevice::Shared shared;
+    shared.clock.start();
+    TCommX comm([](int) { return QStringLiteral("recorded"); },
+                [&] { return std::make_unique<RecordingDevice>(shared); });
+    QStringList seen;
+    comm.OnSignal = [&](TCustomCommX*, int mask) { seen << QString("signal %1").arg(mask, 0, 16); };
+    comm.OnBreak = [&](TCustomCommX*) { seen << "break"; };
+    comm.OnError = [&](TCustomCommX*, int bits) { seen << QString("error %1").arg(bits, 0, 16); };
+    comm.OnReceive = [&](TCustomCommX*, int) { seen << "receive"; };
+    comm.Open();
+    {
+        std::lock_guard l(shared.mutex);
+        shared.scripted = {
+            {EvCts, 0}, {EvBreak, 0}, {EvErr, ErrParity | ErrFrame}, {EvRing | EvBreak, 0}};
+    }
+    ASSERT_TRUE(waitFor([&] { return seen.size() >= 5; }));
+    EXPECT_EQ(seen, (QStringList{"signal 8", "break", "error c", "signal 140", "break"}));
+    comm.Close();
+}

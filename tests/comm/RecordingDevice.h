@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <condition_variable>
 #include <mutex>
+#include <utility>
 
 namespace pistel::test {
 
@@ -22,6 +23,7 @@ public:
         bool holdWrites = false;
         int writes = 0;
         LineSettings applied;
+        QList<QPair<int, int>> scripted; // line events and error bits waitEvent hands out
         void record(const QString& what) {
             std::lock_guard l(mutex);
             log << what;
@@ -41,11 +43,22 @@ public:
         s_.applied = settings;
         return SettingRefused::None;
     }
-    int waitEvent(int, int) override {
-        std::unique_lock l(waitMutex_);
-        waitCv_.wait(l, [&] { return cancelled_; });
-        cancelled_ = false;
-        return 0;
+    int waitEvent(int mask, int) override {
+        for (;;) {
+            {
+                std::lock_guard l(s_.mutex);
+                if (!s_.scripted.isEmpty()) {
+                    const auto [events, errors] = s_.scripted.takeFirst();
+                    errors_ = errors;
+                    return events & mask;
+                }
+            }
+            std::unique_lock l(waitMutex_);
+            if (waitCv_.wait_for(l, std::chrono::milliseconds(20), [&] { return cancelled_; })) {
+                cancelled_ = false;
+                return 0;
+            }
+        }
     }
     void cancelWait() override {
         {
@@ -54,7 +67,7 @@ public:
         }
         waitCv_.notify_all();
     }
-    int takeErrors() override { return 0; }
+    int takeErrors() override { return std::exchange(errors_, 0); }
     int bytesWaiting() override { return 0; }
     int read(char*, int, int) override { return 0; }
     int write(const char*, int count, int) override {
@@ -83,6 +96,7 @@ private:
     std::mutex waitMutex_;
     std::condition_variable waitCv_;
     bool cancelled_ = false;
+    int errors_ = 0; // only the receive thread touches it
 };
 
 } // namespace pistel::test
