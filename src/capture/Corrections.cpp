@@ -1,6 +1,6 @@
 // The operator's corrections on the run pages: moving the boxes, assigning a logged impulse
 // by hand, and cancelling start or finish times.
-#include "OperatorDialog.h"
+#include "data/OperatorDialog.h"
 #include "RunControl.h"
 #include "TimeText.h"
 #include "data/AppState.h"

@@ -13,6 +13,13 @@ struct AppState {
     int timerPortNo = 0;
     int boardPortNo = 0;
 
+    // Database profile and capture lock.
+    QString dbType = QStringLiteral("MySQL");
+    int chosenProfile = 0;    // the profile the last switch attempted
+    int connectedProfile = 0; // the profile of the last successful connection
+    bool lockHeld = false;    // this workstation set the capture lock and must release it
+    int terminalMode = 0;     // nonzero: works without the capture lock
+
     bool isRun1() const { return currentRun == QLatin1String("1"); }
 };
 

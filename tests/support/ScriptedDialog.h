@@ -1,6 +1,6 @@
 #pragma once
 
-#include "capture/OperatorDialog.h"
+#include "data/OperatorDialog.h"
 
 #include <QStringList>
 #include <gtest/gtest.h>
