@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+namespace pistel {
+
+// The workstation's settings file: ports and database profile, read at start and written
+// when the main window closes.
+struct Settings {
+    int port1 = 0; // the timer port number, 0 for none
+    int port2 = 0; // the display board port number
+    QString dbType = QStringLiteral("MySQL");
+    int dbIndex = 0; // the profile of the last successful connection
+    int dbMode = 0;  // the profile the last switch attempted
+};
+
+// PISTEL_SETTINGS when set; else PistelAuto.ini in $XDG_CONFIG_HOME/pistel, else in
+// ~/.config/pistel.
+QString settingsPath();
+
+// A missing file or key gives the default; so does an integer key whose value is not a
+// whole number.
+Settings readSettings(const QString& path);
+// The file as written: [Port] Port1 Port2, [DB] DbType Dbindex Dbmode, one key a line.
+QByteArray formatSettings(const Settings& settings);
+// Writes the file, creating its folder; throws std::runtime_error when it cannot.
+void writeSettings(const QString& path, const Settings& settings);
+
+// The terminal-mode flag from the first command-line argument (0 when missing or no number).
+int terminalModeOf(const QStringList& arguments);
+// The build date label: the program file's date as day/month/year ("20/12/2026").
+QString buildDateLabel(const QDateTime& fileTime);
+
+} // namespace pistel

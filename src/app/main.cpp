@@ -1,0 +1,50 @@
+// The timing workstation: main window first, then the data module and its connection.
+#include "SettingsFile.h"
+#include "TFmain.h"
+#include "data/AppState.h"
+#include "data/DbError.h"
+#include "data/TDM1.h"
+#include "ui/MessageBoxDialog.h"
+
+#include <QApplication>
+#include <QFont>
+#include <QMessageBox>
+
+namespace {
+
+// Errors that leave an event handler are shown in an error box, and the program goes on.
+class Application : public QApplication {
+public:
+    using QApplication::QApplication;
+    bool notify(QObject* receiver, QEvent* event) override {
+        try {
+            return QApplication::notify(receiver, event);
+        } catch (const pistel::DbError& e) {
+            QMessageBox::critical(activeWindow(), QStringLiteral("エラー"),
+                                  e.message() + "\n\n" + e.statement());
+        } catch (const std::exception& e) {
+            QMessageBox::critical(activeWindow(), QStringLiteral("エラー"),
+                                  QString::fromStdString(e.what()));
+        }
+        return false;
+    }
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    Application application(argc, argv);
+    // Japanese glyph shapes for kanji, whatever the locale.
+    QFont font(QStringLiteral("Noto Sans CJK JP"));
+    font.setPixelSize(12);
+    QApplication::setFont(font);
+
+    pistel::AppState app;
+    pistel::TDM1 dm;
+    pistel::MessageBoxDialog dialog;
+    pistel::TFmain mainWindow(app, dm, dialog, pistel::settingsPath(), QApplication::arguments(),
+                              QApplication::applicationFilePath());
+    mainWindow.profiles.connectAtCreation();
+    mainWindow.show();
+    return QApplication::exec();
+}

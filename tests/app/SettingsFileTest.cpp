@@ -1,0 +1,73 @@
+#include "app/SettingsFile.h"
+
+#include "support/QtPrinters.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace pistel;
+
+namespace {
+void put(const QString& path, const QByteArray& text) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(text);
+}
+} // namespace
+
+TEST(SettingsFile, MissingFileGivesDefaultsAndACompleteFileIsWritten) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("not/yet/there/PistelAuto.ini"); // the folder is made
+    const Settings s = readSettings(path);
+    EXPECT_EQ(s.port1, 0);
+    EXPECT_EQ(s.port2, 0);
+    EXPECT_EQ(s.dbType, "MySQL");
+    EXPECT_EQ(s.dbIndex, 0);
+    EXPECT_EQ(s.dbMode, 0);
+    writeSettings(path, s);
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), "[Port]\nPort1=0\nPort2=0\n[DB]\nDbType=MySQL\nDbindex=0\nDbmode=0\n");
+}
+
+TEST(SettingsFile, ValuesRoundTripAndBadIntegersGiveDefaults) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("PistelAuto.ini");
+    writeSettings(path, {3, 5, "MySQL", 2, 1});
+    const Settings back = readSettings(path);
+    EXPECT_EQ(back.port1, 3);
+    EXPECT_EQ(back.port2, 5);
+    EXPECT_EQ(back.dbIndex, 2);
+    EXPECT_EQ(back.dbMode, 1);
+
+    put(path, "[port]\r\nPORT1 = 7\r\nPort2=12abc\r\n\r\n[DB]\r\nDbindex=-1\r\nDbmode=x\r\n");
+    const Settings odd = readSettings(path);
+    EXPECT_EQ(odd.port1, 7); // names are case-insensitive, CR LF is fine
+    EXPECT_EQ(odd.port2, 0); // not a whole number
+    EXPECT_EQ(odd.dbIndex, -1);
+    EXPECT_EQ(odd.dbMode, 0);
+    EXPECT_EQ(odd.dbType, "MySQL");
+}
+
+TEST(SettingsFile, UnwritableFileIsAnError) {
+    QTemporaryDir dir;
+    put(dir.filePath("plain"), "x");
+    EXPECT_THROW(writeSettings(dir.filePath("plain/PistelAuto.ini"), {}), std::runtime_error);
+}
+
+TEST(SettingsFile, PathFromTheEnvironment) {
+    qputenv("PISTEL_SETTINGS", "/tmp/x/PistelAuto.ini");
+    EXPECT_EQ(settingsPath(), "/tmp/x/PistelAuto.ini");
+    qunsetenv("PISTEL_SETTINGS");
+    qputenv("XDG_CONFIG_HOME", "/tmp/conf");
+    EXPECT_EQ(settingsPath(), "/tmp/conf/pistel/PistelAuto.ini");
+}
+
+TEST(StartUp, TerminalModeArgumentAndBuildDate) {
+    EXPECT_EQ(terminalModeOf({"pistel"}), 0);
+    EXPECT_EQ(terminalModeOf({"pistel", "1"}), 1);
+    EXPECT_EQ(terminalModeOf({"pistel", "abc"}), 0);
+    EXPECT_EQ(terminalModeOf({"pistel", "7", "9"}), 7);
+    EXPECT_EQ(buildDateLabel(QDateTime(QDate(2026, 3, 5), QTime(1, 2))), "05/03/2026");
+}
