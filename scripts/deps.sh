@@ -5,7 +5,7 @@ set -euo pipefail
 
 PACKAGES=(
   build-essential cmake ninja-build pkg-config git
-  qt6-base-dev libgl-dev
+  qt6-base-dev qt6-qpa-plugins libgl-dev
   unixodbc unixodbc-dev odbc-mariadb
   mariadb-server mariadb-client
   libgtest-dev googletest
