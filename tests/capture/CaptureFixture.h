@@ -1,5 +1,6 @@
 #pragma once
 
+#include "WholeRaceData.h"
 #include "capture/QueueByteSource.h"
 #include "capture/ReceiveHandler.h"
 #include "capture/RunControl.h"
@@ -28,6 +29,31 @@ protected:
         };
         addCompetitors("C1", field);
         addCompetitors("OTHER", field);
+    }
+
+    // The 30 competitors of the two-run race, in C1 and in OTHER.
+    void addRaceField() {
+        QList<Competitor> field;
+        for (const RaceCompetitor& c : kCompetitors)
+            field.append({c.zek, c.st1, c.st2, c.class1});
+        addCompetitors("C1", field);
+        addCompetitors("OTHER", field);
+    }
+    // Every competitor's times, parts and states as worked out for the clean race.
+    void expectRaceResults() {
+        for (const RaceResult& r : kResults) {
+            SCOPED_TRACE(r.zek);
+            const QStringList got = rows(
+                QStringLiteral("select ttime,ttime2,totaltime,TH,TM,TS,TMS,TH2,TM2,TS2,TMS2,FL,"
+                               "FL2 from result where tcode='C1' and zek='%1'")
+                    .arg(r.zek));
+            const QString want =
+                QStringList{r.ttime,     r.ttime2,    r.totaltime, r.parts1[0], r.parts1[1],
+                            r.parts1[2], r.parts1[3], r.parts2[0], r.parts2[1], r.parts2[2],
+                            r.parts2[3], r.fl,        r.fl2}
+                    .join('|');
+            EXPECT_EQ(got, QStringList{want});
+        }
     }
 
     // One timer line, delivered as the port delivers it.

@@ -52,11 +52,7 @@ protected:
 
 TEST_F(MixedRaceTest, MissedAndWrongImpulsesPutRightByHand) {
     control.dialog = &dialog;
-    QList<Competitor> field;
-    for (const RaceCompetitor& c : kCompetitors)
-        field.append({c.zek, c.st1, c.st2, c.class1});
-    addCompetitors("C1", field);
-    addCompetitors("OTHER", field);
+    addRaceField();
     RunPage& p1 = control.page1;
     RunPage& p2 = control.page2;
     const size_t n1 = std::size(kRun1), n2 = std::size(kRun2);
@@ -130,18 +126,7 @@ TEST_F(MixedRaceTest, MissedAndWrongImpulsesPutRightByHand) {
     run(kRun2, n2, run2);
 
     EXPECT_TRUE(dialog.messages.isEmpty());
-    for (const RaceResult& r : kResults) {
-        SCOPED_TRACE(r.zek);
-        const QStringList got =
-            rows(QStringLiteral("select ttime,ttime2,totaltime,TH,TM,TS,TMS,TH2,TM2,TS2,TMS2,"
-                                "FL,FL2 from result where tcode='C1' and zek='%1'")
-                     .arg(r.zek));
-        const QStringList want{QStringList{r.ttime, r.ttime2, r.totaltime, r.parts1[0], r.parts1[1],
-                                           r.parts1[2], r.parts1[3], r.parts2[0], r.parts2[1],
-                                           r.parts2[2], r.parts2[3], r.fl, r.fl2}
-                                   .join('|')};
-        EXPECT_EQ(got, want);
-    }
+    expectRaceResults();
     EXPECT_EQ(pulseCount(), int(n1 + n2));
     expectOtherUntouched();
 }

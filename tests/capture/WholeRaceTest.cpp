@@ -72,14 +72,10 @@ protected:
 };
 
 TEST_F(WholeRaceTest, TwoRunsDrivenOnlyByTimerLines) {
-    QList<Competitor> field;
     RaceModel run1, run2;
-    for (const RaceCompetitor& c : kCompetitors) {
-        field.append({c.zek, c.st1, c.st2, c.class1});
+    for (const RaceCompetitor& c : kCompetitors)
         run1.classOf[c.zek] = run2.classOf[c.zek] = c.class1;
-    }
-    addCompetitors("C1", field);
-    addCompetitors("OTHER", field);
+    addRaceField();
     // Start orders: classes from the highest down, then st1 (run 1) or st2 (run 2).
     auto order = [&](auto key) {
         QList<RaceCompetitor> list(std::begin(kCompetitors), std::end(kCompetitors));
@@ -105,18 +101,7 @@ TEST_F(WholeRaceTest, TwoRunsDrivenOnlyByTimerLines) {
     EXPECT_EQ(control.page2.startBox(), "0010");
     runRace(kRun2, std::size(kRun2), control.page2, run2);
 
-    for (const RaceResult& r : kResults) {
-        SCOPED_TRACE(r.zek);
-        const QStringList got =
-            rows(QStringLiteral("select ttime,ttime2,totaltime,TH,TM,TS,TMS,TH2,TM2,TS2,TMS2,"
-                                "FL,FL2 from result where tcode='C1' and zek='%1'")
-                     .arg(r.zek));
-        const QStringList want{QStringList{r.ttime, r.ttime2, r.totaltime, r.parts1[0], r.parts1[1],
-                                           r.parts1[2], r.parts1[3], r.parts2[0], r.parts2[1],
-                                           r.parts2[2], r.parts2[3], r.fl, r.fl2}
-                                   .join('|')};
-        EXPECT_EQ(got, want);
-    }
+    expectRaceResults();
     EXPECT_EQ(pulseCount(), int(std::size(kRun1) + std::size(kRun2)));
     expectOtherUntouched();
 }
