@@ -59,7 +59,7 @@ QVariant QueryModel::headerData(int section, Qt::Orientation orientation, int ro
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(c.titleAlignment);
     case Qt::SizeHintRole:
-        return QSize(c.width, 0);
+        return QSize(c.width, 22);
     default:
         return {};
     }

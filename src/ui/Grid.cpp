@@ -1,0 +1,40 @@
+#include "Grid.h"
+
+#include "data/Query.h"
+
+#include <QHeaderView>
+
+namespace pistel {
+
+Grid::Grid(Query& query, QList<GridColumn> columns, int fontPixels, QWidget* parent)
+    : QTableView(parent), model_(query, std::move(columns)) {
+    setModel(&model_);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    verticalHeader()->setVisible(false);
+    QFont f = font();
+    f.setPixelSize(fontPixels);
+    setFont(f);
+    verticalHeader()->setDefaultSectionSize(fontPixels + 8);
+    QFont title = horizontalHeader()->font();
+    title.setPixelSize(11);
+    horizontalHeader()->setFont(title);
+    for (int c = 0; c < model_.columns().size(); ++c)
+        setColumnWidth(c, model_.columns()[c].width);
+    auto showCurrent = [this] {
+        const int row = model_.currentRow();
+        if (row >= 0)
+            selectRow(row);
+        else
+            clearSelection();
+    };
+    connect(&model_, &QueryModel::currentRowChanged, this, showCurrent);
+    connect(&model_, &QAbstractItemModel::modelReset, this, showCurrent);
+    connect(this, &QTableView::clicked, this, [this](const QModelIndex& index) {
+        model_.setCurrentRow(index.row());
+        emit cellClicked();
+    });
+}
+
+} // namespace pistel

@@ -1,0 +1,204 @@
+#include "RunPageWidget.h"
+
+#include "Grid.h"
+#include "TCuteButton.h"
+#include "capture/RunControl.h"
+#include "data/TDM1.h"
+
+#include <QButtonGroup>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+namespace pistel {
+namespace {
+
+const auto kCentre = Qt::AlignCenter;
+const auto kLeft = Qt::AlignLeft | Qt::AlignVCenter;
+const auto kRight = Qt::AlignRight | Qt::AlignVCenter;
+
+void withMenu(Grid* grid, const QString& caption, std::function<void()> command) {
+    grid->setContextMenuPolicy(Qt::CustomContextMenu);
+    QObject::connect(grid, &QWidget::customContextMenuRequested, grid,
+                     [grid, caption, command](const QPoint& at) {
+                         QMenu menu;
+                         menu.addAction(caption, command);
+                         menu.exec(grid->viewport()->mapToGlobal(at));
+                     });
+}
+
+} // namespace
+
+RunPageWidget::RunPageWidget(RunControl& control, RunPage& page, QWidget* parent)
+    : QWidget(parent), control_(control), page_(page) {
+    const bool run1 = page.run() == 1;
+    auto* row = new QHBoxLayout(this);
+    row->addWidget(side(true));
+    row->addWidget(side(false));
+
+    auto* right = new QVBoxLayout;
+    if (!run1) {
+        edit5 = new QLineEdit(this);
+        edit5->setReadOnly(true);
+        connect(&page_, &RunPage::edit5Changed, edit5, &QLineEdit::setText);
+        right->addWidget(edit5);
+    }
+    auto* label = new QLabel(
+        run1 ? QStringLiteral("１本目オート処理中") : QStringLiteral("２本目オート処理中"), this);
+    QFont big = label->font();
+    big.setPixelSize(32);
+    label->setFont(big);
+    label->setStyleSheet(run1 ? QStringLiteral("color: blue; background: yellow;")
+                              : QStringLiteral("color: blue; background: red;"));
+    right->addWidget(label);
+    if (run1) {
+        results = new Grid(page.results,
+                           {{"ZEK", "ZEK", 54, kCentre, kCentre},
+                            {"", "", 15},
+                            {"TTIME", "TTIME", 78, kRight, kRight}},
+                           13, this);
+    } else {
+        results = new Grid(page.results,
+                           {{"ZEK", "ZEK", 54, kCentre, kCentre},
+                            {"", "", 15},
+                            {"TTIME", "TTIME", 66, kRight, kRight},
+                            {"", "", 15},
+                            {"TTIME2", "TTIME2", 66, kRight, kRight},
+                            {"", "", 15},
+                            {"TOTALTIME", "TOTALTIME", 66, kRight, kRight}},
+                           13, this);
+    }
+    right->addWidget(results, 1);
+    reset = new TCuteButton(
+        run1 ? QStringLiteral("全データ削除") : QStringLiteral("２本目データ削除"), this);
+    reset->setColor(Qt::blue);
+    QPalette white = reset->palette();
+    white.setColor(QPalette::WindowText, Qt::white);
+    reset->setPalette(white);
+    reset->setFixedHeight(30);
+    reset->OnClick = [this] { control_.CuteButton1Click(); };
+    right->addWidget(reset);
+    row->addLayout(right, 1);
+}
+
+QWidget* RunPageWidget::side(bool start) {
+    const bool run1 = page_.run() == 1;
+    auto* panel = new QWidget(this);
+    panel->setAutoFillBackground(true);
+    QPalette p = panel->palette();
+    p.setColor(QPalette::Window, start ? QColor(180, 254, 171) : QColor(254, 188, 197));
+    panel->setPalette(p);
+    auto* v = new QVBoxLayout(panel);
+
+    auto* modes = new QGroupBox(panel);
+    auto* modeRow = new QHBoxLayout(modes);
+    auto* autoButton = new QRadioButton(QStringLiteral("オート"), modes);
+    auto* manualButton = new QRadioButton(QStringLiteral("手動"), modes);
+    autoButton->setChecked(true);
+    modeRow->addWidget(autoButton);
+    modeRow->addWidget(manualButton);
+    auto* group = new QButtonGroup(modes);
+    group->addButton(autoButton, RunPage::Auto);
+    group->addButton(manualButton, RunPage::Manual);
+    connect(group, &QButtonGroup::idClicked, this,
+            [this, start](int id) { start ? page_.setStartMode(id) : page_.setFinishMode(id); });
+    v->addWidget(modes);
+
+    auto* boxRow = new QHBoxLayout;
+    auto* box = new QLineEdit(panel);
+    QFont f = box->font();
+    f.setPixelSize(32);
+    box->setFont(f);
+    box->setAlignment(Qt::AlignCenter);
+    auto* next = new TCuteButton(QStringLiteral("次"), panel);
+    auto* previous = new TCuteButton(QStringLiteral("前"), panel);
+    next->setFixedSize(40, 40);
+    previous->setFixedSize(40, 40);
+    boxRow->addWidget(box, 1);
+    boxRow->addWidget(next);
+    boxRow->addWidget(previous);
+    v->addLayout(boxRow);
+
+    // The box shows the page's bib; typing changes it, Enter looks the bib up.
+    connect(&page_, start ? &RunPage::startBoxChanged : &RunPage::finishBoxChanged, box,
+            [box](const QString& bib) {
+                if (box->text() != bib)
+                    box->setText(bib);
+            });
+    connect(box, &QLineEdit::textEdited, this, [this, start](const QString& text) {
+        start ? page_.setStartBox(text) : page_.setFinishBox(text);
+    });
+    connect(box, &QLineEdit::returnPressed, this, [this, start, box] {
+        const bool ok = start ? control_.EdStnmKeyDown(page_, box->text())
+                              : control_.EdFinnmKeyDown(page_, box->text());
+        if (!ok)
+            box->setText(start ? page_.startBox() : page_.finishBox());
+    });
+
+    Grid* list;
+    Grid* pulses;
+    if (start) {
+        list = new Grid(page_.startList,
+                        {{"ZEK", "ビブ", 72, kCentre, kCentre},
+                         {run1 ? "STTIME" : "STTIME2", "スタート時刻", 144, kCentre, kCentre}},
+                        16, panel);
+        pulses = new Grid(page_.startPulses,
+                          {{"STAT", "ST", 28, kCentre, kCentre},
+                           {"BIB", "ビブ", 60, kCentre, kCentre},
+                           {"DTIME", "スタート時刻", run1 ? 126 : 132, kCentre, kCentre}},
+                          16, panel);
+        withMenu(list, QStringLiteral("選択したビブのスタート時刻を取り消す"),
+                 [this] { control_.N3Click(); });
+        withMenu(pulses, QStringLiteral("選択した時刻を上記ビブのスタート時刻にする"),
+                 [this] { control_.N1Click(); });
+        next->OnClick = [this, run1] { run1 ? control_.BtUpStClick() : control_.BtUpSt2Click(); };
+        previous->OnClick = [this, run1] {
+            run1 ? control_.BtDownStClick() : control_.BtDownSt2Click();
+        };
+        connect(list, &Grid::cellClicked, this,
+                [this, run1] { run1 ? control_.DBGrid1CellClick() : control_.DBGrid6CellClick(); });
+        startBox = box;
+        startAuto = autoButton;
+        startManual = manualButton;
+        startNext = next;
+        startPrevious = previous;
+        startList = list;
+        startPulses = pulses;
+    } else {
+        list = new Grid(page_.finishList,
+                        {{"ZEK", "ビブ", 72, kCentre, kCentre},
+                         {run1 ? "ALTIME" : "ALTIME2", "フィニッシュ時刻", 144, kCentre, kCentre}},
+                        16, panel);
+        pulses = new Grid(page_.finishPulses,
+                          {{"STAT", "", 28, kLeft, kLeft},
+                           {"BIB", "ビブ", run1 ? 60 : 63, kCentre, kCentre},
+                           {"DTIME", "フィニッシュ時刻", run1 ? 126 : 123, kCentre, kCentre}},
+                          16, panel);
+        withMenu(list, QStringLiteral("選択したビブのフィニッシュ時刻を取り消す"),
+                 [this] { control_.N4Click(); });
+        withMenu(pulses, QStringLiteral("選択した時刻を上記ビブのフィニッシュ時刻にする"),
+                 [this] { control_.N2Click(); });
+        next->OnClick = [this, run1] { run1 ? control_.BtUpFinClick() : control_.BtUpFin2Click(); };
+        previous->OnClick = [this, run1] {
+            run1 ? control_.BtDownFinClick() : control_.BtDownFin2Click();
+        };
+        connect(list, &Grid::cellClicked, this,
+                [this, run1] { run1 ? control_.DBGrid2CellClick() : control_.DBGrid8CellClick(); });
+        finishBox = box;
+        finishAuto = autoButton;
+        finishManual = manualButton;
+        finishNext = next;
+        finishPrevious = previous;
+        finishList = list;
+        finishPulses = pulses;
+    }
+    v->addWidget(list, 3);
+    v->addWidget(pulses, 2);
+    return panel;
+}
+
+} // namespace pistel

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QWidget>
+
+class QLineEdit;
+class QRadioButton;
+class QLabel;
+
+namespace pistel {
+
+class RunControl;
+class RunPage;
+class Grid;
+class TCuteButton;
+
+// One run page: start side, finish side and results, bound to the run's RunPage and to the
+// commands of the run window's logic.
+class RunPageWidget : public QWidget {
+    Q_OBJECT
+public:
+    RunPageWidget(RunControl& control, RunPage& page, QWidget* parent = nullptr);
+
+    QLineEdit* startBox = nullptr;  // EdStnm / EdStnm2
+    QLineEdit* finishBox = nullptr; // EdFinnm / EdFinnm2
+    QRadioButton* startAuto = nullptr;
+    QRadioButton* startManual = nullptr;
+    QRadioButton* finishAuto = nullptr;
+    QRadioButton* finishManual = nullptr;
+    TCuteButton* startNext = nullptr;
+    TCuteButton* startPrevious = nullptr;
+    TCuteButton* finishNext = nullptr;
+    TCuteButton* finishPrevious = nullptr;
+    Grid* startList = nullptr;    // DBGrid1 / DBGrid6
+    Grid* startPulses = nullptr;  // DBGrid4 / DBGrid7
+    Grid* finishList = nullptr;   // DBGrid2 / DBGrid8
+    Grid* finishPulses = nullptr; // DBGrid5 / DBGrid9
+    Grid* results = nullptr;      // DBGrid3 / DBGrid10
+    QLineEdit* edit5 = nullptr;   // run 2 only
+    TCuteButton* reset = nullptr; // CuteButton1 / CuteButton2
+
+private:
+    QWidget* side(bool start);
+
+    RunControl& control_;
+    RunPage& page_;
+};
+
+} // namespace pistel

@@ -1,0 +1,186 @@
+#include "TFtaikai.h"
+
+#include "RunPageWidget.h"
+#include "TCuteButton.h"
+#include "data/AppState.h"
+#include "data/OperatorDialog.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+#include <QStackedWidget>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace pistel {
+
+TFtaikai::TFtaikai(AppState& app, TDM1& dm, OperatorDialog& dialog, ImpulseJournal* journal,
+                   TCustomCommX::PortResolver resolver, QWidget* parent)
+    : QDialog(parent), CommX1(resolver), CommBoard(resolver), control(app, dm, &dialog),
+      receiver(app, dm, timerBytes, journal),
+      ports(CommX1, CommBoard, app.timerPortNo, app.boardPortNo, app.timerPortOpen), app_(app),
+      dialog_(dialog) {
+    setWindowTitle(QStringLiteral("大会実行"));
+    resize(1020, 730);
+    QPalette p = palette();
+    p.setColor(QPalette::Window, QColor(218, 241, 254));
+    setPalette(p);
+    setAutoFillBackground(true);
+
+    CommX1.setBitRate(2400);
+    CommBoard.setBitRate(2400);
+    CommX1.OnReceive = [this](TCustomCommX*, int n) { receiver.CommX1Receive(n); };
+    CommX1.OnLost = [this](TCustomCommX*, const QString&) {
+        app_.timerPortOpen = false;
+        dialog_.showMessage(
+            QStringLiteral("取込ポートが切断されました。ポートを確認してください。"));
+    };
+    receiver.setCaptureHook([this](const TimerLine& t) { control.captureLine(t); });
+    connect(&receiver, &ReceiveHandler::journalFailed, this,
+            [this](const QString& why) { dialog_.showMessage(why); });
+    ports.showMessage = [this](const QString& m) { dialog_.showMessage(m); };
+
+    TabSheet1 = new RunPageWidget(control, control.page1);
+    TabSheet3 = new RunPageWidget(control, control.page2);
+    TabSheet2 = settingsPage();
+    TabSheet4 = firstPage();
+
+    tabs = new QTabWidget;
+    tabs->addTab(TabSheet1, QStringLiteral("１本目処理"));
+    tabs->addTab(TabSheet3, QStringLiteral("２本目処理"));
+    tabs->addTab(TabSheet2, QStringLiteral("設定"));
+    tabs->tabBar()->setMinimumWidth(360);
+    pages = new QStackedWidget(this);
+    pages->addWidget(TabSheet4);
+    pages->addWidget(tabs);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(pages);
+    // Showing a run page selects its run; the settings page leaves the run as it is.
+    connect(tabs, &QTabWidget::currentChanged, this, [this](int index) {
+        if (index == 0)
+            control.CtB1stClick();
+        else if (index == 1)
+            control.CtB2ndClick();
+    });
+}
+
+TFtaikai::~TFtaikai() = default;
+
+QWidget* TFtaikai::firstPage() {
+    auto* page = new QWidget;
+    auto* v = new QVBoxLayout(page);
+    auto* target = new QGroupBox(QStringLiteral("アップロード先"), page);
+    auto* tv = new QVBoxLayout(target);
+    tv->addWidget(new QRadioButton(QStringLiteral("アップしない"), target));
+    auto* web = new QRadioButton(QStringLiteral("Web"), target);
+    web->setChecked(true);
+    tv->addWidget(web);
+    target->setEnabled(false); // the web commands come with the live results
+    v->addWidget(target);
+    CuteButton3 = new TCuteButton(QStringLiteral("確認"), page);
+    CuteButton3->setFixedSize(150, 35);
+    CuteButton3->OnClick = [this] { CuteButton3Click(); };
+    v->addWidget(CuteButton3, 0, Qt::AlignHCenter);
+    v->addStretch();
+    return page;
+}
+
+QWidget* TFtaikai::settingsPage() {
+    auto* page = new QWidget;
+    auto* g = new QGridLayout(page);
+    g->addWidget(new QLabel(QStringLiteral("データ取込ポート")), 0, 0);
+    Cbxcomm1 = new QComboBox(page);
+    Cbxcomm1->setEditable(true);
+    g->addWidget(Cbxcomm1, 0, 1);
+    g->addWidget(new QLabel(QStringLiteral("表示ボード用ポート")), 1, 0);
+    Cbxcomm2 = new QComboBox(page);
+    Cbxcomm2->setEditable(true);
+    g->addWidget(Cbxcomm2, 1, 1);
+    CuteButton122 = new TCuteButton(QStringLiteral("ポートの更新"), page);
+    CuteButton122->setFixedSize(120, 30);
+    CuteButton122->OnClick = [this] { ports.CuteButton122Click(); };
+    g->addWidget(CuteButton122, 2, 1);
+    g->addWidget(new QLabel(QStringLiteral("入力データ")), 3, 0);
+    Memo1 = new QPlainTextEdit(page);
+    Memo1->setReadOnly(true);
+    g->addWidget(Memo1, 4, 0, 1, 2);
+    connect(&receiver, &ReceiveHandler::traceChanged, Memo1, &QPlainTextEdit::setPlainText);
+
+    auto* boardBox = new QGroupBox(QStringLiteral("表示ボード"), page);
+    auto* bv = new QGridLayout(boardBox);
+    auto button = [&](const char* caption, int r, int c, void (BoardTests::*click)()) {
+        auto* b = new TCuteButton(QString::fromUtf8(caption), boardBox);
+        b->setFixedSize(100, 30);
+        b->OnClick = [this, click] { (board.*click)(); };
+        bv->addWidget(b, r, c);
+        return b;
+    };
+    CuteButton28 = button("All Null", 0, 0, &BoardTests::CuteButton28Click);
+    CuteButton29 = button("All 8", 0, 1, &BoardTests::CuteButton29Click);
+    CuteButton58 = button("1 to 0", 1, 0, &BoardTests::CuteButton58Click);
+    CuteButton61 = button("All 1 to 0", 1, 1, &BoardTests::CuteButton61Click);
+    g->addWidget(boardBox, 0, 2, 3, 1);
+
+    auto* web = new QGroupBox(QStringLiteral("Web 速報"), page); // bound with the live results
+    web->setEnabled(false);
+    g->addWidget(web, 3, 2, 2, 1);
+
+    connect(&ports, &PortSettings::listsChanged, this, &TFtaikai::showPorts);
+    connect(&ports, &PortSettings::cbxcomm1Changed, this, &TFtaikai::showPorts);
+    connect(&ports, &PortSettings::cbxcomm2Changed, this, &TFtaikai::showPorts);
+    connect(Cbxcomm1, &QComboBox::activated, this,
+            [this](int index) { ports.setCbxcomm1(index, Cbxcomm1->itemText(index)); });
+    connect(Cbxcomm2, &QComboBox::activated, this,
+            [this](int index) { ports.setCbxcomm2(index, Cbxcomm2->itemText(index)); });
+    return page;
+}
+
+void TFtaikai::showPorts() {
+    for (auto [box, index, text] :
+         {std::tuple{Cbxcomm1, ports.cbxcomm1Index(), ports.cbxcomm1Text()},
+          std::tuple{Cbxcomm2, ports.cbxcomm2Index(), ports.cbxcomm2Text()}}) {
+        const QSignalBlocker block(box);
+        if (box->count() != ports.items().size() ||
+            box->itemText(box->count() - 1) != ports.items().last()) {
+            box->clear();
+            box->addItems(ports.items());
+        }
+        box->setCurrentIndex(index);
+        box->setEditText(text);
+    }
+}
+
+void TFtaikai::showEvent(QShowEvent* e) {
+    QDialog::showEvent(e);
+    if (!shown_) {
+        shown_ = true;
+        ports.windowShown();
+    }
+}
+
+void TFtaikai::closeEvent(QCloseEvent* e) {
+    ports.windowClosed();
+    QDialog::closeEvent(e);
+}
+
+void TFtaikai::CuteButton3Click() {
+    const QSignalBlocker block(tabs); // the settings page comes first; no run is selected
+    pages->setCurrentWidget(tabs);
+    tabs->setCurrentWidget(TabSheet2);
+}
+
+bool TFtaikai::tabsShown() const {
+    return pages->currentWidget() == tabs;
+}
+
+void TFtaikai::showPage(int index) {
+    tabs->setCurrentIndex(index);
+}
+
+} // namespace pistel

@@ -1,0 +1,79 @@
+#pragma once
+
+#include "board/BoardTestLines.h"
+#include "capture/ReceiveHandler.h"
+#include "capture/RunControl.h"
+#include "comm/PortSettings.h"
+#include "comm/TCommX.h"
+#include "ui/CommByteSource.h"
+
+#include <QDialog>
+#include <memory>
+
+class QComboBox;
+class QPlainTextEdit;
+class QStackedWidget;
+class QTabWidget;
+
+namespace pistel {
+
+struct AppState;
+class TDM1;
+class OperatorDialog;
+class ImpulseJournal;
+class RunPageWidget;
+class TCuteButton;
+
+// The competition run window: the first page, the run-1 and run-2 pages and the settings
+// page, with the timer and display board ports open while it is shown.
+class TFtaikai : public QDialog {
+    Q_OBJECT
+public:
+    TFtaikai(AppState& app, TDM1& dm, OperatorDialog& dialog, ImpulseJournal* journal,
+             TCustomCommX::PortResolver ports, QWidget* parent = nullptr);
+    ~TFtaikai() override;
+
+    void CuteButton3Click(); // "確認" on the first page
+    // Picks a page as the operator's tab click does: 0 run 1, 1 run 2, 2 settings.
+    void showPage(int index);
+    bool tabsShown() const;
+
+    TCommX CommX1;
+    TCommX CommBoard;
+    CommByteSource timerBytes{CommX1};
+    RunControl control;
+    ReceiveHandler receiver;
+    PortSettings ports;
+    BoardTests board{CommBoard};
+
+    QStackedWidget* pages = nullptr;
+    QTabWidget* tabs = nullptr;
+    RunPageWidget* TabSheet1 = nullptr;
+    RunPageWidget* TabSheet3 = nullptr;
+    QWidget* TabSheet2 = nullptr;
+    QWidget* TabSheet4 = nullptr;
+    QComboBox* Cbxcomm1 = nullptr;
+    QComboBox* Cbxcomm2 = nullptr;
+    QPlainTextEdit* Memo1 = nullptr;
+    TCuteButton* CuteButton3 = nullptr;
+    TCuteButton* CuteButton122 = nullptr;
+    TCuteButton* CuteButton28 = nullptr;
+    TCuteButton* CuteButton29 = nullptr;
+    TCuteButton* CuteButton58 = nullptr;
+    TCuteButton* CuteButton61 = nullptr;
+
+protected:
+    void showEvent(QShowEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+
+private:
+    QWidget* settingsPage();
+    QWidget* firstPage();
+    void showPorts();
+
+    AppState& app_;
+    OperatorDialog& dialog_;
+    bool shown_ = false;
+};
+
+} // namespace pistel

@@ -1,0 +1,187 @@
+#include "CaptureFixture.h"
+#include "Pty.h"
+#include "app/TFmain.h"
+#include "support/ScriptedDialog.h"
+#include "ui/Grid.h"
+#include "ui/RunPageWidget.h"
+#include "ui/TCuteButton.h"
+#include "ui/TFselecttaikai.h"
+#include "ui/TFtaikai.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QStackedWidget>
+#include <QTabWidget>
+#include <QTest>
+
+using namespace pistel;
+using pistel::test::CaptureFixture;
+using pistel::test::Pty;
+using pistel::test::ScriptedDialog;
+using pistel::test::waitFor;
+
+namespace {
+void screenshot(QWidget& w, const QString& name) {
+    const QString dir = QStringLiteral(PISTEL_SCREENSHOT_DIR);
+    QDir().mkpath(dir);
+    EXPECT_TRUE(w.grab().save(dir + "/" + name + ".png")) << name.toStdString();
+}
+} // namespace
+
+class RunWindowTest : public CaptureFixture {
+protected:
+    void SetUp() override {
+        CaptureFixture::SetUp();
+        addStandardField();
+        qputenv("PISTEL_PORTS",
+                ("COM9=" + timer.path() + ";COM8=" + boardLine.path()).toLocal8Bit());
+        app.timerPortOpen = false;
+        app.timerPortNo = 9;
+        app.boardPortNo = 8;
+    }
+    void TearDown() override { qunsetenv("PISTEL_PORTS"); }
+    std::unique_ptr<TFtaikai> openWindow() {
+        auto w = std::make_unique<TFtaikai>(app, dm, dialog, nullptr,
+                                            [](int n) { return PortRegistry::scan().deviceOf(n); });
+        w->ports.openDelayMs = 0;
+        w->setWindowTitle(runWindowCaption("テスト大会"));
+        w->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(w.get()));
+        return w;
+    }
+
+    Pty timer, boardLine;
+    ScriptedDialog dialog;
+};
+
+TEST_F(RunWindowTest, FirstPageThenThreeTabs) {
+    auto w = openWindow();
+    EXPECT_EQ(w->pages->currentWidget(), w->TabSheet4);
+    EXPECT_FALSE(w->tabsShown());
+    EXPECT_EQ(w->size(), QSize(1020, 730));
+    w->CuteButton3Click();
+    EXPECT_TRUE(w->tabsShown());
+    ASSERT_EQ(w->tabs->count(), 3);
+    EXPECT_EQ(w->tabs->tabText(0), "１本目処理");
+    EXPECT_EQ(w->tabs->tabText(1), "２本目処理");
+    EXPECT_EQ(w->tabs->tabText(2), "設定");
+    EXPECT_EQ(w->tabs->currentWidget(), w->TabSheet2);
+    EXPECT_EQ(app.currentRun, ""); // no run page shown yet
+    // Both ports opened from the saved numbers when the window was shown.
+    EXPECT_TRUE(w->CommX1.isOpen());
+    EXPECT_TRUE(w->CommBoard.isOpen());
+    EXPECT_EQ(w->Cbxcomm1->currentText(), "COM9");
+    EXPECT_TRUE(app.timerPortOpen);
+    w->close();
+    EXPECT_FALSE(w->CommX1.isOpen());
+    EXPECT_FALSE(w->CommBoard.isOpen());
+}
+
+TEST_F(RunWindowTest, ARaceOnScreen) {
+    auto w = openWindow();
+    w->CuteButton3Click();
+    w->showPage(0);
+    EXPECT_EQ(app.currentRun, "1");
+    EXPECT_EQ(w->TabSheet1->startBox->text(), "0001");
+
+    timer.send("?0000 C0  10:00:00.0000 00\r");
+    ASSERT_TRUE(waitFor([&] { return f("0001", "sttime") == "10:00:00.0000"; }));
+    ASSERT_TRUE(waitFor([&] { return pulseCount() == 1; }));
+    EXPECT_EQ(w->TabSheet1->startBox->text(), "0002");
+    EXPECT_EQ(w->TabSheet1->finishBox->text(), "0001");
+    EXPECT_EQ(w->TabSheet1->startPulses->model().rowCount(), 1);
+    EXPECT_TRUE(w->Memo1->toPlainText().contains("?0000 C0  10:00:00.0000 00"));
+
+    timer.send("?0000 C1  10:01:05.1299 00\r");
+    ASSERT_TRUE(waitFor([&] { return f("0001", "ttime") == "00:01:05.12"; }));
+    ASSERT_TRUE(waitFor([&] { return w->TabSheet1->results->model().rowCount() == 1; }));
+    EXPECT_EQ(w->TabSheet1->results->model().data(w->TabSheet1->results->model().index(0, 2)),
+              "00:01:05.12");
+    screenshot(*w, "run-window-run1");
+
+    // The operator types a bib into the start box and presses Enter.
+    w->TabSheet1->startBox->setFocus();
+    w->TabSheet1->startBox->selectAll();
+    QTest::keyClicks(w->TabSheet1->startBox, "5");
+    QTest::keyClick(w->TabSheet1->startBox, Qt::Key_Return);
+    EXPECT_EQ(w->TabSheet1->startBox->text(), "0005");
+    EXPECT_EQ(w->control.page1.startBox(), "0005");
+
+    // Run 2: the finisher of run 1 starts and finishes.
+    w->showPage(1);
+    EXPECT_EQ(app.currentRun, "2");
+    EXPECT_EQ(w->TabSheet3->startBox->text(), "0001");
+    timer.send("?0000 C0  13:00:00.0000 00\r?0000 C1  13:01:04.9500 00\r");
+    ASSERT_TRUE(waitFor([&] { return f("0001", "totaltime") == "00:02:10.07"; }));
+    ASSERT_TRUE(waitFor([&] { return w->TabSheet3->results->model().rowCount() == 1; }));
+    screenshot(*w, "run-window-run2");
+
+    w->showPage(2);
+    EXPECT_EQ(app.currentRun, "2"); // the settings page leaves the run
+    screenshot(*w, "run-window-settings");
+
+    // Board tests go out on the board port.
+    QTest::mouseClick(w->CuteButton28, Qt::LeftButton, {}, QPoint(10, 10));
+    EXPECT_EQ(boardLine.receive(200, 24), "L        99         9  \r");
+    QTest::mouseClick(w->CuteButton61, Qt::LeftButton, {}, QPoint(10, 10));
+    EXPECT_EQ(boardLine.receive(200, 575).size(), 575);
+    w->close();
+}
+
+TEST_F(RunWindowTest, LinesBeforeARunPageAreCapturedForRun2) {
+    exec("update result set sttime='09:00:00.0000', altime='09:01:00.0000', ttime='00:01:00.00',"
+         " FL='F' where tcode='C1'");
+    auto w = openWindow();
+    timer.send(" 0003 C0  13:00:00.0000 00\r");
+    ASSERT_TRUE(waitFor([&] { return pulseCount() == 1; }));
+    EXPECT_EQ(f("0003", "sttime2"), "13:00:00.0000");
+    screenshot(*w, "run-window-first-page");
+    w->close();
+}
+
+TEST_F(RunWindowTest, SelectionWindowListsAndChooses) {
+    addCompetition("C0", "古い大会");
+    exec("update taikai set tdate='2025-01-01' where tcode='C0'");
+    TFselecttaikai selection(app, dm, dialog);
+    QString openedTitle;
+    selection.openRunWindow = [&](const QString& title) { openedTitle = title; };
+    selection.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&selection));
+    EXPECT_EQ(selection.windowTitle(), "大会選択");
+    ASSERT_EQ(dm.Qtaikai.recordCount(), 2);
+    EXPECT_EQ(dm.Qtaikai.fieldByName(u"tcode").asString(), "C1"); // newest first
+    screenshot(selection, "selection-window");
+    app.currentRun = "1";
+    const QRect row = selection.DBGrid1->visualRect(selection.DBGrid1->model().index(1, 1));
+    QTest::mouseClick(selection.DBGrid1->viewport(), Qt::LeftButton, {}, row.center());
+    QTest::mouseDClick(selection.DBGrid1->viewport(), Qt::LeftButton, {}, row.center());
+    EXPECT_EQ(app.competitionCode, "C0");
+    EXPECT_EQ(app.currentRun, "");
+    EXPECT_EQ(openedTitle, "古い大会");
+    EXPECT_EQ(runWindowCaption("大会A"), "大会実行       大会A         で実行中");
+
+    // A failure while choosing from the menu: the connection message, and the window closes.
+    selection.openRunWindow = [](const QString&) { throw std::runtime_error("no run window"); };
+    selection.N2Click();
+    EXPECT_EQ(dialog.messages.last(),
+              "データベースに接続できません。データベースが立ち上がっているか確認してください。");
+    EXPECT_FALSE(selection.isVisible());
+}
+
+TEST_F(RunWindowTest, MainWindowScreenshot) {
+    exec("insert into execcheck (stat) values ('0')");
+    TDM1 station;
+    QTemporaryDir dir;
+    TFmain w(app, station, dialog, dir.filePath("PistelAuto.ini"), {"pistel"},
+             QCoreApplication::applicationFilePath());
+    w.profiles.connectionString = [](const QStringList&) {
+        return connectionString(qEnvironmentVariable("PISTEL_TEST_DSN", "PistelTest"));
+    };
+    w.profiles.connectAtCreation();
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    screenshot(w, "main-window");
+    w.close();
+}
