@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, starts the private database (state/) with the demo
-# competitions, and opens the workstation's main window on it (profile Local). Without a
-# display it replays a demo timer log of run 1 into competition 2026GS01 instead.
+# competitions, and runs a demo race: a timer simulator on a pseudo-terminal registered as
+# COM9 (keys in this terminal: digits = bib, s = start, f = finish, q = quit) and the
+# workstation on screen with its timer port on COM9. Without a display it replays a demo
+# timer log of run 1 into competition 2026GS01 instead.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 state="$root/state"
@@ -15,10 +17,25 @@ if [ ! -f "$state/seeded" ]; then
 fi
 eval "$(bash "$root/scripts/db.sh" env "$state")"
 export PISTEL_JOURNAL_DIR="${PISTEL_JOURNAL_DIR:-$state/journal}"
-if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] || [ "${QT_QPA_PLATFORM:-}" = offscreen ]; then
-  "$root/build/src/app/pistel" "$@"
-else
+export PISTEL_SETTINGS="${PISTEL_SETTINGS:-$state/PistelAuto.ini}"
+export PISTEL_PORTS="COM9=$state/timer-port${PISTEL_PORTS:+;$PISTEL_PORTS}"
+if [ ! -f "$PISTEL_SETTINGS" ]; then
+  printf '[Port]\nPort1=9\nPort2=0\n[DB]\nDbType=MySQL\nDbindex=0\nDbmode=0\n' > "$PISTEL_SETTINGS"
+fi
+
+if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ "${QT_QPA_PLATFORM:-}" != offscreen ]; then
   echo "No display found: replaying the demo timer log instead of opening the window." >&2
   "$root/build/tools/pistel-replay" --dsn PistelLocal --code 2026GS01 --run 1 \
     "$root/demo/timer-run1.txt"
+  exit 0
 fi
+
+rm -f "$state/timer-port"
+# The workstation starts once the simulator's port exists; the simulator reads the keys.
+(
+  for _ in $(seq 1 100); do [ -e "$state/timer-port" ] && break; sleep 0.1; done
+  "$root/build/src/app/pistel" "$@"
+) &
+workstation=$!
+"$root/build/tools/pistel-timer-sim" --link "$state/timer-port" || true
+wait "$workstation"

@@ -52,6 +52,7 @@ int main(int argc, char** argv) {
         {"speed", "How many times faster than real the file is sent (0: at once).", "x", "1"},
         {"exit", "Quit when the file has been sent."},
         {"delay", "Wait this long before sending the file (time to open the port).", "ms", "0"},
+        {"link", "Also reach the new pseudo-terminal by this path (a symbolic link).", "path"},
     });
     parser.process(app);
     QTextStream out(stdout);
@@ -73,6 +74,14 @@ int main(int argc, char** argv) {
         ::cfmakeraw(&t);
         ::tcsetattr(slave, TCSANOW, &t);
         ::close(slave);
+        if (parser.isSet("link")) {
+            const QByteArray link = parser.value("link").toLocal8Bit();
+            ::unlink(link.constData());
+            if (::symlink(name, link.constData()) != 0) {
+                QTextStream(stderr) << "cannot link " << parser.value("link") << "\n";
+                return 1;
+            }
+        }
         out << "timer on " << name << "\n"
             << "register it for the workstation: PISTEL_PORTS=\"COM9=" << name << "\"\n"
             << Qt::flush;
