@@ -1,14 +1,13 @@
 // The timing workstation: main window first, then the data module and its connection.
 #include "SettingsFile.h"
 #include "TFmain.h"
+#include "Windows.h"
 #include "capture/ImpulseJournal.h"
 #include "comm/PortRegistry.h"
 #include "data/AppState.h"
 #include "data/DbError.h"
 #include "data/TDM1.h"
 #include "ui/MessageBoxDialog.h"
-#include "ui/TFselecttaikai.h"
-#include "ui/TFtaikai.h"
 
 #include <QApplication>
 #include <QFont>
@@ -49,19 +48,9 @@ int main(int argc, char** argv) {
     pistel::TFmain mainWindow(app, dm, dialog, pistel::settingsPath(), QApplication::arguments(),
                               QApplication::applicationFilePath());
     pistel::ImpulseJournal journal;
-    // A new selection window for every press of the button, a new run window for every choice.
-    mainWindow.openCompetitionSelection = [&] {
-        auto* selection = new pistel::TFselecttaikai(app, dm, dialog, &mainWindow);
-        selection->openRunWindow = [&, selection](const QString& title) {
-            auto* run = new pistel::TFtaikai(
-                app, dm, dialog, &journal,
-                [](int n) { return pistel::PortRegistry::scan().deviceOf(n); }, selection);
-            run->setWindowTitle(pistel::runWindowCaption(title));
-            run->resize(1020, 730);
-            run->exec();
-        };
-        selection->exec();
-    };
+    pistel::connectCompetitionWindows(mainWindow, app, dm, dialog, &journal, [](int n) {
+        return pistel::PortRegistry::scan().deviceOf(n);
+    });
     mainWindow.profiles.connectAtCreation();
     mainWindow.show();
     return QApplication::exec();

@@ -1,6 +1,7 @@
 #include "CaptureFixture.h"
 #include "Pty.h"
 #include "app/TFmain.h"
+#include "app/Windows.h"
 #include "support/ScriptedDialog.h"
 #include "ui/Grid.h"
 #include "ui/RunPageWidget.h"
@@ -15,6 +16,7 @@
 #include <QStackedWidget>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 
 using namespace pistel;
 using pistel::test::CaptureFixture;
@@ -184,4 +186,47 @@ TEST_F(RunWindowTest, MainWindowScreenshot) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
     screenshot(w, "main-window");
     w.close();
+}
+
+TEST_F(RunWindowTest, FromTheMainWindowToTimesOnScreen) {
+    exec("insert into execcheck (stat) values ('0')");
+    QTemporaryDir dir;
+    TFmain main(app, dm, dialog, dir.filePath("PistelAuto.ini"), {"pistel"},
+                QCoreApplication::applicationFilePath());
+    main.profiles.connectionString = [](const QStringList&) {
+        return connectionString(qEnvironmentVariable("PISTEL_TEST_DSN", "PistelTest"));
+    };
+    connectCompetitionWindows(main, app, dm, dialog, nullptr,
+                              [](int n) { return PortRegistry::scan().deviceOf(n); });
+    main.profiles.connectAtCreation();
+    main.show();
+    app.timerPortNo = 9; // as read from the settings file
+    app.boardPortNo = 8;
+
+    bool raced = false;
+    // The selection window and the run window are modal: the operator acts inside them.
+    QTimer::singleShot(200, [&] {
+        auto* selection = qobject_cast<TFselecttaikai*>(QApplication::activeModalWidget());
+        ASSERT_NE(selection, nullptr);
+        ASSERT_TRUE(dm.Qtaikai.locate(u"tcode", "C1"));
+        QTimer::singleShot(300, [&] {
+            auto* run = qobject_cast<TFtaikai*>(QApplication::activeModalWidget());
+            ASSERT_NE(run, nullptr);
+            EXPECT_EQ(run->windowTitle(), runWindowCaption("テスト大会"));
+            run->CuteButton3Click();
+            run->showPage(0);
+            timer.send("?0000 C0  10:00:00.0000 00\r?0000 C1  10:01:05.1299 00\r");
+            EXPECT_TRUE(waitFor([&] { return f("0001", "ttime") == "00:01:05.12"; }));
+            EXPECT_TRUE(waitFor([&] { return run->TabSheet1->results->model().rowCount() == 1; }));
+            EXPECT_EQ(run->TabSheet1->startBox->text(), "0002");
+            raced = true;
+            run->close();
+        });
+        selection->N2Click(); // returns when the run window closes
+        selection->close();
+    });
+    main.bTaikaiClick(); // returns when the selection window closes
+    EXPECT_TRUE(raced);
+    EXPECT_EQ(app.competitionCode, "C1");
+    main.close();
 }
