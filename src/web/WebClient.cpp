@@ -1,0 +1,60 @@
+#include "WebClient.h"
+
+#include "LiveResults.h"
+
+#include <QEventLoop>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QRandomGenerator>
+#include <QTimer>
+#include <QUrl>
+#include <stdexcept>
+
+namespace pistel {
+
+WebClient::WebClient(QObject* parent) : QObject(parent) {}
+
+void WebClient::navigate(const QString& url) {
+    QPointer<QNetworkReply> previous = loading_;
+    QNetworkRequest request{QUrl(url, QUrl::StrictMode)};
+    request.setTransferTimeout(timeoutMs);
+    QNetworkReply* reply = manager_.get(request);
+    loading_ = reply;
+    if (previous)
+        previous->abort(); // replaced by the newer request; its end is not shown
+    connect(reply, &QNetworkReply::finished, this, [this, reply] {
+        reply->deleteLater();
+        if (reply->error() == QNetworkReply::OperationCanceledError && loading_ != reply)
+            return; // replaced
+        const QString body = QString::fromUtf8(reply->readAll());
+        emit pageShown(reply->error() == QNetworkReply::NoError
+                           ? body
+                           : reply->errorString() + QStringLiteral("\n\n") + body);
+    });
+}
+
+void WebClient::pause(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+}
+
+void WebClient::postFile(const QString& url, const QByteArray& fileBytes) {
+    const QByteArray boundary =
+        "pistel" + QByteArray::number(QRandomGenerator::global()->generate64(), 16);
+    QNetworkRequest request{QUrl(url)};
+    request.setTransferTimeout(timeoutMs);
+    request.setHeader(QNetworkRequest::ContentTypeHeader,
+                      QByteArray("multipart/form-data; boundary=") + boundary);
+    request.setRawHeader("Accept", "text/html, */*");
+    request.setRawHeader("User-Agent", "Mozilla/3.0 (compatible; Indy Library)");
+    QNetworkReply* reply = manager_.post(request, multipartBody(boundary, fileBytes));
+    QEventLoop loop;
+    connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    reply->deleteLater();
+    if (reply->error() != QNetworkReply::NoError)
+        throw std::runtime_error(reply->errorString().toStdString());
+}
+
+} // namespace pistel

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QNetworkAccessManager>
+#include <QObject>
+#include <QPointer>
+
+class QNetworkReply;
+
+namespace pistel {
+
+// The HTTP side of the live results: GET requests whose replies are shown to the operator
+// (the last one replaces any still loading), and the one multipart POST. Every request has
+// a time-out, and waiting never takes user input, so a slow server cannot freeze the window
+// for long or let a second command start inside the first; received timer lines are still
+// handled meanwhile.
+class WebClient : public QObject {
+    Q_OBJECT
+public:
+    explicit WebClient(QObject* parent = nullptr);
+
+    int timeoutMs = 5000;
+
+    // Loads a page; the reply (or the error) arrives by pageShown.
+    void navigate(const QString& url);
+    // Waits `ms` with the window still handling timer lines, but no operator input.
+    void pause(int ms);
+    // Posts a file part and waits for the reply; throws std::runtime_error on failure.
+    void postFile(const QString& url, const QByteArray& fileBytes);
+
+signals:
+    void pageShown(const QString& text);
+
+private:
+    QNetworkAccessManager manager_;
+    QPointer<QNetworkReply> loading_;
+};
+
+} // namespace pistel

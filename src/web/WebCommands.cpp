@@ -1,0 +1,147 @@
+#include "WebCommands.h"
+
+#include "WebClient.h"
+#include "data/AppState.h"
+#include "data/OperatorDialog.h"
+#include "data/SqlValue.h"
+#include "data/TDM1.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QSaveFile>
+#include <stdexcept>
+
+namespace pistel {
+
+WebCommands::WebCommands(AppState& app, TDM1& dm, OperatorDialog& dialog, WebClient& client,
+                         QObject* parent)
+    : QObject(parent), batchFolder(QDir::currentPath()), app_(app), dm_(dm), dialog_(dialog),
+      client_(client) {}
+
+QString WebCommands::stamp() const {
+    return requestStamp(QTime::currentTime());
+}
+
+QString WebCommands::batchFilePath() const {
+    return batchFolder + QStringLiteral("/upfaile.txt");
+}
+
+void WebCommands::RGwebClick(int item) {
+    uploadTarget = item;
+    if (uploadTarget == 0)
+        realTime = 0;
+    emit changed();
+}
+
+void WebCommands::CkBwebClick(bool checked) {
+    realTime = checked && uploadTarget != 0 ? 1 : 0;
+    emit changed();
+}
+
+void WebCommands::setweb2(const QString& classCode) {
+    const QString url =
+        raceSelectionUrl(baseUrl, webRaceKey(app_.competitionCode, classCode), stamp());
+    if (uploadTarget == 0)
+        return;
+    client_.navigate(url);
+    QCoreApplication::processEvents();
+    client_.pause(1000);
+}
+
+void WebCommands::CuteButton86Click() {
+    if (uploadTarget != 0)
+        client_.navigate(messageUrl(baseUrl, memo10, stamp()));
+}
+
+void WebCommands::CuteButton87Click() {
+    memo10.clear();
+    emit changed();
+    if (uploadTarget != 0)
+        client_.navigate(messageUrl(baseUrl, QStringLiteral("erase"), stamp()));
+}
+
+bool WebCommands::competitor(QString& bib, QString& cls) {
+    bool ok = false;
+    const int number = edit37.trimmed().toInt(&ok);
+    if (!ok)
+        throw std::invalid_argument("'" + edit37.toStdString() + "' is not a valid integer value");
+    bib = QString::asprintf("%.4d", number);
+    Query& q = dm_.Query4;
+    q.setSql({"select * from result where zek='" + sqlValue(bib) + "'",
+              "and tcode='" + sqlValue(app_.competitionCode) + "'"});
+    q.open();
+    cls = q.fieldByName(u"class1").asString();
+    return q.recordCount() > 0 && realTime == 1;
+}
+
+void WebCommands::CuteButton88Click() {
+    QString bib, cls;
+    if (!competitor(bib, cls))
+        return;
+    setweb2(cls);
+    QCoreApplication::processEvents();
+    const QString key = webRaceKey(app_.competitionCode, cls);
+    Query& q = dm_.Qtemp;
+    q.setSql({"select zek,ttime,ttime2,fl,fl2,totaltime,altime,altime2 from result where tcode='" +
+                  sqlValue(app_.competitionCode) + "'",
+              "and zek='" + sqlValue(bib) + "'"});
+    q.open();
+    auto v = [&](const char16_t* f) { return q.fieldByName(f).asString(); };
+    const CompetitorTimes row{v(u"zek"), v(u"ttime"),     v(u"ttime2"), v(u"fl"),
+                              v(u"fl2"), v(u"totaltime"), v(u"altime"), v(u"altime2")};
+    q.close();
+    if (uploadTarget != 0)
+        client_.navigate(competitorResultUrl(baseUrl, key, row, app_.isRun1(), stamp()));
+}
+
+void WebCommands::CuteButton97Click() {
+    QString bib, cls;
+    if (!competitor(bib, cls))
+        return;
+    setweb2(cls);
+    QCoreApplication::processEvents();
+    if (uploadTarget != 0)
+        client_.navigate(
+            competitorClearUrl(baseUrl, webRaceKey(app_.competitionCode, cls), bib, stamp()));
+}
+
+void WebCommands::CuteButton98Click() {
+    if (!dialog_.askYesNo(QStringLiteral("総ての速報データをアップします。"),
+                          QStringLiteral("実行してよろしいですか？")))
+        return;
+    BatchFile file(app_.competitionCode, app_.currentRun);
+    Query& q = dm_.Qtemp;
+    q.setSql({"select zek,ttime,ttime2,fl,fl2,totaltime,altime,altime2 from result where tcode='" +
+              sqlValue(app_.competitionCode) + "'"});
+    q.open();
+    for (int r = 0; r < q.recordCount(); ++r) {
+        q.moveTo(r);
+        auto v = [&](const char16_t* f) { return q.fieldByName(f).asString(); };
+        file.add({v(u"zek"), v(u"ttime"), v(u"ttime2"), v(u"fl"), v(u"fl2"), v(u"totaltime"),
+                  v(u"altime"), v(u"altime2")});
+    }
+    q.close();
+    QSaveFile out(batchFilePath());
+    if (!out.open(QIODevice::WriteOnly) || out.write(file.bytes()) < 0 || !out.commit())
+        throw std::runtime_error("I/O error: " + batchFilePath().toStdString() + ": " +
+                                 out.errorString().toStdString());
+    if (uploadTarget != 0)
+        client_.postFile(baseUrl + QStringLiteral("SokuhoTextUpdate.php"), file.bytes());
+}
+
+void WebCommands::CuteButton96Click() {
+    if (uploadTarget == 0)
+        return;
+    client_.navigate(raceSelectionUrl(baseUrl, QString::fromLatin1(kNoRaceKey), stamp()));
+    QCoreApplication::processEvents();
+    client_.pause(1000);
+}
+
+void WebCommands::CuteButton103Click() {
+    Query& q = dm_.Qtemp;
+    q.setSql({"select * from cs_master where cname='" + sqlValue(cbclass) + "'"});
+    q.open();
+    setweb2(q.fieldByName(u"ccode").asString());
+}
+
+} // namespace pistel

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "LiveResults.h"
+
+#include <QObject>
+#include <QString>
+
+namespace pistel {
+
+struct AppState;
+class TDM1;
+class OperatorDialog;
+class WebClient;
+
+// The operator's live results commands on the run window, without widgets.
+class WebCommands : public QObject {
+    Q_OBJECT
+public:
+    WebCommands(AppState& app, TDM1& dm, OperatorDialog& dialog, WebClient& client,
+                QObject* parent = nullptr);
+
+    QString baseUrl;      // scheme, host and folder, ending with "/"
+    QString batchFolder;  // where upfaile.txt is written
+    int uploadTarget = 1; // starts from the item the selectors show: "Web"
+    int realTime = 0;
+    QString memo10; // message text
+    QString edit37 = QStringLiteral("0000");
+    QString cbclass; // class name for the race selection
+
+    // Both target selectors set the target themselves; the real-time flag follows.
+    void RGwebClick(int item);
+    // Checking "Web にリアルタイムでアップロードする" turns the real-time flag on.
+    void CkBwebClick(bool checked);
+
+    void CuteButton86Click();  // send message
+    void CuteButton87Click();  // erase message
+    void CuteButton88Click();  // upload competitor
+    void CuteButton97Click();  // clear competitor
+    void CuteButton98Click();  // upload all
+    void CuteButton96Click();  // initialise the web page
+    void CuteButton103Click(); // select the race of cbclass
+
+    void setweb2(const QString& classCode);
+    QString batchFilePath() const;
+
+signals:
+    void changed(); // a value the settings page shows changed
+
+private:
+    // The competitor of the typed bib: database bib and class, or false when unknown.
+    bool competitor(QString& bib, QString& cls);
+    QString stamp() const;
+
+    AppState& app_;
+    TDM1& dm_;
+    OperatorDialog& dialog_;
+    WebClient& client_;
+};
+
+} // namespace pistel

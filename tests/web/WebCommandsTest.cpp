@@ -1,0 +1,204 @@
+#include "web/WebCommands.h"
+
+#include "HttpServer.h"
+#include "support/DbTest.h"
+#include "support/ScriptedDialog.h"
+#include "web/WebClient.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QUrlQuery>
+#include <functional>
+#include <thread>
+
+using namespace pistel;
+using pistel::test::DbTest;
+using pistel::test::HttpServer;
+using pistel::test::ScriptedDialog;
+
+namespace {
+bool waitFor(const std::function<bool()>& done, int ms = 3000) {
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > ms)
+            return false;
+        QCoreApplication::processEvents();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+QString path(const HttpServer::Request& r) {
+    return QString::fromLatin1(r.target).section('?', 0, 0);
+}
+QUrlQuery query(const HttpServer::Request& r) {
+    return QUrlQuery(QString::fromLatin1(r.target).section('?', 1));
+}
+} // namespace
+
+class WebCommandsTest : public DbTest {
+protected:
+    void SetUp() override {
+        DbTest::SetUp();
+        app.competitionCode = "K1";
+        app.currentRun = "1";
+        addCompetitors("K1", {{"0008", 1, 1, 7}, {"0009", 2, 2, 7}});
+        addCompetitors("OTHER", {{"0008", 1, 1, 7}});
+        exec("update result set sttime='10:29:38.6789', altime='10:31:02.1234', ttime='00:01:23.45'"
+             ", FL='F' where tcode='K1' and zek='0008'");
+        exec("insert into cs_master (cname, ccode) values ('男子', '7')");
+        web.baseUrl = server.base();
+        web.batchFolder = dir.path();
+        QObject::connect(&client, &WebClient::pageShown, [this](const QString& t) { pages << t; });
+    }
+
+    HttpServer server;
+    QTemporaryDir dir;
+    ScriptedDialog dialog;
+    WebClient client;
+    WebCommands web{app, dm, dialog, client};
+    QStringList pages;
+};
+
+TEST_F(WebCommandsTest, NothingIsSentWithoutAnUploadTarget) {
+    web.RGwebClick(0);
+    web.realTime = 1;
+    web.RGwebClick(0);
+    EXPECT_EQ(web.realTime, 0);
+    web.memo10 = "hello";
+    QElapsedTimer t;
+    t.start();
+    web.CuteButton86Click();
+    web.CuteButton87Click();
+    web.CuteButton96Click();
+    web.cbclass = "男子";
+    web.CuteButton103Click();
+    EXPECT_LT(t.elapsed(), 500); // no pause either
+    EXPECT_EQ(web.memo10, "");   // erasing empties the text all the same
+    dialog.answers = {true};
+    web.CuteButton98Click(); // asks and writes the file, sends nothing
+    EXPECT_TRUE(QFile::exists(web.batchFilePath()));
+    waitFor([] { return false; }, 200);
+    EXPECT_TRUE(server.requests.isEmpty());
+}
+
+TEST_F(WebCommandsTest, MessagesArriveIntact) {
+    web.memo10 = QString::fromUtf8("スタート 10:00 & ゴール\n2行目");
+    web.CuteButton86Click();
+    ASSERT_TRUE(waitFor([&] { return server.requests.size() == 1; }));
+    EXPECT_EQ(path(server.requests[0]), "/live/sokuhoup.php");
+    EXPECT_EQ(query(server.requests[0]).queryItemValue("message", QUrl::FullyDecoded), web.memo10);
+    EXPECT_EQ(web.memo10, QString::fromUtf8("スタート 10:00 & ゴール\n2行目")); // kept
+    web.memo10.clear();
+    web.CuteButton86Click(); // an empty message is not the erase request
+    ASSERT_TRUE(waitFor([&] { return server.requests.size() == 2; }));
+    web.CuteButton87Click();
+    ASSERT_TRUE(waitFor([&] { return server.requests.size() == 3; }));
+    EXPECT_TRUE(server.requests[1].target.startsWith("/live/sokuhoup.php?message=&"));
+    EXPECT_TRUE(server.requests[2].target.startsWith("/live/sokuhoup.php?message=erase&"));
+    ASSERT_TRUE(waitFor([&] { return !pages.isEmpty(); }));
+    EXPECT_EQ(pages.last(), "OK"); // the reply is shown
+}
+
+TEST_F(WebCommandsTest, UploadCompetitorSelectsTheRaceThenSendsAfterThePause) {
+    web.edit37 = "8";
+    web.CuteButton88Click(); // real-time flag off: nothing
+    web.CkBwebClick(true);
+    EXPECT_EQ(web.realTime, 1);
+    web.edit37 = "12";
+    web.CuteButton88Click(); // not in the competition: nothing
+    waitFor([] { return false; }, 100);
+    EXPECT_TRUE(server.requests.isEmpty());
+
+    web.edit37 = "8";
+    web.CuteButton88Click();
+    ASSERT_TRUE(waitFor([&] { return server.requests.size() == 2; }));
+    const auto& select = server.requests[0];
+    const auto& result = server.requests[1];
+    EXPECT_EQ(path(select), "/live/settaikai.php");
+    EXPECT_EQ(query(select).queryItemValue("tcode"), "ASTK10071");
+    EXPECT_TRUE(query(select).hasQueryItem("tdummy"));
+    EXPECT_GE(result.atMs - select.atMs, 950);
+    const QStringList fields = QString::fromLatin1(result.target).section('?', 1).split('&');
+    ASSERT_EQ(fields.size(), 9);
+    EXPECT_EQ(fields.mid(0, 8),
+              (QStringList{"tcode=ASTK10071", "zek=008", "st1=1%3A23.45", "st2=", "ttime=1%3A23.45",
+                           "fl2=F", "timeod=00%3A01%3A23.45", "altime=10%3A31%3A02.1234"}));
+
+    web.CuteButton97Click(); // clear
+    ASSERT_TRUE(waitFor([&] { return server.requests.size() == 4; }));
+    EXPECT_TRUE(server.requests[3].target.startsWith(
+        "/live/sokuhoup.php?tcode=ASTK10071&zek=008&st1=&st2=&ttime=&fl2=N&timeod=&altime=&"));
+
+    web.edit37 = "abc";
+    EXPECT_THROW(web.CuteButton88Click(), std::invalid_argument);
+}
+
+TEST_F(WebCommandsTest, RaceSelectionByClassNameAndInitialisation) {
+    web.cbclass = "男子";
+    web.CuteButton103Click();
+    web.cbclass = "無い";
+    web.CuteButton103Click();
+    web.CuteButton96Click();
+    ASSERT_TRUE(waitFor([&] { return server.requests.size() == 3; }));
+    EXPECT_EQ(query(server.requests[0]).queryItemValue("tcode"), "ASTK10071");
+    EXPECT_EQ(query(server.requests[1]).queryItemValue("tcode"), "ASTK11");
+    EXPECT_EQ(query(server.requests[2]).queryItemValue("tcode"), "AST0000000000001");
+}
+
+TEST_F(WebCommandsTest, BatchUpdatePostsTheFile) {
+    QFile old(web.batchFilePath());
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("older");
+    old.close();
+    dialog.answers = {false};
+    web.CuteButton98Click();
+    EXPECT_EQ(dialog.asked,
+              QStringList{"実行してよろしいですか？|総ての速報データをアップします。"});
+    QFile kept(web.batchFilePath());
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), "older");
+    kept.close();
+
+    dialog.answers = {true};
+    web.CuteButton98Click();
+    ASSERT_EQ(server.requests.size(), 1);
+    const auto& post = server.requests[0];
+    EXPECT_EQ(post.method, "POST");
+    EXPECT_EQ(post.target, "/live/SokuhoTextUpdate.php");
+    EXPECT_EQ(post.headers.value("accept"), "text/html, */*");
+    EXPECT_EQ(post.headers.value("user-agent"), "Mozilla/3.0 (compatible; Indy Library)");
+    EXPECT_TRUE(post.headers.value("content-type").startsWith("multipart/form-data; boundary="));
+    const QByteArray file =
+        "ASTK1,1,\r\nUPDATE STLIST set time1='1:23.45',time2='',ttime='1:23.45',"
+        "altime='10:31:02.1234',timeod='00:01:23.45' where tcode like 'ASTK1%' "
+        "and bib='008'\r\n";
+    EXPECT_TRUE(post.body.contains(
+        "name=\"fl\"; filename=\"upfaile.txt\"\r\nContent-Type: FILE\r\n\r\n" + file));
+    QFile written(web.batchFilePath());
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_EQ(written.readAll(), file);
+}
+
+TEST_F(WebCommandsTest, SlowOrMissingServerNeverHoldsTheWindowLong) {
+    client.timeoutMs = 400;
+    server.silent = true;
+    dialog.answers = {true};
+    bool ticked = false;
+    QTimer::singleShot(100, [&] { ticked = true; }); // e.g. a timer line being handled
+    QElapsedTimer t;
+    t.start();
+    EXPECT_THROW(web.CuteButton98Click(), std::runtime_error);
+    EXPECT_LT(t.elapsed(), 2000);
+    EXPECT_TRUE(ticked);
+
+    web.baseUrl = "http://127.0.0.1:1/live/"; // nobody there
+    web.memo10 = "x";
+    web.CuteButton86Click();
+    ASSERT_TRUE(waitFor([&] { return !pages.isEmpty(); }));
+    EXPECT_TRUE(pages.last().contains("refused", Qt::CaseInsensitive))
+        << pages.last().toStdString();
+}
