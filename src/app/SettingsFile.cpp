@@ -61,16 +61,19 @@ Settings readSettings(const QString& path) {
     s.dbType = values.value(QStringLiteral("db/dbtype"), s.dbType);
     s.dbIndex = integer(values, "db/dbindex", s.dbIndex);
     s.dbMode = integer(values, "db/dbmode", s.dbMode);
+    s.webBaseUrl = values.value(QStringLiteral("web/baseurl"), s.webBaseUrl);
     return s;
 }
 
 QByteArray formatSettings(const Settings& s) {
-    return QStringLiteral("[Port]\nPort1=%1\nPort2=%2\n[DB]\nDbType=%3\nDbindex=%4\nDbmode=%5\n")
+    return QStringLiteral("[Port]\nPort1=%1\nPort2=%2\n[DB]\nDbType=%3\nDbindex=%4\nDbmode=%5\n"
+                          "[Web]\nBaseUrl=%6\n")
         .arg(s.port1)
         .arg(s.port2)
         .arg(s.dbType)
         .arg(s.dbIndex)
         .arg(s.dbMode)
+        .arg(s.webBaseUrl)
         .toLocal8Bit();
 }
 

@@ -15,6 +15,7 @@ struct Settings {
     QString dbType = QStringLiteral("MySQL");
     int dbIndex = 0; // the profile of the last successful connection
     int dbMode = 0;  // the profile the last switch attempted
+    QString webBaseUrl = QStringLiteral("http://localhost/sokuho/"); // live results scripts
 };
 
 // PISTEL_SETTINGS when set; else PistelAuto.ini in $XDG_CONFIG_HOME/pistel, else in
@@ -24,7 +25,8 @@ QString settingsPath();
 // A missing file or key gives the default; so does an integer key whose value is not a
 // whole number.
 Settings readSettings(const QString& path);
-// The file as written: [Port] Port1 Port2, [DB] DbType Dbindex Dbmode, one key a line.
+// The file as written: [Port] Port1 Port2, [DB] DbType Dbindex Dbmode, [Web] BaseUrl, one
+// key a line.
 QByteArray formatSettings(const Settings& settings);
 // Writes the file, creating its folder; throws std::runtime_error when it cannot.
 void writeSettings(const QString& path, const Settings& settings);

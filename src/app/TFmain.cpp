@@ -52,6 +52,7 @@ TFmain::TFmain(AppState& app, TDM1& dm, OperatorDialog& dialog, QString settings
     app_.dbType = s.dbType;
     app_.connectedProfile = s.dbIndex;
     app_.chosenProfile = s.dbMode;
+    app_.webBaseUrl = s.webBaseUrl;
     savedProfile_ = s.dbIndex;
 
     setWindowTitle(QStringLiteral("Pistel Auto"));
@@ -151,7 +152,7 @@ void TFmain::closeEvent(QCloseEvent* e) {
     profiles.releaseLock();
     try {
         writeSettings(settingsPath_, {app_.timerPortNo, app_.boardPortNo, app_.dbType,
-                                      app_.connectedProfile, app_.chosenProfile});
+                                      app_.connectedProfile, app_.chosenProfile, app_.webBaseUrl});
     } catch (const std::exception& error) {
         dialog_.showMessage(QStringLiteral("設定ファイルを保存できませんでした。\n") +
                             QString::fromStdString(error.what()));

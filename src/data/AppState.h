@@ -20,6 +20,8 @@ struct AppState {
     bool lockHeld = false;    // this workstation set the capture lock and must release it
     int terminalMode = 0;     // nonzero: works without the capture lock
 
+    QString webBaseUrl; // where the live results scripts are, ending with "/"
+
     bool isRun1() const { return currentRun == QLatin1String("1"); }
 };
 

@@ -4,17 +4,22 @@
 #include "TCuteButton.h"
 #include "data/AppState.h"
 #include "data/OperatorDialog.h"
+#include "data/TDM1.h"
 
+#include <QButtonGroup>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QStackedWidget>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTextBrowser>
 #include <QVBoxLayout>
 
 namespace pistel {
@@ -23,8 +28,9 @@ TFtaikai::TFtaikai(AppState& app, TDM1& dm, OperatorDialog& dialog, ImpulseJourn
                    TCustomCommX::PortResolver resolver, QWidget* parent)
     : QDialog(parent), CommX1(resolver), CommBoard(resolver), control(app, dm, &dialog),
       receiver(app, dm, timerBytes, journal),
-      ports(CommX1, CommBoard, app.timerPortNo, app.boardPortNo, app.timerPortOpen), app_(app),
-      dialog_(dialog) {
+      ports(CommX1, CommBoard, app.timerPortNo, app.boardPortNo, app.timerPortOpen),
+      web(app, dm, dialog, webClient), app_(app), dialog_(dialog) {
+    web.baseUrl = app.webBaseUrl;
     setWindowTitle(QStringLiteral("大会実行"));
     resize(1020, 730);
     QPalette p = palette();
@@ -76,13 +82,11 @@ QWidget* TFtaikai::firstPage() {
     auto* page = new QWidget;
     auto* v = new QVBoxLayout(page);
     auto* target = new QGroupBox(QStringLiteral("アップロード先"), page);
-    auto* tv = new QVBoxLayout(target);
-    tv->addWidget(new QRadioButton(QStringLiteral("アップしない"), target));
-    auto* web = new QRadioButton(QStringLiteral("Web"), target);
-    web->setChecked(true);
-    tv->addWidget(web);
-    target->setEnabled(false); // the web commands come with the live results
+    RGweb = targetSelector(target);
     v->addWidget(target);
+    CkBweb = new QCheckBox(QStringLiteral("Web にリアルタイムでアップロードする"), page);
+    connect(CkBweb, &QCheckBox::clicked, this, [this](bool on) { web.CkBwebClick(on); });
+    v->addWidget(CkBweb);
     CuteButton3 = new TCuteButton(QStringLiteral("確認"), page);
     CuteButton3->setFixedSize(150, 35);
     CuteButton3->OnClick = [this] { CuteButton3Click(); };
@@ -127,9 +131,7 @@ QWidget* TFtaikai::settingsPage() {
     CuteButton61 = button("All 1 to 0", 1, 1, &BoardTests::CuteButton61Click);
     g->addWidget(boardBox, 0, 2, 3, 1);
 
-    auto* web = new QGroupBox(QStringLiteral("Web 速報"), page); // bound with the live results
-    web->setEnabled(false);
-    g->addWidget(web, 3, 2, 2, 1);
+    g->addWidget(webGroup(), 3, 2, 2, 1);
 
     connect(&ports, &PortSettings::listsChanged, this, &TFtaikai::showPorts);
     connect(&ports, &PortSettings::cbxcomm1Changed, this, &TFtaikai::showPorts);
@@ -139,6 +141,90 @@ QWidget* TFtaikai::settingsPage() {
     connect(Cbxcomm2, &QComboBox::activated, this,
             [this](int index) { ports.setCbxcomm2(index, Cbxcomm2->itemText(index)); });
     return page;
+}
+
+QButtonGroup* TFtaikai::targetSelector(QWidget* box) {
+    auto* v = new QVBoxLayout(box);
+    auto* group = new QButtonGroup(box);
+    const char* items[] = {"アップしない", "Web"};
+    for (int i = 0; i < 2; ++i) {
+        auto* b = new QRadioButton(QString::fromUtf8(items[i]), box);
+        group->addButton(b, i);
+        v->addWidget(b);
+    }
+    group->button(web.uploadTarget)->setChecked(true);
+    connect(group, &QButtonGroup::idClicked, this, [this](int id) { web.RGwebClick(id); });
+    return group;
+}
+
+QWidget* TFtaikai::webGroup() {
+    auto* box = new QGroupBox(QStringLiteral("Web 速報"));
+    auto* g = new QGridLayout(box);
+    auto* target = new QGroupBox(QStringLiteral("アップロード先"), box);
+    RGweb2 = targetSelector(target);
+    g->addWidget(target, 0, 0, 2, 1);
+    CkBweb2 = new QCheckBox(QStringLiteral("Web にリアルタイムでアップロードする"), box);
+    connect(CkBweb2, &QCheckBox::clicked, this, [this](bool on) { web.CkBwebClick(on); });
+    g->addWidget(CkBweb2, 0, 1, 1, 2);
+    webBase = new QLineEdit(web.baseUrl, box);
+    connect(webBase, &QLineEdit::textEdited, this, [this](const QString& url) {
+        web.baseUrl = url;
+        app_.webBaseUrl = url; // kept in the settings file
+    });
+    g->addWidget(webBase, 1, 1, 1, 2);
+    g->addWidget(new QLabel(QStringLiteral("速報画面へのメッセージ表示"), box), 2, 0);
+    Memo10 = new QPlainTextEdit(box);
+    Memo10->setMaximumHeight(60);
+    connect(Memo10, &QPlainTextEdit::textChanged, this,
+            [this] { web.memo10 = Memo10->toPlainText(); });
+    g->addWidget(Memo10, 3, 0, 1, 3);
+    auto button = [&](const char* caption, int r, int c, void (WebCommands::*click)()) {
+        auto* b = new TCuteButton(QString::fromUtf8(caption), box);
+        b->setMinimumSize(150, 26);
+        b->OnClick = [this, click] { (web.*click)(); };
+        g->addWidget(b, r, c);
+        return b;
+    };
+    CuteButton86 = button("上記メッセージを送信", 4, 0, &WebCommands::CuteButton86Click);
+    CuteButton87 = button("Webに表示中のメッセージを消去", 4, 1, &WebCommands::CuteButton87Click);
+    Edit37 = new QLineEdit(web.edit37, box);
+    Edit37->setMaximumWidth(60);
+    connect(Edit37, &QLineEdit::textEdited, this, [this](const QString& t) { web.edit37 = t; });
+    g->addWidget(Edit37, 5, 0);
+    g->addWidget(new QLabel(QStringLiteral("番の"), box), 5, 1);
+    CuteButton88 = button("速報データをアップする", 6, 0, &WebCommands::CuteButton88Click);
+    CuteButton97 = button("速報データを削除する", 6, 1, &WebCommands::CuteButton97Click);
+    for (TCuteButton* b : {CuteButton88, CuteButton97}) { // the focus goes back to the bib
+        auto command = b->OnClick;
+        b->OnClick = [this, command] {
+            command();
+            Edit37->setFocus();
+        };
+    }
+    CuteButton98 = button("総ての速報データをアップする", 7, 0, &WebCommands::CuteButton98Click);
+    CuteButton96 = button("Ｗｅｂ速報画面の初期化", 7, 1, &WebCommands::CuteButton96Click);
+    cbclass = new QComboBox(box);
+    connect(cbclass, &QComboBox::currentTextChanged, this,
+            [this](const QString& name) { web.cbclass = name; });
+    g->addWidget(cbclass, 8, 0);
+    CuteButton103 =
+        button("現在のレースをＷｅｂ速報画面に指定", 8, 1, &WebCommands::CuteButton103Click);
+    Web = new QTextBrowser(box);
+    Web->setMinimumSize(300, 80);
+    connect(&webClient, &WebClient::pageShown, Web, &QTextBrowser::setPlainText);
+    g->addWidget(Web, 9, 0, 1, 3);
+    connect(&web, &WebCommands::changed, this, &TFtaikai::showWeb);
+    return box;
+}
+
+void TFtaikai::showWeb() {
+    for (QButtonGroup* group : {RGweb, RGweb2})
+        group->button(web.uploadTarget)->setChecked(true);
+    CkBweb->setVisible(web.uploadTarget != 0);
+    for (QCheckBox* box : {CkBweb, CkBweb2})
+        box->setChecked(web.realTime == 1);
+    if (Memo10->toPlainText() != web.memo10)
+        Memo10->setPlainText(web.memo10);
 }
 
 void TFtaikai::showPorts() {
@@ -161,6 +247,13 @@ void TFtaikai::showEvent(QShowEvent* e) {
     if (!shown_) {
         shown_ = true;
         ports.windowShown();
+        // The classes whose race the live results page can show.
+        Query& q = control.dm.Qtemp;
+        q.setSql({QStringLiteral("select cname from cs_master order by ccode desc")});
+        q.open();
+        for (int r = 0; r < q.recordCount(); ++r)
+            cbclass->addItem(q.text(r, 0));
+        q.close();
     }
 }
 

@@ -6,12 +6,18 @@
 #include "comm/PortSettings.h"
 #include "comm/TCommX.h"
 #include "ui/CommByteSource.h"
+#include "web/WebClient.h"
+#include "web/WebCommands.h"
 
 #include <QDialog>
 #include <memory>
 
+class QButtonGroup;
+class QCheckBox;
 class QComboBox;
+class QLineEdit;
 class QPlainTextEdit;
+class QTextBrowser;
 class QStackedWidget;
 class QTabWidget;
 
@@ -45,6 +51,8 @@ public:
     ReceiveHandler receiver;
     PortSettings ports;
     BoardTests board{CommBoard};
+    WebClient webClient;
+    WebCommands web;
 
     QStackedWidget* pages = nullptr;
     QTabWidget* tabs = nullptr;
@@ -61,6 +69,22 @@ public:
     TCuteButton* CuteButton29 = nullptr;
     TCuteButton* CuteButton58 = nullptr;
     TCuteButton* CuteButton61 = nullptr;
+    QButtonGroup* RGweb = nullptr;
+    QButtonGroup* RGweb2 = nullptr;
+    QCheckBox* CkBweb = nullptr;
+    QCheckBox* CkBweb2 = nullptr;
+    QPlainTextEdit* Memo10 = nullptr;
+    QLineEdit* Edit37 = nullptr;
+    QLineEdit* webBase = nullptr;
+    QComboBox* cbclass = nullptr;
+    QTextBrowser* Web = nullptr;
+    TCuteButton* CuteButton86 = nullptr;
+    TCuteButton* CuteButton87 = nullptr;
+    TCuteButton* CuteButton88 = nullptr;
+    TCuteButton* CuteButton96 = nullptr;
+    TCuteButton* CuteButton97 = nullptr;
+    TCuteButton* CuteButton98 = nullptr;
+    TCuteButton* CuteButton103 = nullptr;
 
 protected:
     void showEvent(QShowEvent* e) override;
@@ -69,7 +93,10 @@ protected:
 private:
     QWidget* settingsPage();
     QWidget* firstPage();
+    QWidget* webGroup();
     void showPorts();
+    void showWeb();
+    QButtonGroup* targetSelector(QWidget* box);
 
     AppState& app_;
     OperatorDialog& dialog_;

@@ -28,14 +28,16 @@ TEST(SettingsFile, MissingFileGivesDefaultsAndACompleteFileIsWritten) {
     writeSettings(path, s);
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), "[Port]\nPort1=0\nPort2=0\n[DB]\nDbType=MySQL\nDbindex=0\nDbmode=0\n");
+    EXPECT_EQ(f.readAll(), "[Port]\nPort1=0\nPort2=0\n[DB]\nDbType=MySQL\nDbindex=0\nDbmode=0\n["
+                           "Web]\nBaseUrl=http://localhost/sokuho/\n");
 }
 
 TEST(SettingsFile, ValuesRoundTripAndBadIntegersGiveDefaults) {
     QTemporaryDir dir;
     const QString path = dir.filePath("PistelAuto.ini");
-    writeSettings(path, {3, 5, "MySQL", 2, 1});
+    writeSettings(path, {3, 5, "MySQL", 2, 1, "https://live.example/sokuho/"});
     const Settings back = readSettings(path);
+    EXPECT_EQ(back.webBaseUrl, "https://live.example/sokuho/");
     EXPECT_EQ(back.port1, 3);
     EXPECT_EQ(back.port2, 5);
     EXPECT_EQ(back.dbIndex, 2);

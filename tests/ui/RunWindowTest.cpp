@@ -9,6 +9,8 @@
 #include "ui/TFselecttaikai.h"
 #include "ui/TFtaikai.h"
 
+#include <QButtonGroup>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
@@ -229,4 +231,28 @@ TEST_F(RunWindowTest, FromTheMainWindowToTimesOnScreen) {
     EXPECT_TRUE(raced);
     EXPECT_EQ(app.competitionCode, "C1");
     main.close();
+}
+
+TEST_F(RunWindowTest, WebControlsDriveTheWebCommands) {
+    auto w = openWindow();
+    EXPECT_EQ(w->web.uploadTarget, 1); // "Web" is shown and meant
+    EXPECT_TRUE(w->RGweb->button(1)->isChecked());
+    w->CkBweb2->click();
+    EXPECT_EQ(w->web.realTime, 1);
+    EXPECT_TRUE(w->CkBweb->isChecked());
+    w->RGweb2->button(0)->click(); // the settings page's selector sets the target itself
+    EXPECT_EQ(w->web.uploadTarget, 0);
+    EXPECT_EQ(w->web.realTime, 0);
+    EXPECT_TRUE(w->RGweb->button(0)->isChecked());
+    EXPECT_FALSE(w->CkBweb->isVisibleTo(w.get()));
+    w->Memo10->setPlainText(QStringLiteral("お知らせ"));
+    EXPECT_EQ(w->web.memo10, QStringLiteral("お知らせ"));
+    QTest::mouseClick(w->CuteButton87, Qt::LeftButton, {}, QPoint(10, 10));
+    EXPECT_EQ(w->Memo10->toPlainText(), "");
+    exec("insert into cs_master (cname, ccode) values ('男子', '7'), ('女子', '8')");
+    auto again = openWindow(); // the class list is read when the window is shown
+    EXPECT_EQ(again->cbclass->count(), 2);
+    EXPECT_EQ(again->web.cbclass, "女子");
+    again->close();
+    w->close();
 }
