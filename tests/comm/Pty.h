@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/WaitFor.h"
+
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -88,18 +90,5 @@ private:
     int master_ = -1;
     QString path_;
 };
-
-// Runs the event loop until `done` or `ms` have passed; returns whether it happened.
-inline bool waitFor(const std::function<bool()>& done, int ms = 3000) {
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents();
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
 
 } // namespace pistel::test

@@ -3,6 +3,7 @@
 #include "HttpServer.h"
 #include "support/DbTest.h"
 #include "support/ScriptedDialog.h"
+#include "support/WaitFor.h"
 #include "web/WebClient.h"
 
 #include <QCoreApplication>
@@ -18,19 +19,9 @@ using namespace pistel;
 using pistel::test::DbTest;
 using pistel::test::HttpServer;
 using pistel::test::ScriptedDialog;
+using pistel::test::waitFor;
 
 namespace {
-bool waitFor(const std::function<bool()>& done, int ms = 3000) {
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents();
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
 QString path(const HttpServer::Request& r) {
     return QString::fromLatin1(r.target).section('?', 0, 0);
 }
