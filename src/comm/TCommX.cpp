@@ -334,12 +334,20 @@ void TCustomCommX::send(std::function<void()> call) {
     QMetaObject::invokeMethod(
         this,
         [this, call = std::move(call), handled] {
+            // The sender goes on even when a handler fails (the error travels up to the
+            // window's error display): a stuck sender would never announce bytes again.
+            struct Done {
+                TCustomCommX* self;
+                std::shared_ptr<bool> handled;
+                ~Done() {
+                    {
+                        std::lock_guard lock(self->handledMutex_);
+                        *handled = true;
+                    }
+                    self->handledCv_.notify_all();
+                }
+            } done{this, handled};
             call();
-            {
-                std::lock_guard lock(handledMutex_);
-                *handled = true;
-            }
-            handledCv_.notify_all();
         },
         Qt::QueuedConnection);
     std::unique_lock lock(handledMutex_);

@@ -345,11 +345,17 @@ void TCuteButton::Click() {
     // handler and are lost.
     std::function<void()> handler = std::move(OnClick);
     OnClick = nullptr;
+    struct Reattach { // also when the handler fails, or the button would stay dead
+        TCuteButton* button;
+        std::function<void()>& handler;
+        ~Reattach() {
+            if (!button->OnClick)
+                button->OnClick = std::move(handler);
+        }
+    } reattach{this, handler};
     if (handler)
         handler();
     QCoreApplication::processEvents();
-    if (!OnClick)
-        OnClick = std::move(handler);
 }
 
 } // namespace pistel

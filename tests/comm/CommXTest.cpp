@@ -441,3 +441,19 @@ TEST(CommXRecorded, SignalBreakAndErrorReachTheirHandlers) {
     EXPECT_EQ(seen, (QStringList{"signal 8", "break", "error c", "signal 140", "break"}));
     comm.Close();
 }
+
+TEST_F(CommXTest, AFailingHandlerDoesNotStopReception) {
+    comm.Open();
+    int calls = 0;
+    comm.OnReceive = [&](TCustomCommX*, int size) {
+        ++calls;
+        for (int i = 0; i < size; ++i)
+            comm.ReadByte();
+        if (calls == 1)
+            throw std::runtime_error("a statement failed");
+    };
+    ports[1].send("first\r");
+    EXPECT_THROW(waitFor([&] { return calls == 1; }), std::runtime_error);
+    ports[1].send("second\r");
+    EXPECT_TRUE(waitFor([&] { return calls == 2; }));
+}

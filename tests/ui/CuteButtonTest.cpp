@@ -186,3 +186,16 @@ TEST(CuteButton, JapaneseCaptionRenders) {
     EXPECT_GT(dark, 40); // glyphs, not empty boxes or nothing
     EXPECT_EQ(QFontInfo(b.font()).family(), "Noto Sans CJK JP");
 }
+
+TEST(CuteButton, AFailingGuardedHandlerStaysAttached) {
+    TCuteButton b;
+    b.setEgnoreContClick(true);
+    int runs = 0;
+    b.OnClick = [&] {
+        if (++runs == 1)
+            throw std::runtime_error("failed");
+    };
+    EXPECT_THROW(b.Click(), std::runtime_error);
+    b.Click();
+    EXPECT_EQ(runs, 2);
+}
