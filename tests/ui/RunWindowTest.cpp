@@ -1,4 +1,5 @@
 #include "CaptureFixture.h"
+#include "HttpServer.h"
 #include "Pty.h"
 #include "app/TFmain.h"
 #include "app/Windows.h"
@@ -13,6 +14,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QStackedWidget>
@@ -22,6 +24,7 @@
 
 using namespace pistel;
 using pistel::test::CaptureFixture;
+using pistel::test::HttpServer;
 using pistel::test::Pty;
 using pistel::test::ScriptedDialog;
 using pistel::test::waitFor;
@@ -254,5 +257,31 @@ TEST_F(RunWindowTest, WebControlsDriveTheWebCommands) {
     EXPECT_EQ(again->cbclass->count(), 2);
     EXPECT_EQ(again->web.cbclass, "女子");
     again->close();
+    w->close();
+}
+
+TEST_F(RunWindowTest, TimerLinesDuringASlowUploadAreNeitherLostNorReordered) {
+    HttpServer server;
+    server.silent = true; // accepts, never answers
+    auto w = openWindow();
+    w->CuteButton3Click();
+    w->showPage(0);
+    w->web.baseUrl = server.base();
+    w->webClient.timeoutMs = 1500;
+    dialog.answers = {true};
+    QTimer::singleShot(200, [&] {
+        timer.send("?0000 C0  10:00:00.0000 00\r?0000 C0  10:00:10.0000 00\r"
+                   "?0000 C0  10:00:20.0000 00\r");
+    });
+    QElapsedTimer t;
+    t.start();
+    EXPECT_THROW(w->web.CuteButton98Click(), std::runtime_error); // the POST times out
+    EXPECT_LT(t.elapsed(), 3000);
+    ASSERT_TRUE(waitFor([&] { return pulseCount() == 3; }));
+    EXPECT_EQ(rows("select dtime from pulsedata where tcode='C1' order by id"),
+              (QStringList{"10:00:00.0000", "10:00:10.0000", "10:00:20.0000"}));
+    EXPECT_EQ(f("0001", "sttime"), "10:00:00.0000");
+    EXPECT_EQ(f("0002", "sttime"), "10:00:10.0000");
+    EXPECT_EQ(f("0003", "sttime"), "10:00:20.0000");
     w->close();
 }

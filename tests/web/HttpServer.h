@@ -11,7 +11,6 @@ namespace pistel::test {
 // A small HTTP server on loopback that records every request and answers "OK", after a
 // delay when asked to, or never.
 class HttpServer : public QObject {
-    Q_OBJECT
 public:
     struct Request {
         QByteArray method, target, body;
