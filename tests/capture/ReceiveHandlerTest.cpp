@@ -182,3 +182,24 @@ TEST_F(ReceiveHandlerTest, JournalFailureIsReportedAndTheLineStillLogged) {
     EXPECT_EQ(failed.count(), 1);
     EXPECT_EQ(pulses().size(), 1);
 }
+
+TEST_F(ReceiveHandlerTest, OnlyTheImpulseListThatCanShowTheLineIsReread) {
+    EXPECT_TRUE(ReceiveHandler::mayShow(dm.QPulseSt, "C1")); // "select * from pulsedata"
+    app.currentRun = "1";
+    dm.QPulseSt.setSql(
+        {"select * from pulsedata where tcode = 'R1'", "and stat = 'C0' order by dtime desc"});
+    dm.QPulseFn.setSql(
+        {"select * from pulsedata where tcode = 'R1'", "and stat = 'C1' order by dtime desc"});
+    dm.QPulseSt.open();
+    dm.QPulseFn.open();
+    dm.QPulseFn.last(); // the operator has picked a finish impulse
+    QSignalSpy startResets(&dm.QPulseSt, &Query::reset);
+    QSignalSpy finishResets(&dm.QPulseFn, &Query::reset);
+    deliver(" 0001 C0  10:00:00.0000\r");
+    EXPECT_GE(startResets.count(), 1);
+    EXPECT_EQ(finishResets.count(), 0);
+    deliver(" 0001 C5  10:00:00.0000\r"); // an intermediate: neither list
+    EXPECT_EQ(finishResets.count(), 0);
+    EXPECT_TRUE(ReceiveHandler::mayShow(dm.QPulseSt, "c0")); // the database compares so
+    EXPECT_FALSE(ReceiveHandler::mayShow(dm.QPulseSt, "C1"));
+}
