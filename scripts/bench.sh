@@ -4,11 +4,8 @@
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 state="$root/build/benchdb"
-bash "$root/scripts/deps.sh"
-bash "$root/scripts/build.sh"
-bash "$root/scripts/db.sh" start "$state"
-trap 'bash "$root/scripts/db.sh" stop "$state"' EXIT
-eval "$(bash "$root/scripts/db.sh" env "$state")"
+source "$root/scripts/prepare.sh"
+prepare_with_database "$state"
 "$root/build/bench/line_bench" --lines 1000 --competitors 60 --impulses 2000
 "$root/build/bench/line_bench" --capture --lines 1000 --competitors 1000 --impulses 2000
 "$root/build/bench/line_bench" --capture --lines 200 --competitors 200 --impulses 2000

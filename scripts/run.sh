@@ -7,15 +7,12 @@
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 state="$root/state"
-bash "$root/scripts/deps.sh"
-bash "$root/scripts/build.sh"
-bash "$root/scripts/db.sh" start "$state"
-trap 'bash "$root/scripts/db.sh" stop "$state"' EXIT
+source "$root/scripts/prepare.sh"
+prepare_with_database "$state"
 if [ ! -f "$state/seeded" ]; then
   bash "$root/scripts/db.sh" seed "$state"
   touch "$state/seeded"
 fi
-eval "$(bash "$root/scripts/db.sh" env "$state")"
 export PISTEL_JOURNAL_DIR="${PISTEL_JOURNAL_DIR:-$state/journal}"
 export PISTEL_SETTINGS="${PISTEL_SETTINGS:-$state/PistelAuto.ini}"
 export PISTEL_PORTS="COM9=$state/timer-port${PISTEL_PORTS:+;$PISTEL_PORTS}"

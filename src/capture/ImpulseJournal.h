@@ -34,7 +34,6 @@ public:
     static QString defaultFolder();
 
     explicit ImpulseJournal(QString folder = defaultFolder());
-    const QString& folder() const { return folder_; }
     QString fileFor(const QDate& day) const;
 
     // Appends and flushes one entry; throws JournalError when it cannot be written.
