@@ -12,9 +12,12 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <algorithm>
+#include <ctime>
+#include <unistd.h>
 #include <vector>
 
 using namespace pistel;
@@ -84,6 +87,39 @@ Stats summarize(std::vector<double> ms) {
     return {at(0.5), at(0.99), ms.back()};
 }
 
+// CPU seconds a process has used so far, from /proc (the database server runs apart).
+double cpuSecondsOf(const QString& pid) {
+    QFile f(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    // Fields after the command name in parentheses; utime and stime are the 12th and 13th.
+    const QByteArray line = f.readAll();
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 13)
+        return 0;
+    return (fields[11].toDouble() + fields[12].toDouble()) / double(sysconf(_SC_CLK_TCK));
+}
+
+double ownCpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
+
+// Median time of re-reading one list: the part of a line's handling no code of ours can
+// shorten, since the list's statement is fixed.
+double medianReread(Query& list, int times) {
+    std::vector<double> ms;
+    QElapsedTimer timer;
+    for (int i = 0; i < times; ++i) {
+        timer.start();
+        list.reread();
+        ms.push_back(timer.nsecsElapsed() / 1e6);
+    }
+    std::sort(ms.begin(), ms.end());
+    return ms[ms.size() / 2];
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -96,6 +132,7 @@ int main(int argc, char** argv) {
         {"competitors", "Competitors in the competition.", "n", "60"},
         {"impulses", "Impulses logged before timing.", "n", "2000"},
         {"capture", "Capture start and finish impulses of run 1 in automatic mode."},
+        {"server-pid", "Process id of the database server, to report its CPU time.", "pid"},
     });
     parser.process(application);
     const int lines = parser.value("lines").toInt();
@@ -120,6 +157,9 @@ int main(int argc, char** argv) {
             handler.setCaptureHook([&](const TimerLine& t) { control.captureLine(t); });
 
         std::vector<double> starts, finishes;
+        const QString serverPid = parser.value("server-pid");
+        const double serverCpu0 = serverPid.isEmpty() ? 0 : cpuSecondsOf(serverPid);
+        const double ownCpu0 = ownCpuSeconds();
         QElapsedTimer timer;
         const std::int64_t t0 = std::int64_t(10) * 3600 * 10000;
         const int n = capture ? std::min(lines, competitors) : lines;
@@ -136,6 +176,8 @@ int main(int argc, char** argv) {
             handler.CommX1Receive(port.InQueCount());
             finishes.push_back(timer.nsecsElapsed() / 1e6);
         }
+        const double ownCpu = ownCpuSeconds() - ownCpu0;
+        const double serverCpu = serverPid.isEmpty() ? 0 : cpuSecondsOf(serverPid) - serverCpu0;
         const Stats s = summarize(starts), f = summarize(finishes);
         std::vector<double> all = starts;
         all.insert(all.end(), finishes.begin(), finishes.end());
@@ -154,7 +196,17 @@ int main(int argc, char** argv) {
         out << QStringLiteral("  all lines:    median %1 ms  p99 %2 ms\n")
                    .arg(a.median, 0, 'f', 3)
                    .arg(a.p99, 0, 'f', 3);
+        const double perLine = 1000.0 / double(2 * n);
+        out << QStringLiteral("  CPU per line: workstation %1 ms").arg(ownCpu * perLine, 0, 'f', 3);
+        if (!serverPid.isEmpty())
+            out << QStringLiteral(", database server %1 ms").arg(serverCpu * perLine, 0, 'f', 3);
+        out << "\n";
         if (capture) {
+            out << QStringLiteral("  one re-read: start list %1 ms, finish list %2 ms, "
+                                  "start impulse list %3 ms\n")
+                       .arg(medianReread(control.page1.startList, 200), 0, 'f', 3)
+                       .arg(medianReread(control.page1.finishList, 200), 0, 'f', 3)
+                       .arg(medianReread(control.page1.startPulses, 200), 0, 'f', 3);
             Query q(dm.Db1, "check",
                     {"select count(*) from result where tcode='BENCH' and FL='F'"});
             q.open();
