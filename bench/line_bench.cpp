@@ -17,6 +17,7 @@
 #include <QTextStream>
 #include <algorithm>
 #include <ctime>
+#include <stdexcept>
 #include <unistd.h>
 #include <vector>
 
@@ -91,12 +92,12 @@ Stats summarize(std::vector<double> ms) {
 double cpuSecondsOf(const QString& pid) {
     QFile f(QStringLiteral("/proc/%1/stat").arg(pid));
     if (!f.open(QIODevice::ReadOnly))
-        return 0;
+        throw std::runtime_error("cannot read the CPU time of process " + pid.toStdString());
     // Fields after the command name in parentheses; utime and stime are the 12th and 13th.
     const QByteArray line = f.readAll();
     const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
     if (fields.size() < 13)
-        return 0;
+        throw std::runtime_error("unexpected /proc/" + pid.toStdString() + "/stat");
     return (fields[11].toDouble() + fields[12].toDouble()) / double(sysconf(_SC_CLK_TCK));
 }
 
@@ -216,6 +217,9 @@ int main(int argc, char** argv) {
         exec(dm, "delete from pulsedata where tcode = 'BENCH'");
     } catch (const DbError& e) {
         QTextStream(stderr) << e.message() << "\n" << e.statement() << "\n";
+        return 1;
+    } catch (const std::runtime_error& e) {
+        QTextStream(stderr) << e.what() << "\n";
         return 1;
     }
     return 0;

@@ -6,7 +6,8 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 state="$root/build/benchdb"
 source "$root/scripts/prepare.sh"
 prepare_with_database "$state"
-"$root/build/bench/line_bench" --server-pid "$(cat "$state/mysqld.pid")" --lines 1000 --competitors 60 --impulses 2000
-"$root/build/bench/line_bench" --server-pid "$(cat "$state/mysqld.pid")" --capture --lines 1000 --competitors 1000 --impulses 2000
-"$root/build/bench/line_bench" --server-pid "$(cat "$state/mysqld.pid")" --capture --lines 200 --competitors 200 --impulses 2000
+line_bench=("$root/build/bench/line_bench" --server-pid "$(cat "$state/mysqld.pid")")
+"${line_bench[@]}" --lines 1000 --competitors 60 --impulses 2000
+"${line_bench[@]}" --capture --lines 1000 --competitors 1000 --impulses 2000
+"${line_bench[@]}" --capture --lines 200 --competitors 200 --impulses 2000
 "$root/build/bench/serial_bench" 10000
