@@ -12,8 +12,16 @@ const QString kM = QStringLiteral("m");
 } // namespace
 
 void RunControl::captureLine(const TimerLine& line) {
-    if (line.isCancellation())
-        return; // the device takes back an earlier line: log it, never assign it
+    if (line.takesBack()) {
+        takeBack(line);
+        return;
+    }
+    if (line.isCleared())
+        return; // cleared at the device: logged only
+    if (line.isEdited()) {
+        captureEdited(line);
+        return;
+    }
     if (isRun1()) {
         if (line.isStart())
             captureStart1(line);
@@ -25,6 +33,13 @@ void RunControl::captureLine(const TimerLine& line) {
         if (line.isFinish())
             captureFinish2(line);
     }
+}
+
+void RunControl::advanceStartBox(RunPage& p, const QString& bib) {
+    p.setStartBox(bib);
+    // The list's highlight goes with the box, so that "次" and "前" move on from there.
+    if (p.startList.isOpen())
+        position(p.startList, bib);
 }
 
 void RunControl::captureStart1(const TimerLine& line) {
@@ -57,7 +72,7 @@ void RunControl::captureStart1(const TimerLine& line) {
                  "and class1 = '" + sqlValue(k) + "'", "and sttime = ''",
                  "and st1 > '" + sqlValue(s) + "' order by st1 "});
     if (q.recordCount() > 0) {
-        p.setStartBox(q.fieldByName(u"zek").asString());
+        advanceStartBox(p, q.fieldByName(u"zek").asString());
         return;
     }
     openWith(q,
@@ -147,7 +162,7 @@ void RunControl::captureStart2(const TimerLine& line) {
                  "and class1 = '" + sqlValue(k) + "'", "and FL = 'F'",
                  "and st2 > '" + sqlValue(s) + "' order by st2 "});
     if (q.recordCount() > 0) {
-        p.setStartBox(q.fieldByName(u"zek").asString());
+        advanceStartBox(p, q.fieldByName(u"zek").asString());
         return;
     }
     // Only a class with run-1 finishers left to start can follow: a class holding just

@@ -15,6 +15,14 @@ const char* const kNoImpulseSelected =
     "時刻が選択されていません。割り当てる時刻を一覧で選択してください。";
 const char* const kBibNotANumber = "ビブ番号は数字で入力してください。";
 
+const char* const kImpulseGone = "選択した時刻が見つかりません。一覧を確認してください。";
+const char* const kConfirmCaption = "確認";
+const char* const kTimeUsedTwice =
+    "この時刻は既にビブ %1 に割り当てられています。ビブ %2 にも割り当てますか？";
+const char* const kFinishBeforeStart =
+    "フィニッシュ時刻 %1 がスタート時刻 %2 より前です。このまま割り当てますか？";
+const char* const kBibNotInCompetition = "ビブ %1 はこの大会に登録されていません。このビブにしますか？";
+
 namespace {
 void tell(OperatorDialog* dialog, const QString& text) {
     if (!dialog)
@@ -22,6 +30,12 @@ void tell(OperatorDialog* dialog, const QString& text) {
     dialog->showMessage(text);
 }
 } // namespace
+
+bool RunControl::confirm(const QString& text) {
+    if (!dialog)
+        throw std::runtime_error(text.toStdString());
+    return dialog->askYesNo(text, QString::fromUtf8(kConfirmCaption));
+}
 
 QString RunControl::currentZek(const Query& list) {
     return list.fieldByName(u"zek").asString();
@@ -46,21 +60,49 @@ void RunControl::DBGrid2CellClick() {
     openWith(dm.QresultBib, resultsStatement(QStringLiteral("FL"), cls, QStringLiteral("altime")));
 }
 
-bool RunControl::selectedImpulseTime(const Query& impulses, QString& time) {
+QString RunControl::selectedImpulseId(const Query& impulses) {
+    if (!impulses.isOpen() || impulses.currentRow() < 0)
+        return {};
+    return impulses.fieldByName(u"id").asString();
+}
+
+bool RunControl::selectedImpulseTime(const Query& impulses, const QString& impulseId,
+                                     QString& time) {
     // Assigning without a selected impulse would store an empty time of day.
-    if (!impulses.isOpen() || impulses.currentRow() < 0) {
+    const QString id = impulseId.isEmpty() ? selectedImpulseId(impulses) : impulseId;
+    if (id.isEmpty()) {
         tell(dialog, QString::fromUtf8(kNoImpulseSelected));
         return false;
     }
-    time = impulses.fieldByName(u"dtime").asString();
+    // Read by its row id: the list may have been re-read since the operator chose it.
+    openWith(dm.Qedit, {"select dtime from pulsedata where tcode = '" + code() + "'",
+                        "and id = '" + sqlValue(id) + "'"});
+    if (dm.Qedit.recordCount() == 0) {
+        tell(dialog, QString::fromUtf8(kImpulseGone));
+        return false;
+    }
+    time = dm.Qedit.fieldByName(u"dtime").asString();
     return true;
 }
 
-void RunControl::N1Click() {
+bool RunControl::confirmSingleUse(const QString& timeColumn, const QString& time,
+                                  const QString& bib) {
+    openWith(dm.Qedit, {"select zek from result where tcode = '" + code() + "'",
+                        "and " + timeColumn + " = '" + sqlValue(time) + "'",
+                        "and zek <> '" + sqlValue(bib) + "' order by zek"});
+    if (dm.Qedit.recordCount() == 0)
+        return true;
+    return confirm(
+        QString::fromUtf8(kTimeUsedTwice).arg(dm.Qedit.fieldByName(u"zek").asString(), bib));
+}
+
+void RunControl::N1Click(const QString& impulseId) {
     RunPage& p = currentPage();
     const QString b = p.startBox();
     QString t;
-    if (!selectedImpulseTime(p.startPulses, t))
+    if (!selectedImpulseTime(p.startPulses, impulseId, t))
+        return;
+    if (!confirmSingleUse(isRun1() ? QStringLiteral("sttime") : QStringLiteral("sttime2"), t, b))
         return;
     const QString set = isRun1() ? QStringLiteral("update result set sttime = '")
                                  : QStringLiteral("update result set sttime2 = '");
@@ -69,24 +111,30 @@ void RunControl::N1Click() {
                         "and zek = '" + sqlValue(b) + "'"});
     p.startList.reread();
     position(p.startList, b);
-    p.startList.next();
+    // On to the next starter (the row above), as "次" does: the row below started before.
+    p.startList.prior();
     p.setStartBox(currentZek(p.startList));
     const QString f = p.finishBox();
     p.finishList.reread();
     position(p.finishList, f);
 }
 
-void RunControl::N2Click() {
+void RunControl::N2Click(const QString& impulseId) {
     RunPage& p = currentPage();
     const QString b = p.finishBox();
     QString fin;
-    if (!selectedImpulseTime(p.finishPulses, fin))
+    if (!selectedImpulseTime(p.finishPulses, impulseId, fin))
+        return;
+    if (!confirmSingleUse(isRun1() ? QStringLiteral("altime") : QStringLiteral("altime2"), fin, b))
         return;
     const QString where = "where tcode = '" + code() + "'";
     const QString bib = "and zek = '" + sqlValue(b) + "'";
     openWith(dm.Qedit, {"select sttime,sttime2,ttime2 from result " + where, bib});
     const QString s = dm.Qedit.fieldByName(isRun1() ? u"sttime" : u"sttime2").asString();
     const QString run2Time = dm.Qedit.fieldByName(u"ttime2").asString();
+    if (!s.isEmpty() && timeOfDayUnits(fin) < timeOfDayUnits(s) &&
+        !confirm(QString::fromUtf8(kFinishBeforeStart).arg(fin.trimmed(), s.trimmed())))
+        return;
     const QString d = runTimeText(s, fin);
     const QString n = isRun1() ? QString() : QStringLiteral("2");
     const QString parts = ",TH" + n + " = '" + d.mid(0, 2) + "',TM" + n + " = '" + d.mid(3, 2) +
@@ -113,9 +161,9 @@ void RunControl::N2Click() {
     position(p.results, b);
 }
 
-void RunControl::N3Click() {
+void RunControl::N3Click(const QString& bib) {
     RunPage& p = currentPage();
-    const QString b = p.startBox();
+    const QString b = bib.isEmpty() ? p.startBox() : bib;
     execWith(dm.Qedit, {isRun1() ? QStringLiteral("update result set sttime = '',fl = 'N'")
                                  : QStringLiteral("update result set sttime2 = '',fl2 = 'N'"),
                         "where tcode = '" + code() + "'", "and zek = '" + sqlValue(b) + "'"});
@@ -128,9 +176,9 @@ void RunControl::N3Click() {
     position(p.finishList, f);
 }
 
-void RunControl::N4Click() {
+void RunControl::N4Click(const QString& bib) {
     RunPage& p = currentPage();
-    const QString b = p.finishBox();
+    const QString b = bib.isEmpty() ? p.finishBox() : bib;
     execWith(dm.Qedit, {isRun1() ? QStringLiteral("update result set altime = '',fl = 'S'")
                                  : QStringLiteral("update result set altime2 = '',fl2 = 'S'"),
                         "where tcode = '" + code() + "'", "and zek = '" + sqlValue(b) + "'"});
@@ -151,6 +199,10 @@ bool RunControl::enterBib(Query& list, void (RunPage::*setBox)(const QString&), 
         return false;
     }
     const QString bib = QString::asprintf("%.4d", number);
+    openWith(dm.Qedit, {"select zek from result where tcode = '" + code() + "'",
+                        "and zek = '" + sqlValue(bib) + "'"});
+    if (dm.Qedit.recordCount() == 0 && !confirm(QString::fromUtf8(kBibNotInCompetition).arg(bib)))
+        return false;
     (page.*setBox)(bib);
     if (list.isOpen())
         position(list, bib);

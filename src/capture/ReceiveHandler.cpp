@@ -39,7 +39,15 @@ void ReceiveHandler::CommX1Receive(int ReceiveSize) {
     }
 }
 
-bool ReceiveHandler::handleLine(const QString& line) {
+void ReceiveHandler::startFreshLine() {
+    const std::optional<QString> leftover = trace_.breakLine();
+    if (!leftover)
+        return;
+    emit traceChanged(trace_.text());
+    handleLine(*leftover, false);
+}
+
+bool ReceiveHandler::handleLine(const QString& line, bool capture) {
     const QDateTime now = clock_();
     const int tenths = receiptTenths(now);
     if (journal_) {
@@ -54,7 +62,7 @@ bool ReceiveHandler::handleLine(const QString& line) {
     // A failing capture must not cost the impulse: it is still logged, so the operator can
     // assign it by hand, and the error is raised afterwards.
     std::exception_ptr captureError;
-    if (capture_) {
+    if (capture_ && capture) {
         try {
             capture_(t);
         } catch (...) {

@@ -31,6 +31,11 @@ public:
     // A database error leaves the handler; the bytes not yet read stay queued.
     void CommX1Receive(int ReceiveSize);
 
+    // The port was opened (again): the next byte starts a fresh line. A line left unfinished
+    // when the port closed is journaled and logged as it stands, never assigned, and never
+    // glued to the front of the next line.
+    void startFreshLine();
+
     void setCaptureHook(CaptureHook hook) { capture_ = std::move(hook); }
     void setClock(Clock clock) { clock_ = std::move(clock); }
     const Trace& trace() const { return trace_; }
@@ -49,8 +54,9 @@ signals:
     void journalFailed(const QString& message);
 
 private:
-    // Returns false when the line ends the delivery.
-    bool handleLine(const QString& line);
+    // Returns false when the line ends the delivery. Without `capture` the line is only
+    // journaled and logged.
+    bool handleLine(const QString& line, bool capture = true);
     void logImpulse(const TimerLine& t, int receiptTenths);
 
     AppState& app_;

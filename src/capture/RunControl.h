@@ -17,6 +17,12 @@ struct TimerLine;
 extern const char* const kNoImpulseSelected;
 // What the operator is told when a typed bib is not a number.
 extern const char* const kBibNotANumber;
+// The chosen impulse is no longer in the log (a reset meanwhile).
+extern const char* const kImpulseGone;
+// Questions before a manual correction stores something odd (%1, %2: bibs or times).
+extern const char* const kTimeUsedTwice;
+extern const char* const kFinishBeforeStart;
+extern const char* const kBibNotInCompetition;
 
 // The logic of the competition run window: both run pages and the window's own fields,
 // with the operations that select a run, capture impulses and compute run times.
@@ -44,8 +50,14 @@ public:
     void CtB2ndClick();
 
     // Capture of one timer line for the current run: start impulses, then finish impulses.
-    // Lines by which the device cancels an earlier line are never assigned.
+    // The device's own corrections ("c"/"d" take a line back, "i" brings an entered time)
+    // are followed; a line cleared at the device ("C") is never assigned.
     void captureLine(const TimerLine& line);
+    // Undoes the assignment of the time a "c"/"d" line takes back and puts that channel's box
+    // back on the competitor who had it.
+    void takeBack(const TimerLine& line);
+    // An "i" line: the time goes to the line's bib when it has none for that channel.
+    void captureEdited(const TimerLine& line);
     void captureStart1(const TimerLine& line);
     void captureFinish1(const TimerLine& line);
     void captureStart2(const TimerLine& line);
@@ -70,11 +82,18 @@ public:
     void DBGrid6CellClick() { page2.setStartBox(currentZek(page2.startList)); }
     void DBGrid8CellClick() { page2.setFinishBox(currentZek(page2.finishList)); }
 
-    // Popup menu commands, acting on the current run.
-    void N1Click(); // the selected start impulse becomes the start time of the start box's bib
-    void N2Click(); // the selected finish impulse becomes the finish time of the finish box's bib
-    void N3Click(); // cancel the start time of the start box's bib
-    void N4Click(); // cancel the finish time of the finish box's bib
+    // Popup menu commands, acting on the current run. The impulse (its pulsedata id) or bib
+    // the operator highlighted when the menu opened is passed in, so lines arriving while
+    // the menu is open cannot change what the command acts on; empty: the list's current
+    // impulse, the box's bib.
+    // The chosen start impulse becomes the start time of the start box's bib.
+    void N1Click(const QString& impulseId = {});
+    // The chosen finish impulse becomes the finish time of the finish box's bib.
+    void N2Click(const QString& impulseId = {});
+    void N3Click(const QString& bib = {}); // cancel a start time
+    void N4Click(const QString& bib = {}); // cancel a finish time
+    // The pulsedata id of an impulse list's current row; empty when none.
+    static QString selectedImpulseId(const Query& impulses);
 
     // Enter in a bib box of `page`: the typed number is shown with four digits and the box's
     // list stands on it. Returns false (and tells the operator) when it is not a number.
@@ -89,6 +108,10 @@ public:
 
 private:
     void openWith(Query& q, const QStringList& lines);
+    void keepBoxesAcrossReread(RunPage& p);
+    void advanceStartBox(RunPage& p, const QString& bib);
+    QString nextFinisher(Query& q, const QStringList& onCourse, const QStringList& toStart);
+    void placeFinishBox(RunPage& p, const QString& bib);
     void execWith(Query& q, const QStringList& lines);
     // Position a list on a bib: an exact search on zek; no match leaves it as it is.
     static void position(Query& list, const QString& bib);
@@ -98,8 +121,12 @@ private:
                         RunPage& page);
     bool enterBib(Query& list, void (RunPage::*setBox)(const QString&), RunPage& page,
                   const QString& typed);
-    // The dtime of the selected impulse, or nothing (the operator is told) when none is.
-    bool selectedImpulseTime(const Query& impulses, QString& time);
+    // The dtime of the chosen impulse, or nothing (the operator is told) when none is.
+    bool selectedImpulseTime(const Query& impulses, const QString& impulseId, QString& time);
+    // Asks before one impulse goes to a second competitor; true to go on.
+    bool confirmSingleUse(const QString& timeColumn, const QString& time, const QString& bib);
+    // A Yes/No question to the operator; true for Yes.
+    bool confirm(const QString& text);
     void resetAll();
     void resetRun2();
 };

@@ -6,12 +6,32 @@
 
 namespace pistel {
 
+QString RunControl::nextFinisher(Query& q, const QStringList& onCourse,
+                                 const QStringList& toStart) {
+    // The earliest starter still on course; with nobody on course, the next to start, so
+    // that the box already names whoever will finish first.
+    openWith(q, onCourse);
+    if (q.recordCount() == 0)
+        openWith(q, toStart);
+    return q.fieldByName(u"zek").asString();
+}
+
+void RunControl::placeFinishBox(RunPage& p, const QString& bib) {
+    if (p.finishList.recordCount() > 0)
+        position(p.finishList, bib);
+    // Who has not started yet is not in the list; the box names them all the same.
+    if (!bib.isEmpty())
+        p.setFinishBox(bib);
+}
+
 void RunControl::CtB1stClick() {
     app.currentRun = QStringLiteral("1");
     RunPage& p = page1;
 
+    // The next starter and finisher follow the capture's own order: classes from the
+    // highest down, start order within a class.
     openWith(dm.Qdpst, {"select st1,zek,class1 from result where tcode = '" + code() + "'",
-                        "and sttime = '' order by st1"});
+                        "and sttime = '' order by class1 desc, st1"});
     nextBib = dm.Qdpst.fieldByName(u"zek").asString();
 
     openWith(dm.Qdpst, {"select * from result where tcode = '" + code() + "'", "and dropm <> '9'",
@@ -21,15 +41,14 @@ void RunControl::CtB1stClick() {
         p.setStartBox(dm.Qdpst.fieldByName(u"zek").asString());
     }
 
-    openWith(dm.Qdpfn, {"select st1,zek from result where tcode = '" + code() + "'",
-                        "and altime = '' order by sttime"});
-    nextBib = dm.Qdpfn.fieldByName(u"zek").asString();
-    p.setFinishBox(nextBib);
+    nextBib = nextFinisher(dm.Qdpfn, {"select st1,zek from result where tcode = '" + code() + "'",
+                                      "and altime = '' and FL = 'S' order by class1 desc, sttime"},
+                           {"select st1,zek from result where tcode = '" + code() + "'",
+                            "and altime = '' order by class1 desc, st1"});
 
     openWith(dm.Qdpfn, {"select * from result where tcode = '" + code() + "'",
                         "and dropm <> '9' and FL <> 'N'", "order by class1 desc,sttime desc,zek"});
-    if (dm.Qdpfn.recordCount() > 0)
-        position(dm.Qdpfn, nextBib);
+    placeFinishBox(p, nextBib);
 
     openWith(dm.QPulseSt, {"select * from pulsedata where tcode = '" + code() + "'",
                            "and stat = 'C0' order by dtime desc"});
@@ -47,8 +66,9 @@ void RunControl::CtB2ndClick() {
     app.currentRun = QStringLiteral("2");
     RunPage& p = page2;
 
+    // Only run-1 finishers start run 2.
     openWith(dm.Qdpst2, {"select st2,zek from result where tcode = '" + code() + "'",
-                         "and sttime2 = '' order by st2"});
+                         "and FL = 'F' and sttime2 = '' order by class1 desc, st2"});
     nextBib = dm.Qdpst2.fieldByName(u"zek").asString();
 
     openWith(dm.Qdpst2, {"select * from result where tcode = '" + code() + "'",
@@ -58,16 +78,17 @@ void RunControl::CtB2ndClick() {
         p.setStartBox(dm.Qdpst2.fieldByName(u"zek").asString());
     }
 
-    openWith(dm.Qdpfn2, {"select st2,zek from result where tcode = '" + code() + "'",
-                         "and altime2 = '' order by st2"});
-    nextBib = dm.Qdpfn2.fieldByName(u"zek").asString();
-    p.setFinishBox(nextBib);
+    nextBib = nextFinisher(
+        dm.Qdpfn2,
+        {"select st2,zek from result where tcode = '" + code() + "'",
+         "and FL = 'F' and altime2 = '' and FL2 = 'S' order by class1 desc, sttime2"},
+        {"select st2,zek from result where tcode = '" + code() + "'",
+         "and FL = 'F' and altime2 = '' order by class1 desc, st2"});
 
     openWith(dm.Qdpfn2,
              {"select * from result where tcode = '" + code() + "'",
               "and dropm <> '9' and FL2 <> 'N'", "order by class1 desc,sttime2 desc,zek"});
-    if (dm.Qdpfn2.recordCount() > 0)
-        position(dm.Qdpfn2, nextBib);
+    placeFinishBox(p, nextBib);
 
     openWith(dm.QPulseSt2, {"select * from pulsedata where tcode = '" + code() + "'",
                             "and stat = 'C0' order by dtime desc"});

@@ -118,8 +118,25 @@ QString PadTimeText(const QString& text) {
     }
 }
 
+std::int64_t timeOfDayUnits(const QString& text) {
+    const std::int64_t hours = readPart(midView(text, 0, 2));
+    const std::int64_t minutes = readPart(midView(text, 3, 2));
+    const std::int64_t seconds = readPart(midView(text, 6, 2));
+    std::int64_t fraction = 0;
+    qsizetype digits = 0;
+    for (qsizetype i = 9; i < text.size() && digits < 4 && text[i].isDigit() &&
+                          text[i].unicode() <= '9';
+         ++i, ++digits)
+        fraction = fraction * 10 + (text[i].unicode() - '0');
+    for (; digits < 4; ++digits)
+        fraction *= 10;
+    return ((hours * 60 + minutes) * 60 + seconds) * 10000 + fraction;
+}
+
 QString runTimeText(const QString& start, const QString& finish) {
-    std::int64_t d = TimeToUnits(finish) - TimeToUnits(start);
+    // Timers send two, three or four fraction digits; both times are taken in
+    // ten-thousandths, whatever the length of either text.
+    std::int64_t d = timeOfDayUnits(finish) - timeOfDayUnits(start);
     if (d < 0) // the finish lies after midnight
         d += kUnitsPerDay;
     const QString raw = UnitsToText(d);

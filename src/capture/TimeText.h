@@ -19,6 +19,12 @@ QString UnitsToText(std::int64_t units);
 // Lays a trimmed duration out as HH:MM:SS.ff; empty text for lengths it does not know.
 QString PadTimeText(const QString& text);
 
+// Ten-thousandths since midnight of a time of day sent with one to four fraction digits
+// ("10:00:00.1", "10:00:00.12", "10:00:00.123 ", "10:00:00.1234"): the fraction digits are
+// read up to the first non-digit and scaled, so timers of any resolution compare and
+// subtract alike. An empty text counts as midnight.
+std::int64_t timeOfDayUnits(const QString& text);
+
 // Run time of a start and a finish time of day, truncated to hundredths. An empty start
 // counts as midnight. A finish earlier than the start is a run across midnight.
 QString runTimeText(const QString& start, const QString& finish);

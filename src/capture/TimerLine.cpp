@@ -2,9 +2,8 @@
 
 namespace pistel {
 
-bool TimerLine::isCancellation() const {
-    return tstat == QLatin1String("c") || tstat == QLatin1String("d") ||
-           tstat == QLatin1String("C");
+bool TimerLine::takesBack() const {
+    return tstat == QLatin1String("c") || tstat == QLatin1String("d");
 }
 
 TimerLine splitTimerLine(const QString& line) {

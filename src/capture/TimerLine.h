@@ -16,8 +16,13 @@ struct TimerLine {
     bool isStart() const { return stat == QLatin1String("C0"); }
     bool isFinish() const { return stat == QLatin1String("C1"); }
     bool endsDelivery() const { return stat == QLatin1String("RT"); }
-    // The device repeats an earlier line with one of these flags to cancel it.
-    bool isCancellation() const;
+    // "c" or "d": the device repeats an earlier line to take it back (a false start, a
+    // wrong impulse); the time it carries is undone where it was assigned.
+    bool takesBack() const;
+    // "C": cleared at the device; logged only.
+    bool isCleared() const { return tstat == QLatin1String("C"); }
+    // "i": a time the device operator entered or edited for the bib of the line.
+    bool isEdited() const { return tstat == QLatin1String("i"); }
 };
 
 // `line` holds one character per received byte (Latin-1), without the ending CR.

@@ -19,6 +19,13 @@ QString Trace::endLine() {
     return line;
 }
 
+std::optional<QString> Trace::breakLine() {
+    if (partial_.isEmpty())
+        return std::nullopt;
+    partial_.append(QLatin1Char('\r'));
+    return endLine();
+}
+
 QString Trace::text() const {
     QString s;
     for (const QString& l : done_)

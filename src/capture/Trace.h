@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 namespace pistel {
 
@@ -15,6 +16,9 @@ public:
     void append(QChar c);
     // Ends the line in progress (its CR is already appended) and returns it without the CR.
     QString endLine();
+    // Ends a line in progress that never got its CR (the port closed under it) and returns
+    // it; nothing when no line is in progress.
+    std::optional<QString> breakLine();
 
     QString text() const;
     int lineCount() const { return static_cast<int>(done_.size()) + (partial_.isEmpty() ? 0 : 1); }

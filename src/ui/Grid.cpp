@@ -35,6 +35,26 @@ Grid::Grid(Query& query, QList<GridColumn> columns, int fontPixels, QWidget* par
         model_.setCurrentRow(index.row());
         emit cellClicked();
     });
+    // Arrow keys move the highlight; the query's row (and so a box) goes with it.
+    connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) {
+                if (!current.isValid() || current.row() == model_.currentRow() ||
+                    !hasFocus())
+                    return;
+                model_.setCurrentRow(current.row());
+                emit cellClicked();
+            });
+}
+
+void Grid::pickRowAt(const QPoint& at) {
+    const QModelIndex index = indexAt(at);
+    if (!index.isValid())
+        return;
+    setCurrentIndex(index);
+    if (index.row() != model_.currentRow()) {
+        model_.setCurrentRow(index.row());
+        emit cellClicked();
+    }
 }
 
 } // namespace pistel

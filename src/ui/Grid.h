@@ -13,9 +13,13 @@ class Grid : public QTableView {
 public:
     Grid(Query& query, QList<GridColumn> columns, int fontPixels, QWidget* parent = nullptr);
     QueryModel& model() { return model_; }
+    // The row under a point of the viewport becomes the query's current row, as a click
+    // does (a right-click before its menu).
+    void pickRowAt(const QPoint& at);
 
 signals:
-    // A row was clicked; the query already stands on it.
+    // A row was clicked, right-clicked or reached with the keyboard; the query already
+    // stands on it.
     void cellClicked();
 
 private:

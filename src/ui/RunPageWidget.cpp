@@ -21,12 +21,18 @@ const auto kCentre = Qt::AlignCenter;
 const auto kLeft = Qt::AlignLeft | Qt::AlignVCenter;
 const auto kRight = Qt::AlignRight | Qt::AlignVCenter;
 
-void withMenu(Grid* grid, const QString& caption, std::function<void()> command) {
+// A popup menu with one command. What the command acts on (an impulse id, a bib) is taken
+// when the menu opens, from the row the operator right-clicked; lines that arrive while the
+// menu is open re-read the lists but cannot change it.
+void withMenu(Grid* grid, const QString& caption, std::function<QString()> chosen,
+              std::function<void(const QString&)> command) {
     grid->setContextMenuPolicy(Qt::CustomContextMenu);
     QObject::connect(grid, &QWidget::customContextMenuRequested, grid,
-                     [grid, caption, command](const QPoint& at) {
+                     [grid, caption, chosen, command](const QPoint& at) {
+                         grid->pickRowAt(at);
+                         const QString target = chosen();
                          QMenu menu;
-                         menu.addAction(caption, command);
+                         menu.addAction(caption, [command, target] { command(target); });
                          menu.exec(grid->viewport()->mapToGlobal(at));
                      });
 }
@@ -151,10 +157,13 @@ QWidget* RunPageWidget::side(bool start) {
                            {"BIB", "ビブ", 60, kCentre, kCentre},
                            {"DTIME", "スタート時刻", run1 ? 126 : 132, kCentre, kCentre}},
                           16, panel);
-        withMenu(list, QStringLiteral("選択したビブのスタート時刻を取り消す"),
-                 [this] { control_.N3Click(); });
-        withMenu(pulses, QStringLiteral("選択した時刻を上記ビブのスタート時刻にする"),
-                 [this] { control_.N1Click(); });
+        withMenu(
+            list, QStringLiteral("選択したビブのスタート時刻を取り消す"),
+            [this] { return page_.startBox(); }, [this](const QString& b) { control_.N3Click(b); });
+        withMenu(
+            pulses, QStringLiteral("選択した時刻を上記ビブのスタート時刻にする"),
+            [this] { return RunControl::selectedImpulseId(page_.startPulses); },
+            [this](const QString& id) { control_.N1Click(id); });
         next->OnClick = [this, run1] { run1 ? control_.BtUpStClick() : control_.BtUpSt2Click(); };
         previous->OnClick = [this, run1] {
             run1 ? control_.BtDownStClick() : control_.BtDownSt2Click();
@@ -178,10 +187,13 @@ QWidget* RunPageWidget::side(bool start) {
                            {"BIB", "ビブ", run1 ? 60 : 63, kCentre, kCentre},
                            {"DTIME", "フィニッシュ時刻", run1 ? 126 : 123, kCentre, kCentre}},
                           16, panel);
-        withMenu(list, QStringLiteral("選択したビブのフィニッシュ時刻を取り消す"),
-                 [this] { control_.N4Click(); });
-        withMenu(pulses, QStringLiteral("選択した時刻を上記ビブのフィニッシュ時刻にする"),
-                 [this] { control_.N2Click(); });
+        withMenu(
+            list, QStringLiteral("選択したビブのフィニッシュ時刻を取り消す"),
+            [this] { return page_.finishBox(); }, [this](const QString& b) { control_.N4Click(b); });
+        withMenu(
+            pulses, QStringLiteral("選択した時刻を上記ビブのフィニッシュ時刻にする"),
+            [this] { return RunControl::selectedImpulseId(page_.finishPulses); },
+            [this](const QString& id) { control_.N2Click(id); });
         next->OnClick = [this, run1] { run1 ? control_.BtUpFinClick() : control_.BtUpFin2Click(); };
         previous->OnClick = [this, run1] {
             run1 ? control_.BtDownFinClick() : control_.BtDownFin2Click();

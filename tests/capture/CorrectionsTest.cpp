@@ -79,29 +79,93 @@ TEST_F(CorrectionsTest, RowClicksFillTheBoxesAndTheRun1FinishListSwitchesTheResu
     EXPECT_EQ(control.page2.startBox(), dm.Qdpst2.fieldByName(u"zek").asString());
 }
 
-TEST_F(CorrectionsTest, N1AssignsTheSelectedStartTimeAndMovesDown) {
+TEST_F(CorrectionsTest, N1AssignsTheSelectedStartTimeAndMovesToTheNextStarter) {
     control.CtB1stClick();
     control.EdStnmKeyDown(control.page1, "4");
     select(dm.QPulseSt, "10:01:30.2500");
     control.N1Click();
     EXPECT_EQ(f("0004", "sttime"), "10:01:30.2500");
     EXPECT_EQ(f("0004", "FL"), "S");
-    EXPECT_EQ(control.page1.startBox(), "0008"); // the row below 0004
+    // The row above: 0005 starts after 0004 (the row below, 0008, started before it).
+    EXPECT_EQ(control.page1.startBox(), "0005");
     // The finish box stays on its bib in the re-read finish list.
     EXPECT_EQ(dm.Qdpfn.recordCount(), 3);
-    // The bottom row: the box stays there.
-    control.EdStnmKeyDown(control.page1, "7");
+    // The top row: the box stays there.
+    control.EdStnmKeyDown(control.page1, "3");
     select(dm.QPulseSt, "10:01:00.5000");
     control.N1Click();
-    EXPECT_EQ(f("0007", "sttime"), "10:01:00.5000");
-    EXPECT_EQ(control.page1.startBox(), "0007");
-    // A time already set is overwritten: the operator's word counts.
+    EXPECT_EQ(f("0003", "sttime"), "10:01:00.5000");
+    EXPECT_EQ(control.page1.startBox(), "0003");
+    EXPECT_TRUE(dialog.asked.isEmpty());
+    // The impulse 0003 has, given to 0004 as well: asked first; No changes nothing.
     control.EdStnmKeyDown(control.page1, "4");
     select(dm.QPulseSt, "10:01:00.5000");
+    dialog.answers = {false};
+    control.N1Click();
+    ASSERT_EQ(dialog.asked.size(), 1);
+    EXPECT_TRUE(dialog.asked[0].contains("0003")) << dialog.asked[0].toStdString();
+    EXPECT_EQ(f("0004", "sttime"), "10:01:30.2500");
+    EXPECT_EQ(control.page1.startBox(), "0004");
+    // Yes stores it: the operator's word counts.
+    dialog.answers = {true};
     control.N1Click();
     EXPECT_EQ(f("0004", "sttime"), "10:01:00.5000");
     EXPECT_TRUE(dialog.messages.isEmpty());
     expectOtherUntouched();
+}
+
+// The command acts on the impulse highlighted when the menu opened, even when lines arrive
+// and re-read the list meanwhile.
+TEST_F(CorrectionsTest, ManualAssignmentUsesTheImpulseChosenWhenTheMenuOpened) {
+    control.CtB1stClick();
+    control.page1.setStartMode(RunPage::Manual);
+    control.page1.setFinishMode(RunPage::Manual);
+    control.EdStnmKeyDown(control.page1, "4");
+    select(dm.QPulseSt, "10:01:00.5000");
+    const QString startId = RunControl::selectedImpulseId(dm.QPulseSt);
+    control.EdFinnmKeyDown(control.page1, "2");
+    select(dm.QPulseFn, "10:01:41.1299");
+    const QString finishId = RunControl::selectedImpulseId(dm.QPulseFn);
+    ASSERT_FALSE(startId.isEmpty());
+    line(start("?0000", "10:05:00.0000"));
+    line(finish("?0000", "10:05:10.0000"));
+    ASSERT_EQ(dm.QPulseSt.fieldByName(u"dtime").asString(), "10:05:00.0000");
+    control.N1Click(startId);
+    control.N2Click(finishId);
+    EXPECT_EQ(f("0004", "sttime"), "10:01:00.5000");
+    EXPECT_EQ(f("0002", "altime"), "10:01:41.1299");
+    EXPECT_EQ(f("0002", "ttime"), "00:01:11.12");
+    // An impulse that is gone (a reset meanwhile): the operator is told, nothing stored.
+    control.N1Click(QStringLiteral("999999"));
+    EXPECT_EQ(dialog.messages, QStringList{kImpulseGone});
+}
+
+TEST_F(CorrectionsTest, N2AsksBeforeStoringAFinishEarlierThanTheStart) {
+    exec("insert into pulsedata (tcode,ttime,tstat,bib,stat,dtime) values "
+         "('C1',5,'?','0000','C1','10:00:10.1400')");
+    control.CtB1stClick();
+    control.EdFinnmKeyDown(control.page1, "2"); // started 10:00:30
+    select(dm.QPulseFn, "10:00:10.1400");
+    dialog.answers = {false};
+    control.N2Click();
+    ASSERT_EQ(dialog.asked.size(), 1);
+    EXPECT_EQ(f("0002", "altime"), "");
+    EXPECT_EQ(f("0002", "FL"), "S");
+    // Yes: stored as a run across midnight, as the operator wants.
+    dialog.answers = {true};
+    control.N2Click();
+    EXPECT_EQ(f("0002", "ttime"), "23:59:40.14");
+    // The finish 0001 already has, given to 0002: asked as well.
+    control.EdFinnmKeyDown(control.page1, "2");
+    exec("insert into pulsedata (tcode,ttime,tstat,bib,stat,dtime) values "
+         "('C1',6,'?','0000','C1','10:01:00.0000')");
+    dm.QPulseFn.reread();
+    select(dm.QPulseFn, "10:01:00.0000");
+    dialog.answers = {false};
+    control.N2Click();
+    ASSERT_EQ(dialog.asked.size(), 3);
+    EXPECT_TRUE(dialog.asked[2].contains("0001")) << dialog.asked[2].toStdString();
+    EXPECT_EQ(f("0002", "altime"), "10:00:10.1400");
 }
 
 TEST_F(CorrectionsTest, N2Run1StoresFinishRunTimeAndMovesUp) {
@@ -232,8 +296,13 @@ TEST_F(CorrectionsTest, EnterShowsFourDigitsAndPositionsTheBoxesOwnList) {
     EXPECT_TRUE(control.EdStnmKeyDown(control.page2, "1"));
     EXPECT_EQ(control.page2.startBox(), "0001");
     EXPECT_EQ(control.page1.startBox(), "0005");
-    // A bib that is not in the list is shown all the same.
+    // A bib that is not in the competition: asked first; No leaves the box as it was.
+    dialog.answers = {false, true};
+    EXPECT_FALSE(control.EdStnmKeyDown(control.page1, "12"));
+    EXPECT_EQ(control.page1.startBox(), "0005");
+    // Yes: shown all the same.
     EXPECT_TRUE(control.EdStnmKeyDown(control.page1, "12"));
+    EXPECT_EQ(dialog.asked.size(), 2);
     EXPECT_EQ(control.page1.startBox(), "0012");
     EXPECT_EQ(dm.Qdpst.fieldByName(u"zek").asString(), "0005");
     // Not a number: the operator is told and nothing changes.

@@ -68,7 +68,8 @@ TEST_F(MixedRaceTest, MissedAndWrongImpulsesPutRightByHand) {
               control.EdStnmKeyDown(p1, "4");
               pick(dm.QPulseSt, timeOf(kRun1, n1, "0004", "C0"));
               control.N1Click();
-              EXPECT_EQ(p1.startBox(), "0003"); // N1 moves down to the earlier starter
+              EXPECT_EQ(p1.startBox(), "0005"); // N1 moves on to the next starter
+              control.EdStnmKeyDown(p1, "3");
               pick(dm.QPulseSt, timeOf(kRun1, n1, "0003", "C0"));
               control.N1Click();
               control.EdStnmKeyDown(p1, "5");

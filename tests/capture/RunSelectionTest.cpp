@@ -27,9 +27,10 @@ TEST_F(RunSelectionTest, Run1ListsAndBoxesBeforeAnyStart) {
               (QStringList{"0003", "0002", "0001", "0005", "0004", "0008", "0007"}));
     EXPECT_EQ(dm.Qdpst.currentRow(), 2);
     EXPECT_EQ(control.page1.startBox(), "0001");
-    // Nobody started: the finish list is empty and so is its box.
+    // Nobody started: the finish list is empty, and the finish box names the first to
+    // start, who will be the first to finish.
     EXPECT_EQ(dm.Qdpfn.recordCount(), 0);
-    EXPECT_EQ(control.page1.finishBox(), "");
+    EXPECT_EQ(control.page1.finishBox(), "0001");
     EXPECT_TRUE(dm.QPulseSt.isOpen());
     EXPECT_TRUE(dm.QPulseFn.isOpen());
     // The results list shows the lowest class.
@@ -37,7 +38,7 @@ TEST_F(RunSelectionTest, Run1ListsAndBoxesBeforeAnyStart) {
     EXPECT_EQ(dm.QresultBib.recordCount(), 0);
 }
 
-TEST_F(RunSelectionTest, FinishListStaysOnFirstRowWhileSomeoneHasNoStartTime) {
+TEST_F(RunSelectionTest, FinishBoxNamesTheEarliestStarterOnCourse) {
     addStandardField();
     exec("update result set sttime='10:00:00.0000', FL='S' where tcode='C1' and zek='0001'");
     exec("update result set sttime='10:00:30.0000', FL='S' where tcode='C1' and zek='0002'");
@@ -45,8 +46,9 @@ TEST_F(RunSelectionTest, FinishListStaysOnFirstRowWhileSomeoneHasNoStartTime) {
          "FL='F' where tcode='C1' and zek='0004'");
     control.CtB1stClick();
     EXPECT_EQ(zeks(dm.Qdpfn), (QStringList{"0002", "0001", "0004"}));
-    EXPECT_EQ(dm.Qdpfn.currentRow(), 0);
-    EXPECT_EQ(control.page1.finishBox(), "0002");
+    // Not the list's first row (0002 started later) nor a competitor without a start.
+    EXPECT_EQ(dm.Qdpfn.currentRow(), 1);
+    EXPECT_EQ(control.page1.finishBox(), "0001");
     EXPECT_EQ(control.page1.startBox(), "0003"); // lowest st1 without start time
     EXPECT_EQ(control.resultsGridClass, 1);
 }
@@ -77,7 +79,7 @@ TEST_F(RunSelectionTest, Run2ListsHoldOnlyRun1Finishers) {
     // Next starter: lowest st2 without run-2 start: 0003 (st2 1).
     EXPECT_EQ(control.page2.startBox(), "0003");
     EXPECT_EQ(dm.Qdpfn2.recordCount(), 0);
-    EXPECT_EQ(control.page2.finishBox(), "");
+    EXPECT_EQ(control.page2.finishBox(), "0003");
     // No run time computed in this window yet: the results list shows class 0.
     EXPECT_EQ(dm.QresultBib2.statementText(),
               "select * from result where tcode = 'C1'\nand FL2 = 'F' and class1 = '0'\n"
@@ -112,6 +114,43 @@ TEST_F(RunSelectionTest, SelectingTwiceGivesTheSameListsAndBoxes) {
     EXPECT_EQ(zeks(dm.Qdpfn), fin);
     EXPECT_EQ(control.page1.startBox(), sb);
     EXPECT_EQ(control.page1.finishBox(), fb);
+}
+
+// Start orders numbered per class, as race offices do: selecting a run again mid-race must
+// leave the boxes on whoever really starts and finishes next.
+TEST_F(RunSelectionTest, BoxesFollowTheClassOrderWithStartOrdersPerClass) {
+    addCompetitors("C1", {{"0001", 1, 3, 3},
+                          {"0002", 2, 2, 3},
+                          {"0003", 3, 1, 3},
+                          {"0004", 1, 2, 2},
+                          {"0005", 2, 1, 2}});
+    control.CtB1stClick();
+    EXPECT_EQ(control.page1.startBox(), "0001");
+    line(start("?0000", "10:00:00.0000"));
+    ASSERT_EQ(control.page1.startBox(), "0002");
+    control.CtB2ndClick();
+    control.CtB1stClick();
+    // Not 0004, the first starter of the next class.
+    EXPECT_EQ(control.page1.startBox(), "0002");
+    EXPECT_EQ(control.page1.finishBox(), "0001");
+    line(start("?0000", "10:00:30.0000"));
+    EXPECT_EQ(f("0002", "sttime"), "10:00:30.0000");
+    EXPECT_EQ(f("0004", "sttime"), "");
+
+    // Run 2: 0003 (st2 1) did not finish run 1, so 0002 (st2 2) starts first in class 3;
+    // 0005 (st2 1 of class 2) finished run 1 but its class comes later.
+    exec("update result set altime='10:01:00.0000', FL='F' where tcode='C1' and zek in "
+         "('0001','0002','0004','0005')");
+    control.CtB2ndClick();
+    EXPECT_EQ(control.page2.startBox(), "0002");
+    EXPECT_EQ(control.page2.finishBox(), "0002");
+    line(start("?0000", "11:00:00.0000"));
+    EXPECT_EQ(f("0002", "sttime2"), "11:00:00.0000");
+    EXPECT_EQ(f("0003", "sttime2"), "");
+    control.CtB1stClick();
+    control.CtB2ndClick();
+    EXPECT_EQ(control.page2.startBox(), "0001");
+    EXPECT_EQ(control.page2.finishBox(), "0002"); // on course
 }
 
 TEST_F(RunSelectionTest, EmptyCompetitionLeavesEverythingEmpty) {

@@ -77,6 +77,32 @@ TEST(RunTime, FinishMinusStartTruncatedToHundredths) {
         EXPECT_EQ(runTimeText(start, finish), run) << start << " -> " << finish;
 }
 
+TEST(RunTime, TimersOfAnyResolutionGiveTheSameRunTime) {
+    const std::tuple<const char*, const char*, const char*> cases[] = {
+        // Thousandths, stored as sent: three digits and a blank.
+        {"10:00:00.000 ", "10:01:05.129 ", "00:01:05.12"},
+        {"10:00:00.999 ", "10:00:01.000 ", "00:00:00.00"},
+        {"10:00:00.990 ", "10:00:01.000 ", "00:00:00.01"},
+        // Hundredths after the blank fix, and as a bare text.
+        {"10:00:00.1200", "10:01:05.1300", "00:01:05.01"},
+        {"10:00:00.12", "10:01:05.13", "00:01:05.01"},
+        // Tenths.
+        {"10:00:00.1", "10:00:10.2", "00:00:10.10"},
+        // Mixed lengths: a start of one resolution, a finish of another.
+        {"10:00:00.5000", "10:01:05.129 ", "00:01:04.62"},
+        {"10:00:00.500 ", "10:01:05.1299", "00:01:04.62"},
+        {"10:00:00.5", "10:01:05.12", "00:01:04.62"},
+        {"23:59:59.999 ", "00:00:00.0010", "00:00:00.00"},
+        {"23:59:59.990 ", "00:00:01.00", "00:00:01.01"},
+    };
+    for (const auto& [start, finish, run] : cases)
+        EXPECT_EQ(runTimeText(start, finish), run) << start << " -> " << finish;
+    EXPECT_EQ(timeOfDayUnits("10:15:30.123 "), 369301230);
+    EXPECT_EQ(timeOfDayUnits("10:15:30.1234"), 369301234);
+    EXPECT_EQ(timeOfDayUnits("10:15:30.12"), 369301200);
+    EXPECT_EQ(timeOfDayUnits(""), 0);
+}
+
 TEST(RunTime, TotalOfTwoRuns) {
     const std::tuple<const char*, const char*, const char*> cases[] = {
         {"00:01:05.12", "00:01:04.95", "00:02:10.07"},

@@ -47,11 +47,18 @@ TEST(TimerLine, EverythingAfterPosition23IsIgnored) {
     EXPECT_EQ(t.dtime, "10:04:55.6513");
 }
 
-TEST(TimerLine, CancellationFlags) {
-    for (const char* flag : {"c", "d", "C"})
-        EXPECT_TRUE(splitTimerLine(QString(flag) + "0001 C0  10:00:00.0000").isCancellation());
-    for (const char* flag : {" ", "?", "m", "i", "n", "D"})
-        EXPECT_FALSE(splitTimerLine(QString(flag) + "0001 C0  10:00:00.0000").isCancellation());
+TEST(TimerLine, StatusFlagsOfTheDevice) {
+    auto line = [](const char* flag) {
+        return splitTimerLine(QString(flag) + "0001 C0  10:00:00.0000");
+    };
+    for (const char* flag : {"c", "d"})
+        EXPECT_TRUE(line(flag).takesBack()) << flag;
+    for (const char* flag : {" ", "?", "m", "i", "n", "C", "D"})
+        EXPECT_FALSE(line(flag).takesBack()) << flag;
+    EXPECT_TRUE(line("C").isCleared());
+    EXPECT_FALSE(line("c").isCleared());
+    EXPECT_TRUE(line("i").isEdited());
+    EXPECT_FALSE(line("I").isEdited());
 }
 
 TEST(Trace, KeepsAtMost25LinesCountingTheLineInProgress) {

@@ -102,7 +102,8 @@ int main(int argc, char** argv) {
                              out << "   | start " << p.startBox() << "  finish " << p.finishBox();
                          }
                          out << Qt::endl;
-                         if (run.isEmpty() || !t.endsDelivery())
+                         // A run time the timer took back or cleared is not its result.
+                         if (run.isEmpty() || !t.endsDelivery() || t.takesBack() || t.isCleared())
                              return;
                          const QString ours = runTimeOf(dm, app, t.bib, run.toInt());
                          const auto theirs = durationHundredths(t.dtime);
