@@ -203,3 +203,26 @@ TEST_F(ReceiveHandlerTest, OnlyTheImpulseListThatCanShowTheLineIsReread) {
     EXPECT_TRUE(ReceiveHandler::mayShow(dm.QPulseSt, "c0")); // the database compares so
     EXPECT_FALSE(ReceiveHandler::mayShow(dm.QPulseSt, "C1"));
 }
+
+// The port closed under a line (an adapter pulled mid-line, failed reads appending 0xFF):
+// the leftover is journaled and logged as it stands when the port opens again, and the
+// first line after the opening keeps its fields.
+TEST_F(ReceiveHandlerTest, APartialLineIsNotGluedToTheNextOpening) {
+    int captured = 0;
+    handler.setCaptureHook([&](const TimerLine&) { ++captured; });
+    deliver(" 0001 C0  10:00:0");
+    port.push("\xff\xff");
+    handler.CommX1Receive(2);
+    handler.startFreshLine();
+    handler.startFreshLine(); // nothing left: nothing more logged
+    deliver(" 0002 C0  10:00:05.0000 00\r");
+    EXPECT_EQ(pulses(), (QStringList{"R1|452967|[ ]|0001|C0|10:00:0\u00ff\u00ff",
+                                     "R1|452967|[ ]|0002|C0|10:00:05.0000"}));
+    EXPECT_EQ(captured, 1); // the leftover is never assigned
+    QFile file(journal.fileFor(kNoon.date()));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> journaled = file.readAll().split('\n');
+    ASSERT_GE(journaled.size(), 2);
+    EXPECT_TRUE(journaled[0].endsWith("\t 0001 C0  10:00:0\\xFF\\xFF")) << journaled[0].data();
+    EXPECT_TRUE(handler.trace().text().endsWith("10:00:0\u00ff\u00ff\r\n 0002 C0  10:00:05.0000 00\r\n"));
+}

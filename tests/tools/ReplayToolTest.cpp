@@ -1,3 +1,4 @@
+#include "CorrectedRaceData.h"
 #include "WholeRaceData.h"
 #include "capture/ImpulseJournal.h"
 #include "capture/QueueByteSource.h"
@@ -77,6 +78,25 @@ TEST_F(ReplayToolTest, ReportsARunTimeThatDiffers) {
     EXPECT_TRUE(output.contains("run time of 0004: timer 00:09:09.9900")) << output.toStdString();
     EXPECT_TRUE(output.contains("DIFFERENT"));
     EXPECT_TRUE(output.contains("1 run times differ"));
+}
+
+// The device's own corrections (lines taken back, times entered at the device): every run
+// time agrees with the timer's, and the run times it took back are not checked.
+TEST_F(ReplayToolTest, AgreesWithTheTimerThroughItsCorrections) {
+    exec("delete from result");
+    QList<Competitor> competitors;
+    for (const auto& c : test::kCorrectedField)
+        competitors.append({c.zek, c.st1, c.st2, c.class1});
+    addCompetitors("C1", competitors);
+    EXPECT_EQ(replay(test::printedLog(test::kCorrectedRun1), {"--code", "C1", "--run", "1"}), 0)
+        << output.toStdString();
+    EXPECT_EQ(output.count("  ok"), 8) << output.toStdString();
+    EXPECT_EQ(replay(test::printedLog(test::kCorrectedRun2), {"--code", "C1", "--run", "2"}), 0)
+        << output.toStdString();
+    EXPECT_EQ(output.count("  ok"), 8) << output.toStdString();
+    EXPECT_FALSE(output.contains("DIFFERENT"));
+    for (const auto& r : test::kCorrectedResults)
+        EXPECT_EQ(field("C1", r.zek, "totaltime"), r.totaltime) << r.zek;
 }
 
 TEST_F(ReplayToolTest, RecoversTheImpulseLogFromTheJournal) {
