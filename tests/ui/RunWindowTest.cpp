@@ -16,6 +16,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QMenu>
+#include <QRadioButton>
 #include <QPlainTextEdit>
 #include <QStackedWidget>
 #include <QTabWidget>
@@ -283,5 +285,45 @@ TEST_F(RunWindowTest, TimerLinesDuringASlowUploadAreNeitherLostNorReordered) {
     EXPECT_EQ(f("0001", "sttime"), "10:00:00.0000");
     EXPECT_EQ(f("0002", "sttime"), "10:00:10.0000");
     EXPECT_EQ(f("0003", "sttime"), "10:00:20.0000");
+    w->close();
+}
+
+// The operator right-clicks an impulse and, while the menu is open, another line arrives
+// and re-reads the list: the command stores the impulse that was right-clicked.
+TEST_F(RunWindowTest, PopupCommandsActOnTheRowRightClicked) {
+    auto w = openWindow();
+    w->CuteButton3Click();
+    w->showPage(0);
+    RunPageWidget& page = *w->TabSheet1;
+    page.startManual->click();
+    timer.send("?0000 C0  10:00:00.0000 00\r?0000 C0  10:00:10.0000 00\r"
+               "?0000 C0  10:00:20.0000 00\r");
+    ASSERT_TRUE(waitFor([&] { return page.startPulses->model().rowCount() == 3; }));
+    // Arrow keys move the start list's row, and the box with it.
+    page.startList->setFocus();
+    const QString before = page.startBox->text();
+    QTest::keyClick(page.startList, Qt::Key_Down);
+    EXPECT_NE(page.startBox->text(), before);
+    QTest::keyClick(page.startList, Qt::Key_Up);
+    EXPECT_EQ(page.startBox->text(), before);
+    w->control.page1.setStartBox("0002");
+
+    // The oldest impulse (10:00:00, the last row) is right-clicked.
+    const QRect row = page.startPulses->visualRect(page.startPulses->model().index(2, 2));
+    bool chosen = false;
+    QTimer::singleShot(100, [&] {
+        timer.send("?0000 C0  10:00:30.0000 00\r");
+        EXPECT_TRUE(waitFor([&] { return pulseCount() == 4; }));
+        EXPECT_EQ(dm.QPulseSt.currentRow(), 0); // the list was re-read meanwhile
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr);
+        chosen = true;
+        menu->actions().first()->trigger();
+        menu->close();
+    });
+    emit page.startPulses->customContextMenuRequested(row.center());
+    EXPECT_TRUE(chosen);
+    EXPECT_EQ(f("0002", "sttime"), "10:00:00.0000");
+    EXPECT_TRUE(dialog.messages.isEmpty());
     w->close();
 }
