@@ -32,10 +32,40 @@ QHash<QString, QString> parseIni(const QByteArray& text) {
     return values;
 }
 
-int integer(const QHash<QString, QString>& values, const char* key, int fallback) {
+int integer(const QHash<QString, QString>& values, const QByteArray& key, int fallback) {
     bool ok = false;
-    const int v = values.value(QLatin1String(key)).toInt(&ok);
+    const int v = values.value(QString::fromLatin1(key)).toInt(&ok);
     return ok ? v : fallback;
+}
+
+const char kParities[] = "NOE";
+const char* const kStopBits[] = {"1", "1.5", "2"};
+
+SerialLine readLine(const QHash<QString, QString>& values, const QString& n) {
+    SerialLine line;
+    auto key = [&](const char* name) { return QStringLiteral("port/") + name + n; };
+    line.baud = integer(values, key("baud").toLatin1(), line.baud);
+    line.dataBits = integer(values, key("databits").toLatin1(), line.dataBits);
+    const qsizetype parity =
+        QByteArray(kParities).indexOf(values.value(key("parity")).toUpper().toLatin1());
+    if (parity >= 0 && values.value(key("parity")).size() == 1)
+        line.parity = static_cast<int>(parity);
+    for (int i = 0; i < 3; ++i) {
+        if (values.value(key("stopbits")) == QLatin1String(kStopBits[i]))
+            line.stopBits = i;
+    }
+    return line;
+}
+
+QString formatLine(const SerialLine& line, int n) {
+    const int parity = line.parity >= 0 && line.parity < 3 ? line.parity : 0;
+    const int stop = line.stopBits >= 0 && line.stopBits < 3 ? line.stopBits : 0;
+    return QStringLiteral("Baud%1=%2\nDataBits%1=%3\nParity%1=%4\nStopBits%1=%5\n")
+        .arg(n)
+        .arg(line.baud)
+        .arg(line.dataBits)
+        .arg(QLatin1Char(kParities[parity]))
+        .arg(QLatin1String(kStopBits[stop]));
 }
 
 } // namespace
@@ -58,6 +88,8 @@ Settings readSettings(const QString& path) {
     const auto values = parseIni(f.readAll());
     s.port1 = integer(values, "port/port1", s.port1);
     s.port2 = integer(values, "port/port2", s.port2);
+    s.line1 = readLine(values, QStringLiteral("1"));
+    s.line2 = readLine(values, QStringLiteral("2"));
     s.dbType = values.value(QStringLiteral("db/dbtype"), s.dbType);
     s.dbIndex = integer(values, "db/dbindex", s.dbIndex);
     s.dbMode = integer(values, "db/dbmode", s.dbMode);
@@ -66,10 +98,9 @@ Settings readSettings(const QString& path) {
 }
 
 QByteArray formatSettings(const Settings& s) {
-    return QStringLiteral("[Port]\nPort1=%1\nPort2=%2\n[DB]\nDbType=%3\nDbindex=%4\nDbmode=%5\n"
-                          "[Web]\nBaseUrl=%6\n")
-        .arg(s.port1)
-        .arg(s.port2)
+    return (QStringLiteral("[Port]\nPort1=%1\nPort2=%2\n").arg(s.port1).arg(s.port2) +
+            formatLine(s.line1, 1) + formatLine(s.line2, 2) +
+            QStringLiteral("[DB]\nDbType=%1\nDbindex=%2\nDbmode=%3\n[Web]\nBaseUrl=%4\n"))
         .arg(s.dbType)
         .arg(s.dbIndex)
         .arg(s.dbMode)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/SerialLine.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
@@ -12,6 +14,8 @@ namespace pistel {
 struct Settings {
     int port1 = 0; // the timer port number, 0 for none
     int port2 = 0; // the display board port number
+    SerialLine line1;  // line settings of the timer port
+    SerialLine line2;  // and of the display board port
     QString dbType = QStringLiteral("MySQL");
     int dbIndex = 0; // the profile of the last successful connection
     int dbMode = 0;  // the profile the last switch attempted
@@ -25,8 +29,9 @@ QString settingsPath();
 // A missing file or key gives the default; so does an integer key whose value is not a
 // whole number.
 Settings readSettings(const QString& path);
-// The file as written: [Port] Port1 Port2, [DB] DbType Dbindex Dbmode, [Web] BaseUrl, one
-// key a line.
+// The file as written: [Port] Port1 Port2 and the line settings of both ports (Baud1
+// DataBits1 Parity1 StopBits1, the same with 2; parity N, O or E, stop bits 1, 1.5 or 2),
+// [DB] DbType Dbindex Dbmode, [Web] BaseUrl, one key a line.
 QByteArray formatSettings(const Settings& settings);
 // Writes the file, creating its folder; throws std::runtime_error when it cannot.
 void writeSettings(const QString& path, const Settings& settings);

@@ -49,6 +49,8 @@ TFmain::TFmain(AppState& app, TDM1& dm, OperatorDialog& dialog, QString settings
     app_.terminalMode = terminalModeOf(arguments);
     app_.timerPortNo = s.port1;
     app_.boardPortNo = s.port2;
+    app_.timerLine = s.line1;
+    app_.boardLine = s.line2;
     app_.dbType = s.dbType;
     app_.connectedProfile = s.dbIndex;
     app_.chosenProfile = s.dbMode;
@@ -151,8 +153,9 @@ void TFmain::bTaikaiClick() {
 void TFmain::closeEvent(QCloseEvent* e) {
     profiles.releaseLock();
     try {
-        writeSettings(settingsPath_, {app_.timerPortNo, app_.boardPortNo, app_.dbType,
-                                      app_.connectedProfile, app_.chosenProfile, app_.webBaseUrl});
+        writeSettings(settingsPath_,
+                      {app_.timerPortNo, app_.boardPortNo, app_.timerLine, app_.boardLine,
+                       app_.dbType, app_.connectedProfile, app_.chosenProfile, app_.webBaseUrl});
     } catch (const std::exception& error) {
         dialog_.showMessage(QStringLiteral("設定ファイルを保存できませんでした。\n") +
                             QString::fromStdString(error.what()));

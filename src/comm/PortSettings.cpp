@@ -45,13 +45,33 @@ void PortSettings::getport() {
     emit listsChanged();
 }
 
+bool PortSettings::openWithLine(TCustomCommX& port,
+                                const std::function<void(TCustomCommX&)>& prepare) {
+    if (prepare)
+        prepare(port);
+    try {
+        port.Open();
+        return true;
+    } catch (const ECommError& e) {
+        if (e.message() == TCustomCommX::cannotOpenMessage())
+            throw;
+        // The device is there but refuses a line setting: the component's own message; the
+        // port number stays, so a better setting opens it.
+        if (!showMessage)
+            throw;
+        showMessage(e.message());
+        return false;
+    }
+}
+
 void PortSettings::openport1(int n) {
     timer_.Close();
     timer_.setPortNo(n);
     std::this_thread::sleep_for(std::chrono::milliseconds(openDelayMs));
     try {
-        timer_.Open();
-        timerPortOpen_ = true;
+        timerPortOpen_ = openWithLine(timer_, prepareTimer);
+        if (timerPortOpen_)
+            emit timerOpened();
     } catch (const std::exception&) {
         timerPortNo_ = 0;
         index1_ = 0;
@@ -67,7 +87,7 @@ void PortSettings::openport2(int n) {
     board_.setPortNo(n);
     std::this_thread::sleep_for(std::chrono::milliseconds(openDelayMs));
     try {
-        board_.Open();
+        openWithLine(board_, prepareBoard);
     } catch (const std::exception&) {
         boardPortNo_ = 0;
         index2_ = 0;
@@ -75,6 +95,25 @@ void PortSettings::openport2(int n) {
         emit cbxcomm2Changed();
         tell(kBoardPortInvalid);
     }
+}
+
+bool PortSettings::reopenTimer() {
+    if (timerPortNo_ <= 0)
+        return false;
+    timer_.Close();
+    timer_.setPortNo(timerPortNo_);
+    if (prepareTimer)
+        prepareTimer(timer_);
+    try {
+        timer_.Open();
+    } catch (const std::exception&) {
+        // Not back yet: the caller tries again in a few seconds and the run window's status
+        // line already says the port is away, so no message here.
+        return false;
+    }
+    timerPortOpen_ = true;
+    emit timerOpened();
+    return true;
 }
 
 void PortSettings::Cbxcomm1Change() {

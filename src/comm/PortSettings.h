@@ -22,6 +22,9 @@ public:
 
     // Where the two port messages go (a message box with an OK button).
     std::function<void(const QString&)> showMessage;
+    // Applies the operator's line settings to a port just before it opens.
+    std::function<void(TCustomCommX&)> prepareTimer;
+    std::function<void(TCustomCommX&)> prepareBoard;
     int openDelayMs = 300; // between closing and opening a port again
 
     // The items of Cbxcomm1 and Cbxcomm2: an empty entry, then the ports.
@@ -36,6 +39,9 @@ public:
 
     void getport();
     void openport1(int n);
+    // Tries once, without a message, to open the timer port again on its saved number (the
+    // device came back after it was pulled out); returns whether it is open.
+    bool reopenTimer();
     void openport2(int n);
     void Cbxcomm1Change();
     void CuteButton122Click() { getport(); }
@@ -44,6 +50,8 @@ public:
     void windowClosed();
 
 signals:
+    // The timer port was opened: the next byte starts a fresh line.
+    void timerOpened();
     void listsChanged();
     void cbxcomm1Changed();
     void cbxcomm2Changed();
@@ -51,6 +59,9 @@ signals:
 private:
     void showText(int& index, QString& text, const QString& value);
     void tell(const char* message);
+    // Opens a port with its line settings; false (the operator told) when a line setting is
+    // refused; throws when the device cannot be opened at all.
+    bool openWithLine(TCustomCommX& port, const std::function<void(TCustomCommX&)>& prepare);
 
     TCustomCommX& timer_;
     TCustomCommX& board_;

@@ -43,6 +43,10 @@ TCustomCommX::~TCustomCommX() {
     Close();
 }
 
+QString TCustomCommX::cannotOpenMessage() {
+    return QString::fromUtf8(kCannotOpen);
+}
+
 std::uint32_t TCustomCommX::Handle() const {
     return device_ ? static_cast<std::uint32_t>(device_->handle()) : kInvalidHandle;
 }

@@ -106,6 +106,9 @@ public:
 
     // The line settings that the properties stand for.
     LineSettings lineSettings() const;
+    // The message of Open when the device itself cannot be opened (as opposed to a line
+    // setting it refuses).
+    static QString cannotOpenMessage();
 
 private:
     struct Chunk {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "SerialLine.h"
+
 #include <QString>
 
 namespace pistel {
@@ -12,6 +14,8 @@ struct AppState {
     bool timerPortOpen = false;
     int timerPortNo = 0;
     int boardPortNo = 0;
+    SerialLine timerLine; // applied whenever the timer port opens
+    SerialLine boardLine;
 
     // Database profile and capture lock.
     QString dbType = QStringLiteral("MySQL");

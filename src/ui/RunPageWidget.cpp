@@ -61,6 +61,11 @@ RunPageWidget::RunPageWidget(RunControl& control, RunPage& page, QWidget* parent
     label->setStyleSheet(run1 ? QStringLiteral("color: blue; background: yellow;")
                               : QStringLiteral("color: blue; background: red;"));
     right->addWidget(label);
+    timerStatus = new QLabel(this);
+    QFont status = timerStatus->font();
+    status.setPixelSize(14);
+    timerStatus->setFont(status);
+    right->addWidget(timerStatus);
     if (run1) {
         results = new Grid(page.results,
                            {{"ZEK", "ZEK", 54, kCentre, kCentre},

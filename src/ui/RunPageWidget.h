@@ -36,6 +36,7 @@ public:
     Grid* finishPulses = nullptr; // DBGrid5 / DBGrid9
     Grid* results = nullptr;      // DBGrid3 / DBGrid10
     QLineEdit* edit5 = nullptr;   // run 2 only
+    QLabel* timerStatus = nullptr; // the timer line's health, next to the run's title
     TCuteButton* reset = nullptr; // CuteButton1 / CuteButton2
 
 private:

@@ -4,6 +4,7 @@
 #include "TCuteButton.h"
 #include "data/AppState.h"
 #include "data/OperatorDialog.h"
+#include "comm/TimerHealth.h"
 #include "data/TDM1.h"
 
 #include <QButtonGroup>
@@ -11,6 +12,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -38,14 +40,36 @@ TFtaikai::TFtaikai(AppState& app, TDM1& dm, OperatorDialog& dialog, ImpulseJourn
     setPalette(p);
     setAutoFillBackground(true);
 
-    CommX1.setBitRate(2400);
-    CommBoard.setBitRate(2400);
+    // The operator's line settings go on each port as it opens.
+    ports.prepareTimer = [this](TCustomCommX& port) { applyLine(port, app_.timerLine); };
+    ports.prepareBoard = [this](TCustomCommX& port) { applyLine(port, app_.boardLine); };
     CommX1.OnReceive = [this](TCustomCommX*, int n) { receiver.CommX1Receive(n); };
+    // A timer device that goes away (an adapter pulled out) is shown in red on the run
+    // pages and opened again as soon as it is back; lines then resume by themselves.
     CommX1.OnLost = [this](TCustomCommX*, const QString&) {
         app_.timerPortOpen = false;
-        dialog_.showMessage(
-            QStringLiteral("取込ポートが切断されました。ポートを確認してください。"));
+        timerLost_ = true;
+        receiver.startFreshLine();
+        reopenTimer_.start();
+        showTimerHealth();
     };
+    reopenTimer_.setInterval(kReopenIntervalMs);
+    connect(&reopenTimer_, &QTimer::timeout, this, [this] {
+        if (ports.reopenTimer()) {
+            timerLost_ = false;
+            reopenTimer_.stop();
+            showTimerHealth();
+        }
+    });
+    connect(&ports, &PortSettings::timerOpened, &receiver, &ReceiveHandler::startFreshLine);
+    connect(&ports, &PortSettings::timerOpened, this, &TFtaikai::showTimerHealth);
+    connect(&receiver, &ReceiveHandler::lineHandled, this, [this] {
+        lastLine_ = QDateTime::currentDateTime();
+        showTimerHealth();
+    });
+    healthClock_.setInterval(1000);
+    connect(&healthClock_, &QTimer::timeout, this, &TFtaikai::showTimerHealth);
+    healthClock_.start();
     receiver.setCaptureHook([this](const TimerLine& t) { control.captureLine(t); });
     connect(&receiver, &ReceiveHandler::journalFailed, this,
             [this](const QString& why) { dialog_.showMessage(why); });
@@ -56,6 +80,7 @@ TFtaikai::TFtaikai(AppState& app, TDM1& dm, OperatorDialog& dialog, ImpulseJourn
     TabSheet2 = settingsPage();
     TabSheet4 = firstPage();
 
+    showTimerHealth();
     tabs = new QTabWidget;
     tabs->addTab(TabSheet1, QStringLiteral("１本目処理"));
     tabs->addTab(TabSheet3, QStringLiteral("２本目処理"));
@@ -95,6 +120,60 @@ QWidget* TFtaikai::firstPage() {
     return page;
 }
 
+void TFtaikai::applyLine(TCustomCommX& port, const SerialLine& line) {
+    port.setBitRate(line.baud);
+    port.setCharSize(line.dataBits);
+    port.setParityBit(static_cast<TCommParityBits>(line.parity));
+    port.setStopBit(static_cast<TCommStopBits>(line.stopBits));
+}
+
+void TFtaikai::showTimerHealth() {
+    const TimerHealthText status = describeTimerHealth(
+        {app_.timerPortNo, CommX1.isOpen() && app_.timerPortOpen, timerLost_, lastLine_},
+        QDateTime::currentDateTime());
+    for (RunPageWidget* page : {TabSheet1, TabSheet3}) {
+        if (!page)
+            continue;
+        page->timerStatus->setText(status.text);
+        page->timerStatus->setStyleSheet(status.alarm
+                                             ? QStringLiteral("color: white; background: #c00000;")
+                                             : QStringLiteral("color: #004000;"));
+    }
+}
+
+namespace {
+const int kBauds[] = {1200, 1800, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
+} // namespace
+
+LineChoices TFtaikai::lineChoices(QWidget* parent, SerialLine& line,
+                                  std::function<void()> changed) {
+    LineChoices c;
+    c.baud = new QComboBox(parent);
+    for (int b : kBauds)
+        c.baud->addItem(QString::number(b), b);
+    c.dataBits = new QComboBox(parent);
+    c.dataBits->addItem(QStringLiteral("8ビット"), 8);
+    c.dataBits->addItem(QStringLiteral("7ビット"), 7);
+    c.parity = new QComboBox(parent);
+    c.parity->addItems({QStringLiteral("パリティなし"), QStringLiteral("奇数パリティ"),
+                        QStringLiteral("偶数パリティ")});
+    c.stopBits = new QComboBox(parent);
+    c.stopBits->addItems({QStringLiteral("ストップ1"), QStringLiteral("ストップ1.5"),
+                          QStringLiteral("ストップ2")});
+    c.baud->setCurrentIndex(std::max(0, c.baud->findData(line.baud)));
+    c.dataBits->setCurrentIndex(std::max(0, c.dataBits->findData(line.dataBits)));
+    c.parity->setCurrentIndex(line.parity);
+    c.stopBits->setCurrentIndex(line.stopBits);
+    auto pick = [&line, c, changed] {
+        line = {c.baud->currentData().toInt(), c.dataBits->currentData().toInt(),
+                c.parity->currentIndex(), c.stopBits->currentIndex()};
+        changed();
+    };
+    for (QComboBox* box : {c.baud, c.dataBits, c.parity, c.stopBits})
+        connect(box, &QComboBox::activated, this, pick);
+    return c;
+}
+
 QWidget* TFtaikai::settingsPage() {
     auto* page = new QWidget;
     auto* g = new QGridLayout(page);
@@ -106,6 +185,21 @@ QWidget* TFtaikai::settingsPage() {
     Cbxcomm2 = new QComboBox(page);
     Cbxcomm2->setEditable(true);
     g->addWidget(Cbxcomm2, 1, 1);
+    // The line settings of each port: a new choice reopens an open port with it.
+    timerLineChoices = lineChoices(page, app_.timerLine, [this] {
+        if (app_.timerPortNo > 0)
+            ports.openport1(app_.timerPortNo);
+    });
+    boardLineChoices = lineChoices(page, app_.boardLine, [this] {
+        if (app_.boardPortNo > 0)
+            ports.openport2(app_.boardPortNo);
+    });
+    for (auto [row, choices] : {std::pair{0, timerLineChoices}, std::pair{1, boardLineChoices}}) {
+        auto* line = new QHBoxLayout;
+        for (QComboBox* box : {choices.baud, choices.dataBits, choices.parity, choices.stopBits})
+            line->addWidget(box);
+        g->addLayout(line, row + 5, 0, 1, 2);
+    }
     CuteButton122 = new TCuteButton(QStringLiteral("ポートの更新"), page);
     CuteButton122->setFixedSize(120, 30);
     CuteButton122->OnClick = [this] { ports.CuteButton122Click(); };
@@ -247,6 +341,7 @@ void TFtaikai::showEvent(QShowEvent* e) {
     if (!shown_) {
         shown_ = true;
         ports.windowShown();
+        showTimerHealth();
         // The classes whose race the live results page can show.
         Query& q = control.dm.Qtemp;
         q.setSql({QStringLiteral("select cname from cs_master order by ccode desc")});

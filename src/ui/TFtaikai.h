@@ -9,8 +9,11 @@
 #include "web/WebClient.h"
 #include "web/WebCommands.h"
 
+#include <QDateTime>
 #include <QDialog>
+#include <QTimer>
 #include <memory>
+#include <optional>
 
 class QButtonGroup;
 class QCheckBox;
@@ -24,11 +27,20 @@ class QTabWidget;
 namespace pistel {
 
 struct AppState;
+struct SerialLine;
 class TDM1;
 class OperatorDialog;
 class ImpulseJournal;
 class RunPageWidget;
 class TCuteButton;
+
+// The four line settings of one port on the settings page.
+struct LineChoices {
+    QComboBox* baud = nullptr;
+    QComboBox* dataBits = nullptr;
+    QComboBox* parity = nullptr;
+    QComboBox* stopBits = nullptr;
+};
 
 // The competition run window: the first page, the run-1 and run-2 pages and the settings
 // page, with the timer and display board ports open while it is shown.
@@ -62,6 +74,9 @@ public:
     QWidget* TabSheet4 = nullptr;
     QComboBox* Cbxcomm1 = nullptr;
     QComboBox* Cbxcomm2 = nullptr;
+    LineChoices timerLineChoices;
+    LineChoices boardLineChoices;
+    static constexpr int kReopenIntervalMs = 3000; // retries of a timer port that went away
     QPlainTextEdit* Memo1 = nullptr;
     TCuteButton* CuteButton3 = nullptr;
     TCuteButton* CuteButton122 = nullptr;
@@ -97,10 +112,17 @@ private:
     void showPorts();
     void showWeb();
     QButtonGroup* targetSelector(QWidget* box);
+    LineChoices lineChoices(QWidget* parent, SerialLine& line, std::function<void()> changed);
+    static void applyLine(TCustomCommX& port, const SerialLine& line);
+    void showTimerHealth();
 
     AppState& app_;
     OperatorDialog& dialog_;
     bool shown_ = false;
+    bool timerLost_ = false;
+    std::optional<QDateTime> lastLine_;
+    QTimer reopenTimer_;
+    QTimer healthClock_;
 };
 
 } // namespace pistel

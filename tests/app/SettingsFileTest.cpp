@@ -28,15 +28,21 @@ TEST(SettingsFile, MissingFileGivesDefaultsAndACompleteFileIsWritten) {
     writeSettings(path, s);
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), "[Port]\nPort1=0\nPort2=0\n[DB]\nDbType=MySQL\nDbindex=0\nDbmode=0\n["
-                           "Web]\nBaseUrl=http://localhost/sokuho/\n");
+    EXPECT_EQ(f.readAll(), "[Port]\nPort1=0\nPort2=0\n"
+                           "Baud1=2400\nDataBits1=8\nParity1=N\nStopBits1=1\n"
+                           "Baud2=2400\nDataBits2=8\nParity2=N\nStopBits2=1\n"
+                           "[DB]\nDbType=MySQL\nDbindex=0\nDbmode=0\n"
+                           "[Web]\nBaseUrl=http://localhost/sokuho/\n");
 }
 
 TEST(SettingsFile, ValuesRoundTripAndBadIntegersGiveDefaults) {
     QTemporaryDir dir;
     const QString path = dir.filePath("PistelAuto.ini");
-    writeSettings(path, {3, 5, "MySQL", 2, 1, "https://live.example/sokuho/"});
+    writeSettings(path, {3, 5, {9600, 7, 2, 2}, {19200, 8, 1, 1}, "MySQL", 2, 1,
+                         "https://live.example/sokuho/"});
     const Settings back = readSettings(path);
+    EXPECT_EQ(back.line1, (SerialLine{9600, 7, 2, 2}));
+    EXPECT_EQ(back.line2, (SerialLine{19200, 8, 1, 1}));
     EXPECT_EQ(back.webBaseUrl, "https://live.example/sokuho/");
     EXPECT_EQ(back.port1, 3);
     EXPECT_EQ(back.port2, 5);
@@ -50,6 +56,14 @@ TEST(SettingsFile, ValuesRoundTripAndBadIntegersGiveDefaults) {
     EXPECT_EQ(odd.dbIndex, -1);
     EXPECT_EQ(odd.dbMode, 0);
     EXPECT_EQ(odd.dbType, "MySQL");
+    EXPECT_EQ(odd.line1, SerialLine{}); // no line settings: what the ports always used
+
+    // Line settings as a person types them; unknown values keep the defaults.
+    put(path, "[Port]\nBaud1=9600\nParity1=e\nStopBits1=1.5\nParity2=X\nStopBits2=3\n"
+              "DataBits2=seven\n");
+    const Settings typed = readSettings(path);
+    EXPECT_EQ(typed.line1, (SerialLine{9600, 8, 2, 1}));
+    EXPECT_EQ(typed.line2, SerialLine{});
 }
 
 TEST(SettingsFile, UnwritableFileIsAnError) {

@@ -132,6 +132,29 @@ TEST_F(PortSettingsTest, ShowingTheWindowOpensTheSavedPorts) {
     EXPECT_FALSE(board.isOpen());
 }
 
+// A line setting the device cannot take is refused with the component's own message; the
+// port number stays, so a better setting opens it.
+TEST_F(PortSettingsTest, ARefusedLineSettingKeepsThePortNumber) {
+    timerPortNo = 3;
+    int prepared = 0;
+    settings().prepareTimer = [&](TCustomCommX& port) {
+        ++prepared;
+        port.setBitRate(9600);
+        port.setStopBit(prepared == 1 ? csb1p5 : csb1); // 1.5 has no form on this platform
+    };
+    settings().windowShown();
+    EXPECT_EQ(messages, QStringList{"通信ストップビット数の設定でエラーが発生しました"});
+    EXPECT_FALSE(timer.isOpen());
+    EXPECT_FALSE(timerPortOpen);
+    EXPECT_EQ(timerPortNo, 3);
+    EXPECT_EQ(settings().cbxcomm1Text(), "COM3");
+    settings().openport1(3);
+    EXPECT_TRUE(timer.isOpen());
+    EXPECT_TRUE(timerPortOpen);
+    EXPECT_EQ(timerPty.speed(), B9600);
+    EXPECT_EQ(messages.size(), 1);
+}
+
 TEST_F(PortSettingsTest, SavedPortThatIsMissing) {
     timerPortNo = 7;
     boardPortNo = 8;

@@ -16,6 +16,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QLabel>
 #include <QMenu>
 #include <QRadioButton>
 #include <QPlainTextEdit>
@@ -325,5 +326,51 @@ TEST_F(RunWindowTest, PopupCommandsActOnTheRowRightClicked) {
     EXPECT_TRUE(chosen);
     EXPECT_EQ(f("0002", "sttime"), "10:00:00.0000");
     EXPECT_TRUE(dialog.messages.isEmpty());
+    w->close();
+}
+
+// The timer's line settings are applied when the port opens; when the adapter is pulled out
+// the run pages say so in red, and the port comes back by itself with the device.
+TEST_F(RunWindowTest, TimerLineSettingsAndAPulledAdapter) {
+    QTemporaryDir dir;
+    const QString link = dir.filePath("timer");
+    ASSERT_TRUE(QFile::link(timer.path(), link));
+    qputenv("PISTEL_PORTS", ("COM9=" + link + ";COM8=" + boardLine.path()).toLocal8Bit());
+    app.timerLine = {9600, 8, 0, 0};
+    auto w = openWindow();
+    EXPECT_EQ(timer.speed(), B9600);
+    EXPECT_EQ(boardLine.speed(), B2400); // the board keeps its own settings
+    EXPECT_EQ(w->timerLineChoices.baud->currentText(), "9600");
+    w->CuteButton3Click();
+    w->showPage(0);
+    QLabel* status = w->TabSheet1->timerStatus;
+    EXPECT_EQ(status->text(), "計時器 COM9: 接続中　受信なし");
+
+    // A choice on the settings page reopens the port with it, and is kept for the file.
+    w->timerLineChoices.baud->setCurrentIndex(w->timerLineChoices.baud->findText("19200"));
+    emit w->timerLineChoices.baud->activated(w->timerLineChoices.baud->currentIndex());
+    EXPECT_EQ(app.timerLine.baud, 19200);
+    EXPECT_EQ(timer.speed(), B19200);
+
+    timer.send(" 0001 C0  10:00:0"); // the adapter is pulled mid-line
+    ASSERT_TRUE(waitFor([&] { return w->Memo1->toPlainText().endsWith("10:00:0"); }));
+    timer.hangUp();
+    ASSERT_TRUE(waitFor([&] { return status->text().contains("切断"); }));
+    EXPECT_TRUE(w->TabSheet3->timerStatus->text().contains("切断"));
+    EXPECT_TRUE(status->styleSheet().contains("#c00000"));
+    EXPECT_TRUE(dialog.messages.isEmpty()); // a status, not a box to click away
+    EXPECT_EQ(pulseCount(), 1); // the leftover is logged as it stands, never assigned
+    EXPECT_EQ(f("0001", "sttime"), "");
+
+    Pty replugged;
+    QFile::remove(link);
+    ASSERT_TRUE(QFile::link(replugged.path(), link));
+    ASSERT_TRUE(waitFor([&] { return w->CommX1.isOpen(); }, TFtaikai::kReopenIntervalMs + 3000));
+    EXPECT_EQ(replugged.speed(), B19200);
+    replugged.send(" 0001 C0  10:00:05.0000 00\r");
+    ASSERT_TRUE(waitFor([&] { return f("0001", "sttime") == "10:00:05.0000"; }));
+    EXPECT_TRUE(status->text().startsWith("計時器 COM9: 接続中　最終受信")) << status->text().toStdString();
+    EXPECT_FALSE(status->styleSheet().contains("#c00000"));
+    EXPECT_EQ(pulseCount(), 2);
     w->close();
 }
