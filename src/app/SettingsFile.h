@@ -12,10 +12,10 @@ namespace pistel {
 // The workstation's settings file: ports and database profile, read at start and written
 // when the main window closes.
 struct Settings {
-    int port1 = 0; // the timer port number, 0 for none
-    int port2 = 0; // the display board port number
-    SerialLine line1;  // line settings of the timer port
-    SerialLine line2;  // and of the display board port
+    int port1 = 0;    // the timer port number, 0 for none
+    int port2 = 0;    // the display board port number
+    SerialLine line1; // line settings of the timer port
+    SerialLine line2; // and of the display board port
     QString dbType = QStringLiteral("MySQL");
     int dbIndex = 0; // the profile of the last successful connection
     int dbMode = 0;  // the profile the last switch attempted

@@ -1,9 +1,9 @@
 // The operator's corrections on the run pages: moving the boxes, assigning a logged impulse
 // by hand, and cancelling start or finish times.
-#include "data/OperatorDialog.h"
 #include "RunControl.h"
 #include "TimeText.h"
 #include "data/AppState.h"
+#include "data/OperatorDialog.h"
 #include "data/SqlValue.h"
 #include "data/TDM1.h"
 
@@ -21,7 +21,8 @@ const char* const kTimeUsedTwice =
     "この時刻は既にビブ %1 に割り当てられています。ビブ %2 にも割り当てますか？";
 const char* const kFinishBeforeStart =
     "フィニッシュ時刻 %1 がスタート時刻 %2 より前です。このまま割り当てますか？";
-const char* const kBibNotInCompetition = "ビブ %1 はこの大会に登録されていません。このビブにしますか？";
+const char* const kBibNotInCompetition =
+    "ビブ %1 はこの大会に登録されていません。このビブにしますか？";
 
 namespace {
 void tell(OperatorDialog* dialog, const QString& text) {

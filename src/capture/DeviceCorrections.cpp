@@ -45,8 +45,8 @@ void RunControl::takeBack(const TimerLine& line) {
     const QString otherRun = q.fieldByName(run1 ? u"ttime2" : u"ttime").asString();
     const QString state = start ? QStringLiteral("N") : QStringLiteral("S");
     execWith(q, {"update result set " + timeColumn + " = '',FL" + n + " = '" + state + "'",
-                 ",ttime" + n + " = '',TH" + n + " = '',TM" + n + " = '',TS" + n + " = '',TMS" +
-                     n + " = '',totaltime = '" + sqlValue(otherRun) + "'",
+                 ",ttime" + n + " = '',TH" + n + " = '',TM" + n + " = '',TS" + n + " = '',TMS" + n +
+                     " = '',totaltime = '" + sqlValue(otherRun) + "'",
                  "where tcode = '" + code() + "' and zek = '" + sqlValue(zek) + "'"});
     RunPage& p = currentPage();
     // The next impulse of that channel (the restart, the real finish) goes to them.
@@ -83,8 +83,7 @@ void RunControl::captureEdited(const TimerLine& line) {
         return;
     if (!run1 && q.fieldByName(u"FL").asString() != QLatin1String("F"))
         return; // run 2 is only for run-1 finishers
-    const QString where =
-        "where tcode = '" + code() + "' and zek = '" + sqlValue(line.bib) + "'";
+    const QString where = "where tcode = '" + code() + "' and zek = '" + sqlValue(line.bib) + "'";
     if (start)
         execWith(q, {"update result set " + timeColumn + " = '" + sqlValue(line.dtime) + "'",
                      ",FL" + n + " = 'S'", where});

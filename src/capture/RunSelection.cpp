@@ -41,8 +41,9 @@ void RunControl::CtB1stClick() {
         p.setStartBox(dm.Qdpst.fieldByName(u"zek").asString());
     }
 
-    nextBib = nextFinisher(dm.Qdpfn, {"select st1,zek from result where tcode = '" + code() + "'",
-                                      "and altime = '' and FL = 'S' order by class1 desc, sttime"},
+    nextBib = nextFinisher(dm.Qdpfn,
+                           {"select st1,zek from result where tcode = '" + code() + "'",
+                            "and altime = '' and FL = 'S' order by class1 desc, sttime"},
                            {"select st1,zek from result where tcode = '" + code() + "'",
                             "and altime = '' order by class1 desc, st1"});
 
@@ -78,12 +79,12 @@ void RunControl::CtB2ndClick() {
         p.setStartBox(dm.Qdpst2.fieldByName(u"zek").asString());
     }
 
-    nextBib = nextFinisher(
-        dm.Qdpfn2,
-        {"select st2,zek from result where tcode = '" + code() + "'",
-         "and FL = 'F' and altime2 = '' and FL2 = 'S' order by class1 desc, sttime2"},
-        {"select st2,zek from result where tcode = '" + code() + "'",
-         "and FL = 'F' and altime2 = '' order by class1 desc, st2"});
+    nextBib =
+        nextFinisher(dm.Qdpfn2,
+                     {"select st2,zek from result where tcode = '" + code() + "'",
+                      "and FL = 'F' and altime2 = '' and FL2 = 'S' order by class1 desc, sttime2"},
+                     {"select st2,zek from result where tcode = '" + code() + "'",
+                      "and FL = 'F' and altime2 = '' order by class1 desc, st2"});
 
     openWith(dm.Qdpfn2,
              {"select * from result where tcode = '" + code() + "'",

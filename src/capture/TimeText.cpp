@@ -124,8 +124,8 @@ std::int64_t timeOfDayUnits(const QString& text) {
     const std::int64_t seconds = readPart(midView(text, 6, 2));
     std::int64_t fraction = 0;
     qsizetype digits = 0;
-    for (qsizetype i = 9; i < text.size() && digits < 4 && text[i].isDigit() &&
-                          text[i].unicode() <= '9';
+    for (qsizetype i = 9;
+         i < text.size() && digits < 4 && text[i].isDigit() && text[i].unicode() <= '9';
          ++i, ++digits)
         fraction = fraction * 10 + (text[i].unicode() - '0');
     for (; digits < 4; ++digits)

@@ -194,7 +194,8 @@ QWidget* RunPageWidget::side(bool start) {
                           16, panel);
         withMenu(
             list, QStringLiteral("選択したビブのフィニッシュ時刻を取り消す"),
-            [this] { return page_.finishBox(); }, [this](const QString& b) { control_.N4Click(b); });
+            [this] { return page_.finishBox(); },
+            [this](const QString& b) { control_.N4Click(b); });
         withMenu(
             pulses, QStringLiteral("選択した時刻を上記ビブのフィニッシュ時刻にする"),
             [this] { return RunControl::selectedImpulseId(page_.finishPulses); },

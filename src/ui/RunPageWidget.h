@@ -30,14 +30,14 @@ public:
     TCuteButton* startPrevious = nullptr;
     TCuteButton* finishNext = nullptr;
     TCuteButton* finishPrevious = nullptr;
-    Grid* startList = nullptr;    // DBGrid1 / DBGrid6
-    Grid* startPulses = nullptr;  // DBGrid4 / DBGrid7
-    Grid* finishList = nullptr;   // DBGrid2 / DBGrid8
-    Grid* finishPulses = nullptr; // DBGrid5 / DBGrid9
-    Grid* results = nullptr;      // DBGrid3 / DBGrid10
-    QLineEdit* edit5 = nullptr;   // run 2 only
+    Grid* startList = nullptr;     // DBGrid1 / DBGrid6
+    Grid* startPulses = nullptr;   // DBGrid4 / DBGrid7
+    Grid* finishList = nullptr;    // DBGrid2 / DBGrid8
+    Grid* finishPulses = nullptr;  // DBGrid5 / DBGrid9
+    Grid* results = nullptr;       // DBGrid3 / DBGrid10
+    QLineEdit* edit5 = nullptr;    // run 2 only
     QLabel* timerStatus = nullptr; // the timer line's health, next to the run's title
-    TCuteButton* reset = nullptr; // CuteButton1 / CuteButton2
+    TCuteButton* reset = nullptr;  // CuteButton1 / CuteButton2
 
 private:
     QWidget* side(bool start);

@@ -2,9 +2,9 @@
 
 #include "RunPageWidget.h"
 #include "TCuteButton.h"
+#include "comm/TimerHealth.h"
 #include "data/AppState.h"
 #include "data/OperatorDialog.h"
-#include "comm/TimerHealth.h"
 #include "data/TDM1.h"
 
 #include <QButtonGroup>
@@ -12,8 +12,8 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGridLayout>
-#include <QHBoxLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -158,8 +158,8 @@ LineChoices TFtaikai::lineChoices(QWidget* parent, SerialLine& line,
     c.parity->addItems({QStringLiteral("パリティなし"), QStringLiteral("奇数パリティ"),
                         QStringLiteral("偶数パリティ")});
     c.stopBits = new QComboBox(parent);
-    c.stopBits->addItems({QStringLiteral("ストップ1"), QStringLiteral("ストップ1.5"),
-                          QStringLiteral("ストップ2")});
+    c.stopBits->addItems(
+        {QStringLiteral("ストップ1"), QStringLiteral("ストップ1.5"), QStringLiteral("ストップ2")});
     c.baud->setCurrentIndex(std::max(0, c.baud->findData(line.baud)));
     c.dataBits->setCurrentIndex(std::max(0, c.dataBits->findData(line.dataBits)));
     c.parity->setCurrentIndex(line.parity);

@@ -38,8 +38,9 @@ TEST(SettingsFile, MissingFileGivesDefaultsAndACompleteFileIsWritten) {
 TEST(SettingsFile, ValuesRoundTripAndBadIntegersGiveDefaults) {
     QTemporaryDir dir;
     const QString path = dir.filePath("PistelAuto.ini");
-    writeSettings(path, {3, 5, {9600, 7, 2, 2}, {19200, 8, 1, 1}, "MySQL", 2, 1,
-                         "https://live.example/sokuho/"});
+    writeSettings(
+        path,
+        {3, 5, {9600, 7, 2, 2}, {19200, 8, 1, 1}, "MySQL", 2, 1, "https://live.example/sokuho/"});
     const Settings back = readSettings(path);
     EXPECT_EQ(back.line1, (SerialLine{9600, 7, 2, 2}));
     EXPECT_EQ(back.line2, (SerialLine{19200, 8, 1, 1}));

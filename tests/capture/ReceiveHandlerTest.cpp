@@ -224,5 +224,6 @@ TEST_F(ReceiveHandlerTest, APartialLineIsNotGluedToTheNextOpening) {
     const QList<QByteArray> journaled = file.readAll().split('\n');
     ASSERT_GE(journaled.size(), 2);
     EXPECT_TRUE(journaled[0].endsWith("\t 0001 C0  10:00:0\\xFF\\xFF")) << journaled[0].data();
-    EXPECT_TRUE(handler.trace().text().endsWith("10:00:0\u00ff\u00ff\r\n 0002 C0  10:00:05.0000 00\r\n"));
+    EXPECT_TRUE(
+        handler.trace().text().endsWith("10:00:0\u00ff\u00ff\r\n 0002 C0  10:00:05.0000 00\r\n"));
 }

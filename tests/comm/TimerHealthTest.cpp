@@ -19,7 +19,8 @@ TEST(TimerHealth, StatusLineSaysWhatTheOperatorMustKnow) {
     const TimerHealthText quiet = text({9, true, false, {}});
     EXPECT_FALSE(quiet.alarm);
     EXPECT_EQ(quiet.text, "計時器 COM9: 接続中　受信なし");
-    EXPECT_EQ(text({9, true, false, now.addSecs(-12)}).text, "計時器 COM9: 接続中　最終受信 12秒前");
+    EXPECT_EQ(text({9, true, false, now.addSecs(-12)}).text,
+              "計時器 COM9: 接続中　最終受信 12秒前");
     EXPECT_EQ(text({9, true, false, now.addSecs(-59)}).text.right(4), "59秒前");
     EXPECT_EQ(text({9, true, false, now.addSecs(-60)}).text.right(3), "1分前");
     EXPECT_EQ(text({9, true, false, now.addSecs(-7300)}).text.right(4), "2時間前");

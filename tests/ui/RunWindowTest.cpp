@@ -15,11 +15,11 @@
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QLineEdit>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
-#include <QRadioButton>
 #include <QPlainTextEdit>
+#include <QRadioButton>
 #include <QStackedWidget>
 #include <QTabWidget>
 #include <QTest>
@@ -359,7 +359,7 @@ TEST_F(RunWindowTest, TimerLineSettingsAndAPulledAdapter) {
     EXPECT_TRUE(w->TabSheet3->timerStatus->text().contains("切断"));
     EXPECT_TRUE(status->styleSheet().contains("#c00000"));
     EXPECT_TRUE(dialog.messages.isEmpty()); // a status, not a box to click away
-    EXPECT_EQ(pulseCount(), 1); // the leftover is logged as it stands, never assigned
+    EXPECT_EQ(pulseCount(), 1);             // the leftover is logged as it stands, never assigned
     EXPECT_EQ(f("0001", "sttime"), "");
 
     Pty replugged;
@@ -369,7 +369,8 @@ TEST_F(RunWindowTest, TimerLineSettingsAndAPulledAdapter) {
     EXPECT_EQ(replugged.speed(), B19200);
     replugged.send(" 0001 C0  10:00:05.0000 00\r");
     ASSERT_TRUE(waitFor([&] { return f("0001", "sttime") == "10:00:05.0000"; }));
-    EXPECT_TRUE(status->text().startsWith("計時器 COM9: 接続中　最終受信")) << status->text().toStdString();
+    EXPECT_TRUE(status->text().startsWith("計時器 COM9: 接続中　最終受信"))
+        << status->text().toStdString();
     EXPECT_FALSE(status->styleSheet().contains("#c00000"));
     EXPECT_EQ(pulseCount(), 2);
     w->close();
