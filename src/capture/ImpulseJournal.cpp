@@ -2,6 +2,8 @@
 
 #include <QDir>
 #include <QList>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace pistel {
 namespace {
@@ -54,6 +56,17 @@ QString ImpulseJournal::defaultFolder() {
     return state + QStringLiteral("/pistel/journal");
 }
 
+namespace {
+bool syncFolder(const QString& folder) {
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0)
+        return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+} // namespace
+
 ImpulseJournal::ImpulseJournal(QString folder) : folder_(std::move(folder)) {}
 
 QString ImpulseJournal::fileFor(const QDate& day) const {
@@ -68,13 +81,20 @@ void ImpulseJournal::append(const JournalEntry& entry) {
         if (!QDir().mkpath(folder_))
             throw JournalError("cannot create the impulse journal folder " + folder_.toStdString());
         file_.setFileName(fileFor(day));
+        const bool created = !QFile::exists(file_.fileName());
         if (!file_.open(QIODevice::Append | QIODevice::WriteOnly))
             throw JournalError("cannot open the impulse journal " + file_.fileName().toStdString() +
                                ": " + file_.errorString().toStdString());
+        // A new day's file survives a power cut only once its folder entry is on disk too.
+        if (created && !syncFolder(folder_)) {
+            file_.close();
+            throw JournalError("cannot sync the impulse journal folder " + folder_.toStdString());
+        }
         fileDay_ = day;
     }
     const QByteArray text = format(entry) + '\n';
-    if (file_.write(text) != text.size() || !file_.flush()) {
+    // On disk, not only in the page cache, before the database is touched.
+    if (file_.write(text) != text.size() || !file_.flush() || ::fsync(file_.handle()) != 0) {
         const std::string why = file_.errorString().toStdString();
         file_.close();
         throw JournalError("cannot write the impulse journal " + file_.fileName().toStdString() +

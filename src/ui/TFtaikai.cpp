@@ -357,6 +357,14 @@ void TFtaikai::closeEvent(QCloseEvent* e) {
     QDialog::closeEvent(e);
 }
 
+void TFtaikai::done(int result) {
+    // Esc (reject) hides a dialog without a close event: the ports close here too, so a
+    // hidden window never keeps the timer port.
+    ports.windowClosed();
+    reopenTimer_.stop();
+    QDialog::done(result);
+}
+
 void TFtaikai::CuteButton3Click() {
     const QSignalBlocker block(tabs); // the settings page comes first; no run is selected
     pages->setCurrentWidget(tabs);

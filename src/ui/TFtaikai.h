@@ -55,6 +55,8 @@ public:
     // Picks a page as the operator's tab click does: 0 run 1, 1 run 2, 2 settings.
     void showPage(int index);
     bool tabsShown() const;
+    // Every way of closing (Esc, the close button, the program's own) closes the ports.
+    void done(int result) override;
 
     TCommX CommX1;
     TCommX CommBoard;

@@ -65,7 +65,10 @@ TEST_F(MainWindowTest, FirstStartOnLocalWritesACompleteFile) {
     EXPECT_TRUE(dialog.messages.isEmpty());
     w->CuteButton3Click(); // "終了"
     EXPECT_EQ(lock(), "0");
-    EXPECT_EQ(iniText(), "[Port]\nPort1=0\nPort2=0\n[DB]\nDbType=MySQL\nDbindex=0\nDbmode=0\n[Web]"
+    EXPECT_EQ(iniText(), "[Port]\nPort1=0\nPort2=0\n"
+                         "Baud1=2400\nDataBits1=8\nParity1=N\nStopBits1=1\n"
+                         "Baud2=2400\nDataBits2=8\nParity2=N\nStopBits2=1\n"
+                         "[DB]\nDbType=MySQL\nDbindex=0\nDbmode=0\n[Web]"
                          "\nBaseUrl=http://localhost/sokuho/\n");
 }
 
@@ -79,7 +82,10 @@ TEST_F(MainWindowTest, SettingsAreReadAndWrittenBack) {
     EXPECT_EQ(w->Ladbname->text(), "ODBC DSN=PistelRelease");
     app.timerPortNo = 0; // the operator chose no timer port in the run window
     w->close();
-    EXPECT_EQ(iniText(), "[Port]\nPort1=0\nPort2=5\n[DB]\nDbType=MySQL\nDbindex=3\nDbmode=3\n[Web]"
+    EXPECT_EQ(iniText(), "[Port]\nPort1=0\nPort2=5\n"
+                         "Baud1=2400\nDataBits1=8\nParity1=N\nStopBits1=1\n"
+                         "Baud2=2400\nDataBits2=8\nParity2=N\nStopBits2=1\n"
+                         "[DB]\nDbType=MySQL\nDbindex=3\nDbmode=3\n[Web]"
                          "\nBaseUrl=http://localhost/sokuho/\n");
 }
 

@@ -30,6 +30,7 @@ inline const CorrectedCompetitor kCorrectedField[] = {
     {"0005", 1, 4, 1}, {"0006", 2, 3, 1}, {"0007", 3, 2, 1}, {"0008", 4, 1, 1},
 };
 
+// clang-format off: one timer line a row, as the timer prints them
 inline const char* const kCorrectedRun1[] = {
     " 0003 C0M 09:55:10.0000 00", // a test start at the device's keypad...
     "c0003 C0M 09:55:10.0000 00", // ...taken back
@@ -70,6 +71,8 @@ inline const char* const kCorrectedRun2[] = {
     " 0007 RT  00:01:02.02",      " 0006 C1  11:04:33.3333 00", " 0006 RT  00:01:03.33",
     " 0005 C1  11:05:04.0400 00", " 0005 RT  00:01:04.04",
 };
+
+// clang-format on
 
 inline const CorrectedResult kCorrectedResults[] = {
     {"0001", "00:01:05.12", "00:01:05.50", "00:02:10.62"},

@@ -375,3 +375,28 @@ TEST_F(RunWindowTest, TimerLineSettingsAndAPulledAdapter) {
     EXPECT_EQ(pulseCount(), 2);
     w->close();
 }
+
+// Esc closes the run window's ports, so the next run window opens the timer port and the
+// lines that arrive meanwhile are all logged.
+TEST_F(RunWindowTest, EscClosesThePortsAndANewWindowTakesOver) {
+    auto w = openWindow();
+    w->CuteButton3Click();
+    w->showPage(0);
+    timer.send("?0000 C0  10:00:00.0000 00\r");
+    ASSERT_TRUE(waitFor([&] { return pulseCount() == 1; }));
+    QTest::keyClick(w.get(), Qt::Key_Escape);
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_FALSE(w->CommX1.isOpen());
+    EXPECT_FALSE(w->CommBoard.isOpen());
+    timer.send("?0000 C0  10:00:10.0000 00\r"); // waits in the device meanwhile
+    auto again = openWindow();
+    EXPECT_TRUE(again->CommX1.isOpen());
+    EXPECT_TRUE(app.timerPortOpen);
+    EXPECT_EQ(app.timerPortNo, 9); // the saved port stays
+    again->CuteButton3Click();
+    again->showPage(0);
+    timer.send("?0000 C0  10:00:20.0000 00\r");
+    ASSERT_TRUE(waitFor([&] { return pulseCount() >= 2; }));
+    EXPECT_TRUE(dialog.messages.isEmpty());
+    again->close();
+}
