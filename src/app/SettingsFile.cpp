@@ -93,6 +93,9 @@ Settings readSettings(const QString& path) {
     s.dbType = values.value(QStringLiteral("db/dbtype"), s.dbType);
     s.dbIndex = integer(values, "db/dbindex", s.dbIndex);
     s.dbMode = integer(values, "db/dbmode", s.dbMode);
+    s.dbTimeout = integer(values, "db/timeout", s.dbTimeout);
+    if (s.dbTimeout < 1)
+        s.dbTimeout = Settings{}.dbTimeout;
     s.webBaseUrl = values.value(QStringLiteral("web/baseurl"), s.webBaseUrl);
     return s;
 }
@@ -100,10 +103,12 @@ Settings readSettings(const QString& path) {
 QByteArray formatSettings(const Settings& s) {
     return (QStringLiteral("[Port]\nPort1=%1\nPort2=%2\n").arg(s.port1).arg(s.port2) +
             formatLine(s.line1, 1) + formatLine(s.line2, 2) +
-            QStringLiteral("[DB]\nDbType=%1\nDbindex=%2\nDbmode=%3\n[Web]\nBaseUrl=%4\n"))
+            QStringLiteral(
+                "[DB]\nDbType=%1\nDbindex=%2\nDbmode=%3\nTimeout=%4\n[Web]\nBaseUrl=%5\n"))
         .arg(s.dbType)
         .arg(s.dbIndex)
         .arg(s.dbMode)
+        .arg(s.dbTimeout)
         .arg(s.webBaseUrl)
         .toLocal8Bit();
 }

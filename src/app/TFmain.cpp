@@ -55,6 +55,8 @@ TFmain::TFmain(AppState& app, TDM1& dm, OperatorDialog& dialog, QString settings
     app_.connectedProfile = s.dbIndex;
     app_.chosenProfile = s.dbMode;
     app_.webBaseUrl = s.webBaseUrl;
+    app_.dbTimeout = s.dbTimeout;
+    dm_.Db1.timeoutSeconds = s.dbTimeout;
     savedProfile_ = s.dbIndex;
 
     setWindowTitle(QStringLiteral("Pistel Auto"));
@@ -153,9 +155,9 @@ void TFmain::bTaikaiClick() {
 void TFmain::closeEvent(QCloseEvent* e) {
     profiles.releaseLock();
     try {
-        writeSettings(settingsPath_,
-                      {app_.timerPortNo, app_.boardPortNo, app_.timerLine, app_.boardLine,
-                       app_.dbType, app_.connectedProfile, app_.chosenProfile, app_.webBaseUrl});
+        writeSettings(settingsPath_, {app_.timerPortNo, app_.boardPortNo, app_.timerLine,
+                                      app_.boardLine, app_.dbType, app_.connectedProfile,
+                                      app_.chosenProfile, app_.webBaseUrl, app_.dbTimeout});
     } catch (const std::exception& error) {
         dialog_.showMessage(QStringLiteral("設定ファイルを保存できませんでした。\n") +
                             QString::fromStdString(error.what()));

@@ -23,6 +23,7 @@ struct AppState {
     int connectedProfile = 0; // the profile of the last successful connection
     bool lockHeld = false;    // this workstation set the capture lock and must release it
     int terminalMode = 0;     // nonzero: works without the capture lock
+    int dbTimeout = 3;        // seconds before a connection, read or write gives up
 
     QString webBaseUrl; // where the live results scripts are, ending with "/"
 

@@ -68,7 +68,7 @@ TEST_F(MainWindowTest, FirstStartOnLocalWritesACompleteFile) {
     EXPECT_EQ(iniText(), "[Port]\nPort1=0\nPort2=0\n"
                          "Baud1=2400\nDataBits1=8\nParity1=N\nStopBits1=1\n"
                          "Baud2=2400\nDataBits2=8\nParity2=N\nStopBits2=1\n"
-                         "[DB]\nDbType=MySQL\nDbindex=0\nDbmode=0\n[Web]"
+                         "[DB]\nDbType=MySQL\nDbindex=0\nDbmode=0\nTimeout=3\n[Web]"
                          "\nBaseUrl=http://localhost/sokuho/\n");
 }
 
@@ -85,7 +85,7 @@ TEST_F(MainWindowTest, SettingsAreReadAndWrittenBack) {
     EXPECT_EQ(iniText(), "[Port]\nPort1=0\nPort2=5\n"
                          "Baud1=2400\nDataBits1=8\nParity1=N\nStopBits1=1\n"
                          "Baud2=2400\nDataBits2=8\nParity2=N\nStopBits2=1\n"
-                         "[DB]\nDbType=MySQL\nDbindex=3\nDbmode=3\n[Web]"
+                         "[DB]\nDbType=MySQL\nDbindex=3\nDbmode=3\nTimeout=3\n[Web]"
                          "\nBaseUrl=http://localhost/sokuho/\n");
 }
 

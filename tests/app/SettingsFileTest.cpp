@@ -31,32 +31,41 @@ TEST(SettingsFile, MissingFileGivesDefaultsAndACompleteFileIsWritten) {
     EXPECT_EQ(f.readAll(), "[Port]\nPort1=0\nPort2=0\n"
                            "Baud1=2400\nDataBits1=8\nParity1=N\nStopBits1=1\n"
                            "Baud2=2400\nDataBits2=8\nParity2=N\nStopBits2=1\n"
-                           "[DB]\nDbType=MySQL\nDbindex=0\nDbmode=0\n"
+                           "[DB]\nDbType=MySQL\nDbindex=0\nDbmode=0\nTimeout=3\n"
                            "[Web]\nBaseUrl=http://localhost/sokuho/\n");
 }
 
 TEST(SettingsFile, ValuesRoundTripAndBadIntegersGiveDefaults) {
     QTemporaryDir dir;
     const QString path = dir.filePath("PistelAuto.ini");
-    writeSettings(
-        path,
-        {3, 5, {9600, 7, 2, 2}, {19200, 8, 1, 1}, "MySQL", 2, 1, "https://live.example/sokuho/"});
+    writeSettings(path, {3,
+                         5,
+                         {9600, 7, 2, 2},
+                         {19200, 8, 1, 1},
+                         "MySQL",
+                         2,
+                         1,
+                         "https://live.example/sokuho/",
+                         8});
     const Settings back = readSettings(path);
     EXPECT_EQ(back.line1, (SerialLine{9600, 7, 2, 2}));
     EXPECT_EQ(back.line2, (SerialLine{19200, 8, 1, 1}));
+    EXPECT_EQ(back.dbTimeout, 8);
     EXPECT_EQ(back.webBaseUrl, "https://live.example/sokuho/");
     EXPECT_EQ(back.port1, 3);
     EXPECT_EQ(back.port2, 5);
     EXPECT_EQ(back.dbIndex, 2);
     EXPECT_EQ(back.dbMode, 1);
 
-    put(path, "[port]\r\nPORT1 = 7\r\nPort2=12abc\r\n\r\n[DB]\r\nDbindex=-1\r\nDbmode=x\r\n");
+    put(path, "[port]\r\nPORT1 = 7\r\nPort2=12abc\r\n\r\n[DB]\r\nDbindex=-1\r\nDbmode=x\r\n"
+              "Timeout=0\r\n");
     const Settings odd = readSettings(path);
     EXPECT_EQ(odd.port1, 7); // names are case-insensitive, CR LF is fine
     EXPECT_EQ(odd.port2, 0); // not a whole number
     EXPECT_EQ(odd.dbIndex, -1);
     EXPECT_EQ(odd.dbMode, 0);
     EXPECT_EQ(odd.dbType, "MySQL");
+    EXPECT_EQ(odd.dbTimeout, 3);        // a time-out must be at least a second
     EXPECT_EQ(odd.line1, SerialLine{}); // no line settings: what the ports always used
 
     // Line settings as a person types them; unknown values keep the defaults.

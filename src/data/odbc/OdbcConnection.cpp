@@ -150,7 +150,15 @@ Connection::~Connection() {
 void Connection::open(const QString& connectionString) {
     close();
     dbc_ = Handle(SQL_HANDLE_DBC, env_.get());
-    QByteArray cs = toSjis(connectionString);
+    // No statement may wait for ever on a stalled server or network: the driver gives up
+    // connecting, reading and writing after the time-out (its client library retries a read
+    // up to three times, so a read fails within about three time-outs).
+    const QString t = QString::number(timeoutSeconds);
+    QByteArray cs =
+        toSjis(connectionString + QStringLiteral(";CONN_TIMEOUT=") + t +
+               QStringLiteral(";READ_TIMEOUT=") + t + QStringLiteral(";WRITE_TIMEOUT=") + t);
+    SQLSetConnectAttr(dbc_.get(), SQL_ATTR_LOGIN_TIMEOUT,
+                      reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(timeoutSeconds)), 0);
     SQLCHAR out[1024];
     SQLSMALLINT outLen = 0;
     const SQLRETURN rc = SQLDriverConnect(

@@ -32,6 +32,9 @@ public:
     void close();
     bool isOpen() const { return connected_; }
 
+    // Seconds after which connecting, reading or writing gives up (taken at open).
+    int timeoutSeconds = 3;
+
     // Executes one statement. When it yields rows and `rows` is given they are read into it.
     // Returns the affected row count of a change, -1 when the driver does not tell.
     // `text` names the statement in an error.
