@@ -3,6 +3,7 @@
 #
 #   db.sh start STATE_DIR   initialise (first time), start on a free loopback port,
 #                           create the schema and write the ODBC configuration
+#   db.sh restart STATE_DIR start again on the same port after the server died
 #   db.sh stop  STATE_DIR   stop the server started from STATE_DIR
 #   db.sh seed  STATE_DIR   (re)load the demo data into the PistelLocal database
 #   db.sh env   STATE_DIR   print the exports that point unixODBC at STATE_DIR/odbc
@@ -100,11 +101,16 @@ SQL
     { cat "$state/install.log" >&2; echo "mariadb-install-db failed" >&2; exit 1; }
 }
 
+# start_server [PORT]: on PORT (a restart keeps the port the clients know), else on a free one.
 start_server() {
   local port tries=0
   while :; do
-    port=$(( 20000 + (RANDOM * 32768 + RANDOM) % 40000 ))
-    port_in_use "$port" && continue
+    if [ -n "${1:-}" ]; then
+      port="$1"
+    else
+      port=$(( 20000 + (RANDOM * 32768 + RANDOM) % 40000 ))
+      port_in_use "$port" && continue
+    fi
     rm -f "$pidf"
     mariadbd --no-defaults --user="$(id -un)" --datadir="$data" --socket="$sock" \
       --port="$port" --bind-address=127.0.0.1 --pid-file="$pidf" \
@@ -149,6 +155,11 @@ case "$cmd" in
     start_server
     create_schema
     write_odbc "$(cat "$portf")"
+    ;;
+  restart)
+    # After the server died (a drill kills it): the same data and the same port.
+    running && exit 0
+    start_server "$(cat "$portf")"
     ;;
   stop)
     if running; then

@@ -7,23 +7,6 @@
 
 namespace pistel {
 
-void RunControl::keepBoxesAcrossReread(RunPage& p) {
-    // The lists are re-read, but the boxes keep naming whom they named, even a competitor
-    // who is not (or no longer) in the list.
-    const QString s = p.startBox();
-    const QString f = p.finishBox();
-    for (Query* list : {&p.startList, &p.finishList, &p.results}) {
-        if (list->isOpen())
-            list->reread();
-    }
-    if (p.startList.isOpen())
-        position(p.startList, s);
-    if (p.finishList.isOpen())
-        position(p.finishList, f);
-    p.setStartBox(s);
-    p.setFinishBox(f);
-}
-
 void RunControl::takeBack(const TimerLine& line) {
     if (!line.isStart() && !line.isFinish())
         return; // a run time or total taken back changes nothing stored

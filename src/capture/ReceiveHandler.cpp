@@ -2,6 +2,8 @@
 
 #include "ImpulseJournal.h"
 #include "data/AppState.h"
+#include "data/ConnectionKeeper.h"
+#include "data/DbError.h"
 #include "data/SqlValue.h"
 #include "data/TDM1.h"
 
@@ -47,24 +49,48 @@ void ReceiveHandler::startFreshLine() {
     handleLine(*leftover, false);
 }
 
+void ReceiveHandler::journal(const QDateTime& now, int tenths, const QString& line) {
+    if (!journal_)
+        return;
+    try {
+        journal_->append({now, tenths, app_.competitionCode, line.toLatin1()});
+    } catch (const JournalError& e) {
+        const bool first = journalProblem_.isEmpty();
+        journalProblem_ = QString::fromStdString(e.what());
+        if (first) {
+            emit journalFailed(journalProblem_);
+            emit statusChanged();
+        }
+        return;
+    }
+    if (!journalProblem_.isEmpty()) {
+        journalProblem_.clear();
+        emit statusChanged();
+    }
+}
+
+bool ReceiveHandler::databaseAway() const {
+    return keeper_ && keeper_->isDown();
+}
+
 bool ReceiveHandler::handleLine(const QString& line, bool capture) {
     const QDateTime now = clock_();
     const int tenths = receiptTenths(now);
-    if (journal_) {
-        try {
-            journal_->append({now, tenths, app_.competitionCode, line.toLatin1()});
-        } catch (const JournalError& e) {
-            emit journalFailed(QString::fromStdString(e.what()));
-        }
-    }
+    journal(now, tenths, line);
     const TimerLine t = splitTimerLine(line);
 
     // A failing capture must not cost the impulse: it is still logged, so the operator can
-    // assign it by hand, and the error is raised afterwards.
+    // assign it by hand, and the error is raised afterwards. A lost connection is no error
+    // to raise: the line waits for the database instead.
     std::exception_ptr captureError;
-    if (capture_ && capture) {
+    if (capture_ && capture && !databaseAway()) {
         try {
             capture_(t);
+        } catch (const DbError& e) {
+            if (e.connectionLost() && keeper_)
+                keeper_->connectionLost();
+            else
+                captureError = std::current_exception();
         } catch (...) {
             captureError = std::current_exception();
         }
@@ -75,25 +101,60 @@ bool ReceiveHandler::handleLine(const QString& line, bool capture) {
             std::rethrow_exception(captureError);
         return false;
     }
-    logImpulse(t, tenths);
-    emit lineHandled(line, t, tenths, true);
+    bool logged = false;
+    if (!databaseAway() && pending_.isEmpty()) {
+        try {
+            logImpulse(t, tenths);
+            logged = true;
+        } catch (const DbError& e) {
+            if (!e.connectionLost() || !keeper_)
+                throw;
+            keeper_->connectionLost();
+        }
+    }
+    if (!logged) {
+        pending_.append({app_.competitionCode, t, tenths});
+        emit statusChanged();
+    }
+    emit lineHandled(line, t, tenths, logged);
     if (captureError)
         std::rethrow_exception(captureError);
     return true;
 }
 
-void ReceiveHandler::logImpulse(const TimerLine& t, int tenths) {
+void ReceiveHandler::flushPending() {
+    if (pending_.isEmpty())
+        return;
+    while (!pending_.isEmpty()) {
+        const Pending& p = pending_.first();
+        insertImpulse(p.code, p.fields, p.receiptTenths);
+        pending_.removeFirst();
+        emit statusChanged();
+    }
+    refreshImpulseLists(QStringLiteral("C0"));
+    refreshImpulseLists(QStringLiteral("C1"));
+}
+
+void ReceiveHandler::insertImpulse(const QString& code, const TimerLine& t, int tenths) {
     Query& q = dm_.Qedit;
     q.clearSql();
     q.addSql(QStringLiteral("insert into pulsedata (tcode,ttime,tstat,bib,stat,dtime) values ("));
-    q.addSql(QLatin1Char('\'') + sqlValue(app_.competitionCode) + QStringLiteral("','") +
-             QString::number(tenths) + QStringLiteral("','") + sqlValue(t.tstat) +
-             QStringLiteral("','") + sqlValue(t.bib) + QStringLiteral("','") + sqlValue(t.stat) +
-             QStringLiteral("','") + sqlValue(t.dtime) + QStringLiteral("')"));
+    q.addSql(QLatin1Char('\'') + sqlValue(code) + QStringLiteral("','") + QString::number(tenths) +
+             QStringLiteral("','") + sqlValue(t.tstat) + QStringLiteral("','") + sqlValue(t.bib) +
+             QStringLiteral("','") + sqlValue(t.stat) + QStringLiteral("','") + sqlValue(t.dtime) +
+             QStringLiteral("')"));
     q.execSql();
+}
+
+void ReceiveHandler::logImpulse(const TimerLine& t, int tenths) {
+    insertImpulse(app_.competitionCode, t, tenths);
+    refreshImpulseLists(t.stat);
+}
+
+void ReceiveHandler::refreshImpulseLists(const QString& channel) {
     for (Query* list : app_.isRun1() ? std::array{&dm_.QPulseSt, &dm_.QPulseFn}
                                      : std::array{&dm_.QPulseSt2, &dm_.QPulseFn2}) {
-        if (mayShow(*list, t.stat))
+        if (mayShow(*list, channel))
             list->reread();
     }
 }

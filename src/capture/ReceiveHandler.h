@@ -11,6 +11,7 @@
 namespace pistel {
 
 struct AppState;
+class ConnectionKeeper;
 class TDM1;
 class ImpulseJournal;
 class Query;
@@ -37,6 +38,16 @@ public:
     void startFreshLine();
 
     void setCaptureHook(CaptureHook hook) { capture_ = std::move(hook); }
+    // With a keeper, a lost connection does not cost lines: while the database is away each
+    // line is journaled and kept, in order, unassigned; flushPending writes them to pulsedata
+    // (log only, with their own receipt times) once the connection is back.
+    void setKeeper(ConnectionKeeper* keeper) { keeper_ = keeper; }
+    int pendingCount() const { return static_cast<int>(pending_.size()); }
+    // Writes the lines that waited; throws DbError when the database fails again (those not
+    // yet written keep waiting).
+    void flushPending();
+    // Why the journal cannot be written, empty while it can.
+    const QString& journalProblem() const { return journalProblem_; }
     void setClock(Clock clock) { clock_ = std::move(clock); }
     const Trace& trace() const { return trace_; }
 
@@ -50,14 +61,27 @@ signals:
     // A complete line was handled; `logged` is false for an "RT" line.
     void lineHandled(const QString& line, const pistel::TimerLine& fields, int receiptTenths,
                      bool logged);
-    // The journal could not be written; the line still goes on to the database.
+    // The journal could not be written (once, when it starts failing); lines still go on to
+    // the database.
     void journalFailed(const QString& message);
+    // The number of waiting lines or the journal's state changed.
+    void statusChanged();
 
 private:
     // Returns false when the line ends the delivery. Without `capture` the line is only
     // journaled and logged.
     bool handleLine(const QString& line, bool capture = true);
     void logImpulse(const TimerLine& t, int receiptTenths);
+    void insertImpulse(const QString& code, const TimerLine& t, int receiptTenths);
+    void refreshImpulseLists(const QString& channel);
+    void journal(const QDateTime& now, int tenths, const QString& line);
+    bool databaseAway() const;
+
+    struct Pending {
+        QString code;
+        TimerLine fields;
+        int receiptTenths;
+    };
 
     AppState& app_;
     TDM1& dm_;
@@ -66,6 +90,9 @@ private:
     CaptureHook capture_;
     Clock clock_;
     Trace trace_;
+    ConnectionKeeper* keeper_ = nullptr;
+    QList<Pending> pending_;
+    QString journalProblem_;
 };
 
 } // namespace pistel

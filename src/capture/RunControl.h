@@ -63,6 +63,9 @@ public:
     void captureStart2(const TimerLine& line);
     void captureFinish2(const TimerLine& line);
 
+    // Re-reads the current page's lists (after the connection came back), the boxes kept.
+    void rereadCurrentPage();
+
     // Run time, its parts, the total and the finished state of one competitor.
     void calcruntime(const QString& bib, int run);
 

@@ -100,4 +100,30 @@ void RunControl::CtB2ndClick() {
              resultsStatement(QStringLiteral("FL2"), lastFinisherClass, QStringLiteral("altime2")));
 }
 
+void RunControl::keepBoxesAcrossReread(RunPage& p) {
+    // The lists are re-read, but the boxes keep naming whom they named, even a competitor
+    // who is not (or no longer) in the list.
+    const QString s = p.startBox();
+    const QString f = p.finishBox();
+    for (Query* list : {&p.startList, &p.finishList, &p.results}) {
+        if (list->isOpen())
+            list->reread();
+    }
+    if (p.startList.isOpen())
+        position(p.startList, s);
+    if (p.finishList.isOpen())
+        position(p.finishList, f);
+    p.setStartBox(s);
+    p.setFinishBox(f);
+}
+
+void RunControl::rereadCurrentPage() {
+    RunPage& p = currentPage();
+    keepBoxesAcrossReread(p);
+    for (Query* list : {&p.startPulses, &p.finishPulses}) {
+        if (list->isOpen())
+            list->reread();
+    }
+}
+
 } // namespace pistel

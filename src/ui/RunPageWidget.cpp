@@ -66,6 +66,10 @@ RunPageWidget::RunPageWidget(RunControl& control, RunPage& page, QWidget* parent
     status.setPixelSize(14);
     timerStatus->setFont(status);
     right->addWidget(timerStatus);
+    dataStatus = new QLabel(this);
+    dataStatus->setFont(status);
+    dataStatus->setWordWrap(true);
+    right->addWidget(dataStatus);
     if (run1) {
         results = new Grid(page.results,
                            {{"ZEK", "ZEK", 54, kCentre, kCentre},

@@ -37,6 +37,7 @@ public:
     Grid* results = nullptr;       // DBGrid3 / DBGrid10
     QLineEdit* edit5 = nullptr;    // run 2 only
     QLabel* timerStatus = nullptr; // the timer line's health, next to the run's title
+    QLabel* dataStatus = nullptr;  // the database's and the journal's
     TCuteButton* reset = nullptr;  // CuteButton1 / CuteButton2
 
 private:

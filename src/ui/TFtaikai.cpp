@@ -2,6 +2,7 @@
 
 #include "RunPageWidget.h"
 #include "TCuteButton.h"
+#include "capture/DataHealth.h"
 #include "comm/TimerHealth.h"
 #include "data/AppState.h"
 #include "data/OperatorDialog.h"
@@ -68,11 +69,24 @@ TFtaikai::TFtaikai(AppState& app, TDM1& dm, OperatorDialog& dialog, ImpulseJourn
         showTimerHealth();
     });
     healthClock_.setInterval(1000);
-    connect(&healthClock_, &QTimer::timeout, this, &TFtaikai::showTimerHealth);
+    connect(&healthClock_, &QTimer::timeout, this, [this] {
+        // A statement anywhere (a correction, a web command) may have found the connection
+        // lost; the keeper brings it back.
+        if (!keeper.isDown() && control.dm.Db1.wasOpened() && !control.dm.Db1.isOpen())
+            keeper.connectionLost();
+        showTimerHealth();
+    });
     healthClock_.start();
     receiver.setCaptureHook([this](const TimerLine& t) { control.captureLine(t); });
-    connect(&receiver, &ReceiveHandler::journalFailed, this,
-            [this](const QString& why) { dialog_.showMessage(why); });
+    // The database and the journal report through the status line, never a box per line.
+    receiver.setKeeper(&keeper);
+    keeper.afterReconnect = [this] {
+        receiver.flushPending();
+        if (!app_.currentRun.isEmpty())
+            control.rereadCurrentPage();
+    };
+    connect(&keeper, &ConnectionKeeper::stateChanged, this, &TFtaikai::showDataHealth);
+    connect(&receiver, &ReceiveHandler::statusChanged, this, &TFtaikai::showDataHealth);
     ports.showMessage = [this](const QString& m) { dialog_.showMessage(m); };
 
     TabSheet1 = new RunPageWidget(control, control.page1);
@@ -81,6 +95,7 @@ TFtaikai::TFtaikai(AppState& app, TDM1& dm, OperatorDialog& dialog, ImpulseJourn
     TabSheet4 = firstPage();
 
     showTimerHealth();
+    showDataHealth();
     tabs = new QTabWidget;
     tabs->addTab(TabSheet1, QStringLiteral("１本目処理"));
     tabs->addTab(TabSheet3, QStringLiteral("２本目処理"));
@@ -125,6 +140,17 @@ void TFtaikai::applyLine(TCustomCommX& port, const SerialLine& line) {
     port.setCharSize(line.dataBits);
     port.setParityBit(static_cast<TCommParityBits>(line.parity));
     port.setStopBit(static_cast<TCommStopBits>(line.stopBits));
+}
+
+void TFtaikai::showDataHealth() {
+    const DataHealthText status = describeDataHealth(
+        {keeper.isDown(), keeper.downSince(), receiver.pendingCount(), receiver.journalProblem()});
+    for (RunPageWidget* page : {TabSheet1, TabSheet3}) {
+        page->dataStatus->setText(status.text);
+        page->dataStatus->setStyleSheet(status.alarm
+                                            ? QStringLiteral("color: white; background: #c00000;")
+                                            : QStringLiteral("color: #004000;"));
+    }
 }
 
 void TFtaikai::showTimerHealth() {

@@ -5,6 +5,7 @@
 #include "capture/RunControl.h"
 #include "comm/PortSettings.h"
 #include "comm/TCommX.h"
+#include "data/ConnectionKeeper.h"
 #include "ui/CommByteSource.h"
 #include "web/WebClient.h"
 #include "web/WebCommands.h"
@@ -62,6 +63,7 @@ public:
     TCommX CommBoard;
     CommByteSource timerBytes{CommX1};
     RunControl control;
+    ConnectionKeeper keeper{control.dm};
     ReceiveHandler receiver;
     PortSettings ports;
     BoardTests board{CommBoard};
@@ -117,6 +119,7 @@ private:
     LineChoices lineChoices(QWidget* parent, SerialLine& line, std::function<void()> changed);
     static void applyLine(TCustomCommX& port, const SerialLine& line);
     void showTimerHealth();
+    void showDataHealth();
 
     AppState& app_;
     OperatorDialog& dialog_;

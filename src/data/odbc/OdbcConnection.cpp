@@ -38,7 +38,7 @@ struct Column {
 };
 
 [[noreturn]] void fail(SQLSMALLINT type, SQLHANDLE h, const QString& text) {
-    throw DbError(diagnostics(type, h), text);
+    throw DbError(diagnostics(type, h), text, connectionFailed(type, h));
 }
 
 void fetchBlocks(SQLHSTMT st, std::vector<Column>& cols, FetchBuffers& scratch, ResultSet& rows,
@@ -151,12 +151,13 @@ void Connection::open(const QString& connectionString) {
     close();
     dbc_ = Handle(SQL_HANDLE_DBC, env_.get());
     // No statement may wait for ever on a stalled server or network: the driver gives up
-    // connecting, reading and writing after the time-out (its client library retries a read
-    // up to three times, so a read fails within about three time-outs).
+    // connecting after the time-out, and a read or write after a third of it, since its
+    // client library tries a read three times.
     const QString t = QString::number(timeoutSeconds);
-    QByteArray cs =
-        toSjis(connectionString + QStringLiteral(";CONN_TIMEOUT=") + t +
-               QStringLiteral(";READ_TIMEOUT=") + t + QStringLiteral(";WRITE_TIMEOUT=") + t);
+    const QString io = QString::number(std::max(1, (timeoutSeconds + 2) / 3));
+    QByteArray cs = toSjis(connectionString + QStringLiteral(";CONN_TIMEOUT=") + t +
+                           QStringLiteral(";READ_TIMEOUT=") + io +
+                           QStringLiteral(";WRITE_TIMEOUT=") + io);
     SQLSetConnectAttr(dbc_.get(), SQL_ATTR_LOGIN_TIMEOUT,
                       reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(timeoutSeconds)), 0);
     SQLCHAR out[1024];
@@ -166,10 +167,18 @@ void Connection::open(const QString& connectionString) {
         static_cast<SQLSMALLINT>(cs.size()), out, sizeof out, &outLen, SQL_DRIVER_NOPROMPT);
     if (!succeeded(rc)) {
         const QString message = diagnostics(SQL_HANDLE_DBC, dbc_.get());
+        const bool lost = connectionFailed(SQL_HANDLE_DBC, dbc_.get());
         dbc_.reset();
-        throw DbError(message);
+        throw DbError(message, {}, lost);
     }
     connected_ = true;
+    connectionString_ = connectionString;
+}
+
+void Connection::reopen() {
+    if (connectionString_.isEmpty())
+        throw DbError(QStringLiteral("The database was never connected."), {}, true);
+    open(connectionString_);
 }
 
 void Connection::close() {
@@ -181,7 +190,19 @@ void Connection::close() {
 
 long long Connection::execute(const QByteArray& sql, const QString& text, ResultSet* rows) {
     if (!connected_)
-        throw DbError(QStringLiteral("The database is not connected."), text);
+        throw DbError(QStringLiteral("The database is not connected."), text, true);
+    try {
+        return run(sql, text, rows);
+    } catch (const DbError& e) {
+        // A lost connection is closed, so every later statement fails at once instead of
+        // waiting for the time-out again, until it is opened anew.
+        if (e.connectionLost())
+            close();
+        throw;
+    }
+}
+
+long long Connection::run(const QByteArray& sql, const QString& text, ResultSet* rows) {
     Handle stmt(SQL_HANDLE_STMT, dbc_.get());
     SQLHSTMT st = stmt.get();
     // The length is passed explicitly: a statement may hold a NUL inside a literal.

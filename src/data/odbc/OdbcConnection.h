@@ -31,6 +31,12 @@ public:
     void open(const QString& connectionString);
     void close();
     bool isOpen() const { return connected_; }
+    // Opens again with the connection string of the last successful open (after a lost
+    // connection); throws DbError.
+    void reopen();
+    // Whether it was ever opened, so that reopen knows where to.
+    bool wasOpened() const { return !connectionString_.isEmpty(); }
+    const QString& lastConnectionString() const { return connectionString_; }
 
     // Seconds after which connecting, reading or writing gives up (taken at open).
     int timeoutSeconds = 3;
@@ -41,6 +47,9 @@ public:
     long long execute(const QByteArray& sql, const QString& text, ResultSet* rows);
 
 private:
+    long long run(const QByteArray& sql, const QString& text, ResultSet* rows);
+
+    QString connectionString_;
     Handle env_;
     Handle dbc_;
     FetchBuffers scratch_;

@@ -50,4 +50,16 @@ QString diagnostics(SQLSMALLINT type, SQLHANDLE handle) {
     return parts.isEmpty() ? QStringLiteral("ODBC: unknown error") : parts.join(QLatin1Char('\n'));
 }
 
+bool connectionFailed(SQLSMALLINT type, SQLHANDLE handle) {
+    SQLCHAR state[6] = {};
+    SQLINTEGER native = 0;
+    SQLCHAR text[16] = {};
+    SQLSMALLINT len = 0;
+    if (!succeeded(SQLGetDiagRec(type, handle, 1, state, &native, text, sizeof text, &len)))
+        return false;
+    const QByteArray s(reinterpret_cast<const char*>(state));
+    return s.startsWith("08") || s == "HYT00" || s == "HYT01" || native == 2006 ||
+           native == 2013 || native == 2055;
+}
+
 } // namespace pistel::odbc

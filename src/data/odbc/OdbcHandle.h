@@ -31,6 +31,9 @@ private:
 
 // The diagnostic records of a handle, joined into one readable message.
 QString diagnostics(SQLSMALLINT type, SQLHANDLE handle);
+// Whether the first diagnostic says the connection failed: SQLSTATE class 08, a time-out
+// (HYT00, HYT01), or the client's "server has gone away" / "lost connection" (2006, 2013).
+bool connectionFailed(SQLSMALLINT type, SQLHANDLE handle);
 
 inline bool succeeded(SQLRETURN rc) {
     return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO;

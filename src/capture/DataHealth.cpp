@@ -1,0 +1,19 @@
+#include "DataHealth.h"
+
+namespace pistel {
+
+DataHealthText describeDataHealth(const DataHealth& h) {
+    QStringList parts;
+    if (h.databaseDown)
+        parts << QStringLiteral("データベースに接続できません（%1 から）　再接続を試行中")
+                     .arg(h.downSince.toString(QStringLiteral("HH:mm:ss")));
+    if (h.waiting > 0)
+        parts << QStringLiteral("未記録の時刻 %1 件（接続が戻ると記録されます）").arg(h.waiting);
+    if (!h.journalProblem.isEmpty())
+        parts << QStringLiteral("ジャーナルに書き込めません: ") + h.journalProblem;
+    if (parts.isEmpty())
+        return {QStringLiteral("データベース接続中　ジャーナル記録中"), false};
+    return {parts.join(QLatin1Char('\n')), true};
+}
+
+} // namespace pistel
