@@ -1,6 +1,7 @@
 // Drills against the real server: a server that stops answering must give an error within
 // the time-out, never a frozen caller.
 #include "data/DbError.h"
+#include "support/DbServer.h"
 #include "support/DbTest.h"
 
 #include <QDir>
@@ -12,36 +13,12 @@
 using namespace pistel;
 using pistel::test::DbTest;
 
-namespace {
-
-// The private test server's process, from the state folder the ODBC files live in.
-pid_t serverPid() {
-    const QString odbcIni = qEnvironmentVariable("ODBCINI");
-    QFile f(QFileInfo(odbcIni).dir().filePath("../mysqld.pid"));
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    return static_cast<pid_t>(f.readAll().trimmed().toInt());
-}
-
-// Pauses the server for as long as it lives.
-struct PausedServer {
-    pid_t pid = serverPid();
-    PausedServer() {
-        if (pid > 0)
-            ::kill(pid, SIGSTOP);
-    }
-    ~PausedServer() {
-        if (pid > 0)
-            ::kill(pid, SIGCONT);
-    }
-};
-
-} // namespace
+using pistel::test::PausedServer;
 
 class OutageTest : public DbTest {};
 
 TEST_F(OutageTest, APausedServerGivesAnErrorWithinTheTimeOut) {
-    ASSERT_GT(serverPid(), 0);
+    ASSERT_GT(test::DbServer::pid(), 0);
     odbc::Connection db;
     db.timeoutSeconds = 2; // reads give up after a third of it
     db.open(connectionString(QStringLiteral("PistelTest")));

@@ -3,6 +3,8 @@
 #include "Pty.h"
 #include "app/TFmain.h"
 #include "app/Windows.h"
+#include "capture/ImpulseJournal.h"
+#include "support/DbServer.h"
 #include "support/ScriptedDialog.h"
 #include "ui/Grid.h"
 #include "ui/RunPageWidget.h"
@@ -399,4 +401,96 @@ TEST_F(RunWindowTest, EscClosesThePortsAndANewWindowTakesOver) {
     ASSERT_TRUE(waitFor([&] { return pulseCount() >= 2; }));
     EXPECT_TRUE(dialog.messages.isEmpty());
     again->close();
+}
+
+namespace {
+QString startLine(int i) {
+    return QStringLiteral("?0000 C0  10:%1:00.0000 00\r").arg(i, 2, 10, QLatin1Char('0'));
+}
+} // namespace
+
+// Drill: the database server is killed in the middle of a race and started again. Every
+// line is in pulsedata exactly once, and the window recovered by itself.
+TEST_F(RunWindowTest, DrillServerKilledAndRestarted) {
+    auto w = openWindow();
+    w->keeper.firstRetryMs = 100;
+    w->keeper.maxRetryMs = 500;
+    w->CuteButton3Click();
+    w->showPage(0);
+    for (int i = 0; i < 3; ++i)
+        timer.send(startLine(i).toLatin1());
+    ASSERT_TRUE(waitFor([&] { return pulseCount() == 3; }));
+
+    test::DbServer::kill();
+    for (int i = 3; i < 8; ++i)
+        timer.send(startLine(i).toLatin1());
+    ASSERT_TRUE(waitFor([&] { return w->receiver.pendingCount() == 5; }, 15000));
+    EXPECT_TRUE(w->keeper.isDown());
+    QLabel* status = w->TabSheet1->dataStatus;
+    EXPECT_TRUE(status->text().contains("データベースに接続できません")) << status->text().toStdString();
+    EXPECT_TRUE(status->text().contains("未記録の時刻 5 件")) << status->text().toStdString();
+    EXPECT_TRUE(dialog.messages.isEmpty()); // no box per line
+
+    test::DbServer::restart();
+    timer.send(startLine(8).toLatin1()); // arrives while it comes back
+    ASSERT_TRUE(waitFor([&] { return !w->keeper.isDown() && w->receiver.pendingCount() == 0; },
+                        20000));
+    EXPECT_EQ(status->text(), "データベース接続中　ジャーナル記録中");
+    EXPECT_EQ(rows("select dtime, count(*) from pulsedata where tcode='C1' group by dtime "
+                   "having count(*) <> 1"),
+              QStringList{});
+    EXPECT_EQ(pulseCount(), 9);
+    // Received while away: logged only, for the operator to assign; the lists show them.
+    EXPECT_EQ(scalar("select count(*) from result where tcode='C1' and sttime<>''"), "3");
+    EXPECT_TRUE(waitFor([&] { return w->TabSheet1->startPulses->model().rowCount() >= 8; }));
+    // Capture goes on by itself.
+    timer.send("?0000 C0  10:30:00.0000 00\r");
+    ASSERT_TRUE(waitFor([&] { return pulseCount() == 10; }));
+    EXPECT_EQ(scalar("select count(*) from result where tcode='C1' and sttime<>''"), "4");
+    EXPECT_TRUE(dialog.messages.isEmpty());
+    w->close();
+}
+
+// Drill: the server stops answering (paused). The window thread is free again within the
+// time-out, lines keep being journaled, and they are all logged once it answers again.
+TEST_F(RunWindowTest, DrillServerPaused) {
+    QTemporaryDir dir;
+    ImpulseJournal journal(dir.path());
+    dm.Db1.timeoutSeconds = 2;
+    dm.Db1.reopen();
+    TFtaikai w(app, dm, dialog, &journal, [](int n) { return PortRegistry::scan().deviceOf(n); });
+    w.ports.openDelayMs = 0;
+    w.keeper.firstRetryMs = 100;
+    w.keeper.maxRetryMs = 500;
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    w.CuteButton3Click();
+    w.showPage(0);
+
+    // How long the window thread is kept from its events.
+    qint64 longestGap = 0;
+    QElapsedTimer sinceTick;
+    sinceTick.start();
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        longestGap = std::max(longestGap, sinceTick.restart());
+    });
+    ticker.start(20);
+    {
+        test::PausedServer paused;
+        for (int i = 0; i < 6; ++i)
+            timer.send(startLine(i).toLatin1());
+        ASSERT_TRUE(waitFor([&] { return w.receiver.pendingCount() == 6; }, 10000));
+        EXPECT_LT(longestGap, 2500);
+        QFile file(journal.fileFor(QDate::currentDate()));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll().count('\n'), 6);
+    }
+    ASSERT_TRUE(waitFor([&] { return !w.keeper.isDown() && w.receiver.pendingCount() == 0; },
+                        20000));
+    EXPECT_EQ(rows("select dtime from pulsedata where tcode='C1' order by id"),
+              (QStringList{"10:00:00.0000", "10:01:00.0000", "10:02:00.0000", "10:03:00.0000",
+                           "10:04:00.0000", "10:05:00.0000"}));
+    EXPECT_TRUE(dialog.messages.isEmpty());
+    w.close();
 }
