@@ -9,8 +9,8 @@ namespace pistel {
 struct DataHealth {
     bool databaseDown = false;
     QDateTime downSince;
-    int waiting = 0;         // lines received but not yet in pulsedata
-    QString journalProblem;  // why the journal cannot be written, empty while it can
+    int waiting = 0;        // lines received but not yet in pulsedata
+    QString journalProblem; // why the journal cannot be written, empty while it can
 };
 
 struct DataHealthText {

@@ -102,6 +102,36 @@ void ImpulseJournal::append(const JournalEntry& entry) {
     }
 }
 
+void ImpulseJournal::keepPending(const JournalEntry& entry) {
+    if (!QDir().mkpath(folder_))
+        throw JournalError("cannot create the impulse journal folder " + folder_.toStdString());
+    QFile f(pendingFile());
+    const QByteArray text = format(entry) + '\n';
+    if (!f.open(QIODevice::Append | QIODevice::WriteOnly) || f.write(text) != text.size() ||
+        !f.flush() || ::fsync(f.handle()) != 0)
+        throw JournalError("cannot write " + pendingFile().toStdString() + ": " +
+                           f.errorString().toStdString());
+}
+
+QList<JournalEntry> ImpulseJournal::pendingEntries() const {
+    QList<JournalEntry> out;
+    QFile f(pendingFile());
+    if (!f.open(QIODevice::ReadOnly))
+        return out; // nothing ever waited
+    for (const QByteArray& text : f.readAll().split('\n')) {
+        if (const auto entry = parse(text))
+            out.append(*entry);
+    }
+    return out;
+}
+
+void ImpulseJournal::clearPending() {
+    QFile f(pendingFile());
+    if (f.exists() && !f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        throw JournalError("cannot empty " + pendingFile().toStdString() + ": " +
+                           f.errorString().toStdString());
+}
+
 QByteArray ImpulseJournal::format(const JournalEntry& entry) {
     return entry.received.toString(QLatin1String(kDateTimeFormat)).toLatin1() + '\t' +
            QByteArray::number(entry.receiptTenths) + '\t' + escape(entry.competitionCode.toUtf8()) +

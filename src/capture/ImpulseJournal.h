@@ -39,6 +39,14 @@ public:
     // Appends and flushes one entry; throws JournalError when it cannot be written.
     void append(const JournalEntry& entry);
 
+    // The lines whose impulse row could not be written yet (the database was away), kept in
+    // pending.log beside the day files so that a restart of the program does not lose them.
+    QString pendingFile() const { return folder_ + QStringLiteral("/pending.log"); }
+    void keepPending(const JournalEntry& entry);
+    QList<JournalEntry> pendingEntries() const;
+    // They were written: the file is emptied.
+    void clearPending();
+
     static QByteArray format(const JournalEntry& entry);
     // The entry of one journal text line, or nothing when the text is not one.
     static std::optional<JournalEntry> parse(const QByteArray& text);

@@ -1,6 +1,7 @@
 #include "ReceiveHandler.h"
 
 #include "ImpulseJournal.h"
+#include "ImpulseRow.h"
 #include "data/AppState.h"
 #include "data/ConnectionKeeper.h"
 #include "data/DbError.h"
@@ -114,6 +115,14 @@ bool ReceiveHandler::handleLine(const QString& line, bool capture) {
     }
     if (!logged) {
         pending_.append({app_.competitionCode, t, tenths});
+        if (journal_) {
+            try {
+                journal_->keepPending({now, tenths, app_.competitionCode, line.toLatin1()});
+            } catch (const JournalError& e) {
+                // The line is in the day's journal all the same; the status shows why.
+                journalProblem_ = QString::fromStdString(e.what());
+            }
+        }
         emit statusChanged();
     }
     emit lineHandled(line, t, tenths, logged);
@@ -127,7 +136,7 @@ void ReceiveHandler::flushPending() {
         return;
     while (!pending_.isEmpty()) {
         const Pending& p = pending_.first();
-        insertImpulse(p.code, p.fields, p.receiptTenths);
+        insertImpulse(dm_.Qedit, p.code, p.receiptTenths, p.fields);
         pending_.removeFirst();
         emit statusChanged();
     }
@@ -135,19 +144,28 @@ void ReceiveHandler::flushPending() {
     refreshImpulseLists(QStringLiteral("C1"));
 }
 
-void ReceiveHandler::insertImpulse(const QString& code, const TimerLine& t, int tenths) {
-    Query& q = dm_.Qedit;
-    q.clearSql();
-    q.addSql(QStringLiteral("insert into pulsedata (tcode,ttime,tstat,bib,stat,dtime) values ("));
-    q.addSql(QLatin1Char('\'') + sqlValue(code) + QStringLiteral("','") + QString::number(tenths) +
-             QStringLiteral("','") + sqlValue(t.tstat) + QStringLiteral("','") + sqlValue(t.bib) +
-             QStringLiteral("','") + sqlValue(t.stat) + QStringLiteral("','") + sqlValue(t.dtime) +
-             QStringLiteral("')"));
-    q.execSql();
+void ReceiveHandler::clearPendingFile() {
+    if (!journal_)
+        return;
+    try {
+        journal_->clearPending();
+    } catch (const JournalError& e) {
+        // The rows are written; a stale pending file only makes the next start look them up.
+        journalProblem_ = QString::fromStdString(e.what());
+        emit statusChanged();
+    }
+}
+
+RecoveryCount ReceiveHandler::recoverPending() {
+    if (!journal_)
+        return {};
+    const RecoveryCount count = writeMissingImpulses(dm_, journal_->pendingEntries());
+    clearPendingFile();
+    return count;
 }
 
 void ReceiveHandler::logImpulse(const TimerLine& t, int tenths) {
-    insertImpulse(app_.competitionCode, t, tenths);
+    insertImpulse(dm_.Qedit, app_.competitionCode, tenths, t);
     refreshImpulseLists(t.stat);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ByteSource.h"
+#include "JournalRecovery.h"
 #include "TimerLine.h"
 #include "Trace.h"
 
@@ -44,8 +45,12 @@ public:
     void setKeeper(ConnectionKeeper* keeper) { keeper_ = keeper; }
     int pendingCount() const { return static_cast<int>(pending_.size()); }
     // Writes the lines that waited; throws DbError when the database fails again (those not
-    // yet written keep waiting).
+    // yet written keep waiting). Their file is emptied by recoverPending, which finds them
+    // written.
     void flushPending();
+    // Writes the lines of the pending file that are not in pulsedata yet (a previous run of
+    // the program ended while the database was away) and empties the file; throws DbError.
+    RecoveryCount recoverPending();
     // Why the journal cannot be written, empty while it can.
     const QString& journalProblem() const { return journalProblem_; }
     void setClock(Clock clock) { clock_ = std::move(clock); }
@@ -72,7 +77,7 @@ private:
     // journaled and logged.
     bool handleLine(const QString& line, bool capture = true);
     void logImpulse(const TimerLine& t, int receiptTenths);
-    void insertImpulse(const QString& code, const TimerLine& t, int receiptTenths);
+    void clearPendingFile();
     void refreshImpulseLists(const QString& channel);
     void journal(const QDateTime& now, int tenths, const QString& line);
     bool databaseAway() const;

@@ -19,9 +19,9 @@ QList<ReplayLine> readReplayLines(const QByteArray& content) {
         if (end + 1 < n && content[end] == '\r' && content[end + 1] == '\n')
             ++start;
         if (const auto entry = ImpulseJournal::parse(piece))
-            out.append({entry->line, entry->received});
+            out.append({entry->line, entry->received, entry});
         else if (!piece.isEmpty())
-            out.append({piece, std::nullopt});
+            out.append({piece, std::nullopt, std::nullopt});
     }
     return out;
 }

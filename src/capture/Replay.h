@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ImpulseJournal.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QList>
@@ -13,6 +15,7 @@ namespace pistel {
 struct ReplayLine {
     QByteArray bytes;                  // without the ending CR
     std::optional<QDateTime> received; // from a journal entry; raw lines have none
+    std::optional<JournalEntry> entry; // the whole journal entry, for a journal line
 };
 
 // The lines of a file that holds impulse journal entries or timer lines as a timer sends

@@ -1,7 +1,7 @@
 // Clearing the captured times of the current competition: everything (run-1 page) or the
 // second run (run-2 page), after the operator confirms.
-#include "data/OperatorDialog.h"
 #include "RunControl.h"
+#include "data/OperatorDialog.h"
 #include "data/TDM1.h"
 
 #include <stdexcept>

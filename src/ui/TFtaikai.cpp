@@ -5,6 +5,7 @@
 #include "capture/DataHealth.h"
 #include "comm/TimerHealth.h"
 #include "data/AppState.h"
+#include "data/DbError.h"
 #include "data/OperatorDialog.h"
 #include "data/TDM1.h"
 
@@ -82,6 +83,7 @@ TFtaikai::TFtaikai(AppState& app, TDM1& dm, OperatorDialog& dialog, ImpulseJourn
     receiver.setKeeper(&keeper);
     keeper.afterReconnect = [this] {
         receiver.flushPending();
+        receiver.recoverPending();
         if (!app_.currentRun.isEmpty())
             control.rereadCurrentPage();
     };
@@ -140,6 +142,17 @@ void TFtaikai::applyLine(TCustomCommX& port, const SerialLine& line) {
     port.setCharSize(line.dataBits);
     port.setParityBit(static_cast<TCommParityBits>(line.parity));
     port.setStopBit(static_cast<TCommStopBits>(line.stopBits));
+}
+
+void TFtaikai::recoverPendingLines() {
+    // Lines a previous run kept waiting for the database go to pulsedata before new ones.
+    try {
+        receiver.recoverPending();
+    } catch (const DbError& e) {
+        if (!e.connectionLost())
+            throw;
+        keeper.connectionLost(); // written when it is back
+    }
 }
 
 void TFtaikai::showDataHealth() {
@@ -366,6 +379,7 @@ void TFtaikai::showEvent(QShowEvent* e) {
     QDialog::showEvent(e);
     if (!shown_) {
         shown_ = true;
+        recoverPendingLines();
         ports.windowShown();
         showTimerHealth();
         // The classes whose race the live results page can show.

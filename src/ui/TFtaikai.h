@@ -120,6 +120,7 @@ private:
     static void applyLine(TCustomCommX& port, const SerialLine& line);
     void showTimerHealth();
     void showDataHealth();
+    void recoverPendingLines();
 
     AppState& app_;
     OperatorDialog& dialog_;

@@ -228,3 +228,21 @@ TEST_F(ReceiveHandlerTest, APartialLineIsNotGluedToTheNextOpening) {
     EXPECT_TRUE(
         handler.trace().text().endsWith("10:00:0\u00ff\u00ff\r\n 0002 C0  10:00:05.0000 00\r\n"));
 }
+
+// Lines kept waiting for the database when the program ended are in the pending file; the
+// next start writes those not in pulsedata yet, once.
+TEST_F(ReceiveHandlerTest, PendingLinesOfAnEarlierRunAreWrittenOnce) {
+    journal.keepPending({kNoon, 452967, "R1", " 0001 C0  10:00:00.0000 00"});
+    journal.keepPending({kNoon, 452968, "R2", "?0000 C1  10:00:01.0000 00"});
+    journal.keepPending({kNoon, 452969, "R1", " 0001 RT  00:00:01.00"});
+    const RecoveryCount first = handler.recoverPending();
+    EXPECT_EQ(first.written, 2);
+    EXPECT_EQ(first.notLogged, 1);
+    EXPECT_EQ(pulses(), (QStringList{"R1|452967|[ ]|0001|C0|10:00:00.0000",
+                                     "R2|452968|[?]|0000|C1|10:00:01.0000"}));
+    EXPECT_TRUE(journal.pendingEntries().isEmpty());
+    // Written but the file not emptied (a crash between): nothing is written twice.
+    journal.keepPending({kNoon, 452967, "R1", " 0001 C0  10:00:00.0000 00"});
+    EXPECT_EQ(handler.recoverPending().alreadyLogged, 1);
+    EXPECT_EQ(pulses().size(), 2);
+}

@@ -122,6 +122,50 @@ TEST_F(ReplayToolTest, RecoversTheImpulseLogFromTheJournal) {
     EXPECT_EQ(scalar("select count(*) from result where sttime<>''"), "0"); // logged only
 }
 
+// A day's journal holds several competitions: each line is logged under its own, and a
+// second replay of the same journal adds nothing.
+TEST_F(ReplayToolTest, JournalRecoveryIsSafeToRunTwice) {
+    addCompetition("C2");
+    ImpulseJournal journal(dir.filePath("journal"));
+    QueueByteSource port;
+    app.timerPortOpen = true;
+    ReceiveHandler handler(app, dm, port, &journal);
+    QTime clock(10, 0, 0);
+    handler.setClock([&] { return QDateTime(QDate(2026, 12, 20), clock = clock.addSecs(3)); });
+    for (const char* code : {"C1", "C2", "C1"}) {
+        app.competitionCode = code;
+        port.push(
+            " 0001 C0  10:00:00.0000 00\r 0001 RT  00:00:59.99\r?0000 C1  10:01:00.0000 00\r");
+        handler.CommX1Receive(port.InQueCount());
+        handler.CommX1Receive(port.InQueCount()); // the line after RT
+    }
+    const QString all = "select tcode,ttime,tstat,bib,stat,dtime from pulsedata order by id";
+    const QStringList before = rows(all);
+    ASSERT_EQ(before.size(), 6);
+    exec("delete from pulsedata where tcode='C2' or ttime > 360200"); // some are lost
+
+    QFile journalFile(journal.fileFor(QDate(2026, 12, 20)));
+    ASSERT_TRUE(journalFile.open(QIODevice::ReadOnly));
+    const QByteArray content = journalFile.readAll();
+    EXPECT_EQ(replay(content, {"--code", "C9"}), 0) << output.toStdString();
+    EXPECT_TRUE(output.contains("journal: 4 written, 2 already logged, 3 not logged (RT)"))
+        << output.toStdString();
+    QStringList sorted = rows(all), want = before;
+    sorted.sort();
+    want.sort();
+    EXPECT_EQ(sorted, want);
+    EXPECT_EQ(replay(content, {"--code", "C9"}), 0) << output.toStdString();
+    EXPECT_TRUE(output.contains("journal: 0 written, 6 already logged")) << output.toStdString();
+    EXPECT_EQ(rows(all).size(), 6);
+
+    // Capturing lines whose impulse rows exist would assign them twice: refused.
+    EXPECT_EQ(replay(content, {"--code", "C1", "--run", "1"}), 4) << output.toStdString();
+    EXPECT_EQ(output.count("already logged, not captured again"), 4) << output.toStdString();
+    EXPECT_EQ(output.count("other competition C2"), 3) << output.toStdString();
+    EXPECT_EQ(scalar("select count(*) from result where sttime<>'' or altime<>''"), "0");
+    EXPECT_EQ(rows(all).size(), 6);
+}
+
 TEST_F(ReplayToolTest, RefusesWrongArguments) {
     EXPECT_EQ(replay("", {"--run", "1"}), 2); // no competition code
     EXPECT_EQ(replay("", {"--code", "C1", "--run", "3"}), 2);

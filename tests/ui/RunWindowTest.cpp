@@ -427,14 +427,15 @@ TEST_F(RunWindowTest, DrillServerKilledAndRestarted) {
     ASSERT_TRUE(waitFor([&] { return w->receiver.pendingCount() == 5; }, 15000));
     EXPECT_TRUE(w->keeper.isDown());
     QLabel* status = w->TabSheet1->dataStatus;
-    EXPECT_TRUE(status->text().contains("データベースに接続できません")) << status->text().toStdString();
+    EXPECT_TRUE(status->text().contains("データベースに接続できません"))
+        << status->text().toStdString();
     EXPECT_TRUE(status->text().contains("未記録の時刻 5 件")) << status->text().toStdString();
     EXPECT_TRUE(dialog.messages.isEmpty()); // no box per line
 
     test::DbServer::restart();
     timer.send(startLine(8).toLatin1()); // arrives while it comes back
-    ASSERT_TRUE(waitFor([&] { return !w->keeper.isDown() && w->receiver.pendingCount() == 0; },
-                        20000));
+    ASSERT_TRUE(
+        waitFor([&] { return !w->keeper.isDown() && w->receiver.pendingCount() == 0; }, 20000));
     EXPECT_EQ(status->text(), "データベース接続中　ジャーナル記録中");
     EXPECT_EQ(rows("select dtime, count(*) from pulsedata where tcode='C1' group by dtime "
                    "having count(*) <> 1"),
@@ -472,9 +473,8 @@ TEST_F(RunWindowTest, DrillServerPaused) {
     QElapsedTimer sinceTick;
     sinceTick.start();
     QTimer ticker;
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        longestGap = std::max(longestGap, sinceTick.restart());
-    });
+    QObject::connect(&ticker, &QTimer::timeout,
+                     [&] { longestGap = std::max(longestGap, sinceTick.restart()); });
     ticker.start(20);
     {
         test::PausedServer paused;
@@ -486,11 +486,66 @@ TEST_F(RunWindowTest, DrillServerPaused) {
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
         EXPECT_EQ(file.readAll().count('\n'), 6);
     }
-    ASSERT_TRUE(waitFor([&] { return !w.keeper.isDown() && w.receiver.pendingCount() == 0; },
-                        20000));
+    ASSERT_TRUE(
+        waitFor([&] { return !w.keeper.isDown() && w.receiver.pendingCount() == 0; }, 20000));
     EXPECT_EQ(rows("select dtime from pulsedata where tcode='C1' order by id"),
               (QStringList{"10:00:00.0000", "10:01:00.0000", "10:02:00.0000", "10:03:00.0000",
                            "10:04:00.0000", "10:05:00.0000"}));
     EXPECT_TRUE(dialog.messages.isEmpty());
+    w.close();
+}
+
+// Drill: the program ends while the database is away; the lines it kept waiting are
+// written when the next run window opens.
+TEST_F(RunWindowTest, DrillProgramEndsWhileTheServerIsAway) {
+    QTemporaryDir dir;
+    ImpulseJournal journal(dir.path());
+    auto resolver = [](int n) { return PortRegistry::scan().deviceOf(n); };
+    {
+        TFtaikai w(app, dm, dialog, &journal, resolver);
+        w.ports.openDelayMs = 0;
+        w.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+        w.CuteButton3Click();
+        w.showPage(0);
+        test::DbServer::kill();
+        for (int i = 0; i < 4; ++i)
+            timer.send(startLine(i).toLatin1());
+        ASSERT_TRUE(waitFor([&] { return w.receiver.pendingCount() == 4; }, 10000));
+        w.close();
+    }
+    test::DbServer::restart();
+    dm.Db1.reopen();
+    EXPECT_EQ(pulseCount(), 0);
+    TFtaikai again(app, dm, dialog, &journal, resolver);
+    again.ports.openDelayMs = 0;
+    again.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&again));
+    EXPECT_EQ(rows("select dtime from pulsedata where tcode='C1' order by id"),
+              (QStringList{"10:00:00.0000", "10:01:00.0000", "10:02:00.0000", "10:03:00.0000"}));
+    EXPECT_TRUE(journal.pendingEntries().isEmpty());
+    again.close();
+}
+
+// Drill: the journal cannot be written while lines arrive. The status says so once, in
+// Japanese, and every line still reaches the database; no box to click per line.
+TEST_F(RunWindowTest, DrillJournalCannotBeWritten) {
+    QTemporaryDir dir;
+    QFile blocker(dir.filePath("file"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    ImpulseJournal journal(dir.filePath("file/journal")); // a folder that cannot exist
+    TFtaikai w(app, dm, dialog, &journal, [](int n) { return PortRegistry::scan().deviceOf(n); });
+    w.ports.openDelayMs = 0;
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    w.CuteButton3Click();
+    w.showPage(0);
+    for (int i = 0; i < 5; ++i)
+        timer.send(startLine(i).toLatin1());
+    ASSERT_TRUE(waitFor([&] { return pulseCount() == 5; }));
+    EXPECT_TRUE(w.TabSheet1->dataStatus->text().startsWith("ジャーナルに書き込めません"))
+        << w.TabSheet1->dataStatus->text().toStdString();
+    EXPECT_TRUE(dialog.messages.isEmpty());
+    EXPECT_EQ(f("0005", "sttime"), "10:04:00.0000"); // capture went on
     w.close();
 }

@@ -2,6 +2,10 @@
 // through the workstation's receive handler, for loading a timer's printed log or
 // recovering after a failure. With --run the lines are also captured, as on the run page
 // in automatic mode, and the timer's own "RT" run times are checked against ours.
+// Exit codes: 0 done, 1 a statement failed, 2 wrong arguments, 3 a run time differs from
+// the timer's, 4 journal lines already logged were not captured again (before 3: the
+// replay was not whole).
+#include "capture/JournalRecovery.h"
 #include "capture/QueueByteSource.h"
 #include "capture/ReceiveHandler.h"
 #include "capture/Replay.h"
@@ -30,6 +34,18 @@ QString runTimeOf(TDM1& dm, const AppState& app, const QString& bib, int run) {
          "and zek = '" + sqlValue(bib) + "'"});
     q.open();
     return q.fieldByName(run == 1 ? u"ttime" : u"ttime2").asString();
+}
+
+// Whether the impulse row of a journal entry is in pulsedata.
+bool impulseLogged(TDM1& dm, const JournalEntry& e) {
+    const TimerLine t = splitTimerLine(QString::fromLatin1(e.line));
+    Query q(dm.Db1, QStringLiteral("logged"));
+    q.setSql({"select count(*) from pulsedata where tcode = '" + sqlValue(e.competitionCode) + "'",
+              "and ttime = '" + QString::number(e.receiptTenths) + "' and tstat = '" +
+                  sqlValue(t.tstat) + "' and bib = '" + sqlValue(t.bib) + "'",
+              "and stat = '" + sqlValue(t.stat) + "' and dtime = '" + sqlValue(t.dtime) + "'"});
+    q.open();
+    return q.fieldByName(u"count(*)").asInteger() > 0;
 }
 
 } // namespace
@@ -115,7 +131,49 @@ int main(int argc, char** argv) {
                              ++mismatches;
                      });
 
+    // Without --run, journal entries are recovery: each is logged under its own competition
+    // with its own receipt time, unless its row is there already, so running it twice is
+    // harmless. Raw timer lines go through the receive handler under --code.
+    int refused = 0;
+    if (run.isEmpty()) {
+        QList<JournalEntry> entries;
+        for (const ReplayLine& line : lines) {
+            if (line.entry)
+                entries.append(*line.entry);
+        }
+        try {
+            const RecoveryCount count = writeMissingImpulses(dm, entries);
+            out << "journal: " << count.written << " written, " << count.alreadyLogged
+                << " already logged, " << count.notLogged << " not logged (RT)" << Qt::endl;
+        } catch (const DbError& e) {
+            ++failures;
+            err << "error: " << e.message() << Qt::endl << e.statement() << Qt::endl;
+        }
+    }
     for (const ReplayLine& line : lines) {
+        if (line.entry && run.isEmpty())
+            continue; // recovered above
+        if (line.entry) {
+            // A journal line is captured only for its own competition, and only once: its
+            // impulse row there means it was handled already.
+            if (line.entry->competitionCode != app.competitionCode) {
+                out << "other competition " << line.entry->competitionCode << ": "
+                    << QString::fromLatin1(line.bytes) << Qt::endl;
+                continue;
+            }
+            try {
+                if (impulseLogged(dm, *line.entry)) {
+                    ++refused;
+                    out << "already logged, not captured again: " << QString::fromLatin1(line.bytes)
+                        << Qt::endl;
+                    continue;
+                }
+            } catch (const DbError& e) {
+                ++failures;
+                err << "error: " << e.message() << Qt::endl << e.statement() << Qt::endl;
+                continue;
+            }
+        }
         if (line.received)
             handler.setClock([when = *line.received] { return when; });
         else
@@ -130,9 +188,12 @@ int main(int argc, char** argv) {
     }
     out << lines.size() << " lines, " << failures << " failed";
     if (!run.isEmpty())
-        out << ", " << mismatches << " run times differ from the timer's";
+        out << ", " << mismatches << " run times differ from the timer's, " << refused
+            << " already logged and not captured again";
     out << Qt::endl;
     if (failures > 0)
         return 1;
+    if (refused > 0)
+        return 4;
     return mismatches > 0 ? 3 : 0;
 }

@@ -1,0 +1,61 @@
+#include "JournalRecovery.h"
+
+#include "ImpulseRow.h"
+#include "TimerLine.h"
+#include "data/SjisText.h"
+#include "data/SqlValue.h"
+#include "data/TDM1.h"
+
+#include <QHash>
+
+namespace pistel {
+namespace {
+
+// A field as the database gives it back: through Shift-JIS (a byte without a form there
+// becomes "?").
+QString stored(const QString& field) {
+    return fromSjis(toSjis(field));
+}
+
+QString keyOf(int tenths, const QString& tstat, const QString& bib, const QString& stat,
+              const QString& dtime) {
+    return QString::number(tenths) + QLatin1Char('\x1f') + tstat + QLatin1Char('\x1f') + bib +
+           QLatin1Char('\x1f') + stat + QLatin1Char('\x1f') + dtime;
+}
+
+} // namespace
+
+RecoveryCount writeMissingImpulses(TDM1& dm, const QList<JournalEntry>& entries) {
+    RecoveryCount count;
+    QHash<QString, QHash<QString, int>> logged; // competition -> row -> how many
+    Query& q = dm.Qedit;
+    for (const JournalEntry& e : entries) {
+        const TimerLine t = splitTimerLine(QString::fromLatin1(e.line));
+        if (t.endsDelivery()) {
+            ++count.notLogged;
+            continue;
+        }
+        if (!logged.contains(e.competitionCode)) {
+            QHash<QString, int>& rows = logged[e.competitionCode];
+            q.setSql({"select ttime,tstat,bib,stat,dtime from pulsedata where tcode = '" +
+                      sqlValue(e.competitionCode) + "'"});
+            q.open();
+            for (int r = 0; r < q.recordCount(); ++r)
+                ++rows[keyOf(q.text(r, 0).toInt(), q.text(r, 1), q.text(r, 2), q.text(r, 3),
+                             q.text(r, 4))];
+            q.close();
+        }
+        int& there = logged[e.competitionCode][keyOf(
+            e.receiptTenths, stored(t.tstat), stored(t.bib), stored(t.stat), stored(t.dtime))];
+        if (there > 0) {
+            --there;
+            ++count.alreadyLogged;
+            continue;
+        }
+        insertImpulse(q, e.competitionCode, e.receiptTenths, t);
+        ++count.written;
+    }
+    return count;
+}
+
+} // namespace pistel
