@@ -58,8 +58,9 @@ bool connectionFailed(SQLSMALLINT type, SQLHANDLE handle) {
     if (!succeeded(SQLGetDiagRec(type, handle, 1, state, &native, text, sizeof text, &len)))
         return false;
     const QByteArray s(reinterpret_cast<const char*>(state));
-    return s.startsWith("08") || s == "HYT00" || s == "HYT01" || native == 2006 ||
-           native == 2013 || native == 2055;
+    // 2002/2003: cannot connect; 2006: server has gone away; 2013/2055: lost connection.
+    return s.startsWith("08") || s == "HYT00" || s == "HYT01" || native == 2002 ||
+           native == 2003 || native == 2006 || native == 2013 || native == 2055;
 }
 
 } // namespace pistel::odbc

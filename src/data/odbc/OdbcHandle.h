@@ -32,7 +32,8 @@ private:
 // The diagnostic records of a handle, joined into one readable message.
 QString diagnostics(SQLSMALLINT type, SQLHANDLE handle);
 // Whether the first diagnostic says the connection failed: SQLSTATE class 08, a time-out
-// (HYT00, HYT01), or the client's "server has gone away" / "lost connection" (2006, 2013).
+// (HYT00, HYT01), or the client's "cannot connect", "server has gone away" and "lost
+// connection" errors.
 bool connectionFailed(SQLSMALLINT type, SQLHANDLE handle);
 
 inline bool succeeded(SQLRETURN rc) {
