@@ -134,6 +134,7 @@ int main(int argc, char** argv) {
         {"impulses", "Impulses logged before timing.", "n", "2000"},
         {"capture", "Capture start and finish impulses of run 1 in automatic mode."},
         {"server-pid", "Process id of the database server, to report its CPU time.", "pid"},
+        {"journal", "Folder of the impulse journal (default: a temporary one).", "dir"},
     });
     parser.process(application);
     const int lines = parser.value("lines").toInt();
@@ -149,7 +150,26 @@ int main(int argc, char** argv) {
         app.competitionCode = kCode;
         app.timerPortOpen = true;
         QTemporaryDir journalDir;
-        ImpulseJournal journal(journalDir.path());
+        const QString journalFolder =
+            parser.isSet("journal") ? parser.value("journal") : journalDir.path();
+        ImpulseJournal journal(journalFolder);
+        // What the journal alone costs a line: a write and its fsync.
+        {
+            ImpulseJournal alone(journalFolder + QStringLiteral("/alone"));
+            std::vector<double> appends;
+            QElapsedTimer t;
+            const QDateTime now = QDateTime::currentDateTime();
+            for (int i = 0; i < 500; ++i) {
+                t.start();
+                alone.append({now, i, kCode, QByteArray(" 0001 C0  10:00:00.0000 00")});
+                appends.push_back(t.nsecsElapsed() / 1e6);
+            }
+            const Stats j = summarize(appends);
+            out << QStringLiteral("journal append with fsync (%1): median %2 ms  p99 %3 ms\n")
+                       .arg(journalFolder)
+                       .arg(j.median, 0, 'f', 3)
+                       .arg(j.p99, 0, 'f', 3);
+        }
         QueueByteSource port;
         ReceiveHandler handler(app, dm, port, &journal);
         RunControl control(app, dm);
