@@ -11,6 +11,7 @@ struct DataHealth {
     QDateTime downSince;
     int waiting = 0;        // lines received but not yet in pulsedata
     QString journalProblem; // why the journal cannot be written, empty while it can
+    QString lineError;      // why the last delivery of timer lines failed, empty if it did not
 };
 
 struct DataHealthText {

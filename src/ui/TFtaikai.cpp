@@ -45,7 +45,21 @@ TFtaikai::TFtaikai(AppState& app, TDM1& dm, OperatorDialog& dialog, ImpulseJourn
     // The operator's line settings go on each port as it opens.
     ports.prepareTimer = [this](TCustomCommX& port) { applyLine(port, app_.timerLine); };
     ports.prepareBoard = [this](TCustomCommX& port) { applyLine(port, app_.boardLine); };
-    CommX1.OnReceive = [this](TCustomCommX*, int n) { receiver.CommX1Receive(n); };
+    CommX1.OnReceive = [this](TCustomCommX*, int n) {
+        // A failing line (a statement the server refuses) is shown in the status line, not
+        // in a box per line; the impulse itself is logged before the error comes up.
+        try {
+            receiver.CommX1Receive(n);
+            if (lineError_.isEmpty())
+                return;
+            lineError_.clear();
+        } catch (const DbError& e) {
+            lineError_ = e.message();
+        } catch (const std::exception& e) {
+            lineError_ = QString::fromStdString(e.what());
+        }
+        showDataHealth();
+    };
     // A timer device that goes away (an adapter pulled out) is shown in red on the run
     // pages and opened again as soon as it is back; lines then resume by themselves.
     CommX1.OnLost = [this](TCustomCommX*, const QString&) {
@@ -156,8 +170,9 @@ void TFtaikai::recoverPendingLines() {
 }
 
 void TFtaikai::showDataHealth() {
-    const DataHealthText status = describeDataHealth(
-        {keeper.isDown(), keeper.downSince(), receiver.pendingCount(), receiver.journalProblem()});
+    const DataHealthText status =
+        describeDataHealth({keeper.isDown(), keeper.downSince(), receiver.pendingCount(),
+                            receiver.journalProblem(), lineError_});
     for (RunPageWidget* page : {TabSheet1, TabSheet3}) {
         page->dataStatus->setText(status.text);
         page->dataStatus->setStyleSheet(status.alarm

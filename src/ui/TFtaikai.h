@@ -126,6 +126,7 @@ private:
     OperatorDialog& dialog_;
     bool shown_ = false;
     bool timerLost_ = false;
+    QString lineError_; // why the last delivery of timer lines failed
     std::optional<QDateTime> lastLine_;
     QTimer reopenTimer_;
     QTimer healthClock_;

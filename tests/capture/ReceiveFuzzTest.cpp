@@ -19,8 +19,8 @@ namespace {
 // A random line without its CR: random length, bytes biased towards the ones that break
 // careless code (NUL, quotes, backslash, Shift-JIS lead bytes, LF, 0xA5 and 0x7E).
 QByteArray randomLine(QRandomGenerator& rng) {
-    static const char special[] = {'\0', '\'', '"', '\\', '\n', '\x81', '\x83', '\x9f',
-                                   '\xe0', '\xef', '\xa5', '~', '%', ';', '\x1a', '\xff'};
+    static const char special[] = {'\0',   '\'',   '"',    '\\', '\n', '\x81', '\x83', '\x9f',
+                                   '\xe0', '\xef', '\xa5', '~',  '%',  ';',    '\x1a', '\xff'};
     const int length = rng.bounded(0, 41);
     QByteArray line;
     for (int i = 0; i < length; ++i) {
@@ -77,8 +77,7 @@ TEST_F(ReceiveFuzzTest, RandomLinesAreJournaledAndLoggedExactlyOnce) {
             ASSERT_NO_THROW(handler.CommX1Receive(port.InQueCount())) << line.toHex().data();
         const TimerLine t = splitTimerLine(QString::fromLatin1(line));
         if (!t.endsDelivery())
-            expected << QStringList{stored(t.tstat), stored(t.bib), stored(t.stat),
-                                    stored(t.dtime)}
+            expected << QStringList{stored(t.tstat), stored(t.bib), stored(t.stat), stored(t.dtime)}
                             .join(QChar(0x1f));
     }
 
@@ -98,9 +97,9 @@ TEST_F(ReceiveFuzzTest, RandomLinesAreJournaledAndLoggedExactlyOnce) {
     rows.open();
     ASSERT_EQ(rows.recordCount(), expected.size());
     for (int r = 0; r < rows.recordCount(); ++r) {
-        const QString got = QStringList{rows.text(r, 0), rows.text(r, 1), rows.text(r, 2),
-                                        rows.text(r, 3)}
-                                .join(QChar(0x1f));
+        const QString got =
+            QStringList{rows.text(r, 0), rows.text(r, 1), rows.text(r, 2), rows.text(r, 3)}.join(
+                QChar(0x1f));
         ASSERT_EQ(got, expected[r]) << r;
     }
     // A byte without a Shift-JIS form is stored as "?"; none is ever turned into a quote or

@@ -549,3 +549,32 @@ TEST_F(RunWindowTest, DrillJournalCannotBeWritten) {
     EXPECT_EQ(f("0005", "sttime"), "10:04:00.0000"); // capture went on
     w.close();
 }
+
+// A statement the server refuses while lines arrive: the impulses are logged, the error is
+// in the status line, and no box per line stops the operator.
+TEST_F(RunWindowTest, AFailingCaptureIsShownOnceNotPerLine) {
+    auto w = openWindow();
+    w->CuteButton3Click();
+    w->showPage(0);
+    exec("alter table result change FL FL_renamed varchar(1) not null default 'N'");
+    struct Restore {
+        std::function<void()> undo;
+        ~Restore() { undo(); }
+    } restore{[this] {
+        exec("alter table result change FL_renamed FL varchar(1) not null default 'N'");
+    }};
+    for (int i = 0; i < 3; ++i)
+        timer.send(startLine(i).toLatin1());
+    ASSERT_TRUE(waitFor([&] { return pulseCount() == 3; }));
+    ASSERT_TRUE(
+        waitFor([&] { return w->TabSheet1->dataStatus->text().contains("時刻の処理でエラー"); }));
+    EXPECT_TRUE(dialog.messages.isEmpty());
+    restore.undo();
+    restore.undo = [] {};
+    timer.send(startLine(5).toLatin1());
+    ASSERT_TRUE(waitFor([&] { return pulseCount() == 4; }));
+    EXPECT_TRUE(waitFor([&] {
+        return w->TabSheet1->dataStatus->text() == "データベース接続中　ジャーナル記録中";
+    }));
+    w->close();
+}
