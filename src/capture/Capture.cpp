@@ -63,9 +63,10 @@ void RunControl::captureStart1(const TimerLine& line) {
 
     execWith(q, {"update result set sttime = '" + sqlValue(line.dtime) + "'", ",FL = 'S'",
                  "where tcode = '" + code() + "' and zek = '" + sqlValue(b) + "'"});
-    p.startList.reread();
+    // Only b changed: the lists take b's row instead of being read whole.
+    p.startList.refreshKey(u"zek", b);
     position(p.startList, b);
-    p.finishList.reread();
+    p.finishList.refreshKey(u"zek", b);
     position(p.finishList, f);
 
     openWith(q, {"select st1,zek from result where tcode = '" + code() + "'",
@@ -108,7 +109,7 @@ void RunControl::captureFinish1(const TimerLine& line) {
 
     execWith(q, {"update result set altime = '" + sqlValue(line.dtime) + "'",
                  "where tcode = '" + code() + "' and zek = '" + sqlValue(b) + "'"});
-    p.finishList.reread();
+    p.finishList.refreshKey(u"zek", b);
     position(p.finishList, b);
 
     openWith(q, {"select st1,zek from result where tcode = '" + code() + "'",
@@ -153,9 +154,10 @@ void RunControl::captureStart2(const TimerLine& line) {
 
     execWith(q, {"update result set sttime2 = '" + sqlValue(line.dtime) + "'", ",FL2 = 'S'",
                  "where tcode = '" + code() + "' and zek = '" + sqlValue(b) + "'"});
-    p.startList.reread();
+    // Only b changed: the lists take b's row instead of being read whole.
+    p.startList.refreshKey(u"zek", b);
     position(p.startList, b);
-    p.finishList.reread();
+    p.finishList.refreshKey(u"zek", b);
     position(p.finishList, f);
 
     openWith(q, {"select st2,zek from result where tcode = '" + code() + "'",
@@ -205,7 +207,7 @@ void RunControl::captureFinish2(const TimerLine& line) {
 
     execWith(q, {"update result set altime2 = '" + sqlValue(line.dtime) + "'",
                  "where tcode = '" + code() + "' and zek = '" + sqlValue(b) + "'"});
-    p.finishList.reread();
+    p.finishList.refreshKey(u"zek", b);
     position(p.finishList, b);
 
     openWith(q, {"select st2,zek from result where tcode = '" + code() + "'",

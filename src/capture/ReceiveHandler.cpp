@@ -172,8 +172,9 @@ void ReceiveHandler::logImpulse(const TimerLine& t, int tenths) {
 void ReceiveHandler::refreshImpulseLists(const QString& channel) {
     for (Query* list : app_.isRun1() ? std::array{&dm_.QPulseSt, &dm_.QPulseFn}
                                      : std::array{&dm_.QPulseSt2, &dm_.QPulseFn2}) {
+        // A new impulse is put in by its id; a list not shown yet is read whole.
         if (mayShow(*list, channel))
-            list->reread();
+            list->appendNewer(u"id");
     }
 }
 

@@ -34,7 +34,8 @@ void RunControl::position(Query& list, const QString& bib) {
 }
 
 QStringList RunControl::resultsStatement(const QString& flag, int cls, const QString& order) const {
-    return {"select * from result where tcode = '" + code() + "'",
+    return {"select zek,class1,altime,altime2,ttime,ttime2,totaltime from result where tcode = '" +
+                code() + "'",
             "and " + flag + " = 'F' and class1 = '" + QString::number(cls) + "'",
             "order by " + order + " desc"};
 }

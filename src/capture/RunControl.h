@@ -118,6 +118,7 @@ private:
     void execWith(Query& q, const QStringList& lines);
     // Position a list on a bib: an exact search on zek; no match leaves it as it is.
     static void position(Query& list, const QString& bib);
+    QStringList impulseListStatement(const QString& channel) const;
     QStringList resultsStatement(const QString& flag, int cls, const QString& order) const;
     static QString currentZek(const Query& list);
     static void moveBox(Query& list, int step, void (RunPage::*setBox)(const QString&),

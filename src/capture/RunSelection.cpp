@@ -5,6 +5,20 @@
 #include "data/TDM1.h"
 
 namespace pistel {
+namespace {
+// The lists read only what their grids, the boxes and their order use.
+const QString kStartListColumns = QStringLiteral("zek,sttime,st1,class1");
+const QString kFinishListColumns = QStringLiteral("zek,altime,sttime,class1");
+const QString kStartList2Columns = QStringLiteral("zek,sttime2,st2,class1");
+const QString kFinishList2Columns = QStringLiteral("zek,altime2,sttime2,class1");
+} // namespace
+
+QStringList RunControl::impulseListStatement(const QString& channel) const {
+    // id breaks ties of equal times (a line the timer repeats to take it back), so that the
+    // order is the same whether the list is read whole or a new impulse is put in.
+    return {"select id,stat,bib,dtime from pulsedata where tcode = '" + code() + "'",
+            "and stat = '" + channel + "' order by dtime desc,id desc"};
+}
 
 QString RunControl::nextFinisher(Query& q, const QStringList& onCourse,
                                  const QStringList& toStart) {
@@ -34,7 +48,7 @@ void RunControl::CtB1stClick() {
                         "and sttime = '' order by class1 desc, st1"});
     nextBib = dm.Qdpst.fieldByName(u"zek").asString();
 
-    openWith(dm.Qdpst, {"select * from result where tcode = '" + code() + "'", "and dropm <> '9'",
+    openWith(dm.Qdpst, {"select " + kStartListColumns + " from result where tcode = '" + code() + "'", "and dropm <> '9'",
                         "order by class1 desc,st1 desc,zek"});
     if (dm.Qdpst.recordCount() > 0) {
         position(dm.Qdpst, nextBib);
@@ -47,14 +61,12 @@ void RunControl::CtB1stClick() {
                            {"select st1,zek from result where tcode = '" + code() + "'",
                             "and altime = '' order by class1 desc, st1"});
 
-    openWith(dm.Qdpfn, {"select * from result where tcode = '" + code() + "'",
+    openWith(dm.Qdpfn, {"select " + kFinishListColumns + " from result where tcode = '" + code() + "'",
                         "and dropm <> '9' and FL <> 'N'", "order by class1 desc,sttime desc,zek"});
     placeFinishBox(p, nextBib);
 
-    openWith(dm.QPulseSt, {"select * from pulsedata where tcode = '" + code() + "'",
-                           "and stat = 'C0' order by dtime desc"});
-    openWith(dm.QPulseFn, {"select * from pulsedata where tcode = '" + code() + "'",
-                           "and stat = 'C1' order by dtime desc"});
+    openWith(dm.QPulseSt, impulseListStatement(QStringLiteral("C0")));
+    openWith(dm.QPulseFn, impulseListStatement(QStringLiteral("C1")));
 
     openWith(dm.QresultBib,
              {"select class1 from result where tcode = '" + code() + "'", "order by class1"});
@@ -72,8 +84,9 @@ void RunControl::CtB2ndClick() {
                          "and FL = 'F' and sttime2 = '' order by class1 desc, st2"});
     nextBib = dm.Qdpst2.fieldByName(u"zek").asString();
 
-    openWith(dm.Qdpst2, {"select * from result where tcode = '" + code() + "'",
-                         "and dropm <> '9' and FL = 'F'", "order by class1 desc,st2 desc"});
+    // zek breaks ties, so that the order is the same whether read whole or in part.
+    openWith(dm.Qdpst2, {"select " + kStartList2Columns + " from result where tcode = '" + code() + "'",
+                         "and dropm <> '9' and FL = 'F'", "order by class1 desc,st2 desc,zek"});
     if (dm.Qdpst2.recordCount() > 0) {
         position(dm.Qdpst2, nextBib);
         p.setStartBox(dm.Qdpst2.fieldByName(u"zek").asString());
@@ -87,14 +100,12 @@ void RunControl::CtB2ndClick() {
                       "and FL = 'F' and altime2 = '' order by class1 desc, st2"});
 
     openWith(dm.Qdpfn2,
-             {"select * from result where tcode = '" + code() + "'",
+             {"select " + kFinishList2Columns + " from result where tcode = '" + code() + "'",
               "and dropm <> '9' and FL2 <> 'N'", "order by class1 desc,sttime2 desc,zek"});
     placeFinishBox(p, nextBib);
 
-    openWith(dm.QPulseSt2, {"select * from pulsedata where tcode = '" + code() + "'",
-                            "and stat = 'C0' order by dtime desc"});
-    openWith(dm.QPulseFn2, {"select * from pulsedata where tcode = '" + code() + "'",
-                            "and stat = 'C1' order by dtime desc"});
+    openWith(dm.QPulseSt2, impulseListStatement(QStringLiteral("C0")));
+    openWith(dm.QPulseFn2, impulseListStatement(QStringLiteral("C1")));
 
     openWith(dm.QresultBib2,
              resultsStatement(QStringLiteral("FL2"), lastFinisherClass, QStringLiteral("altime2")));

@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QStringList>
+#include <vector>
 
 namespace pistel {
 
@@ -53,6 +54,16 @@ public:
     long long execSql();
     // Close and open again with the same SQL.
     void reread();
+    // Brings an open dataset up to date after the rows whose `field` equals `value` changed,
+    // without reading it whole: the statement is run for those rows only and they are put
+    // where the statement's "order by" puts them (the order must be total). Afterwards the
+    // dataset reads and notifies exactly as after reread. A closed dataset is re-read.
+    void refreshKey(QStringView field, const QString& value);
+    // The same for rows added since the dataset was read: those whose numeric `field` is
+    // greater than any it holds (an auto-increment id).
+    void appendNewer(QStringView field);
+    // Off: refreshKey and appendNewer re-read the whole dataset (for comparisons).
+    void setIncremental(bool on) { incremental_ = on; }
     bool isOpen() const { return open_; }
 
     int recordCount() const { return open_ ? rows_.rowCount() : 0; }
@@ -83,12 +94,23 @@ private:
     friend class Field;
     void requireOpen(const char* what) const;
     void setCurrent(int row, bool notifyAlways = false);
+    // Runs the statement narrowed by `condition` and merges its rows in; false when the
+    // statement has no form that allows it (then nothing changed).
+    bool mergeRows(const QString& condition, QStringView field, const QString& value);
+    // Row position at which a row of `other` belongs by the statement's order.
+    int insertionPoint(const ResultSet& other, int row) const;
 
     odbc::Connection& db_;
     QString name_;
     QStringList sql_;
     ResultSet rows_;
     bool open_ = false;
+    bool incremental_ = true;
+    struct SortKey {
+        int column;
+        bool descending;
+    };
+    std::vector<SortKey> sortKeys_; // of the last merge
     int current_ = -1;
     bool bof_ = true;
     bool eof_ = true;

@@ -12,7 +12,14 @@ namespace pistel {
 // decoding happens only for the cells that are read.
 class ResultSet {
 public:
-    void setColumns(const QStringList& names);
+    // `numeric`: per column, whether the database compares it as a number (may be empty).
+    void setColumns(const QStringList& names, const std::vector<bool>& numeric = {});
+    bool isNumeric(int column) const {
+        return column < static_cast<int>(numeric_.size()) && numeric_[column];
+    }
+    // Moves row `row` of `other` (same columns) in before row `before`.
+    void insertRow(int before, const ResultSet& other, int row);
+    void removeRow(int row);
     void reserve(qsizetype rows, qsizetype bytes);
     void appendCell(const char* data, qsizetype length) { // length < 0: null
         cells_.push_back({static_cast<qsizetype>(bytes_.size()), length});
@@ -39,6 +46,7 @@ private:
     }
 
     QStringList columns_;
+    std::vector<bool> numeric_;
     QHash<QString, int> index_; // upper-case name -> column
     struct Cell {
         qsizetype offset;

@@ -63,7 +63,8 @@ TEST_F(CorrectionsTest, RowClicksFillTheBoxesAndTheRun1FinishListSwitchesTheResu
     EXPECT_EQ(control.page1.finishBox(), "0002");
     EXPECT_EQ(control.resultsGridClass, 3);
     EXPECT_EQ(dm.QresultBib.statementText(),
-              "select * from result where tcode = 'C1'\nand FL = 'F' and class1 = '3'\n"
+              "select zek,class1,altime,altime2,ttime,ttime2,totaltime from result where "
+              "tcode = 'C1'\nand FL = 'F' and class1 = '3'\n"
               "order by altime desc");
     EXPECT_EQ(dm.QresultBib.recordCount(), 1);
 

@@ -82,7 +82,8 @@ TEST_F(RunSelectionTest, Run2ListsHoldOnlyRun1Finishers) {
     EXPECT_EQ(control.page2.finishBox(), "0003");
     // No run time computed in this window yet: the results list shows class 0.
     EXPECT_EQ(dm.QresultBib2.statementText(),
-              "select * from result where tcode = 'C1'\nand FL2 = 'F' and class1 = '0'\n"
+              "select zek,class1,altime,altime2,ttime,ttime2,totaltime from result where "
+              "tcode = 'C1'\nand FL2 = 'F' and class1 = '0'\n"
               "order by altime2 desc");
     EXPECT_EQ(dm.QresultBib2.recordCount(), 0);
 }

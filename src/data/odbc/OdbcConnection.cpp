@@ -228,6 +228,7 @@ long long Connection::run(const QByteArray& sql, const QString& text, ResultSet*
 
     std::vector<Column> cols(static_cast<size_t>(columnCount));
     QStringList names;
+    std::vector<bool> numeric;
     bool bounded = true;
     for (SQLSMALLINT i = 0; i < columnCount; ++i) {
         SQLCHAR name[256] = {};
@@ -242,8 +243,11 @@ long long Connection::run(const QByteArray& sql, const QString& text, ResultSet*
         c.bufferSize = textBufferSize(type, size);
         bounded = bounded && c.bufferSize > 0;
         names << c.name;
+        numeric.push_back(type == SQL_INTEGER || type == SQL_SMALLINT || type == SQL_TINYINT ||
+                          type == SQL_BIGINT || type == SQL_DECIMAL || type == SQL_NUMERIC ||
+                          type == SQL_REAL || type == SQL_FLOAT || type == SQL_DOUBLE);
     }
-    rows->setColumns(names);
+    rows->setColumns(names, numeric);
     if (bounded)
         fetchBlocks(st, cols, scratch_, *rows, text);
     else

@@ -1,0 +1,151 @@
+// Bringing a dataset up to date by what changed instead of reading it whole: the statement
+// itself, narrowed to the changed rows, stays the source of truth for what the rows hold and
+// whether they belong; the "order by" of the statement says where they go.
+#include "DbError.h"
+#include "Query.h"
+#include "SjisText.h"
+#include "SqlValue.h"
+#include "odbc/OdbcConnection.h"
+
+#include <QRegularExpression>
+
+namespace pistel {
+namespace {
+
+// The statement split where its "order by" begins, and the keys after it.
+struct OrderBy {
+    QString head; // everything before "order by"
+    QString tail; // "order by ..." to the end
+    QList<QPair<QString, bool>> keys; // column name, descending
+};
+
+std::optional<OrderBy> splitOrderBy(const QString& statement) {
+    static const QRegularExpression re(QStringLiteral(R"(\border\s+by\b)"),
+                                       QRegularExpression::CaseInsensitiveOption);
+    qsizetype at = -1;
+    for (auto it = re.globalMatch(statement); it.hasNext();)
+        at = it.next().capturedStart();
+    if (at < 0)
+        return std::nullopt;
+    OrderBy o{statement.left(at), statement.mid(at), {}};
+    const QString list = o.tail.mid(o.tail.indexOf(QLatin1String("by"), 0, Qt::CaseInsensitive) + 2);
+    for (const QString& part : list.split(QLatin1Char(','))) {
+        const QStringList words = part.simplified().split(QLatin1Char(' '));
+        if (words.isEmpty() || words[0].isEmpty() || words.size() > 2)
+            return std::nullopt; // an expression: not a plain column list
+        const bool desc = words.size() == 2 && words[1].compare(QLatin1String("desc"),
+                                                                 Qt::CaseInsensitive) == 0;
+        if (words.size() == 2 && !desc &&
+            words[1].compare(QLatin1String("asc"), Qt::CaseInsensitive) != 0)
+            return std::nullopt;
+        o.keys.append({words[0], desc});
+    }
+    return o;
+}
+
+// How the server orders two cells of one column: numbers as numbers, text as the server's
+// case-insensitive collation with trailing blanks ignored; null first.
+int compareCells(const ResultSet& a, int ra, const ResultSet& b, int rb, int column) {
+    const bool nullA = a.isNull(ra, column), nullB = b.isNull(rb, column);
+    if (nullA || nullB)
+        return nullA == nullB ? 0 : (nullA ? -1 : 1);
+    const QString x = a.text(ra, column), y = b.text(rb, column);
+    if (a.isNumeric(column)) {
+        const double dx = x.toDouble(), dy = y.toDouble();
+        return dx < dy ? -1 : (dx > dy ? 1 : 0);
+    }
+    auto untilTrailingBlanks = [](const QString& t) {
+        qsizetype e = t.size();
+        while (e > 0 && t[e - 1] == QLatin1Char(' '))
+            --e;
+        return QStringView(t).left(e);
+    };
+    return untilTrailingBlanks(x).compare(untilTrailingBlanks(y), Qt::CaseInsensitive);
+}
+
+} // namespace
+
+void Query::refreshKey(QStringView field, const QString& value) {
+    if (!open_ || !incremental_ ||
+        !mergeRows(field.toString() + QStringLiteral(" = '") + sqlValue(value) +
+                       QLatin1Char('\''),
+                   field, value))
+        reread();
+}
+
+void Query::appendNewer(QStringView field) {
+    const int column = open_ ? rows_.columnIndex(field) : -1;
+    if (column < 0 || !incremental_) {
+        reread();
+        return;
+    }
+    long long newest = 0;
+    for (int r = 0; r < rows_.rowCount(); ++r)
+        newest = std::max(newest, rows_.text(r, column).toLongLong());
+    if (!mergeRows(field.toString() + QStringLiteral(" > '") + QString::number(newest) +
+                       QLatin1Char('\''),
+                   {}, {}))
+        reread();
+}
+
+bool Query::mergeRows(const QString& condition, QStringView field, const QString& value) {
+    const std::optional<OrderBy> order = splitOrderBy(statementText());
+    if (!order || !order->head.contains(QLatin1String(" where "), Qt::CaseInsensitive))
+        return false;
+    std::vector<Query::SortKey> keys;
+    for (const auto& [name, desc] : order->keys) {
+        const int column = rows_.columnIndex(name);
+        if (column < 0)
+            return false; // ordered by a column the dataset does not hold
+        keys.push_back({column, desc});
+    }
+    const QString text = order->head + QStringLiteral(" and ") + condition + QLatin1Char('\n') +
+                         order->tail;
+    ResultSet changed;
+    db_.execute(toSjis(text), text, &changed);
+    if (changed.columnCount() != rows_.columnCount())
+        return false;
+
+    emit aboutToReset();
+    if (!field.isEmpty()) {
+        const int column = rows_.columnIndex(field);
+        for (int r = rows_.rowCount() - 1; r >= 0; --r) {
+            if (rows_.text(r, column) == value)
+                rows_.removeRow(r);
+        }
+    }
+    sortKeys_ = std::move(keys);
+    for (int r = 0; r < changed.rowCount(); ++r)
+        rows_.insertRow(insertionPoint(changed, r), changed, r);
+    // As after reread: the first row is current.
+    current_ = rows_.rowCount() > 0 ? 0 : -1;
+    bof_ = true;
+    eof_ = rows_.rowCount() == 0;
+    emit reset();
+    emit currentRowChanged();
+    return true;
+}
+
+int Query::insertionPoint(const ResultSet& other, int row) const {
+    // After every row that sorts before it or equal (the order is total, so no equal rows
+    // remain but the one replaced).
+    int low = 0, high = rows_.rowCount();
+    while (low < high) {
+        const int mid = (low + high) / 2;
+        int c = 0;
+        for (const auto& k : sortKeys_) {
+            c = compareCells(rows_, mid, other, row, k.column);
+            if (k.descending)
+                c = -c;
+            if (c != 0)
+                break;
+        }
+        if (c <= 0)
+            low = mid + 1;
+        else
+            high = mid;
+    }
+    return low;
+}
+
+} // namespace pistel
