@@ -10,7 +10,23 @@ prepare_with_database "$state"
 rm -rf "$state/journal"
 line_bench=("$root/build/bench/line_bench" --server-pid "$(cat "$state/mysqld.pid")"
             --journal "$state/journal")
-"${line_bench[@]}" --lines 1000 --competitors 60 --impulses 2000
-"${line_bench[@]}" --capture --lines 1000 --competitors 1000 --impulses 2000
-"${line_bench[@]}" --capture --lines 200 --competitors 200 --impulses 2000
+# Each case prints "all lines: median M ms p99 P ms"; the ratios below compare them.
+run_case() { # NAME ARGS...
+  local name="$1"
+  shift
+  "${line_bench[@]}" "$@" | tee "$state/$name.txt"
+}
+run_case log2k --lines 1000 --competitors 60 --impulses 2000
+run_case log10k --lines 1000 --competitors 60 --impulses 10000
+run_case cap200 --capture --lines 200 --competitors 200 --impulses 10000
+run_case cap1000 --capture --lines 1000 --competitors 1000 --impulses 10000
+figure() { awk -v what="$2" '/all lines:/ { for (i = 1; i <= NF; ++i) if ($i == what) print $(i + 1) }' \
+  "$state/$1.txt"; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+echo "ratios (targets in brackets):"
+echo "  capture 1,000 competitors / log only, 10,000 impulses: median" \
+  "$(ratio "$(figure cap1000 median)" "$(figure log10k median)") [2], p99" \
+  "$(ratio "$(figure cap1000 p99)" "$(figure log10k p99)") [3]"
+echo "  capture 1,000 / 200 competitors: median $(ratio "$(figure cap1000 median)" "$(figure cap200 median)") [1.25]"
+echo "  log only 10,000 / 2,000 impulses: median $(ratio "$(figure log10k median)" "$(figure log2k median)") [1.25]"
 "$root/build/bench/serial_bench" 10000

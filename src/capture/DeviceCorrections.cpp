@@ -37,7 +37,7 @@ void RunControl::takeBack(const TimerLine& line) {
         p.setStartBox(zek);
     else
         p.setFinishBox(zek);
-    keepBoxesAcrossReread(p);
+    keepBoxesAcrossReread(p, zek);
 }
 
 void RunControl::captureEdited(const TimerLine& line) {
@@ -73,7 +73,7 @@ void RunControl::captureEdited(const TimerLine& line) {
     else
         execWith(q,
                  {"update result set " + timeColumn + " = '" + sqlValue(line.dtime) + "'", where});
-    keepBoxesAcrossReread(p);
+    keepBoxesAcrossReread(p, line.bib);
     if (!start)
         calcruntime(line.bib, run1 ? 1 : 2);
 }

@@ -111,7 +111,7 @@ public:
 
 private:
     void openWith(Query& q, const QStringList& lines);
-    void keepBoxesAcrossReread(RunPage& p);
+    void keepBoxesAcrossReread(RunPage& p, const QString& changed = {});
     void advanceStartBox(RunPage& p, const QString& bib);
     QString nextFinisher(Query& q, const QStringList& onCourse, const QStringList& toStart);
     void placeFinishBox(RunPage& p, const QString& bib);

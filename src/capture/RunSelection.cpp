@@ -48,8 +48,9 @@ void RunControl::CtB1stClick() {
                         "and sttime = '' order by class1 desc, st1"});
     nextBib = dm.Qdpst.fieldByName(u"zek").asString();
 
-    openWith(dm.Qdpst, {"select " + kStartListColumns + " from result where tcode = '" + code() + "'", "and dropm <> '9'",
-                        "order by class1 desc,st1 desc,zek"});
+    openWith(dm.Qdpst,
+             {"select " + kStartListColumns + " from result where tcode = '" + code() + "'",
+              "and dropm <> '9'", "order by class1 desc,st1 desc,zek"});
     if (dm.Qdpst.recordCount() > 0) {
         position(dm.Qdpst, nextBib);
         p.setStartBox(dm.Qdpst.fieldByName(u"zek").asString());
@@ -61,8 +62,9 @@ void RunControl::CtB1stClick() {
                            {"select st1,zek from result where tcode = '" + code() + "'",
                             "and altime = '' order by class1 desc, st1"});
 
-    openWith(dm.Qdpfn, {"select " + kFinishListColumns + " from result where tcode = '" + code() + "'",
-                        "and dropm <> '9' and FL <> 'N'", "order by class1 desc,sttime desc,zek"});
+    openWith(dm.Qdpfn,
+             {"select " + kFinishListColumns + " from result where tcode = '" + code() + "'",
+              "and dropm <> '9' and FL <> 'N'", "order by class1 desc,sttime desc,zek"});
     placeFinishBox(p, nextBib);
 
     openWith(dm.QPulseSt, impulseListStatement(QStringLiteral("C0")));
@@ -85,8 +87,9 @@ void RunControl::CtB2ndClick() {
     nextBib = dm.Qdpst2.fieldByName(u"zek").asString();
 
     // zek breaks ties, so that the order is the same whether read whole or in part.
-    openWith(dm.Qdpst2, {"select " + kStartList2Columns + " from result where tcode = '" + code() + "'",
-                         "and dropm <> '9' and FL = 'F'", "order by class1 desc,st2 desc,zek"});
+    openWith(dm.Qdpst2,
+             {"select " + kStartList2Columns + " from result where tcode = '" + code() + "'",
+              "and dropm <> '9' and FL = 'F'", "order by class1 desc,st2 desc,zek"});
     if (dm.Qdpst2.recordCount() > 0) {
         position(dm.Qdpst2, nextBib);
         p.setStartBox(dm.Qdpst2.fieldByName(u"zek").asString());
@@ -111,15 +114,23 @@ void RunControl::CtB2ndClick() {
              resultsStatement(QStringLiteral("FL2"), lastFinisherClass, QStringLiteral("altime2")));
 }
 
-void RunControl::keepBoxesAcrossReread(RunPage& p) {
-    // The lists are re-read, but the boxes keep naming whom they named, even a competitor
-    // who is not (or no longer) in the list.
+void RunControl::keepBoxesAcrossReread(RunPage& p, const QString& changed) {
+    // The lists are re-read (only the changed competitor's row when it is known), but the
+    // boxes keep naming whom they named, even a competitor who is not (or no longer) in the
+    // list.
     const QString s = p.startBox();
     const QString f = p.finishBox();
-    for (Query* list : {&p.startList, &p.finishList, &p.results}) {
-        if (list->isOpen())
+    for (Query* list : {&p.startList, &p.finishList}) {
+        if (!list->isOpen())
+            continue;
+        if (changed.isEmpty())
             list->reread();
+        else
+            list->refreshKey(u"zek", changed);
     }
+    // The results list of one class is short, and its order has ties (equal finish times).
+    if (p.results.isOpen())
+        p.results.reread();
     if (p.startList.isOpen())
         position(p.startList, s);
     if (p.finishList.isOpen())

@@ -14,8 +14,8 @@ namespace {
 
 // The statement split where its "order by" begins, and the keys after it.
 struct OrderBy {
-    QString head; // everything before "order by"
-    QString tail; // "order by ..." to the end
+    QString head;                     // everything before "order by"
+    QString tail;                     // "order by ..." to the end
     QList<QPair<QString, bool>> keys; // column name, descending
 };
 
@@ -28,13 +28,14 @@ std::optional<OrderBy> splitOrderBy(const QString& statement) {
     if (at < 0)
         return std::nullopt;
     OrderBy o{statement.left(at), statement.mid(at), {}};
-    const QString list = o.tail.mid(o.tail.indexOf(QLatin1String("by"), 0, Qt::CaseInsensitive) + 2);
+    const QString list =
+        o.tail.mid(o.tail.indexOf(QLatin1String("by"), 0, Qt::CaseInsensitive) + 2);
     for (const QString& part : list.split(QLatin1Char(','))) {
         const QStringList words = part.simplified().split(QLatin1Char(' '));
         if (words.isEmpty() || words[0].isEmpty() || words.size() > 2)
             return std::nullopt; // an expression: not a plain column list
-        const bool desc = words.size() == 2 && words[1].compare(QLatin1String("desc"),
-                                                                 Qt::CaseInsensitive) == 0;
+        const bool desc =
+            words.size() == 2 && words[1].compare(QLatin1String("desc"), Qt::CaseInsensitive) == 0;
         if (words.size() == 2 && !desc &&
             words[1].compare(QLatin1String("asc"), Qt::CaseInsensitive) != 0)
             return std::nullopt;
@@ -67,8 +68,7 @@ int compareCells(const ResultSet& a, int ra, const ResultSet& b, int rb, int col
 
 void Query::refreshKey(QStringView field, const QString& value) {
     if (!open_ || !incremental_ ||
-        !mergeRows(field.toString() + QStringLiteral(" = '") + sqlValue(value) +
-                       QLatin1Char('\''),
+        !mergeRows(field.toString() + QStringLiteral(" = '") + sqlValue(value) + QLatin1Char('\''),
                    field, value))
         reread();
 }
@@ -99,8 +99,8 @@ bool Query::mergeRows(const QString& condition, QStringView field, const QString
             return false; // ordered by a column the dataset does not hold
         keys.push_back({column, desc});
     }
-    const QString text = order->head + QStringLiteral(" and ") + condition + QLatin1Char('\n') +
-                         order->tail;
+    const QString text =
+        order->head + QStringLiteral(" and ") + condition + QLatin1Char('\n') + order->tail;
     ResultSet changed;
     db_.execute(toSjis(text), text, &changed);
     if (changed.columnCount() != rows_.columnCount())

@@ -61,9 +61,10 @@ TEST_F(RunTimeTest, ResultsListFollowsTheClassOfTheLastFinisher) {
     control.calcruntime("0001", 1);
     EXPECT_EQ(control.resultsGridClass, 3);
     const QString statement = dm.QresultBib.statementText();
-    EXPECT_EQ(statement, "select zek,class1,altime,altime2,ttime,ttime2,totaltime from result where "
+    EXPECT_EQ(statement,
+              "select zek,class1,altime,altime2,ttime,ttime2,totaltime from result where "
               "tcode = 'C1'\nand FL = 'F' and class1 = '3'\n"
-                         "order by altime desc");
+              "order by altime desc");
     EXPECT_EQ(dm.QresultBib.recordCount(), 1);
     control.calcruntime("0002", 1); // same class: only re-read, newest finish first
     EXPECT_EQ(dm.QresultBib.statementText(), statement);
