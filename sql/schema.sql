@@ -92,3 +92,10 @@ CREATE TABLE IF NOT EXISTS handtm (
   htime VARCHAR(13) NOT NULL DEFAULT '',
   KEY handtm_tcode (tcode, run)
 ) CHARACTER SET sjis;
+
+-- The capture's searches for who starts and finishes next in a class read only the rows
+-- they need, however large the class (added to existing databases as well).
+CREATE INDEX IF NOT EXISTS result_next_start ON result (tcode, class1, sttime, st1);
+CREATE INDEX IF NOT EXISTS result_next_finish ON result (tcode, class1, altime, FL, sttime);
+CREATE INDEX IF NOT EXISTS result_next_start2 ON result (tcode, class1, FL, st2);
+CREATE INDEX IF NOT EXISTS result_next_finish2 ON result (tcode, class1, altime2, FL2, sttime2);

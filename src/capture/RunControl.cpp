@@ -37,7 +37,8 @@ QStringList RunControl::resultsStatement(const QString& flag, int cls, const QSt
     return {"select zek,class1,altime,altime2,ttime,ttime2,totaltime from result where tcode = '" +
                 code() + "'",
             "and " + flag + " = 'F' and class1 = '" + QString::number(cls) + "'",
-            "order by " + order + " desc"};
+            // zek breaks ties of equal finish times, so that the order is total.
+            "order by " + order + " desc,zek"};
 }
 
 } // namespace pistel

@@ -119,6 +119,9 @@ private:
     // Position a list on a bib: an exact search on zek; no match leaves it as it is.
     static void position(Query& list, const QString& bib);
     QStringList impulseListStatement(const QString& channel) const;
+    // The results list of the last finisher's class, with `bib`'s row up to date.
+    void showInResults(Query& results, const QString& flag, const QString& order,
+                       const QString& bib);
     QStringList resultsStatement(const QString& flag, int cls, const QString& order) const;
     static QString currentZek(const Query& list);
     static void moveBox(Query& list, int step, void (RunPage::*setBox)(const QString&),

@@ -7,6 +7,18 @@
 
 namespace pistel {
 
+void RunControl::showInResults(Query& results, const QString& flag, const QString& order,
+                               const QString& bib) {
+    if (resultsGridClass != lastFinisherClass) {
+        results.setSql(resultsStatement(flag, lastFinisherClass, order));
+        resultsGridClass = lastFinisherClass;
+        results.open();
+        return;
+    }
+    // The same class: only the finisher's row changes.
+    results.refreshKey(u"zek", bib);
+}
+
 void RunControl::calcruntime(const QString& bib, int run) {
     Query& q = dm.Qtemp2;
     openWith(q, {"select * from result where tcode = '" + code() + "'",
@@ -26,13 +38,7 @@ void RunControl::calcruntime(const QString& bib, int run) {
                   ",TH = '" + r.mid(0, 2) + "',TM = '" + r.mid(3, 2) + "' ,TS = '" + r.mid(6, 2) +
                       "' ,TMS = '" + r.mid(9, 2) + "'",
                   where});
-        dm.QresultBib.close();
-        if (resultsGridClass != lastFinisherClass) {
-            dm.QresultBib.setSql(resultsStatement(QStringLiteral("FL"), lastFinisherClass,
-                                                  QStringLiteral("altime")));
-            resultsGridClass = lastFinisherClass;
-        }
-        dm.QresultBib.open();
+        showInResults(dm.QresultBib, QStringLiteral("FL"), QStringLiteral("altime"), bib);
         return;
     }
 
@@ -43,13 +49,7 @@ void RunControl::calcruntime(const QString& bib, int run) {
                  ",TH2 = '" + r2.mid(0, 2) + "',TM2 = '" + r2.mid(3, 2) + "' ,TS2 = '" +
                      r2.mid(6, 2) + "' ,TMS2 = '" + r2.mid(9, 2) + "'",
                  where});
-    dm.QresultBib2.close();
-    if (resultsGridClass != lastFinisherClass) {
-        dm.QresultBib2.setSql(
-            resultsStatement(QStringLiteral("FL2"), lastFinisherClass, QStringLiteral("altime2")));
-        resultsGridClass = lastFinisherClass;
-    }
-    dm.QresultBib2.open();
+    showInResults(dm.QresultBib2, QStringLiteral("FL2"), QStringLiteral("altime2"), bib);
 }
 
 } // namespace pistel

@@ -65,7 +65,7 @@ TEST_F(CorrectionsTest, RowClicksFillTheBoxesAndTheRun1FinishListSwitchesTheResu
     EXPECT_EQ(dm.QresultBib.statementText(),
               "select zek,class1,altime,altime2,ttime,ttime2,totaltime from result where "
               "tcode = 'C1'\nand FL = 'F' and class1 = '3'\n"
-              "order by altime desc");
+              "order by altime desc,zek");
     EXPECT_EQ(dm.QresultBib.recordCount(), 1);
 
     control.CtB2ndClick(); // 0001 and 0007 finished run 1

@@ -64,7 +64,7 @@ TEST_F(RunTimeTest, ResultsListFollowsTheClassOfTheLastFinisher) {
     EXPECT_EQ(statement,
               "select zek,class1,altime,altime2,ttime,ttime2,totaltime from result where "
               "tcode = 'C1'\nand FL = 'F' and class1 = '3'\n"
-              "order by altime desc");
+              "order by altime desc,zek");
     EXPECT_EQ(dm.QresultBib.recordCount(), 1);
     control.calcruntime("0002", 1); // same class: only re-read, newest finish first
     EXPECT_EQ(dm.QresultBib.statementText(), statement);
