@@ -234,10 +234,12 @@ QWidget* TFtaikai::settingsPage() {
     g->addWidget(new QLabel(QStringLiteral("データ取込ポート")), 0, 0);
     Cbxcomm1 = new QComboBox(page);
     Cbxcomm1->setEditable(true);
+    Cbxcomm1->setInsertPolicy(QComboBox::NoInsert); // typed ports are not added to the list
     g->addWidget(Cbxcomm1, 0, 1);
     g->addWidget(new QLabel(QStringLiteral("表示ボード用ポート")), 1, 0);
     Cbxcomm2 = new QComboBox(page);
     Cbxcomm2->setEditable(true);
+    Cbxcomm2->setInsertPolicy(QComboBox::NoInsert);
     g->addWidget(Cbxcomm2, 1, 1);
     // The line settings of each port: a new choice reopens an open port with it.
     timerLineChoices = lineChoices(page, app_.timerLine, [this] {
@@ -277,6 +279,27 @@ QWidget* TFtaikai::settingsPage() {
     CuteButton29 = button("All 8", 0, 1, &BoardTests::CuteButton29Click);
     CuteButton58 = button("1 to 0", 1, 0, &BoardTests::CuteButton58Click);
     CuteButton61 = button("All 1 to 0", 1, 1, &BoardTests::CuteButton61Click);
+    // The board's own choices: shown with their defaults; no test line depends on them.
+    auto choice = [&](const char* caption, std::initializer_list<const char*> items, int chosen,
+                      int row) {
+        auto* box = new QGroupBox(QString::fromUtf8(caption), boardBox);
+        auto* h = new QHBoxLayout(box);
+        auto* group = new QButtonGroup(box);
+        int id = 0;
+        for (const char* item : items) {
+            auto* b = new QRadioButton(QString::fromUtf8(item), box);
+            group->addButton(b, id);
+            b->setChecked(id++ == chosen);
+            h->addWidget(b);
+        }
+        bv->addWidget(box, row, 0, 1, 2);
+        return group;
+    };
+    RGdpmcrank = choice("Rank表示機", {"VORN", "SEIKO"}, 1, 2);
+    RGNow = choice("Now表示枚数", {"１枚", "２枚", "３枚"}, 1, 3);
+    RGdpclas = choice("ﾗﾝｸ表示", {"クラス分け", "一括"}, 0, 4);
+    CKBrank = new QCheckBox(QStringLiteral("Rank 表示"), boardBox);
+    bv->addWidget(CKBrank, 5, 0, 1, 2);
     g->addWidget(boardBox, 0, 2, 3, 1);
 
     g->addWidget(webGroup(), 3, 2, 2, 1);
@@ -286,6 +309,13 @@ QWidget* TFtaikai::settingsPage() {
     connect(&ports, &PortSettings::cbxcomm2Changed, this, &TFtaikai::showPorts);
     connect(Cbxcomm1, &QComboBox::activated, this,
             [this](int index) { ports.setCbxcomm1(index, Cbxcomm1->itemText(index)); });
+    // A port typed in (a COM number that is not listed yet) counts once typing is done.
+    connect(Cbxcomm1->lineEdit(), &QLineEdit::editingFinished, this, [this] {
+        const QString typed = Cbxcomm1->currentText().trimmed().toUpper();
+        if (typed == ports.cbxcomm1Text())
+            return;
+        ports.setCbxcomm1(static_cast<int>(ports.items().indexOf(typed)), typed);
+    });
     connect(Cbxcomm2, &QComboBox::activated, this,
             [this](int index) { ports.setCbxcomm2(index, Cbxcomm2->itemText(index)); });
     return page;

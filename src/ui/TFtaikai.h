@@ -88,6 +88,10 @@ public:
     TCuteButton* CuteButton29 = nullptr;
     TCuteButton* CuteButton58 = nullptr;
     TCuteButton* CuteButton61 = nullptr;
+    QButtonGroup* RGdpmcrank = nullptr; // board brand: "VORN", "SEIKO"
+    QButtonGroup* RGNow = nullptr;      // number of Now boards
+    QButtonGroup* RGdpclas = nullptr;   // rank display by class or all together
+    QCheckBox* CKBrank = nullptr;
     QButtonGroup* RGweb = nullptr;
     QButtonGroup* RGweb2 = nullptr;
     QCheckBox* CkBweb = nullptr;

@@ -134,6 +134,15 @@ TEST_F(RunWindowTest, ARaceOnScreen) {
     EXPECT_EQ(app.currentRun, "2"); // the settings page leaves the run
     screenshot(*w, "run-window-settings");
 
+    // The board's choices are shown with their defaults; none changes a test line.
+    EXPECT_EQ(w->RGdpmcrank->checkedButton()->text(), "SEIKO");
+    EXPECT_EQ(w->RGNow->checkedButton()->text(), "２枚");
+    EXPECT_EQ(w->RGdpclas->checkedButton()->text(), "クラス分け");
+    EXPECT_FALSE(w->CKBrank->isChecked());
+    w->RGdpmcrank->button(0)->click();
+    w->RGNow->button(2)->click();
+    w->RGdpclas->button(1)->click();
+    w->CKBrank->click();
     // Board tests go out on the board port.
     QTest::mouseClick(w->CuteButton28, Qt::LeftButton, {}, QPoint(10, 10));
     EXPECT_EQ(boardLine.receive(200, 24), "L        99         9  \r");
@@ -576,5 +585,29 @@ TEST_F(RunWindowTest, AFailingCaptureIsShownOnceNotPerLine) {
     EXPECT_TRUE(waitFor([&] {
         return w->TabSheet1->dataStatus->text() == "データベース接続中　ジャーナル記録中";
     }));
+    w->close();
+}
+
+// A port typed into the capture port box is taken once typing is done, as a choice from
+// the list is; a text that names no listed port closes the timer port.
+TEST_F(RunWindowTest, TypingACapturePortOpensIt) {
+    app.timerPortNo = 0;
+    auto w = openWindow();
+    w->CuteButton3Click();
+    w->showPage(2);
+    EXPECT_FALSE(w->CommX1.isOpen());
+    w->Cbxcomm1->setFocus();
+    w->Cbxcomm1->lineEdit()->selectAll();
+    QTest::keyClicks(w->Cbxcomm1->lineEdit(), "com9");
+    QTest::keyClick(w->Cbxcomm1->lineEdit(), Qt::Key_Return);
+    EXPECT_TRUE(w->CommX1.isOpen());
+    EXPECT_EQ(app.timerPortNo, 9);
+    EXPECT_TRUE(app.timerPortOpen);
+    w->Cbxcomm1->lineEdit()->selectAll();
+    QTest::keyClicks(w->Cbxcomm1->lineEdit(), "COM77");
+    QTest::keyClick(w->Cbxcomm1->lineEdit(), Qt::Key_Return);
+    EXPECT_FALSE(w->CommX1.isOpen());
+    EXPECT_EQ(app.timerPortNo, 0);
+    EXPECT_TRUE(dialog.messages.isEmpty()) << dialog.messages.join("; ").toStdString();
     w->close();
 }
