@@ -82,9 +82,14 @@ int main(int argc, char** argv) {
                 return 1;
             }
         }
-        out << "timer on " << name << "\n"
-            << "register it for the workstation: PISTEL_PORTS=\"COM9=" << name << "\"\n"
-            << Qt::flush;
+        out << "timer on " << name;
+        // With a link, whoever asked for it (the run command) registers that for the
+        // workstation; without one, the user needs to know how.
+        if (parser.isSet("link"))
+            out << " (" << parser.value("link") << ")\n";
+        else
+            out << "\nregister it for the workstation: PISTEL_PORTS=\"COM9=" << name << "\"\n";
+        out << "keys: digits type a bib, s sends a start, f a finish, q quits\n" << Qt::flush;
     }
 
     if (parser.isSet("file")) {
