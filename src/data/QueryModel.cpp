@@ -44,6 +44,12 @@ QVariant QueryModel::data(const QModelIndex& index, int role) const {
     }
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(columns_[index.column()].alignment);
+    case Qt::ToolTipRole: {
+        const int c = fieldColumn(index.column());
+        if (c < 0 || !columns_[index.column()].toolTip)
+            return {};
+        return query_.text(index.row(), c);
+    }
     default:
         return {};
     }

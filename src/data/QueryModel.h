@@ -13,6 +13,8 @@ struct GridColumn {
     int width = 64;
     Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter;
     Qt::Alignment titleAlignment = Qt::AlignLeft | Qt::AlignVCenter;
+    bool toolTip = false; // the cell's whole text shows when pointed at (long titles)
+    QString sample;       // the widest text the column must show whole, if any
 };
 
 // A table model over a Query for the grids. The view's selection and the query's current

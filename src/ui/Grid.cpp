@@ -20,8 +20,17 @@ Grid::Grid(Query& query, QList<GridColumn> columns, int fontPixels, QWidget* par
     QFont title = horizontalHeader()->font();
     title.setPixelSize(11);
     horizontalHeader()->setFont(title);
-    for (int c = 0; c < model_.columns().size(); ++c)
-        setColumnWidth(c, model_.columns()[c].width);
+    // A column is at least as wide as its title and its widest expected text need, in the
+    // fonts actually used.
+    const QFontMetrics cells(f), titles(title);
+    horizontalHeader()->setMinimumSectionSize(0); // spacer columns keep their few pixels
+    for (int c = 0; c < model_.columns().size(); ++c) {
+        const GridColumn& col = model_.columns()[c];
+        int width = std::max(col.width, titles.horizontalAdvance(col.title) + 8);
+        if (!col.sample.isEmpty())
+            width = std::max(width, cells.horizontalAdvance(col.sample) + 10);
+        setColumnWidth(c, width);
+    }
     auto showCurrent = [this] {
         const int row = model_.currentRow();
         if (row >= 0)

@@ -20,6 +20,7 @@ namespace {
 const auto kCentre = Qt::AlignCenter;
 const auto kLeft = Qt::AlignLeft | Qt::AlignVCenter;
 const auto kRight = Qt::AlignRight | Qt::AlignVCenter;
+const QString kRunTime = QStringLiteral("00:00:00.00"); // the widest run time shown
 
 // A popup menu with one command. What the command acts on (an impulse id, a bib) is taken
 // when the menu opens, from the row the operator right-clicked; lines that arrive while the
@@ -74,17 +75,17 @@ RunPageWidget::RunPageWidget(RunControl& control, RunPage& page, QWidget* parent
         results = new Grid(page.results,
                            {{"ZEK", "ZEK", 54, kCentre, kCentre},
                             {"", "", 15},
-                            {"TTIME", "TTIME", 78, kRight, kRight}},
+                            {"TTIME", "TTIME", 78, kRight, kRight, false, kRunTime}},
                            13, this);
     } else {
         results = new Grid(page.results,
                            {{"ZEK", "ZEK", 54, kCentre, kCentre},
-                            {"", "", 15},
-                            {"TTIME", "TTIME", 66, kRight, kRight},
-                            {"", "", 15},
-                            {"TTIME2", "TTIME2", 66, kRight, kRight},
-                            {"", "", 15},
-                            {"TOTALTIME", "TOTALTIME", 66, kRight, kRight}},
+                            {"", "", 8},
+                            {"TTIME", "TTIME", 66, kRight, kRight, false, kRunTime},
+                            {"", "", 8},
+                            {"TTIME2", "TTIME2", 66, kRight, kRight, false, kRunTime},
+                            {"", "", 8},
+                            {"TOTALTIME", "TOTALTIME", 66, kRight, kRight, false, kRunTime}},
                            13, this);
     }
     right->addWidget(results, 1);
@@ -103,6 +104,8 @@ RunPageWidget::RunPageWidget(RunControl& control, RunPage& page, QWidget* parent
 QWidget* RunPageWidget::side(bool start) {
     const bool run1 = page_.run() == 1;
     auto* panel = new QWidget(this);
+    // Narrow enough that the results on the right show every column whole.
+    panel->setMaximumWidth(300);
     panel->setAutoFillBackground(true);
     QPalette p = panel->palette();
     p.setColor(QPalette::Window, start ? QColor(180, 254, 171) : QColor(254, 188, 197));

@@ -15,6 +15,7 @@ namespace pistel {
 // while its own click handler still runs.
 class TCuteButton : public QWidget {
     Q_OBJECT
+    Q_PROPERTY(QString caption READ Caption WRITE setCaption)
 public:
     enum class Bevel { None, Lowered, Raised };
     enum class Alignment { Left, Right, Center };

@@ -231,17 +231,13 @@ LineChoices TFtaikai::lineChoices(QWidget* parent, SerialLine& line,
 QWidget* TFtaikai::settingsPage() {
     auto* page = new QWidget;
     auto* g = new QGridLayout(page);
-    g->addWidget(new QLabel(QStringLiteral("データ取込ポート")), 0, 0);
     Cbxcomm1 = new QComboBox(page);
     Cbxcomm1->setEditable(true);
     Cbxcomm1->setInsertPolicy(QComboBox::NoInsert); // typed ports are not added to the list
-    g->addWidget(Cbxcomm1, 0, 1);
-    g->addWidget(new QLabel(QStringLiteral("表示ボード用ポート")), 1, 0);
     Cbxcomm2 = new QComboBox(page);
     Cbxcomm2->setEditable(true);
     Cbxcomm2->setInsertPolicy(QComboBox::NoInsert);
-    g->addWidget(Cbxcomm2, 1, 1);
-    // The line settings of each port: a new choice reopens an open port with it.
+    // The line settings of each port, under it: a new choice reopens an open port with it.
     timerLineChoices = lineChoices(page, app_.timerLine, [this] {
         if (app_.timerPortNo > 0)
             ports.openport1(app_.timerPortNo);
@@ -250,59 +246,67 @@ QWidget* TFtaikai::settingsPage() {
         if (app_.boardPortNo > 0)
             ports.openport2(app_.boardPortNo);
     });
-    for (auto [row, choices] : {std::pair{0, timerLineChoices}, std::pair{1, boardLineChoices}}) {
+    int row = 0;
+    for (auto [caption, box, choices] :
+         {std::tuple{"データ取込ポート", Cbxcomm1, timerLineChoices},
+          std::tuple{"表示ボード用ポート", Cbxcomm2, boardLineChoices}}) {
+        g->addWidget(new QLabel(QString::fromUtf8(caption)), row, 0);
+        g->addWidget(box, row++, 1);
         auto* line = new QHBoxLayout;
-        for (QComboBox* box : {choices.baud, choices.dataBits, choices.parity, choices.stopBits})
-            line->addWidget(box);
-        g->addLayout(line, row + 5, 0, 1, 2);
+        for (QComboBox* c : {choices.baud, choices.dataBits, choices.parity, choices.stopBits})
+            line->addWidget(c);
+        g->addLayout(line, row++, 0, 1, 2);
     }
     CuteButton122 = new TCuteButton(QStringLiteral("ポートの更新"), page);
     CuteButton122->setFixedSize(120, 30);
     CuteButton122->OnClick = [this] { ports.CuteButton122Click(); };
-    g->addWidget(CuteButton122, 2, 1);
-    g->addWidget(new QLabel(QStringLiteral("入力データ")), 3, 0);
+    g->addWidget(CuteButton122, 4, 1);
+    g->addWidget(new QLabel(QStringLiteral("入力データ")), 5, 0);
     Memo1 = new QPlainTextEdit(page);
     Memo1->setReadOnly(true);
-    g->addWidget(Memo1, 4, 0, 1, 2);
+    g->addWidget(Memo1, 6, 0, 1, 2);
+    g->setRowStretch(6, 1);
     connect(&receiver, &ReceiveHandler::traceChanged, Memo1, &QPlainTextEdit::setPlainText);
 
     auto* boardBox = new QGroupBox(QStringLiteral("表示ボード"), page);
     auto* bv = new QGridLayout(boardBox);
-    auto button = [&](const char* caption, int r, int c, void (BoardTests::*click)()) {
+    bv->setVerticalSpacing(2);
+    auto button = [&](const char* caption, int c, void (BoardTests::*click)()) {
         auto* b = new TCuteButton(QString::fromUtf8(caption), boardBox);
-        b->setFixedSize(100, 30);
+        b->setFixedSize(100, 28);
         b->OnClick = [this, click] { (board.*click)(); };
-        bv->addWidget(b, r, c);
+        bv->addWidget(b, 0, c);
         return b;
     };
-    CuteButton28 = button("All Null", 0, 0, &BoardTests::CuteButton28Click);
-    CuteButton29 = button("All 8", 0, 1, &BoardTests::CuteButton29Click);
-    CuteButton58 = button("1 to 0", 1, 0, &BoardTests::CuteButton58Click);
-    CuteButton61 = button("All 1 to 0", 1, 1, &BoardTests::CuteButton61Click);
+    CuteButton28 = button("All Null", 0, &BoardTests::CuteButton28Click);
+    CuteButton29 = button("All 8", 1, &BoardTests::CuteButton29Click);
+    CuteButton58 = button("1 to 0", 2, &BoardTests::CuteButton58Click);
+    CuteButton61 = button("All 1 to 0", 3, &BoardTests::CuteButton61Click);
     // The board's own choices: shown with their defaults; no test line depends on them.
     auto choice = [&](const char* caption, std::initializer_list<const char*> items, int chosen,
-                      int row) {
-        auto* box = new QGroupBox(QString::fromUtf8(caption), boardBox);
-        auto* h = new QHBoxLayout(box);
-        auto* group = new QButtonGroup(box);
+                      int r) {
+        bv->addWidget(new QLabel(QString::fromUtf8(caption), boardBox), r, 0);
+        auto* h = new QHBoxLayout;
+        auto* group = new QButtonGroup(boardBox);
         int id = 0;
         for (const char* item : items) {
-            auto* b = new QRadioButton(QString::fromUtf8(item), box);
+            auto* b = new QRadioButton(QString::fromUtf8(item), boardBox);
             group->addButton(b, id);
             b->setChecked(id++ == chosen);
             h->addWidget(b);
         }
-        bv->addWidget(box, row, 0, 1, 2);
+        h->addStretch();
+        bv->addLayout(h, r, 1, 1, 3);
         return group;
     };
-    RGdpmcrank = choice("Rank表示機", {"VORN", "SEIKO"}, 1, 2);
-    RGNow = choice("Now表示枚数", {"１枚", "２枚", "３枚"}, 1, 3);
-    RGdpclas = choice("ﾗﾝｸ表示", {"クラス分け", "一括"}, 0, 4);
+    RGdpmcrank = choice("Rank表示機", {"VORN", "SEIKO"}, 1, 1);
+    RGNow = choice("Now表示枚数", {"１枚", "２枚", "３枚"}, 1, 2);
+    RGdpclas = choice("ﾗﾝｸ表示", {"クラス分け", "一括"}, 0, 3);
     CKBrank = new QCheckBox(QStringLiteral("Rank 表示"), boardBox);
-    bv->addWidget(CKBrank, 5, 0, 1, 2);
-    g->addWidget(boardBox, 0, 2, 3, 1);
+    bv->addWidget(CKBrank, 4, 1, 1, 3);
+    g->addWidget(boardBox, 0, 2, 5, 1);
 
-    g->addWidget(webGroup(), 3, 2, 2, 1);
+    g->addWidget(webGroup(), 5, 2, 2, 1);
 
     connect(&ports, &PortSettings::listsChanged, this, &TFtaikai::showPorts);
     connect(&ports, &PortSettings::cbxcomm1Changed, this, &TFtaikai::showPorts);
@@ -358,7 +362,8 @@ QWidget* TFtaikai::webGroup() {
     g->addWidget(Memo10, 3, 0, 1, 3);
     auto button = [&](const char* caption, int r, int c, void (WebCommands::*click)()) {
         auto* b = new TCuteButton(QString::fromUtf8(caption), box);
-        b->setMinimumSize(150, 26);
+        b->setMinimumSize(
+            std::max(150, b->fontMetrics().horizontalAdvance(QString::fromUtf8(caption)) + 20), 26);
         b->OnClick = [this, click] { (web.*click)(); };
         g->addWidget(b, r, c);
         return b;

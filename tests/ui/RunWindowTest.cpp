@@ -6,6 +6,7 @@
 #include "capture/ImpulseJournal.h"
 #include "support/DbServer.h"
 #include "support/ScriptedDialog.h"
+#include "support/TextFit.h"
 #include "ui/Grid.h"
 #include "ui/RunPageWidget.h"
 #include "ui/TCuteButton.h"
@@ -610,4 +611,43 @@ TEST_F(RunWindowTest, TypingACapturePortOpensIt) {
     EXPECT_EQ(app.timerPortNo, 0);
     EXPECT_TRUE(dialog.messages.isEmpty()) << dialog.messages.join("; ").toStdString();
     w->close();
+}
+
+// Every caption, time and title of the three windows fits at their default size, in the
+// Japanese font, with a race on screen; nothing needs scrolling sideways.
+TEST_F(RunWindowTest, EveryTextFitsAtTheDefaultSize) {
+    exec("update taikai set tname='第12回 市民スキー大会 ジャイアントスラローム 兼 県予選' "
+         "where tcode='C1'");
+    auto w = openWindow();
+    w->CuteButton3Click();
+    w->showPage(0);
+    timer.send("?0000 C0  10:00:00.0000 00\r?0000 C1  10:01:05.1299 00\r");
+    ASSERT_TRUE(waitFor([&] { return w->TabSheet1->results->model().rowCount() == 1; }));
+    EXPECT_EQ(test::textThatDoesNotFit(w.get()), QStringList{});
+    w->showPage(1);
+    timer.send("?0000 C0  13:00:00.0000 00\r?0000 C1  13:01:04.9500 00\r");
+    ASSERT_TRUE(waitFor([&] { return w->TabSheet3->results->model().rowCount() == 1; }));
+    EXPECT_EQ(test::textThatDoesNotFit(w.get()), QStringList{});
+    w->showPage(2);
+    EXPECT_EQ(test::textThatDoesNotFit(w.get()), QStringList{});
+    w->close();
+
+    TFselecttaikai selection(app, dm, dialog);
+    selection.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&selection));
+    EXPECT_EQ(test::textThatDoesNotFit(&selection), QStringList{});
+
+    exec("insert into execcheck (stat) values ('0')");
+    QTemporaryDir dir;
+    TDM1 station;
+    TFmain main(app, station, dialog, dir.filePath("PistelAuto.ini"), {"pistel"},
+                QCoreApplication::applicationFilePath());
+    main.profiles.connectionString = [](const QStringList&) {
+        return connectionString(qEnvironmentVariable("PISTEL_TEST_DSN", "PistelTest"));
+    };
+    main.profiles.connectAtCreation();
+    main.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
+    EXPECT_EQ(test::textThatDoesNotFit(&main), QStringList{});
+    main.close();
 }
