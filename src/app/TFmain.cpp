@@ -103,6 +103,10 @@ TFmain::TFmain(AppState& app, TDM1& dm, OperatorDialog& dialog, QString settings
 
     CuteButton3 = new TCuteButton(QStringLiteral("終了"), this);
     CuteButton3->setGeometry(304, 290, 150, 35);
+    // Dark text on the light face: the window's white text would hardly show on it.
+    QPalette dark = CuteButton3->palette();
+    dark.setColor(QPalette::WindowText, Qt::black);
+    CuteButton3->setPalette(dark);
     CuteButton3->OnClick = [this] { CuteButton3Click(); };
 
     Ladbname = footLabel(QString(), this);

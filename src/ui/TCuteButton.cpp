@@ -116,11 +116,22 @@ TCuteButton::ShiftState TCuteButton::shiftState() {
     return {QGuiApplication::queryKeyboardModifiers(), QGuiApplication::mouseButtons()};
 }
 
+QColor TCuteButton::faceColor() const {
+    return useDisabledColor_ && !isEnabled() ? disabledColor_ : color_;
+}
+
+QColor TCuteButton::captionColor() const {
+    if (isEnabled())
+        return palette().color(QPalette::WindowText);
+    // The system's shadow colour is too faint to read on a light face: dark grey on a light
+    // face, near white on a dark one, keeps the engraved look readable.
+    return faceColor().lightness() >= 160 ? QColor(88, 88, 88) : QColor(240, 240, 240);
+}
+
 void TCuteButton::paintEvent(QPaintEvent*) {
     QPainter p(this);
     QRect r = rect();
-    const bool grey = useDisabledColor_ && !isEnabled();
-    p.fillRect(r, grey ? disabledColor_ : color_);
+    p.fillRect(r, faceColor());
     if (borderSingle_) {
         p.setPen(Qt::black);
         p.drawRect(r.adjusted(0, 0, -1, -1));
@@ -169,16 +180,12 @@ void TCuteButton::paintEvent(QPaintEvent*) {
                   : layout_ == Layout::Bottom ? Qt::AlignBottom
                                               : Qt::AlignVCenter;
     const int flags = h | v | Qt::TextSingleLine | Qt::TextShowMnemonic;
-    if (isEnabled()) {
-        p.setPen(palette().color(QPalette::WindowText));
-        p.drawText(text, flags, caption_);
-    } else { // engraved
-        const QPalette sys = QApplication::palette();
-        p.setPen(sys.color(QPalette::Light));
+    if (!isEnabled()) { // engraved: the highlight one pixel right and down
+        p.setPen(QApplication::palette().color(QPalette::Light));
         p.drawText(text.translated(1, 1), flags, caption_);
-        p.setPen(sys.color(QPalette::Dark));
-        p.drawText(text, flags, caption_);
     }
+    p.setPen(captionColor());
+    p.drawText(text, flags, caption_);
     if (showFocusRect_ && hasFocus()) {
         QStyleOptionFocusRect o;
         o.initFrom(this);

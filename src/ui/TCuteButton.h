@@ -30,6 +30,10 @@ public:
     ~TCuteButton() override;
 
     QString Caption() const { return caption_; }
+    // What the button is drawn with: its face, and its caption (the main stroke when
+    // disabled and engraved).
+    QColor faceColor() const;
+    QColor captionColor() const;
     void setCaption(const QString& caption);
     Alignment alignment() const { return alignment_; }
     void setAlignment(Alignment a);

@@ -1,6 +1,7 @@
 #include "app/SettingsFile.h"
 #include "app/TFmain.h"
 #include "data/DbError.h"
+#include "support/Contrast.h"
 #include "support/DbTest.h"
 #include "support/ScriptedDialog.h"
 #include "ui/TCuteButton.h"
@@ -59,6 +60,9 @@ TEST_F(MainWindowTest, FirstStartOnLocalWritesACompleteFile) {
     EXPECT_EQ(w->size(), QSize(770, 550));
     EXPECT_TRUE(w->profileButton(0)->isChecked());
     EXPECT_EQ(w->Ladbname->text(), "ODBC DSN=PistelLocal");
+    // "終了" reads well on its light face.
+    EXPECT_GE(test::contrastRatio(w->CuteButton3->captionColor(), w->CuteButton3->faceColor()),
+              4.5);
     EXPECT_EQ(w->Label2->text(), "V β1.01");
     EXPECT_TRUE(QRegularExpression("^\\d\\d/\\d\\d/\\d{4}$").match(w->Lbdate->text()).hasMatch());
     EXPECT_EQ(lock(), "1");

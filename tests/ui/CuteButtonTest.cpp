@@ -1,3 +1,4 @@
+#include "support/Contrast.h"
 #include "ui/TCuteButton.h"
 
 #include <QApplication>
@@ -171,6 +172,16 @@ TEST(CuteButton, FaceColours) {
             if (img.pixelColor(x, y).red() > 100)
                 ++greyText;
     EXPECT_GT(greyText, 20);
+}
+
+TEST(CuteButton, CaptionsReadWellEnabledAndDisabled) {
+    TCuteButton b(QStringLiteral("終了"));
+    b.resize(150, 35);
+    EXPECT_GE(test::contrastRatio(b.captionColor(), b.faceColor()), 4.5);
+    b.setEnabled(false);
+    EXPECT_GE(test::contrastRatio(b.captionColor(), b.faceColor()), 4.5);
+    b.setUseDisabledColor(true); // grey face
+    EXPECT_GE(test::contrastRatio(b.captionColor(), b.faceColor()), 3.0);
 }
 
 TEST(CuteButton, JapaneseCaptionRenders) {
