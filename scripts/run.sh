@@ -30,7 +30,7 @@ fi
 rm -f "$state/timer-port"
 # The workstation starts once the simulator's port exists; the simulator reads the keys.
 (
-  for _ in $(seq 1 100); do [ -e "$state/timer-port" ] && break; sleep 0.1; done
+  for _ in $(seq 1 500); do [ -e "$state/timer-port" ] && break; sleep 0.02; done
   "$root/build/src/app/pistel" "$@"
 ) &
 workstation=$!
