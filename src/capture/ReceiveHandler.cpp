@@ -103,14 +103,18 @@ bool ReceiveHandler::handleLine(const QString& line, bool capture) {
         return false;
     }
     bool logged = false;
-    if (!databaseAway() && pending_.isEmpty()) {
+    std::exception_ptr logError;
+    if (!databaseAway()) {
         try {
+            flushPending(); // lines that waited go first, in order
             logImpulse(t, tenths);
             logged = true;
         } catch (const DbError& e) {
-            if (!e.connectionLost() || !keeper_)
-                throw;
-            keeper_->connectionLost();
+            // Whatever the failure, the line is kept for later, never dropped.
+            if (e.connectionLost() && keeper_)
+                keeper_->connectionLost();
+            else
+                logError = std::current_exception();
         }
     }
     if (!logged) {
@@ -126,6 +130,8 @@ bool ReceiveHandler::handleLine(const QString& line, bool capture) {
         emit statusChanged();
     }
     emit lineHandled(line, t, tenths, logged);
+    if (logError)
+        std::rethrow_exception(logError);
     if (captureError)
         std::rethrow_exception(captureError);
     return true;

@@ -45,6 +45,12 @@ public:
     }
 };
 
+// Makes sure the server runs again when a drill ends, even one that failed half-way, so the
+// tests after it find their database.
+struct RestartsServer {
+    ~RestartsServer() { DbServer::restart(); }
+};
+
 // Pauses the server (SIGSTOP) for as long as it lives.
 struct PausedServer {
     PausedServer() { DbServer::signal(SIGSTOP); }

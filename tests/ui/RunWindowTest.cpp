@@ -431,6 +431,7 @@ TEST_F(RunWindowTest, DrillServerKilledAndRestarted) {
         timer.send(startLine(i).toLatin1());
     ASSERT_TRUE(waitFor([&] { return pulseCount() == 3; }));
 
+    test::RestartsServer restartsAnyway;
     test::DbServer::kill();
     for (int i = 3; i < 8; ++i)
         timer.send(startLine(i).toLatin1());
@@ -511,6 +512,7 @@ TEST_F(RunWindowTest, DrillProgramEndsWhileTheServerIsAway) {
     QTemporaryDir dir;
     ImpulseJournal journal(dir.path());
     auto resolver = [](int n) { return PortRegistry::scan().deviceOf(n); };
+    test::RestartsServer restartsAnyway;
     {
         TFtaikai w(app, dm, dialog, &journal, resolver);
         w.ports.openDelayMs = 0;
@@ -521,7 +523,9 @@ TEST_F(RunWindowTest, DrillProgramEndsWhileTheServerIsAway) {
         test::DbServer::kill();
         for (int i = 0; i < 4; ++i)
             timer.send(startLine(i).toLatin1());
-        ASSERT_TRUE(waitFor([&] { return w.receiver.pendingCount() == 4; }, 10000));
+        ASSERT_TRUE(waitFor([&] { return w.receiver.pendingCount() == 4; }, 10000))
+            << w.receiver.pendingCount() << " waiting; "
+            << w.TabSheet1->dataStatus->text().toStdString();
         w.close();
     }
     test::DbServer::restart();
