@@ -30,3 +30,4 @@ echo "  capture 1,000 competitors / log only, 10,000 impulses: median" \
 echo "  capture 1,000 / 200 competitors: median $(ratio "$(figure cap1000 median)" "$(figure cap200 median)") [1.25]"
 echo "  log only 10,000 / 2,000 impulses: median $(ratio "$(figure log10k median)" "$(figure log2k median)") [1.25]"
 "$root/build/bench/serial_bench" 10000
+"$root/build/bench/live_bench" "$root/build/tools/pistel-live"

@@ -10,6 +10,7 @@ PACKAGES=(
   mariadb-server mariadb-client
   libgtest-dev googletest
   fonts-noto-cjk clang-format
+  qt6-httpserver-dev qt6-websockets-dev libqt6sql6-sqlite chromium
 )
 
 missing=()

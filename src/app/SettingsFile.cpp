@@ -97,6 +97,7 @@ Settings readSettings(const QString& path) {
     if (s.dbTimeout < 1)
         s.dbTimeout = Settings{}.dbTimeout;
     s.webBaseUrl = values.value(QStringLiteral("web/baseurl"), s.webBaseUrl);
+    s.webKey = values.value(QStringLiteral("web/key"), s.webKey);
     return s;
 }
 
@@ -104,12 +105,13 @@ QByteArray formatSettings(const Settings& s) {
     return (QStringLiteral("[Port]\nPort1=%1\nPort2=%2\n").arg(s.port1).arg(s.port2) +
             formatLine(s.line1, 1) + formatLine(s.line2, 2) +
             QStringLiteral(
-                "[DB]\nDbType=%1\nDbindex=%2\nDbmode=%3\nTimeout=%4\n[Web]\nBaseUrl=%5\n"))
+                "[DB]\nDbType=%1\nDbindex=%2\nDbmode=%3\nTimeout=%4\n[Web]\nBaseUrl=%5\nKey=%6\n"))
         .arg(s.dbType)
         .arg(s.dbIndex)
         .arg(s.dbMode)
         .arg(s.dbTimeout)
         .arg(s.webBaseUrl)
+        .arg(s.webKey)
         .toLocal8Bit();
 }
 

@@ -21,6 +21,7 @@ struct Settings {
     int dbMode = 0;  // the profile the last switch attempted
     QString webBaseUrl = QStringLiteral("http://localhost/sokuho/"); // live results scripts
     int dbTimeout = 3; // seconds before connecting, reading or writing gives up
+    QString webKey;    // the live results server's write key
 };
 
 // PISTEL_SETTINGS when set; else PistelAuto.ini in $XDG_CONFIG_HOME/pistel, else in
@@ -32,7 +33,7 @@ QString settingsPath();
 Settings readSettings(const QString& path);
 // The file as written: [Port] Port1 Port2 and the line settings of both ports (Baud1
 // DataBits1 Parity1 StopBits1, the same with 2; parity N, O or E, stop bits 1, 1.5 or 2),
-// [DB] DbType Dbindex Dbmode Timeout, [Web] BaseUrl, one key a line.
+// [DB] DbType Dbindex Dbmode Timeout, [Web] BaseUrl Key, one key a line.
 QByteArray formatSettings(const Settings& settings);
 // Writes the file, creating its folder; throws std::runtime_error when it cannot.
 void writeSettings(const QString& path, const Settings& settings);

@@ -55,6 +55,7 @@ TFmain::TFmain(AppState& app, TDM1& dm, OperatorDialog& dialog, QString settings
     app_.connectedProfile = s.dbIndex;
     app_.chosenProfile = s.dbMode;
     app_.webBaseUrl = s.webBaseUrl;
+    app_.webKey = s.webKey;
     app_.dbTimeout = s.dbTimeout;
     dm_.Db1.timeoutSeconds = s.dbTimeout;
     savedProfile_ = s.dbIndex;
@@ -159,9 +160,10 @@ void TFmain::bTaikaiClick() {
 void TFmain::closeEvent(QCloseEvent* e) {
     profiles.releaseLock();
     try {
-        writeSettings(settingsPath_, {app_.timerPortNo, app_.boardPortNo, app_.timerLine,
-                                      app_.boardLine, app_.dbType, app_.connectedProfile,
-                                      app_.chosenProfile, app_.webBaseUrl, app_.dbTimeout});
+        writeSettings(settingsPath_,
+                      {app_.timerPortNo, app_.boardPortNo, app_.timerLine, app_.boardLine,
+                       app_.dbType, app_.connectedProfile, app_.chosenProfile, app_.webBaseUrl,
+                       app_.dbTimeout, app_.webKey});
     } catch (const std::exception& error) {
         dialog_.showMessage(QStringLiteral("設定ファイルを保存できませんでした。\n") +
                             QString::fromStdString(error.what()));

@@ -10,9 +10,9 @@
 #include "ui/MessageBoxDialog.h"
 
 #include <QApplication>
-#include <QTimer>
 #include <QFont>
 #include <QMessageBox>
+#include <QTimer>
 
 namespace {
 

@@ -26,6 +26,7 @@ struct AppState {
     int dbTimeout = 3;        // seconds before a connection, read or write gives up
 
     QString webBaseUrl; // where the live results scripts are, ending with "/"
+    QString webKey;     // the live results server's write key
 
     bool isRun1() const { return currentRun == QLatin1String("1"); }
 };

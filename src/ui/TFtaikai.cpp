@@ -35,6 +35,7 @@ TFtaikai::TFtaikai(AppState& app, TDM1& dm, OperatorDialog& dialog, ImpulseJourn
       ports(CommX1, CommBoard, app.timerPortNo, app.boardPortNo, app.timerPortOpen),
       web(app, dm, dialog, webClient), app_(app), dialog_(dialog) {
     web.baseUrl = app.webBaseUrl;
+    webClient.key = app.webKey;
     setWindowTitle(QStringLiteral("大会実行"));
     resize(1020, 730);
     QPalette p = palette();
@@ -353,7 +354,15 @@ QWidget* TFtaikai::webGroup() {
         web.baseUrl = url;
         app_.webBaseUrl = url; // kept in the settings file
     });
-    g->addWidget(webBase, 1, 1, 1, 2);
+    g->addWidget(webBase, 1, 1);
+    webKey = new QLineEdit(app_.webKey, box);
+    webKey->setPlaceholderText(QStringLiteral("書き込みの鍵"));
+    webKey->setEchoMode(QLineEdit::PasswordEchoOnEdit);
+    connect(webKey, &QLineEdit::textEdited, this, [this](const QString& key) {
+        webClient.key = key;
+        app_.webKey = key; // kept in the settings file
+    });
+    g->addWidget(webKey, 1, 2);
     g->addWidget(new QLabel(QStringLiteral("速報画面へのメッセージ表示"), box), 2, 0);
     Memo10 = new QPlainTextEdit(box);
     Memo10->setMaximumHeight(60);

@@ -99,6 +99,7 @@ public:
     QPlainTextEdit* Memo10 = nullptr;
     QLineEdit* Edit37 = nullptr;
     QLineEdit* webBase = nullptr;
+    QLineEdit* webKey = nullptr; // the live results server's write key
     QComboBox* cbclass = nullptr;
     QTextBrowser* Web = nullptr;
     TCuteButton* CuteButton86 = nullptr;

@@ -12,12 +12,19 @@
 
 namespace pistel {
 
+void WebClient::withKey(QNetworkRequest& request) const {
+    // The live results server accepts writes with the key it was given.
+    if (!key.isEmpty())
+        request.setRawHeader("X-Pistel-Key", key.toUtf8());
+}
+
 WebClient::WebClient(QObject* parent) : QObject(parent) {}
 
 void WebClient::navigate(const QString& url) {
     QPointer<QNetworkReply> previous = loading_;
     QNetworkRequest request{QUrl(url, QUrl::StrictMode)};
     request.setTransferTimeout(timeoutMs);
+    withKey(request);
     QNetworkReply* reply = manager_.get(request);
     loading_ = reply;
     if (previous)
@@ -48,6 +55,7 @@ void WebClient::postFile(const QString& url, const QByteArray& fileBytes) {
                       QByteArray("multipart/form-data; boundary=") + boundary);
     request.setRawHeader("Accept", "text/html, */*");
     request.setRawHeader("User-Agent", "Mozilla/3.0 (compatible; Indy Library)");
+    withKey(request);
     QNetworkReply* reply = manager_.post(request, multipartBody(boundary, fileBytes));
     QEventLoop loop;
     connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);

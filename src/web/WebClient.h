@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QNetworkAccessManager>
+#include <QNetworkRequest>
 #include <QObject>
 #include <QPointer>
 
@@ -19,6 +20,7 @@ public:
     explicit WebClient(QObject* parent = nullptr);
 
     int timeoutMs = 5000;
+    QString key; // the live results server's write key, sent with every request; may be empty
 
     // Loads a page; the reply (or the error) arrives by pageShown.
     void navigate(const QString& url);
@@ -31,6 +33,8 @@ signals:
     void pageShown(const QString& text);
 
 private:
+    void withKey(QNetworkRequest& request) const;
+
     QNetworkAccessManager manager_;
     QPointer<QNetworkReply> loading_;
 };

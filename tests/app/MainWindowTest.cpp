@@ -73,7 +73,7 @@ TEST_F(MainWindowTest, FirstStartOnLocalWritesACompleteFile) {
                          "Baud1=2400\nDataBits1=8\nParity1=N\nStopBits1=1\n"
                          "Baud2=2400\nDataBits2=8\nParity2=N\nStopBits2=1\n"
                          "[DB]\nDbType=MySQL\nDbindex=0\nDbmode=0\nTimeout=3\n[Web]"
-                         "\nBaseUrl=http://localhost/sokuho/\n");
+                         "\nBaseUrl=http://localhost/sokuho/\nKey=\n");
 }
 
 TEST_F(MainWindowTest, SettingsAreReadAndWrittenBack) {
@@ -90,7 +90,7 @@ TEST_F(MainWindowTest, SettingsAreReadAndWrittenBack) {
                          "Baud1=2400\nDataBits1=8\nParity1=N\nStopBits1=1\n"
                          "Baud2=2400\nDataBits2=8\nParity2=N\nStopBits2=1\n"
                          "[DB]\nDbType=MySQL\nDbindex=3\nDbmode=3\nTimeout=3\n[Web]"
-                         "\nBaseUrl=http://localhost/sokuho/\n");
+                         "\nBaseUrl=http://localhost/sokuho/\nKey=\n");
 }
 
 TEST_F(MainWindowTest, ServerProfileAsksRightAfterStart) {

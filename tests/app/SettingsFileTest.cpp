@@ -32,7 +32,7 @@ TEST(SettingsFile, MissingFileGivesDefaultsAndACompleteFileIsWritten) {
                            "Baud1=2400\nDataBits1=8\nParity1=N\nStopBits1=1\n"
                            "Baud2=2400\nDataBits2=8\nParity2=N\nStopBits2=1\n"
                            "[DB]\nDbType=MySQL\nDbindex=0\nDbmode=0\nTimeout=3\n"
-                           "[Web]\nBaseUrl=http://localhost/sokuho/\n");
+                           "[Web]\nBaseUrl=http://localhost/sokuho/\nKey=\n");
 }
 
 TEST(SettingsFile, ValuesRoundTripAndBadIntegersGiveDefaults) {

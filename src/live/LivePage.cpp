@@ -1,0 +1,95 @@
+#include "LivePage.h"
+
+namespace pistel::live {
+
+QByteArray livePage() {
+    return QByteArrayLiteral(R"HTML(<!DOCTYPE html>
+<html lang="ja">
+<head>
+<meta charset="utf-8">
+<meta name="viewport" content="width=device-width, initial-scale=1">
+<title>速報</title>
+<style>
+  body { margin: 0; font-family: "Noto Sans CJK JP", "Hiragino Sans", sans-serif;
+         background: #f4f7fb; color: #111; }
+  header { background: #0b3d91; color: #fff; padding: 8px 10px; }
+  h1 { font-size: 18px; margin: 0; }
+  #class { font-size: 15px; margin-top: 2px; }
+  #message { background: #fff3c4; padding: 6px 10px; font-size: 15px; white-space: pre-wrap; }
+  #message:empty { display: none; }
+  table { width: 100%; border-collapse: collapse; table-layout: fixed; background: #fff; }
+  th, td { padding: 5px 4px; border-bottom: 1px solid #dde; font-size: 14px;
+           overflow-wrap: anywhere; vertical-align: top; }
+  th { background: #e8eef8; font-size: 12px; text-align: left; }
+  .rank { width: 2.2em; text-align: right; font-weight: bold; }
+  .bib { width: 2.6em; }
+  .res { width: 6.4em; text-align: right; font-variant-numeric: tabular-nums; }
+  .gap { width: 4.6em; text-align: right; color: #555; font-size: 12px; }
+  .sub { display: block; color: #555; font-size: 11px; }
+  tr.latest td { background: #ffe28a; transition: background 1s; }
+  #empty { padding: 12px; color: #555; }
+</style>
+</head>
+<body>
+<header><h1 id="title">速報</h1><div id="class"></div></header>
+<div id="message"></div>
+<table>
+  <thead><tr><th class="rank">順位</th><th class="bib">No</th><th>氏名・所属</th>
+  <th class="res">タイム</th><th class="gap">差</th></tr></thead>
+  <tbody id="rows"></tbody>
+</table>
+<div id="empty">まだ結果はありません</div>
+<script>
+let shown = -1, latestShown = "";
+function cell(row, cls, text, sub) {
+  const td = document.createElement("td");
+  if (cls) td.className = cls;
+  td.appendChild(document.createTextNode(text));
+  if (sub) {
+    const s = document.createElement("span");
+    s.className = "sub";
+    s.textContent = sub;
+    td.appendChild(s);
+  }
+  row.appendChild(td);
+}
+function draw(d) {
+  document.getElementById("title").textContent = d.title || (d.code ? d.code : "速報");
+  document.getElementById("class").textContent = d.class ? "クラス " + d.class : "";
+  document.getElementById("message").textContent = d.message || "";
+  const body = document.getElementById("rows");
+  body.replaceChildren();
+  for (const r of d.results) {
+    const tr = document.createElement("tr");
+    if (r.bib === d.latest) tr.className = "latest";
+    tr.dataset.bib = r.bib;
+    cell(tr, "rank", r.rank ? String(r.rank) : "");
+    cell(tr, "bib", r.bib);
+    cell(tr, "", r.name || ("No." + r.bib), r.team);
+    const runs = r.time2 ? "1本目 " + r.time1 + " / 2本目 " + r.time2 : "";
+    cell(tr, "res", r.result, runs);
+    cell(tr, "gap", r.gap || "");
+    body.appendChild(tr);
+  }
+  document.getElementById("empty").style.display = d.results.length ? "none" : "block";
+}
+async function poll() {
+  try {
+    const reply = await fetch("data", {cache: "no-store"});
+    const d = await reply.json();
+    if (d.version !== shown || d.latest !== latestShown) {
+      shown = d.version;
+      latestShown = d.latest;
+      draw(d);
+    }
+  } catch (e) { /* the next poll tries again */ }
+  setTimeout(poll, 700);
+}
+poll();
+</script>
+</body>
+</html>
+)HTML");
+}
+
+} // namespace pistel::live

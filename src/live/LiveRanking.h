@@ -1,0 +1,18 @@
+#pragma once
+
+#include "LiveStore.h"
+
+#include <QJsonObject>
+
+namespace pistel::live {
+
+// What the page shows: title, class, message, and the class's results ranked by the result
+// so far (equal results share a rank), with the gap to the leader and the latest finisher.
+QJsonObject pageData(const LiveStore& store, qint64 nowMs);
+
+// Hundredths of a result HH:MM:SS.ff, or -1 when it is none.
+qint64 resultHundredths(const QString& timeod);
+// A gap in hundredths as "+1.23" or "+1:02.34".
+QString gapText(qint64 hundredths);
+
+} // namespace pistel::live

@@ -1,0 +1,86 @@
+#include "LiveRequests.h"
+
+#include "data/SjisText.h"
+
+#include <QRegularExpression>
+
+namespace pistel::live {
+
+std::optional<RaceKey> parseRaceKey(const QString& key) {
+    if (key == QLatin1String("AST0000000000001"))
+        return RaceKey{};
+    // At least one character of competition code between the prefix and the class code.
+    if (key.size() < 8 || !key.startsWith(QLatin1String("AST")) || !key.endsWith(QLatin1Char('1')))
+        return std::nullopt;
+    return RaceKey{key.mid(3, key.size() - 7), key.mid(key.size() - 4, 3)};
+}
+
+std::optional<BatchFileContent> parseBatchFile(const QByteArray& bytes) {
+    const QStringList lines = fromSjis(bytes).split(QStringLiteral("\r\n"));
+    static const QRegularExpression header(QStringLiteral(R"(^AST([^,']{1,20}),([12]),$)"));
+    const QRegularExpressionMatch h = header.match(lines.value(0));
+    if (!h.hasMatch())
+        return std::nullopt;
+    BatchFileContent content{h.captured(1), h.captured(2), {}, 0};
+    // Values are times and bibs: digits, colons, dots, blanks; nothing else is accepted.
+    static const QRegularExpression update(QStringLiteral(
+        R"(^UPDATE STLIST set time1='([0-9:. ]{0,13})',time2='([0-9:. ]{0,13})',)"
+        R"(ttime='([0-9:. ]{0,13})',altime='([0-9:. ]{0,13})',timeod='([0-9:. ]{0,13})')"
+        R"( where tcode like 'AST([^'%]{1,20})%' and bib='([0-9A-Za-z]{1,4})'$)"));
+    for (int i = 1; i < lines.size(); ++i) {
+        if (lines[i].isEmpty() && i == lines.size() - 1)
+            break; // the CR LF after the last line
+        const QRegularExpressionMatch m = update.match(lines[i]);
+        if (!m.hasMatch() || m.captured(6) != content.code) {
+            ++content.skipped;
+            continue;
+        }
+        content.updates.append({m.captured(1), m.captured(2), m.captured(3), m.captured(4),
+                                m.captured(5), m.captured(6), m.captured(7)});
+    }
+    return content;
+}
+
+std::optional<QByteArray> multipartFile(const QByteArray& contentType, const QByteArray& body,
+                                        const QByteArray& field) {
+    static const QRegularExpression boundaryRe(QStringLiteral(R"re(boundary="?([^";]+)"?)re"));
+    const QRegularExpressionMatch b = boundaryRe.match(QString::fromLatin1(contentType));
+    if (!contentType.startsWith("multipart/form-data") || !b.hasMatch())
+        return std::nullopt;
+    const QByteArray delimiter = "--" + b.captured(1).toLatin1();
+    qsizetype at = body.indexOf(delimiter);
+    while (at >= 0) {
+        const qsizetype headersStart = at + delimiter.size() + 2;
+        const qsizetype headersEnd = body.indexOf("\r\n\r\n", headersStart);
+        const qsizetype next = body.indexOf("\r\n" + delimiter, headersStart);
+        if (headersEnd < 0 || next < 0 || headersEnd > next)
+            return std::nullopt;
+        const QByteArray headers = body.mid(headersStart, headersEnd - headersStart);
+        if (headers.contains("name=\"" + field + "\""))
+            return body.mid(headersEnd + 4, next - headersEnd - 4);
+        at = next + 2;
+    }
+    return std::nullopt;
+}
+
+QList<StartListEntry> parseStartList(const QByteArray& text, int* skipped) {
+    QList<StartListEntry> out;
+    int bad = 0;
+    for (const QString& raw : QString::fromUtf8(text).split(QLatin1Char('\n'))) {
+        const QString line = raw.trimmed();
+        if (line.isEmpty())
+            continue;
+        const QStringList f = line.split(QLatin1Char(','));
+        if (f.size() != 4 || f[0].trimmed().isEmpty() || f[0].size() > 4 || f[1].size() > 60 ||
+            f[2].size() > 80 || f[3].size() > 3) {
+            ++bad;
+            continue;
+        }
+        out.append({f[0].trimmed(), f[1].trimmed(), f[2].trimmed(), f[3].trimmed()});
+    }
+    if (skipped)
+        *skipped = bad;
+    return out;
+}
+
+} // namespace pistel::live

@@ -1,0 +1,177 @@
+#include "LiveServer.h"
+
+#include "LivePage.h"
+#include "LiveRanking.h"
+
+#include <QDateTime>
+#include <QJsonDocument>
+#include <QUrlQuery>
+
+namespace pistel::live {
+namespace {
+
+using Status = QHttpServerResponder::StatusCode;
+
+QHttpServerResponse text(const QString& body, Status status = Status::Ok) {
+    return QHttpServerResponse(QByteArrayLiteral("text/plain; charset=utf-8"), body.toUtf8(),
+                               status);
+}
+
+QString header(const QHttpServerRequest& req, const QByteArray& name) {
+    for (const auto& [key, value] : req.headers()) {
+        if (key.compare(name, Qt::CaseInsensitive) == 0)
+            return QString::fromUtf8(value);
+    }
+    return {};
+}
+
+// The query's values, decoded; nothing when one is longer than any the workstation sends.
+std::optional<QUrlQuery> values(const QHttpServerRequest& req) {
+    const QUrlQuery q = req.query();
+    for (const auto& [key, value] : q.queryItems(QUrl::FullyDecoded)) {
+        if (key.size() > LiveServer::kMaxField || value.size() > LiveServer::kMaxField)
+            return std::nullopt;
+    }
+    return q;
+}
+
+QString valueOf(const QUrlQuery& q, const char* key) {
+    return q.queryItemValue(QString::fromLatin1(key), QUrl::FullyDecoded);
+}
+
+} // namespace
+
+LiveServer::LiveServer(LiveStore& store, QString key) : store_(store), key_(std::move(key)) {
+    routes();
+}
+
+quint16 LiveServer::listen(const QHostAddress& address, quint16 port) {
+    return http_.listen(address, port);
+}
+
+void LiveServer::routes() {
+    // Whether a request may write: the shared key, or loopback when none is set.
+    auto allowed = [this](const QHttpServerRequest& req) {
+        if (key_.isEmpty())
+            return req.remoteAddress().isLoopback();
+        const QUrlQuery q = req.query();
+        return header(req, "X-Pistel-Key") == key_ || valueOf(q, "key") == key_;
+    };
+    const QString denied = QStringLiteral("エラー: 書き込みの鍵が違います (wrong key)");
+    const QString tooLong = QStringLiteral("エラー: 値が長すぎます (value too long)");
+
+    http_.route(QStringLiteral("/"), [] {
+        return QHttpServerResponse(QByteArrayLiteral("text/html; charset=utf-8"), livePage());
+    });
+    http_.route(QStringLiteral("/data"), [this] {
+        // Every phone asks about once a second: the answer is built once per change (and
+        // again each second, for the latest finisher's highlight to end).
+        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        const qint64 version = store_.version();
+        if (version != cachedVersion_ || now - cachedAt_ > 1000) {
+            cachedData_ = QJsonDocument(pageData(store_, now)).toJson(QJsonDocument::Compact);
+            cachedVersion_ = version;
+            cachedAt_ = now;
+        }
+        return QHttpServerResponse(QByteArrayLiteral("application/json"), cachedData_);
+    });
+
+    http_.route(QStringLiteral("/settaikai.php"), [=, this](const QHttpServerRequest& req) {
+        if (!allowed(req))
+            return text(denied, Status::Forbidden);
+        const auto q = values(req);
+        if (!q)
+            return text(tooLong, Status::BadRequest);
+        const auto race = parseRaceKey(valueOf(*q, "tcode"));
+        if (!race)
+            return text(QStringLiteral("エラー: レースの鍵がありません (unknown or missing tcode)"),
+                        Status::BadRequest);
+        store_.setRace(*race);
+        return text(
+            race->code.isEmpty()
+                ? QStringLiteral("OK: 速報画面を初期化しました")
+                : QStringLiteral("OK: レース %1 クラス %2").arg(race->code, race->classCode));
+    });
+
+    http_.route(QStringLiteral("/sokuhoup.php"), [=, this](const QHttpServerRequest& req) {
+        if (!allowed(req))
+            return text(denied, Status::Forbidden);
+        const auto q = values(req);
+        if (!q)
+            return text(tooLong, Status::BadRequest);
+        if (q->hasQueryItem(QStringLiteral("message"))) {
+            const QString message = valueOf(*q, "message");
+            store_.setMessage(message == QLatin1String("erase") ? QString() : message);
+            return text(message == QLatin1String("erase")
+                            ? QStringLiteral("OK: メッセージを消去しました")
+                            : QStringLiteral("OK: メッセージ"));
+        }
+        const auto race = parseRaceKey(valueOf(*q, "tcode"));
+        const QString bib = valueOf(*q, "zek");
+        const QString flag = valueOf(*q, "fl2");
+        if (!race || race->code.isEmpty() || bib.isEmpty() || bib.size() > 4 ||
+            (flag != QLatin1String("F") && flag != QLatin1String("N")))
+            return text(QStringLiteral("エラー: tcode, zek, fl2 (F/N) が必要です (missing field)"),
+                        Status::BadRequest);
+        if (flag == QLatin1String("N")) {
+            store_.removeResult(race->code, bib);
+            return text(QStringLiteral("OK: %1 を削除しました").arg(bib));
+        }
+        store_.setResult(race->code, {bib,
+                                      {},
+                                      {},
+                                      race->classCode,
+                                      valueOf(*q, "st1"),
+                                      valueOf(*q, "st2"),
+                                      valueOf(*q, "ttime"),
+                                      valueOf(*q, "timeod"),
+                                      valueOf(*q, "altime"),
+                                      0});
+        return text(QStringLiteral("OK: %1 %2").arg(bib, valueOf(*q, "ttime")));
+    });
+
+    http_.route(QStringLiteral("/SokuhoTextUpdate.php"), QHttpServerRequest::Method::Post,
+                [=, this](const QHttpServerRequest& req) {
+                    if (!allowed(req))
+                        return text(denied, Status::Forbidden);
+                    if (req.body().size() > kMaxBody)
+                        return text(
+                            QStringLiteral("エラー: ファイルが大きすぎます (body too large)"),
+                            Status::PayloadTooLarge);
+                    const auto file = multipartFile(header(req, "Content-Type").toLatin1(),
+                                                    req.body(), QByteArrayLiteral("fl"));
+                    const auto batch = file ? parseBatchFile(*file) : std::nullopt;
+                    if (!batch)
+                        return text(QStringLiteral("エラー: 速報ファイルの形式が違います "
+                                                   "(malformed upload)"),
+                                    Status::BadRequest);
+                    const int applied = store_.applyBatch(*batch);
+                    return text(QStringLiteral("OK: %1 行を反映、%2 行をスキップしました "
+                                               "(%1 applied, %2 skipped)")
+                                    .arg(applied)
+                                    .arg(batch->skipped));
+                });
+
+    http_.route(QStringLiteral("/startlist.php"), QHttpServerRequest::Method::Post,
+                [=, this](const QHttpServerRequest& req) {
+                    if (!allowed(req))
+                        return text(denied, Status::Forbidden);
+                    if (req.body().size() > kMaxBody)
+                        return text(QStringLiteral("エラー: 大きすぎます (body too large)"),
+                                    Status::PayloadTooLarge);
+                    const auto q = values(req);
+                    if (!q || valueOf(*q, "code").isEmpty())
+                        return text(QStringLiteral("エラー: code が必要です (missing code)"),
+                                    Status::BadRequest);
+                    int skipped = 0;
+                    const auto entries = parseStartList(req.body(), &skipped);
+                    store_.setStartList(valueOf(*q, "code"), entries);
+                    if (q->hasQueryItem(QStringLiteral("title")))
+                        store_.setTitle(valueOf(*q, "code"), valueOf(*q, "title"));
+                    return text(QStringLiteral("OK: %1 人、%2 行をスキップしました")
+                                    .arg(entries.size())
+                                    .arg(skipped));
+                });
+}
+
+} // namespace pistel::live

@@ -1,0 +1,184 @@
+#include "LiveStore.h"
+
+#include <QDateTime>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QUuid>
+#include <stdexcept>
+
+namespace pistel::live {
+
+LiveStore::LiveStore(const QString& file)
+    : connection_(QStringLiteral("live-") + QUuid::createUuid().toString()) {
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
+    db.setDatabaseName(file);
+    if (!db.open())
+        throw std::runtime_error("cannot open " + file.toStdString() + ": " +
+                                 db.lastError().text().toStdString());
+    for (const char* sql : {
+             "CREATE TABLE IF NOT EXISTS state (key TEXT PRIMARY KEY, value TEXT NOT NULL)",
+             "CREATE TABLE IF NOT EXISTS competitions (code TEXT PRIMARY KEY, title TEXT NOT NULL)",
+             "CREATE TABLE IF NOT EXISTS classes (code TEXT PRIMARY KEY, name TEXT NOT NULL)",
+             "CREATE TABLE IF NOT EXISTS competitors (code TEXT NOT NULL, bib TEXT NOT NULL, "
+             "name TEXT NOT NULL, team TEXT NOT NULL, class TEXT NOT NULL, "
+             "PRIMARY KEY (code, bib))",
+             "CREATE TABLE IF NOT EXISTS results (code TEXT NOT NULL, bib TEXT NOT NULL, "
+             "class TEXT NOT NULL, time1 TEXT NOT NULL, time2 TEXT NOT NULL, "
+             "ttime TEXT NOT NULL, timeod TEXT NOT NULL, altime TEXT NOT NULL, "
+             "updated INTEGER NOT NULL, PRIMARY KEY (code, bib))",
+         })
+        exec(QString::fromLatin1(sql));
+}
+
+LiveStore::~LiveStore() {
+    QSqlDatabase::database(connection_).close();
+    QSqlDatabase::removeDatabase(connection_);
+}
+
+void LiveStore::exec(const QString& sql, const QVariantList& values) const {
+    QSqlQuery q(QSqlDatabase::database(connection_));
+    if (!q.prepare(sql))
+        throw std::runtime_error(q.lastError().text().toStdString());
+    for (const QVariant& v : values) {
+        // A text not given is an empty text, never NULL.
+        if (v.typeId() == QMetaType::QString && v.toString().isNull())
+            q.addBindValue(QString(QLatin1String("")));
+        else
+            q.addBindValue(v);
+    }
+    if (!q.exec())
+        throw std::runtime_error(q.lastError().text().toStdString());
+}
+
+QString LiveStore::value(const QString& key) const {
+    QSqlQuery q(QSqlDatabase::database(connection_));
+    q.prepare(QStringLiteral("SELECT value FROM state WHERE key = ?"));
+    q.addBindValue(key);
+    q.exec();
+    return q.next() ? q.value(0).toString() : QString();
+}
+
+void LiveStore::setValue(const QString& key, const QString& v) {
+    exec(QStringLiteral("INSERT OR REPLACE INTO state (key, value) VALUES (?, ?)"), {key, v});
+}
+
+void LiveStore::bump() {
+    setValue(QStringLiteral("version"), QString::number(version() + 1));
+}
+
+qint64 LiveStore::version() const {
+    return value(QStringLiteral("version")).toLongLong();
+}
+
+void LiveStore::setRace(const RaceKey& race) {
+    setValue(QStringLiteral("race_code"), race.code);
+    setValue(QStringLiteral("race_class"), race.classCode);
+    bump();
+}
+
+RaceKey LiveStore::race() const {
+    return {value(QStringLiteral("race_code")), value(QStringLiteral("race_class"))};
+}
+
+void LiveStore::setMessage(const QString& text) {
+    setValue(QStringLiteral("message"), text);
+    bump();
+}
+
+QString LiveStore::message() const {
+    return value(QStringLiteral("message"));
+}
+
+void LiveStore::setResult(const QString& code, const ResultRow& r) {
+    exec(QStringLiteral("INSERT OR REPLACE INTO results (code, bib, class, time1, time2, ttime, "
+                        "timeod, altime, updated) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+         {code, r.bib, r.classCode, r.time1, r.time2, r.ttime, r.timeod, r.altime,
+          QDateTime::currentMSecsSinceEpoch()});
+    bump();
+}
+
+void LiveStore::removeResult(const QString& code, const QString& bib) {
+    exec(QStringLiteral("DELETE FROM results WHERE code = ? AND bib = ?"), {code, bib});
+    bump();
+}
+
+int LiveStore::applyBatch(const BatchFileContent& batch) {
+    QSqlDatabase db = QSqlDatabase::database(connection_);
+    db.transaction();
+    for (const BatchUpdate& u : batch.updates) {
+        // The class of a row comes from the start list, else stays as a result gave it.
+        exec(QStringLiteral(
+                 "INSERT INTO results (code, bib, class, time1, time2, ttime, timeod, altime, "
+                 "updated) VALUES (?, ?, COALESCE((SELECT class FROM competitors WHERE code = ? "
+                 "AND bib = ?), ''), ?, ?, ?, ?, ?, ?) ON CONFLICT (code, bib) DO UPDATE SET "
+                 "time1 = excluded.time1, time2 = excluded.time2, ttime = excluded.ttime, "
+                 "timeod = excluded.timeod, altime = excluded.altime"),
+             {u.code, u.bib, u.code, u.bib, u.time1, u.time2, u.ttime, u.timeod, u.altime,
+              QDateTime::currentMSecsSinceEpoch()});
+    }
+    db.commit();
+    bump();
+    return static_cast<int>(batch.updates.size());
+}
+
+void LiveStore::setTitle(const QString& code, const QString& title) {
+    exec(QStringLiteral("INSERT OR REPLACE INTO competitions (code, title) VALUES (?, ?)"),
+         {code, title});
+    bump();
+}
+
+QString LiveStore::title(const QString& code) const {
+    QSqlQuery q(QSqlDatabase::database(connection_));
+    q.prepare(QStringLiteral("SELECT title FROM competitions WHERE code = ?"));
+    q.addBindValue(code);
+    q.exec();
+    return q.next() ? q.value(0).toString() : QString();
+}
+
+void LiveStore::setClassName(const QString& classCode, const QString& name) {
+    exec(QStringLiteral("INSERT OR REPLACE INTO classes (code, name) VALUES (?, ?)"),
+         {classCode, name});
+}
+
+QString LiveStore::className(const QString& classCode) const {
+    QSqlQuery q(QSqlDatabase::database(connection_));
+    q.prepare(QStringLiteral("SELECT name FROM classes WHERE code = ?"));
+    q.addBindValue(classCode);
+    q.exec();
+    return q.next() ? q.value(0).toString() : QString();
+}
+
+void LiveStore::setStartList(const QString& code, const QList<StartListEntry>& entries) {
+    QSqlDatabase db = QSqlDatabase::database(connection_);
+    db.transaction();
+    for (const StartListEntry& e : entries)
+        exec(QStringLiteral("INSERT OR REPLACE INTO competitors (code, bib, name, team, class) "
+                            "VALUES (?, ?, ?, ?, ?)"),
+             {code, e.bib, e.name, e.team, e.classCode});
+    db.commit();
+    bump();
+}
+
+QList<ResultRow> LiveStore::results(const QString& code, const QString& classCode) const {
+    QSqlQuery q(QSqlDatabase::database(connection_));
+    q.prepare(QStringLiteral(
+        "SELECT r.bib, COALESCE(c.name, ''), COALESCE(c.team, ''), "
+        "CASE WHEN r.class <> '' THEN r.class ELSE COALESCE(c.class, '') END, "
+        "r.time1, r.time2, r.ttime, r.timeod, r.altime, r.updated "
+        "FROM results r LEFT JOIN competitors c ON c.code = r.code AND c.bib = r.bib "
+        "WHERE r.code = ?"));
+    q.addBindValue(code);
+    q.exec();
+    QList<ResultRow> out;
+    while (q.next()) {
+        ResultRow r{q.value(0).toString(),  q.value(1).toString(), q.value(2).toString(),
+                    q.value(3).toString(),  q.value(4).toString(), q.value(5).toString(),
+                    q.value(6).toString(),  q.value(7).toString(), q.value(8).toString(),
+                    q.value(9).toLongLong()};
+        if (r.classCode.isEmpty() || r.classCode == classCode)
+            out.append(r);
+    }
+    return out;
+}
+
+} // namespace pistel::live

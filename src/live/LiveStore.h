@@ -1,0 +1,57 @@
+#pragma once
+
+#include "LiveRequests.h"
+
+#include <QSqlDatabase>
+#include <QString>
+
+namespace pistel::live {
+
+// One competitor's row on the page.
+struct ResultRow {
+    QString bib, name, team, classCode;
+    QString time1, time2, ttime, timeod, altime;
+    qint64 updated = 0; // ms since the epoch
+};
+
+// The live results server's data, in a SQLite file of its own so that a restart loses
+// nothing. Every value reaches SQL as a bound value.
+class LiveStore {
+public:
+    // Opens (creating) the file; throws std::runtime_error when it cannot.
+    explicit LiveStore(const QString& file);
+    ~LiveStore();
+    LiveStore(const LiveStore&) = delete;
+    LiveStore& operator=(const LiveStore&) = delete;
+
+    void setRace(const RaceKey& race);
+    RaceKey race() const;
+    void setMessage(const QString& text); // empty: no message line
+    QString message() const;
+
+    void setResult(const QString& code, const ResultRow& row);
+    void removeResult(const QString& code, const QString& bib);
+    // Applies the batch's updates; returns how many rows they wrote.
+    int applyBatch(const BatchFileContent& batch);
+
+    void setTitle(const QString& code, const QString& title);
+    QString title(const QString& code) const;
+    void setClassName(const QString& classCode, const QString& name);
+    QString className(const QString& classCode) const;
+    void setStartList(const QString& code, const QList<StartListEntry>& entries);
+
+    // The results of a competition's class (and those of unknown class), names joined.
+    QList<ResultRow> results(const QString& code, const QString& classCode) const;
+    // Grows with every change, so that a page knows when to read again.
+    qint64 version() const;
+
+private:
+    void exec(const QString& sql, const QVariantList& values = {}) const;
+    QString value(const QString& key) const;
+    void setValue(const QString& key, const QString& value);
+    void bump();
+
+    QString connection_;
+};
+
+} // namespace pistel::live

@@ -1,0 +1,99 @@
+// The live results server's parsing and ranking, without a server.
+#include "live/LiveRanking.h"
+#include "live/LiveRequests.h"
+#include "support/QtPrinters.h"
+#include "web/LiveResults.h"
+
+#include <QJsonArray>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace pistel;
+
+namespace {
+// One value of one row of the page's results.
+QJsonValue cell(const QJsonArray& rows, int row, const char* key) {
+    return rows.at(row).toObject().value(QLatin1String(key));
+}
+} // namespace
+using namespace pistel::live;
+
+TEST(LiveRequests, RaceKeys) {
+    const auto k = parseRaceKey("ASTK10071");
+    ASSERT_TRUE(k.has_value());
+    EXPECT_EQ(k->code, "K1");
+    EXPECT_EQ(k->classCode, "007");
+    EXPECT_EQ(parseRaceKey(webRaceKey("2026GS01", "12"))->code, "2026GS01");
+    EXPECT_EQ(parseRaceKey("AST0000000000001")->code, ""); // the page is cleared
+    for (const char* bad : {"", "AST0071", "XSTK10071", "ASTK10072", "AST1"})
+        EXPECT_FALSE(parseRaceKey(bad).has_value()) << bad;
+}
+
+TEST(LiveRequests, TheBatchFileIsDataAndNeverAStatement) {
+    BatchFile file("K1", "2");
+    file.add({"0008", "00:01:05.12", "00:01:04.95", "F", "F", "00:02:10.07", "", "10:31:02.1234"});
+    QByteArray bytes = file.bytes();
+    // Lines that try anything but the one form are skipped and counted.
+    bytes += "UPDATE STLIST set time1='1',time2='',ttime='1',altime='',timeod='' where tcode "
+             "like 'ASTK1%' and bib='009'; DROP TABLE results\r\n"
+             "DELETE FROM STLIST\r\n"
+             "UPDATE STLIST set time1='x'' OR 1=1',time2='',ttime='',altime='',timeod='' where "
+             "tcode like 'ASTK1%' and bib='010'\r\n"
+             "UPDATE STLIST set time1='1:00.00',time2='',ttime='1:00.00',altime='',timeod='00:01:"
+             "00.00' where tcode like 'ASTOTHER%' and bib='011'\r\n";
+    const auto batch = parseBatchFile(bytes);
+    ASSERT_TRUE(batch.has_value());
+    EXPECT_EQ(batch->code, "K1");
+    EXPECT_EQ(batch->run, "2");
+    ASSERT_EQ(batch->updates.size(), 1);
+    const BatchUpdate& u = batch->updates[0];
+    EXPECT_EQ(u.bib, "008");
+    EXPECT_EQ(u.time1, "1:05.12");
+    EXPECT_EQ(u.time2, "1:04.95");
+    EXPECT_EQ(u.ttime, "2:10.07");
+    EXPECT_EQ(u.timeod, "00:02:10.07");
+    EXPECT_EQ(u.altime, "10:31:02.1234");
+    EXPECT_EQ(batch->skipped, 4);
+    EXPECT_FALSE(parseBatchFile("not a header\r\n").has_value());
+    EXPECT_FALSE(parseBatchFile("").has_value());
+}
+
+TEST(LiveRequests, TheFilePartOfAMultipartBody) {
+    const QByteArray body = multipartBody("b0undary", "ASTK1,1,\r\nline\r\n");
+    EXPECT_EQ(multipartFile("multipart/form-data; boundary=b0undary", body, "fl"),
+              QByteArray("ASTK1,1,\r\nline\r\n"));
+    EXPECT_FALSE(multipartFile("multipart/form-data; boundary=other", body, "fl").has_value());
+    EXPECT_FALSE(multipartFile("text/plain", body, "fl").has_value());
+    EXPECT_FALSE(multipartFile("multipart/form-data; boundary=b0undary", body, "x").has_value());
+    EXPECT_FALSE(
+        multipartFile("multipart/form-data; boundary=b0undary", "--b0undary\r\nbroken", "fl")
+            .has_value());
+}
+
+TEST(LiveRanking, EqualResultsShareARankAndGapsAreToTheLeader) {
+    QTemporaryDir dir;
+    LiveStore store(dir.filePath("live.sqlite"));
+    store.setRace({"K1", "007"});
+    store.setStartList("K1", {{"008", "山田 太郎", "北高", "007"},
+                              {"009", "佐藤", "南高", "007"},
+                              {"010", "鈴木", "", "008"}});
+    auto add = [&](const char* bib, const char* shown, const char* timeod) {
+        store.setResult("K1", {bib, {}, {}, {}, shown, {}, shown, timeod, {}, 0});
+    };
+    add("009", "1:05.12", "00:01:05.12");
+    add("008", "1:04.95", "00:01:04.95");
+    add("011", "1:05.12", "00:01:05.12"); // not in the start list: shown by bib
+    add("010", "1:00.00", "00:01:00.00"); // another class
+    const QJsonArray rows = pageData(store, 0)["results"].toArray();
+    ASSERT_EQ(rows.size(), 3);
+    EXPECT_EQ(cell(rows, 0, "bib"), "008");
+    EXPECT_EQ(cell(rows, 0, "rank"), 1);
+    EXPECT_EQ(cell(rows, 0, "name"), "山田 太郎");
+    EXPECT_EQ(cell(rows, 0, "gap"), "");
+    EXPECT_EQ(cell(rows, 1, "rank"), 2);
+    EXPECT_EQ(cell(rows, 2, "rank"), 2); // the same result
+    EXPECT_EQ(cell(rows, 1, "gap"), "+0.17");
+    EXPECT_EQ(gapText(6217), "+1:02.17");
+    EXPECT_EQ(resultHundredths("00:01:05.12"), 6512);
+    EXPECT_EQ(resultHundredths("1:05.12"), -1);
+}

@@ -1,0 +1,177 @@
+// The live results server over loopback, fed by the workstation's own web commands.
+#include "live/LiveServer.h"
+
+#include "support/DbTest.h"
+#include "support/ScriptedDialog.h"
+#include "support/WaitFor.h"
+#include "web/WebClient.h"
+#include "web/WebCommands.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QTemporaryDir>
+
+using namespace pistel;
+
+namespace {
+// One value of one row of the page's results.
+QJsonValue cell(const QJsonArray& rows, int row, const char* key) {
+    return rows.at(row).toObject().value(QLatin1String(key));
+}
+} // namespace
+using pistel::test::DbTest;
+using pistel::test::ScriptedDialog;
+using pistel::test::waitFor;
+
+class LiveServerTest : public DbTest {
+protected:
+    void SetUp() override {
+        DbTest::SetUp();
+        app.competitionCode = "K1";
+        app.currentRun = "1";
+        addCompetitors("K1", {{"0008", 1, 1, 7}, {"0009", 2, 2, 7}, {"0010", 3, 3, 7}});
+        exec("update result set altime='10:31:02.1234', ttime='00:01:23.45', FL='F' "
+             "where tcode='K1' and zek='0008'");
+        exec("update result set altime='10:32:00.0000', ttime='00:01:20.00', FL='F' "
+             "where tcode='K1' and zek='0009'");
+        exec("insert into cs_master (cname, ccode) values ('男子', '7')");
+        start();
+        client.key = "secret";
+        client.timeoutMs = 3000;
+        web.batchFolder = dir.path();
+        QObject::connect(&client, &WebClient::pageShown, [this](const QString& t) { pages << t; });
+    }
+    void start() {
+        store = std::make_unique<live::LiveStore>(dir.filePath("live.sqlite"));
+        server = std::make_unique<live::LiveServer>(*store, "secret");
+        port = server->listen(QHostAddress::LocalHost, 0);
+        ASSERT_GT(port, 0);
+        web.baseUrl = QStringLiteral("http://127.0.0.1:%1/").arg(port);
+    }
+    // A request as any client sends it: status and body.
+    std::pair<int, QByteArray> request(const QString& path, const QByteArray& body = {},
+                                       const QByteArray& key = "secret",
+                                       const QByteArray& contentType = {}) {
+        QNetworkRequest r(QUrl(web.baseUrl + path));
+        if (!key.isEmpty())
+            r.setRawHeader("X-Pistel-Key", key);
+        if (!contentType.isEmpty())
+            r.setHeader(QNetworkRequest::ContentTypeHeader, contentType);
+        QNetworkReply* reply = body.isNull() ? net.get(r) : net.post(r, body);
+        EXPECT_TRUE(waitFor([&] { return reply->isFinished(); }, 5000));
+        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        const QByteArray data = reply->readAll();
+        reply->deleteLater();
+        return {status, data};
+    }
+    QJsonObject data() {
+        return QJsonDocument::fromJson(request("data", QByteArray(), {}).second).object();
+    }
+    // The page has been given what the last command sent.
+    void sent(int count) {
+        ASSERT_TRUE(waitFor([&] { return pages.size() == count; }));
+    }
+
+    QTemporaryDir dir;
+    std::unique_ptr<live::LiveStore> store;
+    std::unique_ptr<live::LiveServer> server;
+    quint16 port = 0;
+    QNetworkAccessManager net;
+    ScriptedDialog dialog;
+    WebClient client;
+    WebCommands web{app, dm, dialog, client};
+    QStringList pages;
+};
+
+TEST_F(LiveServerTest, TheWorkstationsCommandsMakeThePage) {
+    web.cbclass = "男子";
+    web.CuteButton103Click(); // the race of the class
+    sent(1);
+    EXPECT_TRUE(pages.last().startsWith("OK: レース K1 クラス 007")) << pages.last().toStdString();
+    web.memo10 = "スタート 10:00 & ゴール\n2行目";
+    web.CuteButton86Click();
+    sent(2);
+    dialog.answers = {true};
+    web.CuteButton98Click(); // every finisher at once
+    QJsonObject d = data();
+    EXPECT_EQ(d["code"], "K1");
+    EXPECT_EQ(d["class"], "007");
+    EXPECT_EQ(d["message"], "スタート 10:00 & ゴール\n2行目");
+    QJsonArray rows = d["results"].toArray();
+    ASSERT_EQ(rows.size(), 2);
+    EXPECT_EQ(cell(rows, 0, "bib"), "009"); // ranked by result: 1:20.00 before 1:23.45
+    EXPECT_EQ(cell(rows, 0, "result"), "1:20.00");
+    EXPECT_EQ(cell(rows, 1, "gap"), "+3.45");
+
+    // One competitor in real time, then removed.
+    exec("update result set altime='10:33:00.0000', ttime='00:01:10.00', FL='F' "
+         "where tcode='K1' and zek='0010'");
+    web.realTime = 1;
+    web.edit37 = "0010";
+    web.CuteButton88Click();
+    sent(4); // the race selection, then the result
+    rows = data()["results"].toArray();
+    ASSERT_EQ(rows.size(), 3);
+    EXPECT_EQ(cell(rows, 0, "bib"), "010");
+    EXPECT_EQ(data()["latest"], "010");
+    web.CuteButton97Click();
+    sent(6);
+    EXPECT_EQ(data()["results"].toArray().size(), 2);
+    web.CuteButton87Click(); // erase the message
+    sent(7);
+    EXPECT_EQ(data()["message"], "");
+
+    // A restart loses nothing.
+    server.reset();
+    store.reset();
+    start();
+    d = data();
+    EXPECT_EQ(d["code"], "K1");
+    EXPECT_EQ(d["results"].toArray().size(), 2);
+}
+
+TEST_F(LiveServerTest, BadRequestsAreRefusedWithAReason) {
+    // Wrong key, or none, with a key set: refused.
+    auto [status, body] = request("settaikai.php?tcode=ASTK10071", QByteArray(), "wrong");
+    EXPECT_EQ(status, 403);
+    EXPECT_TRUE(body.contains("wrong key"));
+    EXPECT_EQ(request("sokuhoup.php?message=x", QByteArray(), {}).first, 403);
+    // The key as a query value is accepted too.
+    EXPECT_EQ(request("settaikai.php?tcode=ASTK10071&key=secret", QByteArray(), {}).first, 200);
+    // Unknown key, missing fields, values longer than any the workstation sends.
+    EXPECT_EQ(request("settaikai.php?tcode=BOGUS").first, 400);
+    EXPECT_EQ(request("sokuhoup.php?tcode=ASTK10071&zek=008").first, 400);
+    EXPECT_EQ(request("sokuhoup.php?message=" + QString(300, 'x')).first, 400);
+    // Malformed and oversized uploads.
+    EXPECT_EQ(request("SokuhoTextUpdate.php", "no multipart", "secret", "text/plain").first, 400);
+    EXPECT_EQ(request("SokuhoTextUpdate.php", multipartBody("bb", "garbage\r\n"), "secret",
+                      "multipart/form-data; boundary=bb")
+                  .first,
+              400);
+    EXPECT_EQ(request("SokuhoTextUpdate.php", QByteArray(live::LiveServer::kMaxBody + 10, 'x'),
+                      "secret", "multipart/form-data; boundary=bb")
+                  .first,
+              413);
+    // An update line that tries anything else is skipped and counted.
+    const QByteArray file = "ASTK1,1,\r\nUPDATE STLIST set time1='1:00.00',time2='',ttime='1:00."
+                            "00',altime='',timeod='00:01:00.00' where tcode like 'ASTK1%' and "
+                            "bib='008'\r\nDROP TABLE results\r\n";
+    const auto [ok, reply] = request("SokuhoTextUpdate.php", multipartBody("bb", file), "secret",
+                                     "multipart/form-data; boundary=bb");
+    EXPECT_EQ(ok, 200);
+    EXPECT_TRUE(reply.contains("1 applied, 1 skipped")) << reply.data();
+    EXPECT_EQ(data()["results"].toArray().size(), 1);
+    // A start list from a server that cannot reach the database: names on the page.
+    EXPECT_EQ(request("startlist.php?code=K1&title=" + QUrl::toPercentEncoding("市民大会"),
+                      "008,山田 太郎,北高,007\nbad line\n")
+                  .first,
+              200);
+    EXPECT_EQ(data()["title"], "市民大会");
+    EXPECT_EQ(cell(data()["results"].toArray(), 0, "name"), "山田 太郎");
+    EXPECT_EQ(request("startlist.php?code=K1", "009,x,y,007\n", "wrong").first, 403);
+    // The page's text is set as text: markup from a request never becomes markup.
+    EXPECT_FALSE(request("", QByteArray(), {}).second.contains("innerHTML"));
+}
