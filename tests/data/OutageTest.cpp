@@ -20,7 +20,7 @@ class OutageTest : public DbTest {};
 TEST_F(OutageTest, APausedServerGivesAnErrorWithinTheTimeOut) {
     ASSERT_GT(test::DbServer::pid(), 0);
     odbc::Connection db;
-    db.timeoutSeconds = 2; // reads give up after a third of it
+    db.timeoutSeconds = 2;
     db.open(connectionString(QStringLiteral("PistelTest")));
     Query q(db, QStringLiteral("probe"), {QStringLiteral("select count(*) from result")});
     q.open();

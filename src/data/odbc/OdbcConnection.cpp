@@ -151,13 +151,12 @@ void Connection::open(const QString& connectionString) {
     close();
     dbc_ = Handle(SQL_HANDLE_DBC, env_.get());
     // No statement may wait for ever on a stalled server or network: the driver gives up
-    // connecting after the time-out, and a read or write after a third of it, since its
-    // client library tries a read three times.
+    // connecting, and waiting for a reply or for a write to go out, after the time-out. (A
+    // shorter read time-out would also cut off a long statement on a working server.)
     const QString t = QString::number(timeoutSeconds);
-    const QString io = QString::number(std::max(1, (timeoutSeconds + 2) / 3));
     QByteArray cs = toSjis(connectionString + QStringLiteral(";CONN_TIMEOUT=") + t +
-                           QStringLiteral(";READ_TIMEOUT=") + io +
-                           QStringLiteral(";WRITE_TIMEOUT=") + io);
+                           QStringLiteral(";READ_TIMEOUT=") + t +
+                           QStringLiteral(";WRITE_TIMEOUT=") + t);
     SQLSetConnectAttr(dbc_.get(), SQL_ATTR_LOGIN_TIMEOUT,
                       reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(timeoutSeconds)), 0);
     SQLCHAR out[1024];
