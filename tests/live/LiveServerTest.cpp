@@ -12,6 +12,7 @@
 #include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QProcess>
 #include <QTemporaryDir>
 
 using namespace pistel;
@@ -174,4 +175,37 @@ TEST_F(LiveServerTest, BadRequestsAreRefusedWithAReason) {
     EXPECT_EQ(request("startlist.php?code=K1", "009,x,y,007\n", "wrong").first, 403);
     // The page's text is set as text: markup from a request never becomes markup.
     EXPECT_FALSE(request("", QByteArray(), {}).second.contains("innerHTML"));
+}
+
+// The start list read from the competition database: Japanese names through the ODBC
+// layer, web bibs and three-character class codes as the workstation sends them.
+TEST_F(LiveServerTest, ImportReadsTheStartListFromTheCompetitionDatabase) {
+    addCompetition("K1", "第3回 雪まつり大会");
+    exec("update result set name='高橋 ソラ', team='表スキークラブ' where tcode='K1' and "
+         "zek='0008'");
+    QProcess import;
+    import.start(PISTEL_LIVE_PATH, {"import", "--dsn", "PistelTest", "--code", "K1", "--db",
+                                    dir.filePath("imported.sqlite")});
+    ASSERT_TRUE(import.waitForFinished(30000));
+    EXPECT_EQ(import.exitCode(), 0) << import.readAllStandardError().toStdString();
+    live::LiveStore imported(dir.filePath("imported.sqlite"));
+    EXPECT_EQ(imported.title("K1"), "第3回 雪まつり大会");
+    EXPECT_EQ(imported.className("007"), "男子");
+    imported.setRace({"K1", "007"});
+    imported.setResult("K1",
+                       {"008", {}, {}, "007", "1:00.00", {}, "1:00.00", "00:01:00.00", {}, 0});
+    const QList<live::ResultRow> rows = imported.results("K1", "007");
+    ASSERT_EQ(rows.size(), 1);
+    EXPECT_EQ(rows[0].name, "高橋 ソラ");
+    EXPECT_EQ(rows[0].team, "表スキークラブ");
+}
+
+// Without a key the server takes writes from its own machine.
+TEST_F(LiveServerTest, WithoutAKeyWritesComeFromThisMachineOnly) {
+    live::LiveStore open(dir.filePath("open.sqlite"));
+    live::LiveServer server2(open, QString());
+    const quint16 port2 = server2.listen(QHostAddress::LocalHost, 0);
+    web.baseUrl = QStringLiteral("http://127.0.0.1:%1/").arg(port2);
+    EXPECT_EQ(request("settaikai.php?tcode=ASTK10071", QByteArray(), {}).first, 200);
+    EXPECT_EQ(open.race().code, "K1");
 }
