@@ -57,8 +57,19 @@ void LiveServer::routes() {
         const QUrlQuery q = req.query();
         return header(req, "X-Pistel-Key") == key_ || valueOf(q, "key") == key_;
     };
-    const QString denied = QStringLiteral("エラー: 書き込みの鍵が違います (wrong key)");
-    const QString tooLong = QStringLiteral("エラー: 値が長すぎます (value too long)");
+    // What every write checks first: the key, and values no longer than the workstation's.
+    auto check = [allowed](const QHttpServerRequest& req,
+                           QUrlQuery& query) -> std::optional<QHttpServerResponse> {
+        if (!allowed(req))
+            return text(QStringLiteral("エラー: 書き込みの鍵が違います (wrong key)"),
+                        Status::Forbidden);
+        const auto v = values(req);
+        if (!v)
+            return text(QStringLiteral("エラー: 値が長すぎます (value too long)"),
+                        Status::BadRequest);
+        query = *v;
+        return std::nullopt;
+    };
 
     http_.route(QStringLiteral("/"), [] {
         return QHttpServerResponse(QByteArrayLiteral("text/html; charset=utf-8"), livePage());
@@ -76,13 +87,11 @@ void LiveServer::routes() {
         return QHttpServerResponse(QByteArrayLiteral("application/json"), cachedData_);
     });
 
-    http_.route(QStringLiteral("/settaikai.php"), [=, this](const QHttpServerRequest& req) {
-        if (!allowed(req))
-            return text(denied, Status::Forbidden);
-        const auto q = values(req);
-        if (!q)
-            return text(tooLong, Status::BadRequest);
-        const auto race = parseRaceKey(valueOf(*q, "tcode"));
+    http_.route(QStringLiteral("/settaikai.php"), [check, this](const QHttpServerRequest& req) {
+        QUrlQuery query;
+        if (auto refusal = check(req, query))
+            return std::move(*refusal);
+        const auto race = parseRaceKey(valueOf(query, "tcode"));
         if (!race)
             return text(QStringLiteral("エラー: レースの鍵がありません (unknown or missing tcode)"),
                         Status::BadRequest);
@@ -93,22 +102,20 @@ void LiveServer::routes() {
                 : QStringLiteral("OK: レース %1 クラス %2").arg(race->code, race->classCode));
     });
 
-    http_.route(QStringLiteral("/sokuhoup.php"), [=, this](const QHttpServerRequest& req) {
-        if (!allowed(req))
-            return text(denied, Status::Forbidden);
-        const auto q = values(req);
-        if (!q)
-            return text(tooLong, Status::BadRequest);
-        if (q->hasQueryItem(QStringLiteral("message"))) {
-            const QString message = valueOf(*q, "message");
+    http_.route(QStringLiteral("/sokuhoup.php"), [check, this](const QHttpServerRequest& req) {
+        QUrlQuery query;
+        if (auto refusal = check(req, query))
+            return std::move(*refusal);
+        if (query.hasQueryItem(QStringLiteral("message"))) {
+            const QString message = valueOf(query, "message");
             store_.setMessage(message == QLatin1String("erase") ? QString() : message);
             return text(message == QLatin1String("erase")
                             ? QStringLiteral("OK: メッセージを消去しました")
                             : QStringLiteral("OK: メッセージ"));
         }
-        const auto race = parseRaceKey(valueOf(*q, "tcode"));
-        const QString bib = valueOf(*q, "zek");
-        const QString flag = valueOf(*q, "fl2");
+        const auto race = parseRaceKey(valueOf(query, "tcode"));
+        const QString bib = valueOf(query, "zek");
+        const QString flag = valueOf(query, "fl2");
         if (!race || race->code.isEmpty() || bib.isEmpty() || bib.size() > 4 ||
             (flag != QLatin1String("F") && flag != QLatin1String("N")))
             return text(QStringLiteral("エラー: tcode, zek, fl2 (F/N) が必要です (missing field)"),
@@ -121,19 +128,20 @@ void LiveServer::routes() {
                                       {},
                                       {},
                                       race->classCode,
-                                      valueOf(*q, "st1"),
-                                      valueOf(*q, "st2"),
-                                      valueOf(*q, "ttime"),
-                                      valueOf(*q, "timeod"),
-                                      valueOf(*q, "altime"),
+                                      valueOf(query, "st1"),
+                                      valueOf(query, "st2"),
+                                      valueOf(query, "ttime"),
+                                      valueOf(query, "timeod"),
+                                      valueOf(query, "altime"),
                                       0});
-        return text(QStringLiteral("OK: %1 %2").arg(bib, valueOf(*q, "ttime")));
+        return text(QStringLiteral("OK: %1 %2").arg(bib, valueOf(query, "ttime")));
     });
 
     http_.route(QStringLiteral("/SokuhoTextUpdate.php"), QHttpServerRequest::Method::Post,
-                [=, this](const QHttpServerRequest& req) {
-                    if (!allowed(req))
-                        return text(denied, Status::Forbidden);
+                [check, this](const QHttpServerRequest& req) {
+                    QUrlQuery query;
+                    if (auto refusal = check(req, query))
+                        return std::move(*refusal);
                     if (req.body().size() > kMaxBody)
                         return text(
                             QStringLiteral("エラー: ファイルが大きすぎます (body too large)"),
@@ -153,21 +161,21 @@ void LiveServer::routes() {
                 });
 
     http_.route(QStringLiteral("/startlist.php"), QHttpServerRequest::Method::Post,
-                [=, this](const QHttpServerRequest& req) {
-                    if (!allowed(req))
-                        return text(denied, Status::Forbidden);
+                [check, this](const QHttpServerRequest& req) {
+                    QUrlQuery query;
+                    if (auto refusal = check(req, query))
+                        return std::move(*refusal);
                     if (req.body().size() > kMaxBody)
                         return text(QStringLiteral("エラー: 大きすぎます (body too large)"),
                                     Status::PayloadTooLarge);
-                    const auto q = values(req);
-                    if (!q || valueOf(*q, "code").isEmpty())
+                    if (valueOf(query, "code").isEmpty())
                         return text(QStringLiteral("エラー: code が必要です (missing code)"),
                                     Status::BadRequest);
                     int skipped = 0;
                     const auto entries = parseStartList(req.body(), &skipped);
-                    store_.setStartList(valueOf(*q, "code"), entries);
-                    if (q->hasQueryItem(QStringLiteral("title")))
-                        store_.setTitle(valueOf(*q, "code"), valueOf(*q, "title"));
+                    store_.setStartList(valueOf(query, "code"), entries);
+                    if (query.hasQueryItem(QStringLiteral("title")))
+                        store_.setTitle(valueOf(query, "code"), valueOf(query, "title"));
                     return text(QStringLiteral("OK: %1 人、%2 行をスキップしました")
                                     .arg(entries.size())
                                     .arg(skipped));

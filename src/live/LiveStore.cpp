@@ -50,12 +50,16 @@ void LiveStore::exec(const QString& sql, const QVariantList& values) const {
         throw std::runtime_error(q.lastError().text().toStdString());
 }
 
-QString LiveStore::value(const QString& key) const {
+QString LiveStore::single(const QString& sql, const QString& key) const {
     QSqlQuery q(QSqlDatabase::database(connection_));
-    q.prepare(QStringLiteral("SELECT value FROM state WHERE key = ?"));
+    q.prepare(sql);
     q.addBindValue(key);
     q.exec();
     return q.next() ? q.value(0).toString() : QString();
+}
+
+QString LiveStore::value(const QString& key) const {
+    return single(QStringLiteral("SELECT value FROM state WHERE key = ?"), key);
 }
 
 void LiveStore::setValue(const QString& key, const QString& v) {
@@ -128,11 +132,7 @@ void LiveStore::setTitle(const QString& code, const QString& title) {
 }
 
 QString LiveStore::title(const QString& code) const {
-    QSqlQuery q(QSqlDatabase::database(connection_));
-    q.prepare(QStringLiteral("SELECT title FROM competitions WHERE code = ?"));
-    q.addBindValue(code);
-    q.exec();
-    return q.next() ? q.value(0).toString() : QString();
+    return single(QStringLiteral("SELECT title FROM competitions WHERE code = ?"), code);
 }
 
 void LiveStore::setClassName(const QString& classCode, const QString& name) {
@@ -141,11 +141,7 @@ void LiveStore::setClassName(const QString& classCode, const QString& name) {
 }
 
 QString LiveStore::className(const QString& classCode) const {
-    QSqlQuery q(QSqlDatabase::database(connection_));
-    q.prepare(QStringLiteral("SELECT name FROM classes WHERE code = ?"));
-    q.addBindValue(classCode);
-    q.exec();
-    return q.next() ? q.value(0).toString() : QString();
+    return single(QStringLiteral("SELECT name FROM classes WHERE code = ?"), classCode);
 }
 
 void LiveStore::setStartList(const QString& code, const QList<StartListEntry>& entries) {

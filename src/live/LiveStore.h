@@ -48,6 +48,8 @@ public:
 private:
     void exec(const QString& sql, const QVariantList& values = {}) const;
     QString value(const QString& key) const;
+    // The first column of the first row of a select with one bound value; empty if none.
+    QString single(const QString& sql, const QString& key) const;
     void setValue(const QString& key, const QString& value);
     void bump();
 
