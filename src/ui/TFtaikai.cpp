@@ -90,6 +90,18 @@ TFtaikai::TFtaikai(AppState& app, TDM1& dm, OperatorDialog& dialog, ImpulseJourn
         // lost; the keeper brings it back.
         if (!keeper.isDown() && control.dm.Db1.wasOpened() && !control.dm.Db1.isOpen())
             keeper.connectionLost();
+        // Lines that waited without the connection being lost (a refused statement) are
+        // tried again, not only when the next line arrives.
+        if (!keeper.isDown() && receiver.pendingCount() > 0) {
+            try {
+                receiver.flushPending();
+            } catch (const DbError& e) {
+                if (e.connectionLost())
+                    keeper.connectionLost();
+                lineError_ = e.message();
+            }
+            showDataHealth();
+        }
         showTimerHealth();
     });
     healthClock_.start();

@@ -5,6 +5,7 @@
 #include "../SjisText.h"
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 namespace pistel::odbc {
@@ -154,9 +155,9 @@ void Connection::open(const QString& connectionString) {
     // connecting, and waiting for a reply or for a write to go out, after the time-out. (A
     // shorter read time-out would also cut off a long statement on a working server.)
     const QString t = QString::number(timeoutSeconds);
-    QByteArray cs = toSjis(connectionString + QStringLiteral(";CONN_TIMEOUT=") + t +
-                           QStringLiteral(";READ_TIMEOUT=") + t +
-                           QStringLiteral(";WRITE_TIMEOUT=") + t);
+    QByteArray cs =
+        toSjis(connectionString + QStringLiteral(";CONN_TIMEOUT=") + t +
+               QStringLiteral(";READ_TIMEOUT=") + t + QStringLiteral(";WRITE_TIMEOUT=") + t);
     SQLSetConnectAttr(dbc_.get(), SQL_ATTR_LOGIN_TIMEOUT,
                       reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(timeoutSeconds)), 0);
     SQLCHAR out[1024];
@@ -202,8 +203,15 @@ long long Connection::execute(const QByteArray& sql, const QString& text, Result
 }
 
 long long Connection::run(const QByteArray& sql, const QString& text, ResultSet* rows) {
-    Handle stmt(SQL_HANDLE_STMT, dbc_.get());
-    SQLHSTMT st = stmt.get();
+    std::optional<Handle> statement;
+    try {
+        statement.emplace(SQL_HANDLE_STMT, dbc_.get());
+    } catch (const DbError&) {
+        // The driver cannot even make a statement: the connection itself is gone (seen
+        // after the server was killed).
+        throw DbError(diagnostics(SQL_HANDLE_DBC, dbc_.get()), text, true);
+    }
+    SQLHSTMT st = statement->get();
     // The length is passed explicitly: a statement may hold a NUL inside a literal.
     const SQLRETURN rc =
         SQLExecDirect(st, reinterpret_cast<SQLCHAR*>(const_cast<char*>(sql.data())),
