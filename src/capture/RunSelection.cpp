@@ -120,7 +120,7 @@ void RunControl::keepBoxesAcrossReread(RunPage& p, const QString& changed) {
     // list.
     const QString s = p.startBox();
     const QString f = p.finishBox();
-    for (Query* list : {&p.startList, &p.finishList}) {
+    for (Query* list : {&p.startList, &p.finishList, &p.results}) {
         if (!list->isOpen())
             continue;
         if (changed.isEmpty())
@@ -128,9 +128,6 @@ void RunControl::keepBoxesAcrossReread(RunPage& p, const QString& changed) {
         else
             list->refreshKey(u"zek", changed);
     }
-    // The results list of one class is short, and its order has ties (equal finish times).
-    if (p.results.isOpen())
-        p.results.reread();
     if (p.startList.isOpen())
         position(p.startList, s);
     if (p.finishList.isOpen())

@@ -43,12 +43,15 @@ QString twoDigits(std::int64_t v) {
     return QStringLiteral("%1").arg(v, 2, 10, QLatin1Char('0'));
 }
 
+// Whole seconds of HH:MM:SS at the start of a text.
+std::int64_t wholeSeconds(const QString& text) {
+    return (readPart(midView(text, 0, 2)) * 60 + readPart(midView(text, 3, 2))) * 60 +
+           readPart(midView(text, 6, 2));
+}
+
 } // namespace
 
 std::int64_t TimeToUnits(const QString& text) {
-    const std::int64_t hours = readPart(midView(text, 0, 2));
-    const std::int64_t minutes = readPart(midView(text, 3, 2));
-    const std::int64_t seconds = readPart(midView(text, 6, 2));
     std::int64_t scale = 0;
     qsizetype digits = 0;
     switch (trimmed(text).size()) {
@@ -68,7 +71,7 @@ std::int64_t TimeToUnits(const QString& text) {
         return 0;
     }
     const std::int64_t fraction = readPart(midView(text, 9, digits));
-    return ((hours * 60 + minutes) * 60 + seconds) * scale + fraction;
+    return wholeSeconds(text) * scale + fraction;
 }
 
 QString UnitsToText(std::int64_t units) {
@@ -119,9 +122,6 @@ QString PadTimeText(const QString& text) {
 }
 
 std::int64_t timeOfDayUnits(const QString& text) {
-    const std::int64_t hours = readPart(midView(text, 0, 2));
-    const std::int64_t minutes = readPart(midView(text, 3, 2));
-    const std::int64_t seconds = readPart(midView(text, 6, 2));
     std::int64_t fraction = 0;
     qsizetype digits = 0;
     for (qsizetype i = 9;
@@ -130,7 +130,7 @@ std::int64_t timeOfDayUnits(const QString& text) {
         fraction = fraction * 10 + (text[i].unicode() - '0');
     for (; digits < 4; ++digits)
         fraction *= 10;
-    return ((hours * 60 + minutes) * 60 + seconds) * 10000 + fraction;
+    return wholeSeconds(text) * 10000 + fraction;
 }
 
 QString runTimeText(const QString& start, const QString& finish) {

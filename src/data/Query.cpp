@@ -50,6 +50,7 @@ void Query::open() {
     db_.execute(toSjis(text), text, &fresh);
     emit aboutToReset();
     rows_ = std::move(fresh);
+    newest_ = -1;
     open_ = true;
     current_ = rows_.rowCount() > 0 ? 0 : -1;
     bof_ = true;
@@ -63,6 +64,7 @@ void Query::close() {
         return;
     emit aboutToReset();
     rows_.clear();
+    newest_ = -1;
     open_ = false;
     current_ = -1;
     bof_ = eof_ = true;

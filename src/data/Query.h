@@ -96,7 +96,8 @@ private:
     void setCurrent(int row, bool notifyAlways = false);
     // Runs the statement narrowed by `condition` and merges its rows in; false when the
     // statement has no form that allows it (then nothing changed).
-    bool mergeRows(const QString& condition, QStringView field, const QString& value);
+    bool mergeRows(const QString& condition, QStringView field, const QString& value,
+                   ResultSet* merged = nullptr);
     // Row position at which a row of `other` belongs by the statement's order.
     int insertionPoint(const ResultSet& other, int row) const;
 
@@ -106,6 +107,7 @@ private:
     ResultSet rows_;
     bool open_ = false;
     bool incremental_ = true;
+    long long newest_ = -1; // appendNewer's largest key so far; -1: not looked for yet
     struct SortKey {
         int column;
         bool descending;

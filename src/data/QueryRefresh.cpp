@@ -79,16 +79,26 @@ void Query::appendNewer(QStringView field) {
         reread();
         return;
     }
-    long long newest = 0;
-    for (int r = 0; r < rows_.rowCount(); ++r)
-        newest = std::max(newest, rows_.text(r, column).toLongLong());
-    if (!mergeRows(field.toString() + QStringLiteral(" > '") + QString::number(newest) +
+    // The newest key is looked for once per read of the dataset, not on every line.
+    auto newestOf = [](const ResultSet& rows, int c, long long start) {
+        for (int r = 0; r < rows.rowCount(); ++r)
+            start = std::max(start, rows.text(r, c).toLongLong());
+        return start;
+    };
+    if (newest_ < 0)
+        newest_ = newestOf(rows_, column, 0);
+    ResultSet added;
+    if (!mergeRows(field.toString() + QStringLiteral(" > '") + QString::number(newest_) +
                        QLatin1Char('\''),
-                   {}, {}))
+                   {}, {}, &added)) {
         reread();
+        return;
+    }
+    newest_ = newestOf(added, column, newest_);
 }
 
-bool Query::mergeRows(const QString& condition, QStringView field, const QString& value) {
+bool Query::mergeRows(const QString& condition, QStringView field, const QString& value,
+                      ResultSet* merged) {
     const std::optional<OrderBy> order = splitOrderBy(statementText());
     if (!order || !order->head.contains(QLatin1String(" where "), Qt::CaseInsensitive))
         return false;
@@ -109,8 +119,9 @@ bool Query::mergeRows(const QString& condition, QStringView field, const QString
     emit aboutToReset();
     if (!field.isEmpty()) {
         const int column = rows_.columnIndex(field);
+        const QByteArray key = toSjis(value); // compared as stored, without decoding each row
         for (int r = rows_.rowCount() - 1; r >= 0; --r) {
-            if (rows_.text(r, column) == value)
+            if (rows_.raw(r, column) == key)
                 rows_.removeRow(r);
         }
     }
@@ -123,6 +134,8 @@ bool Query::mergeRows(const QString& condition, QStringView field, const QString
     eof_ = rows_.rowCount() == 0;
     emit reset();
     emit currentRowChanged();
+    if (merged)
+        *merged = std::move(changed);
     return true;
 }
 

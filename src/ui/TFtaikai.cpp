@@ -182,30 +182,33 @@ void TFtaikai::recoverPendingLines() {
     }
 }
 
+void TFtaikai::showStatus(QLabel* RunPageWidget::*label, const QString& text, bool alarm) {
+    // Called for every timer line: a label is touched only when what it shows changes.
+    const QString style = alarm ? QStringLiteral("color: white; background: #c00000;")
+                                : QStringLiteral("color: #004000;");
+    for (RunPageWidget* page : {TabSheet1, TabSheet3}) {
+        if (!page)
+            continue;
+        QLabel* l = page->*label;
+        if (l->text() != text)
+            l->setText(text);
+        if (l->styleSheet() != style)
+            l->setStyleSheet(style);
+    }
+}
+
 void TFtaikai::showDataHealth() {
     const DataHealthText status =
         describeDataHealth({keeper.isDown(), keeper.downSince(), receiver.pendingCount(),
                             receiver.journalProblem(), lineError_});
-    for (RunPageWidget* page : {TabSheet1, TabSheet3}) {
-        page->dataStatus->setText(status.text);
-        page->dataStatus->setStyleSheet(status.alarm
-                                            ? QStringLiteral("color: white; background: #c00000;")
-                                            : QStringLiteral("color: #004000;"));
-    }
+    showStatus(&RunPageWidget::dataStatus, status.text, status.alarm);
 }
 
 void TFtaikai::showTimerHealth() {
     const TimerHealthText status = describeTimerHealth(
         {app_.timerPortNo, CommX1.isOpen() && app_.timerPortOpen, timerLost_, lastLine_},
         QDateTime::currentDateTime());
-    for (RunPageWidget* page : {TabSheet1, TabSheet3}) {
-        if (!page)
-            continue;
-        page->timerStatus->setText(status.text);
-        page->timerStatus->setStyleSheet(status.alarm
-                                             ? QStringLiteral("color: white; background: #c00000;")
-                                             : QStringLiteral("color: #004000;"));
-    }
+    showStatus(&RunPageWidget::timerStatus, status.text, status.alarm);
 }
 
 namespace {

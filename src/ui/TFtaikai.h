@@ -19,6 +19,7 @@
 class QButtonGroup;
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QTextBrowser;
@@ -123,6 +124,7 @@ private:
     QButtonGroup* targetSelector(QWidget* box);
     LineChoices lineChoices(QWidget* parent, SerialLine& line, std::function<void()> changed);
     static void applyLine(TCustomCommX& port, const SerialLine& line);
+    void showStatus(QLabel* RunPageWidget::*label, const QString& text, bool alarm);
     void showTimerHealth();
     void showDataHealth();
     void recoverPendingLines();
