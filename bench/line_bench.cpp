@@ -161,7 +161,7 @@ int main(int argc, char** argv) {
             const QDateTime now = QDateTime::currentDateTime();
             for (int i = 0; i < 500; ++i) {
                 t.start();
-                alone.append({now, i, kCode, QByteArray(" 0001 C0  10:00:00.0000 00")});
+                alone.append({now, i, kCode, QByteArray(" 0001 C0  10:00:00.0000 00"), {}});
                 appends.push_back(t.nsecsElapsed() / 1e6);
             }
             const Stats j = summarize(appends);
@@ -175,7 +175,7 @@ int main(int argc, char** argv) {
         RunControl control(app, dm);
         control.CtB1stClick();
         if (capture)
-            handler.setCaptureHook([&](const TimerLine& t) { control.captureLine(t); });
+            handler.setRunControl(&control);
 
         std::vector<double> starts, finishes;
         const QString serverPid = parser.value("server-pid");

@@ -99,3 +99,31 @@ CREATE INDEX IF NOT EXISTS result_next_start ON result (tcode, class1, sttime, s
 CREATE INDEX IF NOT EXISTS result_next_finish ON result (tcode, class1, altime, FL, sttime);
 CREATE INDEX IF NOT EXISTS result_next_start2 ON result (tcode, class1, FL, st2);
 CREATE INDEX IF NOT EXISTS result_next_finish2 ON result (tcode, class1, altime2, FL2, sttime2);
+
+-- Tables of the workstation's own, beside those other software shares.
+
+-- The receipt of every logged timer line (the journal's own identity of the line), written
+-- in the same transaction as its pulsedata row: a line whose reply was lost is found here
+-- and never written twice.
+CREATE TABLE IF NOT EXISTS pulse_receipt (
+  receipt  VARCHAR(40) NOT NULL PRIMARY KEY,
+  pulse_id INT NOT NULL
+) CHARACTER SET ascii;
+
+-- Impulses that automatic capture did not assign to anybody; the row goes when the operator
+-- assigns or dismisses the impulse.
+CREATE TABLE IF NOT EXISTS pulse_unassigned (
+  pulse_id INT NOT NULL PRIMARY KEY,
+  tcode    VARCHAR(20) NOT NULL,
+  reason   VARCHAR(80) NOT NULL DEFAULT '',
+  KEY pulse_unassigned_tcode (tcode)
+) CHARACTER SET sjis;
+
+-- Who holds the capture lock of execcheck: the machine and process, so that a workstation
+-- restarted after its own crash takes its lock back without a question.
+CREATE TABLE IF NOT EXISTS capture_holder (
+  id    INT NOT NULL PRIMARY KEY,
+  host  VARCHAR(255) NOT NULL DEFAULT '',
+  pid   BIGINT NOT NULL DEFAULT 0,
+  since DATETIME NULL
+) CHARACTER SET utf8mb4;

@@ -4,6 +4,8 @@
 #include "ui/TFselecttaikai.h"
 #include "ui/TFtaikai.h"
 
+#include <memory>
+
 namespace pistel {
 
 void connectCompetitionWindows(TFmain& main, AppState& app, TDM1& dm, OperatorDialog& dialog,
@@ -13,7 +15,10 @@ void connectCompetitionWindows(TFmain& main, AppState& app, TDM1& dm, OperatorDi
         selection->setAttribute(Qt::WA_DeleteOnClose);
         selection->openRunWindow = [&app, &dm, &dialog, journal, ports,
                                     selection](const QString& title) {
-            auto* run = new TFtaikai(app, dm, dialog, journal, ports, selection);
+            // A closed run window is gone: its clock, connection keeper, waiting lines and
+            // ports end with it, so one run window at a time owns the timer line.
+            const std::unique_ptr<TFtaikai> run(
+                new TFtaikai(app, dm, dialog, journal, ports, selection));
             run->setWindowTitle(runWindowCaption(title));
             run->resize(1020, 730);
             run->exec();

@@ -1,6 +1,7 @@
 // Start and finish capture in automatic mode: the competitor in the box gets the time of
 // day of the impulse, and the box advances to the competitor expected next, class by class.
 #include "RunControl.h"
+#include "TimeText.h"
 #include "TimerLine.h"
 #include "data/SqlValue.h"
 #include "data/TDM1.h"
@@ -9,30 +10,145 @@ namespace pistel {
 namespace {
 const QString kBlank = QStringLiteral(" ");
 const QString kM = QStringLiteral("m");
+
+CaptureResult notAssigned(const char* why, const QString& bib = {}) {
+    return {true, QString::fromUtf8(why).arg(bib)};
+}
 } // namespace
 
-void RunControl::captureLine(const TimerLine& line) {
+bool finishFollows(const QString& start, const QString& finish) {
+    long long d = timeOfDayUnits(finish) - timeOfDayUnits(start);
+    if (d < -kHalfDayUnits) // a run across midnight
+        d += kUnitsPerDay;
+    return d >= 0;
+}
+
+RunControl::RunColumns RunControl::columnsOf(int run) {
+    if (run == 1)
+        return {1, QString(), QStringLiteral("sttime"), QStringLiteral("altime"),
+                QStringLiteral("st1"), QStringLiteral("FL")};
+    return {2, QStringLiteral("2"), QStringLiteral("sttime2"), QStringLiteral("altime2"),
+            QStringLiteral("st2"), QStringLiteral("FL2")};
+}
+
+CaptureResult RunControl::captureLine(const TimerLine& line) {
     if (line.takesBack()) {
         takeBack(line);
-        return;
+        return {};
     }
     if (line.isCleared())
-        return; // cleared at the device: logged only
-    if (line.isEdited()) {
-        captureEdited(line);
+        return {}; // cleared at the device: logged only
+    if (line.isEdited())
+        return captureEdited(line);
+    if (line.isStart())
+        return captureStart(line);
+    if (line.isFinish())
+        return captureFinish(line);
+    return {};
+}
+
+bool RunControl::readRunRow(const RunColumns& c, const QString& bib) {
+    Query& q = dm.Qtemp;
+    openWith(q, {"select " + c.start + "," + c.finish + "," + c.order +
+                     ",class1,FL,ttime,ttime2 from result where tcode = '" + code() + "'",
+                 "and zek = '" + sqlValue(bib) + "'"});
+    if (q.recordCount() == 0)
+        return false;
+    row_ = {q.fieldByName(c.start).asString(), q.fieldByName(c.finish).asString(),
+            q.fieldByName(c.order).asString(), q.fieldByName(u"class1").asString(),
+            q.fieldByName(u"FL").asString(),   q.fieldByName(u"ttime").asString(),
+            q.fieldByName(u"ttime2").asString()};
+    return true;
+}
+
+bool RunControl::finishStands(const RunColumns& c, const QString& bib) const {
+    if (row_.finish.isEmpty())
+        return false;
+    // The timer's result comes from the latest finish it has not taken back: a finish kept
+    // after its start was taken back, or one older than the start, gives way to the next.
+    if (keptFinishes_.contains(keptKey(c.run, bib)))
+        return false;
+    return row_.start.isEmpty() || finishFollows(row_.start, row_.finish);
+}
+
+bool RunControl::storeTime(const RunColumns& c, bool start, const QString& bib,
+                           const QString& time) {
+    const QString s = start ? time : row_.start;
+    QString f = start ? row_.finish : time;
+    // A start after a finish the timer still stands by is computed against it (an edited
+    // start); a finish older than a new start waits for the one that replaces it.
+    if (start && !f.isEmpty() && !keptFinishes_.contains(keptKey(c.run, bib)) &&
+        !finishFollows(s, f))
+        f.clear();
+    if (!start)
+        keptFinishes_.remove(keptKey(c.run, bib));
+    const QString other = c.run == 1 ? row_.time2 : row_.time1;
+    execWith(dm.Qtemp, {"update result set " + (start ? c.start : c.finish) + " = '" +
+                            sqlValue(time) + "'",
+                        "," + runTimeSet(c.run, s, f, other),
+                        "where tcode = '" + code() + "' and zek = '" + sqlValue(bib) + "'"});
+    return !s.isEmpty() && !f.isEmpty();
+}
+
+bool RunControl::advanceStart(RunPage& p, const RunColumns& c, const QString& s,
+                              const QString& k) {
+    Query& q = dm.Qtemp;
+    // Run 2 is only for run-1 finishers.
+    auto statement = [&](QStringList lines) {
+        if (c.run == 2)
+            lines.insert(2, QStringLiteral("and FL = 'F'"));
+        return lines;
+    };
+    openWith(q, statement({"select " + c.order + ",zek from result where tcode = '" + code() + "'",
+                           "and class1 = '" + sqlValue(k) + "'",
+                           "and " + c.start + " = '' and " + c.order + " > '" + sqlValue(s) +
+                               "' order by " + c.order + " "}));
+    if (q.recordCount() > 0) {
+        advanceStartBox(p, q.fieldByName(u"zek").asString());
+        return true;
+    }
+    // Only a class with competitors left to start can follow: one holding just competitors
+    // who may not start would leave the box empty and the next impulse unassigned.
+    openWith(q, statement({"select " + c.order + ",zek,class1 from result where tcode = '" +
+                               code() + "'",
+                           "and class1 <> '" + sqlValue(k) + "'",
+                           "and " + c.start + " = '' order by class1 desc, " + c.order + " "}));
+    if (q.recordCount() == 0)
+        return false;
+    const QString next = q.fieldByName(u"class1").asString();
+    q.setSql(statement({"select " + c.order + ",zek from result where tcode = '" + code() + "'",
+                        "and class1 = '" + sqlValue(next) + "'",
+                        "and " + c.start + " = '' and class1 = '" + sqlValue(next) +
+                            "' order by " + c.order + " "}));
+    if (c.run == 2)
+        p.setEdit5(q.statementText());
+    q.open();
+    advanceStartBox(p, q.fieldByName(u"zek").asString());
+    return true;
+}
+
+void RunControl::advanceFinish(RunPage& p, const RunColumns& c, const QString& k) {
+    Query& q = dm.Qtemp;
+    const QString eligible = c.run == 1 ? QString() : QStringLiteral(" and FL = 'F'");
+    // The earliest starter of the class still on course.
+    openWith(q, {"select " + c.order + ",zek from result where tcode = '" + code() + "'",
+                 "and class1 = '" + sqlValue(k) + "'",
+                 "and " + c.finish + " = '' and " + c.flag + " = 'S' order by " + c.start + " "});
+    if (q.recordCount() > 0) {
+        p.setFinishBox(q.fieldByName(u"zek").asString());
         return;
     }
-    if (isRun1()) {
-        if (line.isStart())
-            captureStart1(line);
-        if (line.isFinish())
-            captureFinish1(line);
-    } else {
-        if (line.isStart())
-            captureStart2(line);
-        if (line.isFinish())
-            captureFinish2(line);
-    }
+    openWith(q, {"select " + c.order + ",zek,class1 from result where tcode = '" + code() + "'",
+                 "and class1 <> '" + sqlValue(k) + "'" + eligible,
+                 "and " + c.finish + " = '' order by class1 desc, " + c.order + " "});
+    if (q.recordCount() == 0)
+        return;
+    const QString next = q.fieldByName(u"class1").asString();
+    openWith(q, {"select " + c.order + ",zek from result where tcode = '" + code() + "'",
+                 "and class1 = '" + sqlValue(next) + "'" + eligible,
+                 "and " + c.finish + " = '' and class1 = '" + sqlValue(next) + "' order by " +
+                     c.order + " "});
+    p.setFinishBox(q.fieldByName(u"zek").asString());
 }
 
 void RunControl::advanceStartBox(RunPage& p, const QString& bib) {
@@ -42,192 +158,100 @@ void RunControl::advanceStartBox(RunPage& p, const QString& bib) {
         position(p.startList, bib);
 }
 
-void RunControl::captureStart1(const TimerLine& line) {
-    RunPage& p = page1;
-    Query& q = dm.Qtemp;
-    if (line.tstat == kBlank) {
-        p.setStartBox(line.bib);
-        // Before the page was first shown its list is closed; the box still follows.
-        if (p.startList.isOpen())
-            position(p.startList, line.bib);
+CaptureResult RunControl::captureStart(const TimerLine& line) {
+    RunPage& p = currentPage();
+    const RunColumns c = columnsOf(p.run());
+    const QString before = p.startBox();
+    // A line that names its competitor puts the box on them; one that goes to nobody leaves
+    // the box where it was.
+    const bool named = line.tstat == kBlank;
+    // A bib that is not in the competition (a typo on the timer's keypad) leaves the box
+    // where it was.
+    auto refuse = [&](const char* why, const QString& bib) {
+        if (named)
+            advanceStartBox(p, before);
+        return notAssigned(why, bib);
+    };
+    if (named)
+        advanceStartBox(p, line.bib);
+    if (p.startMode() != RunPage::Auto)
+        return {}; // manual: the operator assigns from the impulse list
+    QString b = p.startBox();
+    if (b.isEmpty())
+        return notAssigned("スタートの枠に選手がいません");
+    if (!readRunRow(c, b))
+        return refuse("ビブ %1 はこの大会に登録されていません", b);
+    if (c.run == 2 && row_.flag1 != QLatin1String("F"))
+        return notAssigned("ビブ %1 は１本目を完走していません", b);
+    if (!row_.start.isEmpty()) {
+        if (named)
+            return notAssigned("ビブ %1 には既にスタート時刻があります", b);
+        // Never a silent skip: the box moves on to whoever waits to start, as after a start.
+        if (!advanceStart(p, c, row_.order, row_.cls))
+            return notAssigned("スタートを待つ選手がいません");
+        b = p.startBox();
+        if (!readRunRow(c, b) || !row_.start.isEmpty())
+            return notAssigned("スタートを待つ選手がいません");
     }
-    const QString b = p.startBox();
-    openWith(q, {"select sttime,st1,class1 from result where tcode = '" + code() + "'",
-                 "and zek = '" + sqlValue(b) + "'"});
-    const QString s = q.fieldByName(u"st1").asString();
-    QString k = q.fieldByName(u"class1").asString();
-    const QString t = q.fieldByName(u"sttime").asString();
+    const QString s = row_.order;
+    const QString k = row_.cls;
     const QString f = p.finishBox();
-    if (!t.isEmpty() || p.startMode() != RunPage::Auto)
-        return;
-
-    execWith(q, {"update result set sttime = '" + sqlValue(line.dtime) + "'", ",FL = 'S'",
-                 "where tcode = '" + code() + "' and zek = '" + sqlValue(b) + "'"});
+    const bool timed = storeTime(c, true, b, line.dtime);
     // Only b changed: the lists take b's row instead of being read whole.
     p.startList.refreshKey(u"zek", b);
     position(p.startList, b);
     p.finishList.refreshKey(u"zek", b);
     position(p.finishList, f);
-
-    openWith(q, {"select st1,zek from result where tcode = '" + code() + "'",
-                 "and class1 = '" + sqlValue(k) + "'", "and sttime = ''",
-                 "and st1 > '" + sqlValue(s) + "' order by st1 "});
-    if (q.recordCount() > 0) {
-        advanceStartBox(p, q.fieldByName(u"zek").asString());
-        return;
-    }
-    openWith(q,
-             {"select st1,zek,class1 from result where tcode = '" + code() + "'",
-              "and class1 <> '" + sqlValue(k) + "'", "and sttime = '' order by class1 desc, st1 "});
-    if (q.recordCount() == 0)
-        return;
-    k = q.fieldByName(u"class1").asString();
-    openWith(q, {"select st1,zek from result where tcode = '" + code() + "'",
-                 "and class1 = '" + sqlValue(k) + "'",
-                 "and sttime = '' and class1 = '" + sqlValue(k) + "' order by st1 "});
-    p.setStartBox(q.fieldByName(u"zek").asString());
-    position(p.startList, p.startBox());
+    if (timed)
+        showRunTime(b, c.run);
+    advanceStart(p, c, s, k);
+    return {};
 }
 
-void RunControl::captureFinish1(const TimerLine& line) {
+CaptureResult RunControl::captureFinish(const TimerLine& line) {
     if (line.tstat == kM)
-        return; // the device marks this finish impulse as not to be assigned
-    RunPage& p = page1;
-    Query& q = dm.Qtemp;
-    if (line.tstat == kBlank) {
+        return {}; // the device marks this finish impulse as not to be assigned
+    RunPage& p = currentPage();
+    const RunColumns c = columnsOf(p.run());
+    const QString before = p.finishBox();
+    const bool named = line.tstat == kBlank;
+    auto refuse = [&](const char* why, const QString& bib) {
+        if (named) {
+            p.setFinishBox(before);
+            if (p.finishList.isOpen())
+                position(p.finishList, before);
+        }
+        return notAssigned(why, bib);
+    };
+    if (named) {
         p.setFinishBox(line.bib);
         if (p.finishList.isOpen())
             position(p.finishList, line.bib);
     }
-    const QString b = p.finishBox();
-    openWith(q, {"select altime,st1,class1 from result where tcode = '" + code() + "'",
-                 "and zek = '" + sqlValue(b) + "'"});
-    QString k = q.fieldByName(u"class1").asString();
-    const QString a = q.fieldByName(u"altime").asString();
-    if (!a.isEmpty() || p.finishMode() != RunPage::Auto)
-        return;
-
-    execWith(q, {"update result set altime = '" + sqlValue(line.dtime) + "'",
-                 "where tcode = '" + code() + "' and zek = '" + sqlValue(b) + "'"});
+    if (p.finishMode() != RunPage::Auto)
+        return {};
+    QString b = p.finishBox();
+    if (b.isEmpty())
+        return notAssigned("フィニッシュの枠に選手がいません");
+    if (!readRunRow(c, b))
+        return refuse("ビブ %1 はこの大会に登録されていません", b);
+    if (c.run == 2 && row_.flag1 != QLatin1String("F"))
+        return notAssigned("ビブ %1 は１本目を完走していません", b);
+    if (finishStands(c, b)) {
+        if (named)
+            return notAssigned("ビブ %1 には既にフィニッシュ時刻があります", b);
+        advanceFinish(p, c, row_.cls);
+        b = p.finishBox();
+        if (b.isEmpty() || !readRunRow(c, b) || finishStands(c, b))
+            return notAssigned("フィニッシュを待つ選手がいません");
+    }
+    const QString k = row_.cls;
+    storeTime(c, false, b, line.dtime);
     p.finishList.refreshKey(u"zek", b);
     position(p.finishList, b);
-
-    openWith(q, {"select st1,zek from result where tcode = '" + code() + "'",
-                 "and class1 = '" + sqlValue(k) + "'",
-                 "and altime = '' and FL = 'S' order by sttime "});
-    if (q.recordCount() > 0) {
-        p.setFinishBox(q.fieldByName(u"zek").asString());
-    } else {
-        openWith(q, {"select st1,zek,class1 from result where tcode = '" + code() + "'",
-                     "and class1 <> '" + sqlValue(k) + "'",
-                     "and altime = '' order by class1 desc, st1 "});
-        if (q.recordCount() > 0) {
-            k = q.fieldByName(u"class1").asString();
-            openWith(q, {"select st1,zek from result where tcode = '" + code() + "'",
-                         "and class1 = '" + sqlValue(k) + "'",
-                         "and altime = '' and class1 = '" + sqlValue(k) + "' order by st1 "});
-            p.setFinishBox(q.fieldByName(u"zek").asString());
-        }
-    }
-    calcruntime(b, 1);
-}
-
-void RunControl::captureStart2(const TimerLine& line) {
-    RunPage& p = page2;
-    Query& q = dm.Qtemp;
-    if (line.tstat == kBlank) {
-        p.setStartBox(line.bib);
-        if (p.startList.isOpen())
-            position(p.startList, line.bib);
-    }
-    const QString b = p.startBox();
-    openWith(q, {"select sttime2,st2,class1,FL from result where tcode = '" + code() + "'",
-                 "and zek = '" + sqlValue(b) + "'"});
-    const QString s = q.fieldByName(u"st2").asString();
-    QString k = q.fieldByName(u"class1").asString();
-    const QString t = q.fieldByName(u"sttime2").asString();
-    const QString f = p.finishBox();
-    if (!t.isEmpty())
-        return;
-    if (q.fieldByName(u"FL").asString() != QLatin1String("F") || p.startMode() != RunPage::Auto)
-        return;
-
-    execWith(q, {"update result set sttime2 = '" + sqlValue(line.dtime) + "'", ",FL2 = 'S'",
-                 "where tcode = '" + code() + "' and zek = '" + sqlValue(b) + "'"});
-    // Only b changed: the lists take b's row instead of being read whole.
-    p.startList.refreshKey(u"zek", b);
-    position(p.startList, b);
-    p.finishList.refreshKey(u"zek", b);
-    position(p.finishList, f);
-
-    openWith(q, {"select st2,zek from result where tcode = '" + code() + "'",
-                 "and class1 = '" + sqlValue(k) + "'", "and FL = 'F'",
-                 "and st2 > '" + sqlValue(s) + "' order by st2 "});
-    if (q.recordCount() > 0) {
-        advanceStartBox(p, q.fieldByName(u"zek").asString());
-        return;
-    }
-    // Only a class with run-1 finishers left to start can follow: a class holding just
-    // competitors who did not finish run 1 would leave the box empty and the next impulse
-    // unassigned.
-    openWith(q, {"select st2,zek,class1 from result where tcode = '" + code() + "'",
-                 "and class1 <> '" + sqlValue(k) + "'", "and FL = 'F'",
-                 "and sttime2 = '' order by class1 desc, st2 "});
-    if (q.recordCount() == 0)
-        return;
-    k = q.fieldByName(u"class1").asString();
-    q.setSql({"select st2,zek from result where tcode = '" + code() + "'",
-              "and class1 = '" + sqlValue(k) + "'", "and FL = 'F'",
-              "and sttime2 = '' and class1 = '" + sqlValue(k) + "' order by st2 "});
-    p.setEdit5(q.statementText());
-    q.open();
-    p.setStartBox(q.fieldByName(u"zek").asString());
-    position(p.startList, p.startBox());
-}
-
-void RunControl::captureFinish2(const TimerLine& line) {
-    if (line.tstat == kM)
-        return;
-    RunPage& p = page2;
-    Query& q = dm.Qtemp;
-    if (line.tstat == kBlank) {
-        p.setFinishBox(line.bib);
-        if (p.finishList.isOpen())
-            position(p.finishList, line.bib);
-    }
-    const QString b = p.finishBox();
-    openWith(q, {"select altime2,st2,class1,fl from result where tcode = '" + code() + "'",
-                 "and zek = '" + sqlValue(b) + "'"});
-    QString k = q.fieldByName(u"class1").asString();
-    const QString a = q.fieldByName(u"altime2").asString();
-    if (!a.isEmpty())
-        return;
-    if (q.fieldByName(u"fl").asString() != QLatin1String("F") || p.finishMode() != RunPage::Auto)
-        return;
-
-    execWith(q, {"update result set altime2 = '" + sqlValue(line.dtime) + "'",
-                 "where tcode = '" + code() + "' and zek = '" + sqlValue(b) + "'"});
-    p.finishList.refreshKey(u"zek", b);
-    position(p.finishList, b);
-
-    openWith(q, {"select st2,zek from result where tcode = '" + code() + "'",
-                 "and class1 = '" + sqlValue(k) + "'",
-                 "and altime2 = '' and FL2 = 'S'  order by sttime2 "});
-    if (q.recordCount() > 0) {
-        p.setFinishBox(q.fieldByName(u"zek").asString());
-    } else {
-        openWith(q, {"select st2,zek,class1 from result where tcode = '" + code() + "'",
-                     "and class1 <> '" + sqlValue(k) + "'", "and FL = 'F'",
-                     "and altime2 = '' order by class1 desc, st2 "});
-        if (q.recordCount() > 0) {
-            k = q.fieldByName(u"class1").asString();
-            openWith(q, {"select st2,zek from result where tcode = '" + code() + "'",
-                         "and class1 = '" + sqlValue(k) + "'",
-                         "and altime2 = '' and class1 = '" + sqlValue(k) + "' order by st2 "});
-            p.setFinishBox(q.fieldByName(u"zek").asString());
-        }
-    }
-    calcruntime(b, 2);
+    advanceFinish(p, c, k);
+    showRunTime(b, c.run);
+    return {};
 }
 
 } // namespace pistel

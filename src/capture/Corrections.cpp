@@ -44,6 +44,7 @@ QString RunControl::currentZek(const Query& list) {
 
 void RunControl::moveBox(Query& list, int step, void (RunPage::*setBox)(const QString&),
                          RunPage& page) {
+    noteOperatorChange();
     // The lists run backwards (latest first), so the competitor who comes next is above.
     if (step < 0)
         list.prior();
@@ -53,6 +54,7 @@ void RunControl::moveBox(Query& list, int step, void (RunPage::*setBox)(const QS
 }
 
 void RunControl::DBGrid2CellClick() {
+    noteOperatorChange();
     page1.setFinishBox(currentZek(page1.finishList));
     const int cls = page1.finishList.fieldByName(u"class1").asInteger();
     if (cls == resultsGridClass)
@@ -68,9 +70,9 @@ QString RunControl::selectedImpulseId(const Query& impulses) {
 }
 
 bool RunControl::selectedImpulseTime(const Query& impulses, const QString& impulseId,
-                                     QString& time) {
+                                     QString& time, QString& id) {
     // Assigning without a selected impulse would store an empty time of day.
-    const QString id = impulseId.isEmpty() ? selectedImpulseId(impulses) : impulseId;
+    id = impulseId.isEmpty() ? selectedImpulseId(impulses) : impulseId;
     if (id.isEmpty()) {
         tell(dialog, QString::fromUtf8(kNoImpulseSelected));
         return false;
@@ -99,17 +101,25 @@ bool RunControl::confirmSingleUse(const QString& timeColumn, const QString& time
 
 void RunControl::N1Click(const QString& impulseId) {
     RunPage& p = currentPage();
+    const RunColumns c = columnsOf(p.run());
     const QString b = p.startBox();
     QString t;
-    if (!selectedImpulseTime(p.startPulses, impulseId, t))
+    QString id;
+    if (!selectedImpulseTime(p.startPulses, impulseId, t, id))
         return;
-    if (!confirmSingleUse(isRun1() ? QStringLiteral("sttime") : QStringLiteral("sttime2"), t, b))
+    if (!confirmSingleUse(c.start, t, b))
         return;
-    const QString set = isRun1() ? QStringLiteral("update result set sttime = '")
-                                 : QStringLiteral("update result set sttime2 = '");
-    const QString state = isRun1() ? QStringLiteral("',fl = 'S'") : QStringLiteral("',fl2 = 'S'");
-    execWith(dm.Qedit, {set + sqlValue(t) + state, "where tcode = '" + code() + "'",
-                        "and zek = '" + sqlValue(b) + "'"});
+    noteOperatorChange();
+    if (readRunRow(c, b)) {
+        // A finish that waited for its start gets its run time now.
+        if (storeTime(c, true, b, t))
+            showRunTime(b, c.run);
+    } else {
+        execWith(dm.Qedit, {"update result set " + c.start + " = '" + sqlValue(t) + "',fl" +
+                                c.n + " = 'S'",
+                            "where tcode = '" + code() + "'", "and zek = '" + sqlValue(b) + "'"});
+    }
+    assigned(id);
     p.startList.reread();
     position(p.startList, b);
     // On to the next starter (the row above), as "次" does: the row below started before.
@@ -122,41 +132,41 @@ void RunControl::N1Click(const QString& impulseId) {
 
 void RunControl::N2Click(const QString& impulseId) {
     RunPage& p = currentPage();
+    const RunColumns c = columnsOf(p.run());
     const QString b = p.finishBox();
     QString fin;
-    if (!selectedImpulseTime(p.finishPulses, impulseId, fin))
+    QString id;
+    if (!selectedImpulseTime(p.finishPulses, impulseId, fin, id))
         return;
-    if (!confirmSingleUse(isRun1() ? QStringLiteral("altime") : QStringLiteral("altime2"), fin, b))
+    if (!confirmSingleUse(c.finish, fin, b))
         return;
-    const QString where = "where tcode = '" + code() + "'";
-    const QString bib = "and zek = '" + sqlValue(b) + "'";
-    openWith(dm.Qedit, {"select sttime,sttime2,ttime2 from result " + where, bib});
-    const QString s = dm.Qedit.fieldByName(isRun1() ? u"sttime" : u"sttime2").asString();
-    const QString run2Time = dm.Qedit.fieldByName(u"ttime2").asString();
-    if (!s.isEmpty() && timeOfDayUnits(fin) < timeOfDayUnits(s) &&
+    const bool known = readRunRow(c, b);
+    const QString s = row_.start;
+    if (known && !s.isEmpty() && timeOfDayUnits(fin) < timeOfDayUnits(s) &&
         !confirm(QString::fromUtf8(kFinishBeforeStart).arg(fin.trimmed(), s.trimmed())))
         return;
-    const QString d = runTimeText(s, fin);
-    const QString n = isRun1() ? QString() : QStringLiteral("2");
-    const QString parts = ",TH" + n + " = '" + d.mid(0, 2) + "',TM" + n + " = '" + d.mid(3, 2) +
-                          "' ,TS" + n + " = '" + d.mid(6, 2) + "' ,TMS" + n + " = '" + d.mid(9, 2) +
-                          "'";
-    if (isRun1()) {
-        // The total includes a run-2 time that is already stored.
-        execWith(dm.Qedit,
-                 {"update result set altime = '" + sqlValue(fin) + "', ttime = '" + d + "'",
-                  ",totaltime = '" + totalTimeText(d, run2Time) + "' ,fl = 'F'", parts, where,
-                  bib});
-    } else {
-        execWith(dm.Qedit,
-                 {"update result set altime2 = '" + sqlValue(fin) + "', ttime2 = '" + d + "'",
-                  parts, where, bib});
-        calcruntime(b, 2);
-    }
+    noteOperatorChange();
+    // What the operator assigns stands, even before the start (a run across midnight);
+    // without a start there is no run time yet.
+    keptFinishes_.remove(keptKey(c.run, b));
+    execWith(dm.Qedit,
+             {"update result set " + c.finish + " = '" + sqlValue(fin) + "'",
+              "," + runTimeSet(c.run, s, fin, c.run == 1 ? row_.time2 : row_.time1),
+              "where tcode = '" + code() + "'", "and zek = '" + sqlValue(b) + "'"});
+    assigned(id);
+    if (known && !s.isEmpty())
+        showRunTime(b, c.run);
     p.finishList.reread();
     position(p.finishList, b);
     p.finishList.prior();
     p.setFinishBox(currentZek(p.finishList));
+    // The row above is not always who finishes next (the newest starter has none above):
+    // then the box goes where a captured finish would send it, never stays on a finisher.
+    if (known && (p.finishBox() == b || (readRunRow(c, p.finishBox()) && finishStands(c, p.finishBox())))) {
+        advanceFinish(p, c, row_.cls);
+        if (p.finishList.isOpen())
+            position(p.finishList, p.finishBox());
+    }
     p.finishPulses.reread();
     p.results.reread();
     position(p.results, b);
@@ -165,6 +175,7 @@ void RunControl::N2Click(const QString& impulseId) {
 void RunControl::N3Click(const QString& bib) {
     RunPage& p = currentPage();
     const QString b = bib.isEmpty() ? p.startBox() : bib;
+    noteOperatorChange();
     execWith(dm.Qedit, {isRun1() ? QStringLiteral("update result set sttime = '',fl = 'N'")
                                  : QStringLiteral("update result set sttime2 = '',fl2 = 'N'"),
                         "where tcode = '" + code() + "'", "and zek = '" + sqlValue(b) + "'"});
@@ -175,11 +186,14 @@ void RunControl::N3Click(const QString& bib) {
     const QString f = p.finishBox();
     p.finishList.reread();
     position(p.finishList, f);
+    rereadUnassigned(); // a finish left without its start is shown
 }
 
 void RunControl::N4Click(const QString& bib) {
     RunPage& p = currentPage();
     const QString b = bib.isEmpty() ? p.finishBox() : bib;
+    noteOperatorChange();
+    keptFinishes_.remove(keptKey(p.run(), b));
     execWith(dm.Qedit, {isRun1() ? QStringLiteral("update result set altime = '',fl = 'S'")
                                  : QStringLiteral("update result set altime2 = '',fl2 = 'S'"),
                         "where tcode = '" + code() + "'", "and zek = '" + sqlValue(b) + "'"});
@@ -189,6 +203,42 @@ void RunControl::N4Click(const QString& bib) {
     const QString above = currentZek(p.results);
     p.results.reread();
     position(p.results, above);
+    rereadUnassigned();
+}
+
+void RunControl::assigned(const QString& impulseId) {
+    if (impulseId.isEmpty())
+        return;
+    execWith(dm.Qedit, {"delete from pulse_unassigned where pulse_id = '" + sqlValue(impulseId) +
+                        "'"});
+    rereadUnassigned();
+}
+
+void RunControl::dismissImpulse(const QString& impulseId) {
+    noteOperatorChange();
+    assigned(impulseId);
+}
+
+void RunControl::rereadUnassigned() {
+    Query& q = dm.Qedit;
+    openWith(q, {"select pulse_id from pulse_unassigned where tcode = '" + code() + "'"});
+    QSet<QString> ids;
+    for (int r = 0; r < q.recordCount(); ++r)
+        ids.insert(q.text(r, 0));
+    QStringList missing;
+    if (!app.currentRun.isEmpty()) {
+        const RunColumns c = columnsOf(isRun1() ? 1 : 2);
+        openWith(q, {"select zek from result where tcode = '" + code() + "'",
+                     "and " + c.finish + " <> '' and " + c.start + " = '' order by zek"});
+        for (int r = 0; r < q.recordCount(); ++r)
+            missing << q.text(r, 0);
+    }
+    q.close();
+    if (ids == unassigned_ && missing == missingStarts_)
+        return;
+    unassigned_ = ids;
+    missingStarts_ = missing;
+    emit unassignedChanged();
 }
 
 bool RunControl::enterBib(Query& list, void (RunPage::*setBox)(const QString&), RunPage& page,
@@ -200,6 +250,7 @@ bool RunControl::enterBib(Query& list, void (RunPage::*setBox)(const QString&), 
         return false;
     }
     const QString bib = QString::asprintf("%.4d", number);
+    noteOperatorChange();
     openWith(dm.Qedit, {"select zek from result where tcode = '" + code() + "'",
                         "and zek = '" + sqlValue(bib) + "'"});
     if (dm.Qedit.recordCount() == 0 && !confirm(QString::fromUtf8(kBibNotInCompetition).arg(bib)))

@@ -1,5 +1,7 @@
 // What the timer itself corrects: a line repeated with "c" or "d" takes back the time it
-// carries, and a line flagged "i" brings a time the timer operator entered for a bib.
+// carries, and a line flagged "i" brings a time the timer operator entered for a bib. The
+// timer's own run time always comes from the bib's latest start and latest finish that it
+// has not taken back.
 #include "RunControl.h"
 #include "TimerLine.h"
 #include "data/SqlValue.h"
@@ -10,26 +12,29 @@ namespace pistel {
 void RunControl::takeBack(const TimerLine& line) {
     if (!line.isStart() && !line.isFinish())
         return; // a run time or total taken back changes nothing stored
-    const bool run1 = isRun1();
+    const RunColumns c = columnsOf(isRun1() ? 1 : 2);
     const bool start = line.isStart();
-    const QString n = run1 ? QString() : QStringLiteral("2");
-    const QString timeColumn = (start ? QStringLiteral("sttime") : QStringLiteral("altime")) + n;
+    const QString timeColumn = start ? c.start : c.finish;
     Query& q = dm.Qtemp;
     // The device repeats the line it takes back, so the time of day finds the competitor
     // who got it, whatever bib the line carries ("?0000" included).
-    openWith(q, {"select zek,ttime,ttime2 from result where tcode = '" + code() + "'",
+    openWith(q, {"select zek from result where tcode = '" + code() + "'",
                  "and " + timeColumn + " = '" + sqlValue(line.dtime) + "'"});
     if (q.recordCount() == 0)
         return;
     if (!q.locate(u"zek", line.bib))
         q.first();
     const QString zek = q.fieldByName(u"zek").asString();
+    readRunRow(c, zek);
     // No stale result stays: the run time goes, the total is what the other run alone gives.
-    const QString otherRun = q.fieldByName(run1 ? u"ttime2" : u"ttime").asString();
-    const QString state = start ? QStringLiteral("N") : QStringLiteral("S");
-    execWith(q, {"update result set " + timeColumn + " = '',FL" + n + " = '" + state + "'",
-                 ",ttime" + n + " = '',TH" + n + " = '',TM" + n + " = '',TS" + n + " = '',TMS" + n +
-                     " = '',totaltime = '" + sqlValue(otherRun) + "'",
+    // A start taken back keeps the finish: an edited start is computed against it, and the
+    // restart's finish replaces it.
+    const QString s = start ? QString() : row_.start;
+    const QString f = start ? row_.finish : QString();
+    if (start && !f.isEmpty())
+        keptFinishes_.insert(keptKey(c.run, zek));
+    execWith(q, {"update result set " + timeColumn + " = ''",
+                 "," + runTimeSet(c.run, s, f, c.run == 1 ? row_.time2 : row_.time1),
                  "where tcode = '" + code() + "' and zek = '" + sqlValue(zek) + "'"});
     RunPage& p = currentPage();
     // The next impulse of that channel (the restart, the real finish) goes to them.
@@ -40,42 +45,33 @@ void RunControl::takeBack(const TimerLine& line) {
     keepBoxesAcrossReread(p, zek);
 }
 
-void RunControl::captureEdited(const TimerLine& line) {
+CaptureResult RunControl::captureEdited(const TimerLine& line) {
     if (!line.isStart() && !line.isFinish())
-        return;
+        return {};
     RunPage& p = currentPage();
     const bool start = line.isStart();
     if ((start ? p.startMode() : p.finishMode()) != RunPage::Auto)
-        return; // manual mode: the operator assigns from the impulse list
+        return {}; // manual mode: the operator assigns from the impulse list
     if ((start ? p.startBox() : p.finishBox()) == line.bib) {
         // The competitor in the box: an ordinary assignment, the box advances as after any.
         TimerLine plain = line;
         plain.tstat = QStringLiteral(" ");
-        captureLine(plain);
-        return;
+        return captureLine(plain);
     }
     // A correction after the fact, not the competitor now on course: the time goes to the
     // line's bib when it has none, and the boxes stay where they are.
-    const bool run1 = isRun1();
-    const QString n = run1 ? QString() : QStringLiteral("2");
-    const QString timeColumn = (start ? QStringLiteral("sttime") : QStringLiteral("altime")) + n;
-    Query& q = dm.Qtemp;
-    openWith(q, {"select " + timeColumn + ",FL from result where tcode = '" + code() + "'",
-                 "and zek = '" + sqlValue(line.bib) + "'"});
-    if (q.recordCount() == 0 || !q.fieldByName(timeColumn).asString().isEmpty())
-        return;
-    if (!run1 && q.fieldByName(u"FL").asString() != QLatin1String("F"))
-        return; // run 2 is only for run-1 finishers
-    const QString where = "where tcode = '" + code() + "' and zek = '" + sqlValue(line.bib) + "'";
-    if (start)
-        execWith(q, {"update result set " + timeColumn + " = '" + sqlValue(line.dtime) + "'",
-                     ",FL" + n + " = 'S'", where});
-    else
-        execWith(q,
-                 {"update result set " + timeColumn + " = '" + sqlValue(line.dtime) + "'", where});
+    const RunColumns c = columnsOf(isRun1() ? 1 : 2);
+    if (!readRunRow(c, line.bib))
+        return {true, QStringLiteral("ビブ %1 はこの大会に登録されていません").arg(line.bib)};
+    if (c.run == 2 && row_.flag1 != QLatin1String("F"))
+        return {true, QStringLiteral("ビブ %1 は１本目を完走していません").arg(line.bib)};
+    if (start ? !row_.start.isEmpty() : finishStands(c, line.bib))
+        return {true, QStringLiteral("ビブ %1 には既に時刻があります").arg(line.bib)};
+    const bool timed = storeTime(c, start, line.bib, line.dtime);
     keepBoxesAcrossReread(p, line.bib);
-    if (!start)
-        calcruntime(line.bib, run1 ? 1 : 2);
+    if (timed)
+        showRunTime(line.bib, c.run);
+    return {};
 }
 
 } // namespace pistel

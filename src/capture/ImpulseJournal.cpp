@@ -1,7 +1,12 @@
 #include "ImpulseJournal.h"
 
 #include <QDir>
+#include <QFile>
 #include <QList>
+#include <QRegularExpression>
+#include <QUuid>
+#include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -65,9 +70,69 @@ bool syncFolder(const QString& folder) {
     ::close(fd);
     return ok;
 }
+
+// Why a write failed, in the operator's language.
+std::string whyInJapanese(int err) {
+    switch (err) {
+    case ENOSPC:
+    case EDQUOT:
+        return "ディスクがいっぱいです";
+    case EFBIG:
+        return "ファイルの大きさが上限に達しました";
+    case EACCES:
+    case EPERM:
+        return "書き込みの権限がありません";
+    case EROFS:
+        return "読み取り専用のディスクです";
+    case EIO:
+        return "ディスクの入出力エラーです";
+    default:
+        return std::string("書き込みエラー（") + std::strerror(err) + "）";
+    }
+}
+
+[[noreturn]] void fail(const char* what, const QString& file, int err) {
+    throw JournalError(std::string(what) + " " + file.toStdString() + ": " + whyInJapanese(err));
+}
+
+int openForAppend(const QString& file) {
+    const int fd = ::open(QFile::encodeName(file).constData(),
+                          O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0)
+        fail("ジャーナルを開けません", file, errno);
+    return fd;
+}
+
+void makeFolder(const QString& folder) {
+    if (!QDir().mkpath(folder))
+        fail("ジャーナルのフォルダを作れません", folder, errno ? errno : EACCES);
+}
 } // namespace
 
+void appendWhole(int fd, const QByteArray& record, const QString& file) {
+    const off_t before = ::lseek(fd, 0, SEEK_END);
+    ssize_t written = -1;
+    do {
+        written = ::write(fd, record.constData(), static_cast<size_t>(record.size()));
+    } while (written < 0 && errno == EINTR);
+    // On disk, not only in the page cache, before the database is touched.
+    if (written == record.size() && ::fsync(fd) == 0)
+        return;
+    // A short write (the disk filled up under it) returns no errno of its own: the next
+    // byte would fail with it.
+    const int err = written >= 0 && written < record.size() ? ENOSPC : errno;
+    // Whole records or nothing: a torn one would be glued to the next.
+    if (before >= 0 && ::ftruncate(fd, before) == 0)
+        ::fsync(fd);
+    fail("ジャーナルに書き込めません", file, err);
+}
+
 ImpulseJournal::ImpulseJournal(QString folder) : folder_(std::move(folder)) {}
+
+ImpulseJournal::~ImpulseJournal() {
+    if (fd_ >= 0)
+        ::close(fd_);
+}
 
 QString ImpulseJournal::fileFor(const QDate& day) const {
     return folder_ + QStringLiteral("/impulses-") + day.toString(Qt::ISODate) +
@@ -76,41 +141,36 @@ QString ImpulseJournal::fileFor(const QDate& day) const {
 
 void ImpulseJournal::append(const JournalEntry& entry) {
     const QDate day = entry.received.date();
-    if (!file_.isOpen() || day != fileDay_) {
-        file_.close();
-        if (!QDir().mkpath(folder_))
-            throw JournalError("cannot create the impulse journal folder " + folder_.toStdString());
-        file_.setFileName(fileFor(day));
-        const bool created = !QFile::exists(file_.fileName());
-        if (!file_.open(QIODevice::Append | QIODevice::WriteOnly))
-            throw JournalError("cannot open the impulse journal " + file_.fileName().toStdString() +
-                               ": " + file_.errorString().toStdString());
+    const QString file = fileFor(day);
+    if (fd_ < 0 || day != fileDay_) {
+        if (fd_ >= 0)
+            ::close(fd_);
+        fd_ = -1;
+        makeFolder(folder_);
+        const bool created = !QFile::exists(file);
+        const int fd = openForAppend(file);
         // A new day's file survives a power cut only once its folder entry is on disk too.
         if (created && !syncFolder(folder_)) {
-            file_.close();
-            throw JournalError("cannot sync the impulse journal folder " + folder_.toStdString());
+            const int err = errno;
+            ::close(fd);
+            fail("ジャーナルのフォルダを同期できません", folder_, err);
         }
+        fd_ = fd;
         fileDay_ = day;
     }
-    const QByteArray text = format(entry) + '\n';
-    // On disk, not only in the page cache, before the database is touched.
-    if (file_.write(text) != text.size() || !file_.flush() || ::fsync(file_.handle()) != 0) {
-        const std::string why = file_.errorString().toStdString();
-        file_.close();
-        throw JournalError("cannot write the impulse journal " + file_.fileName().toStdString() +
-                           ": " + why);
-    }
+    appendWhole(fd_, format(entry) + '\n', file);
 }
 
 void ImpulseJournal::keepPending(const JournalEntry& entry) {
-    if (!QDir().mkpath(folder_))
-        throw JournalError("cannot create the impulse journal folder " + folder_.toStdString());
-    QFile f(pendingFile());
-    const QByteArray text = format(entry) + '\n';
-    if (!f.open(QIODevice::Append | QIODevice::WriteOnly) || f.write(text) != text.size() ||
-        !f.flush() || ::fsync(f.handle()) != 0)
-        throw JournalError("cannot write " + pendingFile().toStdString() + ": " +
-                           f.errorString().toStdString());
+    makeFolder(folder_);
+    const int fd = openForAppend(pendingFile());
+    try {
+        appendWhole(fd, format(entry) + '\n', pendingFile());
+    } catch (...) {
+        ::close(fd);
+        throw;
+    }
+    ::close(fd);
 }
 
 QList<JournalEntry> ImpulseJournal::pendingEntries() const {
@@ -128,14 +188,14 @@ QList<JournalEntry> ImpulseJournal::pendingEntries() const {
 void ImpulseJournal::clearPending() {
     QFile f(pendingFile());
     if (f.exists() && !f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        throw JournalError("cannot empty " + pendingFile().toStdString() + ": " +
-                           f.errorString().toStdString());
+        fail("待機中の時刻のファイルを空にできません", pendingFile(), errno);
 }
 
 QByteArray ImpulseJournal::format(const JournalEntry& entry) {
     return entry.received.toString(QLatin1String(kDateTimeFormat)).toLatin1() + '\t' +
            QByteArray::number(entry.receiptTenths) + '\t' + escape(entry.competitionCode.toUtf8()) +
-           '\t' + escape(entry.line);
+           '\t' + escape(entry.line) +
+           (entry.receipt.isEmpty() ? QByteArray() : '\t' + escape(entry.receipt.toLatin1()));
 }
 
 std::optional<JournalEntry> ImpulseJournal::parse(const QByteArray& text) {
@@ -143,7 +203,7 @@ std::optional<JournalEntry> ImpulseJournal::parse(const QByteArray& text) {
     while (t.endsWith('\n') || t.endsWith('\r'))
         t.chop(1);
     const QList<QByteArray> parts = t.split('\t');
-    if (parts.size() != 4)
+    if (parts.size() != 4 && parts.size() != 5)
         return std::nullopt;
     JournalEntry e;
     e.received =
@@ -156,7 +216,38 @@ std::optional<JournalEntry> ImpulseJournal::parse(const QByteArray& text) {
         return std::nullopt;
     e.competitionCode = QString::fromUtf8(*code);
     e.line = *line;
+    if (parts.size() == 5) {
+        const auto receipt = unescape(parts[4]);
+        if (!receipt || receipt->isEmpty())
+            return std::nullopt;
+        e.receipt = QString::fromLatin1(*receipt);
+    }
     return e;
+}
+
+bool ImpulseJournal::looksTorn(const QByteArray& text) {
+    static const QRegularExpression start(QStringLiteral(R"(^\d{4}-)"));
+    return !parse(text) && !text.isEmpty() && start.match(QString::fromLatin1(text)).hasMatch();
+}
+
+std::optional<JournalEntry> ImpulseJournal::salvage(const QByteArray& text) {
+    // A torn record glued to the front of the next one: the whole record is the tail that
+    // starts with a receipt time.
+    static const QRegularExpression record(
+        QStringLiteral(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}\t)"));
+    const QString latin = QString::fromLatin1(text);
+    auto it = record.globalMatch(latin);
+    std::optional<JournalEntry> found;
+    while (it.hasNext()) {
+        const auto m = it.next();
+        if (m.capturedStart() > 0)
+            found = parse(text.mid(m.capturedStart()));
+    }
+    return found;
+}
+
+QString ImpulseJournal::newReceipt() {
+    return QUuid::createUuid().toString(QUuid::WithoutBraces);
 }
 
 } // namespace pistel

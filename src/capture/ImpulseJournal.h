@@ -2,7 +2,6 @@
 
 #include <QByteArray>
 #include <QDateTime>
-#include <QFile>
 #include <QString>
 #include <optional>
 #include <stdexcept>
@@ -20,13 +19,18 @@ struct JournalEntry {
     int receiptTenths = 0; // tenths of a second since midnight, as logged in pulsedata
     QString competitionCode;
     QByteArray line; // the bytes of the line without its CR
+    // The line's own identity, stored with its impulse row so that no path writes it twice;
+    // empty in journals written before it existed.
+    QString receipt;
 };
 
 // Local append-only record of every complete timer line, written before the database is
 // touched, so that no line is lost when a statement fails. One file per day,
 // impulses-YYYY-MM-DD.log, one text line per timer line:
-//   2026-12-08 10:04:55.651<TAB>363046<TAB>2026GS01<TAB> 0001 C0  10:04:55.6513 00
-// Bytes outside printable ASCII and the backslash are written as \xHH.
+//   2026-12-08 10:04:55.651<TAB>363046<TAB>2026GS01<TAB> 0001 C0  10:04:55.6513 00<TAB>receipt
+// Bytes outside printable ASCII and the backslash are written as \xHH. A record goes out in
+// one write and is cut back when that write fails (a full disk), so the file only ever holds
+// whole records.
 class ImpulseJournal {
 public:
     // PISTEL_JOURNAL_DIR, else $XDG_STATE_HOME/pistel/journal, else
@@ -34,9 +38,13 @@ public:
     static QString defaultFolder();
 
     explicit ImpulseJournal(QString folder = defaultFolder());
+    ~ImpulseJournal();
+    ImpulseJournal(const ImpulseJournal&) = delete;
+    ImpulseJournal& operator=(const ImpulseJournal&) = delete;
     QString fileFor(const QDate& day) const;
 
-    // Appends and flushes one entry; throws JournalError when it cannot be written.
+    // Appends and syncs one entry; throws JournalError (a message in Japanese) when it
+    // cannot be written, and then the file holds nothing of it.
     void append(const JournalEntry& entry);
 
     // The lines whose impulse row could not be written yet (the database was away), kept in
@@ -50,11 +58,22 @@ public:
     static QByteArray format(const JournalEntry& entry);
     // The entry of one journal text line, or nothing when the text is not one.
     static std::optional<JournalEntry> parse(const QByteArray& text);
+    // Whether a text that is not an entry starts like one: a record torn by a failed write
+    // in an older file, never to be taken for a timer line.
+    static bool looksTorn(const QByteArray& text);
+    // The whole record at the end of a torn text, if one follows the torn part.
+    static std::optional<JournalEntry> salvage(const QByteArray& text);
+    // A new identity for a received line.
+    static QString newReceipt();
 
 private:
     QString folder_;
-    QFile file_;
+    int fd_ = -1;
     QDate fileDay_;
 };
+
+// Appends `record` to the open file `fd` in one write and syncs it; when that fails, the file
+// is cut back to its length before. Throws JournalError naming `file`.
+void appendWhole(int fd, const QByteArray& record, const QString& file);
 
 } // namespace pistel

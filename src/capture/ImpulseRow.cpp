@@ -16,4 +16,43 @@ void insertImpulse(Query& q, const QString& code, int receiptTenths, const Timer
     q.execSql();
 }
 
+void insertReceipt(Query& q, const QString& receipt) {
+    // LAST_INSERT_ID() stays the impulse row's id: no other table written in a line's
+    // transaction has an auto-increment column.
+    // A receipt left by a row that was deleted since (a reset) names the new row.
+    q.setSql({"insert into pulse_receipt (receipt,pulse_id) values ('" + sqlValue(receipt) +
+                  "',LAST_INSERT_ID())",
+              QStringLiteral("on duplicate key update pulse_id = values(pulse_id)")});
+    q.execSql();
+}
+
+QString markUnassigned(Query& q, const QString& code, const QString& reason) {
+    q.setSql({"insert into pulse_unassigned (pulse_id,tcode,reason) values (LAST_INSERT_ID(),'" +
+              sqlValue(code) + "','" + sqlValue(reason.left(80)) + "')"});
+    q.execSql();
+    q.setSql({QStringLiteral("select LAST_INSERT_ID()")});
+    q.open();
+    const QString id = q.text(0, 0);
+    q.close();
+    return id;
+}
+
+bool receiptLogged(Query& q, const QString& receipt) {
+    // The row itself must be there: a receipt of a deleted row (a reset) counts for nothing.
+    q.setSql({"select r.pulse_id from pulse_receipt r join pulsedata p on p.id = r.pulse_id",
+              "where r.receipt = '" + sqlValue(receipt) + "'"});
+    q.open();
+    const bool there = q.recordCount() > 0;
+    q.close();
+    return there;
+}
+
+bool assignable(const TimerLine& t) {
+    if (!t.isStart() && !t.isFinish())
+        return false;
+    if (t.tstat == QLatin1String("m"))
+        return t.isStart(); // a finish from the device's memory is not to be assigned
+    return t.tstat == QLatin1String(" ") || t.tstat == QLatin1String("?") || t.isEdited();
+}
+
 } // namespace pistel

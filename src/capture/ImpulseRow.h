@@ -10,5 +10,15 @@ struct TimerLine;
 // Writes one impulse row of pulsedata through `q`: competition code, receipt time (tenths of
 // a second since midnight) and the line's four fields, every value quoted. Throws DbError.
 void insertImpulse(Query& q, const QString& code, int receiptTenths, const TimerLine& t);
+// The statements below refer to the impulse row just inserted on this connection.
+// Stores the line's receipt with it, in the same transaction.
+void insertReceipt(Query& q, const QString& receipt);
+// Marks it as assigned to nobody, with why; returns its pulsedata id.
+QString markUnassigned(Query& q, const QString& code, const QString& reason);
+// Whether the line with this receipt has its impulse row already.
+bool receiptLogged(Query& q, const QString& receipt);
+// Whether automatic capture is meant to give this line's time to somebody: a start or finish
+// impulse, not one the timer takes back, cleared or marked not to be assigned.
+bool assignable(const TimerLine& t);
 
 } // namespace pistel

@@ -2,9 +2,11 @@
 
 #include "ImpulseRow.h"
 #include "TimerLine.h"
+#include "data/DbError.h"
 #include "data/SjisText.h"
 #include "data/SqlValue.h"
 #include "data/TDM1.h"
+#include "data/Transaction.h"
 
 #include <QHash>
 
@@ -23,6 +25,15 @@ QString keyOf(int tenths, const QString& tstat, const QString& bib, const QStrin
            QLatin1Char('\x1f') + stat + QLatin1Char('\x1f') + dtime;
 }
 
+void writeEntry(Query& q, const JournalEntry& e, const TimerLine& t) {
+    insertImpulse(q, e.competitionCode, e.receiptTenths, t);
+    if (!e.receipt.isEmpty())
+        insertReceipt(q, e.receipt);
+    // Received while nothing captured: nobody got the time yet.
+    if (assignable(t))
+        markUnassigned(q, e.competitionCode, QStringLiteral("取り込まれずに記録された時刻"));
+}
+
 } // namespace
 
 RecoveryCount writeMissingImpulses(TDM1& dm, const QList<JournalEntry>& entries) {
@@ -33,6 +44,24 @@ RecoveryCount writeMissingImpulses(TDM1& dm, const QList<JournalEntry>& entries)
         const TimerLine t = splitTimerLine(QString::fromLatin1(e.line));
         if (t.endsDelivery()) {
             ++count.notLogged;
+            continue;
+        }
+        if (!e.receipt.isEmpty()) {
+            try {
+                Transaction tx(dm.Db1);
+                if (receiptLogged(q, e.receipt)) {
+                    tx.commit();
+                    ++count.alreadyLogged;
+                    continue;
+                }
+                writeEntry(q, e, t);
+                tx.commit();
+                ++count.written;
+            } catch (const DbError& err) {
+                if (err.connectionLost())
+                    throw;
+                ++count.refused;
+            }
             continue;
         }
         if (!logged.contains(e.competitionCode)) {
@@ -52,8 +81,16 @@ RecoveryCount writeMissingImpulses(TDM1& dm, const QList<JournalEntry>& entries)
             ++count.alreadyLogged;
             continue;
         }
-        insertImpulse(q, e.competitionCode, e.receiptTenths, t);
-        ++count.written;
+        try {
+            Transaction tx(dm.Db1);
+            writeEntry(q, e, t);
+            tx.commit();
+            ++count.written;
+        } catch (const DbError& err) {
+            if (err.connectionLost())
+                throw;
+            ++count.refused;
+        }
     }
     return count;
 }

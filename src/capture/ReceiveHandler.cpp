@@ -2,17 +2,23 @@
 
 #include "ImpulseJournal.h"
 #include "ImpulseRow.h"
+#include "RunControl.h"
 #include "data/AppState.h"
 #include "data/ConnectionKeeper.h"
 #include "data/DbError.h"
-#include "data/SqlValue.h"
 #include "data/TDM1.h"
+#include "data/Transaction.h"
 
 #include <QRegularExpression>
 #include <array>
-#include <exception>
+#include <optional>
 
 namespace pistel {
+namespace {
+const char kBeforeOpen[] = "ポートを開く前に届いた時刻";
+const char kChangedMeanwhile[] = "接続が切れている間に枠が変更されたため未割当";
+const char kCaptureFailed[] = "取り込みでエラー: ";
+} // namespace
 
 ReceiveHandler::ReceiveHandler(AppState& app, TDM1& dm, ByteSource& port, ImpulseJournal* journal,
                                QObject* parent)
@@ -21,6 +27,11 @@ ReceiveHandler::ReceiveHandler(AppState& app, TDM1& dm, ByteSource& port, Impuls
 
 int ReceiveHandler::receiptTenths(const QDateTime& when) {
     return when.time().msecsSinceStartOfDay() / 100;
+}
+
+void ReceiveHandler::setRunControl(RunControl* control) {
+    control_ = control;
+    capture_ = [control](const TimerLine& t) { return control->captureLine(t); };
 }
 
 void ReceiveHandler::CommX1Receive(int ReceiveSize) {
@@ -33,16 +44,28 @@ void ReceiveHandler::CommX1Receive(int ReceiveSize) {
     } notifier{*this};
     for (int i = 0; i < ReceiveSize; ++i) {
         const int b = port_.ReadByte();
+        const bool stale = staleBytes_ > 0;
+        if (stale)
+            --staleBytes_;
         const QChar c(static_cast<ushort>(b & 0xFF)); // a failed read (-1) appends 0xFF
-        trace_.append(c);
-        if (c != QLatin1Char('\r'))
+        const bool lf = c == QLatin1Char('\n');
+        if (lf && afterCr_) { // CR LF is one line end
+            afterCr_ = false;
             continue;
-        if (!handleLine(trace_.endLine()))
+        }
+        afterCr_ = c == QLatin1Char('\r');
+        // A line ended by LF alone shows in the trace as one ended by CR.
+        trace_.append(lf ? QChar(QLatin1Char('\r')) : c);
+        if (!afterCr_ && !lf)
+            continue;
+        if (!handleLine(trace_.endLine(), !stale))
             return;
     }
 }
 
-void ReceiveHandler::startFreshLine() {
+void ReceiveHandler::startFreshLine(int bytesWaiting) {
+    staleBytes_ = std::max(bytesWaiting, 0);
+    afterCr_ = false;
     const std::optional<QString> leftover = trace_.breakLine();
     if (!leftover)
         return;
@@ -50,11 +73,11 @@ void ReceiveHandler::startFreshLine() {
     handleLine(*leftover, false);
 }
 
-void ReceiveHandler::journal(const QDateTime& now, int tenths, const QString& line) {
+void ReceiveHandler::journal(const Line& l) {
     if (!journal_)
         return;
     try {
-        journal_->append({now, tenths, app_.competitionCode, line.toLatin1()});
+        journal_->append({l.received, l.receiptTenths, l.code, l.bytes, l.receipt});
     } catch (const JournalError& e) {
         const bool first = journalProblem_.isEmpty();
         journalProblem_ = QString::fromStdString(e.what());
@@ -74,80 +97,153 @@ bool ReceiveHandler::databaseAway() const {
     return keeper_ && keeper_->isDown();
 }
 
-bool ReceiveHandler::handleLine(const QString& line, bool capture) {
-    const QDateTime now = clock_();
-    const int tenths = receiptTenths(now);
-    journal(now, tenths, line);
-    const TimerLine t = splitTimerLine(line);
+bool ReceiveHandler::handleLine(const QString& text, bool capture) {
+    Line l;
+    l.received = clock_();
+    l.receiptTenths = receiptTenths(l.received);
+    l.code = app_.competitionCode;
+    l.bytes = text.toLatin1();
+    l.receipt = ImpulseJournal::newReceipt();
+    l.fields = splitTimerLine(text);
+    l.run = app_.currentRun;
+    l.operatorChanges = control_ ? control_->operatorChanges() : 0;
+    l.capture = capture && capture_;
+    if (!capture && assignable(l.fields))
+        l.notCaptured = QString::fromUtf8(kBeforeOpen);
+    journal(l);
 
-    // A failing capture must not cost the impulse: it is still logged, so the operator can
-    // assign it by hand, and the error is raised afterwards. A lost connection is no error
-    // to raise: the line waits for the database instead.
-    std::exception_ptr captureError;
-    if (capture_ && capture && !databaseAway()) {
-        try {
-            capture_(t);
-        } catch (const DbError& e) {
-            if (e.connectionLost() && keeper_)
-                keeper_->connectionLost();
-            else
-                captureError = std::current_exception();
-        } catch (...) {
-            captureError = std::current_exception();
-        }
-    }
-    if (t.endsDelivery()) {
-        emit lineHandled(line, t, tenths, false);
-        if (captureError)
-            std::rethrow_exception(captureError);
+    if (l.fields.endsDelivery()) { // a run time: never logged, nothing to capture
+        emit lineHandled(text, l.fields, l.receiptTenths, false);
         return false;
     }
     bool logged = false;
-    std::exception_ptr logError;
+    std::optional<DbError> refused;
     if (!databaseAway()) {
         try {
             flushPending(); // lines that waited go first, in order
-            logImpulse(t, tenths);
+            writeLine(l, l.capture, false);
             logged = true;
         } catch (const DbError& e) {
-            // Whatever the failure, the line is kept for later, never dropped.
             if (e.connectionLost() && keeper_)
                 keeper_->connectionLost();
-            else
-                logError = std::current_exception();
+            else if (!e.connectionLost())
+                refused = e;
         }
     }
     if (!logged) {
-        pending_.append({app_.competitionCode, t, tenths});
-        if (journal_) {
-            try {
-                journal_->keepPending({now, tenths, app_.competitionCode, line.toLatin1()});
-            } catch (const JournalError& e) {
-                // The line is in the day's journal all the same; the status shows why.
-                journalProblem_ = QString::fromStdString(e.what());
-            }
-        }
+        keepInPendingFile(l);
+        if (refused)
+            ++setAside_; // kept in the file, never holding up the lines after it
+        else
+            pending_.append(l);
         emit statusChanged();
     }
-    emit lineHandled(line, t, tenths, logged);
-    if (logError)
-        std::rethrow_exception(logError);
-    if (captureError)
-        std::rethrow_exception(captureError);
+    emit lineHandled(text, l.fields, l.receiptTenths, logged);
+    if (refused)
+        throw *refused;
     return true;
+}
+
+void ReceiveHandler::keepInPendingFile(const Line& l) {
+    if (journal_) {
+        try {
+            journal_->keepPending({l.received, l.receiptTenths, l.code, l.bytes, l.receipt});
+        } catch (const JournalError& e) {
+            // The line is in the day's journal (if that works) and in memory; the status
+            // stays red while it waits only there.
+            pendingFileProblem_ = QString::fromStdString(e.what());
+        }
+    }
+}
+
+void ReceiveHandler::writeLine(const Line& l, bool capture, bool mayBeLogged) {
+    Query& q = dm_.Qedit;
+    std::optional<BoxState> boxes;
+    if (capture && control_)
+        boxes = control_->boxState();
+    try {
+        Transaction tx(dm_.Db1);
+        if (mayBeLogged && receiptLogged(q, l.receipt)) {
+            tx.commit(); // its reply was lost after the server had it
+            return;
+        }
+        insertImpulse(q, l.code, l.receiptTenths, l.fields);
+        insertReceipt(q, l.receipt);
+        QString unassignedWhy;
+        if (capture) {
+            const CaptureResult r = capture_(l.fields);
+            if (r.unassigned)
+                unassignedWhy = r.reason;
+        } else if (!l.notCaptured.isEmpty()) {
+            unassignedWhy = l.notCaptured;
+        }
+        if (!unassignedWhy.isEmpty())
+            markUnassigned(q, l.code, unassignedWhy);
+        tx.commit();
+        if (!unassignedWhy.isEmpty() && control_)
+            control_->rereadUnassigned();
+    } catch (const DbError& e) {
+        if (boxes)
+            control_->restoreBoxes(*boxes);
+        if (e.connectionLost() || !capture)
+            throw;
+        // The capture failed: its writes are rolled back, the lists read again, and the
+        // impulse is logged on its own, unassigned, with the error shown until seen.
+        captureError_ = e.message();
+        if (control_)
+            control_->rereadCurrentPage();
+        Transaction tx(dm_.Db1);
+        insertImpulse(q, l.code, l.receiptTenths, l.fields);
+        insertReceipt(q, l.receipt);
+        if (assignable(l.fields))
+            markUnassigned(q, l.code, QString::fromUtf8(kCaptureFailed) + e.message());
+        tx.commit();
+        if (control_)
+            control_->rereadUnassigned();
+        emit statusChanged();
+    }
+    refreshImpulseLists(l.fields.stat);
 }
 
 void ReceiveHandler::flushPending() {
     if (pending_.isEmpty())
         return;
+    // Once the operator changed the boxes (or the run, or the competition) the waiting lines
+    // no longer fit them: the rest are only logged, each marked unassigned.
+    bool captureOn = true;
     while (!pending_.isEmpty()) {
-        const Pending& p = pending_.first();
-        insertImpulse(dm_.Qedit, p.code, p.receiptTenths, p.fields);
+        Line l = pending_.first();
+        const bool unchanged = l.code == app_.competitionCode && l.run == app_.currentRun &&
+                               (!control_ || control_->operatorChanges() == l.operatorChanges);
+        captureOn = captureOn && unchanged;
+        if (l.capture && !captureOn && assignable(l.fields))
+            l.notCaptured = QString::fromUtf8(kChangedMeanwhile);
+        try {
+            writeLine(l, l.capture && captureOn, true);
+        } catch (const DbError& e) {
+            if (e.connectionLost())
+                throw;
+            ++setAside_; // refused by the server: the pending file keeps it
+        }
         pending_.removeFirst();
         emit statusChanged();
     }
+    pendingFileProblem_.clear();
     refreshImpulseLists(QStringLiteral("C0"));
     refreshImpulseLists(QStringLiteral("C1"));
+    emit statusChanged();
+}
+
+void ReceiveHandler::dropPending(const QString& competitionCode) {
+    pending_.removeIf([&](const Line& l) { return l.code == competitionCode; });
+    emit statusChanged();
+}
+
+void ReceiveHandler::acknowledgeCaptureError() {
+    if (captureError_.isEmpty())
+        return;
+    captureError_.clear();
+    emit statusChanged();
 }
 
 void ReceiveHandler::clearPendingFile() {
@@ -166,13 +262,14 @@ RecoveryCount ReceiveHandler::recoverPending() {
     if (!journal_)
         return {};
     const RecoveryCount count = writeMissingImpulses(dm_, journal_->pendingEntries());
-    clearPendingFile();
+    setAside_ = count.refused;
+    // A refused line stays in the file, to be tried again at the next start.
+    if (count.refused == 0 && pending_.isEmpty())
+        clearPendingFile();
+    if (control_)
+        control_->rereadUnassigned();
+    emit statusChanged();
     return count;
-}
-
-void ReceiveHandler::logImpulse(const TimerLine& t, int tenths) {
-    insertImpulse(dm_.Qedit, app_.competitionCode, tenths, t);
-    refreshImpulseLists(t.stat);
 }
 
 void ReceiveHandler::refreshImpulseLists(const QString& channel) {

@@ -12,47 +12,69 @@
 namespace pistel {
 
 struct AppState;
+struct CaptureResult;
 class ConnectionKeeper;
 class TDM1;
 class ImpulseJournal;
 class Query;
+class RunControl;
 
 // Turns the bytes of the timer port into timer lines: keeps the trace, journals each
-// complete line, hands it to the capture of the current run, and logs it in pulsedata.
+// complete line, and writes it to pulsedata together with what the capture of the current
+// run does with it, in one transaction. Every line has a receipt (its identity in the
+// journal, stored with its row), so no path writes a line twice.
 class ReceiveHandler : public QObject {
     Q_OBJECT
 public:
     using Clock = std::function<QDateTime()>;
-    using CaptureHook = std::function<void(const TimerLine&)>;
+    using CaptureHook = std::function<CaptureResult(const TimerLine&)>;
 
     ReceiveHandler(AppState& app, TDM1& dm, ByteSource& port, ImpulseJournal* journal,
                    QObject* parent = nullptr);
 
     // The receive event of the timer port: reads `ReceiveSize` bytes one at a time. A line
-    // with channel "RT" ends the delivery; the bytes after it stay queued for the next event.
-    // A database error leaves the handler; the bytes not yet read stay queued.
+    // ends at CR, at LF, or at CR LF (one end, never an empty line). A line with channel "RT"
+    // ends the delivery; the bytes after it stay queued for the next event. A database error
+    // leaves the handler; the bytes not yet read stay queued.
     void CommX1Receive(int ReceiveSize);
 
     // The port was opened (again): the next byte starts a fresh line. A line left unfinished
     // when the port closed is journaled and logged as it stands, never assigned, and never
-    // glued to the front of the next line.
-    void startFreshLine();
+    // glued to the front of the next line. The first `bytesWaiting` bytes were received
+    // before the port opened: their lines are journaled and logged, not captured.
+    void startFreshLine(int bytesWaiting = 0);
 
     void setCaptureHook(CaptureHook hook) { capture_ = std::move(hook); }
+    // Captures into `control`'s current run; its boxes are put back when a line's writes are
+    // lost, and lines that waited are not captured around what its operator changed.
+    void setRunControl(RunControl* control);
     // With a keeper, a lost connection does not cost lines: while the database is away each
-    // line is journaled and kept, in order, unassigned; flushPending writes them to pulsedata
-    // (log only, with their own receipt times) once the connection is back.
+    // line is journaled and kept, in order; flushPending writes them once the connection is
+    // back, through the capture in their order as if the server had been up, unless the
+    // operator changed the boxes meanwhile (then they are logged, marked unassigned).
     void setKeeper(ConnectionKeeper* keeper) { keeper_ = keeper; }
     int pendingCount() const { return static_cast<int>(pending_.size()); }
-    // Writes the lines that waited; throws DbError when the database fails again (those not
-    // yet written keep waiting). Their file is emptied by recoverPending, which finds them
-    // written.
+    // Lines the server refused for a reason other than the connection: kept in the journal
+    // and the pending file, shown, never holding up the others.
+    int setAsideCount() const { return setAside_; }
+    // Writes the lines that waited; throws DbError when the connection is lost again (those
+    // not yet written keep waiting). Their file is emptied by recoverPending, which finds
+    // them written.
     void flushPending();
     // Writes the lines of the pending file that are not in pulsedata yet (a previous run of
     // the program ended while the database was away) and empties the file; throws DbError.
     RecoveryCount recoverPending();
-    // Why the journal cannot be written, empty while it can.
-    const QString& journalProblem() const { return journalProblem_; }
+    // Drops the waiting lines of a competition whose impulses a reset deleted.
+    void dropPending(const QString& competitionCode);
+    // Why the journal (or, while lines wait only in memory, the pending file) cannot be
+    // written; empty while it can.
+    QString journalProblem() const {
+        return journalProblem_.isEmpty() ? pendingFileProblem_ : journalProblem_;
+    }
+    // Why the capture of a line failed (the line is logged and marked unassigned); stays until
+    // acknowledged.
+    const QString& captureError() const { return captureError_; }
+    void acknowledgeCaptureError();
     void setClock(Clock clock) { clock_ = std::move(clock); }
     const Trace& trace() const { return trace_; }
 
@@ -63,41 +85,56 @@ public:
 
 signals:
     void traceChanged(const QString& text);
-    // A complete line was handled; `logged` is false for an "RT" line.
+    // A complete line was handled; `logged` is true when its impulse row is written.
     void lineHandled(const QString& line, const pistel::TimerLine& fields, int receiptTenths,
                      bool logged);
     // The journal could not be written (once, when it starts failing); lines still go on to
     // the database.
     void journalFailed(const QString& message);
-    // The number of waiting lines or the journal's state changed.
+    // The number of waiting lines, the journal's state or the capture error changed.
     void statusChanged();
 
 private:
-    // Returns false when the line ends the delivery. Without `capture` the line is only
-    // journaled and logged.
-    bool handleLine(const QString& line, bool capture = true);
-    void logImpulse(const TimerLine& t, int receiptTenths);
-    void clearPendingFile();
-    void refreshImpulseLists(const QString& channel);
-    void journal(const QDateTime& now, int tenths, const QString& line);
-    bool databaseAway() const;
-
-    struct Pending {
+    struct Line {
         QString code;
         TimerLine fields;
-        int receiptTenths;
+        int receiptTenths = 0;
+        QString receipt;
+        QDateTime received;
+        QByteArray bytes;
+        bool capture = false;    // meant for the capture
+        QString run;             // the run current when it arrived
+        quint64 operatorChanges = 0;
+        QString notCaptured;     // why it is marked unassigned when it is only logged
     };
+
+    // Returns false when the line ends the delivery.
+    bool handleLine(const QString& line, bool capture = true);
+    // One line's transaction: impulse row, receipt and, with `capture`, the capture's
+    // updates. `mayBeLogged`: look for the receipt first (a reply may have been lost).
+    void writeLine(const Line& l, bool capture, bool mayBeLogged);
+    void keepInPendingFile(const Line& l);
+    void clearPendingFile();
+    void refreshImpulseLists(const QString& channel);
+    void journal(const Line& l);
+    bool databaseAway() const;
 
     AppState& app_;
     TDM1& dm_;
     ByteSource& port_;
     ImpulseJournal* journal_;
     CaptureHook capture_;
+    RunControl* control_ = nullptr;
     Clock clock_;
     Trace trace_;
     ConnectionKeeper* keeper_ = nullptr;
-    QList<Pending> pending_;
+    QList<Line> pending_;
+    int setAside_ = 0;
+    int staleBytes_ = 0; // bytes still to read that arrived before the port opened
+    bool afterCr_ = false;
     QString journalProblem_;
+    QString pendingFileProblem_; // pending.log failed while lines wait in memory
+    QString captureError_;
 };
 
 } // namespace pistel

@@ -6,7 +6,7 @@
 
 namespace pistel {
 
-QList<ReplayLine> readReplayLines(const QByteArray& content) {
+QList<ReplayLine> readReplayLines(const QByteArray& content, int* tornRecords) {
     QList<ReplayLine> out;
     qsizetype start = 0;
     const qsizetype n = content.size();
@@ -18,9 +18,15 @@ QList<ReplayLine> readReplayLines(const QByteArray& content) {
         start = end + 1;
         if (end + 1 < n && content[end] == '\r' && content[end + 1] == '\n')
             ++start;
-        if (const auto entry = ImpulseJournal::parse(piece))
+        if (const auto entry = ImpulseJournal::parse(piece)) {
             out.append({entry->line, entry->received, entry});
-        else if (!piece.isEmpty())
+        } else if (ImpulseJournal::looksTorn(piece)) {
+            // Never a timer line: the piece of a journal record a failed write left behind.
+            if (tornRecords)
+                ++*tornRecords;
+            if (const auto glued = ImpulseJournal::salvage(piece))
+                out.append({glued->line, glued->received, glued});
+        } else if (!piece.isEmpty())
             out.append({piece, std::nullopt, std::nullopt});
     }
     return out;

@@ -20,8 +20,10 @@ struct ReplayLine {
 
 // The lines of a file that holds impulse journal entries or timer lines as a timer sends
 // or prints them. Lines may end with CR, LF or CR LF; empty raw lines are skipped (a printed
-// log spaces its lines), while a journaled empty line is kept (it was received).
-QList<ReplayLine> readReplayLines(const QByteArray& content);
+// log spaces its lines), while a journaled empty line is kept (it was received). A journal
+// record torn by a failed write is skipped and counted in `tornRecords`; a whole record glued
+// behind it is kept.
+QList<ReplayLine> readReplayLines(const QByteArray& content, int* tornRecords = nullptr);
 
 // A duration as a timer prints it ("1:05.12", "00:01:05.12", "65.1234") in hundredths,
 // the fraction truncated; nothing when the text is not a duration.

@@ -1,6 +1,7 @@
 // Clearing the captured times of the current competition: everything (run-1 page) or the
 // second run (run-2 page), after the operator confirms.
 #include "RunControl.h"
+#include "data/AppState.h"
 #include "data/OperatorDialog.h"
 #include "data/TDM1.h"
 
@@ -37,10 +38,16 @@ void RunControl::resetAll() {
                          ",HST2='99:99:99.999',HFT2='99:99:99.999',HRT2='99:99:99.99'",
                          "where tcode='" + code() + "'"});
     execWith(dm.Query2, {"delete from handtm where tcode='" + code() + "'"});
-    if (ask(dialog, "Pulseデータを削除してよろしいですか？", ""))
+    noteOperatorChange();
+    keptFinishes_.clear();
+    if (ask(dialog, "Pulseデータを削除してよろしいですか？", "")) {
         execWith(dm.Query2, {"delete from pulsedata where tcode='" + code() + "'"});
+        execWith(dm.Query2, {"delete from pulse_unassigned where tcode='" + code() + "'"});
+        emit impulsesDeleted(app.competitionCode);
+    }
     for (Query* q : {&dm.Qdpst, &dm.Qdpfn, &dm.QresultBib, &dm.QPulseSt, &dm.QPulseFn})
         q->reread();
+    rereadUnassigned();
 }
 
 void RunControl::resetRun2() {
@@ -53,8 +60,11 @@ void RunControl::resetRun2() {
                          ",HST2='99:99:99.999',HFT2='99:99:99.999',HRT2='99:99:99.99'", ",e2=''",
                          "where tcode='" + code() + "'"});
     execWith(dm.Query2, {"delete from handtm where tcode='" + code() + "'", "and run = '2'"});
+    noteOperatorChange();
+    keptFinishes_.clear();
     for (Query* q : {&dm.Qdpst2, &dm.QPulseSt2, &dm.Qdpfn2, &dm.QPulseFn2, &dm.QresultBib2})
         q->reread();
+    rereadUnassigned();
 }
 
 } // namespace pistel

@@ -2,6 +2,7 @@
 
 #include "RunPage.h"
 
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -23,6 +24,26 @@ extern const char* const kImpulseGone;
 extern const char* const kTimeUsedTwice;
 extern const char* const kFinishBeforeStart;
 extern const char* const kBibNotInCompetition;
+
+// What automatic capture did with one timer line.
+struct CaptureResult {
+    bool unassigned = false; // a start or finish impulse that nobody got
+    QString reason;          // why, in the operator's language
+};
+
+// The boxes of the current run, put back when the writes of a line are lost with the
+// connection (the line is captured again when it is back).
+struct BoxState {
+    QString run;
+    QString start;
+    QString finish;
+};
+
+// A finish after a start within this many ten-thousandths follows it; one "before" the start
+// by more is a run across midnight.
+inline constexpr long long kHalfDayUnits = 12LL * 60 * 60 * 10000;
+// Whether `finish` belongs after `start` (both times of day).
+bool finishFollows(const QString& start, const QString& finish);
 
 // The logic of the competition run window: both run pages and the window's own fields,
 // with the operations that select a run, capture impulses and compute run times.
@@ -51,23 +72,44 @@ public:
 
     // Capture of one timer line for the current run: start impulses, then finish impulses.
     // The device's own corrections ("c"/"d" take a line back, "i" brings an entered time)
-    // are followed; a line cleared at the device ("C") is never assigned.
-    void captureLine(const TimerLine& line);
+    // are followed; a line cleared at the device ("C") is never assigned. A start or finish
+    // that nobody gets is reported, never dropped in silence.
+    CaptureResult captureLine(const TimerLine& line);
     // Undoes the assignment of the time a "c"/"d" line takes back and puts that channel's box
-    // back on the competitor who had it.
+    // back on the competitor who had it. A start taken back keeps the finish for what comes
+    // next (an edited start is computed against it, a restart's finish replaces it).
     void takeBack(const TimerLine& line);
-    // An "i" line: the time goes to the line's bib when it has none for that channel.
-    void captureEdited(const TimerLine& line);
-    void captureStart1(const TimerLine& line);
-    void captureFinish1(const TimerLine& line);
-    void captureStart2(const TimerLine& line);
-    void captureFinish2(const TimerLine& line);
+    // An "i" line: the time goes to the line's bib when it has none for that channel, and the
+    // run time follows when the other time is there.
+    CaptureResult captureEdited(const TimerLine& line);
+    CaptureResult captureStart(const TimerLine& line);
+    CaptureResult captureFinish(const TimerLine& line);
+
+    // The boxes as they stand, and putting them back.
+    BoxState boxState();
+    void restoreBoxes(const BoxState& boxes);
+    // Counts what the operator did to the boxes and times (moves, assignments, resets), so
+    // that lines that waited for the database are not captured around such a change.
+    quint64 operatorChanges() const { return operatorChanges_; }
+
+    // Impulses of the competition that nobody got (pulsedata ids), and competitors of the
+    // current run with a finish but no start; re-read from the database.
+    const QSet<QString>& unassigned() const { return unassigned_; }
+    const QStringList& missingStarts() const { return missingStarts_; }
+    void rereadUnassigned();
+    // The operator leaves an impulse unassigned on purpose.
+    void dismissImpulse(const QString& impulseId);
 
     // Re-reads the current page's lists (after the connection came back), the boxes kept.
     void rereadCurrentPage();
 
-    // Run time, its parts, the total and the finished state of one competitor.
+    // Run time, its parts, the total and the finished state of one competitor. Without a
+    // start there is no run time: the finish is kept and the state stays started.
     void calcruntime(const QString& bib, int run);
+    // The assignments of a run's time, total and state for its start and finish, as they go
+    // into an update of the competitor's row.
+    static QString runTimeSet(int run, const QString& start, const QString& finish,
+                              const QString& otherRunTime);
 
     // Navigation: "次" moves a box to the row above (who comes next), "前" to the row below.
     void BtUpStClick() { moveBox(page1.startList, -1, &RunPage::setStartBox, page1); }
@@ -80,10 +122,19 @@ public:
     void BtDownFin2Click() { moveBox(page2.finishList, +1, &RunPage::setFinishBox, page2); }
 
     // Row clicks in the start and finish lists (the grid has made the row current).
-    void DBGrid1CellClick() { page1.setStartBox(currentZek(page1.startList)); }
+    void DBGrid1CellClick() {
+        noteOperatorChange();
+        page1.setStartBox(currentZek(page1.startList));
+    }
     void DBGrid2CellClick();
-    void DBGrid6CellClick() { page2.setStartBox(currentZek(page2.startList)); }
-    void DBGrid8CellClick() { page2.setFinishBox(currentZek(page2.finishList)); }
+    void DBGrid6CellClick() {
+        noteOperatorChange();
+        page2.setStartBox(currentZek(page2.startList));
+    }
+    void DBGrid8CellClick() {
+        noteOperatorChange();
+        page2.setFinishBox(currentZek(page2.finishList));
+    }
 
     // Popup menu commands, acting on the current run. The impulse (its pulsedata id) or bib
     // the operator highlighted when the menu opened is passed in, so lines arriving while
@@ -109,7 +160,39 @@ public:
     // "'" + code + "'" pieces: the competition code as spliced into statements.
     QString code() const;
 
+signals:
+    // The unassigned impulses or the competitors missing a start changed.
+    void unassignedChanged();
+    // A reset deleted the impulses of a competition.
+    void impulsesDeleted(const QString& code);
+
 private:
+    // The columns of a run in result.
+    struct RunColumns {
+        int run;
+        QString n;     // "" or "2"
+        QString start; // sttime, sttime2
+        QString finish;
+        QString order; // st1, st2
+        QString flag;  // FL, FL2
+    };
+    static RunColumns columnsOf(int run);
+    // The row of `bib` for a capture; false when the bib is not in the competition.
+    bool readRunRow(const RunColumns& c, const QString& bib);
+    // Whether the finish read by readRunRow stands (not one a later finish replaces).
+    bool finishStands(const RunColumns& c, const QString& bib) const;
+    // Stores a start or finish for `bib` (the row read by readRunRow) with the run time,
+    // total and state that follow, in one statement; true when a run time was computed.
+    bool storeTime(const RunColumns& c, bool start, const QString& bib, const QString& time);
+    // The start box moves to the next competitor waiting to start after start order `s` in
+    // class `k`, else to the first of the next class; false when nobody waits.
+    bool advanceStart(RunPage& p, const RunColumns& c, const QString& s, const QString& k);
+    void advanceFinish(RunPage& p, const RunColumns& c, const QString& k);
+    // The results list after `bib`'s run time was stored (its class from the row read).
+    void showRunTime(const QString& bib, int run);
+    void noteOperatorChange() { ++operatorChanges_; }
+    QString keptKey(int run, const QString& bib) const { return QString::number(run) + bib; }
+
     void openWith(Query& q, const QStringList& lines);
     void keepBoxesAcrossReread(RunPage& p, const QString& changed = {});
     void advanceStartBox(RunPage& p, const QString& bib);
@@ -124,18 +207,30 @@ private:
                        const QString& bib);
     QStringList resultsStatement(const QString& flag, int cls, const QString& order) const;
     static QString currentZek(const Query& list);
-    static void moveBox(Query& list, int step, void (RunPage::*setBox)(const QString&),
-                        RunPage& page);
+    void moveBox(Query& list, int step, void (RunPage::*setBox)(const QString&), RunPage& page);
     bool enterBib(Query& list, void (RunPage::*setBox)(const QString&), RunPage& page,
                   const QString& typed);
     // The dtime of the chosen impulse, or nothing (the operator is told) when none is.
-    bool selectedImpulseTime(const Query& impulses, const QString& impulseId, QString& time);
+    bool selectedImpulseTime(const Query& impulses, const QString& impulseId, QString& time,
+                             QString& id);
+    // The impulse `impulseId` was given to somebody: it is no longer unassigned.
+    void assigned(const QString& impulseId);
     // Asks before one impulse goes to a second competitor; true to go on.
     bool confirmSingleUse(const QString& timeColumn, const QString& time, const QString& bib);
     // A Yes/No question to the operator; true for Yes.
     bool confirm(const QString& text);
     void resetAll();
     void resetRun2();
+
+    quint64 operatorChanges_ = 0;
+    QSet<QString> unassigned_;
+    QStringList missingStarts_;
+    // Finishes kept after their start was taken back ("run" + bib): the next finish line of
+    // the bib (a restart's) replaces them.
+    QSet<QString> keptFinishes_;
+    struct RunRow {
+        QString start, finish, order, cls, flag1, time1, time2;
+    } row_;
 };
 
 } // namespace pistel

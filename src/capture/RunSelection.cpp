@@ -39,6 +39,7 @@ void RunControl::placeFinishBox(RunPage& p, const QString& bib) {
 }
 
 void RunControl::CtB1stClick() {
+    noteOperatorChange();
     app.currentRun = QStringLiteral("1");
     RunPage& p = page1;
 
@@ -75,9 +76,11 @@ void RunControl::CtB1stClick() {
     resultsGridClass = dm.QresultBib.fieldByName(u"class1").asInteger();
     openWith(dm.QresultBib,
              resultsStatement(QStringLiteral("FL"), resultsGridClass, QStringLiteral("altime")));
+    rereadUnassigned();
 }
 
 void RunControl::CtB2ndClick() {
+    noteOperatorChange();
     app.currentRun = QStringLiteral("2");
     RunPage& p = page2;
 
@@ -112,6 +115,7 @@ void RunControl::CtB2ndClick() {
 
     openWith(dm.QresultBib2,
              resultsStatement(QStringLiteral("FL2"), lastFinisherClass, QStringLiteral("altime2")));
+    rereadUnassigned();
 }
 
 void RunControl::keepBoxesAcrossReread(RunPage& p, const QString& changed) {
@@ -143,6 +147,24 @@ void RunControl::rereadCurrentPage() {
         if (list->isOpen())
             list->reread();
     }
+    rereadUnassigned();
+}
+
+BoxState RunControl::boxState() {
+    const RunPage& p = currentPage();
+    return {app.currentRun, p.startBox(), p.finishBox()};
+}
+
+void RunControl::restoreBoxes(const BoxState& boxes) {
+    if (boxes.run != app.currentRun)
+        return;
+    RunPage& p = currentPage();
+    p.setStartBox(boxes.start);
+    p.setFinishBox(boxes.finish);
+    if (p.startList.isOpen())
+        position(p.startList, boxes.start);
+    if (p.finishList.isOpen())
+        position(p.finishList, boxes.finish);
 }
 
 } // namespace pistel

@@ -19,37 +19,46 @@ void RunControl::showInResults(Query& results, const QString& flag, const QStrin
     results.refreshKey(u"zek", bib);
 }
 
-void RunControl::calcruntime(const QString& bib, int run) {
-    Query& q = dm.Qtemp2;
-    openWith(q, {"select * from result where tcode = '" + code() + "'",
-                 "and zek = '" + sqlValue(bib) + "'"});
-    if (q.recordCount() == 0)
-        return;
-    lastFinisherClass = q.fieldByName(u"class1").asInteger();
-    const QString where = "where tcode = '" + code() + "' and zek = '" + sqlValue(bib) + "'";
-
-    if (run == 1) {
-        const QString r =
-            runTimeText(q.fieldByName(u"sttime").asString(), q.fieldByName(u"altime").asString());
-        // The total of run 1 alone is its time; a run-2 time already stored adds to it.
-        const QString total = totalTimeText(r, q.fieldByName(u"ttime2").asString());
-        execWith(q,
-                 {"update result set ttime = '" + r + "' , totaltime = '" + total + "' ,FL = 'F'",
-                  ",TH = '" + r.mid(0, 2) + "',TM = '" + r.mid(3, 2) + "' ,TS = '" + r.mid(6, 2) +
-                      "' ,TMS = '" + r.mid(9, 2) + "'",
-                  where});
+void RunControl::showRunTime(const QString& bib, int run) {
+    lastFinisherClass = row_.cls.toInt();
+    if (run == 1)
         showInResults(dm.QresultBib, QStringLiteral("FL"), QStringLiteral("altime"), bib);
-        return;
-    }
+    else
+        showInResults(dm.QresultBib2, QStringLiteral("FL2"), QStringLiteral("altime2"), bib);
+}
 
-    const QString r2 =
-        runTimeText(q.fieldByName(u"sttime2").asString(), q.fieldByName(u"altime2").asString());
-    const QString total = totalTimeText(q.fieldByName(u"ttime").asString(), r2);
-    execWith(q, {"update result set ttime2 = '" + r2 + "' ,FL2 = 'F' ,totaltime = '" + total + "'",
-                 ",TH2 = '" + r2.mid(0, 2) + "',TM2 = '" + r2.mid(3, 2) + "' ,TS2 = '" +
-                     r2.mid(6, 2) + "' ,TMS2 = '" + r2.mid(9, 2) + "'",
-                 where});
-    showInResults(dm.QresultBib2, QStringLiteral("FL2"), QStringLiteral("altime2"), bib);
+QString RunControl::runTimeSet(int run, const QString& start, const QString& finish,
+                               const QString& otherRunTime) {
+    const QString n = run == 1 ? QString() : QStringLiteral("2");
+    // Without both times there is no run time (never the time of day of a lone finish): the
+    // total is the other run alone, the state says whether anything of the run is there.
+    QString r;
+    QString state = QStringLiteral("N");
+    if (!start.isEmpty() && !finish.isEmpty()) {
+        r = runTimeText(start, finish);
+        state = QStringLiteral("F");
+    } else if (!start.isEmpty() || !finish.isEmpty()) {
+        state = QStringLiteral("S");
+    }
+    const QString total = r.isEmpty()  ? otherRunTime
+                          : run == 1   ? totalTimeText(r, otherRunTime)
+                                       : totalTimeText(otherRunTime, r);
+    return "ttime" + n + " = '" + r + "' ,totaltime = '" + sqlValue(total) + "' ,FL" + n +
+           " = '" + state + "' ,TH" + n + " = '" + r.mid(0, 2) + "',TM" + n + " = '" +
+           r.mid(3, 2) + "' ,TS" + n + " = '" + r.mid(6, 2) + "' ,TMS" + n + " = '" +
+           r.mid(9, 2) + "'";
+}
+
+void RunControl::calcruntime(const QString& bib, int run) {
+    const RunColumns c = columnsOf(run);
+    if (!readRunRow(c, bib))
+        return;
+    const QString f = finishStands(c, bib) ? row_.finish : QString();
+    execWith(dm.Qtemp2,
+             {"update result set " +
+                  runTimeSet(run, row_.start, f, run == 1 ? row_.time2 : row_.time1),
+              "where tcode = '" + code() + "' and zek = '" + sqlValue(bib) + "'"});
+    showRunTime(bib, run);
 }
 
 } // namespace pistel

@@ -153,7 +153,8 @@ void TCustomCommX::Open() {
     try {
         applyQueueSizes();
         PurgeTrans();
-        PurgeReceive();
+        if (purgeReceiveOnOpen)
+            PurgeReceive();
         applyLine(QString::fromUtf8(kFlowRefused));
         transmitStop_ = false;
         receiveStop_ = false;

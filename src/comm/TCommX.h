@@ -62,6 +62,9 @@ public:
 
     int PortNo() const { return portNo_; }
     void setPortNo(int value);
+    // Off: Open keeps what the device received before it (a timer's lines sent while no
+    // window listened), for the receive event to deliver.
+    bool purgeReceiveOnOpen = true;
     int BitRate() const { return bitRate_; }
     void setBitRate(int value);
     int CharSize() const { return charSize_; }

@@ -44,7 +44,11 @@ QVariant QueryModel::data(const QModelIndex& index, int role) const {
     }
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(columns_[index.column()].alignment);
+    case MarkedRole:
+        return rowMarked && rowMarked(index.row());
     case Qt::ToolTipRole: {
+        if (rowMarked && rowMarked(index.row()))
+            return markedTip;
         const int c = fieldColumn(index.column());
         if (c < 0 || !columns_[index.column()].toolTip)
             return {};

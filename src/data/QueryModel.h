@@ -2,6 +2,7 @@
 
 #include <QAbstractTableModel>
 #include <QList>
+#include <functional>
 
 namespace pistel {
 
@@ -29,6 +30,12 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
+
+    // Rows for which this is true read true for MarkedRole (the grid paints them) and show
+    // markedTip.
+    static constexpr int MarkedRole = Qt::UserRole + 1;
+    std::function<bool(int row)> rowMarked;
+    QString markedTip;
 
     const QList<GridColumn>& columns() const { return columns_; }
     Query& query() const { return query_; }

@@ -1,14 +1,30 @@
 #include "Grid.h"
 
+#include <QStyledItemDelegate>
+
 #include "data/Query.h"
 
 #include <QHeaderView>
 
 namespace pistel {
 
+namespace {
+// Paints rows the model marks on a warm background (an impulse that nobody got).
+class MarkedRowDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (index.data(QueryModel::MarkedRole).toBool())
+            option->backgroundBrush = QColor(255, 200, 120);
+    }
+};
+} // namespace
+
 Grid::Grid(Query& query, QList<GridColumn> columns, int fontPixels, QWidget* parent)
     : QTableView(parent), model_(query, std::move(columns)) {
     setModel(&model_);
+    setItemDelegate(new MarkedRowDelegate(this));
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);

@@ -25,17 +25,34 @@ const QString kRunTime = QStringLiteral("00:00:00.00"); // the widest run time s
 // A popup menu with one command. What the command acts on (an impulse id, a bib) is taken
 // when the menu opens, from the row the operator right-clicked; lines that arrive while the
 // menu is open re-read the lists but cannot change it.
-void withMenu(Grid* grid, const QString& caption, std::function<QString()> chosen,
-              std::function<void(const QString&)> command) {
+const char kDismissImpulse[] = "選択した時刻を割り当てない（未割当の表示を消す）";
+
+using MenuCommand = std::function<void(const QString&)>;
+
+void withMenu(Grid* grid, std::function<QString()> chosen,
+              QList<std::pair<QString, MenuCommand>> items) {
     grid->setContextMenuPolicy(Qt::CustomContextMenu);
     QObject::connect(grid, &QWidget::customContextMenuRequested, grid,
-                     [grid, caption, chosen, command](const QPoint& at) {
+                     [grid, chosen, items](const QPoint& at) {
                          grid->pickRowAt(at);
                          const QString target = chosen();
                          QMenu menu;
-                         menu.addAction(caption, [command, target] { command(target); });
+                         for (const auto& [caption, command] : items)
+                             menu.addAction(caption, [command, target] { command(target); });
                          menu.exec(grid->viewport()->mapToGlobal(at));
                      });
+}
+
+// Impulses that nobody got stand out in their list until assigned or dismissed.
+void markUnassigned(Grid* pulses, RunControl& control) {
+    QueryModel& model = pulses->model();
+    model.markedTip = QStringLiteral("未割当の時刻");
+    model.rowMarked = [&control, &model](int row) {
+        const int id = model.query().rows().columnIndex(QStringLiteral("id"));
+        return id >= 0 && control.unassigned().contains(model.query().text(row, id));
+    };
+    QObject::connect(&control, &RunControl::unassignedChanged, pulses->viewport(),
+                     [pulses] { pulses->viewport()->update(); });
 }
 
 } // namespace
@@ -169,13 +186,15 @@ QWidget* RunPageWidget::side(bool start) {
                            {"BIB", "ビブ", 60, kCentre, kCentre},
                            {"DTIME", "スタート時刻", run1 ? 126 : 132, kCentre, kCentre}},
                           16, panel);
-        withMenu(
-            list, QStringLiteral("選択したビブのスタート時刻を取り消す"),
-            [this] { return page_.startBox(); }, [this](const QString& b) { control_.N3Click(b); });
-        withMenu(
-            pulses, QStringLiteral("選択した時刻を上記ビブのスタート時刻にする"),
-            [this] { return RunControl::selectedImpulseId(page_.startPulses); },
-            [this](const QString& id) { control_.N1Click(id); });
+        withMenu(list, [this] { return page_.startBox(); },
+                 {{QStringLiteral("選択したビブのスタート時刻を取り消す"),
+                   [this](const QString& b) { control_.N3Click(b); }}});
+        withMenu(pulses, [this] { return RunControl::selectedImpulseId(page_.startPulses); },
+                 {{QStringLiteral("選択した時刻を上記ビブのスタート時刻にする"),
+                   [this](const QString& id) { control_.N1Click(id); }},
+                  {QString::fromUtf8(kDismissImpulse),
+                   [this](const QString& id) { control_.dismissImpulse(id); }}});
+        markUnassigned(pulses, control_);
         next->OnClick = [this, run1] { run1 ? control_.BtUpStClick() : control_.BtUpSt2Click(); };
         previous->OnClick = [this, run1] {
             run1 ? control_.BtDownStClick() : control_.BtDownSt2Click();
@@ -199,14 +218,15 @@ QWidget* RunPageWidget::side(bool start) {
                            {"BIB", "ビブ", run1 ? 60 : 63, kCentre, kCentre},
                            {"DTIME", "フィニッシュ時刻", run1 ? 126 : 123, kCentre, kCentre}},
                           16, panel);
-        withMenu(
-            list, QStringLiteral("選択したビブのフィニッシュ時刻を取り消す"),
-            [this] { return page_.finishBox(); },
-            [this](const QString& b) { control_.N4Click(b); });
-        withMenu(
-            pulses, QStringLiteral("選択した時刻を上記ビブのフィニッシュ時刻にする"),
-            [this] { return RunControl::selectedImpulseId(page_.finishPulses); },
-            [this](const QString& id) { control_.N2Click(id); });
+        withMenu(list, [this] { return page_.finishBox(); },
+                 {{QStringLiteral("選択したビブのフィニッシュ時刻を取り消す"),
+                   [this](const QString& b) { control_.N4Click(b); }}});
+        withMenu(pulses, [this] { return RunControl::selectedImpulseId(page_.finishPulses); },
+                 {{QStringLiteral("選択した時刻を上記ビブのフィニッシュ時刻にする"),
+                   [this](const QString& id) { control_.N2Click(id); }},
+                  {QString::fromUtf8(kDismissImpulse),
+                   [this](const QString& id) { control_.dismissImpulse(id); }}});
+        markUnassigned(pulses, control_);
         next->OnClick = [this, run1] { run1 ? control_.BtUpFinClick() : control_.BtUpFin2Click(); };
         previous->OnClick = [this, run1] {
             run1 ? control_.BtDownFinClick() : control_.BtDownFin2Click();

@@ -28,6 +28,9 @@
 
 namespace pistel {
 
+const char* const kCloseWhileTiming =
+    "計測中です。ウィンドウを閉じるとタイマーの受信が止まります。閉じてもよろしいですか？";
+
 TFtaikai::TFtaikai(AppState& app, TDM1& dm, OperatorDialog& dialog, ImpulseJournal* journal,
                    TCustomCommX::PortResolver resolver, QWidget* parent)
     : QDialog(parent), CommX1(resolver), CommBoard(resolver), control(app, dm, &dialog),
@@ -47,13 +50,11 @@ TFtaikai::TFtaikai(AppState& app, TDM1& dm, OperatorDialog& dialog, ImpulseJourn
     ports.prepareTimer = [this](TCustomCommX& port) { applyLine(port, app_.timerLine); };
     ports.prepareBoard = [this](TCustomCommX& port) { applyLine(port, app_.boardLine); };
     CommX1.OnReceive = [this](TCustomCommX*, int n) {
-        // A failing line (a statement the server refuses) is shown in the status line, not
-        // in a box per line; the impulse itself is logged before the error comes up.
+        // A line the server refuses is shown in the status line, not in a box per line; it
+        // is kept in the journal and the pending file.
         try {
             receiver.CommX1Receive(n);
-            if (lineError_.isEmpty())
-                return;
-            lineError_.clear();
+            return;
         } catch (const DbError& e) {
             lineError_ = e.message();
         } catch (const std::exception& e) {
@@ -61,6 +62,9 @@ TFtaikai::TFtaikai(AppState& app, TDM1& dm, OperatorDialog& dialog, ImpulseJourn
         }
         showDataHealth();
     };
+    // What the timer sent while no window listened is read, journaled and logged (never
+    // assigned), not thrown away.
+    CommX1.purgeReceiveOnOpen = false;
     // A timer device that goes away (an adapter pulled out) is shown in red on the run
     // pages and opened again as soon as it is back; lines then resume by themselves.
     CommX1.OnLost = [this](TCustomCommX*, const QString&) {
@@ -78,10 +82,12 @@ TFtaikai::TFtaikai(AppState& app, TDM1& dm, OperatorDialog& dialog, ImpulseJourn
             showTimerHealth();
         }
     });
-    connect(&ports, &PortSettings::timerOpened, &receiver, &ReceiveHandler::startFreshLine);
+    connect(&ports, &PortSettings::timerOpened, this,
+            [this] { receiver.startFreshLine(CommX1.InQueCount()); });
     connect(&ports, &PortSettings::timerOpened, this, &TFtaikai::showTimerHealth);
     connect(&receiver, &ReceiveHandler::lineHandled, this, [this] {
         lastLine_ = QDateTime::currentDateTime();
+        ++linesReceived_;
         showTimerHealth();
     });
     healthClock_.setInterval(1000);
@@ -90,30 +96,23 @@ TFtaikai::TFtaikai(AppState& app, TDM1& dm, OperatorDialog& dialog, ImpulseJourn
         // lost; the keeper brings it back.
         if (!keeper.isDown() && control.dm.Db1.wasOpened() && !control.dm.Db1.isOpen())
             keeper.connectionLost();
-        // Lines that waited without the connection being lost (a refused statement) are
-        // tried again, not only when the next line arrives.
-        if (!keeper.isDown() && receiver.pendingCount() > 0) {
-            try {
-                receiver.flushPending();
-            } catch (const DbError& e) {
-                if (e.connectionLost())
-                    keeper.connectionLost();
-                lineError_ = e.message();
-            }
-            showDataHealth();
-        }
         showTimerHealth();
     });
     healthClock_.start();
-    receiver.setCaptureHook([this](const TimerLine& t) { control.captureLine(t); });
+    receiver.setRunControl(&control);
     // The database and the journal report through the status line, never a box per line.
     receiver.setKeeper(&keeper);
     keeper.afterReconnect = [this] {
-        receiver.flushPending();
-        receiver.recoverPending();
+        // The lists as the server has them first, then the waiting lines through the
+        // capture in their order, as if it had been up.
         if (!app_.currentRun.isEmpty())
             control.rereadCurrentPage();
+        receiver.flushPending();
+        receiver.recoverPending();
+        lineError_.clear();
     };
+    connect(&control, &RunControl::impulsesDeleted, &receiver, &ReceiveHandler::dropPending);
+    connect(&control, &RunControl::unassignedChanged, this, &TFtaikai::showDataHealth);
     connect(&keeper, &ConnectionKeeper::stateChanged, this, &TFtaikai::showDataHealth);
     connect(&receiver, &ReceiveHandler::statusChanged, this, &TFtaikai::showDataHealth);
     ports.showMessage = [this](const QString& m) { dialog_.showMessage(m); };
@@ -198,9 +197,17 @@ void TFtaikai::showStatus(QLabel* RunPageWidget::*label, const QString& text, bo
 }
 
 void TFtaikai::showDataHealth() {
-    const DataHealthText status =
-        describeDataHealth({keeper.isDown(), keeper.downSince(), receiver.pendingCount(),
-                            receiver.journalProblem(), lineError_});
+    DataHealth health;
+    health.databaseDown = keeper.isDown();
+    health.downSince = keeper.downSince();
+    health.waiting = receiver.pendingCount();
+    health.setAside = receiver.setAsideCount();
+    health.journalProblem = receiver.journalProblem();
+    health.lineError = lineError_;
+    health.captureError = receiver.captureError();
+    health.unassigned = static_cast<int>(control.unassigned().size());
+    health.missingStarts = control.missingStarts();
+    const DataHealthText status = describeDataHealth(health);
     showStatus(&RunPageWidget::dataStatus, status.text, status.alarm);
 }
 
@@ -467,11 +474,16 @@ void TFtaikai::showEvent(QShowEvent* e) {
 }
 
 void TFtaikai::closeEvent(QCloseEvent* e) {
-    ports.windowClosed();
-    QDialog::closeEvent(e);
+    // The close button ends in done() as well, which asks first.
+    e->ignore();
+    done(QDialog::Rejected);
 }
 
 void TFtaikai::done(int result) {
+    // Closing stops reception: during a race the operator confirms it first (Esc too).
+    if (timing() &&
+        !dialog_.askYesNo(QString::fromUtf8(kCloseWhileTiming), QStringLiteral("確認")))
+        return;
     // Esc (reject) hides a dialog without a close event: the ports close here too, so a
     // hidden window never keeps the timer port.
     ports.windowClosed();

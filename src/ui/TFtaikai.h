@@ -36,6 +36,9 @@ class ImpulseJournal;
 class RunPageWidget;
 class TCuteButton;
 
+// Asked before the run window closes while the timer port is open and lines came in.
+extern const char* const kCloseWhileTiming;
+
 // The four line settings of one port on the settings page.
 struct LineChoices {
     QComboBox* baud = nullptr;
@@ -57,8 +60,11 @@ public:
     // Picks a page as the operator's tab click does: 0 run 1, 1 run 2, 2 settings.
     void showPage(int index);
     bool tabsShown() const;
-    // Every way of closing (Esc, the close button, the program's own) closes the ports.
+    // Every way of closing (Esc, the close button, the program's own) closes the ports; while
+    // timing, the operator confirms first.
     void done(int result) override;
+    // The timer port is open and lines came in: closing would stop a race's reception.
+    bool timing() const { return CommX1.isOpen() && linesReceived_ > 0; }
 
     TCommX CommX1;
     TCommX CommBoard;
@@ -133,7 +139,8 @@ private:
     OperatorDialog& dialog_;
     bool shown_ = false;
     bool timerLost_ = false;
-    QString lineError_; // why the last delivery of timer lines failed
+    QString lineError_; // why the last timer line could not be written
+    int linesReceived_ = 0;
     std::optional<QDateTime> lastLine_;
     QTimer reopenTimer_;
     QTimer healthClock_;

@@ -16,7 +16,7 @@ protected:
         DbTest::SetUp();
         app.competitionCode = "C1";
         app.timerPortOpen = true;
-        handler.setCaptureHook([this](const TimerLine& t) { control.captureLine(t); });
+        handler.setRunControl(&control);
         addCompetition("C1");
     }
 

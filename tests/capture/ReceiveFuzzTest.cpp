@@ -19,7 +19,7 @@ namespace {
 // A random line without its CR: random length, bytes biased towards the ones that break
 // careless code (NUL, quotes, backslash, Shift-JIS lead bytes, LF, 0xA5 and 0x7E).
 QByteArray randomLine(QRandomGenerator& rng) {
-    static const char special[] = {'\0',   '\'',   '"',    '\\', '\n', '\x81', '\x83', '\x9f',
+    static const char special[] = {'\0',   '\'',   '"',    '\\', '\t', '\x81', '\x83', '\x9f',
                                    '\xe0', '\xef', '\xa5', '~',  '%',  ';',    '\x1a', '\xff'};
     const int length = rng.bounded(0, 41);
     QByteArray line;
@@ -29,7 +29,7 @@ QByteArray randomLine(QRandomGenerator& rng) {
             c = special[rng.bounded(int(sizeof special))];
         else
             c = static_cast<char>(rng.bounded(256));
-        if (c == '\r')
+        if (c == '\r' || c == '\n') // line ends
             c = ' ';
         line.append(c);
     }

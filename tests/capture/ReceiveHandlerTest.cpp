@@ -2,6 +2,7 @@
 
 #include "capture/ImpulseJournal.h"
 #include "capture/QueueByteSource.h"
+#include "capture/RunControl.h"
 #include "data/DbError.h"
 #include "support/DbTest.h"
 
@@ -66,6 +67,7 @@ TEST_F(ReceiveHandlerTest, EmptyLineIsLoggedWithEmptyFields) {
     handler.setCaptureHook([&](const TimerLine& t) {
         ++captured;
         EXPECT_FALSE(t.isStart() || t.isFinish());
+        return CaptureResult{};
     });
     deliver("\r");
     EXPECT_EQ(pulses(), QStringList{"R1|452967|[]|||"});
@@ -163,11 +165,33 @@ TEST_F(ReceiveHandlerTest, EveryLineIsJournaledBeforeTheDatabase) {
     EXPECT_EQ(second->competitionCode, QString(30, 'X'));
 }
 
+// A capture the server refuses is rolled back; the impulse is logged on its own, marked as
+// assigned to nobody, and the error stays until acknowledged, whatever lines follow.
 TEST_F(ReceiveHandlerTest, FailingCaptureStillLogsTheImpulse) {
-    handler.setCaptureHook([](const TimerLine&) { throw DbError("capture failed"); });
-    EXPECT_THROW(deliver(" 0001 C0  10:00:00.0000\r 0002 C0  10:00:01.0000\r"), DbError);
-    EXPECT_EQ(pulses().size(), 1);
-    EXPECT_EQ(port.InQueCount(), 24);
+    bool fail = true;
+    handler.setCaptureHook([&](const TimerLine&) -> CaptureResult {
+        exec("update result set sttime = 'half-written'");
+        if (fail)
+            throw DbError("capture failed");
+        return {};
+    });
+    addCompetition("R1");
+    addCompetitors("R1", {{"0001", 1, 1, 1}});
+    deliver(" 0001 C0  10:00:00.0000\r");
+    fail = false;
+    deliver(" 0002 C0  10:00:01.0000\r");
+    EXPECT_EQ(pulses().size(), 2);
+    EXPECT_EQ(field("R1", "0001", "sttime"), "half-written"); // the second capture's
+    exec("update result set sttime = ''");
+    fail = true;
+    deliver(" 0003 C1  10:00:02.0000\r");
+    EXPECT_EQ(field("R1", "0001", "sttime"), ""); // rolled back
+    EXPECT_EQ(handler.captureError(), "capture failed");
+    EXPECT_EQ(scalar("select count(*) from pulse_unassigned u join pulsedata p on p.id = "
+                     "u.pulse_id where p.bib in ('0001', '0003')"),
+              "2");
+    handler.acknowledgeCaptureError();
+    EXPECT_TRUE(handler.captureError().isEmpty());
 }
 
 TEST_F(ReceiveHandlerTest, JournalFailureIsReportedAndTheLineStillLogged) {
@@ -209,7 +233,10 @@ TEST_F(ReceiveHandlerTest, OnlyTheImpulseListThatCanShowTheLineIsReread) {
 // first line after the opening keeps its fields.
 TEST_F(ReceiveHandlerTest, APartialLineIsNotGluedToTheNextOpening) {
     int captured = 0;
-    handler.setCaptureHook([&](const TimerLine&) { ++captured; });
+    handler.setCaptureHook([&](const TimerLine&) {
+        ++captured;
+        return CaptureResult{};
+    });
     deliver(" 0001 C0  10:00:0");
     port.push("\xff\xff");
     handler.CommX1Receive(2);
@@ -224,7 +251,7 @@ TEST_F(ReceiveHandlerTest, APartialLineIsNotGluedToTheNextOpening) {
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QList<QByteArray> journaled = file.readAll().split('\n');
     ASSERT_GE(journaled.size(), 2);
-    EXPECT_TRUE(journaled[0].endsWith("\t 0001 C0  10:00:0\\xff\\xff")) << journaled[0].data();
+    EXPECT_TRUE(journaled[0].contains("\t 0001 C0  10:00:0\\xff\\xff\t")) << journaled[0].data();
     EXPECT_TRUE(
         handler.trace().text().endsWith("10:00:0\u00ff\u00ff\r\n 0002 C0  10:00:05.0000 00\r\n"));
 }
@@ -232,9 +259,9 @@ TEST_F(ReceiveHandlerTest, APartialLineIsNotGluedToTheNextOpening) {
 // Lines kept waiting for the database when the program ended are in the pending file; the
 // next start writes those not in pulsedata yet, once.
 TEST_F(ReceiveHandlerTest, PendingLinesOfAnEarlierRunAreWrittenOnce) {
-    journal.keepPending({kNoon, 452967, "R1", " 0001 C0  10:00:00.0000 00"});
-    journal.keepPending({kNoon, 452968, "R2", "?0000 C1  10:00:01.0000 00"});
-    journal.keepPending({kNoon, 452969, "R1", " 0001 RT  00:00:01.00"});
+    journal.keepPending({kNoon, 452967, "R1", " 0001 C0  10:00:00.0000 00", {}});
+    journal.keepPending({kNoon, 452968, "R2", "?0000 C1  10:00:01.0000 00", {}});
+    journal.keepPending({kNoon, 452969, "R1", " 0001 RT  00:00:01.00", {}});
     const RecoveryCount first = handler.recoverPending();
     EXPECT_EQ(first.written, 2);
     EXPECT_EQ(first.notLogged, 1);
@@ -242,7 +269,7 @@ TEST_F(ReceiveHandlerTest, PendingLinesOfAnEarlierRunAreWrittenOnce) {
                                      "R2|452968|[?]|0000|C1|10:00:01.0000"}));
     EXPECT_TRUE(journal.pendingEntries().isEmpty());
     // Written but the file not emptied (a crash between): nothing is written twice.
-    journal.keepPending({kNoon, 452967, "R1", " 0001 C0  10:00:00.0000 00"});
+    journal.keepPending({kNoon, 452967, "R1", " 0001 C0  10:00:00.0000 00", {}});
     EXPECT_EQ(handler.recoverPending().alreadyLogged, 1);
     EXPECT_EQ(pulses().size(), 2);
 }

@@ -39,11 +39,18 @@ TEST_F(RunTimeTest, Run2WithoutRun1TimeTotalsTheRun2Time) {
     EXPECT_EQ(f("0002", "totaltime"), "00:01:04.95");
 }
 
-TEST_F(RunTimeTest, FinishWithoutStartGivesTheTimeOfDay) {
-    times("0003", "altime='10:15:30.1200'");
+// Never the time of day as a run time: the finish waits for its start, and a stale run time
+// (and total) of the run goes.
+TEST_F(RunTimeTest, FinishWithoutStartHasNoRunTime) {
+    times("0003", "altime='10:15:30.1200', ttime='00:01:00.00', TH='00', ttime2='00:00:50.00', "
+                  "totaltime='00:01:50.00'");
     control.calcruntime("0003", 1);
-    EXPECT_EQ(f("0003", "ttime"), "10:15:30.12");
-    EXPECT_EQ(f("0003", "TH"), "10");
+    EXPECT_EQ(rows("select ttime,TH,totaltime,FL from result where tcode='C1' and zek='0003'"),
+              QStringList{"||00:00:50.00|S"});
+    times("0003", "sttime='10:14:30.0000'");
+    control.calcruntime("0003", 1);
+    EXPECT_EQ(rows("select ttime,TH,totaltime,FL from result where tcode='C1' and zek='0003'"),
+              QStringList{"00:01:00.12|00|00:01:50.12|F"});
 }
 
 TEST_F(RunTimeTest, RunAcrossMidnight) {

@@ -28,7 +28,7 @@ TEST_F(SerialToDatabaseTest, RaceOverTheSerialLine) {
     addRaceField();
     Pty timer;
     devicePath = timer.path();
-    serialHandler.setCaptureHook([this](const TimerLine& t) { control.captureLine(t); });
+    serialHandler.setRunControl(&control);
     wire(timerPort);
     timerPort.Open();
     control.CtB1stClick();
@@ -52,7 +52,7 @@ TEST_F(SerialToDatabaseTest, SimulatorFeedsTheWorkstation) {
     const auto m = QRegularExpression("timer on (\\S+)").match(QString::fromLatin1(sim.readLine()));
     ASSERT_TRUE(m.hasMatch());
     devicePath = m.captured(1);
-    serialHandler.setCaptureHook([this](const TimerLine& t) { control.captureLine(t); });
+    serialHandler.setRunControl(&control);
     wire(timerPort);
     timerPort.Open();
     control.CtB1stClick();

@@ -7,7 +7,8 @@ namespace pistel::test {
 void DbTest::SetUp() {
     const QString dsn = qEnvironmentVariable("PISTEL_TEST_DSN", QStringLiteral("PistelTest"));
     dm.Db1.open(connectionString(dsn));
-    for (const char* table : {"result", "pulsedata", "taikai", "execcheck", "cs_master", "handtm"})
+    for (const char* table : {"result", "pulsedata", "taikai", "execcheck", "cs_master", "handtm",
+                              "pulse_receipt", "pulse_unassigned", "capture_holder"})
         exec(QStringLiteral("delete from ") + QLatin1String(table));
 }
 

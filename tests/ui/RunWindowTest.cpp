@@ -65,6 +65,15 @@ protected:
         return w;
     }
 
+    // Closes a run window as the operator does, confirming the question a window that is
+    // timing asks.
+    void closeWindow(TFtaikai& w) {
+        if (w.timing())
+            dialog.answers.prepend(true);
+        w.close();
+        EXPECT_TRUE(w.isHidden());
+    }
+
     Pty timer, boardLine;
     ScriptedDialog dialog;
 };
@@ -87,7 +96,7 @@ TEST_F(RunWindowTest, FirstPageThenThreeTabs) {
     EXPECT_TRUE(w->CommBoard.isOpen());
     EXPECT_EQ(w->Cbxcomm1->currentText(), "COM9");
     EXPECT_TRUE(app.timerPortOpen);
-    w->close();
+    closeWindow(*w);
     EXPECT_FALSE(w->CommX1.isOpen());
     EXPECT_FALSE(w->CommBoard.isOpen());
 }
@@ -149,7 +158,7 @@ TEST_F(RunWindowTest, ARaceOnScreen) {
     EXPECT_EQ(boardLine.receive(200, 24), "L        99         9  \r");
     QTest::mouseClick(w->CuteButton61, Qt::LeftButton, {}, QPoint(10, 10));
     EXPECT_EQ(boardLine.receive(200, 575).size(), 575);
-    w->close();
+    closeWindow(*w);
 }
 
 TEST_F(RunWindowTest, LinesBeforeARunPageAreCapturedForRun2) {
@@ -160,7 +169,7 @@ TEST_F(RunWindowTest, LinesBeforeARunPageAreCapturedForRun2) {
     ASSERT_TRUE(waitFor([&] { return pulseCount() == 1; }));
     EXPECT_EQ(f("0003", "sttime2"), "13:00:00.0000");
     screenshot(*w, "run-window-first-page");
-    w->close();
+    closeWindow(*w);
 }
 
 TEST_F(RunWindowTest, SelectionWindowListsAndChooses) {
@@ -241,7 +250,7 @@ TEST_F(RunWindowTest, FromTheMainWindowToTimesOnScreen) {
             EXPECT_TRUE(waitFor([&] { return run->TabSheet1->results->model().rowCount() == 1; }));
             EXPECT_EQ(run->TabSheet1->startBox->text(), "0002");
             raced = true;
-            run->close();
+            closeWindow(*run);
         });
         selection->N2Click(); // returns when the run window closes
         selection->close();
@@ -272,8 +281,8 @@ TEST_F(RunWindowTest, WebControlsDriveTheWebCommands) {
     auto again = openWindow(); // the class list is read when the window is shown
     EXPECT_EQ(again->cbclass->count(), 2);
     EXPECT_EQ(again->web.cbclass, "女子");
-    again->close();
-    w->close();
+    closeWindow(*again);
+    closeWindow(*w);
 }
 
 TEST_F(RunWindowTest, TimerLinesDuringASlowUploadAreNeitherLostNorReordered) {
@@ -299,7 +308,7 @@ TEST_F(RunWindowTest, TimerLinesDuringASlowUploadAreNeitherLostNorReordered) {
     EXPECT_EQ(f("0001", "sttime"), "10:00:00.0000");
     EXPECT_EQ(f("0002", "sttime"), "10:00:10.0000");
     EXPECT_EQ(f("0003", "sttime"), "10:00:20.0000");
-    w->close();
+    closeWindow(*w);
 }
 
 // The operator right-clicks an impulse and, while the menu is open, another line arrives
@@ -339,7 +348,7 @@ TEST_F(RunWindowTest, PopupCommandsActOnTheRowRightClicked) {
     EXPECT_TRUE(chosen);
     EXPECT_EQ(f("0002", "sttime"), "10:00:00.0000");
     EXPECT_TRUE(dialog.messages.isEmpty());
-    w->close();
+    closeWindow(*w);
 }
 
 // The timer's line settings are applied when the port opens; when the adapter is pulled out
@@ -386,32 +395,47 @@ TEST_F(RunWindowTest, TimerLineSettingsAndAPulledAdapter) {
         << status->text().toStdString();
     EXPECT_FALSE(status->styleSheet().contains("#c00000"));
     EXPECT_EQ(pulseCount(), 2);
-    w->close();
+    closeWindow(*w);
 }
 
-// Esc closes the run window's ports, so the next run window opens the timer port and the
-// lines that arrive meanwhile are all logged.
+// Esc during a race asks first; once confirmed it closes the run window's ports, so the next
+// run window opens the timer port. A line sent while no window listened is read at the
+// opening, logged and marked unassigned, never assigned.
 TEST_F(RunWindowTest, EscClosesThePortsAndANewWindowTakesOver) {
     auto w = openWindow();
     w->CuteButton3Click();
     w->showPage(0);
     timer.send("?0000 C0  10:00:00.0000 00\r");
     ASSERT_TRUE(waitFor([&] { return pulseCount() == 1; }));
+    dialog.answers << false; // "closing stops reception": not now
+    QTest::keyClick(w.get(), Qt::Key_Escape);
+    ASSERT_EQ(dialog.asked.size(), 1);
+    EXPECT_TRUE(dialog.asked[0].endsWith(kCloseWhileTiming));
+    EXPECT_TRUE(w->isVisible());
+    timer.send("?0000 C0  10:00:05.0000 00\r"); // still timing
+    ASSERT_TRUE(waitFor([&] { return f("0002", "sttime") == "10:00:05.0000"; }));
+    dialog.answers << true;
     QTest::keyClick(w.get(), Qt::Key_Escape);
     EXPECT_FALSE(w->isVisible());
     EXPECT_FALSE(w->CommX1.isOpen());
     EXPECT_FALSE(w->CommBoard.isOpen());
     timer.send("?0000 C0  10:00:10.0000 00\r"); // waits in the device meanwhile
+    w.reset(); // a closed window is gone, with its clock and keeper
     auto again = openWindow();
     EXPECT_TRUE(again->CommX1.isOpen());
     EXPECT_TRUE(app.timerPortOpen);
     EXPECT_EQ(app.timerPortNo, 9); // the saved port stays
+    ASSERT_TRUE(waitFor([&] { return pulseCount() == 3; }));
     again->CuteButton3Click();
     again->showPage(0);
     timer.send("?0000 C0  10:00:20.0000 00\r");
-    ASSERT_TRUE(waitFor([&] { return pulseCount() >= 2; }));
+    ASSERT_TRUE(waitFor([&] { return pulseCount() == 4; }));
+    EXPECT_EQ(rows("select p.dtime from pulse_unassigned u join pulsedata p on p.id = u.pulse_id"),
+              QStringList{"10:00:10.0000"});
+    EXPECT_EQ(f("0003", "sttime"), "10:00:20.0000"); // the line read at the opening went to nobody
+    EXPECT_EQ(again->control.unassigned().size(), 1);
     EXPECT_TRUE(dialog.messages.isEmpty());
-    again->close();
+    closeWindow(*again);
 }
 
 namespace {
@@ -461,7 +485,7 @@ TEST_F(RunWindowTest, DrillServerKilledAndRestarted) {
     ASSERT_TRUE(waitFor([&] { return pulseCount() == 10; }));
     EXPECT_EQ(scalar("select count(*) from result where tcode='C1' and sttime<>''"), "4");
     EXPECT_TRUE(dialog.messages.isEmpty());
-    w->close();
+    closeWindow(*w);
 }
 
 // Drill: the server stops answering (paused). The window thread is free again within the
@@ -504,7 +528,7 @@ TEST_F(RunWindowTest, DrillServerPaused) {
               (QStringList{"10:00:00.0000", "10:01:00.0000", "10:02:00.0000", "10:03:00.0000",
                            "10:04:00.0000", "10:05:00.0000"}));
     EXPECT_TRUE(dialog.messages.isEmpty());
-    w.close();
+    closeWindow(w);
 }
 
 // Drill: the program ends while the database is away; the lines it kept waiting are
@@ -527,7 +551,7 @@ TEST_F(RunWindowTest, DrillProgramEndsWhileTheServerIsAway) {
         ASSERT_TRUE(waitFor([&] { return w.receiver.pendingCount() == 4; }, 10000))
             << w.receiver.pendingCount() << " waiting; "
             << w.TabSheet1->dataStatus->text().toStdString();
-        w.close();
+        closeWindow(w);
     }
     test::DbServer::restart();
     dm.Db1.reopen();
@@ -539,7 +563,7 @@ TEST_F(RunWindowTest, DrillProgramEndsWhileTheServerIsAway) {
     EXPECT_EQ(rows("select dtime from pulsedata where tcode='C1' order by id"),
               (QStringList{"10:00:00.0000", "10:01:00.0000", "10:02:00.0000", "10:03:00.0000"}));
     EXPECT_TRUE(journal.pendingEntries().isEmpty());
-    again.close();
+    closeWindow(again);
 }
 
 // Drill: the journal cannot be written while lines arrive. The status says so once, in
@@ -562,7 +586,7 @@ TEST_F(RunWindowTest, DrillJournalCannotBeWritten) {
         << w.TabSheet1->dataStatus->text().toStdString();
     EXPECT_TRUE(dialog.messages.isEmpty());
     EXPECT_EQ(f("0005", "sttime"), "10:04:00.0000"); // capture went on
-    w.close();
+    closeWindow(w);
 }
 
 // A statement the server refuses while lines arrive: the impulses are logged, the error is
@@ -591,7 +615,7 @@ TEST_F(RunWindowTest, AFailingCaptureIsShownOnceNotPerLine) {
     EXPECT_TRUE(waitFor([&] {
         return w->TabSheet1->dataStatus->text() == "データベース接続中　ジャーナル記録中";
     }));
-    w->close();
+    closeWindow(*w);
 }
 
 // A port typed into the capture port box is taken once typing is done, as a choice from
@@ -615,7 +639,7 @@ TEST_F(RunWindowTest, TypingACapturePortOpensIt) {
     EXPECT_FALSE(w->CommX1.isOpen());
     EXPECT_EQ(app.timerPortNo, 0);
     EXPECT_TRUE(dialog.messages.isEmpty()) << dialog.messages.join("; ").toStdString();
-    w->close();
+    closeWindow(*w);
 }
 
 // Every caption, time and title of the run and selection windows fits at their default
@@ -636,7 +660,7 @@ TEST_F(RunWindowTest, EveryTextFitsAtTheDefaultSize) {
     EXPECT_EQ(test::textThatDoesNotFit(w.get()), QStringList{});
     w->showPage(2);
     EXPECT_EQ(test::textThatDoesNotFit(w.get()), QStringList{});
-    w->close();
+    closeWindow(*w);
 
     TFselecttaikai selection(app, dm, dialog);
     selection.show();

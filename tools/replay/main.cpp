@@ -82,7 +82,11 @@ int main(int argc, char** argv) {
         err << "cannot read " << file.fileName() << ": " << file.errorString() << Qt::endl;
         return 2;
     }
-    const QList<ReplayLine> lines = readReplayLines(file.readAll());
+    int torn = 0;
+    const QList<ReplayLine> lines = readReplayLines(file.readAll(), &torn);
+    if (torn > 0)
+        err << "warning: " << torn << " torn journal record(s) skipped (a failed write)"
+            << Qt::endl;
 
     AppState app;
     app.competitionCode = parser.value(QStringLiteral("code"));
@@ -104,7 +108,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (!run.isEmpty()) {
-        handler.setCaptureHook([&](const TimerLine& t) { control.captureLine(t); });
+        handler.setRunControl(&control);
         const RunPage& p = control.currentPage();
         out << "boxes: start " << p.startBox() << "  finish " << p.finishBox() << Qt::endl;
     }
