@@ -187,20 +187,28 @@ void ReceiveHandler::writeLine(const Line& l, bool capture, bool mayBeLogged) {
             control_->restoreBoxes(*boxes);
         if (e.connectionLost() || !capture)
             throw;
-        // The capture failed: its writes are rolled back, the lists read again, and the
-        // impulse is logged on its own, unassigned, with the error shown until seen.
+        // The capture failed: its writes are rolled back and the impulse is logged on its
+        // own, unassigned, with the error shown until seen; then the lists are read again.
         captureError_ = e.message();
-        if (control_)
-            control_->rereadCurrentPage();
         Transaction tx(dm_.Db1);
         insertImpulse(q, l.code, l.receiptTenths, l.fields);
         insertReceipt(q, l.receipt);
         if (assignable(l.fields))
             markUnassigned(q, l.code, QString::fromUtf8(kCaptureFailed) + e.message());
         tx.commit();
-        if (control_)
-            control_->rereadUnassigned();
         emit statusChanged();
+        if (control_) {
+            try {
+                control_->rereadCurrentPage();
+            } catch (const DbError& again) {
+                if (again.connectionLost())
+                    throw;
+                // The lists fail for the same reason as the capture, which is shown; the
+                // boxes keep naming whom they named.
+            }
+            if (boxes)
+                control_->restoreBoxes(*boxes);
+        }
     }
     refreshImpulseLists(l.fields.stat);
 }

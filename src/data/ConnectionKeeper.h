@@ -35,7 +35,7 @@ public:
     std::function<void()> afterReconnect;
 
     int firstRetryMs = 500; // back-off: doubled after each failed attempt...
-    int maxRetryMs = 8000;  // ...up to this
+    int maxRetryMs = 1000;  // ...up to this: a server that answers again is noticed within 2 s
 
 signals:
     void stateChanged();

@@ -112,7 +112,12 @@ TFtaikai::TFtaikai(AppState& app, TDM1& dm, OperatorDialog& dialog, ImpulseJourn
         lineError_.clear();
     };
     connect(&control, &RunControl::impulsesDeleted, &receiver, &ReceiveHandler::dropPending);
-    connect(&control, &RunControl::unassignedChanged, this, &TFtaikai::showDataHealth);
+    connect(&control, &RunControl::unassignedChanged, this, [this] {
+        // An error of the capture is seen to once every impulse it left is dealt with.
+        if (control.unassigned().isEmpty())
+            receiver.acknowledgeCaptureError();
+        showDataHealth();
+    });
     connect(&keeper, &ConnectionKeeper::stateChanged, this, &TFtaikai::showDataHealth);
     connect(&receiver, &ReceiveHandler::statusChanged, this, &TFtaikai::showDataHealth);
     ports.showMessage = [this](const QString& m) { dialog_.showMessage(m); };
