@@ -106,12 +106,9 @@ QByteArray formatSettings(const Settings& s) {
             formatLine(s.line1, 1) + formatLine(s.line2, 2) +
             QStringLiteral(
                 "[DB]\nDbType=%1\nDbindex=%2\nDbmode=%3\nTimeout=%4\n[Web]\nBaseUrl=%5\nKey=%6\n"))
-        .arg(s.dbType)
-        .arg(s.dbIndex)
-        .arg(s.dbMode)
-        .arg(s.dbTimeout)
-        .arg(s.webBaseUrl)
-        .arg(s.webKey)
+        // One pass: a value holding "%2F" (an escaped URL) must not take another's place.
+        .arg(s.dbType, QString::number(s.dbIndex), QString::number(s.dbMode),
+             QString::number(s.dbTimeout), s.webBaseUrl, s.webKey)
         .toLocal8Bit();
 }
 

@@ -1,4 +1,10 @@
 #include "Profiles.h"
+#include "SqlValue.h"
+
+#include <QCoreApplication>
+#include <QSysInfo>
+#include <cerrno>
+#include <signal.h>
 
 #include "AppState.h"
 #include "DbError.h"
@@ -8,6 +14,9 @@
 #include <algorithm>
 
 namespace pistel {
+
+const char* const kLockTakenBack =
+    "この端末が前回取込モードのまま終了していたため、取込の権利を引き継ぎました。";
 namespace {
 
 const char* const kDataSources[] = {"PistelLocal", "PistelTest", "PistelServer", "PistelRelease"};
@@ -154,6 +163,40 @@ void ProfileSwitch::run() {
     view_.setDatabaseName(parameters_[2]);
 }
 
+namespace {
+// Whether a process of this machine still runs.
+bool processAlive(qint64 pid) {
+    return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM);
+}
+} // namespace
+
+void ProfileSwitch::recordHolder() {
+    try {
+        dm_.Qtemp.setSql({"replace into capture_holder (id,host,pid,since) values (1,'" +
+                          sqlValue(QSysInfo::machineHostName()) + "','" +
+                          QString::number(QCoreApplication::applicationPid()) + "',now())"});
+        dm_.Qtemp.execSql();
+    } catch (const DbError&) {
+        // A database without the holder table (made by other software) still has the lock;
+        // a crash is then answered by the question, as before.
+    }
+}
+
+bool ProfileSwitch::heldByThisMachineBefore() {
+    try {
+        Query& q = dm_.Qtemp;
+        q.setSql({QStringLiteral("select host,pid from capture_holder where id = 1")});
+        q.open();
+        const bool ours = q.recordCount() > 0 &&
+                          q.fieldByName(u"host").asString() == QSysInfo::machineHostName() &&
+                          !processAlive(q.fieldByName(u"pid").asString().toLongLong());
+        q.close();
+        return ours;
+    } catch (const DbError&) {
+        return false; // no holder known: ask
+    }
+}
+
 void ProfileSwitch::takeLock() {
     // One conditional update takes the lock: of two workstations starting together only
     // one changes the row.
@@ -161,18 +204,29 @@ void ProfileSwitch::takeLock() {
     q.setSql({"update execcheck set stat = '1' where stat <> '1'"});
     if (q.execSql() > 0) {
         app_.lockHeld = true;
+        recordHolder();
         return;
     }
     q.setSql({"select * from execcheck"});
     q.open();
     if (q.recordCount() == 0) {
         app_.lockHeld = true; // an empty lock table reads as free
+        recordHolder();
+        return;
+    }
+    // This workstation's own lock, left by a crash (its process is gone): taken back.
+    if (heldByThisMachineBefore()) {
+        app_.lockHeld = true;
+        recordHolder();
+        dialog_.showMessage(QString::fromUtf8(kLockTakenBack));
         return;
     }
     app_.lockHeld = false;
-    if (dialog_.askYesNo(QStringLiteral("選択中のデータベースは既に取込モードで実行されています、"
-                                        "端末モードに切換えます。"),
-                         QStringLiteral("「はい」を選択すると端末モードで実行します。"))) {
+    // Enter keeps capture: a hasty key never leaves a restarted workstation capturing nothing.
+    if (dialog_.askYesNoDefaultNo(
+            QStringLiteral("選択中のデータベースは既に取込モードで実行されています、"
+                           "端末モードに切換えます。"),
+            QStringLiteral("「はい」を選択すると端末モードで実行します。"))) {
         app_.terminalMode = 1;
         view_.setTerminalLook(true);
     } else {

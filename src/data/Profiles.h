@@ -46,6 +46,9 @@ private:
 
 // Switching the database profile: close, rebuild the parameters, connect, and take or
 // respect the capture lock; a failed connection falls back to Local.
+// Told when this workstation takes back the capture lock its own crash left behind.
+extern const char* const kLockTakenBack;
+
 class ProfileSwitch {
 public:
     ProfileSwitch(AppState& app, TDM1& dm, OperatorDialog& dialog, ConnectionView& view);
@@ -66,6 +69,10 @@ public:
 private:
     void run();
     void takeLock();
+    // Notes this machine and process as the lock's holder.
+    void recordHolder();
+    // Whether the lock was left by a process of this machine that is gone (a crash).
+    bool heldByThisMachineBefore();
 
     AppState& app_;
     TDM1& dm_;

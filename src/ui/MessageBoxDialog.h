@@ -11,6 +11,7 @@ class MessageBoxDialog : public OperatorDialog {
 public:
     explicit MessageBoxDialog(QWidget* parent = nullptr) : parent_(parent) {}
     bool askYesNo(const QString& text, const QString& caption) override;
+    bool askYesNoDefaultNo(const QString& text, const QString& caption) override;
     void showMessage(const QString& text) override;
 
 private:

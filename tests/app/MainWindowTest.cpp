@@ -121,9 +121,9 @@ TEST_F(MainWindowTest, ProfileIndexBeyondTheItems) {
 }
 
 TEST_F(MainWindowTest, TerminalModeArgument) {
-    exec("rename table execcheck to execcheck_away");
+    pistel::test::RenamedTable away([this](const QString& sql) { exec(sql); }, "execcheck");
     auto w = start({"pistel", "1"});
-    exec("rename table execcheck_away to execcheck");
+    away.restore();
     EXPECT_EQ(app.terminalMode, 1);
     EXPECT_TRUE(dialog.messages.isEmpty()); // the lock table was never read
     EXPECT_EQ(w->palette().color(QPalette::Window), QColor(64, 128, 128));

@@ -45,13 +45,28 @@ TEST(SettingsFile, ValuesRoundTripAndBadIntegersGiveDefaults) {
                          "MySQL",
                          2,
                          1,
-                         "https://live.example/sokuho/",
-                         8});
+                         "https://live.example/a%2Fb%3A/sokuho/",
+                         8,
+                         "k%1y=%6"});
     const Settings back = readSettings(path);
+    // Escapes in the URL and the key are written literally, neither taking the other's place.
+    EXPECT_EQ(back.webBaseUrl, "https://live.example/a%2Fb%3A/sokuho/");
+    EXPECT_EQ(back.webKey, "k%1y=%6");
+    writeSettings(path, {3,
+                         5,
+                         {9600, 7, 2, 2},
+                         {19200, 8, 1, 1},
+                         "MySQL",
+                         2,
+                         1,
+                         "https://live.example/sokuho/",
+                         8,
+                         {}});
+    const Settings plain = readSettings(path);
+    EXPECT_EQ(plain.webBaseUrl, "https://live.example/sokuho/");
     EXPECT_EQ(back.line1, (SerialLine{9600, 7, 2, 2}));
     EXPECT_EQ(back.line2, (SerialLine{19200, 8, 1, 1}));
     EXPECT_EQ(back.dbTimeout, 8);
-    EXPECT_EQ(back.webBaseUrl, "https://live.example/sokuho/");
     EXPECT_EQ(back.port1, 3);
     EXPECT_EQ(back.port2, 5);
     EXPECT_EQ(back.dbIndex, 2);

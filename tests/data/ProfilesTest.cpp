@@ -6,6 +6,8 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QProcess>
+#include <QSysInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <netinet/in.h>
@@ -58,11 +60,33 @@ void pointProfilesForTests() {
     qputenv("PISTEL_TEST_DSN", "PistelLocal");
 }
 
+// The environment as ctest set it, given back after the suite whatever happened in it.
+struct SavedEnvironment {
+    QByteArray odbcIni = qgetenv("ODBCINI");
+    QByteArray testDsn = qgetenv("PISTEL_TEST_DSN");
+    bool hadTestDsn = qEnvironmentVariableIsSet("PISTEL_TEST_DSN");
+    void restore() const {
+        qputenv("ODBCINI", odbcIni);
+        if (hadTestDsn)
+            qputenv("PISTEL_TEST_DSN", testDsn);
+        else
+            qunsetenv("PISTEL_TEST_DSN");
+    }
+};
+
 } // namespace
 
 class ProfilesTest : public DbTest {
 protected:
-    static void SetUpTestSuite() { pointProfilesForTests(); }
+    static void SetUpTestSuite() {
+        saved() = SavedEnvironment{};
+        pointProfilesForTests();
+    }
+    static void TearDownTestSuite() { saved().restore(); }
+    static SavedEnvironment& saved() {
+        static SavedEnvironment environment;
+        return environment;
+    }
     void SetUp() override {
         DbTest::SetUp();
         exec("insert into execcheck (stat) values ('0')");
@@ -152,6 +176,37 @@ TEST_F(ProfilesTest, LocalFailingTooLeavesNoConnection) {
     EXPECT_THROW(station.Qtemp.open(), DbError);
 }
 
+// After this workstation's own crash (its process gone), the lock is taken back with a
+// notice; a lock of another live process is asked about, and Enter keeps capture.
+TEST_F(ProfilesTest, OwnCrashTakesTheLockBackAnotherHolderIsAsked) {
+    profiles.select(ProfileLocal);
+    ASSERT_TRUE(app.lockHeld);
+    EXPECT_EQ(rows("select host,pid from capture_holder"),
+              QStringList{QSysInfo::machineHostName() + "|" +
+                          QString::number(QCoreApplication::applicationPid())});
+    QProcess gone;
+    gone.start("true");
+    ASSERT_TRUE(gone.waitForFinished());
+    exec(QString("update capture_holder set pid = %1").arg(gone.processId()));
+    AppState restarted;
+    ProfileSwitch again(restarted, station, dialog, view);
+    again.select(ProfileRelease);
+    again.select(ProfileLocal);
+    EXPECT_TRUE(restarted.lockHeld);
+    EXPECT_EQ(restarted.terminalMode, 0);
+    EXPECT_TRUE(dialog.asked.isEmpty());
+    EXPECT_EQ(dialog.messages, QStringList{kLockTakenBack});
+
+    exec("update capture_holder set pid = 1"); // a process that runs: someone else's
+    exec("update execcheck set stat='1'");
+    AppState third;
+    ProfileSwitch other(third, station, dialog, view);
+    dialog.answers = {false};
+    other.select(ProfileRelease);
+    EXPECT_EQ(dialog.asked.size(), 1);
+    EXPECT_FALSE(third.lockHeld);
+}
+
 TEST_F(ProfilesTest, LockTakenAnswerYesGivesTerminalMode) {
     exec("update execcheck set stat='1'");
     dialog.answers = {true};
@@ -163,11 +218,11 @@ TEST_F(ProfilesTest, LockTakenAnswerYesGivesTerminalMode) {
     EXPECT_TRUE(view.terminalLook());
     EXPECT_FALSE(app.lockHeld);
     // From now on the lock table is never touched again.
-    exec("rename table execcheck to execcheck_away");
+    pistel::test::RenamedTable away([this](const QString& sql) { exec(sql); }, "execcheck");
     profiles.select(ProfileRelease);
     EXPECT_TRUE(dialog.messages.isEmpty());
     EXPECT_EQ(view.databaseName(), "ODBC DSN=PistelRelease");
-    exec("rename table execcheck_away to execcheck");
+    away.restore();
     EXPECT_EQ(lock(), "1");
 }
 
@@ -199,9 +254,9 @@ TEST_F(ProfilesTest, OnlyOneOfTwoWorkstationsTakesTheLock) {
 
 TEST_F(ProfilesTest, TerminalModeFromTheStartNeverTouchesTheLock) {
     app.terminalMode = 1;
-    exec("rename table execcheck to execcheck_away");
+    pistel::test::RenamedTable away([this](const QString& sql) { exec(sql); }, "execcheck");
     profiles.select(ProfileLocal);
-    exec("rename table execcheck_away to execcheck");
+    away.restore();
     EXPECT_TRUE(dialog.messages.isEmpty());
     EXPECT_TRUE(station.Db1.isOpen());
     EXPECT_FALSE(app.lockHeld);
@@ -214,9 +269,9 @@ TEST_F(ProfilesTest, LockTableProblemsAndEmptyLockTable) {
     EXPECT_TRUE(app.lockHeld); // no row reads as free
     EXPECT_TRUE(dialog.asked.isEmpty());
 
-    exec("rename table execcheck to execcheck_away");
+    pistel::test::RenamedTable away([this](const QString& sql) { exec(sql); }, "execcheck");
     profiles.select(ProfileRelease); // the lock check fails: handled as a failed connection
-    exec("rename table execcheck_away to execcheck");
+    away.restore();
     ASSERT_EQ(dialog.messages.size(), 2); // Release, then Local (whose lock check fails too)
     EXPECT_EQ(dialog.messages[0],
               "ODBC DSN=PistelRelease の接続に失敗しました。「Local」に接続します。");

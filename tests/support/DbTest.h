@@ -4,7 +4,9 @@
 #include "data/TDM1.h"
 #include "support/QtPrinters.h"
 
+#include <functional>
 #include <gtest/gtest.h>
+#include <utility>
 
 namespace pistel::test {
 
@@ -35,6 +37,26 @@ protected:
 
     AppState app;
     TDM1 dm;
+};
+
+// A table renamed away (a drill of a missing table) for as long as the guard lives, and
+// renamed back even when the test fails meanwhile.
+class RenamedTable {
+public:
+    RenamedTable(std::function<void(const QString&)> exec, QString table)
+        : exec_(std::move(exec)), table_(std::move(table)) {
+        exec_("rename table " + table_ + " to " + table_ + "_away");
+    }
+    ~RenamedTable() { restore(); }
+    void restore() {
+        if (std::exchange(away_, false))
+            exec_("rename table " + table_ + "_away to " + table_);
+    }
+
+private:
+    std::function<void(const QString&)> exec_;
+    QString table_;
+    bool away_ = true;
 };
 
 } // namespace pistel::test
