@@ -61,12 +61,13 @@ bool RunControl::readRunRow(const RunColumns& c, const QString& bib) {
     return true;
 }
 
-bool RunControl::finishStands(const RunColumns& c, const QString& bib) const {
+bool RunControl::finishStands(const RunColumns& c, const QString& bib, bool named) const {
     if (row_.finish.isEmpty())
         return false;
     // The timer's result comes from the latest finish it has not taken back: a finish kept
-    // after its start was taken back, or one older than the start, gives way to the next.
-    if (keptFinishes_.contains(keptKey(c.run, bib)))
+    // after its start was taken back gives way to the next finish line of the bib, one older
+    // than the start to any.
+    if (named && keptFinishes_.contains(keptKey(c.run, bib)))
         return false;
     return row_.start.isEmpty() || finishFollows(row_.start, row_.finish);
 }
@@ -87,6 +88,9 @@ bool RunControl::storeTime(const RunColumns& c, bool start, const QString& bib,
                             sqlValue(time) + "'",
                         "," + runTimeSet(c.run, s, f, other),
                         "where tcode = '" + code() + "' and zek = '" + sqlValue(bib) + "'"});
+    // A finish without its start is shown until the start comes.
+    if ((!start && s.isEmpty()) || (start && missingStarts_.contains(bib)))
+        rereadUnassigned();
     return !s.isEmpty() && !f.isEmpty();
 }
 
@@ -237,12 +241,12 @@ CaptureResult RunControl::captureFinish(const TimerLine& line) {
         return refuse("ビブ %1 はこの大会に登録されていません", b);
     if (c.run == 2 && row_.flag1 != QLatin1String("F"))
         return notAssigned("ビブ %1 は１本目を完走していません", b);
-    if (finishStands(c, b)) {
+    if (finishStands(c, b, named)) {
         if (named)
             return notAssigned("ビブ %1 には既にフィニッシュ時刻があります", b);
         advanceFinish(p, c, row_.cls);
         b = p.finishBox();
-        if (b.isEmpty() || !readRunRow(c, b) || finishStands(c, b))
+        if (b.isEmpty() || !readRunRow(c, b) || finishStands(c, b, false))
             return notAssigned("フィニッシュを待つ選手がいません");
     }
     const QString k = row_.cls;

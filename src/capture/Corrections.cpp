@@ -162,7 +162,7 @@ void RunControl::N2Click(const QString& impulseId) {
     p.setFinishBox(currentZek(p.finishList));
     // The row above is not always who finishes next (the newest starter has none above):
     // then the box goes where a captured finish would send it, never stays on a finisher.
-    if (known && (p.finishBox() == b || (readRunRow(c, p.finishBox()) && finishStands(c, p.finishBox())))) {
+    if (known && (p.finishBox() == b || (readRunRow(c, p.finishBox()) && finishStands(c, p.finishBox(), false)))) {
         advanceFinish(p, c, row_.cls);
         if (p.finishList.isOpen())
             position(p.finishList, p.finishBox());

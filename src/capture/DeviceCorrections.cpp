@@ -65,7 +65,7 @@ CaptureResult RunControl::captureEdited(const TimerLine& line) {
         return {true, QStringLiteral("ビブ %1 はこの大会に登録されていません").arg(line.bib)};
     if (c.run == 2 && row_.flag1 != QLatin1String("F"))
         return {true, QStringLiteral("ビブ %1 は１本目を完走していません").arg(line.bib)};
-    if (start ? !row_.start.isEmpty() : finishStands(c, line.bib))
+    if (start ? !row_.start.isEmpty() : finishStands(c, line.bib, true))
         return {true, QStringLiteral("ビブ %1 には既に時刻があります").arg(line.bib)};
     const bool timed = storeTime(c, start, line.bib, line.dtime);
     keepBoxesAcrossReread(p, line.bib);

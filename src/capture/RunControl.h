@@ -180,7 +180,8 @@ private:
     // The row of `bib` for a capture; false when the bib is not in the competition.
     bool readRunRow(const RunColumns& c, const QString& bib);
     // Whether the finish read by readRunRow stands (not one a later finish replaces).
-    bool finishStands(const RunColumns& c, const QString& bib) const;
+    // `named`: the line names the bib (a finish line of its own replaces a kept finish).
+    bool finishStands(const RunColumns& c, const QString& bib, bool named) const;
     // Stores a start or finish for `bib` (the row read by readRunRow) with the run time,
     // total and state that follow, in one statement; true when a run time was computed.
     bool storeTime(const RunColumns& c, bool start, const QString& bib, const QString& time);

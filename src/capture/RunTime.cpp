@@ -53,7 +53,7 @@ void RunControl::calcruntime(const QString& bib, int run) {
     const RunColumns c = columnsOf(run);
     if (!readRunRow(c, bib))
         return;
-    const QString f = finishStands(c, bib) ? row_.finish : QString();
+    const QString f = finishStands(c, bib, false) ? row_.finish : QString();
     execWith(dm.Qtemp2,
              {"update result set " +
                   runTimeSet(run, row_.start, f, run == 1 ? row_.time2 : row_.time1),

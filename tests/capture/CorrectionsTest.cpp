@@ -75,9 +75,9 @@ TEST_F(CorrectionsTest, RowClicksFillTheBoxesAndTheRun1FinishListSwitchesTheResu
     control.DBGrid8CellClick();
     EXPECT_EQ(control.page2.finishBox(), "0007");
     EXPECT_EQ(control.resultsGridClass, 3); // the run-2 finish list never switches it
-    dm.Qdpst2.moveTo(1);
+    dm.Qdpst2.moveTo(1); // run-1 finishers by class, then start order: 0001, 0007
     control.DBGrid6CellClick();
-    EXPECT_EQ(control.page2.startBox(), dm.Qdpst2.fieldByName(u"zek").asString());
+    EXPECT_EQ(control.page2.startBox(), "0007");
 }
 
 TEST_F(CorrectionsTest, N1AssignsTheSelectedStartTimeAndMovesToTheNextStarter) {
@@ -89,7 +89,10 @@ TEST_F(CorrectionsTest, N1AssignsTheSelectedStartTimeAndMovesToTheNextStarter) {
     EXPECT_EQ(f("0004", "FL"), "S");
     // The row above: 0005 starts after 0004 (the row below, 0008, started before it).
     EXPECT_EQ(control.page1.startBox(), "0005");
-    // The finish box stays on its bib in the re-read finish list.
+    // The finish box stays on its bib (the earliest on course) in the re-read finish list,
+    // which now holds 0004 too.
+    EXPECT_EQ(control.page1.finishBox(), "0002");
+    EXPECT_EQ(dm.Qdpfn.fieldByName(u"zek").asString(), "0002");
     EXPECT_EQ(dm.Qdpfn.recordCount(), 3);
     // The top row: the box stays there.
     control.EdStnmKeyDown(control.page1, "3");
@@ -181,7 +184,38 @@ TEST_F(CorrectionsTest, N2Run1StoresFinishRunTimeAndMovesUp) {
               QStringList{"10:01:41.1299|00:01:11.12|00:01:11.12|00|01|11|12|F"});
     EXPECT_EQ(control.page1.finishBox(), "0003"); // the row above
     EXPECT_EQ(dm.QPulseFn.currentRow(), 0);       // re-read
-    EXPECT_EQ(dm.QresultBib.isOpen(), true);
+    // The results list shows the new finisher's run time.
+    ASSERT_TRUE(dm.QresultBib.locate(u"zek", "0002"));
+    EXPECT_EQ(dm.QresultBib.fieldByName(u"ttime").asString(), "00:01:11.12");
+}
+
+// After N2 on the newest starter (nobody above in the list) the box does not stay on a
+// finisher: it goes to whoever is on course, and a finish sent without a bib never goes
+// to nobody in silence.
+TEST_F(CorrectionsTest, NoFinishIsSkippedInSilence) {
+    exec("update result set sttime='10:00:45.0000', FL='S' where tcode='C1' and zek='0003'");
+    control.CtB1stClick();
+    control.EdFinnmKeyDown(control.page1, "3"); // the newest starter, top of the list
+    select(dm.QPulseFn, "10:01:41.1299");
+    control.N2Click();
+    EXPECT_EQ(f("0003", "altime"), "10:01:41.1299");
+    EXPECT_EQ(control.page1.finishBox(), "0002"); // on course since 10:00:30
+    line(finish("?0000", "10:02:10.0000"));
+    EXPECT_EQ(f("0002", "ttime"), "00:01:40.00");
+    // The operator puts the box on a finisher: the next finish goes to who needs one.
+    control.EdFinnmKeyDown(control.page1, "1");
+    line(start("?0000", "10:03:00.0000")); // 0004 starts...
+    line(finish("?0000", "10:04:00.0000")); // ...and finishes
+    EXPECT_EQ(f("0004", "ttime"), "00:01:00.00");
+    EXPECT_EQ(f("0001", "altime"), "10:01:00.0000"); // untouched
+    // Nobody on course: the box named the next to start, whose start was missed; the finish
+    // is kept without a run time and the competitor shown as missing a start.
+    line(finish("?0000", "10:05:00.0000"));
+    EXPECT_EQ(rows("select zek,altime,ttime,FL from result where tcode='C1' and altime = "
+                   "'10:05:00.0000'"),
+              QStringList{"0007|10:05:00.0000||S"});
+    EXPECT_EQ(control.missingStarts(), QStringList{"0007"});
+    EXPECT_TRUE(control.unassigned().isEmpty());
 }
 
 TEST_F(CorrectionsTest, N2Run1KeepsAStoredRun2TimeInTheTotal) {

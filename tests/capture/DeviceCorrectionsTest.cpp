@@ -229,3 +229,68 @@ TEST_F(DeviceCorrectionsTest, WholeRaceEndsWithTheTimersRunTimes) {
               2 + int(std::size(test::kCorrectedRun1) + std::size(test::kCorrectedRun2)) - rtLines);
     expectOtherUntouched();
 }
+
+// The timer's late corrections, slips of its keypad and missed impulses, in both runs: the
+// timer's own run time (its RT line) is the expected result at every RT line.
+TEST_F(DeviceCorrectionsTest, LateCorrectionsGiveTheTimersRunTimes) {
+    addClass({"0001", "0002", "0003", "0004", "0005"});
+    int checked = 0;
+    auto feed = [&](std::initializer_list<const char*> lines, int run) {
+        for (const char* l : lines) {
+            SCOPED_TRACE(l);
+            line(l);
+            const TimerLine t = splitTimerLine(l);
+            if (!t.endsDelivery())
+                continue;
+            EXPECT_EQ(durationHundredths(f(t.bib, run == 1 ? "ttime" : "ttime2")),
+                      durationHundredths(t.dtime));
+            EXPECT_EQ(f(t.bib, run == 1 ? "FL" : "FL2"), "F");
+            ++checked;
+        }
+    };
+    control.CtB1stClick();
+    feed({" 0001 C0  10:00:00.0000 00",
+          " 0003 C0  10:01:00.0000 00", // 0002's start impulse is missed
+          " 0001 C1  10:01:10.0000 00", " 0001 RT  00:01:10.00",
+          " 0003 C1  10:02:00.0000 00", " 0003 RT  00:01:00.00"},
+         1);
+    // A start taken back after the finish, and the restart: its finish replaces the old one.
+    feed({"c0003 C0  10:01:00.0000 00"}, 1);
+    EXPECT_EQ(f("0003", "ttime"), "");
+    EXPECT_EQ(f("0003", "altime"), "10:02:00.0000"); // kept for what comes next
+    feed({" 0003 C0  10:01:30.0000 00", " 0003 C1  10:02:20.0000 00", " 0003 RT  00:00:50.00"},
+         1);
+    // 0002's finish entered at the timer before its start: no run time until the start.
+    feed({"i0002 C1  10:01:40.5000 00"}, 1);
+    EXPECT_EQ(rows("select ttime,FL from result where tcode='C1' and zek='0002'"),
+              QStringList{"|S"});
+    EXPECT_EQ(control.missingStarts(), QStringList{"0002"});
+    feed({"i0002 C0  10:00:30.0000 00", "i0002 RT  00:01:10.50"}, 1);
+    EXPECT_TRUE(control.missingStarts().isEmpty());
+    // A wrong start impulse replaced by an edited one after the finish.
+    feed({" 0004 C0  10:03:00.0000 00", " 0004 C1  10:04:00.0000 00",
+          "c0004 C0  10:03:00.0000 00", "i0004 C0  10:03:05.0000 00", "i0004 RT  00:00:55.00"},
+         1);
+    ASSERT_EQ(control.page1.startBox(), "0005");
+    // A bib typed wrong on the keypad goes to nobody and leaves both boxes where they were.
+    const QString finishBox = control.page1.finishBox();
+    line(start(" 9999", "10:05:00.0000"));
+    EXPECT_EQ(control.page1.startBox(), "0005");
+    EXPECT_EQ(control.page1.finishBox(), finishBox);
+    EXPECT_EQ(control.unassigned().size(), 1);
+    feed({" 0005 C0  10:05:10.0000 00", "?0000 C1  10:06:00.0000 00", " 0005 RT  00:00:50.00"},
+         1);
+
+    control.CtB2ndClick();
+    feed({" 0001 C0  11:00:00.0000 00",
+          " 0002 C0  11:00:40.0000 00", // 0002 is next, but the timer names 0002 anyway
+          " 0001 C1  11:01:00.0000 00", " 0001 RT  00:01:00.00",
+          "i0003 C1  11:02:30.0000 00", // start and finish of 0003 missed, entered later
+          "i0003 C0  11:01:20.0000 00", "i0003 RT  00:01:10.00",
+          " 0002 C1  11:01:35.0000 00", " 0002 RT  00:00:55.00"},
+         2);
+    EXPECT_EQ(checked, 9);
+    EXPECT_EQ(f("0003", "totaltime"), "00:02:00.00");
+    EXPECT_EQ(f("0002", "totaltime"), "00:02:05.50");
+    expectOtherUntouched();
+}
