@@ -24,7 +24,11 @@ protected:
     QString devicePath;
 };
 
-TEST_F(SerialToDatabaseTest, RaceOverTheSerialLine) {
+// The same race from a timer that ends its lines with CR, with CR LF, or with LF alone.
+class LineEndTest : public SerialToDatabaseTest,
+                    public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(LineEndTest, RaceOverTheSerialLine) {
     addRaceField();
     Pty timer;
     devicePath = timer.path();
@@ -34,14 +38,26 @@ TEST_F(SerialToDatabaseTest, RaceOverTheSerialLine) {
     control.CtB1stClick();
     QByteArray all;
     for (const RaceImpulse& i : kRun1)
-        all += QByteArray(i.line) + '\r';
+        all += QByteArray(i.line) + GetParam();
     timer.send(all); // one burst, as fast as the line allows
     ASSERT_TRUE(waitFor([&] { return pulseCount() == int(std::size(kRun1)); }, 20000));
     for (const RaceResult& r : kResults)
         EXPECT_EQ(f(r.zek, "ttime"), r.ttime) << r.zek;
+    // Every row as the timer sent it: no empty line, no line shifted by a line feed.
+    EXPECT_EQ(scalar("select count(*) from pulsedata where stat not in ('C0','C1') or tstat = "
+                     "'\n' or bib not regexp '^[0-9]{4}$'"),
+              "0");
     EXPECT_EQ(serialHandler.trace().lineCount(), 25);
+    EXPECT_FALSE(serialHandler.trace().text().contains("\n\n"));
     timerPort.Close();
 }
+
+INSTANTIATE_TEST_SUITE_P(Endings, LineEndTest, ::testing::Values("\r", "\r\n", "\n"),
+                         [](const auto& ending) {
+                             return std::string(ending.index == 0   ? "CR"
+                                                : ending.index == 1 ? "CRLF"
+                                                                  : "LF");
+                         });
 
 TEST_F(SerialToDatabaseTest, SimulatorFeedsTheWorkstation) {
     addRaceField();
