@@ -111,16 +111,23 @@ void makeFolder(const QString& folder) {
 
 void appendWhole(int fd, const QByteArray& record, const QString& file) {
     const off_t before = ::lseek(fd, 0, SEEK_END);
-    ssize_t written = -1;
-    do {
-        written = ::write(fd, record.constData(), static_cast<size_t>(record.size()));
-    } while (written < 0 && errno == EINTR);
+    qsizetype done = 0;
+    int err = 0;
+    while (done < record.size()) {
+        const ssize_t n = ::write(fd, record.constData() + done,
+                                  static_cast<size_t>(record.size() - done));
+        if (n > 0) {
+            done += n;
+        } else if (n < 0 && errno != EINTR) {
+            err = errno; // the disk filled up under it, or the file may grow no more
+            break;
+        }
+    }
     // On disk, not only in the page cache, before the database is touched.
-    if (written == record.size() && ::fsync(fd) == 0)
+    if (err == 0 && ::fsync(fd) == 0)
         return;
-    // A short write (the disk filled up under it) returns no errno of its own: the next
-    // byte would fail with it.
-    const int err = written >= 0 && written < record.size() ? ENOSPC : errno;
+    if (err == 0)
+        err = errno;
     // Whole records or nothing: a torn one would be glued to the next.
     if (before >= 0 && ::ftruncate(fd, before) == 0)
         ::fsync(fd);

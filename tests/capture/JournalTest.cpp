@@ -1,4 +1,5 @@
 #include "capture/ImpulseJournal.h"
+#include "capture/Replay.h"
 
 #include <QDir>
 #include <QFile>
@@ -78,4 +79,23 @@ TEST(ImpulseJournal, FolderFromTheEnvironment) {
     qunsetenv("PISTEL_JOURNAL_DIR");
     qputenv("XDG_STATE_HOME", "/tmp/state");
     EXPECT_EQ(ImpulseJournal::defaultFolder(), "/tmp/state/pistel/journal");
+}
+
+// A record torn by a failed write in an older file (before records were written whole) is
+// skipped with a count, never taken for a timer line; the whole record glued behind it and
+// the records after it are kept.
+TEST(ImpulseJournal, TornRecordsAreSkippedNotReplayed) {
+    const QByteArray whole = ImpulseJournal::format(entry(" 0023 C1  10:08:26.8000 00"));
+    const QByteArray content = whole + "\n2026-12-09 02:33" + whole + "\n2026-12-0\n" + whole + "\n";
+    int torn = 0;
+    const QList<ReplayLine> lines = readReplayLines(content, &torn);
+    EXPECT_EQ(torn, 2);
+    ASSERT_EQ(lines.size(), 3);
+    for (const ReplayLine& l : lines) {
+        ASSERT_TRUE(l.entry.has_value());
+        EXPECT_EQ(l.bytes, " 0023 C1  10:08:26.8000 00");
+    }
+    // Raw timer lines are never taken for torn records.
+    EXPECT_EQ(readReplayLines(" 0001 C0  10:00:00.0000 00\n", &torn).size(), 1);
+    EXPECT_EQ(torn, 2);
 }

@@ -2,13 +2,17 @@
 
 #include "capture/ImpulseJournal.h"
 #include "capture/QueueByteSource.h"
+#include "capture/Replay.h"
 #include "capture/RunControl.h"
 #include "data/DbError.h"
 #include "support/DbTest.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <csignal>
+#include <sys/resource.h>
 
 using namespace pistel;
 using pistel::test::DbTest;
@@ -272,4 +276,55 @@ TEST_F(ReceiveHandlerTest, PendingLinesOfAnEarlierRunAreWrittenOnce) {
     journal.keepPending({kNoon, 452967, "R1", " 0001 C0  10:00:00.0000 00", {}});
     EXPECT_EQ(handler.recoverPending().alreadyLogged, 1);
     EXPECT_EQ(pulses().size(), 2);
+}
+
+// Drill: the journal's disk fills up (a file-size limit) while lines arrive, then space is
+// freed. The journal holds only whole records, the status says why in Japanese until writes
+// succeed again, and replaying the journal writes no garbage row and nothing twice.
+TEST_F(ReceiveHandlerTest, AFullJournalKeepsWholeRecords) {
+    QSignalSpy failed(&handler, &ReceiveHandler::journalFailed);
+    deliver(" 0001 C0  10:00:00.0000 00\r 0002 C0  10:00:10.0000 00\r");
+    const QString file = journal.fileFor(kNoon.date());
+    const qint64 size = QFileInfo(file).size();
+    {
+        // Room for half a record more: the next write is cut short by the limit.
+        struct FileSizeLimit {
+            rlimit old{};
+            explicit FileSizeLimit(rlim_t bytes) {
+                ::signal(SIGXFSZ, SIG_IGN);
+                ::getrlimit(RLIMIT_FSIZE, &old);
+                rlimit tight = old;
+                tight.rlim_cur = bytes;
+                ::setrlimit(RLIMIT_FSIZE, &tight);
+            }
+            ~FileSizeLimit() { ::setrlimit(RLIMIT_FSIZE, &old); }
+        } limit(static_cast<rlim_t>(size + size / 4));
+        deliver(" 0003 C0  10:00:20.0000 00\r 0004 C0  10:00:30.0000 00\r");
+        EXPECT_EQ(QFileInfo(file).size(), size); // cut back to the last whole record
+    }
+    EXPECT_EQ(failed.count(), 1); // once, not per line
+    EXPECT_TRUE(handler.journalProblem().contains("ファイルの大きさが上限に達しました"))
+        << handler.journalProblem().toStdString();
+    EXPECT_EQ(pulses().size(), 4); // the database has every line meanwhile
+    deliver(" 0005 C0  10:00:40.0000 00\r");
+    EXPECT_TRUE(handler.journalProblem().isEmpty());
+
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    int torn = 0;
+    const QList<ReplayLine> lines = readReplayLines(f.readAll(), &torn);
+    EXPECT_EQ(torn, 0);
+    ASSERT_EQ(lines.size(), 3);
+    QList<JournalEntry> entries;
+    for (const ReplayLine& l : lines) {
+        ASSERT_TRUE(l.entry.has_value());
+        entries.append(*l.entry);
+    }
+    EXPECT_EQ(writeMissingImpulses(dm, entries).alreadyLogged, 3); // found by their receipts
+    exec("delete from pulsedata where bib in ('0002', '0005')");
+    const RecoveryCount again = writeMissingImpulses(dm, entries);
+    EXPECT_EQ(again.written, 2);
+    EXPECT_EQ(again.alreadyLogged, 1);
+    EXPECT_EQ(rows("select bib from pulsedata order by bib"),
+              (QStringList{"0001", "0002", "0003", "0004", "0005"}));
 }
