@@ -36,6 +36,14 @@ public:
         for (int i = 0; i < 200 && ::kill(p, 0) == 0; ++i)
             QThread::msleep(10);
     }
+    // Starts it again as the start script does after it died: the same data on a new free
+    // port, written to the ODBC files the clients read at each connection.
+    static void startOnNewPort() {
+        QProcess p;
+        p.start("bash", {PISTEL_DB_SCRIPT, "start", stateDir()});
+        ASSERT_TRUE(p.waitForFinished(60000));
+        ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    }
     // Starts it again on the same port, with the same data.
     static void restart() {
         QProcess p;

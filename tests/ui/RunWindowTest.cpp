@@ -674,3 +674,80 @@ TEST_F(RunWindowTest, EveryTextFitsAtTheDefaultSize) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&selection));
     EXPECT_EQ(test::textThatDoesNotFit(&selection), QStringList{});
 }
+
+// The race drill: run 1 over three run windows opened and closed in turn, then run 2 (no
+// line names its competitor, so every assignment follows the boxes) while the server is
+// killed, brought back on a new port, and paused; lines keep arriving throughout. Every
+// line is in pulsedata exactly once, every run time is the timer's, and after each outage
+// the boxes stand where they would without it.
+TEST_F(RunWindowTest, DrillWindowsReopenedServerKilledMovedAndPaused) {
+    exec("delete from result");
+    addRaceField();
+    int sent = 0;
+    auto send = [&](const RaceImpulse* lines, int from, int to) {
+        for (int i = from; i < to; ++i)
+            timer.send(QByteArray(lines[i].line) + '\r');
+        sent += to - from;
+    };
+    const int run1 = int(std::size(kRun1));
+    for (int part = 0; part < 3; ++part) {
+        auto w = openWindow();
+        w->CuteButton3Click();
+        w->showPage(0);
+        send(kRun1, run1 * part / 3, run1 * (part + 1) / 3);
+        ASSERT_TRUE(waitFor([&] { return pulseCount() == sent; }, 20000)) << pulseCount();
+        closeWindow(*w);
+    }
+
+    auto w = openWindow();
+    w->keeper.firstRetryMs = 100;
+    w->CuteButton3Click();
+    w->showPage(1);
+    RunPage& page = w->control.page2;
+    // Where the boxes must stand before kRun2[next]: on the owners of the next start and the
+    // next finish line.
+    auto expectBoxesBefore = [&](int next) {
+        QString start, finish;
+        for (int i = next; i < int(std::size(kRun2)) && (start.isEmpty() || finish.isEmpty());
+             ++i) {
+            QString& box = QByteArray(kRun2[i].line).contains(" C0 ") ? start : finish;
+            if (box.isEmpty())
+                box = kRun2[i].owner;
+        }
+        EXPECT_EQ(page.startBox(), start) << "before line " << next;
+        EXPECT_EQ(page.finishBox(), finish) << "before line " << next;
+    };
+    send(kRun2, 0, 10);
+    ASSERT_TRUE(waitFor([&] { return pulseCount() == sent; }, 20000));
+    {
+        test::RestartsServer restartsAnyway;
+        test::DbServer::kill();
+        send(kRun2, 10, 20);
+        ASSERT_TRUE(waitFor([&] { return w->receiver.pendingCount() == 10; }, 15000));
+        test::DbServer::startOnNewPort();
+        send(kRun2, 20, 24); // while it comes back
+        ASSERT_TRUE(waitFor(
+            [&] { return !w->keeper.isDown() && w->receiver.pendingCount() == 0; }, 20000));
+    }
+    ASSERT_TRUE(waitFor([&] { return pulseCount() == sent; }, 20000));
+    expectBoxesBefore(24);
+    {
+        test::PausedServer paused;
+        send(kRun2, 24, 32);
+        ASSERT_TRUE(waitFor([&] { return w->receiver.pendingCount() == 8; }, 20000));
+    }
+    ASSERT_TRUE(
+        waitFor([&] { return !w->keeper.isDown() && w->receiver.pendingCount() == 0; }, 20000));
+    expectBoxesBefore(32);
+    send(kRun2, 32, int(std::size(kRun2)));
+    ASSERT_TRUE(waitFor([&] { return pulseCount() == sent; }, 20000)) << pulseCount();
+
+    EXPECT_EQ(sent, int(std::size(kRun1) + std::size(kRun2)));
+    EXPECT_EQ(rows("select stat, dtime from pulsedata where tcode='C1' group by stat, dtime "
+                   "having count(*) <> 1"),
+              QStringList{});
+    expectRaceResults();
+    EXPECT_TRUE(w->control.unassigned().isEmpty());
+    EXPECT_TRUE(dialog.messages.isEmpty());
+    closeWindow(*w);
+}
