@@ -6,24 +6,29 @@
 
 namespace pistel {
 
+namespace {
+QString impulseInsert(const QString& code, int receiptTenths, const TimerLine& t) {
+    return QStringLiteral("insert into pulsedata (tcode,ttime,tstat,bib,stat,dtime) values ('") +
+           sqlValue(code) + QStringLiteral("','") + QString::number(receiptTenths) +
+           QStringLiteral("','") + sqlValue(t.tstat) + QStringLiteral("','") + sqlValue(t.bib) +
+           QStringLiteral("','") + sqlValue(t.stat) + QStringLiteral("','") + sqlValue(t.dtime) +
+           QStringLiteral("')");
+}
+} // namespace
+
 void insertImpulse(Query& q, const QString& code, int receiptTenths, const TimerLine& t) {
-    q.clearSql();
-    q.addSql(QStringLiteral("insert into pulsedata (tcode,ttime,tstat,bib,stat,dtime) values ("));
-    q.addSql(QLatin1Char('\'') + sqlValue(code) + QStringLiteral("','") +
-             QString::number(receiptTenths) + QStringLiteral("','") + sqlValue(t.tstat) +
-             QStringLiteral("','") + sqlValue(t.bib) + QStringLiteral("','") + sqlValue(t.stat) +
-             QStringLiteral("','") + sqlValue(t.dtime) + QStringLiteral("')"));
+    q.setSql({impulseInsert(code, receiptTenths, t)});
     q.execSql();
 }
 
-void insertReceipt(Query& q, const QString& receipt) {
+QStringList impulseRowStatements(const QString& code, int receiptTenths, const TimerLine& t,
+                                 const QString& receipt) {
     // LAST_INSERT_ID() stays the impulse row's id: no other table written in a line's
-    // transaction has an auto-increment column.
-    // A receipt left by a row that was deleted since (a reset) names the new row.
-    q.setSql({"insert into pulse_receipt (receipt,pulse_id) values ('" + sqlValue(receipt) +
-                  "',LAST_INSERT_ID())",
-              QStringLiteral("on duplicate key update pulse_id = values(pulse_id)")});
-    q.execSql();
+    // transaction has an auto-increment column. A receipt left by a row that was deleted
+    // since (a reset) names the new row.
+    return {impulseInsert(code, receiptTenths, t) + QLatin1Char(';'),
+            "insert into pulse_receipt (receipt,pulse_id) values ('" + sqlValue(receipt) +
+                "',LAST_INSERT_ID()) on duplicate key update pulse_id = values(pulse_id);"};
 }
 
 QString markUnassigned(Query& q, const QString& code, const QString& reason) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace pistel {
 
@@ -10,9 +11,11 @@ struct TimerLine;
 // Writes one impulse row of pulsedata through `q`: competition code, receipt time (tenths of
 // a second since midnight) and the line's four fields, every value quoted. Throws DbError.
 void insertImpulse(Query& q, const QString& code, int receiptTenths, const TimerLine& t);
+// The two statements that write a line's impulse row and its receipt (the receipt names the
+// row just inserted), each ended by ";", to go out in one batch.
+QStringList impulseRowStatements(const QString& code, int receiptTenths, const TimerLine& t,
+                                 const QString& receipt);
 // The statements below refer to the impulse row just inserted on this connection.
-// Stores the line's receipt with it, in the same transaction.
-void insertReceipt(Query& q, const QString& receipt);
 // Marks it as assigned to nobody, with why; returns its pulsedata id.
 QString markUnassigned(Query& q, const QString& code, const QString& reason);
 // Whether the line with this receipt has its impulse row already.

@@ -26,9 +26,12 @@ QString keyOf(int tenths, const QString& tstat, const QString& bib, const QStrin
 }
 
 void writeEntry(Query& q, const JournalEntry& e, const TimerLine& t) {
-    insertImpulse(q, e.competitionCode, e.receiptTenths, t);
-    if (!e.receipt.isEmpty())
-        insertReceipt(q, e.receipt);
+    if (e.receipt.isEmpty()) {
+        insertImpulse(q, e.competitionCode, e.receiptTenths, t);
+    } else {
+        q.setSql(impulseRowStatements(e.competitionCode, e.receiptTenths, t, e.receipt));
+        q.execSql();
+    }
     // Received while nothing captured: nobody got the time yet.
     if (assignable(t))
         markUnassigned(q, e.competitionCode, QStringLiteral("取り込まれずに記録された時刻"));

@@ -15,6 +15,8 @@ Transaction::Transaction(odbc::Connection& db) : db_(db) {
     active_ = true;
 }
 
+Transaction::Transaction(odbc::Connection& db, BegunByBatch) : db_(db), active_(true) {}
+
 Transaction::~Transaction() {
     if (!active_)
         return;

@@ -12,12 +12,18 @@ class Connection;
 class Transaction {
 public:
     explicit Transaction(odbc::Connection& db);
+    // Begun by the caller's own first batch ("start transaction;" and its first writes in one
+    // round trip); rolled back like any other when left without commit.
+    struct BegunByBatch {};
+    Transaction(odbc::Connection& db, BegunByBatch);
     ~Transaction();
     Transaction(const Transaction&) = delete;
     Transaction& operator=(const Transaction&) = delete;
 
     void commit();    // throws DbError; a commit whose reply is lost may have landed
     void rollback();  // throws DbError
+    // The caller's batch ended with "commit".
+    void committedByBatch() { active_ = false; }
     bool active() const { return active_; }
 
 private:

@@ -155,9 +155,12 @@ void Connection::open(const QString& connectionString) {
     // connecting, and waiting for a reply or for a write to go out, after the time-out. (A
     // shorter read time-out would also cut off a long statement on a working server.)
     const QString t = QString::number(timeoutSeconds);
+    // MULTI_STATEMENTS (67108864): a timer line's transaction goes out with its first writes
+    // in one round trip. Every spliced value is quoted, so a batch cannot be smuggled in.
     QByteArray cs =
         toSjis(connectionString + QStringLiteral(";CONN_TIMEOUT=") + t +
-               QStringLiteral(";READ_TIMEOUT=") + t + QStringLiteral(";WRITE_TIMEOUT=") + t);
+               QStringLiteral(";READ_TIMEOUT=") + t + QStringLiteral(";WRITE_TIMEOUT=") + t +
+               QStringLiteral(";OPTION=67108864"));
     SQLSetConnectAttr(dbc_.get(), SQL_ATTR_LOGIN_TIMEOUT,
                       reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(timeoutSeconds)), 0);
     SQLCHAR out[1024];
@@ -194,11 +197,17 @@ long long Connection::execute(const QByteArray& sql, const QString& text, Result
     try {
         return run(sql, text, rows);
     } catch (const DbError& e) {
+        // The driver reports a connection lost in the middle of a batch without its code;
+        // it knows the connection is dead all the same.
+        const bool lost = e.connectionLost() || dead();
         // A lost connection is closed, so every later statement fails at once instead of
         // waiting for the time-out again, until it is opened anew.
+        if (!lost)
+            throw;
+        close();
         if (e.connectionLost())
-            close();
-        throw;
+            throw;
+        throw DbError(e.message(), e.statement(), true);
     }
 }
 
@@ -217,7 +226,7 @@ long long Connection::run(const QByteArray& sql, const QString& text, ResultSet*
         SQLExecDirect(st, reinterpret_cast<SQLCHAR*>(const_cast<char*>(sql.data())),
                       static_cast<SQLINTEGER>(sql.size()));
     if (rc == SQL_NO_DATA)
-        return 0; // a searched update or delete that matched nothing
+        return drainBatch(st, text, 0); // a searched update or delete that matched nothing
     if (!succeeded(rc))
         fail(SQL_HANDLE_STMT, st, text);
 
@@ -228,10 +237,10 @@ long long Connection::run(const QByteArray& sql, const QString& text, ResultSet*
         SQLLEN count = -1;
         if (!succeeded(SQLRowCount(st, &count)))
             count = -1;
-        return count;
+        return drainBatch(st, text, count);
     }
     if (!rows)
-        return -1;
+        return drainBatch(st, text, -1);
 
     std::vector<Column> cols(static_cast<size_t>(columnCount));
     QStringList names;
@@ -259,7 +268,25 @@ long long Connection::run(const QByteArray& sql, const QString& text, ResultSet*
         fetchBlocks(st, cols, scratch_, *rows, text);
     else
         fetchRows(st, cols.size(), *rows, text);
-    return -1;
+    return drainBatch(st, text, -1);
+}
+
+bool Connection::dead() {
+    SQLUINTEGER state = SQL_CD_FALSE;
+    return succeeded(SQLGetConnectAttr(dbc_.get(), SQL_ATTR_CONNECTION_DEAD, &state, 0, nullptr)) &&
+           state == SQL_CD_TRUE;
+}
+
+long long Connection::drainBatch(SQLHSTMT st, const QString& text, long long count) {
+    // The statements after the first of a batch: each must succeed, or the batch failed
+    // (and the connection would be out of step with the server).
+    for (;;) {
+        const SQLRETURN rc = SQLMoreResults(st);
+        if (rc == SQL_NO_DATA)
+            return count;
+        if (!succeeded(rc))
+            fail(SQL_HANDLE_STMT, st, text);
+    }
 }
 
 } // namespace pistel::odbc

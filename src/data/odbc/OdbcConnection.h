@@ -48,6 +48,9 @@ public:
 
 private:
     long long run(const QByteArray& sql, const QString& text, ResultSet* rows);
+    long long drainBatch(SQLHSTMT st, const QString& text, long long count);
+    // Whether the driver found the connection gone (without asking the server).
+    bool dead();
 
     QString connectionString_;
     Handle env_;
