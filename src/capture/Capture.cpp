@@ -103,30 +103,33 @@ bool RunControl::advanceStart(RunPage& p, const RunColumns& c, const QString& s,
             lines.insert(2, QStringLiteral("and FL = 'F'"));
         return lines;
     };
+    // Only the first row is used: "limit 1" spares reading and sending the rest.
     openWith(q, statement({"select " + c.order + ",zek from result where tcode = '" + code() + "'",
                            "and class1 = '" + sqlValue(k) + "'",
                            "and " + c.start + " = '' and " + c.order + " > '" + sqlValue(s) +
-                               "' order by " + c.order + " "}));
+                               "' order by " + c.order + " limit 1"}));
     if (q.recordCount() > 0) {
         advanceStartBox(p, q.fieldByName(u"zek").asString());
         return true;
     }
     // Only a class with competitors left to start can follow: one holding just competitors
     // who may not start would leave the box empty and the next impulse unassigned.
+    // The first of the highest class still waiting is the first of that class by start order.
     openWith(q, statement({"select " + c.order + ",zek,class1 from result where tcode = '" +
                                code() + "'",
                            "and class1 <> '" + sqlValue(k) + "'",
-                           "and " + c.start + " = '' order by class1 desc, " + c.order + " "}));
+                           "and " + c.start + " = '' order by class1 desc, " + c.order +
+                               " limit 1"}));
     if (q.recordCount() == 0)
         return false;
     const QString next = q.fieldByName(u"class1").asString();
-    q.setSql(statement({"select " + c.order + ",zek from result where tcode = '" + code() + "'",
-                        "and class1 = '" + sqlValue(next) + "'",
-                        "and " + c.start + " = '' and class1 = '" + sqlValue(next) +
-                            "' order by " + c.order + " "}));
-    if (c.run == 2)
-        p.setEdit5(q.statementText());
-    q.open();
+    if (c.run == 2) // the page shows the search for the next class
+        p.setEdit5(statement({"select " + c.order + ",zek from result where tcode = '" + code() +
+                                  "'",
+                              "and class1 = '" + sqlValue(next) + "'",
+                              "and " + c.start + " = '' and class1 = '" + sqlValue(next) +
+                                  "' order by " + c.order + " "})
+                       .join(QLatin1Char('\n')));
     advanceStartBox(p, q.fieldByName(u"zek").asString());
     return true;
 }
@@ -137,21 +140,18 @@ void RunControl::advanceFinish(RunPage& p, const RunColumns& c, const QString& k
     // The earliest starter of the class still on course.
     openWith(q, {"select " + c.order + ",zek from result where tcode = '" + code() + "'",
                  "and class1 = '" + sqlValue(k) + "'",
-                 "and " + c.finish + " = '' and " + c.flag + " = 'S' order by " + c.start + " "});
+                 "and " + c.finish + " = '' and " + c.flag + " = 'S' order by " + c.start +
+                     " limit 1"});
     if (q.recordCount() > 0) {
         p.setFinishBox(q.fieldByName(u"zek").asString());
         return;
     }
+    // The first of the highest class still to finish is the first of that class by start order.
     openWith(q, {"select " + c.order + ",zek,class1 from result where tcode = '" + code() + "'",
                  "and class1 <> '" + sqlValue(k) + "'" + eligible,
-                 "and " + c.finish + " = '' order by class1 desc, " + c.order + " "});
+                 "and " + c.finish + " = '' order by class1 desc, " + c.order + " limit 1"});
     if (q.recordCount() == 0)
         return;
-    const QString next = q.fieldByName(u"class1").asString();
-    openWith(q, {"select " + c.order + ",zek from result where tcode = '" + code() + "'",
-                 "and class1 = '" + sqlValue(next) + "'" + eligible,
-                 "and " + c.finish + " = '' and class1 = '" + sqlValue(next) + "' order by " +
-                     c.order + " "});
     p.setFinishBox(q.fieldByName(u"zek").asString());
 }
 

@@ -31,15 +31,9 @@ QStringList impulseRowStatements(const QString& code, int receiptTenths, const T
                 "',LAST_INSERT_ID()) on duplicate key update pulse_id = values(pulse_id);"};
 }
 
-QString markUnassigned(Query& q, const QString& code, const QString& reason) {
-    q.setSql({"insert into pulse_unassigned (pulse_id,tcode,reason) values (LAST_INSERT_ID(),'" +
-              sqlValue(code) + "','" + sqlValue(reason.left(80)) + "')"});
-    q.execSql();
-    q.setSql({QStringLiteral("select LAST_INSERT_ID()")});
-    q.open();
-    const QString id = q.text(0, 0);
-    q.close();
-    return id;
+QString markUnassignedStatement(const QString& code, const QString& reason) {
+    return "insert into pulse_unassigned (pulse_id,tcode,reason) values (LAST_INSERT_ID(),'" +
+           sqlValue(code) + "','" + sqlValue(reason.left(80)) + "');";
 }
 
 bool receiptLogged(Query& q, const QString& receipt) {

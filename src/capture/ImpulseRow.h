@@ -16,8 +16,8 @@ void insertImpulse(Query& q, const QString& code, int receiptTenths, const Timer
 QStringList impulseRowStatements(const QString& code, int receiptTenths, const TimerLine& t,
                                  const QString& receipt);
 // The statements below refer to the impulse row just inserted on this connection.
-// Marks it as assigned to nobody, with why; returns its pulsedata id.
-QString markUnassigned(Query& q, const QString& code, const QString& reason);
+// Marks it as assigned to nobody, with why; the statement, ended by ";", for a batch.
+QString markUnassignedStatement(const QString& code, const QString& reason);
 // Whether the line with this receipt has its impulse row already.
 bool receiptLogged(Query& q, const QString& receipt);
 // Whether automatic capture is meant to give this line's time to somebody: a start or finish

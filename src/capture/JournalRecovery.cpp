@@ -25,16 +25,19 @@ QString keyOf(int tenths, const QString& tstat, const QString& bib, const QStrin
            QLatin1Char('\x1f') + stat + QLatin1Char('\x1f') + dtime;
 }
 
+// One batch: the impulse row, its receipt, its mark (received while nothing captured:
+// nobody got the time yet), and the commit of the transaction.
 void writeEntry(Query& q, const JournalEntry& e, const TimerLine& t) {
-    if (e.receipt.isEmpty()) {
-        insertImpulse(q, e.competitionCode, e.receiptTenths, t);
-    } else {
-        q.setSql(impulseRowStatements(e.competitionCode, e.receiptTenths, t, e.receipt));
-        q.execSql();
-    }
-    // Received while nothing captured: nobody got the time yet.
+    QStringList batch;
+    if (e.receipt.isEmpty())
+        batch << impulseRowStatements(e.competitionCode, e.receiptTenths, t, e.receipt).first();
+    else
+        batch << impulseRowStatements(e.competitionCode, e.receiptTenths, t, e.receipt);
     if (assignable(t))
-        markUnassigned(q, e.competitionCode, QStringLiteral("取り込まれずに記録された時刻"));
+        batch << markUnassignedStatement(e.competitionCode,
+                                         QStringLiteral("取り込まれずに記録された時刻"));
+    q.setSql(batch << QStringLiteral("commit"));
+    q.execSql();
 }
 
 } // namespace
@@ -58,7 +61,7 @@ RecoveryCount writeMissingImpulses(TDM1& dm, const QList<JournalEntry>& entries)
                     continue;
                 }
                 writeEntry(q, e, t);
-                tx.commit();
+                tx.committedByBatch();
                 ++count.written;
             } catch (const DbError& err) {
                 if (err.connectionLost())
@@ -87,7 +90,7 @@ RecoveryCount writeMissingImpulses(TDM1& dm, const QList<JournalEntry>& entries)
         try {
             Transaction tx(dm.Db1);
             writeEntry(q, e, t);
-            tx.commit();
+            tx.committedByBatch();
             ++count.written;
         } catch (const DbError& err) {
             if (err.connectionLost())

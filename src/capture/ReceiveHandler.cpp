@@ -160,39 +160,36 @@ void ReceiveHandler::writeLine(const Line& l, bool capture, bool mayBeLogged) {
     Query& q = dm_.Qedit;
     if (mayBeLogged && receiptLogged(q, l.receipt))
         return; // its reply was lost after the server had it
-    const QStringList row = impulseRowStatements(l.code, l.receiptTenths, l.fields, l.receipt);
-    const bool logOnly = !capture && l.notCaptured.isEmpty();
+    // The line's writes end with one batch: its impulse row, receipt and mark, and the commit.
+    auto commitLine = [&](Transaction& tx, const QString& unassignedWhy) {
+        QStringList batch = impulseRowStatements(l.code, l.receiptTenths, l.fields, l.receipt);
+        if (!unassignedWhy.isEmpty())
+            batch << markUnassignedStatement(l.code, unassignedWhy);
+        q.setSql(batch << QStringLiteral("commit"));
+        q.execSql();
+        tx.committedByBatch();
+    };
     std::optional<BoxState> boxes;
     if (capture && control_)
         boxes = control_->boxState();
     try {
-        // The transaction begins with the line's impulse row and receipt in one round trip;
-        // a line only logged commits in the same one.
-        Transaction tx(dm_.Db1, Transaction::BegunByBatch{});
-        q.setSql(QStringList{QStringLiteral("start transaction;")} + row +
-                 (logOnly ? QStringList{QStringLiteral("commit")} : QStringList{}));
-        q.execSql();
-        if (logOnly) {
-            tx.committedByBatch();
-        } else {
-            QString unassignedWhy = l.notCaptured;
-            if (capture) {
-                CaptureResult r;
-                try {
-                    r = capture_(l.fields);
-                } catch (const DbError&) {
-                    throw;
-                } catch (const std::exception& e) { // any failure of the capture is one
-                    throw DbError(QString::fromStdString(e.what()));
-                }
-                unassignedWhy = r.unassigned ? r.reason : QString();
+        // Begun by the capture's first statement (or the batch itself when only logged).
+        Transaction tx(dm_.Db1);
+        QString unassignedWhy = l.notCaptured;
+        if (capture) {
+            CaptureResult r;
+            try {
+                r = capture_(l.fields);
+            } catch (const DbError&) {
+                throw;
+            } catch (const std::exception& e) { // any failure of the capture is one
+                throw DbError(QString::fromStdString(e.what()));
             }
-            if (!unassignedWhy.isEmpty())
-                markUnassigned(q, l.code, unassignedWhy);
-            tx.commit();
-            if (!unassignedWhy.isEmpty() && control_)
-                control_->rereadUnassigned();
+            unassignedWhy = r.unassigned ? r.reason : QString();
         }
+        commitLine(tx, unassignedWhy);
+        if (!unassignedWhy.isEmpty() && control_)
+            control_->rereadUnassigned();
     } catch (const DbError& e) {
         if (boxes)
             control_->restoreBoxes(*boxes);
@@ -201,12 +198,9 @@ void ReceiveHandler::writeLine(const Line& l, bool capture, bool mayBeLogged) {
         // The capture failed: its writes are rolled back and the impulse is logged on its
         // own, unassigned, with the error shown until seen; then the lists are read again.
         captureError_ = e.message();
-        Transaction tx(dm_.Db1, Transaction::BegunByBatch{});
-        q.setSql(QStringList{QStringLiteral("start transaction;")} + row);
-        q.execSql();
-        if (assignable(l.fields))
-            markUnassigned(q, l.code, QString::fromUtf8(kCaptureFailed) + e.message());
-        tx.commit();
+        Transaction tx(dm_.Db1);
+        commitLine(tx, assignable(l.fields) ? QString::fromUtf8(kCaptureFailed) + e.message()
+                                            : QString());
         emit statusChanged();
         if (control_) {
             try {

@@ -10,12 +10,9 @@ void run(odbc::Connection& db, const char* statement) {
 }
 } // namespace
 
-Transaction::Transaction(odbc::Connection& db) : db_(db) {
-    run(db_, "start transaction");
-    active_ = true;
+Transaction::Transaction(odbc::Connection& db) : db_(db), active_(true) {
+    db_.beginWithNextStatement();
 }
-
-Transaction::Transaction(odbc::Connection& db, BegunByBatch) : db_(db), active_(true) {}
 
 Transaction::~Transaction() {
     if (!active_)
@@ -29,12 +26,18 @@ Transaction::~Transaction() {
 
 void Transaction::commit() {
     active_ = false;
-    run(db_, "commit");
+    if (db_.beginPending())
+        db_.cancelBegin(); // nothing was written
+    else
+        run(db_, "commit");
 }
 
 void Transaction::rollback() {
     active_ = false;
-    run(db_, "rollback");
+    if (db_.beginPending())
+        db_.cancelBegin(); // nothing was begun
+    else
+        run(db_, "rollback");
 }
 
 } // namespace pistel

@@ -5,6 +5,7 @@
 #include "../SjisText.h"
 
 #include <algorithm>
+#include <utility>
 #include <optional>
 #include <vector>
 
@@ -195,6 +196,8 @@ long long Connection::execute(const QByteArray& sql, const QString& text, Result
     if (!connected_)
         throw DbError(QStringLiteral("The database is not connected."), text, true);
     try {
+        if (std::exchange(beginPending_, false))
+            return run("start transaction;\n" + sql, text, rows);
         return run(sql, text, rows);
     } catch (const DbError& e) {
         // The driver reports a connection lost in the middle of a batch without its code;
@@ -233,6 +236,14 @@ long long Connection::run(const QByteArray& sql, const QString& text, ResultSet*
     SQLSMALLINT columnCount = 0;
     if (!succeeded(SQLNumResultCols(st, &columnCount)))
         fail(SQL_HANDLE_STMT, st, text);
+    // In a batch the rows wanted may follow statements without any ("start transaction").
+    while (columnCount == 0 && rows) {
+        const SQLRETURN more = SQLMoreResults(st);
+        if (more == SQL_NO_DATA)
+            return -1;
+        if (!succeeded(more) || !succeeded(SQLNumResultCols(st, &columnCount)))
+            fail(SQL_HANDLE_STMT, st, text);
+    }
     if (columnCount == 0) {
         SQLLEN count = -1;
         if (!succeeded(SQLRowCount(st, &count)))

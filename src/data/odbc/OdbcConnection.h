@@ -41,7 +41,14 @@ public:
     // Seconds after which connecting, reading or writing gives up (taken at open).
     int timeoutSeconds = 3;
 
-    // Executes one statement. When it yields rows and `rows` is given they are read into it.
+    // The next statement opens a transaction ("start transaction;" goes out in front of it,
+    // saving a round trip of its own); cancelled when nothing was sent meanwhile.
+    void beginWithNextStatement() { beginPending_ = true; }
+    bool beginPending() const { return beginPending_; }
+    void cancelBegin() { beginPending_ = false; }
+
+    // Executes one statement (or a batch of them, joined by ";"). When it yields rows and
+    // `rows` is given they are read into it: those of its first statement that has any.
     // Returns the affected row count of a change, -1 when the driver does not tell.
     // `text` names the statement in an error.
     long long execute(const QByteArray& sql, const QString& text, ResultSet* rows);
@@ -57,6 +64,7 @@ private:
     Handle dbc_;
     FetchBuffers scratch_;
     bool connected_ = false;
+    bool beginPending_ = false;
 };
 
 } // namespace pistel::odbc
