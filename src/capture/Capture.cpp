@@ -137,22 +137,18 @@ bool RunControl::advanceStart(RunPage& p, const RunColumns& c, const QString& s,
 void RunControl::advanceFinish(RunPage& p, const RunColumns& c, const QString& k) {
     Query& q = dm.Qtemp;
     const QString eligible = c.run == 1 ? QString() : QStringLiteral(" and FL = 'F'");
-    // The earliest starter of the class still on course.
-    openWith(q, {"select " + c.order + ",zek from result where tcode = '" + code() + "'",
+    // The earliest starter of the class still on course; with nobody on course there, the
+    // first of the highest class still to finish (by start order): one statement for both.
+    openWith(q, {"(select zek,0 as pick from result where tcode = '" + code() + "'",
                  "and class1 = '" + sqlValue(k) + "'",
                  "and " + c.finish + " = '' and " + c.flag + " = 'S' order by " + c.start +
-                     " limit 1"});
-    if (q.recordCount() > 0) {
-        p.setFinishBox(q.fieldByName(u"zek").asString());
-        return;
-    }
-    // The first of the highest class still to finish is the first of that class by start order.
-    openWith(q, {"select " + c.order + ",zek,class1 from result where tcode = '" + code() + "'",
+                     " limit 1)",
+                 "union all (select zek,1 from result where tcode = '" + code() + "'",
                  "and class1 <> '" + sqlValue(k) + "'" + eligible,
-                 "and " + c.finish + " = '' order by class1 desc, " + c.order + " limit 1"});
-    if (q.recordCount() == 0)
-        return;
-    p.setFinishBox(q.fieldByName(u"zek").asString());
+                 "and " + c.finish + " = '' order by class1 desc, " + c.order + " limit 1)",
+                 QStringLiteral("order by pick limit 1")});
+    if (q.recordCount() > 0)
+        p.setFinishBox(q.fieldByName(u"zek").asString());
 }
 
 void RunControl::advanceStartBox(RunPage& p, const QString& bib) {

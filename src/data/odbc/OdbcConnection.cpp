@@ -196,7 +196,8 @@ long long Connection::execute(const QByteArray& sql, const QString& text, Result
     if (!connected_)
         throw DbError(QStringLiteral("The database is not connected."), text, true);
     try {
-        if (std::exchange(beginPending_, false))
+        // A transaction begins with its first write: what it read before needs no snapshot.
+        if (!rows && std::exchange(beginPending_, false))
             return run("start transaction;\n" + sql, text, rows);
         return run(sql, text, rows);
     } catch (const DbError& e) {

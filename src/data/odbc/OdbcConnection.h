@@ -41,8 +41,9 @@ public:
     // Seconds after which connecting, reading or writing gives up (taken at open).
     int timeoutSeconds = 3;
 
-    // The next statement opens a transaction ("start transaction;" goes out in front of it,
-    // saving a round trip of its own); cancelled when nothing was sent meanwhile.
+    // The next statement that writes (executed without rows) opens a transaction ("start
+    // transaction;" goes out in front of it, saving a round trip of its own); cancelled when
+    // nothing was written meanwhile.
     void beginWithNextStatement() { beginPending_ = true; }
     bool beginPending() const { return beginPending_; }
     void cancelBegin() { beginPending_ = false; }
