@@ -99,6 +99,9 @@ CREATE INDEX IF NOT EXISTS result_next_start ON result (tcode, class1, sttime, s
 CREATE INDEX IF NOT EXISTS result_next_finish ON result (tcode, class1, altime, FL, sttime);
 CREATE INDEX IF NOT EXISTS result_next_start2 ON result (tcode, class1, FL, st2);
 CREATE INDEX IF NOT EXISTS result_next_finish2 ON result (tcode, class1, altime2, FL2, sttime2);
+-- The impulses logged since a list was read ("id > newest") are found without reading the
+-- channel's whole day.
+CREATE INDEX IF NOT EXISTS pulsedata_newer ON pulsedata (tcode, stat, id);
 
 -- Tables of the workstation's own, beside those other software shares.
 
