@@ -6,6 +6,8 @@
 #include "data/SqlValue.h"
 #include "data/TDM1.h"
 
+#include <utility>
+
 namespace pistel {
 namespace {
 const QString kBlank = QStringLiteral(" ");
@@ -29,6 +31,32 @@ RunControl::RunColumns RunControl::columnsOf(int run) {
                 QStringLiteral("st1"), QStringLiteral("FL")};
     return {2, QStringLiteral("2"), QStringLiteral("sttime2"), QStringLiteral("altime2"),
             QStringLiteral("st2"), QStringLiteral("FL2")};
+}
+
+void RunControl::deferWrites(QStringList* batch) {
+    deferred_ = batch;
+    if (!batch)
+        afterWrites_.clear();
+}
+
+void RunControl::runAfterWrites() {
+    const auto work = std::exchange(afterWrites_, {});
+    for (const auto& f : work)
+        f();
+}
+
+void RunControl::writeOrDefer(const QStringList& statement) {
+    if (deferred_)
+        *deferred_ << statement.join(QLatin1Char('\n')) + QLatin1Char(';');
+    else
+        execWith(dm.Qtemp, statement);
+}
+
+void RunControl::afterWrites(std::function<void()> work) {
+    if (deferred_)
+        afterWrites_.push_back(std::move(work));
+    else
+        work();
 }
 
 CaptureResult RunControl::captureLine(const TimerLine& line) {
@@ -84,13 +112,13 @@ bool RunControl::storeTime(const RunColumns& c, bool start, const QString& bib,
     if (!start)
         keptFinishes_.remove(keptKey(c.run, bib));
     const QString other = c.run == 1 ? row_.time2 : row_.time1;
-    execWith(dm.Qtemp, {"update result set " + (start ? c.start : c.finish) + " = '" +
-                            sqlValue(time) + "'",
-                        "," + runTimeSet(c.run, s, f, other),
-                        "where tcode = '" + code() + "' and zek = '" + sqlValue(bib) + "'"});
+    writeOrDefer({"update result set " + (start ? c.start : c.finish) + " = '" + sqlValue(time) +
+                      "'",
+                  "," + runTimeSet(c.run, s, f, other),
+                  "where tcode = '" + code() + "' and zek = '" + sqlValue(bib) + "'"});
     // A finish without its start is shown until the start comes.
     if ((!start && s.isEmpty()) || (start && missingStarts_.contains(bib)))
-        rereadUnassigned();
+        afterWrites([this] { rereadUnassigned(); });
     return !s.isEmpty() && !f.isEmpty();
 }
 
@@ -134,15 +162,16 @@ bool RunControl::advanceStart(RunPage& p, const RunColumns& c, const QString& s,
     return true;
 }
 
-void RunControl::advanceFinish(RunPage& p, const RunColumns& c, const QString& k) {
+void RunControl::advanceFinish(RunPage& p, const RunColumns& c, const QString& k,
+                               const QString& finished) {
     Query& q = dm.Qtemp;
     const QString eligible = c.run == 1 ? QString() : QStringLiteral(" and FL = 'F'");
     // The earliest starter of the class still on course; with nobody on course there, the
     // first of the highest class still to finish (by start order): one statement for both.
     openWith(q, {"(select zek,0 as pick from result where tcode = '" + code() + "'",
                  "and class1 = '" + sqlValue(k) + "'",
-                 "and " + c.finish + " = '' and " + c.flag + " = 'S' order by " + c.start +
-                     " limit 1)",
+                 "and " + c.finish + " = '' and " + c.flag + " = 'S' and zek <> '" +
+                     sqlValue(finished) + "' order by " + c.start + " limit 1)",
                  "union all (select zek,1 from result where tcode = '" + code() + "'",
                  "and class1 <> '" + sqlValue(k) + "'" + eligible,
                  "and " + c.finish + " = '' order by class1 desc, " + c.order + " limit 1)",
@@ -195,15 +224,13 @@ CaptureResult RunControl::captureStart(const TimerLine& line) {
     }
     const QString s = row_.order;
     const QString k = row_.cls;
-    const QString f = p.finishBox();
     const bool timed = storeTime(c, true, b, line.dtime);
-    // Only b changed: the lists take b's row instead of being read whole.
-    p.startList.refreshKey(u"zek", b);
-    position(p.startList, b);
-    p.finishList.refreshKey(u"zek", b);
-    position(p.finishList, f);
-    if (timed)
-        showRunTime(b, c.run);
+    // Only b changed: once written, the lists take b's row instead of being read whole.
+    afterWrites([this, &p, b, timed, run = c.run, k] {
+        refreshRowOf(p, b, false);
+        if (timed)
+            showRunTime(b, run, k);
+    });
     advanceStart(p, c, s, k);
     return {};
 }
@@ -240,17 +267,18 @@ CaptureResult RunControl::captureFinish(const TimerLine& line) {
     if (finishStands(c, b, named)) {
         if (named)
             return notAssigned("ビブ %1 には既にフィニッシュ時刻があります", b);
-        advanceFinish(p, c, row_.cls);
+        advanceFinish(p, c, row_.cls, {});
         b = p.finishBox();
         if (b.isEmpty() || !readRunRow(c, b) || finishStands(c, b, false))
             return notAssigned("フィニッシュを待つ選手がいません");
     }
     const QString k = row_.cls;
     storeTime(c, false, b, line.dtime);
-    p.finishList.refreshKey(u"zek", b);
-    position(p.finishList, b);
-    advanceFinish(p, c, k);
-    showRunTime(b, c.run);
+    afterWrites([this, &p, b, run = c.run, k] {
+        refreshRowOf(p, b, true);
+        showRunTime(b, run, k);
+    });
+    advanceFinish(p, c, k, b); // b may not be written yet: it is not who finishes next
     return {};
 }
 

@@ -113,7 +113,7 @@ void RunControl::N1Click(const QString& impulseId) {
     if (readRunRow(c, b)) {
         // A finish that waited for its start gets its run time now.
         if (storeTime(c, true, b, t))
-            showRunTime(b, c.run);
+            showRunTime(b, c.run, row_.cls);
     } else {
         execWith(dm.Qedit, {"update result set " + c.start + " = '" + sqlValue(t) + "',fl" +
                                 c.n + " = 'S'",
@@ -155,7 +155,7 @@ void RunControl::N2Click(const QString& impulseId) {
               "where tcode = '" + code() + "'", "and zek = '" + sqlValue(b) + "'"});
     assigned(id);
     if (known && !s.isEmpty())
-        showRunTime(b, c.run);
+        showRunTime(b, c.run, row_.cls);
     p.finishList.reread();
     position(p.finishList, b);
     p.finishList.prior();
@@ -163,7 +163,7 @@ void RunControl::N2Click(const QString& impulseId) {
     // The row above is not always who finishes next (the newest starter has none above):
     // then the box goes where a captured finish would send it, never stays on a finisher.
     if (known && (p.finishBox() == b || (readRunRow(c, p.finishBox()) && finishStands(c, p.finishBox(), false)))) {
-        advanceFinish(p, c, row_.cls);
+        advanceFinish(p, c, row_.cls, {});
         if (p.finishList.isOpen())
             position(p.finishList, p.finishBox());
     }

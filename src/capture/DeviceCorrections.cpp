@@ -68,9 +68,11 @@ CaptureResult RunControl::captureEdited(const TimerLine& line) {
     if (start ? !row_.start.isEmpty() : finishStands(c, line.bib, true))
         return {true, QStringLiteral("ビブ %1 には既に時刻があります").arg(line.bib)};
     const bool timed = storeTime(c, start, line.bib, line.dtime);
-    keepBoxesAcrossReread(p, line.bib);
-    if (timed)
-        showRunTime(line.bib, c.run);
+    afterWrites([this, &p, bib = line.bib, timed, run = c.run, k = row_.cls] {
+        keepBoxesAcrossReread(p, bib);
+        if (timed)
+            showRunTime(bib, run, k);
+    });
     return {};
 }
 

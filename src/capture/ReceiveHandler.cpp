@@ -160,9 +160,12 @@ void ReceiveHandler::writeLine(const Line& l, bool capture, bool mayBeLogged) {
     Query& q = dm_.Qedit;
     if (mayBeLogged && receiptLogged(q, l.receipt))
         return; // its reply was lost after the server had it
-    // The line's writes end with one batch: its impulse row, receipt and mark, and the commit.
+    // The line's writes end with one batch: what the capture writes, the impulse row, its
+    // receipt and mark, and the commit.
+    QStringList captureWrites;
     auto commitLine = [&](Transaction& tx, const QString& unassignedWhy) {
-        QStringList batch = impulseRowStatements(l.code, l.receiptTenths, l.fields, l.receipt);
+        QStringList batch = captureWrites;
+        batch << impulseRowStatements(l.code, l.receiptTenths, l.fields, l.receipt);
         if (!unassignedWhy.isEmpty())
             batch << markUnassignedStatement(l.code, unassignedWhy);
         q.setSql(batch << QStringLiteral("commit"));
@@ -177,6 +180,15 @@ void ReceiveHandler::writeLine(const Line& l, bool capture, bool mayBeLogged) {
         Transaction tx(dm_.Db1);
         QString unassignedWhy = l.notCaptured;
         if (capture) {
+            struct Deferral {
+                RunControl* control;
+                ~Deferral() {
+                    if (control)
+                        control->deferWrites(nullptr); // what was not run is dropped
+                }
+            } deferral{control_};
+            if (control_)
+                control_->deferWrites(&captureWrites);
             CaptureResult r;
             try {
                 r = capture_(l.fields);
@@ -186,8 +198,12 @@ void ReceiveHandler::writeLine(const Line& l, bool capture, bool mayBeLogged) {
                 throw DbError(QString::fromStdString(e.what()));
             }
             unassignedWhy = r.unassigned ? r.reason : QString();
+            commitLine(tx, unassignedWhy);
+            if (control_)
+                control_->runAfterWrites();
+        } else {
+            commitLine(tx, unassignedWhy);
         }
-        commitLine(tx, unassignedWhy);
         if (!unassignedWhy.isEmpty() && control_)
             control_->rereadUnassigned();
     } catch (const DbError& e) {
@@ -198,6 +214,7 @@ void ReceiveHandler::writeLine(const Line& l, bool capture, bool mayBeLogged) {
         // The capture failed: its writes are rolled back and the impulse is logged on its
         // own, unassigned, with the error shown until seen; then the lists are read again.
         captureError_ = e.message();
+        captureWrites.clear();
         Transaction tx(dm_.Db1);
         commitLine(tx, assignable(l.fields) ? QString::fromUtf8(kCaptureFailed) + e.message()
                                             : QString());

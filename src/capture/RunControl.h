@@ -5,6 +5,9 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <functional>
+#include <initializer_list>
+#include <vector>
 
 namespace pistel {
 
@@ -84,6 +87,12 @@ public:
     CaptureResult captureEdited(const TimerLine& line);
     CaptureResult captureStart(const TimerLine& line);
     CaptureResult captureFinish(const TimerLine& line);
+
+    // While a timer line's transaction is open the capture's writes join `batch` (the line's
+    // last round trip, with its impulse row and the commit), and what reads them (the lists)
+    // waits for runAfterWrites. nullptr: written at once, as the operator's corrections are.
+    void deferWrites(QStringList* batch);
+    void runAfterWrites();
 
     // The boxes as they stand, and putting them back.
     BoxState boxState();
@@ -188,9 +197,16 @@ private:
     // The start box moves to the next competitor waiting to start after start order `s` in
     // class `k`, else to the first of the next class; false when nobody waits.
     bool advanceStart(RunPage& p, const RunColumns& c, const QString& s, const QString& k);
-    void advanceFinish(RunPage& p, const RunColumns& c, const QString& k);
-    // The results list after `bib`'s run time was stored (its class from the row read).
-    void showRunTime(const QString& bib, int run);
+    // `finished`: who has just been given a finish not yet written.
+    void advanceFinish(RunPage& p, const RunColumns& c, const QString& k,
+                       const QString& finished);
+    void writeOrDefer(const QStringList& statement);
+    void afterWrites(std::function<void()> work);
+    // The lists take `bib`'s row as written: after a start both lists, the start box kept;
+    // after a finish (`keepFinishBox`) the finish list, both boxes kept.
+    void refreshRowOf(RunPage& p, const QString& bib, bool keepFinishBox);
+    // The results list after `bib`'s run time (class `cls`) was stored.
+    void showRunTime(const QString& bib, int run, const QString& cls);
     void noteOperatorChange() { ++operatorChanges_; }
     QString keptKey(int run, const QString& bib) const { return QString::number(run) + bib; }
 
@@ -223,6 +239,8 @@ private:
     void resetAll();
     void resetRun2();
 
+    QStringList* deferred_ = nullptr;
+    std::vector<std::function<void()>> afterWrites_;
     quint64 operatorChanges_ = 0;
     QSet<QString> unassigned_;
     QStringList missingStarts_;

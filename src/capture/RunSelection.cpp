@@ -140,6 +140,23 @@ void RunControl::keepBoxesAcrossReread(RunPage& p, const QString& changed) {
     p.setFinishBox(f);
 }
 
+void RunControl::refreshRowOf(RunPage& p, const QString& bib, bool keepFinishBox) {
+    const QString s = p.startBox();
+    const QString f = p.finishBox();
+    if (!keepFinishBox)
+        p.startList.refreshKey(u"zek", bib);
+    p.finishList.refreshKey(u"zek", bib);
+    if (p.startList.isOpen())
+        position(p.startList, s);
+    p.setStartBox(s);
+    // After a start the finish box keeps its competitor when the finish list has them, else
+    // it takes the list's top row (the latest starter), as the box rule gives it.
+    if (p.finishList.isOpen())
+        position(p.finishList, f);
+    if (keepFinishBox)
+        p.setFinishBox(f);
+}
+
 void RunControl::rereadCurrentPage() {
     RunPage& p = currentPage();
     keepBoxesAcrossReread(p);

@@ -19,8 +19,8 @@ void RunControl::showInResults(Query& results, const QString& flag, const QStrin
     results.refreshKey(u"zek", bib);
 }
 
-void RunControl::showRunTime(const QString& bib, int run) {
-    lastFinisherClass = row_.cls.toInt();
+void RunControl::showRunTime(const QString& bib, int run, const QString& cls) {
+    lastFinisherClass = cls.toInt();
     if (run == 1)
         showInResults(dm.QresultBib, QStringLiteral("FL"), QStringLiteral("altime"), bib);
     else
@@ -58,7 +58,7 @@ void RunControl::calcruntime(const QString& bib, int run) {
              {"update result set " +
                   runTimeSet(run, row_.start, f, run == 1 ? row_.time2 : row_.time1),
               "where tcode = '" + code() + "' and zek = '" + sqlValue(bib) + "'"});
-    showRunTime(bib, run);
+    showRunTime(bib, run, row_.cls);
 }
 
 } // namespace pistel
