@@ -77,15 +77,21 @@ CaptureResult RunControl::captureLine(const TimerLine& line) {
 
 bool RunControl::readRunRow(const RunColumns& c, const QString& bib) {
     Query& q = dm.Qtemp;
-    openWith(q, {"select " + c.start + "," + c.finish + "," + c.order +
-                     ",class1,FL,ttime,ttime2 from result where tcode = '" + code() + "'",
+    // Every column the run pages' lists show, so that they take the row as written without
+    // reading it again.
+    openWith(q, {"select zek,sttime,altime,sttime2,altime2,st1,st2,class1,dropm,FL,FL2,ttime,"
+                 "ttime2,totaltime from result where tcode = '" +
+                     code() + "'",
                  "and zek = '" + sqlValue(bib) + "'"});
     if (q.recordCount() == 0)
         return false;
-    row_ = {q.fieldByName(c.start).asString(), q.fieldByName(c.finish).asString(),
-            q.fieldByName(c.order).asString(), q.fieldByName(u"class1").asString(),
-            q.fieldByName(u"FL").asString(),   q.fieldByName(u"ttime").asString(),
-            q.fieldByName(u"ttime2").asString()};
+    rowValues_.clear();
+    for (int column = 0; column < q.rows().columnCount(); ++column)
+        rowValues_.insert(q.rows().columnName(column).toUpper(), q.text(0, column));
+    const auto value = [this](const QString& column) { return rowValues_.value(column.toUpper()); };
+    row_ = {value(c.start), value(c.finish), value(c.order), value(QStringLiteral("class1")),
+            value(QStringLiteral("FL")), value(QStringLiteral("ttime")),
+            value(QStringLiteral("ttime2"))};
     return true;
 }
 
@@ -112,10 +118,17 @@ bool RunControl::storeTime(const RunColumns& c, bool start, const QString& bib,
     if (!start)
         keptFinishes_.remove(keptKey(c.run, bib));
     const QString other = c.run == 1 ? row_.time2 : row_.time1;
+    const RunTimeState state = runTimeState(c.run, s, f, other);
     writeOrDefer({"update result set " + (start ? c.start : c.finish) + " = '" + sqlValue(time) +
                       "'",
-                  "," + runTimeSet(c.run, s, f, other),
+                  "," + runTimeSet(c.run, state),
                   "where tcode = '" + code() + "' and zek = '" + sqlValue(bib) + "'"});
+    // The row as written, for the lists.
+    written_ = rowValues_;
+    written_.insert((start ? c.start : c.finish).toUpper(), time);
+    written_.insert(QStringLiteral("TTIME") + c.n, state.runTime);
+    written_.insert(QStringLiteral("TOTALTIME"), state.total);
+    written_.insert(c.flag.toUpper(), state.state);
     // A finish without its start is shown until the start comes.
     if ((!start && s.isEmpty()) || (start && missingStarts_.contains(bib)))
         afterWrites([this] { rereadUnassigned(); });
@@ -226,10 +239,10 @@ CaptureResult RunControl::captureStart(const TimerLine& line) {
     const QString k = row_.cls;
     const bool timed = storeTime(c, true, b, line.dtime);
     // Only b changed: once written, the lists take b's row instead of being read whole.
-    afterWrites([this, &p, b, timed, run = c.run, k] {
-        refreshRowOf(p, b, false);
+    afterWrites([this, &p, b, timed, run = c.run, k, row = written_] {
+        refreshRowOf(p, row, false);
         if (timed)
-            showRunTime(b, run, k);
+            showRunTime(b, run, k, &row);
     });
     advanceStart(p, c, s, k);
     return {};
@@ -274,9 +287,9 @@ CaptureResult RunControl::captureFinish(const TimerLine& line) {
     }
     const QString k = row_.cls;
     storeTime(c, false, b, line.dtime);
-    afterWrites([this, &p, b, run = c.run, k] {
-        refreshRowOf(p, b, true);
-        showRunTime(b, run, k);
+    afterWrites([this, &p, b, run = c.run, k, row = written_] {
+        refreshRowOf(p, row, true);
+        showRunTime(b, run, k, &row);
     });
     advanceFinish(p, c, k, b); // b may not be written yet: it is not who finishes next
     return {};

@@ -113,7 +113,7 @@ void RunControl::N1Click(const QString& impulseId) {
     if (readRunRow(c, b)) {
         // A finish that waited for its start gets its run time now.
         if (storeTime(c, true, b, t))
-            showRunTime(b, c.run, row_.cls);
+            showRunTime(b, c.run, row_.cls, nullptr);
     } else {
         execWith(dm.Qedit, {"update result set " + c.start + " = '" + sqlValue(t) + "',fl" +
                                 c.n + " = 'S'",
@@ -155,7 +155,7 @@ void RunControl::N2Click(const QString& impulseId) {
               "where tcode = '" + code() + "'", "and zek = '" + sqlValue(b) + "'"});
     assigned(id);
     if (known && !s.isEmpty())
-        showRunTime(b, c.run, row_.cls);
+        showRunTime(b, c.run, row_.cls, nullptr);
     p.finishList.reread();
     position(p.finishList, b);
     p.finishList.prior();

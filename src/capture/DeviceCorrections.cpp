@@ -71,7 +71,7 @@ CaptureResult RunControl::captureEdited(const TimerLine& line) {
     afterWrites([this, &p, bib = line.bib, timed, run = c.run, k = row_.cls] {
         keepBoxesAcrossReread(p, bib);
         if (timed)
-            showRunTime(bib, run, k);
+            showRunTime(bib, run, k, nullptr);
     });
     return {};
 }

@@ -2,6 +2,7 @@
 
 #include "RunPage.h"
 
+#include <QHash>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -119,6 +120,14 @@ public:
     // into an update of the competitor's row.
     static QString runTimeSet(int run, const QString& start, const QString& finish,
                               const QString& otherRunTime);
+    struct RunTimeState {
+        QString runTime; // empty without both times
+        QString total;
+        QString state; // N, S or F
+    };
+    static RunTimeState runTimeState(int run, const QString& start, const QString& finish,
+                                     const QString& otherRunTime);
+    static QString runTimeSet(int run, const RunTimeState& state);
 
     // Navigation: "次" moves a box to the row above (who comes next), "前" to the row below.
     void BtUpStClick() { moveBox(page1.startList, -1, &RunPage::setStartBox, page1); }
@@ -202,11 +211,18 @@ private:
                        const QString& finished);
     void writeOrDefer(const QStringList& statement);
     void afterWrites(std::function<void()> work);
-    // The lists take `bib`'s row as written: after a start both lists, the start box kept;
-    // after a finish (`keepFinishBox`) the finish list, both boxes kept.
-    void refreshRowOf(RunPage& p, const QString& bib, bool keepFinishBox);
-    // The results list after `bib`'s run time (class `cls`) was stored.
-    void showRunTime(const QString& bib, int run, const QString& cls);
+    // The lists take the row as written: after a start both lists, the start box kept; after
+    // a finish (`keepFinishBox`) the finish list, both boxes kept.
+    void refreshRowOf(RunPage& p, const QHash<QString, QString>& row, bool keepFinishBox);
+    // Whether the start or finish list of `p` (or the results list of `flag` and class `cls`)
+    // selects a row with these values: their statements' conditions.
+    static bool listHolds(const RunPage& p, const Query& list,
+                          const QHash<QString, QString>& row);
+    static bool resultsHold(const QString& flag, int cls, const QHash<QString, QString>& row);
+    // The results list after `bib`'s run time (class `cls`) was stored; `written`: the row as
+    // written, when known.
+    void showRunTime(const QString& bib, int run, const QString& cls,
+                     const QHash<QString, QString>* written);
     void noteOperatorChange() { ++operatorChanges_; }
     QString keptKey(int run, const QString& bib) const { return QString::number(run) + bib; }
 
@@ -221,7 +237,7 @@ private:
     QStringList impulseListStatement(const QString& channel) const;
     // The results list of the last finisher's class, with `bib`'s row up to date.
     void showInResults(Query& results, const QString& flag, const QString& order,
-                       const QString& bib);
+                       const QString& bib, const QHash<QString, QString>* written);
     QStringList resultsStatement(const QString& flag, int cls, const QString& order) const;
     static QString currentZek(const Query& list);
     void moveBox(Query& list, int step, void (RunPage::*setBox)(const QString&), RunPage& page);
@@ -239,6 +255,8 @@ private:
     void resetAll();
     void resetRun2();
 
+    QHash<QString, QString> rowValues_; // the row readRunRow read, upper-case names
+    QHash<QString, QString> written_;   // the row storeTime wrote
     QStringList* deferred_ = nullptr;
     std::vector<std::function<void()>> afterWrites_;
     quint64 operatorChanges_ = 0;

@@ -140,12 +140,34 @@ void RunControl::keepBoxesAcrossReread(RunPage& p, const QString& changed) {
     p.setFinishBox(f);
 }
 
-void RunControl::refreshRowOf(RunPage& p, const QString& bib, bool keepFinishBox) {
+bool RunControl::listHolds(const RunPage& p, const Query& list,
+                           const QHash<QString, QString>& row) {
+    // The conditions of the lists' statements above, for a row the capture wrote.
+    const bool listed = row.value(QStringLiteral("DROPM")) != QLatin1String("9");
+    if (&list == &p.startList)
+        return listed && (p.run() == 1 || row.value(QStringLiteral("FL")) == QLatin1String("F"));
+    const QString state = row.value(p.run() == 1 ? QStringLiteral("FL") : QStringLiteral("FL2"));
+    return listed && state != QLatin1String("N");
+}
+
+bool RunControl::resultsHold(const QString& flag, int cls, const QHash<QString, QString>& row) {
+    return row.value(flag.toUpper()) == QLatin1String("F") &&
+           row.value(QStringLiteral("CLASS1")).toInt() == cls;
+}
+
+void RunControl::refreshRowOf(RunPage& p, const QHash<QString, QString>& row,
+                              bool keepFinishBox) {
+    const QString bib = row.value(QStringLiteral("ZEK"));
     const QString s = p.startBox();
     const QString f = p.finishBox();
-    if (!keepFinishBox)
-        p.startList.refreshKey(u"zek", bib);
-    p.finishList.refreshKey(u"zek", bib);
+    // The row as written is put in without reading it again; a list that cannot take it so
+    // reads it.
+    for (Query* list : {&p.startList, &p.finishList}) {
+        if (keepFinishBox && list == &p.startList)
+            continue; // a finish changes nothing the start list shows
+        if (!list->putRow(u"zek", bib, row, listHolds(p, *list, row)))
+            list->refreshKey(u"zek", bib);
+    }
     if (p.startList.isOpen())
         position(p.startList, s);
     p.setStartBox(s);

@@ -8,7 +8,7 @@
 namespace pistel {
 
 void RunControl::showInResults(Query& results, const QString& flag, const QString& order,
-                               const QString& bib) {
+                               const QString& bib, const QHash<QString, QString>* written) {
     if (resultsGridClass != lastFinisherClass) {
         results.setSql(resultsStatement(flag, lastFinisherClass, order));
         resultsGridClass = lastFinisherClass;
@@ -16,37 +16,51 @@ void RunControl::showInResults(Query& results, const QString& flag, const QStrin
         return;
     }
     // The same class: only the finisher's row changes.
-    results.refreshKey(u"zek", bib);
+    if (!written || !results.putRow(u"zek", bib, *written,
+                                    resultsHold(flag, resultsGridClass, *written)))
+        results.refreshKey(u"zek", bib);
 }
 
-void RunControl::showRunTime(const QString& bib, int run, const QString& cls) {
+void RunControl::showRunTime(const QString& bib, int run, const QString& cls,
+                             const QHash<QString, QString>* written) {
     lastFinisherClass = cls.toInt();
     if (run == 1)
-        showInResults(dm.QresultBib, QStringLiteral("FL"), QStringLiteral("altime"), bib);
+        showInResults(dm.QresultBib, QStringLiteral("FL"), QStringLiteral("altime"), bib,
+                      written);
     else
-        showInResults(dm.QresultBib2, QStringLiteral("FL2"), QStringLiteral("altime2"), bib);
+        showInResults(dm.QresultBib2, QStringLiteral("FL2"), QStringLiteral("altime2"), bib,
+                      written);
+}
+
+RunControl::RunTimeState RunControl::runTimeState(int run, const QString& start,
+                                                  const QString& finish,
+                                                  const QString& otherRunTime) {
+    // Without both times there is no run time (never the time of day of a lone finish): the
+    // total is the other run alone, the state says whether anything of the run is there.
+    RunTimeState s{QString(), otherRunTime, QStringLiteral("N")};
+    if (!start.isEmpty() && !finish.isEmpty()) {
+        s.runTime = runTimeText(start, finish);
+        s.total = run == 1 ? totalTimeText(s.runTime, otherRunTime)
+                           : totalTimeText(otherRunTime, s.runTime);
+        s.state = QStringLiteral("F");
+    } else if (!start.isEmpty() || !finish.isEmpty()) {
+        s.state = QStringLiteral("S");
+    }
+    return s;
+}
+
+QString RunControl::runTimeSet(int run, const RunTimeState& s) {
+    const QString n = run == 1 ? QString() : QStringLiteral("2");
+    const QString& r = s.runTime;
+    return "ttime" + n + " = '" + r + "' ,totaltime = '" + sqlValue(s.total) + "' ,FL" + n +
+           " = '" + s.state + "' ,TH" + n + " = '" + r.mid(0, 2) + "',TM" + n + " = '" +
+           r.mid(3, 2) + "' ,TS" + n + " = '" + r.mid(6, 2) + "' ,TMS" + n + " = '" +
+           r.mid(9, 2) + "'";
 }
 
 QString RunControl::runTimeSet(int run, const QString& start, const QString& finish,
                                const QString& otherRunTime) {
-    const QString n = run == 1 ? QString() : QStringLiteral("2");
-    // Without both times there is no run time (never the time of day of a lone finish): the
-    // total is the other run alone, the state says whether anything of the run is there.
-    QString r;
-    QString state = QStringLiteral("N");
-    if (!start.isEmpty() && !finish.isEmpty()) {
-        r = runTimeText(start, finish);
-        state = QStringLiteral("F");
-    } else if (!start.isEmpty() || !finish.isEmpty()) {
-        state = QStringLiteral("S");
-    }
-    const QString total = r.isEmpty()  ? otherRunTime
-                          : run == 1   ? totalTimeText(r, otherRunTime)
-                                       : totalTimeText(otherRunTime, r);
-    return "ttime" + n + " = '" + r + "' ,totaltime = '" + sqlValue(total) + "' ,FL" + n +
-           " = '" + state + "' ,TH" + n + " = '" + r.mid(0, 2) + "',TM" + n + " = '" +
-           r.mid(3, 2) + "' ,TS" + n + " = '" + r.mid(6, 2) + "' ,TMS" + n + " = '" +
-           r.mid(9, 2) + "'";
+    return runTimeSet(run, runTimeState(run, start, finish, otherRunTime));
 }
 
 void RunControl::calcruntime(const QString& bib, int run) {
@@ -58,7 +72,7 @@ void RunControl::calcruntime(const QString& bib, int run) {
              {"update result set " +
                   runTimeSet(run, row_.start, f, run == 1 ? row_.time2 : row_.time1),
               "where tcode = '" + code() + "' and zek = '" + sqlValue(bib) + "'"});
-    showRunTime(bib, run, row_.cls);
+    showRunTime(bib, run, row_.cls, nullptr);
 }
 
 } // namespace pistel

@@ -2,6 +2,7 @@
 
 #include "ResultSet.h"
 
+#include <QHash>
 #include <QObject>
 #include <QStringList>
 #include <vector>
@@ -59,6 +60,12 @@ public:
     // where the statement's "order by" puts them (the order must be total). Afterwards the
     // dataset reads and notifies exactly as after reread. A closed dataset is re-read.
     void refreshKey(QStringView field, const QString& value);
+    // The same without a statement, for a writer that knows the row it wrote: `values` holds
+    // every column of the dataset (upper-case names) as the database gives it back, and
+    // `belongs` whether the statement selects the row. False when the dataset cannot take it
+    // so (then nothing changed).
+    bool putRow(QStringView field, const QString& value, const QHash<QString, QString>& values,
+                bool belongs);
     // The same for rows added since the dataset was read: those whose numeric `field` is
     // greater than any it holds (an auto-increment id).
     void appendNewer(QStringView field);
@@ -91,6 +98,10 @@ signals:
     void reset();        // rows were replaced or dropped
 
 private:
+    struct SortKey {
+        int column;
+        bool descending;
+    };
     friend class Field;
     void requireOpen(const char* what) const;
     void setCurrent(int row, bool notifyAlways = false);
@@ -98,6 +109,13 @@ private:
     // statement has no form that allows it (then nothing changed).
     bool mergeRows(const QString& condition, QStringView field, const QString& value,
                    ResultSet* merged = nullptr);
+    // The order keys of `statement` as columns of the dataset; false when it has no form that
+    // allows merging rows in.
+    bool sortKeysOf(const QString& statement, std::vector<SortKey>& keys, QString* head,
+                    QString* tail) const;
+    // Replaces the rows whose `field` is `value` by those of `changed`, in order.
+    void mergeIn(std::vector<SortKey> keys, QStringView field, const QString& value,
+                 const ResultSet& changed);
     // Row position at which a row of `other` belongs by the statement's order.
     int insertionPoint(const ResultSet& other, int row) const;
 
@@ -108,10 +126,6 @@ private:
     bool open_ = false;
     bool incremental_ = true;
     long long newest_ = -1; // appendNewer's largest key so far; -1: not looked for yet
-    struct SortKey {
-        int column;
-        bool descending;
-    };
     std::vector<SortKey> sortKeys_; // of the last merge
     int current_ = -1;
     bool bof_ = true;

@@ -97,25 +97,69 @@ void Query::appendNewer(QStringView field) {
     newest_ = newestOf(added, column, newest_);
 }
 
-bool Query::mergeRows(const QString& condition, QStringView field, const QString& value,
-                      ResultSet* merged) {
-    const std::optional<OrderBy> order = splitOrderBy(statementText());
+bool Query::sortKeysOf(const QString& statement, std::vector<SortKey>& keys, QString* head,
+                       QString* tail) const {
+    const std::optional<OrderBy> order = splitOrderBy(statement);
     if (!order || !order->head.contains(QLatin1String(" where "), Qt::CaseInsensitive))
         return false;
-    std::vector<Query::SortKey> keys;
     for (const auto& [name, desc] : order->keys) {
         const int column = rows_.columnIndex(name);
         if (column < 0)
             return false; // ordered by a column the dataset does not hold
         keys.push_back({column, desc});
     }
-    const QString text =
-        order->head + QStringLiteral(" and ") + condition + QLatin1Char('\n') + order->tail;
+    if (head)
+        *head = order->head;
+    if (tail)
+        *tail = order->tail;
+    return true;
+}
+
+bool Query::mergeRows(const QString& condition, QStringView field, const QString& value,
+                      ResultSet* merged) {
+    std::vector<Query::SortKey> keys;
+    QString head, tail;
+    if (!sortKeysOf(statementText(), keys, &head, &tail))
+        return false;
+    const QString text = head + QStringLiteral(" and ") + condition + QLatin1Char('\n') + tail;
     ResultSet changed;
     db_.execute(toSjis(text), text, &changed);
     if (changed.columnCount() != rows_.columnCount())
         return false;
+    mergeIn(std::move(keys), field, value, changed);
+    if (merged)
+        *merged = std::move(changed);
+    return true;
+}
 
+bool Query::putRow(QStringView field, const QString& value, const QHash<QString, QString>& values,
+                   bool belongs) {
+    std::vector<Query::SortKey> keys;
+    if (!open_ || !incremental_ || !sortKeysOf(statementText(), keys, nullptr, nullptr))
+        return false;
+    ResultSet row;
+    QStringList names;
+    std::vector<bool> numeric;
+    for (int c = 0; c < rows_.columnCount(); ++c) {
+        names << rows_.columnName(c);
+        numeric.push_back(rows_.isNumeric(c));
+    }
+    row.setColumns(names, numeric);
+    if (belongs) {
+        for (const QString& name : names) {
+            const auto it = values.constFind(name.toUpper());
+            if (it == values.constEnd())
+                return false; // a column the writer does not know: read it instead
+            const QByteArray bytes = toSjis(*it);
+            row.appendCell(bytes.constData(), bytes.size());
+        }
+    }
+    mergeIn(std::move(keys), field, value, row);
+    return true;
+}
+
+void Query::mergeIn(std::vector<SortKey> keys, QStringView field, const QString& value,
+                    const ResultSet& changed) {
     emit aboutToReset();
     if (!field.isEmpty()) {
         const int column = rows_.columnIndex(field);
@@ -134,9 +178,6 @@ bool Query::mergeRows(const QString& condition, QStringView field, const QString
     eof_ = rows_.rowCount() == 0;
     emit reset();
     emit currentRowChanged();
-    if (merged)
-        *merged = std::move(changed);
-    return true;
 }
 
 int Query::insertionPoint(const ResultSet& other, int row) const {
