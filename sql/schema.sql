@@ -99,6 +99,12 @@ CREATE INDEX IF NOT EXISTS result_next_start ON result (tcode, class1, sttime, s
 CREATE INDEX IF NOT EXISTS result_next_finish ON result (tcode, class1, altime, FL, sttime);
 CREATE INDEX IF NOT EXISTS result_next_start2 ON result (tcode, class1, FL, st2);
 CREATE INDEX IF NOT EXISTS result_next_finish2 ON result (tcode, class1, altime2, FL2, sttime2);
+-- Who starts or finishes first in the highest class still waiting (class1 descending, then
+-- start order) is the first entry of these, without sorting the field.
+CREATE INDEX IF NOT EXISTS result_first_to_start ON result (tcode, sttime, class1 DESC, st1);
+CREATE INDEX IF NOT EXISTS result_first_to_finish ON result (tcode, altime, class1 DESC, st1);
+CREATE INDEX IF NOT EXISTS result_first_to_start2 ON result (tcode, sttime2, class1 DESC, st2);
+CREATE INDEX IF NOT EXISTS result_first_to_finish2 ON result (tcode, altime2, class1 DESC, st2);
 -- The impulses logged since a list was read ("id > newest") are found without reading the
 -- channel's whole day.
 CREATE INDEX IF NOT EXISTS pulsedata_newer ON pulsedata (tcode, stat, id);
