@@ -1,4 +1,5 @@
 #include "app/SettingsFile.h"
+#include "support/ScopedEnv.h"
 
 #include "support/QtPrinters.h"
 
@@ -98,10 +99,12 @@ TEST(SettingsFile, UnwritableFileIsAnError) {
 }
 
 TEST(SettingsFile, PathFromTheEnvironment) {
-    qputenv("PISTEL_SETTINGS", "/tmp/x/PistelAuto.ini");
-    EXPECT_EQ(settingsPath(), "/tmp/x/PistelAuto.ini");
-    qunsetenv("PISTEL_SETTINGS");
-    qputenv("XDG_CONFIG_HOME", "/tmp/conf");
+    pistel::test::ScopedEnv config("XDG_CONFIG_HOME", "/tmp/conf");
+    {
+        pistel::test::ScopedEnv explicitPath("PISTEL_SETTINGS", "/tmp/x/PistelAuto.ini");
+        EXPECT_EQ(settingsPath(), "/tmp/x/PistelAuto.ini");
+    }
+    pistel::test::ScopedEnv noExplicitPath("PISTEL_SETTINGS");
     EXPECT_EQ(settingsPath(), "/tmp/conf/pistel/PistelAuto.ini");
 }
 

@@ -1,5 +1,6 @@
 #include "capture/ImpulseJournal.h"
 #include "capture/Replay.h"
+#include "support/ScopedEnv.h"
 
 #include <QDir>
 #include <QFile>
@@ -74,10 +75,12 @@ TEST(ImpulseJournal, UnwritableFolderIsAnError) {
 }
 
 TEST(ImpulseJournal, FolderFromTheEnvironment) {
-    qputenv("PISTEL_JOURNAL_DIR", "/tmp/somewhere");
-    EXPECT_EQ(ImpulseJournal::defaultFolder(), "/tmp/somewhere");
-    qunsetenv("PISTEL_JOURNAL_DIR");
-    qputenv("XDG_STATE_HOME", "/tmp/state");
+    pistel::test::ScopedEnv state("XDG_STATE_HOME", "/tmp/state");
+    {
+        pistel::test::ScopedEnv folder("PISTEL_JOURNAL_DIR", "/tmp/somewhere");
+        EXPECT_EQ(ImpulseJournal::defaultFolder(), "/tmp/somewhere");
+    }
+    pistel::test::ScopedEnv noFolder("PISTEL_JOURNAL_DIR");
     EXPECT_EQ(ImpulseJournal::defaultFolder(), "/tmp/state/pistel/journal");
 }
 
