@@ -27,10 +27,18 @@ bool finishFollows(const QString& start, const QString& finish) {
 
 RunControl::RunColumns RunControl::columnsOf(int run) {
     if (run == 1)
-        return {1, QString(), QStringLiteral("sttime"), QStringLiteral("altime"),
-                QStringLiteral("st1"), QStringLiteral("FL")};
-    return {2, QStringLiteral("2"), QStringLiteral("sttime2"), QStringLiteral("altime2"),
-            QStringLiteral("st2"), QStringLiteral("FL2")};
+        return {1,
+                QString(),
+                QStringLiteral("sttime"),
+                QStringLiteral("altime"),
+                QStringLiteral("st1"),
+                QStringLiteral("FL")};
+    return {2,
+            QStringLiteral("2"),
+            QStringLiteral("sttime2"),
+            QStringLiteral("altime2"),
+            QStringLiteral("st2"),
+            QStringLiteral("FL2")};
 }
 
 void RunControl::deferWrites(QStringList* batch) {
@@ -89,8 +97,12 @@ bool RunControl::readRunRow(const RunColumns& c, const QString& bib) {
     for (int column = 0; column < q.rows().columnCount(); ++column)
         rowValues_.insert(q.rows().columnName(column).toUpper(), q.text(0, column));
     const auto value = [this](const QString& column) { return rowValues_.value(column.toUpper()); };
-    row_ = {value(c.start), value(c.finish), value(c.order), value(QStringLiteral("class1")),
-            value(QStringLiteral("FL")), value(QStringLiteral("ttime")),
+    row_ = {value(c.start),
+            value(c.finish),
+            value(c.order),
+            value(QStringLiteral("class1")),
+            value(QStringLiteral("FL")),
+            value(QStringLiteral("ttime")),
             value(QStringLiteral("ttime2"))};
     return true;
 }
@@ -119,10 +131,10 @@ bool RunControl::storeTime(const RunColumns& c, bool start, const QString& bib,
         keptFinishes_.remove(keptKey(c.run, bib));
     const QString other = c.run == 1 ? row_.time2 : row_.time1;
     const RunTimeState state = runTimeState(c.run, s, f, other);
-    writeOrDefer({"update result set " + (start ? c.start : c.finish) + " = '" + sqlValue(time) +
-                      "'",
-                  "," + runTimeSet(c.run, state),
-                  "where tcode = '" + code() + "' and zek = '" + sqlValue(bib) + "'"});
+    writeOrDefer(
+        {"update result set " + (start ? c.start : c.finish) + " = '" + sqlValue(time) + "'",
+         "," + runTimeSet(c.run, state),
+         "where tcode = '" + code() + "' and zek = '" + sqlValue(bib) + "'"});
     // The row as written, for the lists.
     written_ = rowValues_;
     written_.insert((start ? c.start : c.finish).toUpper(), time);
@@ -135,8 +147,7 @@ bool RunControl::storeTime(const RunColumns& c, bool start, const QString& bib,
     return !s.isEmpty() && !f.isEmpty();
 }
 
-bool RunControl::advanceStart(RunPage& p, const RunColumns& c, const QString& s,
-                              const QString& k) {
+bool RunControl::advanceStart(RunPage& p, const RunColumns& c, const QString& s, const QString& k) {
     Query& q = dm.Qtemp;
     // Run 2 is only for run-1 finishers.
     auto statement = [&](QStringList lines) {
@@ -156,21 +167,20 @@ bool RunControl::advanceStart(RunPage& p, const RunColumns& c, const QString& s,
     // Only a class with competitors left to start can follow: one holding just competitors
     // who may not start would leave the box empty and the next impulse unassigned.
     // The first of the highest class still waiting is the first of that class by start order.
-    openWith(q, statement({"select " + c.order + ",zek,class1 from result where tcode = '" +
-                               code() + "'",
-                           "and class1 <> '" + sqlValue(k) + "'",
-                           "and " + c.start + " = '' order by class1 desc, " + c.order +
-                               " limit 1"}));
+    openWith(q, statement(
+                    {"select " + c.order + ",zek,class1 from result where tcode = '" + code() + "'",
+                     "and class1 <> '" + sqlValue(k) + "'",
+                     "and " + c.start + " = '' order by class1 desc, " + c.order + " limit 1"}));
     if (q.recordCount() == 0)
         return false;
     const QString next = q.fieldByName(u"class1").asString();
     if (c.run == 2) // the page shows the search for the next class
-        p.setEdit5(statement({"select " + c.order + ",zek from result where tcode = '" + code() +
-                                  "'",
-                              "and class1 = '" + sqlValue(next) + "'",
-                              "and " + c.start + " = '' and class1 = '" + sqlValue(next) +
-                                  "' order by " + c.order + " "})
-                       .join(QLatin1Char('\n')));
+        p.setEdit5(
+            statement({"select " + c.order + ",zek from result where tcode = '" + code() + "'",
+                       "and class1 = '" + sqlValue(next) + "'",
+                       "and " + c.start + " = '' and class1 = '" + sqlValue(next) + "' order by " +
+                           c.order + " "})
+                .join(QLatin1Char('\n')));
     advanceStartBox(p, q.fieldByName(u"zek").asString());
     return true;
 }

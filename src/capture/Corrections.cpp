@@ -69,8 +69,8 @@ QString RunControl::selectedImpulseId(const Query& impulses) {
     return impulses.fieldByName(u"id").asString();
 }
 
-bool RunControl::selectedImpulseTime(const Query& impulses, const QString& impulseId,
-                                     QString& time, QString& id) {
+bool RunControl::selectedImpulseTime(const Query& impulses, const QString& impulseId, QString& time,
+                                     QString& id) {
     // Assigning without a selected impulse would store an empty time of day.
     id = impulseId.isEmpty() ? selectedImpulseId(impulses) : impulseId;
     if (id.isEmpty()) {
@@ -115,9 +115,9 @@ void RunControl::N1Click(const QString& impulseId) {
         if (storeTime(c, true, b, t))
             showRunTime(b, c.run, row_.cls, nullptr);
     } else {
-        execWith(dm.Qedit, {"update result set " + c.start + " = '" + sqlValue(t) + "',fl" +
-                                c.n + " = 'S'",
-                            "where tcode = '" + code() + "'", "and zek = '" + sqlValue(b) + "'"});
+        execWith(dm.Qedit,
+                 {"update result set " + c.start + " = '" + sqlValue(t) + "',fl" + c.n + " = 'S'",
+                  "where tcode = '" + code() + "'", "and zek = '" + sqlValue(b) + "'"});
     }
     assigned(id);
     p.startList.reread();
@@ -149,10 +149,9 @@ void RunControl::N2Click(const QString& impulseId) {
     // What the operator assigns stands, even before the start (a run across midnight);
     // without a start there is no run time yet.
     keptFinishes_.remove(keptKey(c.run, b));
-    execWith(dm.Qedit,
-             {"update result set " + c.finish + " = '" + sqlValue(fin) + "'",
-              "," + runTimeSet(c.run, s, fin, c.run == 1 ? row_.time2 : row_.time1),
-              "where tcode = '" + code() + "'", "and zek = '" + sqlValue(b) + "'"});
+    execWith(dm.Qedit, {"update result set " + c.finish + " = '" + sqlValue(fin) + "'",
+                        "," + runTimeSet(c.run, s, fin, c.run == 1 ? row_.time2 : row_.time1),
+                        "where tcode = '" + code() + "'", "and zek = '" + sqlValue(b) + "'"});
     assigned(id);
     if (known && !s.isEmpty())
         showRunTime(b, c.run, row_.cls, nullptr);
@@ -162,7 +161,8 @@ void RunControl::N2Click(const QString& impulseId) {
     p.setFinishBox(currentZek(p.finishList));
     // The row above is not always who finishes next (the newest starter has none above):
     // then the box goes where a captured finish would send it, never stays on a finisher.
-    if (known && (p.finishBox() == b || (readRunRow(c, p.finishBox()) && finishStands(c, p.finishBox(), false)))) {
+    if (known && (p.finishBox() == b ||
+                  (readRunRow(c, p.finishBox()) && finishStands(c, p.finishBox(), false)))) {
         advanceFinish(p, c, row_.cls, {});
         if (p.finishList.isOpen())
             position(p.finishList, p.finishBox());
@@ -209,8 +209,8 @@ void RunControl::N4Click(const QString& bib) {
 void RunControl::assigned(const QString& impulseId) {
     if (impulseId.isEmpty())
         return;
-    execWith(dm.Qedit, {"delete from pulse_unassigned where pulse_id = '" + sqlValue(impulseId) +
-                        "'"});
+    execWith(dm.Qedit,
+             {"delete from pulse_unassigned where pulse_id = '" + sqlValue(impulseId) + "'"});
     rereadUnassigned();
 }
 

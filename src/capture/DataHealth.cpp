@@ -18,10 +18,12 @@ DataHealthText describeDataHealth(const DataHealth& h) {
         parts << QStringLiteral("時刻の割り当てでエラーが発生しました（時刻は記録済み）: ") +
                      h.captureError;
     if (h.unassigned > 0)
-        parts << QStringLiteral("未割当の時刻 %1 件（一覧で割り当てるか、割り当てないことにしてください）")
+        parts << QStringLiteral(
+                     "未割当の時刻 %1 件（一覧で割り当てるか、割り当てないことにしてください）")
                      .arg(h.unassigned);
     if (!h.missingStarts.isEmpty())
-        parts << QStringLiteral("スタート時刻のない選手: ") + h.missingStarts.join(QLatin1Char(' '));
+        parts << QStringLiteral("スタート時刻のない選手: ") +
+                     h.missingStarts.join(QLatin1Char(' '));
     if (!h.journalProblem.isEmpty())
         parts << QStringLiteral("ジャーナルに書き込めません: ") + h.journalProblem;
     if (parts.isEmpty())

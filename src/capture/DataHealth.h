@@ -10,12 +10,12 @@ namespace pistel {
 struct DataHealth {
     bool databaseDown = false;
     QDateTime downSince;
-    int waiting = 0;        // lines received but not yet in pulsedata
-    QString journalProblem; // why the journal cannot be written, empty while it can
-    QString lineError;      // why the last line could not be written, empty if it could
-    int setAside = 0;       // lines the server refused, kept in the pending file
-    QString captureError;   // why a line's capture failed (the line itself is logged)
-    int unassigned = 0;     // impulses nobody got, until assigned or dismissed
+    int waiting = 0;           // lines received but not yet in pulsedata
+    QString journalProblem;    // why the journal cannot be written, empty while it can
+    QString lineError;         // why the last line could not be written, empty if it could
+    int setAside = 0;          // lines the server refused, kept in the pending file
+    QString captureError;      // why a line's capture failed (the line itself is logged)
+    int unassigned = 0;        // impulses nobody got, until assigned or dismissed
     QStringList missingStarts; // competitors with a finish and no start in this run
 };
 

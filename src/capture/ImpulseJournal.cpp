@@ -114,8 +114,8 @@ void appendWhole(int fd, const QByteArray& record, const QString& file) {
     qsizetype done = 0;
     int err = 0;
     while (done < record.size()) {
-        const ssize_t n = ::write(fd, record.constData() + done,
-                                  static_cast<size_t>(record.size() - done));
+        const ssize_t n =
+            ::write(fd, record.constData() + done, static_cast<size_t>(record.size() - done));
         if (n > 0) {
             done += n;
         } else if (n < 0 && errno != EINTR) {

@@ -102,10 +102,10 @@ private:
         QString receipt;
         QDateTime received;
         QByteArray bytes;
-        bool capture = false;    // meant for the capture
-        QString run;             // the run current when it arrived
+        bool capture = false; // meant for the capture
+        QString run;          // the run current when it arrived
         quint64 operatorChanges = 0;
-        QString notCaptured;     // why it is marked unassigned when it is only logged
+        QString notCaptured; // why it is marked unassigned when it is only logged
     };
 
     // Returns false when the line ends the delivery.

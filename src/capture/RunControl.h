@@ -207,8 +207,7 @@ private:
     // class `k`, else to the first of the next class; false when nobody waits.
     bool advanceStart(RunPage& p, const RunColumns& c, const QString& s, const QString& k);
     // `finished`: who has just been given a finish not yet written.
-    void advanceFinish(RunPage& p, const RunColumns& c, const QString& k,
-                       const QString& finished);
+    void advanceFinish(RunPage& p, const RunColumns& c, const QString& k, const QString& finished);
     void writeOrDefer(const QStringList& statement);
     void afterWrites(std::function<void()> work);
     // The lists take the row as written: after a start both lists, the start box kept; after
@@ -216,8 +215,7 @@ private:
     void refreshRowOf(RunPage& p, const QHash<QString, QString>& row, bool keepFinishBox);
     // Whether the start or finish list of `p` (or the results list of `flag` and class `cls`)
     // selects a row with these values: their statements' conditions.
-    static bool listHolds(const RunPage& p, const Query& list,
-                          const QHash<QString, QString>& row);
+    static bool listHolds(const RunPage& p, const Query& list, const QHash<QString, QString>& row);
     static bool resultsHold(const QString& flag, int cls, const QHash<QString, QString>& row);
     // The results list after `bib`'s run time (class `cls`) was stored; `written`: the row as
     // written, when known.

@@ -155,8 +155,7 @@ bool RunControl::resultsHold(const QString& flag, int cls, const QHash<QString, 
            row.value(QStringLiteral("CLASS1")).toInt() == cls;
 }
 
-void RunControl::refreshRowOf(RunPage& p, const QHash<QString, QString>& row,
-                              bool keepFinishBox) {
+void RunControl::refreshRowOf(RunPage& p, const QHash<QString, QString>& row, bool keepFinishBox) {
     const QString bib = row.value(QStringLiteral("ZEK"));
     const QString s = p.startBox();
     const QString f = p.finishBox();

@@ -16,8 +16,8 @@ void RunControl::showInResults(Query& results, const QString& flag, const QStrin
         return;
     }
     // The same class: only the finisher's row changes.
-    if (!written || !results.putRow(u"zek", bib, *written,
-                                    resultsHold(flag, resultsGridClass, *written)))
+    if (!written ||
+        !results.putRow(u"zek", bib, *written, resultsHold(flag, resultsGridClass, *written)))
         results.refreshKey(u"zek", bib);
 }
 
@@ -25,8 +25,7 @@ void RunControl::showRunTime(const QString& bib, int run, const QString& cls,
                              const QHash<QString, QString>* written) {
     lastFinisherClass = cls.toInt();
     if (run == 1)
-        showInResults(dm.QresultBib, QStringLiteral("FL"), QStringLiteral("altime"), bib,
-                      written);
+        showInResults(dm.QresultBib, QStringLiteral("FL"), QStringLiteral("altime"), bib, written);
     else
         showInResults(dm.QresultBib2, QStringLiteral("FL2"), QStringLiteral("altime2"), bib,
                       written);
@@ -54,8 +53,8 @@ QString RunControl::runTimeSet(int run, const RunTimeState& s) {
     const QString& r = s.runTime;
     return "ttime" + n + " = '" + r + "' ,totaltime = '" + sqlValue(s.total) + "' ,FL" + n +
            " = '" + s.state + "' ,TH" + n + " = '" + r.mid(0, 2) + "',TM" + n + " = '" +
-           r.mid(3, 2) + "' ,TS" + n + " = '" + r.mid(6, 2) + "' ,TMS" + n + " = '" +
-           r.mid(9, 2) + "'";
+           r.mid(3, 2) + "' ,TS" + n + " = '" + r.mid(6, 2) + "' ,TMS" + n + " = '" + r.mid(9, 2) +
+           "'";
 }
 
 QString RunControl::runTimeSet(int run, const QString& start, const QString& finish,
@@ -68,10 +67,9 @@ void RunControl::calcruntime(const QString& bib, int run) {
     if (!readRunRow(c, bib))
         return;
     const QString f = finishStands(c, bib, false) ? row_.finish : QString();
-    execWith(dm.Qtemp2,
-             {"update result set " +
-                  runTimeSet(run, row_.start, f, run == 1 ? row_.time2 : row_.time1),
-              "where tcode = '" + code() + "' and zek = '" + sqlValue(bib) + "'"});
+    execWith(dm.Qtemp2, {"update result set " +
+                             runTimeSet(run, row_.start, f, run == 1 ? row_.time2 : row_.time1),
+                         "where tcode = '" + code() + "' and zek = '" + sqlValue(bib) + "'"});
     showRunTime(bib, run, row_.cls, nullptr);
 }
 

@@ -1,17 +1,16 @@
 #include "Profiles.h"
-#include "SqlValue.h"
-
-#include <QCoreApplication>
-#include <QSysInfo>
-#include <cerrno>
-#include <signal.h>
 
 #include "AppState.h"
 #include "DbError.h"
 #include "OperatorDialog.h"
+#include "SqlValue.h"
 #include "TDM1.h"
 
+#include <QCoreApplication>
+#include <QSysInfo>
 #include <algorithm>
+#include <cerrno>
+#include <signal.h>
 
 namespace pistel {
 

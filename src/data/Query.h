@@ -125,7 +125,7 @@ private:
     ResultSet rows_;
     bool open_ = false;
     bool incremental_ = true;
-    long long newest_ = -1; // appendNewer's largest key so far; -1: not looked for yet
+    long long newest_ = -1;         // appendNewer's largest key so far; -1: not looked for yet
     std::vector<SortKey> sortKeys_; // of the last merge
     int current_ = -1;
     bool bof_ = true;

@@ -17,8 +17,8 @@ public:
     Transaction(const Transaction&) = delete;
     Transaction& operator=(const Transaction&) = delete;
 
-    void commit();    // throws DbError; a commit whose reply is lost may have landed
-    void rollback();  // throws DbError
+    void commit();   // throws DbError; a commit whose reply is lost may have landed
+    void rollback(); // throws DbError
     // The caller's last batch ended with "commit".
     void committedByBatch() { active_ = false; }
     bool active() const { return active_; }

@@ -1,10 +1,9 @@
 #include "Grid.h"
 
-#include <QStyledItemDelegate>
-
 #include "data/Query.h"
 
 #include <QHeaderView>
+#include <QStyledItemDelegate>
 
 namespace pistel {
 

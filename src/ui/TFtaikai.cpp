@@ -486,8 +486,7 @@ void TFtaikai::closeEvent(QCloseEvent* e) {
 
 void TFtaikai::done(int result) {
     // Closing stops reception: during a race the operator confirms it first (Esc too).
-    if (timing() &&
-        !dialog_.askYesNo(QString::fromUtf8(kCloseWhileTiming), QStringLiteral("確認")))
+    if (timing() && !dialog_.askYesNo(QString::fromUtf8(kCloseWhileTiming), QStringLiteral("確認")))
         return;
     // Esc (reject) hides a dialog without a close event: the ports close here too, so a
     // hidden window never keeps the timer port.

@@ -1,7 +1,7 @@
 #include "app/SettingsFile.h"
-#include "support/ScopedEnv.h"
 
 #include "support/QtPrinters.h"
+#include "support/ScopedEnv.h"
 
 #include <QFile>
 #include <QTemporaryDir>

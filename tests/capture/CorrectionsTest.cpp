@@ -204,7 +204,7 @@ TEST_F(CorrectionsTest, NoFinishIsSkippedInSilence) {
     EXPECT_EQ(f("0002", "ttime"), "00:01:40.00");
     // The operator puts the box on a finisher: the next finish goes to who needs one.
     control.EdFinnmKeyDown(control.page1, "1");
-    line(start("?0000", "10:03:00.0000")); // 0004 starts...
+    line(start("?0000", "10:03:00.0000"));  // 0004 starts...
     line(finish("?0000", "10:04:00.0000")); // ...and finishes
     EXPECT_EQ(f("0004", "ttime"), "00:01:00.00");
     EXPECT_EQ(f("0001", "altime"), "10:01:00.0000"); // untouched

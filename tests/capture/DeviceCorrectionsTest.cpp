@@ -251,15 +251,14 @@ TEST_F(DeviceCorrectionsTest, LateCorrectionsGiveTheTimersRunTimes) {
     control.CtB1stClick();
     feed({" 0001 C0  10:00:00.0000 00",
           " 0003 C0  10:01:00.0000 00", // 0002's start impulse is missed
-          " 0001 C1  10:01:10.0000 00", " 0001 RT  00:01:10.00",
-          " 0003 C1  10:02:00.0000 00", " 0003 RT  00:01:00.00"},
+          " 0001 C1  10:01:10.0000 00", " 0001 RT  00:01:10.00", " 0003 C1  10:02:00.0000 00",
+          " 0003 RT  00:01:00.00"},
          1);
     // A start taken back after the finish, and the restart: its finish replaces the old one.
     feed({"c0003 C0  10:01:00.0000 00"}, 1);
     EXPECT_EQ(f("0003", "ttime"), "");
     EXPECT_EQ(f("0003", "altime"), "10:02:00.0000"); // kept for what comes next
-    feed({" 0003 C0  10:01:30.0000 00", " 0003 C1  10:02:20.0000 00", " 0003 RT  00:00:50.00"},
-         1);
+    feed({" 0003 C0  10:01:30.0000 00", " 0003 C1  10:02:20.0000 00", " 0003 RT  00:00:50.00"}, 1);
     // 0002's finish entered at the timer before its start: no run time until the start.
     feed({"i0002 C1  10:01:40.5000 00"}, 1);
     EXPECT_EQ(rows("select ttime,FL from result where tcode='C1' and zek='0002'"),
@@ -268,8 +267,8 @@ TEST_F(DeviceCorrectionsTest, LateCorrectionsGiveTheTimersRunTimes) {
     feed({"i0002 C0  10:00:30.0000 00", "i0002 RT  00:01:10.50"}, 1);
     EXPECT_TRUE(control.missingStarts().isEmpty());
     // A wrong start impulse replaced by an edited one after the finish.
-    feed({" 0004 C0  10:03:00.0000 00", " 0004 C1  10:04:00.0000 00",
-          "c0004 C0  10:03:00.0000 00", "i0004 C0  10:03:05.0000 00", "i0004 RT  00:00:55.00"},
+    feed({" 0004 C0  10:03:00.0000 00", " 0004 C1  10:04:00.0000 00", "c0004 C0  10:03:00.0000 00",
+          "i0004 C0  10:03:05.0000 00", "i0004 RT  00:00:55.00"},
          1);
     ASSERT_EQ(control.page1.startBox(), "0005");
     // A bib typed wrong on the keypad goes to nobody and leaves both boxes where they were.
@@ -278,16 +277,15 @@ TEST_F(DeviceCorrectionsTest, LateCorrectionsGiveTheTimersRunTimes) {
     EXPECT_EQ(control.page1.startBox(), "0005");
     EXPECT_EQ(control.page1.finishBox(), finishBox);
     EXPECT_EQ(control.unassigned().size(), 1);
-    feed({" 0005 C0  10:05:10.0000 00", "?0000 C1  10:06:00.0000 00", " 0005 RT  00:00:50.00"},
-         1);
+    feed({" 0005 C0  10:05:10.0000 00", "?0000 C1  10:06:00.0000 00", " 0005 RT  00:00:50.00"}, 1);
 
     control.CtB2ndClick();
     feed({" 0001 C0  11:00:00.0000 00",
           " 0002 C0  11:00:40.0000 00", // 0002 is next, but the timer names 0002 anyway
           " 0001 C1  11:01:00.0000 00", " 0001 RT  00:01:00.00",
           "i0003 C1  11:02:30.0000 00", // start and finish of 0003 missed, entered later
-          "i0003 C0  11:01:20.0000 00", "i0003 RT  00:01:10.00",
-          " 0002 C1  11:01:35.0000 00", " 0002 RT  00:00:55.00"},
+          "i0003 C0  11:01:20.0000 00", "i0003 RT  00:01:10.00", " 0002 C1  11:01:35.0000 00",
+          " 0002 RT  00:00:55.00"},
          2);
     EXPECT_EQ(checked, 9);
     EXPECT_EQ(f("0003", "totaltime"), "00:02:00.00");

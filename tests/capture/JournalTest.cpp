@@ -89,7 +89,8 @@ TEST(ImpulseJournal, FolderFromTheEnvironment) {
 // the records after it are kept.
 TEST(ImpulseJournal, TornRecordsAreSkippedNotReplayed) {
     const QByteArray whole = ImpulseJournal::format(entry(" 0023 C1  10:08:26.8000 00"));
-    const QByteArray content = whole + "\n2026-12-09 02:33" + whole + "\n2026-12-0\n" + whole + "\n";
+    const QByteArray content =
+        whole + "\n2026-12-09 02:33" + whole + "\n2026-12-0\n" + whole + "\n";
     int torn = 0;
     const QList<ReplayLine> lines = readReplayLines(content, &torn);
     EXPECT_EQ(torn, 2);

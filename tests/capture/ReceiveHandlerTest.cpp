@@ -353,8 +353,8 @@ TEST_F(ReceiveHandlerTest, ALineWhoseReplyIsLostIsWrittenOnce) {
     EXPECT_EQ(handler.pendingCount(), 1);
     QThread::msleep(1500); // the abandoned statement still waits on the server
     other.execute("unlock tables", "unlock", nullptr);
-    ASSERT_TRUE(test::waitFor([&] { return !keeper.isDown() && handler.pendingCount() == 0; },
-                              15000));
+    ASSERT_TRUE(
+        test::waitFor([&] { return !keeper.isDown() && handler.pendingCount() == 0; }, 15000));
     deliver(" 0002 C0  10:00:10.0000 00\r");
     QThread::msleep(500); // time for an abandoned insert to land, if it could
     EXPECT_EQ(rows("select bib from pulsedata order by id"), (QStringList{"0001", "0002"}));

@@ -7,8 +7,8 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QProcess>
-#include <QSysInfo>
 #include <QRegularExpression>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <netinet/in.h>
 #include <sys/socket.h>

@@ -52,12 +52,10 @@ TEST_P(LineEndTest, RaceOverTheSerialLine) {
     timerPort.Close();
 }
 
-INSTANTIATE_TEST_SUITE_P(Endings, LineEndTest, ::testing::Values("\r", "\r\n", "\n"),
-                         [](const auto& ending) {
-                             return std::string(ending.index == 0   ? "CR"
-                                                : ending.index == 1 ? "CRLF"
-                                                                  : "LF");
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Endings, LineEndTest, ::testing::Values("\r", "\r\n", "\n"), [](const auto& ending) {
+        return std::string(ending.index == 0 ? "CR" : ending.index == 1 ? "CRLF" : "LF");
+    });
 
 TEST_F(SerialToDatabaseTest, SimulatorFeedsTheWorkstation) {
     addRaceField();

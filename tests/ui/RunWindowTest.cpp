@@ -726,8 +726,8 @@ TEST_F(RunWindowTest, DrillWindowsReopenedServerKilledMovedAndPaused) {
         ASSERT_TRUE(waitFor([&] { return w->receiver.pendingCount() == 10; }, 15000));
         test::DbServer::startOnNewPort();
         send(kRun2, 20, 24); // while it comes back
-        ASSERT_TRUE(waitFor(
-            [&] { return !w->keeper.isDown() && w->receiver.pendingCount() == 0; }, 20000));
+        ASSERT_TRUE(
+            waitFor([&] { return !w->keeper.isDown() && w->receiver.pendingCount() == 0; }, 20000));
     }
     ASSERT_TRUE(waitFor([&] { return pulseCount() == sent; }, 20000));
     expectBoxesBefore(24);
