@@ -46,30 +46,9 @@ RecoveryCount writeMissingImpulses(TDM1& dm, const QList<JournalEntry>& entries)
     RecoveryCount count;
     QHash<QString, QHash<QString, int>> logged; // competition -> row -> how many
     Query& q = dm.Qedit;
-    for (const JournalEntry& e : entries) {
-        const TimerLine t = splitTimerLine(QString::fromLatin1(e.line));
-        if (t.endsDelivery()) {
-            ++count.notLogged;
-            continue;
-        }
-        if (!e.receipt.isEmpty()) {
-            try {
-                Transaction tx(dm.Db1);
-                if (receiptLogged(q, e.receipt)) {
-                    tx.commit();
-                    ++count.alreadyLogged;
-                    continue;
-                }
-                writeEntry(q, e, t);
-                tx.committedByBatch();
-                ++count.written;
-            } catch (const DbError& err) {
-                if (err.connectionLost())
-                    throw;
-                ++count.refused;
-            }
-            continue;
-        }
+    // An entry without a receipt (an older journal) is found by its fields: a line received
+    // n times needs n rows.
+    auto loggedByFields = [&](const JournalEntry& e, const TimerLine& t) {
         if (!logged.contains(e.competitionCode)) {
             QHash<QString, int>& rows = logged[e.competitionCode];
             q.setSql({"select ttime,tstat,bib,stat,dtime from pulsedata where tcode = '" +
@@ -82,12 +61,19 @@ RecoveryCount writeMissingImpulses(TDM1& dm, const QList<JournalEntry>& entries)
         }
         int& there = logged[e.competitionCode][keyOf(
             e.receiptTenths, stored(t.tstat), stored(t.bib), stored(t.stat), stored(t.dtime))];
-        if (there > 0) {
-            --there;
-            ++count.alreadyLogged;
+        return there > 0 && there-- > 0;
+    };
+    for (const JournalEntry& e : entries) {
+        const TimerLine t = splitTimerLine(QString::fromLatin1(e.line));
+        if (t.endsDelivery()) {
+            ++count.notLogged;
             continue;
         }
         try {
+            if (e.receipt.isEmpty() ? loggedByFields(e, t) : receiptLogged(q, e.receipt)) {
+                ++count.alreadyLogged;
+                continue;
+            }
             Transaction tx(dm.Db1);
             writeEntry(q, e, t);
             tx.committedByBatch();

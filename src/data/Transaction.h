@@ -7,9 +7,9 @@ class Connection;
 }
 
 // One transaction on a connection that otherwise commits each statement by itself: the
-// statements between construction and commit() are written together or not at all. Left
-// without commit() (an exception), it is rolled back. It begins with the connection's next
-// statement, without a round trip of its own.
+// statements between construction and the caller's last batch, which ends with "commit",
+// are written together or not at all. It begins with the connection's next write, without a
+// round trip of its own; left without committedByBatch() (an exception), it is rolled back.
 class Transaction {
 public:
     explicit Transaction(odbc::Connection& db);
@@ -17,11 +17,9 @@ public:
     Transaction(const Transaction&) = delete;
     Transaction& operator=(const Transaction&) = delete;
 
-    void commit();   // throws DbError; a commit whose reply is lost may have landed
-    void rollback(); // throws DbError
-    // The caller's last batch ended with "commit".
+    // The caller's last batch ended with "commit" (a commit whose reply is lost may have
+    // landed: the receipts tell).
     void committedByBatch() { active_ = false; }
-    bool active() const { return active_; }
 
 private:
     odbc::Connection& db_;
