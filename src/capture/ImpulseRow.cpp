@@ -16,11 +16,6 @@ QString impulseInsert(const QString& code, int receiptTenths, const TimerLine& t
 }
 } // namespace
 
-void insertImpulse(Query& q, const QString& code, int receiptTenths, const TimerLine& t) {
-    q.setSql({impulseInsert(code, receiptTenths, t)});
-    q.execSql();
-}
-
 QStringList impulseRowStatements(const QString& code, int receiptTenths, const TimerLine& t,
                                  const QString& receipt) {
     // LAST_INSERT_ID() stays the impulse row's id: no other table written in a line's

@@ -8,11 +8,9 @@ namespace pistel {
 class Query;
 struct TimerLine;
 
-// Writes one impulse row of pulsedata through `q`: competition code, receipt time (tenths of
-// a second since midnight) and the line's four fields, every value quoted. Throws DbError.
-void insertImpulse(Query& q, const QString& code, int receiptTenths, const TimerLine& t);
-// The two statements that write a line's impulse row and its receipt (the receipt names the
-// row just inserted), each ended by ";", to go out in one batch.
+// The two statements that write a line's impulse row of pulsedata (competition code, receipt
+// time in tenths of a second since midnight, the line's four fields, every value quoted) and
+// its receipt, which names the row just inserted; each ended by ";", to go out in one batch.
 QStringList impulseRowStatements(const QString& code, int receiptTenths, const TimerLine& t,
                                  const QString& receipt);
 // The statements below refer to the impulse row just inserted on this connection.
