@@ -43,8 +43,10 @@ RunControl::RunColumns RunControl::columnsOf(int run) {
 
 void RunControl::deferWrites(QStringList* batch) {
     deferred_ = batch;
-    if (!batch)
-        afterWrites_.clear();
+}
+
+void RunControl::discardAfterWrites() {
+    afterWrites_.clear();
 }
 
 void RunControl::runAfterWrites() {

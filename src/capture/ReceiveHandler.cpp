@@ -175,16 +175,16 @@ void ReceiveHandler::writeLine(const Line& l, bool capture, bool mayBeLogged) {
     std::optional<BoxState> boxes;
     if (capture && control_)
         boxes = control_->boxState();
+    QString unassignedWhy = l.notCaptured;
     try {
         // Begun by the capture's first statement (or the batch itself when only logged).
         Transaction tx(dm_.Db1);
-        QString unassignedWhy = l.notCaptured;
         if (capture) {
             struct Deferral {
                 RunControl* control;
                 ~Deferral() {
                     if (control)
-                        control->deferWrites(nullptr); // what was not run is dropped
+                        control->deferWrites(nullptr);
                 }
             } deferral{control_};
             if (control_)
@@ -199,14 +199,12 @@ void ReceiveHandler::writeLine(const Line& l, bool capture, bool mayBeLogged) {
             }
             unassignedWhy = r.unassigned ? r.reason : QString();
             commitLine(tx, unassignedWhy);
-            if (control_)
-                control_->runAfterWrites();
         } else {
             commitLine(tx, unassignedWhy);
         }
-        if (!unassignedWhy.isEmpty() && control_)
-            control_->rereadUnassigned();
     } catch (const DbError& e) {
+        if (control_)
+            control_->discardAfterWrites(); // nothing of the capture was written
         if (boxes)
             control_->restoreBoxes(*boxes);
         if (e.connectionLost() || !capture)
@@ -215,9 +213,10 @@ void ReceiveHandler::writeLine(const Line& l, bool capture, bool mayBeLogged) {
         // own, unassigned, with the error shown until seen; then the lists are read again.
         captureError_ = e.message();
         captureWrites.clear();
+        unassignedWhy = assignable(l.fields) ? QString::fromUtf8(kCaptureFailed) + e.message()
+                                             : QString();
         Transaction tx(dm_.Db1);
-        commitLine(tx, assignable(l.fields) ? QString::fromUtf8(kCaptureFailed) + e.message()
-                                            : QString());
+        commitLine(tx, unassignedWhy);
         emit statusChanged();
         if (control_) {
             try {
@@ -232,7 +231,25 @@ void ReceiveHandler::writeLine(const Line& l, bool capture, bool mayBeLogged) {
                 control_->restoreBoxes(*boxes);
         }
     }
-    refreshImpulseLists(l.fields.stat);
+    afterLogged(l, unassignedWhy);
+}
+
+void ReceiveHandler::afterLogged(const Line& l, const QString& unassignedWhy) {
+    // The line is written: a failure from here on costs only what the lists show.
+    try {
+        if (control_) {
+            control_->runAfterWrites(); // the lists take what the capture wrote
+            if (!unassignedWhy.isEmpty())
+                control_->rereadUnassigned();
+        }
+        refreshImpulseLists(l.fields.stat);
+    } catch (const DbError& e) {
+        if (e.connectionLost() && keeper_)
+            keeper_->connectionLost(); // the lists are read again when it is back
+        else
+            captureError_ = e.message();
+        emit statusChanged();
+    }
 }
 
 void ReceiveHandler::flushPending() {

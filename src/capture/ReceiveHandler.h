@@ -114,6 +114,8 @@ private:
     // updates. `mayBeLogged`: look for the receipt first (a reply may have been lost).
     void writeLine(const Line& l, bool capture, bool mayBeLogged);
     void keepInPendingFile(const Line& l);
+    // What follows a written line: the lists; their failure never counts against the line.
+    void afterLogged(const Line& l, const QString& unassignedWhy);
     void clearPendingFile();
     void refreshImpulseLists(const QString& channel);
     void journal(const Line& l);

@@ -94,6 +94,7 @@ public:
     // waits for runAfterWrites. nullptr: written at once, as the operator's corrections are.
     void deferWrites(QStringList* batch);
     void runAfterWrites();
+    void discardAfterWrites(); // the batch was not written
 
     // The boxes as they stand, and putting them back.
     BoxState boxState();
