@@ -166,9 +166,9 @@ bool RunControl::advanceStart(RunPage& p, const RunColumns& c, const QString& s,
         advanceStartBox(p, q.fieldByName(u"zek").asString());
         return true;
     }
-    // Only a class with competitors left to start can follow: one holding just competitors
-    // who may not start would leave the box empty and the next impulse unassigned.
-    // The first of the highest class still waiting is the first of that class by start order.
+    // Only a class with competitors left to start can follow (one holding just competitors
+    // who may not start would leave the box empty); its first by start order is the first
+    // row of the highest class still waiting.
     openWith(q, statement(
                     {"select " + c.order + ",zek,class1 from result where tcode = '" + code() + "'",
                      "and class1 <> '" + sqlValue(k) + "'",
@@ -216,11 +216,9 @@ CaptureResult RunControl::captureStart(const TimerLine& line) {
     RunPage& p = currentPage();
     const RunColumns c = columnsOf(p.run());
     const QString before = p.startBox();
-    // A line that names its competitor puts the box on them; one that goes to nobody leaves
-    // the box where it was.
+    // A line that names its competitor puts the box on them; a bib that is not in the
+    // competition (a typo on the timer's keypad) leaves the box where it was.
     const bool named = line.tstat == kBlank;
-    // A bib that is not in the competition (a typo on the timer's keypad) leaves the box
-    // where it was.
     auto refuse = [&](const char* why, const QString& bib) {
         if (named)
             advanceStartBox(p, before);
