@@ -68,9 +68,10 @@ CaptureResult RunControl::captureEdited(const TimerLine& line) {
     if (start ? !row_.start.isEmpty() : finishStands(c, line.bib, true))
         return {true, QStringLiteral("ビブ %1 には既に時刻があります").arg(line.bib)};
     const bool timed = storeTime(c, start, line.bib, line.dtime);
-    afterWrites([this, &p, bib = line.bib, timed, run = c.run, k = row_.cls] {
+    // A finish shows in the results, with its run time or as one still missing its start.
+    afterWrites([this, &p, bib = line.bib, shown = timed || !start, run = c.run, k = row_.cls] {
         keepBoxesAcrossReread(p, bib);
-        if (timed)
+        if (shown)
             showRunTime(bib, run, k, nullptr);
     });
     return {};

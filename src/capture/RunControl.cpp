@@ -34,9 +34,13 @@ void RunControl::position(Query& list, const QString& bib) {
 }
 
 QStringList RunControl::resultsStatement(const QString& flag, int cls, const QString& order) const {
+    // A finisher whose start is missing is listed too, without a run time, until it comes.
+    const QString start = order == QLatin1String("altime") ? QStringLiteral("sttime")
+                                                           : QStringLiteral("sttime2");
     return {"select zek,class1,altime,altime2,ttime,ttime2,totaltime from result where tcode = '" +
                 code() + "'",
-            "and " + flag + " = 'F' and class1 = '" + QString::number(cls) + "'",
+            "and (" + flag + " = 'F' or " + order + " <> '' and " + start +
+                " = '') and class1 = '" + QString::number(cls) + "'",
             // zek breaks ties of equal finish times, so that the order is total.
             "order by " + order + " desc,zek"};
 }

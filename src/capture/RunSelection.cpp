@@ -151,7 +151,10 @@ bool RunControl::listHolds(const RunPage& p, const Query& list,
 }
 
 bool RunControl::resultsHold(const QString& flag, int cls, const QHash<QString, QString>& row) {
-    return row.value(flag.toUpper()) == QLatin1String("F") &&
+    const QString n = flag.endsWith(QLatin1Char('2')) ? QStringLiteral("2") : QString();
+    const bool missingStart = !row.value(QStringLiteral("ALTIME") + n).isEmpty() &&
+                              row.value(QStringLiteral("STTIME") + n).isEmpty();
+    return (row.value(flag.toUpper()) == QLatin1String("F") || missingStart) &&
            row.value(QStringLiteral("CLASS1")).toInt() == cls;
 }
 

@@ -64,7 +64,7 @@ TEST_F(CorrectionsTest, RowClicksFillTheBoxesAndTheRun1FinishListSwitchesTheResu
     EXPECT_EQ(control.resultsGridClass, 3);
     EXPECT_EQ(dm.QresultBib.statementText(),
               "select zek,class1,altime,altime2,ttime,ttime2,totaltime from result where "
-              "tcode = 'C1'\nand FL = 'F' and class1 = '3'\n"
+              "tcode = 'C1'\nand (FL = 'F' or altime <> '' and sttime = '') and class1 = '3'\n"
               "order by altime desc,zek");
     EXPECT_EQ(dm.QresultBib.recordCount(), 1);
 

@@ -264,6 +264,9 @@ TEST_F(DeviceCorrectionsTest, LateCorrectionsGiveTheTimersRunTimes) {
     EXPECT_EQ(rows("select ttime,FL from result where tcode='C1' and zek='0002'"),
               QStringList{"|S"});
     EXPECT_EQ(control.missingStarts(), QStringList{"0002"});
+    // The results list shows 0002 among the finishers, without a run time.
+    ASSERT_TRUE(dm.QresultBib.locate(u"zek", "0002"));
+    EXPECT_EQ(dm.QresultBib.fieldByName(u"ttime").asString(), "");
     feed({"i0002 C0  10:00:30.0000 00", "i0002 RT  00:01:10.50"}, 1);
     EXPECT_TRUE(control.missingStarts().isEmpty());
     // A wrong start impulse replaced by an edited one after the finish.

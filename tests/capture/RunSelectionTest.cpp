@@ -83,7 +83,7 @@ TEST_F(RunSelectionTest, Run2ListsHoldOnlyRun1Finishers) {
     // No run time computed in this window yet: the results list shows class 0.
     EXPECT_EQ(dm.QresultBib2.statementText(),
               "select zek,class1,altime,altime2,ttime,ttime2,totaltime from result where "
-              "tcode = 'C1'\nand FL2 = 'F' and class1 = '0'\n"
+              "tcode = 'C1'\nand (FL2 = 'F' or altime2 <> '' and sttime2 = '') and class1 = '0'\n"
               "order by altime2 desc,zek");
     EXPECT_EQ(dm.QresultBib2.recordCount(), 0);
 }

@@ -70,7 +70,7 @@ TEST_F(RunTimeTest, ResultsListFollowsTheClassOfTheLastFinisher) {
     const QString statement = dm.QresultBib.statementText();
     EXPECT_EQ(statement,
               "select zek,class1,altime,altime2,ttime,ttime2,totaltime from result where "
-              "tcode = 'C1'\nand FL = 'F' and class1 = '3'\n"
+              "tcode = 'C1'\nand (FL = 'F' or altime <> '' and sttime = '') and class1 = '3'\n"
               "order by altime desc,zek");
     EXPECT_EQ(dm.QresultBib.recordCount(), 1);
     control.calcruntime("0002", 1); // same class: only re-read, newest finish first
