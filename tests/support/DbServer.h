@@ -59,10 +59,32 @@ struct RestartsServer {
     ~RestartsServer() { DbServer::restart(); }
 };
 
-// Pauses the server (SIGSTOP) for as long as it lives.
+// Pauses the server (SIGSTOP) for as long as it lives. kill() returns before the server's
+// threads have stopped (one may still answer a query on the other core): it waits until
+// the kernel reports the process stopped.
 struct PausedServer {
-    PausedServer() { DbServer::signal(SIGSTOP); }
+    PausedServer() {
+        DbServer::signal(SIGSTOP);
+        for (int i = 0; i < 500 && !stopped(); ++i)
+            QThread::msleep(2);
+        EXPECT_TRUE(stopped()) << "the test server did not stop";
+    }
     ~PausedServer() { DbServer::signal(SIGCONT); }
+    // Every thread of the server stopped ("T" after the command name in its stat).
+    static bool stopped() {
+        const QDir tasks(QStringLiteral("/proc/%1/task").arg(DbServer::pid()));
+        const QStringList threads = tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        for (const QString& thread : threads) {
+            QFile f(tasks.filePath(thread + QStringLiteral("/stat")));
+            if (!f.open(QIODevice::ReadOnly))
+                return false;
+            const QByteArray stat = f.readAll();
+            const qsizetype at = stat.lastIndexOf(')');
+            if (at < 0 || stat.mid(at + 2, 1) != "T")
+                return false;
+        }
+        return !threads.isEmpty();
+    }
 };
 
 } // namespace pistel::test
