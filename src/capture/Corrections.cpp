@@ -207,8 +207,8 @@ void RunControl::N4Click(const QString& bib) {
 }
 
 void RunControl::assigned(const QString& impulseId) {
-    if (impulseId.isEmpty())
-        return;
+    if (!unassigned_.contains(impulseId))
+        return; // only impulses marked here are in the table
     execWith(dm.Qedit,
              {"delete from pulse_unassigned where pulse_id = '" + sqlValue(impulseId) + "'"});
     rereadUnassigned();

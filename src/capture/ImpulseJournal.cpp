@@ -234,7 +234,7 @@ std::optional<JournalEntry> ImpulseJournal::parse(const QByteArray& text) {
 
 bool ImpulseJournal::looksTorn(const QByteArray& text) {
     static const QRegularExpression start(QStringLiteral(R"(^\d{4}-)"));
-    return !parse(text) && !text.isEmpty() && start.match(QString::fromLatin1(text)).hasMatch();
+    return start.match(QString::fromLatin1(text)).hasMatch();
 }
 
 std::optional<JournalEntry> ImpulseJournal::salvage(const QByteArray& text) {

@@ -58,8 +58,8 @@ public:
     static QByteArray format(const JournalEntry& entry);
     // The entry of one journal text line, or nothing when the text is not one.
     static std::optional<JournalEntry> parse(const QByteArray& text);
-    // Whether a text that is not an entry starts like one: a record torn by a failed write
-    // in an older file, never to be taken for a timer line.
+    // Whether a text that parse() refused starts like an entry: a record torn by a failed
+    // write in an older file, never to be taken for a timer line.
     static bool looksTorn(const QByteArray& text);
     // The whole record at the end of a torn text, if one follows the torn part.
     static std::optional<JournalEntry> salvage(const QByteArray& text);

@@ -236,14 +236,6 @@ long long Connection::run(const QByteArray& sql, const QString& text, ResultSet*
     SQLSMALLINT columnCount = 0;
     if (!succeeded(SQLNumResultCols(st, &columnCount)))
         fail(SQL_HANDLE_STMT, st, text);
-    // In a batch the rows wanted may follow statements without any ("start transaction").
-    while (columnCount == 0 && rows) {
-        const SQLRETURN more = SQLMoreResults(st);
-        if (more == SQL_NO_DATA)
-            return -1;
-        if (!succeeded(more) || !succeeded(SQLNumResultCols(st, &columnCount)))
-            fail(SQL_HANDLE_STMT, st, text);
-    }
     if (columnCount == 0) {
         SQLLEN count = -1;
         if (!succeeded(SQLRowCount(st, &count)))

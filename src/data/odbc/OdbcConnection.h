@@ -48,8 +48,8 @@ public:
     bool beginPending() const { return beginPending_; }
     void cancelBegin() { beginPending_ = false; }
 
-    // Executes one statement (or a batch of them, joined by ";"). When it yields rows and
-    // `rows` is given they are read into it: those of its first statement that has any.
+    // Executes one statement (or a batch of them, joined by ";"). When its first statement
+    // yields rows and `rows` is given they are read into it.
     // Returns the affected row count of a change, -1 when the driver does not tell.
     // `text` names the statement in an error.
     long long execute(const QByteArray& sql, const QString& text, ResultSet* rows);
