@@ -136,3 +136,34 @@ CREATE TABLE IF NOT EXISTS capture_holder (
   pid   BIGINT NOT NULL DEFAULT 0,
   since DATETIME NULL
 ) CHARACTER SET utf8mb4;
+
+-- Run statuses: did not start (DNS), did not finish (DNF), disqualified (DSQ, with the gate
+-- and the jury's reason). A status never replaces a time: times stay as captured.
+CREATE TABLE IF NOT EXISTS run_status (
+  tcode  VARCHAR(20)  NOT NULL,
+  zek    VARCHAR(4)   NOT NULL,
+  run    INT          NOT NULL,
+  code   VARCHAR(3)   NOT NULL,
+  gate   VARCHAR(10)  NOT NULL DEFAULT '',
+  reason VARCHAR(200) NOT NULL DEFAULT '',
+  PRIMARY KEY (tcode, zek, run)
+) CHARACTER SET sjis;
+
+-- Every change to a competitor's times or statuses that did not come straight from a valid
+-- timer line: who, where and why, with the row's times and statuses before and after (so a
+-- change can be reverted exactly, and times set by hand are marked).
+CREATE TABLE IF NOT EXISTS change_history (
+  id          INT NOT NULL AUTO_INCREMENT PRIMARY KEY,
+  tcode       VARCHAR(20)  NOT NULL,
+  at          DATETIME(3)  NOT NULL,
+  host        VARCHAR(100) NOT NULL DEFAULT '',
+  zek         VARCHAR(4)   NOT NULL,
+  run         INT          NOT NULL DEFAULT 0,
+  source      VARCHAR(10)  NOT NULL,
+  what        VARCHAR(200) NOT NULL DEFAULT '',
+  before_text VARCHAR(400) NOT NULL DEFAULT '',
+  after_text  VARCHAR(400) NOT NULL DEFAULT '',
+  before_row  TEXT NOT NULL,
+  after_row   TEXT NOT NULL,
+  KEY change_history_bib (tcode, zek, id)
+) CHARACTER SET sjis;

@@ -8,7 +8,8 @@ void DbTest::SetUp() {
     const QString dsn = qEnvironmentVariable("PISTEL_TEST_DSN", QStringLiteral("PistelTest"));
     dm.Db1.open(connectionString(dsn));
     for (const char* table : {"result", "pulsedata", "taikai", "execcheck", "cs_master", "handtm",
-                              "pulse_receipt", "pulse_unassigned", "capture_holder"})
+                              "pulse_receipt", "pulse_unassigned", "capture_holder", "run_status",
+                              "change_history"})
         exec(QStringLiteral("delete from ") + QLatin1String(table));
 }
 

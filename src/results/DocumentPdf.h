@@ -1,0 +1,29 @@
+#pragma once
+
+#include "Document.h"
+
+#include <QDateTime>
+#include <QString>
+#include <vector>
+
+class QPagedPaintDevice;
+
+namespace pistel {
+
+// The face documents are set in: Japanese shapes for kanji.
+inline constexpr char kDocumentFont[] = "Noto Sans CJK JP";
+
+// Paints the document on A4 portrait pages of `device` (a PDF writer or a printer): on every
+// page the competition, the document's title and class, the column titles, "n / m" and the
+// time it was printed. Each class starts on a page of its own; texts wrap inside their column.
+void paintDocument(const Document& doc, QPagedPaintDevice& device, const QDateTime& printed);
+
+// Writes the document as a PDF file; false with `error` set when the file cannot be written.
+bool writeDocumentPdf(const Document& doc, const QString& path, const QDateTime& printed,
+                      QString* error);
+
+// The left edges of the columns and the right edge of the last, in millimetres from the
+// page's left edge.
+std::vector<double> columnEdgesMm(const Document& doc);
+
+} // namespace pistel

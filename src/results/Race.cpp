@@ -1,0 +1,77 @@
+#include "Race.h"
+
+#include "ChangeHistory.h"
+#include "data/Query.h"
+#include "data/SqlValue.h"
+
+#include <set>
+
+namespace pistel {
+
+std::vector<int> Race::classes() const {
+    std::set<int, std::greater<>> found;
+    for (const Competitor& c : competitors)
+        if (!c.excluded())
+            found.insert(c.class1);
+    return {found.begin(), found.end()};
+}
+
+QString Race::className(int cls) const {
+    return classNames.value(cls, QStringLiteral("クラス %1").arg(cls));
+}
+
+bool readRace(odbc::Connection& db, const QString& code, Race& race) {
+    race = {};
+    Query q(db, QStringLiteral("race"));
+    q.setSql({"select tcode,tname,TPLACE,GAME,HON,tdate from taikai where tcode = '" +
+              sqlValue(code) + "'"});
+    q.open();
+    if (q.recordCount() == 0)
+        return false;
+    race.info = {q.text(0, 0), q.text(0, 1), q.text(0, 2),
+                 q.text(0, 5), q.text(0, 3), q.text(0, 4)};
+
+    q.setSql({"select cname, ccode from cs_master"});
+    q.open();
+    for (int r = 0; r < q.recordCount(); ++r) {
+        bool ok = false;
+        const int cls = q.text(r, 1).trimmed().toInt(&ok);
+        if (ok)
+            race.classNames.insert(cls, q.text(r, 0));
+    }
+
+    q.setSql({"select zek,name,team,st1,st2,class1,dropm,sttime,altime,ttime,FL,sttime2,altime2,"
+              "ttime2,FL2,totaltime from result where tcode = '" +
+                  sqlValue(code) + "'",
+              "order by zek"});
+    q.open();
+    const QHash<QString, RowSnapshot> snapshots = readSnapshots(db, code);
+    const ManualTimes manual = readManualTimes(db, code, snapshots);
+    race.competitors.reserve(static_cast<size_t>(q.recordCount()));
+    for (int r = 0; r < q.recordCount(); ++r) {
+        Competitor c;
+        c.zek = q.text(r, 0);
+        c.name = q.text(r, 1);
+        c.team = q.text(r, 2);
+        c.st1 = q.text(r, 3).toInt();
+        c.st2 = q.text(r, 4).toInt();
+        c.class1 = q.text(r, 5).toInt();
+        c.dropm = q.text(r, 6);
+        for (int run = 0; run < 2; ++run) {
+            c.start[run] = q.text(r, 7 + run * 4);
+            c.finish[run] = q.text(r, 8 + run * 4);
+            c.runTime[run] = q.text(r, 9 + run * 4);
+            c.state[run] = q.text(r, 10 + run * 4);
+            c.status[run] = snapshots.value(c.zek).status(run + 1);
+            const QSet<QString> marks = manual.value(c.zek);
+            const QString n = run ? QStringLiteral("2") : QString();
+            c.manualStart[run] = marks.contains("STTIME" + n);
+            c.manualFinish[run] = marks.contains("ALTIME" + n);
+        }
+        c.total = q.text(r, 15);
+        race.competitors.push_back(c);
+    }
+    return true;
+}
+
+} // namespace pistel

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "RunStatus.h"
+
+#include <QMap>
+#include <QString>
+#include <vector>
+
+namespace pistel {
+
+namespace odbc {
+class Connection;
+}
+
+// One competitor of a competition with what the result lists need.
+struct Competitor {
+    QString zek, name, team;
+    int st1 = 0, st2 = 0, class1 = 0;
+    QString dropm;
+    QString start[2], finish[2], runTime[2]; // as stored; [0] run 1, [1] run 2
+    QString state[2];                        // FL, FL2
+    QString total;
+    RunStatus status[2];
+    bool manualStart[2] = {false, false};
+    bool manualFinish[2] = {false, false};
+
+    // A run time built from a time set by hand.
+    bool manualRun(int run) const { return manualStart[run - 1] || manualFinish[run - 1]; }
+    bool manualTotal() const { return manualRun(1) || manualRun(2); }
+    bool excluded() const { return dropm == u"9"; }
+    // Finished the run with a run time and no status.
+    bool finished(int run) const {
+        return state[run - 1] == u"F" && !runTime[run - 1].isEmpty() && !status[run - 1].isSet();
+    }
+    // Allowed to start run 2: finished run 1 without a status.
+    bool startsRun2() const { return finished(1) && !excluded(); }
+};
+
+// The competition's own data for document headers.
+struct RaceInfo {
+    QString code, name, place, date, discipline, runs;
+};
+
+struct Race {
+    RaceInfo info;
+    std::vector<Competitor> competitors; // by bib
+    QMap<int, QString> classNames;       // class number -> name (from the class master)
+
+    // Classes that have competitors, highest number first (the order they race in).
+    std::vector<int> classes() const;
+    QString className(int cls) const;
+};
+
+// Reads a competition with its statuses and the marks of times set by hand; throws DbError.
+// False when the competition does not exist.
+bool readRace(odbc::Connection& db, const QString& code, Race& race);
+
+} // namespace pistel

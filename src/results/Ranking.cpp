@@ -1,0 +1,81 @@
+// One definition of a rank, for the window, the documents and the command line.
+#include "Ranking.h"
+
+#include <QRegularExpression>
+#include <algorithm>
+
+namespace pistel {
+
+long long hundredthsOf(const QString& runTime) {
+    static const QRegularExpression form(QStringLiteral("^(\\d{2}):(\\d{2}):(\\d{2})\\.(\\d{2})$"));
+    const auto m = form.match(runTime.trimmed());
+    if (!m.hasMatch())
+        return -1;
+    return ((m.captured(1).toLongLong() * 60 + m.captured(2).toLongLong()) * 60 +
+            m.captured(3).toLongLong()) *
+               100 +
+           m.captured(4).toLongLong();
+}
+
+namespace {
+QString clockText(long long h) {
+    const long long hours = h / 360000, minutes = h / 6000 % 60, seconds = h / 100 % 60,
+                    hundredths = h % 100;
+    if (hours > 0)
+        return QString::asprintf("%lld:%02lld:%02lld.%02lld", hours, minutes, seconds, hundredths);
+    if (minutes > 0)
+        return QString::asprintf("%lld:%02lld.%02lld", minutes, seconds, hundredths);
+    return QString::asprintf("%lld.%02lld", seconds, hundredths);
+}
+
+std::vector<RankedRow> rank(const std::vector<const Competitor*>& competitors,
+                            bool (*eligible)(const Competitor&),
+                            const QString& (*timeOf)(const Competitor&)) {
+    std::vector<RankedRow> rows;
+    for (const Competitor* c : competitors) {
+        const long long t = eligible(*c) ? hundredthsOf(timeOf(*c)) : -1;
+        if (t >= 0)
+            rows.push_back({c, 0, t, 0});
+    }
+    std::sort(rows.begin(), rows.end(), [](const RankedRow& a, const RankedRow& b) {
+        return a.time != b.time ? a.time < b.time : a.competitor->zek < b.competitor->zek;
+    });
+    for (size_t i = 0; i < rows.size(); ++i) {
+        rows[i].rank =
+            i > 0 && rows[i].time == rows[i - 1].time ? rows[i - 1].rank : static_cast<int>(i) + 1;
+        rows[i].behind = rows[i].time - rows.front().time;
+    }
+    return rows;
+}
+} // namespace
+
+QString shortTime(const QString& runTime) {
+    const long long h = hundredthsOf(runTime);
+    return h < 0 ? runTime.trimmed() : clockText(h);
+}
+
+QString behindText(long long hundredths) {
+    return hundredths <= 0 ? QString() : u'+' + clockText(hundredths);
+}
+
+std::vector<RankedRow> rankRun1(const std::vector<const Competitor*>& competitors) {
+    return rank(
+        competitors, [](const Competitor& c) { return c.finished(1); },
+        [](const Competitor& c) -> const QString& { return c.runTime[0]; });
+}
+
+std::vector<RankedRow> rankFinal(const std::vector<const Competitor*>& competitors) {
+    return rank(
+        competitors, [](const Competitor& c) { return c.finished(1) && c.finished(2); },
+        [](const Competitor& c) -> const QString& { return c.total; });
+}
+
+std::vector<const Competitor*> classMembers(const Race& race, int cls) {
+    std::vector<const Competitor*> members;
+    for (const Competitor& c : race.competitors)
+        if (c.class1 == cls && !c.excluded())
+            members.push_back(&c);
+    return members;
+}
+
+} // namespace pistel

@@ -1,0 +1,180 @@
+// Result lists and run statuses from the command line, for scripts and for entering a jury's
+// list in one go:
+//   pistel-results report --dsn NAME --code TCODE --kind startlist1|startlist2|results1|results
+//                         [--class CODE] --format pdf|csv [--encoding utf8|sjis] --out FILE
+//   pistel-results status --dsn NAME --code TCODE --run 1|2 --bib BIB
+//                         (--set DNS|DNF|DSQ [--gate N] [--reason TEXT] | --clear) [--force]
+// Exit codes: 0 done, 1 a database or file error, 2 bad arguments.
+#include "data/DbError.h"
+#include "data/TDM1.h"
+#include "results/CsvExport.h"
+#include "results/DocumentPdf.h"
+#include "results/Race.h"
+#include "results/StatusChange.h"
+
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QTextStream>
+#include <unistd.h>
+
+using namespace pistel;
+
+namespace {
+
+QTextStream err(stderr);
+
+int badArguments(const QString& message) {
+    err << "pistel-results: " << message << "\n" << Qt::flush;
+    return 2;
+}
+
+int report(const QCommandLineParser& args, odbc::Connection& db, const QString& code) {
+    const std::optional<DocumentKind> kind = documentKindNamed(args.value("kind"));
+    if (!kind)
+        return badArguments("--kind must be startlist1, startlist2, results1 or results");
+    const QString format = args.value("format");
+    if (format != u"pdf" && format != u"csv")
+        return badArguments("--format must be pdf or csv");
+    const QString encoding = args.value("encoding");
+    if (encoding != u"utf8" && encoding != u"sjis")
+        return badArguments("--encoding must be utf8 or sjis");
+    const QString out = args.value("out");
+    if (out.isEmpty())
+        return badArguments("--out FILE is needed");
+    std::optional<int> cls;
+    if (args.isSet("class")) {
+        bool ok = false;
+        cls = args.value("class").toInt(&ok);
+        if (!ok)
+            return badArguments("--class must be a class number");
+    }
+
+    Race race;
+    if (!readRace(db, code, race))
+        return badArguments("no competition " + code);
+    if (cls && !race.competitors.empty()) {
+        const std::vector<int> classes = race.classes();
+        if (std::find(classes.begin(), classes.end(), *cls) == classes.end())
+            return badArguments(QStringLiteral("no competitor in class %1").arg(*cls));
+    }
+    const Document doc = buildDocument(race, *kind, cls);
+    if (format == u"pdf") {
+        QString error;
+        if (!writeDocumentPdf(doc, out, QDateTime::currentDateTime(), &error)) {
+            err << "pistel-results: " << error << "\n" << Qt::flush;
+            return 1;
+        }
+        return 0;
+    }
+    QFile file(out);
+    const QByteArray bytes =
+        documentCsv(doc, encoding == u"sjis" ? CsvEncoding::ShiftJis : CsvEncoding::Utf8Bom);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush()) {
+        err << "pistel-results: cannot write " << out << ": " << file.errorString() << "\n"
+            << Qt::flush;
+        return 1;
+    }
+    return 0;
+}
+
+int status(const QCommandLineParser& args, odbc::Connection& db, const QString& code) {
+    const QString run = args.value("run");
+    if (run != u"1" && run != u"2")
+        return badArguments("--run must be 1 or 2");
+    bool ok = false;
+    const int number = args.value("bib").toInt(&ok);
+    if (!ok || number < 0 || number > 9999)
+        return badArguments("--bib must be a bib number");
+    const QString bib = QString::asprintf("%.4d", number);
+    if (args.isSet("set") == args.isSet("clear"))
+        return badArguments("give either --set DNS|DNF|DSQ or --clear");
+    RunStatus s;
+    if (args.isSet("set")) {
+        s = {args.value("set").toUpper(), args.value("gate"), args.value("reason")};
+        if (!isStatusCode(s.code))
+            return badArguments("--set must be DNS, DNF or DSQ");
+        if (s.code != u"DSQ" && (!s.gate.isEmpty()))
+            return badArguments("--gate is for DSQ only");
+        // A status goes with the times: refuse what contradicts them unless told to.
+        Race race;
+        readRace(db, code, race);
+        const auto c = std::find_if(race.competitors.begin(), race.competitors.end(),
+                                    [&](const Competitor& x) { return x.zek == bib; });
+        const int r = run.toInt() - 1;
+        if (c != race.competitors.end() && !args.isSet("force")) {
+            if (s.code == u"DNS" && !c->start[r].isEmpty())
+                return badArguments("bib " + bib + " has a start time in run " + run +
+                                    "; add --force to set DNS anyway");
+            if (s.code == u"DNF" && c->finished(r + 1))
+                return badArguments("bib " + bib + " has a run time in run " + run +
+                                    "; add --force to set DNF anyway");
+        }
+    }
+    if (!changeStatus(db, code, bib, run.toInt(), s))
+        return badArguments("bib " + bib + " is not in competition " + code);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // Documents need fonts, never a screen.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+        // Qt's font and path code wants one; a private one spares the warning.
+        const QString dir =
+            QDir::tempPath() + QStringLiteral("/pistel-runtime-") + QString::number(getuid());
+        QDir().mkpath(dir);
+        QFile::setPermissions(dir, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                       QFileDevice::ExeOwner);
+        qputenv("XDG_RUNTIME_DIR", dir.toLocal8Bit());
+    }
+    QGuiApplication application(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("pistel-results"));
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Start and result lists as PDF or CSV, and run statuses."));
+    parser.addHelpOption();
+    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("report or status"));
+    parser.addOptions({
+        {"dsn", "ODBC data source (default PistelLocal).", "name", "PistelLocal"},
+        {"code", "Competition code (tcode).", "tcode"},
+        {"kind", "startlist1, startlist2, results1 or results.", "kind"},
+        {"class", "Only this class (its number).", "code"},
+        {"format", "pdf or csv.", "format"},
+        {"encoding", "CSV text: utf8 (with BOM, default) or sjis.", "encoding", "utf8"},
+        {"out", "File to write.", "file"},
+        {"run", "Run 1 or 2.", "run"},
+        {"bib", "Bib number.", "bib"},
+        {"set", "DNS, DNF or DSQ.", "status"},
+        {"gate", "Gate of a disqualification.", "gate"},
+        {"reason", "Reason of a disqualification.", "text"},
+        {"clear", "Clear the status."},
+        {"force", "Set a status that contradicts the stored times."},
+    });
+    if (!parser.parse(QCoreApplication::arguments()))
+        return badArguments(parser.errorText());
+    if (parser.isSet("help")) {
+        QTextStream(stdout) << parser.helpText() << Qt::flush;
+        return 0;
+    }
+    const QStringList positional = parser.positionalArguments();
+    const QString command = positional.value(0);
+    if (positional.size() != 1 || (command != u"report" && command != u"status"))
+        return badArguments("give one command: report or status (--help tells more)");
+    const QString code = parser.value("code");
+    if (code.isEmpty())
+        return badArguments("--code TCODE is needed");
+
+    TDM1 dm;
+    try {
+        dm.Db1.open(connectionString(parser.value("dsn")));
+        return command == u"report" ? report(parser, dm.Db1, code) : status(parser, dm.Db1, code);
+    } catch (const DbError& e) {
+        err << "pistel-results: database error: " << e.message() << "\n" << Qt::flush;
+        return 1;
+    }
+}
