@@ -1,8 +1,10 @@
 // Start and finish capture in automatic mode: the competitor in the box gets the time of
 // day of the impulse, and the box advances to the competitor expected next, class by class.
+#include "RecordedChange.h"
 #include "RunControl.h"
 #include "TimeText.h"
 #include "TimerLine.h"
+#include "data/AppState.h"
 #include "data/SqlValue.h"
 #include "data/TDM1.h"
 
@@ -133,10 +135,27 @@ bool RunControl::storeTime(const RunColumns& c, bool start, const QString& bib,
         keptFinishes_.remove(keptKey(c.run, bib));
     const QString other = c.run == 1 ? row_.time2 : row_.time1;
     const RunTimeState state = runTimeState(c.run, s, f, other);
-    writeOrDefer(
-        {"update result set " + (start ? c.start : c.finish) + " = '" + sqlValue(time) + "'",
-         "," + runTimeSet(c.run, state),
-         "where tcode = '" + code() + "' and zek = '" + sqlValue(bib) + "'"});
+    // A time that is not a valid timer line's own (one entered on the timer) goes into the
+    // history, in the same batch as the time.
+    const QString timeColumn = start ? c.start : c.finish;
+    RowSnapshot before;
+    if (!historySource_.isEmpty())
+        before = readSnapshots(dm.Db1, app.competitionCode, bib).value(bib);
+    writeOrDefer({"update result set " + timeColumn + " = '" + sqlValue(time) + "'",
+                  "," + runTimeSet(c.run, state),
+                  "where tcode = '" + code() + "' and zek = '" + sqlValue(bib) + "'"});
+    HistoryEntry entry;
+    if (!historySource_.isEmpty() &&
+        describeChange(
+            bib, historySource_, before,
+            rowAfterStore(before, c.run, timeColumn, time, state.runTime, state.total, state.state),
+            entry))
+        writeOrDefer(historyInsert(app.competitionCode, {entry}));
+    // A status the time contradicts (DNS with a start, DNF with a finish) is asked about.
+    const QString contradicted = start ? QStringLiteral("DNS") : QStringLiteral("DNF");
+    if (statuses_[c.run - 1].value(bib).code == contradicted)
+        afterWrites(
+            [this, bib, run = c.run, contradicted] { emit timeForStatus(bib, run, contradicted); });
     // The row as written, for the lists.
     written_ = rowValues_;
     written_.insert((start ? c.start : c.finish).toUpper(), time);
@@ -152,9 +171,10 @@ bool RunControl::storeTime(const RunColumns& c, bool start, const QString& bib,
 bool RunControl::advanceStart(RunPage& p, const RunColumns& c, const QString& s, const QString& k) {
     Query& q = dm.Qtemp;
     // Run 2 is only for run-1 finishers.
-    auto statement = [&](QStringList lines) {
+    // The page shows the search as the operator knows it, without the status condition.
+    auto statement = [&](QStringList lines, bool shown = false) {
         if (c.run == 2)
-            lines.insert(2, QStringLiteral("and FL = 'F'"));
+            lines.insert(2, "and FL = 'F'" + (shown ? QString() : noRun1Status()));
         return lines;
     };
     // Only the first row is used: "limit 1" spares reading and sending the rest.
@@ -181,7 +201,8 @@ bool RunControl::advanceStart(RunPage& p, const RunColumns& c, const QString& s,
             statement({"select " + c.order + ",zek from result where tcode = '" + code() + "'",
                        "and class1 = '" + sqlValue(next) + "'",
                        "and " + c.start + " = '' and class1 = '" + sqlValue(next) + "' order by " +
-                           c.order + " "})
+                           c.order + " "},
+                      true)
                 .join(QLatin1Char('\n')));
     advanceStartBox(p, q.fieldByName(u"zek").asString());
     return true;
@@ -190,7 +211,7 @@ bool RunControl::advanceStart(RunPage& p, const RunColumns& c, const QString& s,
 void RunControl::advanceFinish(RunPage& p, const RunColumns& c, const QString& k,
                                const QString& finished) {
     Query& q = dm.Qtemp;
-    const QString eligible = c.run == 1 ? QString() : QStringLiteral(" and FL = 'F'");
+    const QString eligible = c.run == 1 ? QString() : " and FL = 'F'" + noRun1Status();
     // The earliest starter of the class still on course; with nobody on course there, the
     // first of the highest class still to finish (by start order): one statement for both.
     openWith(q, {"(select zek,0 as pick from result where tcode = '" + code() + "'",
@@ -235,6 +256,8 @@ CaptureResult RunControl::captureStart(const TimerLine& line) {
         return refuse("ビブ %1 はこの大会に登録されていません", b);
     if (c.run == 2 && row_.flag1 != QLatin1String("F"))
         return notAssigned("ビブ %1 は１本目を完走していません", b);
+    if (c.run == 2 && statuses_[0].contains(b))
+        return notAssigned("ビブ %1 は１本目が欠場・途中棄権・失格です", b);
     if (!row_.start.isEmpty()) {
         if (named)
             return notAssigned("ビブ %1 には既にスタート時刻があります", b);

@@ -1,5 +1,6 @@
 // The operator's corrections on the run pages: moving the boxes, assigning a logged impulse
 // by hand, and cancelling start or finish times.
+#include "RecordedChange.h"
 #include "RunControl.h"
 #include "TimeText.h"
 #include "data/AppState.h"
@@ -110,16 +111,23 @@ void RunControl::N1Click(const QString& impulseId) {
     if (!confirmSingleUse(c.start, t, b))
         return;
     noteOperatorChange();
-    if (readRunRow(c, b)) {
+    bool timed = false;
+    {
+        RecordedChange change(dm.Db1, app.competitionCode, b, source::kStartAssigned);
         // A finish that waited for its start gets its run time now.
-        if (storeTime(c, true, b, t))
-            showRunTime(b, c.run, row_.cls, nullptr);
-    } else {
-        execWith(dm.Qedit,
-                 {"update result set " + c.start + " = '" + sqlValue(t) + "',fl" + c.n + " = 'S'",
-                  "where tcode = '" + code() + "'", "and zek = '" + sqlValue(b) + "'"});
+        if (readRunRow(c, b))
+            timed = storeTime(c, true, b, t);
+        else
+            execWith(
+                dm.Qedit,
+                {"update result set " + c.start + " = '" + sqlValue(t) + "',fl" + c.n + " = 'S'",
+                 "where tcode = '" + code() + "'", "and zek = '" + sqlValue(b) + "'"});
+        assigned(id);
+        change.commit();
     }
-    assigned(id);
+    if (timed)
+        showRunTime(b, c.run, row_.cls, nullptr);
+    askAboutStatus(b, c.run, true);
     p.startList.reread();
     position(p.startList, b);
     // On to the next starter (the row above), as "次" does: the row below started before.
@@ -149,10 +157,15 @@ void RunControl::N2Click(const QString& impulseId) {
     // What the operator assigns stands, even before the start (a run across midnight);
     // without a start there is no run time yet.
     keptFinishes_.remove(keptKey(c.run, b));
-    execWith(dm.Qedit, {"update result set " + c.finish + " = '" + sqlValue(fin) + "'",
-                        "," + runTimeSet(c.run, s, fin, c.run == 1 ? row_.time2 : row_.time1),
-                        "where tcode = '" + code() + "'", "and zek = '" + sqlValue(b) + "'"});
-    assigned(id);
+    {
+        RecordedChange change(dm.Db1, app.competitionCode, b, source::kFinishAssigned);
+        execWith(dm.Qedit, {"update result set " + c.finish + " = '" + sqlValue(fin) + "'",
+                            "," + runTimeSet(c.run, s, fin, c.run == 1 ? row_.time2 : row_.time1),
+                            "where tcode = '" + code() + "'", "and zek = '" + sqlValue(b) + "'"});
+        assigned(id);
+        change.commit();
+    }
+    askAboutStatus(b, c.run, false);
     if (known && !s.isEmpty())
         showRunTime(b, c.run, row_.cls, nullptr);
     p.finishList.reread();
@@ -176,9 +189,13 @@ void RunControl::N3Click(const QString& bib) {
     RunPage& p = currentPage();
     const QString b = bib.isEmpty() ? p.startBox() : bib;
     noteOperatorChange();
-    execWith(dm.Qedit, {isRun1() ? QStringLiteral("update result set sttime = '',fl = 'N'")
-                                 : QStringLiteral("update result set sttime2 = '',fl2 = 'N'"),
-                        "where tcode = '" + code() + "'", "and zek = '" + sqlValue(b) + "'"});
+    {
+        RecordedChange change(dm.Db1, app.competitionCode, b, source::kStartCleared);
+        execWith(dm.Qedit, {isRun1() ? QStringLiteral("update result set sttime = '',fl = 'N'")
+                                     : QStringLiteral("update result set sttime2 = '',fl2 = 'N'"),
+                            "where tcode = '" + code() + "'", "and zek = '" + sqlValue(b) + "'"});
+        change.commit();
+    }
     p.startList.reread();
     position(p.startList, b);
     // The finish box keeps its competitor, as after a start: left on the list's first row
@@ -194,9 +211,13 @@ void RunControl::N4Click(const QString& bib) {
     const QString b = bib.isEmpty() ? p.finishBox() : bib;
     noteOperatorChange();
     keptFinishes_.remove(keptKey(p.run(), b));
-    execWith(dm.Qedit, {isRun1() ? QStringLiteral("update result set altime = '',fl = 'S'")
-                                 : QStringLiteral("update result set altime2 = '',fl2 = 'S'"),
-                        "where tcode = '" + code() + "'", "and zek = '" + sqlValue(b) + "'"});
+    {
+        RecordedChange change(dm.Db1, app.competitionCode, b, source::kFinishCleared);
+        execWith(dm.Qedit, {isRun1() ? QStringLiteral("update result set altime = '',fl = 'S'")
+                                     : QStringLiteral("update result set altime2 = '',fl2 = 'S'"),
+                            "where tcode = '" + code() + "'", "and zek = '" + sqlValue(b) + "'"});
+        change.commit();
+    }
     p.finishList.reread();
     position(p.finishList, b);
     p.results.prior();

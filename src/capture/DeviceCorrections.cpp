@@ -2,10 +2,15 @@
 // carries, and a line flagged "i" brings a time the timer operator entered for a bib. The
 // timer's own run time always comes from the bib's latest start and latest finish that it
 // has not taken back.
+#include "RecordedChange.h"
 #include "RunControl.h"
 #include "TimerLine.h"
+#include "data/AppState.h"
 #include "data/SqlValue.h"
 #include "data/TDM1.h"
+
+#include <QScopeGuard>
+#include <utility>
 
 namespace pistel {
 
@@ -33,9 +38,17 @@ void RunControl::takeBack(const TimerLine& line) {
     const QString f = start ? row_.finish : QString();
     if (start && !f.isEmpty())
         keptFinishes_.insert(keptKey(c.run, zek));
-    execWith(q, {"update result set " + timeColumn + " = ''",
-                 "," + runTimeSet(c.run, s, f, c.run == 1 ? row_.time2 : row_.time1),
+    // Not a valid line's own time: the change goes into the history, in the line's batch.
+    const RowSnapshot before = readSnapshots(dm.Db1, app.competitionCode, zek).value(zek);
+    const RunTimeState state = runTimeState(c.run, s, f, c.run == 1 ? row_.time2 : row_.time1);
+    execWith(q, {"update result set " + timeColumn + " = ''", "," + runTimeSet(c.run, state),
                  "where tcode = '" + code() + "' and zek = '" + sqlValue(zek) + "'"});
+    HistoryEntry entry;
+    if (describeChange(
+            zek, QString::fromLatin1(source::kTakenBack), before,
+            rowAfterStore(before, c.run, timeColumn, {}, state.runTime, state.total, state.state),
+            entry))
+        execWith(q, historyInsert(app.competitionCode, {entry}));
     RunPage& p = currentPage();
     // The next impulse of that channel (the restart, the real finish) goes to them.
     if (start)
@@ -52,6 +65,10 @@ CaptureResult RunControl::captureEdited(const TimerLine& line) {
     const bool start = line.isStart();
     if ((start ? p.startMode() : p.finishMode()) != RunPage::Auto)
         return {}; // manual mode: the operator assigns from the impulse list
+    // A time entered on the timer is not a valid line's own: it goes into the history.
+    const QString previousSource =
+        std::exchange(historySource_, QString::fromLatin1(source::kEdited));
+    const auto restore = qScopeGuard([&] { historySource_ = previousSource; });
     if ((start ? p.startBox() : p.finishBox()) == line.bib) {
         // The competitor in the box: an ordinary assignment, the box advances as after any.
         TimerLine plain = line;
@@ -63,7 +80,7 @@ CaptureResult RunControl::captureEdited(const TimerLine& line) {
     const RunColumns c = columnsOf(isRun1() ? 1 : 2);
     if (!readRunRow(c, line.bib))
         return {true, QStringLiteral("ビブ %1 はこの大会に登録されていません").arg(line.bib)};
-    if (c.run == 2 && row_.flag1 != QLatin1String("F"))
+    if (c.run == 2 && (row_.flag1 != QLatin1String("F") || statuses_[0].contains(line.bib)))
         return {true, QStringLiteral("ビブ %1 は１本目を完走していません").arg(line.bib)};
     if (start ? !row_.start.isEmpty() : finishStands(c, line.bib, true))
         return {true, QStringLiteral("ビブ %1 には既に時刻があります").arg(line.bib)};

@@ -213,8 +213,8 @@ void ReceiveHandler::writeLine(const Line& l, bool capture, bool mayBeLogged) {
         // own, unassigned, with the error shown until seen; then the lists are read again.
         captureError_ = e.message();
         captureWrites.clear();
-        unassignedWhy = assignable(l.fields) ? QString::fromUtf8(kCaptureFailed) + e.message()
-                                             : QString();
+        unassignedWhy =
+            assignable(l.fields) ? QString::fromUtf8(kCaptureFailed) + e.message() : QString();
         Transaction tx(dm_.Db1);
         commitLine(tx, unassignedWhy);
         emit statusChanged();

@@ -4,6 +4,7 @@
 #include "data/AppState.h"
 #include "data/OperatorDialog.h"
 #include "data/TDM1.h"
+#include "results/ChangeHistory.h"
 
 #include <stdexcept>
 
@@ -28,6 +29,7 @@ void RunControl::CuteButton1Click() {
 void RunControl::resetAll() {
     if (!ask(dialog, "全ての計測データを削除します。", kCannotUndo))
         return;
+    const auto before = readSnapshots(dm.Db1, app.competitionCode);
     execWith(dm.Query2, {"update result set sttime='' ,altime='' ,ttime=''",
                          ",sttime2='' ,altime2=''", " ,th='' ,tm='',ts='' ,tms='' ,fl='N'",
                          ",ttime2='',totaltime='' ,th2='' ,tm2='',ts2='' ,tms2='' ,fl2='N'",
@@ -38,6 +40,9 @@ void RunControl::resetAll() {
                          ",HST2='99:99:99.999',HFT2='99:99:99.999',HRT2='99:99:99.99'",
                          "where tcode='" + code() + "'"});
     execWith(dm.Query2, {"delete from handtm where tcode='" + code() + "'"});
+    execWith(dm.Query2, {"delete from run_status where tcode='" + code() + "'"});
+    recordChanges(dm.Db1, app.competitionCode, QString::fromLatin1(source::kReset), before,
+                  readSnapshots(dm.Db1, app.competitionCode));
     noteOperatorChange();
     keptFinishes_.clear();
     if (ask(dialog, "Pulseデータを削除してよろしいですか？", "")) {
@@ -48,11 +53,14 @@ void RunControl::resetAll() {
     for (Query* q : {&dm.Qdpst, &dm.Qdpfn, &dm.QresultBib, &dm.QPulseSt, &dm.QPulseFn})
         q->reread();
     rereadUnassigned();
+    rereadStatuses();
+    emit statusesChanged();
 }
 
 void RunControl::resetRun2() {
     if (!ask(dialog, "２本目の計測データを削除します。", kCannotUndo))
         return;
+    const auto before = readSnapshots(dm.Db1, app.competitionCode);
     execWith(dm.Query2, {"update result set ", "sttime2='' ,altime2=''",
                          ",ttime2='',totaltime=ttime ,th2='' ,tm2='',ts2='' ,tms2='' ,fl2='N'",
                          ",DF2=0,diff=null,point=null",
@@ -60,11 +68,16 @@ void RunControl::resetRun2() {
                          ",HST2='99:99:99.999',HFT2='99:99:99.999',HRT2='99:99:99.99'", ",e2=''",
                          "where tcode='" + code() + "'"});
     execWith(dm.Query2, {"delete from handtm where tcode='" + code() + "'", "and run = '2'"});
+    execWith(dm.Query2, {"delete from run_status where tcode='" + code() + "' and run = 2"});
+    recordChanges(dm.Db1, app.competitionCode, QString::fromLatin1(source::kReset), before,
+                  readSnapshots(dm.Db1, app.competitionCode));
     noteOperatorChange();
     keptFinishes_.clear();
     for (Query* q : {&dm.Qdpst2, &dm.QPulseSt2, &dm.Qdpfn2, &dm.QPulseFn2, &dm.QresultBib2})
         q->reread();
     rereadUnassigned();
+    rereadStatuses();
+    emit statusesChanged();
 }
 
 } // namespace pistel

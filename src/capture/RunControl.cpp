@@ -35,8 +35,8 @@ void RunControl::position(Query& list, const QString& bib) {
 
 QStringList RunControl::resultsStatement(const QString& flag, int cls, const QString& order) const {
     // A finisher whose start is missing is listed too, without a run time, until it comes.
-    const QString start = order == QLatin1String("altime") ? QStringLiteral("sttime")
-                                                           : QStringLiteral("sttime2");
+    const QString start =
+        order == QLatin1String("altime") ? QStringLiteral("sttime") : QStringLiteral("sttime2");
     return {"select zek,class1,altime,altime2,ttime,ttime2,totaltime from result where tcode = '" +
                 code() + "'",
             "and (" + flag + " = 'F' or " + order + " <> '' and " + start +

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "RunPage.h"
+#include "results/RunStatus.h"
 
 #include <QHash>
 #include <QSet>
@@ -176,6 +177,27 @@ public:
     // The reset buttons: the whole competition on the run-1 page, run 2 otherwise.
     void CuteButton1Click();
 
+    // Statuses of a run (bib -> status) as stored; re-read with the run selection and after
+    // every status change.
+    const QHash<QString, RunStatus>& statuses(int run) const { return statuses_[run - 1]; }
+    void rereadStatuses();
+    // Sets (an empty code: clears) a competitor's status in `run`, with its history row. Asks
+    // first when the times say otherwise (DNS with a start time, DNF with a run time); true
+    // when stored. A status never changes a time.
+    bool setStatus(const QString& bib, int run, const RunStatus& status);
+    // Who the end of a run offers, in class `cls`: DNS for those without a start, DNF for
+    // those started without a finish; neither has a status in the run yet.
+    struct EndOfRun {
+        QStringList dns, dnf;
+    };
+    EndOfRun endOfRunCandidates(int run, int cls);
+    // Stores one status for each of `bibs` (an offer the operator confirmed).
+    void setStatuses(const QStringList& bibs, int run, const QString& code);
+    // Puts a competitor back as they were before history entry `id`: exactly, when nothing
+    // changed since; otherwise (after asking) the entry's times and statuses, with the run
+    // times that follow. The reversion is a change of its own. False when not reverted.
+    bool revertChange(long long id);
+
     // "'" + code + "'" pieces: the competition code as spliced into statements.
     QString code() const;
 
@@ -184,6 +206,11 @@ signals:
     void unassignedChanged();
     // A reset deleted the impulses of a competition.
     void impulsesDeleted(const QString& code);
+    // Statuses or the change history changed (lists showing them re-read).
+    void statusesChanged();
+    // A time was captured for a competitor whose status in that run says otherwise (DNS with
+    // a start, DNF with a finish): the window asks whether to clear it.
+    void timeForStatus(const QString& bib, int run, const QString& code);
 
 private:
     // The columns of a run in result.
@@ -216,7 +243,7 @@ private:
     void refreshRowOf(RunPage& p, const QHash<QString, QString>& row, bool keepFinishBox);
     // Whether the start or finish list of `p` (or the results list of `flag` and class `cls`)
     // selects a row with these values: their statements' conditions.
-    static bool listHolds(const RunPage& p, const Query& list, const QHash<QString, QString>& row);
+    bool listHolds(const RunPage& p, const Query& list, const QHash<QString, QString>& row) const;
     static bool resultsHold(const QString& flag, int cls, const QHash<QString, QString>& row);
     // The results list after `bib`'s run time (class `cls`) was stored; `written`: the row as
     // written, when known.
@@ -253,7 +280,13 @@ private:
     bool confirm(const QString& text);
     void resetAll();
     void resetRun2();
+    // After an operator's assignment: a status the new time contradicts is asked about.
+    void askAboutStatus(const QString& bib, int run, bool start);
+    // The condition that keeps a run-1 non-finisher with a status out of run 2.
+    static QString noRun1Status();
 
+    QHash<QString, RunStatus> statuses_[2];
+    QString historySource_;             // set: the times stored are recorded in the history with it
     QHash<QString, QString> rowValues_; // the row readRunRow read, upper-case names
     QHash<QString, QString> written_;   // the row storeTime wrote
     QStringList* deferred_ = nullptr;

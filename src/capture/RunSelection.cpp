@@ -42,6 +42,7 @@ void RunControl::CtB1stClick() {
     noteOperatorChange();
     app.currentRun = QStringLiteral("1");
     RunPage& p = page1;
+    rereadStatuses();
 
     // The next starter and finisher follow the capture's own order: classes from the
     // highest down, start order within a class.
@@ -83,27 +84,30 @@ void RunControl::CtB2ndClick() {
     noteOperatorChange();
     app.currentRun = QStringLiteral("2");
     RunPage& p = page2;
+    rereadStatuses(); // run-1 statuses keep competitors out of run 2
 
     // Only run-1 finishers start run 2.
-    openWith(dm.Qdpst2, {"select st2,zek from result where tcode = '" + code() + "'",
-                         "and FL = 'F' and sttime2 = '' order by class1 desc, st2"});
+    openWith(dm.Qdpst2,
+             {"select st2,zek from result where tcode = '" + code() + "'",
+              "and FL = 'F'" + noRun1Status() + " and sttime2 = ''", "order by class1 desc, st2"});
     nextBib = dm.Qdpst2.fieldByName(u"zek").asString();
 
     // zek breaks ties, so that the order is the same whether read whole or in part.
     openWith(dm.Qdpst2,
              {"select " + kStartList2Columns + " from result where tcode = '" + code() + "'",
-              "and dropm <> '9' and FL = 'F'", "order by class1 desc,st2 desc,zek"});
+              "and dropm <> '9' and FL = 'F'" + noRun1Status(),
+              "order by class1 desc,st2 desc,zek"});
     if (dm.Qdpst2.recordCount() > 0) {
         position(dm.Qdpst2, nextBib);
         p.setStartBox(dm.Qdpst2.fieldByName(u"zek").asString());
     }
 
-    nextBib =
-        nextFinisher(dm.Qdpfn2,
-                     {"select st2,zek from result where tcode = '" + code() + "'",
-                      "and FL = 'F' and altime2 = '' and FL2 = 'S' order by class1 desc, sttime2"},
-                     {"select st2,zek from result where tcode = '" + code() + "'",
-                      "and FL = 'F' and altime2 = '' order by class1 desc, st2"});
+    nextBib = nextFinisher(
+        dm.Qdpfn2,
+        {"select st2,zek from result where tcode = '" + code() + "'",
+         "and FL = 'F' and altime2 = '' and FL2 = 'S' order by class1 desc, sttime2"},
+        {"select st2,zek from result where tcode = '" + code() + "'",
+         "and FL = 'F'" + noRun1Status() + " and altime2 = ''", "order by class1 desc, st2"});
 
     openWith(dm.Qdpfn2,
              {"select " + kFinishList2Columns + " from result where tcode = '" + code() + "'",
@@ -140,12 +144,19 @@ void RunControl::keepBoxesAcrossReread(RunPage& p, const QString& changed) {
     p.setFinishBox(f);
 }
 
+QString RunControl::noRun1Status() {
+    return QStringLiteral(" and not exists (select 1 from run_status s where s.tcode = "
+                          "result.tcode and s.zek = result.zek and s.run = 1)");
+}
+
 bool RunControl::listHolds(const RunPage& p, const Query& list,
-                           const QHash<QString, QString>& row) {
+                           const QHash<QString, QString>& row) const {
     // The conditions of the lists' statements above, for a row the capture wrote.
     const bool listed = row.value(QStringLiteral("DROPM")) != QLatin1String("9");
     if (&list == &p.startList)
-        return listed && (p.run() == 1 || row.value(QStringLiteral("FL")) == QLatin1String("F"));
+        return listed &&
+               (p.run() == 1 || (row.value(QStringLiteral("FL")) == QLatin1String("F") &&
+                                 !statuses_[0].contains(row.value(QStringLiteral("ZEK")))));
     const QString state = row.value(p.run() == 1 ? QStringLiteral("FL") : QStringLiteral("FL2"));
     return listed && state != QLatin1String("N");
 }

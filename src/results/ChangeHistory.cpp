@@ -251,6 +251,7 @@ QStringList restoreStatements(const QString& code, const QString& zek, const Row
                          "','" + sqlValue(s.code) + "','" + sqlValue(s.gate) + "','" +
                          sqlValue(s.reason) + "');";
     }
+    lines.last().chop(1); // the batch's last statement ends it
     return lines;
 }
 

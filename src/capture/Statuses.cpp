@@ -1,0 +1,154 @@
+// Run statuses set from the run window, and changes taken back from the history.
+#include "RecordedChange.h"
+#include "RunControl.h"
+#include "data/AppState.h"
+#include "data/OperatorDialog.h"
+#include "data/Query.h"
+#include "data/SqlValue.h"
+#include "data/TDM1.h"
+#include "results/StatusChange.h"
+
+#include <stdexcept>
+
+namespace pistel {
+
+namespace {
+const char kDnsWithStart[] = "ビブ %1 には%2本目のスタート時刻があります。欠場(DNS)にしますか？";
+const char kDnfWithRunTime[] = "ビブ %1 には%2本目のタイムがあります。途中棄権(DNF)にしますか？";
+const char kTimeForStatus[] =
+    "ビブ %1 は%2本目が %3 ですが、時刻が入りました。%3 を取り消しますか？";
+const char kChangedSince[] =
+    "ビブ %1 はこの変更の後にも変更されています。この変更の前の時刻と状態に戻しますか？";
+} // namespace
+
+void RunControl::rereadStatuses() {
+    Query& q = dm.Qedit;
+    openWith(q, {"select zek,run,code,gate,reason from run_status where tcode = '" + code() + "'"});
+    statuses_[0].clear();
+    statuses_[1].clear();
+    for (int r = 0; r < q.recordCount(); ++r) {
+        const int run = q.text(r, 1).toInt();
+        if (run == 1 || run == 2)
+            statuses_[run - 1].insert(q.text(r, 0), {q.text(r, 2), q.text(r, 3), q.text(r, 4)});
+    }
+    q.close();
+}
+
+bool RunControl::setStatus(const QString& bib, int run, const RunStatus& status) {
+    if (status.isSet()) {
+        const RunColumns c = columnsOf(run);
+        if (!readRunRow(c, bib))
+            return false;
+        const QString n = QString::number(run);
+        if (status.code == u"DNS" && !row_.start.isEmpty() &&
+            !confirm(QString::fromUtf8(kDnsWithStart).arg(bib, n)))
+            return false;
+        if (status.code == u"DNF" && rowValues_.value(c.flag.toUpper()) == u"F" &&
+            !rowValues_.value(QStringLiteral("TTIME") + c.n).isEmpty() &&
+            !confirm(QString::fromUtf8(kDnfWithRunTime).arg(bib, n)))
+            return false;
+    }
+    noteOperatorChange();
+    if (!changeStatus(dm.Db1, app.competitionCode, bib, run, status))
+        return false;
+    rereadStatuses();
+    // A run-1 status decides who starts run 2.
+    if (run == 1 && page2.startList.isOpen()) {
+        const QString s = page2.startBox();
+        page2.startList.reread();
+        position(page2.startList, s);
+    }
+    emit statusesChanged();
+    return true;
+}
+
+RunControl::EndOfRun RunControl::endOfRunCandidates(int run, int cls) {
+    const RunColumns c = columnsOf(run);
+    rereadStatuses();
+    Query& q = dm.Qedit;
+    // Those who may start the run at all: run 2 is for run-1 finishers without a status.
+    openWith(q, {"select zek," + c.start + "," + c.finish + " from result where tcode = '" +
+                     code() + "'",
+                 "and class1 = '" + QString::number(cls) + "' and dropm <> '9'" +
+                     (run == 2 ? "and FL = 'F'" + noRun1Status() : QString()),
+                 "order by " + c.order + ",zek"});
+    EndOfRun offer;
+    for (int r = 0; r < q.recordCount(); ++r) {
+        const QString zek = q.text(r, 0);
+        if (statuses_[run - 1].contains(zek))
+            continue;
+        if (q.text(r, 1).isEmpty() && q.text(r, 2).isEmpty())
+            offer.dns << zek;
+        else if (!q.text(r, 1).isEmpty() && q.text(r, 2).isEmpty())
+            offer.dnf << zek;
+    }
+    q.close();
+    return offer;
+}
+
+void RunControl::setStatuses(const QStringList& bibs, int run, const QString& statusCode) {
+    noteOperatorChange();
+    for (const QString& bib : bibs)
+        changeStatus(dm.Db1, app.competitionCode, bib, run, {statusCode, {}, {}});
+    rereadStatuses();
+    if (run == 1 && page2.startList.isOpen())
+        page2.startList.reread();
+    emit statusesChanged();
+}
+
+void RunControl::askAboutStatus(const QString& bib, int run, bool start) {
+    const RunStatus s = statuses_[run - 1].value(bib);
+    if (s.code != (start ? u"DNS" : u"DNF") || !dialog)
+        return;
+    if (confirm(QString::fromUtf8(kTimeForStatus).arg(bib, QString::number(run), s.code)))
+        setStatus(bib, run, {});
+}
+
+bool RunControl::revertChange(long long id) {
+    Query& q = dm.Qedit;
+    openWith(q, {"select zek,before_row,after_row from change_history where tcode = '" + code() +
+                 "' and id = '" + QString::number(id) + "'"});
+    if (q.recordCount() == 0)
+        return false;
+    const QString bib = q.text(0, 0);
+    const RowSnapshot was = RowSnapshot::decode(q.text(0, 1));
+    const RowSnapshot became = RowSnapshot::decode(q.text(0, 2));
+    q.close();
+    noteOperatorChange();
+    RecordedChange change(dm.Db1, app.competitionCode, bib, source::kRevert);
+    if (!change.known())
+        return false;
+    RowSnapshot target = was;
+    if (change.before() != became) {
+        // Changed since: only what this entry changed goes back, and the run times follow
+        // from the times as they then stand.
+        if (!confirm(QString::fromUtf8(kChangedSince).arg(bib)))
+            return false;
+        target = change.before();
+        for (auto it = was.values.cbegin(); it != was.values.cend(); ++it)
+            if (became.value(it.key()) != it.value())
+                target.values.insert(it.key(), it.value());
+        for (int run = 1; run <= 2; ++run) {
+            const RunColumns c = columnsOf(run);
+            const QString st = c.start.toUpper(), fin = c.finish.toUpper();
+            if (was.value(st) == became.value(st) && was.value(fin) == became.value(fin))
+                continue;
+            const RunTimeState state = runTimeState(
+                run, target.value(st), target.value(fin),
+                target.value(run == 1 ? QStringLiteral("TTIME2") : QStringLiteral("TTIME")));
+            target = rowAfterStore(target, run, st, target.value(st), state.runTime, state.total,
+                                   state.state);
+        }
+    }
+    execWith(q, restoreStatements(app.competitionCode, bib, target));
+    change.commit();
+    keptFinishes_.remove(keptKey(1, bib));
+    keptFinishes_.remove(keptKey(2, bib));
+    rereadStatuses();
+    rereadCurrentPage();
+    rereadUnassigned();
+    emit statusesChanged();
+    return true;
+}
+
+} // namespace pistel
