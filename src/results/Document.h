@@ -32,7 +32,7 @@ struct DocumentSection {
     QString title; // empty: the class's main rows
     std::vector<DocumentRow> rows;
     // The title with its count: "失格/DSQ (2名)".
-    QString heading() const { return title + countText(); }
+    QString heading() const { return title.isEmpty() ? countText() : title + u' ' + countText(); }
     QString countText() const { return QStringLiteral("(%1名)").arg(rows.size()); }
 };
 
