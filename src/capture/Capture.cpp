@@ -149,8 +149,10 @@ bool RunControl::storeTime(const RunColumns& c, bool start, const QString& bib,
         describeChange(
             bib, historySource_, before,
             rowAfterStore(before, c.run, timeColumn, time, state.runTime, state.total, state.state),
-            entry))
+            entry)) {
         writeOrDefer(historyInsert(app.competitionCode, {entry}));
+        afterWrites([this] { rereadMarks(); });
+    }
     // A status the time contradicts (DNS with a start, DNF with a finish) is asked about.
     const QString contradicted = start ? QStringLiteral("DNS") : QStringLiteral("DNF");
     if (statuses_[c.run - 1].value(bib).code == contradicted)

@@ -127,6 +127,7 @@ void RunControl::N1Click(const QString& impulseId) {
     }
     if (timed)
         showRunTime(b, c.run, row_.cls, nullptr);
+    rereadMarks();
     askAboutStatus(b, c.run, true);
     p.startList.reread();
     position(p.startList, b);
@@ -165,6 +166,7 @@ void RunControl::N2Click(const QString& impulseId) {
         assigned(id);
         change.commit();
     }
+    rereadMarks();
     askAboutStatus(b, c.run, false);
     if (known && !s.isEmpty())
         showRunTime(b, c.run, row_.cls, nullptr);

@@ -54,6 +54,7 @@ void RunControl::resetAll() {
         q->reread();
     rereadUnassigned();
     rereadStatuses();
+    rereadMarks();
     emit statusesChanged();
 }
 
@@ -77,6 +78,7 @@ void RunControl::resetRun2() {
         q->reread();
     rereadUnassigned();
     rereadStatuses();
+    rereadMarks();
     emit statusesChanged();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "RunPage.h"
+#include "results/ChangeHistory.h"
 #include "results/RunStatus.h"
 
 #include <QHash>
@@ -29,6 +30,8 @@ extern const char* const kImpulseGone;
 extern const char* const kTimeUsedTwice;
 extern const char* const kFinishBeforeStart;
 extern const char* const kBibNotInCompetition;
+// Asked when a time comes in for a competitor whose status in the run says otherwise.
+extern const char* const kTimeForStatus;
 
 // What automatic capture did with one timer line.
 struct CaptureResult {
@@ -166,6 +169,8 @@ public:
     void N2Click(const QString& impulseId = {});
     void N3Click(const QString& bib = {}); // cancel a start time
     void N4Click(const QString& bib = {}); // cancel a finish time
+    // The bib of a list's current row; empty when none.
+    static QString currentZek(const Query& list);
     // The pulsedata id of an impulse list's current row; empty when none.
     static QString selectedImpulseId(const Query& impulses);
 
@@ -181,6 +186,12 @@ public:
     // every status change.
     const QHash<QString, RunStatus>& statuses(int run) const { return statuses_[run - 1]; }
     void rereadStatuses();
+    // The start and finish times set by hand (bib -> STTIME/ALTIME/STTIME2/ALTIME2), for the
+    // mark in the results; re-read with the statuses and after every change by hand.
+    const ManualTimes& manualTimes() const { return manualTimes_; }
+    void rereadMarks();
+    // Whether `bib`'s run time in `run` (0: the total) rests on a time set by hand.
+    bool manualRunTime(const QString& bib, int run) const;
     // Sets (an empty code: clears) a competitor's status in `run`, with its history row. Asks
     // first when the times say otherwise (DNS with a start time, DNF with a run time); true
     // when stored. A status never changes a time.
@@ -193,6 +204,9 @@ public:
     EndOfRun endOfRunCandidates(int run, int cls);
     // Stores one status for each of `bibs` (an offer the operator confirmed).
     void setStatuses(const QStringList& bibs, int run, const QString& code);
+    // The end of a run: for each class, the DNS list and then the DNF list are offered and
+    // stored when the operator confirms them. Returns how many statuses were stored.
+    int offerEndOfRun(int run);
     // Puts a competitor back as they were before history entry `id`: exactly, when nothing
     // changed since; otherwise (after asking) the entry's times and statuses, with the run
     // times that follow. The reversion is a change of its own. False when not reverted.
@@ -265,7 +279,6 @@ private:
     void showInResults(Query& results, const QString& flag, const QString& order,
                        const QString& bib, const QHash<QString, QString>* written);
     QStringList resultsStatement(const QString& flag, int cls, const QString& order) const;
-    static QString currentZek(const Query& list);
     void moveBox(Query& list, int step, void (RunPage::*setBox)(const QString&), RunPage& page);
     bool enterBib(Query& list, void (RunPage::*setBox)(const QString&), RunPage& page,
                   const QString& typed);
@@ -286,6 +299,7 @@ private:
     static QString noRun1Status();
 
     QHash<QString, RunStatus> statuses_[2];
+    ManualTimes manualTimes_;
     QString historySource_;             // set: the times stored are recorded in the history with it
     QHash<QString, QString> rowValues_; // the row readRunRow read, upper-case names
     QHash<QString, QString> written_;   // the row storeTime wrote

@@ -42,7 +42,6 @@ void RunControl::CtB1stClick() {
     noteOperatorChange();
     app.currentRun = QStringLiteral("1");
     RunPage& p = page1;
-    rereadStatuses();
 
     // The next starter and finisher follow the capture's own order: classes from the
     // highest down, start order within a class.
@@ -78,13 +77,14 @@ void RunControl::CtB1stClick() {
     openWith(dm.QresultBib,
              resultsStatement(QStringLiteral("FL"), resultsGridClass, QStringLiteral("altime")));
     rereadUnassigned();
+    rereadStatuses();
+    rereadMarks();
 }
 
 void RunControl::CtB2ndClick() {
     noteOperatorChange();
     app.currentRun = QStringLiteral("2");
     RunPage& p = page2;
-    rereadStatuses(); // run-1 statuses keep competitors out of run 2
 
     // Only run-1 finishers start run 2.
     openWith(dm.Qdpst2,
@@ -116,6 +116,9 @@ void RunControl::CtB2ndClick() {
 
     openWith(dm.QPulseSt2, impulseListStatement(QStringLiteral("C0")));
     openWith(dm.QPulseFn2, impulseListStatement(QStringLiteral("C1")));
+    // Who is kept out of run 2 by a run-1 status, and the times set by hand.
+    rereadStatuses();
+    rereadMarks();
 
     openWith(dm.QresultBib2,
              resultsStatement(QStringLiteral("FL2"), lastFinisherClass, QStringLiteral("altime2")));

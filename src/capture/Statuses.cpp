@@ -6,19 +6,23 @@
 #include "data/Query.h"
 #include "data/SqlValue.h"
 #include "data/TDM1.h"
+#include "results/Race.h"
 #include "results/StatusChange.h"
 
 #include <stdexcept>
 
 namespace pistel {
 
+const char* const kTimeForStatus =
+    "ビブ %1 は%2本目が %3 ですが、時刻が入りました。%3 を取り消しますか？";
+
 namespace {
 const char kDnsWithStart[] = "ビブ %1 には%2本目のスタート時刻があります。欠場(DNS)にしますか？";
 const char kDnfWithRunTime[] = "ビブ %1 には%2本目のタイムがあります。途中棄権(DNF)にしますか？";
-const char kTimeForStatus[] =
-    "ビブ %1 は%2本目が %3 ですが、時刻が入りました。%3 を取り消しますか？";
 const char kChangedSince[] =
     "ビブ %1 はこの変更の後にも変更されています。この変更の前の時刻と状態に戻しますか？";
+const char kOfferDns[] = "スタート時刻のない次の選手を欠場(DNS)にしますか？\n";
+const char kOfferDnf[] = "フィニッシュ時刻のない次の選手を途中棄権(DNF)にしますか？\n";
 } // namespace
 
 void RunControl::rereadStatuses() {
@@ -32,6 +36,23 @@ void RunControl::rereadStatuses() {
             statuses_[run - 1].insert(q.text(r, 0), {q.text(r, 2), q.text(r, 3), q.text(r, 4)});
     }
     q.close();
+}
+
+void RunControl::rereadMarks() {
+    ManualTimes marks =
+        readManualTimes(dm.Db1, app.competitionCode, readSnapshots(dm.Db1, app.competitionCode));
+    if (marks == manualTimes_)
+        return;
+    manualTimes_ = std::move(marks);
+    emit statusesChanged();
+}
+
+bool RunControl::manualRunTime(const QString& bib, int run) const {
+    const QSet<QString> m = manualTimes_.value(bib);
+    const bool first = m.contains(QStringLiteral("STTIME")) || m.contains(QStringLiteral("ALTIME"));
+    const bool second =
+        m.contains(QStringLiteral("STTIME2")) || m.contains(QStringLiteral("ALTIME2"));
+    return run == 1 ? first : run == 2 ? second : first || second;
 }
 
 bool RunControl::setStatus(const QString& bib, int run, const RunStatus& status) {
@@ -96,6 +117,28 @@ void RunControl::setStatuses(const QStringList& bibs, int run, const QString& st
     emit statusesChanged();
 }
 
+int RunControl::offerEndOfRun(int run) {
+    Race race;
+    if (!readRace(dm.Db1, app.competitionCode, race))
+        return 0;
+    int stored = 0;
+    for (int cls : race.classes()) {
+        const EndOfRun offer = endOfRunCandidates(run, cls);
+        const QString head = QStringLiteral("%1本目　%2\n").arg(run).arg(race.className(cls));
+        if (!offer.dns.isEmpty() &&
+            confirm(head + QString::fromUtf8(kOfferDns) + offer.dns.join(QStringLiteral("、")))) {
+            setStatuses(offer.dns, run, QStringLiteral("DNS"));
+            stored += static_cast<int>(offer.dns.size());
+        }
+        if (!offer.dnf.isEmpty() &&
+            confirm(head + QString::fromUtf8(kOfferDnf) + offer.dnf.join(QStringLiteral("、")))) {
+            setStatuses(offer.dnf, run, QStringLiteral("DNF"));
+            stored += static_cast<int>(offer.dnf.size());
+        }
+    }
+    return stored;
+}
+
 void RunControl::askAboutStatus(const QString& bib, int run, bool start) {
     const RunStatus s = statuses_[run - 1].value(bib);
     if (s.code != (start ? u"DNS" : u"DNF") || !dialog)
@@ -147,6 +190,7 @@ bool RunControl::revertChange(long long id) {
     rereadStatuses();
     rereadCurrentPage();
     rereadUnassigned();
+    rereadMarks();
     emit statusesChanged();
     return true;
 }

@@ -40,7 +40,8 @@ QVariant QueryModel::data(const QModelIndex& index, int role) const {
     switch (role) {
     case Qt::DisplayRole: {
         const int c = fieldColumn(index.column());
-        return c < 0 ? QString() : query_.text(index.row(), c);
+        const QString text = c < 0 ? QString() : query_.text(index.row(), c);
+        return shown ? shown(index.row(), columns_[index.column()].field, text) : text;
     }
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(columns_[index.column()].alignment);

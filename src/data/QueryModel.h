@@ -36,6 +36,8 @@ public:
     static constexpr int MarkedRole = Qt::UserRole + 1;
     std::function<bool(int row)> rowMarked;
     QString markedTip;
+    // When set, what a cell shows: its text as read, changed (a mark added).
+    std::function<QString(int row, const QString& field, const QString& text)> shown;
 
     const QList<GridColumn>& columns() const { return columns_; }
     Query& query() const { return query_; }

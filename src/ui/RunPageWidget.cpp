@@ -1,6 +1,7 @@
 #include "RunPageWidget.h"
 
 #include "Grid.h"
+#include "StatusCommands.h"
 #include "TCuteButton.h"
 #include "capture/RunControl.h"
 #include "data/TDM1.h"
@@ -20,7 +21,7 @@ namespace {
 const auto kCentre = Qt::AlignCenter;
 const auto kLeft = Qt::AlignLeft | Qt::AlignVCenter;
 const auto kRight = Qt::AlignRight | Qt::AlignVCenter;
-const QString kRunTime = QStringLiteral("00:00:00.00"); // the widest run time shown
+const QString kRunTime = QStringLiteral("00:00:00.00*"); // the widest run time shown, marked
 
 // A popup menu with one command. What the command acts on (an impulse id, a bib) is taken
 // when the menu opens, from the row the operator right-clicked; lines that arrive while the
@@ -105,6 +106,19 @@ RunPageWidget::RunPageWidget(RunControl& control, RunPage& page, QWidget* parent
                             {"TOTALTIME", "TOTALTIME", 66, kRight, kRight, false, kRunTime}},
                            13, this);
     }
+    // The results mark run times resting on a time set by hand, and competitors with a status.
+    results->model().shown = [this](int r, const QString& field, const QString& text) {
+        if (text.isEmpty() || !field.startsWith(u"T"))
+            return text;
+        const int zek = page_.results.rows().columnIndex(QStringLiteral("zek"));
+        const int run = field == u"TTIME" ? 1 : field == u"TTIME2" ? 2 : 0;
+        return control_.manualRunTime(page_.results.text(r, zek), run) ? text + QLatin1Char('*')
+                                                                       : text;
+    };
+    const auto resultsBib = [this] { return RunControl::currentZek(page_.results); };
+    withMenu(results, resultsBib, statusCommands(control_, page_.run(), this));
+    addStatusKeys(results, control_, page_.run(), resultsBib);
+    markStatuses(results, control_, page_.run());
     right->addWidget(results, 1);
     reset = new TCuteButton(
         run1 ? QStringLiteral("全データ削除") : QStringLiteral("２本目データ削除"), this);
@@ -186,9 +200,14 @@ QWidget* RunPageWidget::side(bool start) {
                            {"BIB", "ビブ", 60, kCentre, kCentre},
                            {"DTIME", "スタート時刻", run1 ? 126 : 132, kCentre, kCentre}},
                           16, panel);
-        withMenu(list, [this] { return page_.startBox(); },
-                 {{QStringLiteral("選択したビブのスタート時刻を取り消す"),
-                   [this](const QString& b) { control_.N3Click(b); }}});
+        withMenu(
+            list, [this] { return page_.startBox(); },
+            QList<std::pair<QString, MenuCommand>>{
+                {QStringLiteral("選択したビブのスタート時刻を取り消す"),
+                 [this](const QString& b) { control_.N3Click(b); }}} +
+                statusCommands(control_, page_.run(), this));
+        addStatusKeys(list, control_, page_.run(), [this] { return page_.startBox(); });
+        markStatuses(list, control_, page_.run());
         withMenu(pulses, [this] { return RunControl::selectedImpulseId(page_.startPulses); },
                  {{QStringLiteral("選択した時刻を上記ビブのスタート時刻にする"),
                    [this](const QString& id) { control_.N1Click(id); }},
@@ -218,9 +237,14 @@ QWidget* RunPageWidget::side(bool start) {
                            {"BIB", "ビブ", run1 ? 60 : 63, kCentre, kCentre},
                            {"DTIME", "フィニッシュ時刻", run1 ? 126 : 123, kCentre, kCentre}},
                           16, panel);
-        withMenu(list, [this] { return page_.finishBox(); },
-                 {{QStringLiteral("選択したビブのフィニッシュ時刻を取り消す"),
-                   [this](const QString& b) { control_.N4Click(b); }}});
+        withMenu(
+            list, [this] { return page_.finishBox(); },
+            QList<std::pair<QString, MenuCommand>>{
+                {QStringLiteral("選択したビブのフィニッシュ時刻を取り消す"),
+                 [this](const QString& b) { control_.N4Click(b); }}} +
+                statusCommands(control_, page_.run(), this));
+        addStatusKeys(list, control_, page_.run(), [this] { return page_.finishBox(); });
+        markStatuses(list, control_, page_.run());
         withMenu(pulses, [this] { return RunControl::selectedImpulseId(page_.finishPulses); },
                  {{QStringLiteral("選択した時刻を上記ビブのフィニッシュ時刻にする"),
                    [this](const QString& id) { control_.N2Click(id); }},

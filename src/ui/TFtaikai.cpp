@@ -1,5 +1,8 @@
 #include "TFtaikai.h"
 
+#include "DocumentDialog.h"
+#include "HistoryView.h"
+#include "RankingView.h"
 #include "RunPageWidget.h"
 #include "TCuteButton.h"
 #include "capture/DataHealth.h"
@@ -18,6 +21,8 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QStackedWidget>
@@ -139,6 +144,9 @@ TFtaikai::TFtaikai(AppState& app, TDM1& dm, OperatorDialog& dialog, ImpulseJourn
     pages->addWidget(tabs);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
+    // The menus sit beside the tabs, so the pages keep their height.
+    buildMenus();
+    tabs->setCornerWidget(menus, Qt::TopRightCorner);
     layout->addWidget(pages);
     // Showing a run page selects its run; the settings page leaves the run as it is.
     connect(tabs, &QTabWidget::currentChanged, this, [this](int index) {
@@ -150,6 +158,67 @@ TFtaikai::TFtaikai(AppState& app, TDM1& dm, OperatorDialog& dialog, ImpulseJourn
 }
 
 TFtaikai::~TFtaikai() = default;
+
+void TFtaikai::buildMenus() {
+    menus = new QMenuBar(this);
+    QMenu* output = menus->addMenu(QStringLiteral("出力/印刷(&P)"));
+    documentsAction = output->addAction(QStringLiteral("スタートリスト・成績の保存と印刷…"), this,
+                                        [this] { openDocuments(); });
+    documentsAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    QMenu* view = menus->addMenu(QStringLiteral("表示(&V)"));
+    rankingAction = view->addAction(QStringLiteral("順位…"), this, [this] { openRanking(); });
+    rankingAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+    historyAction = view->addAction(QStringLiteral("変更履歴…"), this, [this] { openHistory(); });
+    historyAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
+    QMenu* status = menus->addMenu(QStringLiteral("状態(&S)"));
+    for (int run = 1; run <= 2; ++run)
+        endRunAction[run - 1] =
+            status->addAction(QStringLiteral("%1本目の終了（欠場・途中棄権の確認）…").arg(run),
+                              this, [this, run] { control.offerEndOfRun(run); });
+    connect(&control, &RunControl::timeForStatus, this, &TFtaikai::askAboutStatus);
+}
+
+RankingView* TFtaikai::openRanking() {
+    if (!ranking_) {
+        ranking_ = new RankingView(control, this);
+        ranking_->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    ranking_->show();
+    ranking_->raise();
+    return ranking_;
+}
+
+HistoryView* TFtaikai::openHistory() {
+    if (!history_) {
+        history_ = new HistoryView(control, this);
+        history_->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    history_->show();
+    history_->raise();
+    return history_;
+}
+
+DocumentDialog* TFtaikai::openDocuments() {
+    auto* documents = new DocumentDialog(control, this);
+    documents->setAttribute(Qt::WA_DeleteOnClose);
+    documents->open();
+    return documents;
+}
+
+void TFtaikai::askAboutStatus(const QString& bib, int run, const QString& code) {
+    // Not a modal question: the timer's lines keep being captured meanwhile.
+    auto* box =
+        new QMessageBox(QMessageBox::Question, QStringLiteral("確認"),
+                        QString::fromUtf8(kTimeForStatus).arg(bib, QString::number(run), code),
+                        QMessageBox::Yes | QMessageBox::No, this);
+    box->setDefaultButton(QMessageBox::No);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    connect(box, &QMessageBox::finished, this, [this, bib, run, code](int answer) {
+        if (answer == QMessageBox::Yes && control.statuses(run).value(bib).code == code)
+            control.setStatus(bib, run, {});
+    });
+    box->open();
+}
 
 QWidget* TFtaikai::firstPage() {
     auto* page = new QWidget;

@@ -12,6 +12,7 @@
 
 #include <QDateTime>
 #include <QDialog>
+#include <QPointer>
 #include <QTimer>
 #include <memory>
 #include <optional>
@@ -19,7 +20,9 @@
 class QButtonGroup;
 class QCheckBox;
 class QComboBox;
+class QAction;
 class QLabel;
+class QMenuBar;
 class QLineEdit;
 class QPlainTextEdit;
 class QTextBrowser;
@@ -35,6 +38,9 @@ class OperatorDialog;
 class ImpulseJournal;
 class RunPageWidget;
 class TCuteButton;
+class RankingView;
+class HistoryView;
+class DocumentDialog;
 
 // Asked before the run window closes while the timer port is open and lines came in.
 extern const char* const kCloseWhileTiming;
@@ -117,6 +123,16 @@ public:
     TCuteButton* CuteButton98 = nullptr;
     TCuteButton* CuteButton103 = nullptr;
 
+    // Beyond the timing: documents, rankings, the change history, the end of a run.
+    QMenuBar* menus = nullptr;
+    QAction* documentsAction = nullptr;
+    QAction* rankingAction = nullptr;
+    QAction* historyAction = nullptr;
+    QAction* endRunAction[2] = {nullptr, nullptr};
+    RankingView* openRanking();
+    HistoryView* openHistory();
+    DocumentDialog* openDocuments(); // shown, not waited for
+
 protected:
     void showEvent(QShowEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
@@ -134,6 +150,9 @@ private:
     void showTimerHealth();
     void showDataHealth();
     void recoverPendingLines();
+    void buildMenus();
+    // A time came in for a competitor whose status says otherwise: asked without blocking.
+    void askAboutStatus(const QString& bib, int run, const QString& code);
 
     AppState& app_;
     OperatorDialog& dialog_;
@@ -144,6 +163,8 @@ private:
     std::optional<QDateTime> lastLine_;
     QTimer reopenTimer_;
     QTimer healthClock_;
+    QPointer<RankingView> ranking_;
+    QPointer<HistoryView> history_;
 };
 
 } // namespace pistel

@@ -1,0 +1,100 @@
+#include "DocumentDialog.h"
+
+#include "capture/RunControl.h"
+#include "data/AppState.h"
+#include "data/OperatorDialog.h"
+#include "data/TDM1.h"
+#include "results/CsvExport.h"
+#include "results/DocumentPdf.h"
+#include "results/Race.h"
+
+#include <QComboBox>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPushButton>
+#include <QSaveFile>
+
+namespace pistel {
+
+namespace {
+Document chosenDocument(RunControl& control, const QComboBox* kind, const QComboBox* cls) {
+    Race race;
+    readRace(control.dm.Db1, control.app.competitionCode, race);
+    const int k = cls->currentData().toInt();
+    return buildDocument(race, static_cast<DocumentKind>(kind->currentData().toInt()),
+                         k < 0 ? std::nullopt : std::optional<int>(k));
+}
+} // namespace
+
+DocumentDialog::DocumentDialog(RunControl& control, QWidget* parent)
+    : QDialog(parent), control_(control) {
+    setWindowTitle(QStringLiteral("出力/印刷"));
+    auto* form = new QFormLayout(this);
+    kindChoice = new QComboBox(this);
+    for (DocumentKind k : {DocumentKind::StartList1, DocumentKind::StartList2,
+                           DocumentKind::Results1, DocumentKind::Results})
+        kindChoice->addItem(documentTitle(k), static_cast<int>(k));
+    classChoice = new QComboBox(this);
+    classChoice->addItem(QStringLiteral("全クラス"), -1);
+    Race race;
+    readRace(control_.dm.Db1, control_.app.competitionCode, race);
+    for (int cls : race.classes())
+        classChoice->addItem(race.className(cls), cls);
+    encodingChoice = new QComboBox(this);
+    encodingChoice->addItems({QStringLiteral("UTF-8 (BOM付き)"), QStringLiteral("Shift-JIS")});
+    form->addRow(QStringLiteral("帳票"), kindChoice);
+    form->addRow(QStringLiteral("クラス"), classChoice);
+    form->addRow(QStringLiteral("CSVの文字コード"), encodingChoice);
+    auto* buttons = new QHBoxLayout;
+    auto* saveButton = new QPushButton(QStringLiteral("保存…"), this);
+    auto* printButton = new QPushButton(QStringLiteral("印刷…"), this);
+    auto* close = new QPushButton(QStringLiteral("閉じる"), this);
+    buttons->addWidget(saveButton);
+    buttons->addWidget(printButton);
+    buttons->addWidget(close);
+    form->addRow(buttons);
+    connect(saveButton, &QPushButton::clicked, this, &DocumentDialog::save);
+    connect(printButton, &QPushButton::clicked, this, &DocumentDialog::print);
+    connect(close, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+bool DocumentDialog::saveTo(const QString& path) {
+    const Document doc = chosenDocument(control_, kindChoice, classChoice);
+    QString error;
+    if (path.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive)) {
+        QSaveFile file(path);
+        const QByteArray bytes =
+            documentCsv(doc, encodingChoice->currentIndex() == 1 ? CsvEncoding::ShiftJis
+                                                                 : CsvEncoding::Utf8Bom);
+        if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
+            return true;
+        error = QStringLiteral("%1 に書き込めません: %2").arg(path, file.errorString());
+    } else if (writeDocumentPdf(doc, path, QDateTime::currentDateTime(), &error)) {
+        return true;
+    }
+    if (control_.dialog)
+        control_.dialog->showMessage(error);
+    return false;
+}
+
+void DocumentDialog::save() {
+    const QString path = QFileDialog::getSaveFileName(
+        this, QStringLiteral("保存"), kindChoice->currentText() + QStringLiteral(".pdf"),
+        QStringLiteral("PDF (*.pdf);;CSV (*.csv)"));
+    if (!path.isEmpty())
+        saveTo(path);
+}
+
+void DocumentDialog::print() {
+    QPrinter printer(QPrinter::HighResolution);
+    QPrintDialog dialog(&printer, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    paintDocument(chosenDocument(control_, kindChoice, classChoice), printer,
+                  QDateTime::currentDateTime());
+}
+
+} // namespace pistel

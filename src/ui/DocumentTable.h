@@ -1,0 +1,13 @@
+#pragma once
+
+#include "results/Document.h"
+
+class QTableWidget;
+
+namespace pistel {
+
+// Shows a document's rows in a table: column titles, the class's rows, then each section's
+// title (with its count) on a row of its own followed by its rows.
+void showDocument(QTableWidget* table, const Document& doc);
+
+} // namespace pistel

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "results/ChangeHistory.h"
+
+#include <QDialog>
+#include <vector>
+
+class QLineEdit;
+class QPushButton;
+class QTableWidget;
+
+namespace pistel {
+
+class RunControl;
+
+// The change history of the competition, newest first, filtered by bib; the chosen change can
+// be reverted (which is a change of its own).
+class HistoryView : public QDialog {
+    Q_OBJECT
+public:
+    HistoryView(RunControl& control, QWidget* parent = nullptr);
+
+    QLineEdit* bibFilter = nullptr;
+    QTableWidget* table = nullptr;
+    QPushButton* revert = nullptr;
+
+    void refresh();
+    // Reverts the change of the table's current row.
+    void revertChosen();
+    const std::vector<HistoryEntry>& entries() const { return entries_; }
+
+private:
+    RunControl& control_;
+    std::vector<HistoryEntry> entries_;
+};
+
+} // namespace pistel

@@ -1,0 +1,86 @@
+#include "StatusCommands.h"
+
+#include "Grid.h"
+#include "capture/RunControl.h"
+#include "data/Query.h"
+#include "data/QueryModel.h"
+
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLineEdit>
+#include <QShortcut>
+
+namespace pistel {
+
+namespace {
+void apply(RunControl& control, int run, const QString& bib, const QString& code, QWidget* parent) {
+    if (bib.isEmpty())
+        return;
+    RunStatus status{code, {}, {}};
+    if (code == u"DSQ" && !askDisqualification(parent, bib, run, status))
+        return;
+    control.setStatus(bib, run, status);
+}
+} // namespace
+
+QList<std::pair<QString, BibCommand>> statusCommands(RunControl& control, int run,
+                                                     QWidget* parent) {
+    auto command = [&control, run, parent](const char* code) {
+        return [&control, run, parent, code = QString::fromLatin1(code)](const QString& bib) {
+            apply(control, run, bib, code, parent);
+        };
+    };
+    return {{QStringLiteral("選択したビブを欠場(DNS)にする　Ctrl+1"), command("DNS")},
+            {QStringLiteral("選択したビブを途中棄権(DNF)にする　Ctrl+2"), command("DNF")},
+            {QStringLiteral("選択したビブを失格(DSQ)にする…　Ctrl+3"), command("DSQ")},
+            {QStringLiteral("選択したビブの状態を取り消す　Ctrl+0"), command("")}};
+}
+
+void addStatusKeys(Grid* grid, RunControl& control, int run, std::function<QString()> bib) {
+    const std::pair<Qt::Key, const char*> keys[] = {
+        {Qt::Key_1, "DNS"}, {Qt::Key_2, "DNF"}, {Qt::Key_3, "DSQ"}, {Qt::Key_0, ""}};
+    for (const auto& [key, code] : keys) {
+        auto* shortcut = new QShortcut(QKeySequence(Qt::CTRL | key), grid);
+        shortcut->setContext(Qt::WidgetWithChildrenShortcut);
+        QObject::connect(shortcut, &QShortcut::activated, grid,
+                         [&control, run, bib, grid, code = QString::fromLatin1(code)] {
+                             apply(control, run, bib(), code, grid);
+                         });
+    }
+}
+
+void markStatuses(Grid* grid, RunControl& control, int run) {
+    QueryModel& model = grid->model();
+    model.markedTip = QStringLiteral("欠場・途中棄権・失格");
+    model.rowMarked = [&control, &model, run](int row) {
+        const int zek = model.query().rows().columnIndex(QStringLiteral("zek"));
+        return zek >= 0 && control.statuses(run).contains(model.query().text(row, zek));
+    };
+    QObject::connect(&control, &RunControl::statusesChanged, grid->viewport(),
+                     [grid] { grid->viewport()->update(); });
+}
+
+bool askDisqualification(QWidget* parent, const QString& bib, int run, RunStatus& status) {
+    QDialog dialog(parent);
+    dialog.setWindowTitle(QStringLiteral("失格(DSQ)　ビブ %1　%2本目").arg(bib).arg(run));
+    auto* form = new QFormLayout(&dialog);
+    auto* gate = new QLineEdit(&dialog);
+    gate->setObjectName(QStringLiteral("gate"));
+    gate->setMaxLength(10);
+    auto* reason = new QLineEdit(&dialog);
+    reason->setObjectName(QStringLiteral("reason"));
+    reason->setMaxLength(100);
+    form->addRow(QStringLiteral("旗門"), gate);
+    form->addRow(QStringLiteral("理由"), reason);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    form->addRow(buttons);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    status = {QStringLiteral("DSQ"), gate->text().trimmed(), reason->text().trimmed()};
+    return true;
+}
+
+} // namespace pistel
