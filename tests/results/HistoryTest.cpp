@@ -7,6 +7,8 @@
 #include "results/StatusChange.h"
 #include "support/ScriptedDialog.h"
 
+#include <QSignalSpy>
+
 namespace pistel::test {
 namespace {
 
@@ -188,13 +190,24 @@ TEST_F(HistoryTest, RunOneStatusesDecideWhoStartsRunTwo) {
         line(start(QString(" ") + bib, "10:00:00.0000"));
         line(finish(QString(" ") + bib, "10:01:00.0000"));
     }
+    // A finish captured for a competitor already marked DNF is reported for the window to ask
+    // about; the time is stored all the same.
+    line(start(" 0004", "10:05:00.0000"));
+    EXPECT_TRUE(control.setStatus("0004", 1, {"DNF", {}, {}}));
+    QSignalSpy reported(&control, &RunControl::timeForStatus);
+    line(finish(" 0004", "10:06:00.0000"));
+    ASSERT_EQ(reported.size(), 1);
+    EXPECT_EQ(reported[0], (QVariantList{"0004", 1, "DNF"}));
+    EXPECT_EQ(f("0004", "ttime"), "00:01:00.00");
+    EXPECT_TRUE(control.setStatus("0004", 1, {}));
+
     dialog.answers = {true};
     // A DNF on a competitor with a run time asks; a DSQ does not.
     EXPECT_TRUE(control.setStatus("0002", 1, {"DNF", {}, {}}));
     EXPECT_TRUE(control.setStatus("0003", 1, {"DSQ", "7", {}}));
     EXPECT_EQ(dialog.asked.size(), 1);
     control.CtB2ndClick();
-    EXPECT_EQ(control.page2.startList.recordCount(), 1);
+    EXPECT_EQ(control.page2.startList.recordCount(), 2); // 0001, and 0004 of class 2
     EXPECT_EQ(control.page2.startBox(), "0001");
     // A disqualified competitor's start in run 2 is not captured.
     line(start(" 0003", "11:00:00.0000"));
@@ -206,7 +219,7 @@ TEST_F(HistoryTest, RunOneStatusesDecideWhoStartsRunTwo) {
     // Clearing the DSQ lets 0003 start run 2 again.
     EXPECT_TRUE(control.setStatus("0003", 1, {}));
     control.CtB2ndClick();
-    EXPECT_EQ(control.page2.startList.recordCount(), 2);
+    EXPECT_EQ(control.page2.startList.recordCount(), 3);
 }
 
 } // namespace

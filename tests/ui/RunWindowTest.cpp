@@ -7,7 +7,10 @@
 #include "support/DbServer.h"
 #include "support/ScriptedDialog.h"
 #include "support/TextFit.h"
+#include "ui/DocumentDialog.h"
 #include "ui/Grid.h"
+#include "ui/HistoryView.h"
+#include "ui/RankingView.h"
 #include "ui/RunPageWidget.h"
 #include "ui/TCuteButton.h"
 #include "ui/TFselecttaikai.h"
@@ -25,6 +28,8 @@
 #include <QRadioButton>
 #include <QStackedWidget>
 #include <QTabWidget>
+#include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -749,5 +754,112 @@ TEST_F(RunWindowTest, DrillWindowsReopenedServerKilledMovedAndPaused) {
     expectRaceResults();
     EXPECT_TRUE(w->control.unassigned().isEmpty());
     EXPECT_TRUE(dialog.messages.isEmpty());
+    closeWindow(*w);
+}
+
+// The results work from the run window: statuses from a list's key and from the results
+// list's menu (DSQ with its gate and reason), the mark of a time set by hand, the ranking
+// view, the history with a reversion, a document saved, and the end-of-run offer.
+TEST_F(RunWindowTest, StatusesRankingHistoryAndDocumentsFromTheRunWindow) {
+    auto w = openWindow();
+    w->CuteButton3Click();
+    w->showPage(0);
+    RunPageWidget& page = *w->TabSheet1;
+    timer.send(" 0001 C0  10:00:00.0000 00\r 0001 C1  10:01:00.0000 00\r"
+               " 0002 C0  10:00:30.0000 00\r 0002 C1  10:01:30.5000 00\r"
+               " 0003 C0  10:01:00.0000 00\r 0003 C1  10:01:59.9900 00\r");
+    ASSERT_TRUE(waitFor([&] { return f("0003", "FL") == "F"; }));
+
+    // Ctrl+2 on the finish list's row of 0002: a DNF on a finisher is asked about first.
+    w->control.page1.setFinishBox("0002");
+    dm.Qdpfn.locate(u"zek", "0002");
+    page.finishList->setFocus();
+    dialog.answers = {true};
+    QTest::keyClick(page.finishList, Qt::Key_2, Qt::ControlModifier);
+    EXPECT_EQ(scalar("select code from run_status where zek='0002' and run=1"), "DNF");
+    EXPECT_EQ(dialog.asked.size(), 1);
+
+    // The results list's menu: 失格(DSQ) asks the gate and the reason.
+    ASSERT_TRUE(dm.QresultBib.locate(u"zek", "0003"));
+    const QRect row =
+        page.results->visualRect(page.results->model().index(dm.QresultBib.currentRow(), 0));
+    bool answered = false;
+    QTimer::singleShot(100, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr);
+        QTimer::singleShot(100, [&] {
+            QWidget* asked = QApplication::activeModalWidget();
+            ASSERT_NE(asked, nullptr);
+            asked->findChild<QLineEdit*>("gate")->setText("7");
+            asked->findChild<QLineEdit*>("reason")->setText("片足旗門通過");
+            answered = true;
+            qobject_cast<QDialog*>(asked)->accept();
+        });
+        menu->actions().at(2)->trigger();
+        menu->close();
+    });
+    emit page.results->customContextMenuRequested(row.center());
+    EXPECT_TRUE(answered);
+    EXPECT_EQ(rows("select code,gate,reason from run_status where zek='0003'"),
+              QStringList{"DSQ|7|片足旗門通過"});
+    EXPECT_TRUE(page.results->model()
+                    .data(page.results->model().index(dm.QresultBib.currentRow(), 0),
+                          QueryModel::MarkedRole)
+                    .toBool());
+
+    // 0001's finish taken back and assigned by hand: its run time carries the mark.
+    w->control.N4Click("0001");
+    w->control.page1.setFinishBox("0001");
+    w->control.N2Click(scalar("select id from pulsedata where stat='C1' and bib='0001'"));
+    ASSERT_TRUE(dm.QresultBib.locate(u"zek", "0001"));
+    EXPECT_EQ(page.results->model()
+                  .data(page.results->model().index(dm.QresultBib.currentRow(), 2))
+                  .toString(),
+              "00:01:00.00*");
+
+    // The ranking view: 0001 ranked alone, then the DNF and DSQ sections.
+    RankingView* ranking = w->openRanking();
+    ranking->classChoice->setCurrentIndex(ranking->classChoice->findData(3));
+    ranking->rankingChoice->setCurrentIndex(0);
+    ASSERT_GE(ranking->table->rowCount(), 5);
+    EXPECT_EQ(ranking->table->item(0, 1)->text(), "0001");
+    EXPECT_EQ(ranking->table->item(0, 4)->text(), "1:00.00*");
+    EXPECT_EQ(ranking->table->item(1, 0)->text(), "途中棄権/DNF (1名)");
+    EXPECT_EQ(ranking->table->item(3, 0)->text(), "失格/DSQ (1名)");
+    EXPECT_EQ(ranking->table->item(4, 6)->text(), "旗門 7 片足旗門通過");
+    screenshot(*ranking, "ranking-view");
+
+    // The history, filtered by bib; the DNF reverted from it, which clears the status.
+    HistoryView* history = w->openHistory();
+    history->bibFilter->setText("2");
+    ASSERT_EQ(history->table->rowCount(), 1);
+    EXPECT_EQ(history->entries()[0].source, "status");
+    history->table->selectRow(0);
+    history->revertChosen();
+    EXPECT_EQ(scalar("select count(*) from run_status where zek='0002'"), "0");
+    EXPECT_EQ(history->table->rowCount(), 2); // the reversion is in the history too
+    history->bibFilter->clear();
+    EXPECT_GE(history->table->rowCount(), 5); // DSQ, N4, N2, DNF, its reversion
+    screenshot(*history, "history-view");
+
+    // A document saved from the window: the official results as CSV.
+    DocumentDialog* documents = w->openDocuments();
+    documents->kindChoice->setCurrentIndex(3);
+    documents->classChoice->setCurrentIndex(documents->classChoice->findData(3));
+    QTemporaryDir dir;
+    ASSERT_TRUE(documents->saveTo(dir.filePath("results.csv")));
+    QFile csv(dir.filePath("results.csv"));
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(csv.readAll().contains(",0003,,,00:00:59.99,,,,,,,DSQ,1,7,"));
+    EXPECT_FALSE(documents->saveTo("/nonexistent/dir/results.pdf"));
+    EXPECT_EQ(dialog.messages.size(), 1);
+    documents->close();
+
+    // The end of run 1: class 3 has nobody left without a start or finish; classes 2 and 1
+    // are offered as DNS (0006 is excluded from the lists), each list confirmed.
+    dialog.answers = {true, false};
+    w->endRunAction[0]->trigger();
+    EXPECT_EQ(scalar("select group_concat(zek order by zek) from run_status where code='DNS'"),
+              "0004,0005");
     closeWindow(*w);
 }
