@@ -1,20 +1,14 @@
 #include "LiveRanking.h"
 
+#include "results/Ranking.h"
+
 #include <QJsonArray>
-#include <QRegularExpression>
 #include <algorithm>
 
 namespace pistel::live {
 
 qint64 resultHundredths(const QString& timeod) {
-    static const QRegularExpression re(QStringLiteral(R"(^(\d{2}):(\d{2}):(\d{2})\.(\d{2})$)"));
-    const QRegularExpressionMatch m = re.match(timeod.trimmed());
-    if (!m.hasMatch())
-        return -1;
-    return ((m.captured(1).toLongLong() * 60 + m.captured(2).toLongLong()) * 60 +
-            m.captured(3).toLongLong()) *
-               100 +
-           m.captured(4).toLongLong();
+    return hundredthsOf(timeod); // the workstation's own reading of a stored time
 }
 
 QString gapText(qint64 h) {
