@@ -4,6 +4,7 @@
 #include "app/TFmain.h"
 #include "app/Windows.h"
 #include "capture/ImpulseJournal.h"
+#include "results/DocumentPdf.h"
 #include "support/DbServer.h"
 #include "support/ScriptedDialog.h"
 #include "support/TextFit.h"
@@ -25,7 +26,10 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QPrinter>
+#include <QProcess>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QStackedWidget>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -852,6 +856,21 @@ TEST_F(RunWindowTest, StatusesRankingHistoryAndDocumentsFromTheRunWindow) {
     ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
     EXPECT_TRUE(csv.readAll().contains(",0003,,,00:00:59.99,,,,,,,DSQ,1,7,"));
     EXPECT_FALSE(documents->saveTo("/nonexistent/dir/results.pdf"));
+    // Printing paints the same pages on the printer (here a printer that makes a PDF file).
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(dir.filePath("printed.pdf"));
+    Race race;
+    ASSERT_TRUE(readRace(dm.Db1, "C1", race));
+    paintDocument(buildDocument(race, DocumentKind::Results1, 3), printer,
+                  QDateTime::currentDateTime());
+    QProcess text;
+    text.start("pdftotext", {dir.filePath("printed.pdf"), "-"});
+    ASSERT_TRUE(text.waitForFinished(30000));
+    const QString printed = QString::fromUtf8(text.readAllStandardOutput());
+    EXPECT_TRUE(printed.contains("0001") && printed.contains("1:00.00*") &&
+                printed.contains(QRegularExpression("\\b1\\s*/\\s*1\\b")))
+        << printed.toStdString();
     EXPECT_EQ(dialog.messages.size(), 1);
     documents->close();
 
