@@ -167,3 +167,34 @@ CREATE TABLE IF NOT EXISTS change_history (
   after_row   TEXT NOT NULL,
   KEY change_history_bib (tcode, zek, id)
 ) CHARACTER SET sjis;
+
+-- Backup timing. The second timer's lines (system B), with the fields of pulsedata and their
+-- receipts; never captured into result.
+CREATE TABLE IF NOT EXISTS backup_impulse (
+  id    INT NOT NULL AUTO_INCREMENT PRIMARY KEY,
+  tcode VARCHAR(20) NOT NULL DEFAULT '',
+  ttime INT NOT NULL DEFAULT 0,
+  tstat VARCHAR(1)  NOT NULL DEFAULT '',
+  bib   VARCHAR(4)  NOT NULL DEFAULT '',
+  stat  VARCHAR(2)  NOT NULL DEFAULT '',
+  dtime VARCHAR(13) NOT NULL DEFAULT '',
+  KEY backup_impulse_list (tcode, stat, dtime)
+) CHARACTER SET sjis;
+
+CREATE TABLE IF NOT EXISTS backup_receipt (
+  receipt  VARCHAR(40) NOT NULL PRIMARY KEY,
+  pulse_id INT NOT NULL
+) CHARACTER SET ascii;
+
+-- Hand times of a run and channel ('start' or 'finish'), as imported or typed (one sheet per
+-- run and channel; a new import replaces it).
+CREATE TABLE IF NOT EXISTS hand_time (
+  id      INT NOT NULL AUTO_INCREMENT PRIMARY KEY,
+  tcode   VARCHAR(20) NOT NULL,
+  run     INT NOT NULL,
+  channel VARCHAR(6)  NOT NULL,
+  line    INT NOT NULL DEFAULT 0,
+  bib     VARCHAR(4)  NOT NULL DEFAULT '',
+  htime   VARCHAR(13) NOT NULL,
+  KEY hand_time_sheet (tcode, run, channel)
+) CHARACTER SET sjis;

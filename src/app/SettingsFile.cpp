@@ -90,6 +90,8 @@ Settings readSettings(const QString& path) {
     s.port2 = integer(values, "port/port2", s.port2);
     s.line1 = readLine(values, QStringLiteral("1"));
     s.line2 = readLine(values, QStringLiteral("2"));
+    s.port3 = integer(values, "port/port3", s.port3);
+    s.line3 = readLine(values, QStringLiteral("3"));
     s.dbType = values.value(QStringLiteral("db/dbtype"), s.dbType);
     s.dbIndex = integer(values, "db/dbindex", s.dbIndex);
     s.dbMode = integer(values, "db/dbmode", s.dbMode);
@@ -102,8 +104,11 @@ Settings readSettings(const QString& path) {
 }
 
 QByteArray formatSettings(const Settings& s) {
-    return (QStringLiteral("[Port]\nPort1=%1\nPort2=%2\n").arg(s.port1).arg(s.port2) +
-            formatLine(s.line1, 1) + formatLine(s.line2, 2) +
+    return (QStringLiteral("[Port]\nPort1=%1\nPort2=%2\nPort3=%3\n")
+                .arg(s.port1)
+                .arg(s.port2)
+                .arg(s.port3) +
+            formatLine(s.line1, 1) + formatLine(s.line2, 2) + formatLine(s.line3, 3) +
             QStringLiteral(
                 "[DB]\nDbType=%1\nDbindex=%2\nDbmode=%3\nTimeout=%4\n[Web]\nBaseUrl=%5\nKey=%6\n"))
         // One pass: a value holding "%2F" (an escaped URL) must not take another's place.

@@ -16,6 +16,8 @@ struct Settings {
     int port2 = 0;    // the display board port number
     SerialLine line1; // line settings of the timer port
     SerialLine line2; // and of the display board port
+    int port3 = 0;    // the second timer's port (system B), 0 for none
+    SerialLine line3;
     QString dbType = QStringLiteral("MySQL");
     int dbIndex = 0; // the profile of the last successful connection
     int dbMode = 0;  // the profile the last switch attempted

@@ -51,6 +51,8 @@ TFmain::TFmain(AppState& app, TDM1& dm, OperatorDialog& dialog, QString settings
     app_.boardPortNo = s.port2;
     app_.timerLine = s.line1;
     app_.boardLine = s.line2;
+    app_.backupPortNo = s.port3;
+    app_.backupLine = s.line3;
     app_.dbType = s.dbType;
     app_.connectedProfile = s.dbIndex;
     app_.chosenProfile = s.dbMode;
@@ -164,10 +166,18 @@ void TFmain::bTaikaiClick() {
 void TFmain::closeEvent(QCloseEvent* e) {
     profiles.releaseLock();
     try {
-        writeSettings(settingsPath_,
-                      {app_.timerPortNo, app_.boardPortNo, app_.timerLine, app_.boardLine,
-                       app_.dbType, app_.connectedProfile, app_.chosenProfile, app_.webBaseUrl,
-                       app_.dbTimeout, app_.webKey});
+        writeSettings(settingsPath_, {.port1 = app_.timerPortNo,
+                                      .port2 = app_.boardPortNo,
+                                      .line1 = app_.timerLine,
+                                      .line2 = app_.boardLine,
+                                      .port3 = app_.backupPortNo,
+                                      .line3 = app_.backupLine,
+                                      .dbType = app_.dbType,
+                                      .dbIndex = app_.connectedProfile,
+                                      .dbMode = app_.chosenProfile,
+                                      .webBaseUrl = app_.webBaseUrl,
+                                      .dbTimeout = app_.dbTimeout,
+                                      .webKey = app_.webKey});
     } catch (const std::exception& error) {
         dialog_.showMessage(QStringLiteral("設定ファイルを保存できませんでした。\n") +
                             QString::fromStdString(error.what()));

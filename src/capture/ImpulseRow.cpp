@@ -7,8 +7,10 @@
 namespace pistel {
 
 namespace {
-QString impulseInsert(const QString& code, int receiptTenths, const TimerLine& t) {
-    return QStringLiteral("insert into pulsedata (tcode,ttime,tstat,bib,stat,dtime) values ('") +
+QString impulseInsert(const QString& code, int receiptTenths, const TimerLine& t,
+                      const ImpulseLog& log) {
+    return QStringLiteral("insert into ") + QLatin1String(log.table) +
+           QStringLiteral(" (tcode,ttime,tstat,bib,stat,dtime) values ('") +
            sqlValue(code) + QStringLiteral("','") + QString::number(receiptTenths) +
            QStringLiteral("','") + sqlValue(t.tstat) + QStringLiteral("','") + sqlValue(t.bib) +
            QStringLiteral("','") + sqlValue(t.stat) + QStringLiteral("','") + sqlValue(t.dtime) +
@@ -17,12 +19,13 @@ QString impulseInsert(const QString& code, int receiptTenths, const TimerLine& t
 } // namespace
 
 QStringList impulseRowStatements(const QString& code, int receiptTenths, const TimerLine& t,
-                                 const QString& receipt) {
+                                 const QString& receipt, const ImpulseLog& log) {
     // LAST_INSERT_ID() stays the impulse row's id: no other table written in a line's
     // transaction has an auto-increment column. A receipt left by a row that was deleted
     // since (a reset) names the new row.
-    return {impulseInsert(code, receiptTenths, t) + QLatin1Char(';'),
-            "insert into pulse_receipt (receipt,pulse_id) values ('" + sqlValue(receipt) +
+    return {impulseInsert(code, receiptTenths, t, log) + QLatin1Char(';'),
+            "insert into " + QLatin1String(log.receipts) + " (receipt,pulse_id) values ('" +
+                sqlValue(receipt) +
                 "',LAST_INSERT_ID()) on duplicate key update pulse_id = values(pulse_id);"};
 }
 
@@ -31,9 +34,10 @@ QString markUnassignedStatement(const QString& code, const QString& reason) {
            sqlValue(code) + "','" + sqlValue(reason.left(80)) + "');";
 }
 
-bool receiptLogged(Query& q, const QString& receipt) {
+bool receiptLogged(Query& q, const QString& receipt, const ImpulseLog& log) {
     // The row itself must be there: a receipt of a deleted row (a reset) counts for nothing.
-    q.setSql({"select r.pulse_id from pulse_receipt r join pulsedata p on p.id = r.pulse_id",
+    q.setSql({"select r.pulse_id from " + QLatin1String(log.receipts) + " r join " +
+                  QLatin1String(log.table) + " p on p.id = r.pulse_id",
               "where r.receipt = '" + sqlValue(receipt) + "'"});
     q.open();
     const bool there = q.recordCount() > 0;

@@ -27,13 +27,14 @@ QString keyOf(int tenths, const QString& tstat, const QString& bib, const QStrin
 
 // One batch: the impulse row, its receipt, its mark (received while nothing captured:
 // nobody got the time yet), and the commit of the transaction.
-void writeEntry(Query& q, const JournalEntry& e, const TimerLine& t) {
+void writeEntry(Query& q, const JournalEntry& e, const TimerLine& t, const ImpulseLog& log) {
     QStringList batch;
     if (e.receipt.isEmpty())
-        batch << impulseRowStatements(e.competitionCode, e.receiptTenths, t, e.receipt).first();
+        batch << impulseRowStatements(e.competitionCode, e.receiptTenths, t, e.receipt, log)
+                     .first();
     else
-        batch << impulseRowStatements(e.competitionCode, e.receiptTenths, t, e.receipt);
-    if (assignable(t))
+        batch << impulseRowStatements(e.competitionCode, e.receiptTenths, t, e.receipt, log);
+    if (log.timer && assignable(t))
         batch << markUnassignedStatement(e.competitionCode,
                                          QStringLiteral("取り込まれずに記録された時刻"));
     q.setSql(batch << QStringLiteral("commit"));
@@ -42,7 +43,8 @@ void writeEntry(Query& q, const JournalEntry& e, const TimerLine& t) {
 
 } // namespace
 
-RecoveryCount writeMissingImpulses(TDM1& dm, const QList<JournalEntry>& entries) {
+RecoveryCount writeMissingImpulses(TDM1& dm, const QList<JournalEntry>& entries,
+                                   const ImpulseLog& log) {
     RecoveryCount count;
     QHash<QString, QHash<QString, int>> logged; // competition -> row -> how many
     Query& q = dm.Qedit;
@@ -51,8 +53,8 @@ RecoveryCount writeMissingImpulses(TDM1& dm, const QList<JournalEntry>& entries)
     auto loggedByFields = [&](const JournalEntry& e, const TimerLine& t) {
         if (!logged.contains(e.competitionCode)) {
             QHash<QString, int>& rows = logged[e.competitionCode];
-            q.setSql({"select ttime,tstat,bib,stat,dtime from pulsedata where tcode = '" +
-                      sqlValue(e.competitionCode) + "'"});
+            q.setSql({"select ttime,tstat,bib,stat,dtime from " + QLatin1String(log.table) +
+                      " where tcode = '" + sqlValue(e.competitionCode) + "'"});
             q.open();
             for (int r = 0; r < q.recordCount(); ++r)
                 ++rows[keyOf(q.text(r, 0).toInt(), q.text(r, 1), q.text(r, 2), q.text(r, 3),
@@ -70,12 +72,12 @@ RecoveryCount writeMissingImpulses(TDM1& dm, const QList<JournalEntry>& entries)
             continue;
         }
         try {
-            if (e.receipt.isEmpty() ? loggedByFields(e, t) : receiptLogged(q, e.receipt)) {
+            if (e.receipt.isEmpty() ? loggedByFields(e, t) : receiptLogged(q, e.receipt, log)) {
                 ++count.alreadyLogged;
                 continue;
             }
             Transaction tx(dm.Db1);
-            writeEntry(q, e, t);
+            writeEntry(q, e, t, log);
             tx.committedByBatch();
             ++count.written;
         } catch (const DbError& err) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ImpulseRow.h"
+
 #include "ImpulseJournal.h"
 
 #include <QList>
@@ -21,6 +23,7 @@ struct RecoveryCount {
 // without: a line received n times needs n rows. Running it twice writes nothing more.
 // Throws DbError when the connection is lost; a line the server refuses is counted and
 // skipped, so that it never holds up the others.
-RecoveryCount writeMissingImpulses(TDM1& dm, const QList<JournalEntry>& entries);
+RecoveryCount writeMissingImpulses(TDM1& dm, const QList<JournalEntry>& entries,
+                                   const ImpulseLog& log = kTimerLog);
 
 } // namespace pistel

@@ -158,15 +158,15 @@ void ReceiveHandler::keepInPendingFile(const Line& l) {
 
 void ReceiveHandler::writeLine(const Line& l, bool capture, bool mayBeLogged) {
     Query& q = dm_.Qedit;
-    if (mayBeLogged && receiptLogged(q, l.receipt))
+    if (mayBeLogged && receiptLogged(q, l.receipt, log_))
         return; // its reply was lost after the server had it
     // The line's writes end with one batch: what the capture writes, the impulse row, its
     // receipt and mark, and the commit.
     QStringList captureWrites;
     auto commitLine = [&](Transaction& tx, const QString& unassignedWhy) {
         QStringList batch = captureWrites;
-        batch << impulseRowStatements(l.code, l.receiptTenths, l.fields, l.receipt);
-        if (!unassignedWhy.isEmpty())
+        batch << impulseRowStatements(l.code, l.receiptTenths, l.fields, l.receipt, log_);
+        if (!unassignedWhy.isEmpty() && log_.timer)
             batch << markUnassignedStatement(l.code, unassignedWhy);
         q.setSql(batch << QStringLiteral("commit"));
         q.execSql();
@@ -242,7 +242,8 @@ void ReceiveHandler::afterLogged(const Line& l, const QString& unassignedWhy) {
             if (!unassignedWhy.isEmpty())
                 control_->rereadUnassigned();
         }
-        refreshImpulseLists(l.fields.stat);
+        if (log_.timer)
+            refreshImpulseLists(l.fields.stat);
     } catch (const DbError& e) {
         if (e.connectionLost() && keeper_)
             keeper_->connectionLost(); // the lists are read again when it is back
@@ -308,7 +309,7 @@ void ReceiveHandler::clearPendingFile() {
 RecoveryCount ReceiveHandler::recoverPending() {
     if (!journal_)
         return {};
-    const RecoveryCount count = writeMissingImpulses(dm_, journal_->pendingEntries());
+    const RecoveryCount count = writeMissingImpulses(dm_, journal_->pendingEntries(), log_);
     setAside_ = count.refused;
     // A refused line stays in the file, to be tried again at the next start.
     if (count.refused == 0 && pending_.isEmpty())

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ByteSource.h"
+#include "ImpulseRow.h"
 #include "JournalRecovery.h"
 #include "TimerLine.h"
 #include "Trace.h"
@@ -45,6 +46,9 @@ public:
     void startFreshLine(int bytesWaiting = 0);
 
     void setCaptureHook(CaptureHook hook) { capture_ = std::move(hook); }
+    // Where the lines are logged (the timer's own log by default). A second timer's handler
+    // logs into its own table and never captures.
+    void setImpulseLog(const ImpulseLog& log) { log_ = log; }
     // Captures into `control`'s current run; its boxes are put back when a line's writes are
     // lost, and lines that waited are not captured around what its operator changed.
     void setRunControl(RunControl* control);
@@ -126,6 +130,7 @@ private:
     ByteSource& port_;
     ImpulseJournal* journal_;
     CaptureHook capture_;
+    ImpulseLog log_ = kTimerLog;
     RunControl* control_ = nullptr;
     Clock clock_;
     Trace trace_;

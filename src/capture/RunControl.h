@@ -211,6 +211,10 @@ public:
     // changed since; otherwise (after asking) the entry's times and statuses, with the run
     // times that follow. The reversion is a change of its own. False when not reverted.
     bool revertChange(long long id);
+    // Stores a replacement time from backup timing as the start (or finish) of `bib` in `run`,
+    // with the run time that follows and its history row, unless a time of the timer is there
+    // (one that is not itself a replacement). True when stored or already so.
+    bool applyReplacement(const QString& bib, int run, bool start, const QString& time);
 
     // "'" + code + "'" pieces: the competition code as spliced into statements.
     QString code() const;

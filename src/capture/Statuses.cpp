@@ -48,7 +48,7 @@ void RunControl::rereadMarks() {
 }
 
 bool RunControl::manualRunTime(const QString& bib, int run) const {
-    const QSet<QString> m = manualTimes_.value(bib);
+    const QHash<QString, QString> m = manualTimes_.value(bib);
     const bool first = m.contains(QStringLiteral("STTIME")) || m.contains(QStringLiteral("ALTIME"));
     const bool second =
         m.contains(QStringLiteral("STTIME2")) || m.contains(QStringLiteral("ALTIME2"));
@@ -137,6 +137,30 @@ int RunControl::offerEndOfRun(int run) {
         }
     }
     return stored;
+}
+
+bool RunControl::applyReplacement(const QString& bib, int run, bool start, const QString& time) {
+    const RunColumns c = columnsOf(run);
+    const QString column = (start ? c.start : c.finish).toUpper();
+    if (!readRunRow(c, bib))
+        return false;
+    const QString stored = start ? row_.start : row_.finish;
+    if (stored == time)
+        return true;
+    rereadMarks();
+    if (!stored.isEmpty() &&
+        manualTimes_.value(bib).value(column) != QLatin1String(source::kReplacement))
+        return false; // the timer's own time is never replaced
+    noteOperatorChange();
+    {
+        RecordedChange change(dm.Db1, app.competitionCode, bib, source::kReplacement);
+        storeTime(c, start, bib, time);
+        change.commit();
+    }
+    rereadMarks();
+    if (!app.currentRun.isEmpty())
+        rereadCurrentPage();
+    return true;
 }
 
 void RunControl::askAboutStatus(const QString& bib, int run, bool start) {

@@ -16,6 +16,8 @@ struct AppState {
     int boardPortNo = 0;
     SerialLine timerLine; // applied whenever the timer port opens
     SerialLine boardLine;
+    int backupPortNo = 0; // the second timer (system B), 0 for none
+    SerialLine backupLine;
 
     // Database profile and capture lock.
     QString dbType = QStringLiteral("MySQL");

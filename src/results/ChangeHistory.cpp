@@ -53,12 +53,14 @@ QString sourceCaption(const QString& s) {
         {source::kStatus, QStringLiteral("状態の変更")},
         {source::kRevert, QStringLiteral("変更の取り消し")},
         {source::kImport, QStringLiteral("取り込み")},
+        {source::kReplacement, QStringLiteral("代替時刻（予備計時）")},
     };
     return captions.value(s, s);
 }
 
 bool isManualSource(const QString& s) {
-    return s == u"N1" || s == u"N2" || s == u"edited" || s == u"revert" || s == u"import";
+    return s == u"N1" || s == u"N2" || s == u"edited" || s == u"revert" || s == u"import" ||
+           s == u"backup";
 }
 
 const QStringList& RowSnapshot::resultColumns() {
@@ -261,8 +263,8 @@ ManualTimes readManualTimes(odbc::Connection& db, const QString& code,
     q.setSql({"select zek,source,before_row,after_row from change_history",
               "where tcode = '" + sqlValue(code) + "' order by id"});
     q.open();
-    // The value the latest change of each time left, when that change was made by hand.
-    QHash<QString, QHash<QString, QString>> byHand;
+    // The value the latest change of each time left and its source, when made by hand.
+    QHash<QString, QHash<QString, std::pair<QString, QString>>> byHand;
     static const QStringList times{"STTIME", "ALTIME", "STTIME2", "ALTIME2"};
     for (int r = 0; r < q.recordCount(); ++r) {
         const RowSnapshot before = RowSnapshot::decode(q.text(r, 2));
@@ -272,7 +274,7 @@ ManualTimes readManualTimes(odbc::Connection& db, const QString& code,
             if (before.value(t) == after.value(t))
                 continue;
             if (manual)
-                byHand[q.text(r, 0)].insert(t, after.value(t));
+                byHand[q.text(r, 0)].insert(t, {after.value(t), q.text(r, 1)});
             else
                 byHand[q.text(r, 0)].remove(t);
         }
@@ -281,8 +283,8 @@ ManualTimes readManualTimes(odbc::Connection& db, const QString& code,
     for (auto it = byHand.cbegin(); it != byHand.cend(); ++it) {
         const RowSnapshot now = current.value(it.key());
         for (auto t = it->cbegin(); t != it->cend(); ++t)
-            if (!t.value().isEmpty() && now.value(t.key()) == t.value())
-                marks[it.key()].insert(t.key());
+            if (!t.value().first.isEmpty() && now.value(t.key()) == t.value().first)
+                marks[it.key()].insert(t.key(), t.value().second);
     }
     return marks;
 }

@@ -28,6 +28,7 @@ inline constexpr char kReset[] = "reset";
 inline constexpr char kStatus[] = "status";
 inline constexpr char kRevert[] = "revert";
 inline constexpr char kImport[] = "import";
+inline constexpr char kReplacement[] = "backup"; // a replacement time from backup timing
 } // namespace source
 
 // The operator's name for a source.
@@ -93,8 +94,8 @@ QStringList restoreStatements(const QString& code, const QString& zek, const Row
 
 // Which start and finish times of each competitor stand as set by hand: the latest change of
 // the time came from a manual source and the time is still what it stored. Keys: bib, then
-// STTIME/ALTIME/STTIME2/ALTIME2.
-using ManualTimes = QHash<QString, QSet<QString>>;
+// STTIME/ALTIME/STTIME2/ALTIME2; values: the source (a replacement is "backup").
+using ManualTimes = QHash<QString, QHash<QString, QString>>;
 ManualTimes readManualTimes(odbc::Connection& db, const QString& code,
                             const QHash<QString, RowSnapshot>& current);
 

@@ -55,7 +55,4 @@ struct Document {
 // The document of `kind` for class `cls`, or for every class (highest first).
 Document buildDocument(const Race& race, DocumentKind kind, std::optional<int> cls = {});
 
-// The mark after a time set by hand.
-inline constexpr char16_t kManualMark = u'*';
-
 } // namespace pistel

@@ -63,10 +63,12 @@ bool readRace(odbc::Connection& db, const QString& code, Race& race) {
             c.runTime[run] = q.text(r, 9 + run * 4);
             c.state[run] = q.text(r, 10 + run * 4);
             c.status[run] = snapshots.value(c.zek).status(run + 1);
-            const QSet<QString> marks = manual.value(c.zek);
+            const QHash<QString, QString> marks = manual.value(c.zek);
             const QString n = run ? QStringLiteral("2") : QString();
             c.manualStart[run] = marks.contains("STTIME" + n);
             c.manualFinish[run] = marks.contains("ALTIME" + n);
+            c.replaced[run] = marks.value("STTIME" + n) == QLatin1String(source::kReplacement) ||
+                              marks.value("ALTIME" + n) == QLatin1String(source::kReplacement);
         }
         c.total = q.text(r, 15);
         race.competitors.push_back(c);

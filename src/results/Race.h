@@ -23,10 +23,17 @@ struct Competitor {
     RunStatus status[2];
     bool manualStart[2] = {false, false};
     bool manualFinish[2] = {false, false};
+    bool replaced[2] = {false, false}; // a replacement time from backup timing stands in the run
 
     // A run time built from a time set by hand.
     bool manualRun(int run) const { return manualStart[run - 1] || manualFinish[run - 1]; }
     bool manualTotal() const { return manualRun(1) || manualRun(2); }
+    // The mark after a run time (0: the total): "R" a replacement time, "*" set by hand.
+    QString markOf(int run) const {
+        const bool r = run ? replaced[run - 1] : replaced[0] || replaced[1];
+        const bool m = run ? manualRun(run) : manualTotal();
+        return r ? QStringLiteral("R") : m ? QStringLiteral("*") : QString();
+    }
     bool excluded() const { return dropm == u"9"; }
     // Finished the run with a run time and no status.
     bool finished(int run) const {

@@ -6,6 +6,7 @@
 #include "RunPageWidget.h"
 #include "TCuteButton.h"
 #include "capture/DataHealth.h"
+#include "capture/ImpulseJournal.h"
 #include "comm/TimerHealth.h"
 #include "data/AppState.h"
 #include "data/DbError.h"
@@ -39,7 +40,11 @@ const char* const kCloseWhileTiming =
 TFtaikai::TFtaikai(AppState& app, TDM1& dm, OperatorDialog& dialog, ImpulseJournal* journal,
                    TCustomCommX::PortResolver resolver, QWidget* parent)
     : QDialog(parent), CommX1(resolver), CommBoard(resolver), control(app, dm, &dialog),
-      receiver(app, dm, timerBytes, journal),
+      receiver(app, dm, timerBytes, journal), CommB(resolver),
+      backupJournal(journal ? std::make_unique<ImpulseJournal>(ImpulseJournal::defaultFolder() +
+                                                               QStringLiteral("/system-b"))
+                            : nullptr),
+      backupReceiver(app, dm, backupBytes, backupJournal.get()),
       ports(CommX1, CommBoard, app.timerPortNo, app.boardPortNo, app.timerPortOpen),
       web(app, dm, dialog, webClient), app_(app), dialog_(dialog) {
     web.baseUrl = app.webBaseUrl;
@@ -70,6 +75,20 @@ TFtaikai::TFtaikai(AppState& app, TDM1& dm, OperatorDialog& dialog, ImpulseJourn
     // What the timer sent while no window listened is read, journaled and logged (never
     // assigned), not thrown away.
     CommX1.purgeReceiveOnOpen = false;
+    backupReceiver.setImpulseLog(kSecondTimerLog);
+    backupReceiver.setKeeper(&keeper);
+    CommB.purgeReceiveOnOpen = false;
+    CommB.OnReceive = [this](TCustomCommX*, int n) {
+        try {
+            backupReceiver.CommX1Receive(n);
+            return;
+        } catch (const DbError& e) {
+            lineError_ = QStringLiteral("予備計時: ") + e.message();
+        } catch (const std::exception& e) {
+            lineError_ = QStringLiteral("予備計時: ") + QString::fromStdString(e.what());
+        }
+        showDataHealth();
+    };
     // A timer device that goes away (an adapter pulled out) is shown in red on the run
     // pages and opened again as soon as it is back; lines then resume by themselves.
     CommX1.OnLost = [this](TCustomCommX*, const QString&) {
@@ -114,6 +133,8 @@ TFtaikai::TFtaikai(AppState& app, TDM1& dm, OperatorDialog& dialog, ImpulseJourn
             control.rereadCurrentPage();
         receiver.flushPending();
         receiver.recoverPending();
+        backupReceiver.flushPending();
+        backupReceiver.recoverPending();
         lineError_.clear();
     };
     connect(&control, &RunControl::impulsesDeleted, &receiver, &ReceiveHandler::dropPending);
@@ -248,6 +269,7 @@ void TFtaikai::recoverPendingLines() {
     // Lines a previous run kept waiting for the database go to pulsedata before new ones.
     try {
         receiver.recoverPending();
+        backupReceiver.recoverPending();
     } catch (const DbError& e) {
         if (!e.connectionLost())
             throw;
@@ -404,6 +426,7 @@ QWidget* TFtaikai::settingsPage() {
     g->addWidget(boardBox, 0, 2, 5, 1);
 
     g->addWidget(webGroup(), 5, 2, 2, 1);
+    g->addWidget(backupPortGroup(), 7, 0, 1, 2);
 
     connect(&ports, &PortSettings::listsChanged, this, &TFtaikai::showPorts);
     connect(&ports, &PortSettings::cbxcomm1Changed, this, &TFtaikai::showPorts);
@@ -420,6 +443,54 @@ QWidget* TFtaikai::settingsPage() {
     connect(Cbxcomm2, &QComboBox::activated, this,
             [this](int index) { ports.setCbxcomm2(index, Cbxcomm2->itemText(index)); });
     return page;
+}
+
+QWidget* TFtaikai::backupPortGroup() {
+    auto* box = new QGroupBox(QStringLiteral("予備計時（システムB）ポート"));
+    auto* v = new QVBoxLayout(box);
+    Cbxcomm3 = new QComboBox(box);
+    Cbxcomm3->setEditable(true);
+    Cbxcomm3->setInsertPolicy(QComboBox::NoInsert);
+    Cbxcomm3->addItem(QStringLiteral("なし"));
+    Cbxcomm3->addItems(ports.items());
+    if (app_.backupPortNo > 0)
+        Cbxcomm3->setEditText(QStringLiteral("COM%1").arg(app_.backupPortNo));
+    backupLineChoices = lineChoices(box, app_.backupLine, [this] { openBackupPort(); });
+    auto* line = new QHBoxLayout;
+    line->addWidget(Cbxcomm3, 1);
+    for (QComboBox* c : {backupLineChoices.baud, backupLineChoices.dataBits,
+                         backupLineChoices.parity, backupLineChoices.stopBits})
+        line->addWidget(c);
+    v->addLayout(line);
+    connect(Cbxcomm3->lineEdit(), &QLineEdit::editingFinished, this, [this] {
+        const QString typed = Cbxcomm3->currentText().trimmed().toUpper();
+        app_.backupPortNo = typed.startsWith(u"COM") ? typed.mid(3).toInt() : 0;
+        openBackupPort();
+    });
+    connect(Cbxcomm3, &QComboBox::activated, this, [this](int) {
+        const QString chosen = Cbxcomm3->currentText().trimmed().toUpper();
+        app_.backupPortNo = chosen.startsWith(u"COM") ? chosen.mid(3).toInt() : 0;
+        openBackupPort();
+    });
+    return box;
+}
+
+bool TFtaikai::openBackupPort() {
+    CommB.Close();
+    if (app_.backupPortNo <= 0)
+        return false;
+    CommB.setPortNo(app_.backupPortNo);
+    applyLine(CommB, app_.backupLine);
+    try {
+        CommB.Open();
+    } catch (const ECommError& e) {
+        dialog_.showMessage(QStringLiteral("予備計時のポート COM%1 を開けません。\n")
+                                .arg(app_.backupPortNo) +
+                            e.message());
+        return false;
+    }
+    backupReceiver.startFreshLine(CommB.InQueCount());
+    return true;
 }
 
 QButtonGroup* TFtaikai::targetSelector(QWidget* box) {
@@ -536,6 +607,7 @@ void TFtaikai::showEvent(QShowEvent* e) {
         shown_ = true;
         recoverPendingLines();
         ports.windowShown();
+        openBackupPort();
         showTimerHealth();
         // The classes whose race the live results page can show.
         Query& q = control.dm.Qtemp;
@@ -560,6 +632,7 @@ void TFtaikai::done(int result) {
     // Esc (reject) hides a dialog without a close event: the ports close here too, so a
     // hidden window never keeps the timer port.
     ports.windowClosed();
+    CommB.Close();
     reopenTimer_.stop();
     QDialog::done(result);
 }

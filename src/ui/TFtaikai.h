@@ -78,6 +78,16 @@ public:
     RunControl control;
     ConnectionKeeper keeper{control.dm};
     ReceiveHandler receiver;
+    // The second timer (system B): its lines are received, journaled (in a folder of their
+    // own) and logged like the timer's, in a table of their own; never captured.
+    TCommX CommB;
+    CommByteSource backupBytes{CommB};
+    std::unique_ptr<ImpulseJournal> backupJournal;
+    ReceiveHandler backupReceiver;
+    QComboBox* Cbxcomm3 = nullptr;
+    LineChoices backupLineChoices;
+    // Opens the second timer's port (app.backupPortNo; 0 closes it); false when it cannot.
+    bool openBackupPort();
     PortSettings ports;
     BoardTests board{CommBoard};
     WebClient webClient;
@@ -141,6 +151,7 @@ private:
     QWidget* settingsPage();
     QWidget* firstPage();
     QWidget* webGroup();
+    QWidget* backupPortGroup();
     void showPorts();
     void showWeb();
     QButtonGroup* targetSelector(QWidget* box);

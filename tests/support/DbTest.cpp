@@ -9,7 +9,7 @@ void DbTest::SetUp() {
     dm.Db1.open(connectionString(dsn));
     for (const char* table : {"result", "pulsedata", "taikai", "execcheck", "cs_master", "handtm",
                               "pulse_receipt", "pulse_unassigned", "capture_holder", "run_status",
-                              "change_history"})
+                              "change_history", "backup_impulse", "backup_receipt", "hand_time"})
         exec(QStringLiteral("delete from ") + QLatin1String(table));
 }
 

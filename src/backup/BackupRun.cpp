@@ -1,0 +1,202 @@
+#include "BackupRun.h"
+
+#include "capture/TimeText.h"
+#include "data/Query.h"
+#include "data/SqlValue.h"
+#include "data/Transaction.h"
+#include "results/ChangeHistory.h"
+
+#include <algorithm>
+
+namespace pistel {
+
+namespace {
+// System-B lines further than this from the run's own times belong to the other run.
+constexpr TimeUnits kRunMargin = 15LL * 60 * 10000;
+
+std::optional<TimeUnits> unitsOf(const QString& stored) {
+    if (stored.trimmed().isEmpty())
+        return std::nullopt;
+    return timeOfDayUnits(stored);
+}
+} // namespace
+
+QString channelName(Channel channel) {
+    return channel == Channel::Start ? QStringLiteral("start") : QStringLiteral("finish");
+}
+
+std::optional<Channel> channelNamed(const QString& name) {
+    if (name == u"start")
+        return Channel::Start;
+    if (name == u"finish")
+        return Channel::Finish;
+    return std::nullopt;
+}
+
+BackupRun BackupRun::read(odbc::Connection& db, const QString& code, int run) {
+    BackupRun b;
+    b.run_ = run;
+    const QString n = run == 1 ? QString() : QStringLiteral("2");
+    const QString where = "tcode = '" + sqlValue(code) + "'";
+    Query q(db, QStringLiteral("backup"));
+    q.setSql({"select zek,class1,st" + QString::number(run) + ",dropm,sttime" + n + ",altime" + n +
+                  " from result where " + where,
+              "order by class1 desc, st" + QString::number(run) + ", zek"});
+    q.open();
+    const ManualTimes marks = readManualTimes(db, code, readSnapshots(db, code));
+    TimeUnits first = 0, last = 0;
+    bool any = false;
+    for (int r = 0; r < q.recordCount(); ++r) {
+        BackupCompetitor c;
+        c.zek = q.text(r, 0);
+        c.class1 = q.text(r, 1).toInt();
+        c.order = q.text(r, 2).toInt();
+        c.forerunner = q.text(r, 3) == u"9";
+        for (int ch = 0; ch < 2; ++ch) {
+            const QString column = (ch == 0 ? QStringLiteral("STTIME") : QStringLiteral("ALTIME")) + n;
+            const std::optional<TimeUnits> t = unitsOf(q.text(r, 4 + ch));
+            if (marks.value(c.zek).value(column) == QLatin1String(source::kReplacement))
+                c.replaced[ch] = t;
+            else
+                c.a[ch] = t;
+            if (c.a[ch]) {
+                first = any ? std::min(first, *c.a[ch]) : *c.a[ch];
+                last = any ? std::max(last, *c.a[ch]) : *c.a[ch];
+                any = true;
+            }
+        }
+        b.competitors_.push_back(c);
+    }
+
+    q.setSql({"select channel,line,bib,htime from hand_time where " + where +
+                  " and run = '" + QString::number(run) + "'",
+              "order by id"});
+    q.open();
+    for (int r = 0; r < q.recordCount(); ++r) {
+        const std::optional<Channel> c = channelNamed(q.text(r, 0));
+        if (c)
+            b.hand_[index(*c)].push_back(
+                {q.text(r, 1).toInt(), q.text(r, 2), timeOfDayUnits(q.text(r, 3))});
+    }
+
+    // The second timer's impulses of this run: a line taken back ("c"/"d") removes the one it
+    // repeats; a line naming a competitor keeps the bib.
+    QHash<QString, size_t> known;
+    for (size_t i = 0; i < b.competitors_.size(); ++i)
+        known.insert(b.competitors_[i].zek, i);
+    q.setSql({"select id,tstat,bib,stat,dtime from backup_impulse where " + where +
+                  " and stat in ('C0','C1')",
+              "order by id"});
+    q.open();
+    for (int r = 0; r < q.recordCount(); ++r) {
+        const QString tstat = q.text(r, 1), bib = q.text(r, 2);
+        auto& list = b.b_[q.text(r, 3) == u"C0" ? 0 : 1];
+        const TimeUnits t = timeOfDayUnits(q.text(r, 4));
+        if (tstat == u"c" || tstat == u"d") {
+            std::erase_if(list, [t](const HandTime& h) { return h.time == t; });
+            continue;
+        }
+        if (tstat == u"m" || tstat == u"C" || (any && (t < first - kRunMargin || t > last + kRunMargin)))
+            continue;
+        const bool named = (tstat == u" " || tstat == u"i") && known.contains(bib);
+        list.push_back({q.text(r, 0).toInt(), named ? bib : QString(), t});
+    }
+    return b;
+}
+
+std::vector<MatchCompetitor> BackupRun::matchInput(Channel c) const {
+    std::vector<MatchCompetitor> input;
+    for (const BackupCompetitor& k : competitors_)
+        input.push_back({k.zek, k.a[index(c)]});
+    return input;
+}
+
+MatchResult BackupRun::match(Channel c, const std::vector<HandTime>& times,
+                             TimeUnits tolerance) const {
+    return matchHandTimes(times, matchInput(c), tolerance);
+}
+
+QHash<QString, TimeUnits> BackupRun::backupTimes(Channel c, const std::vector<HandTime>& times,
+                                                 TimeUnits tolerance) const {
+    QHash<QString, TimeUnits> found;
+    for (const MatchRow& row : match(c, times, tolerance).rows)
+        if (!row.bib.isEmpty())
+            found.insert(row.bib, row.hand.time);
+    return found;
+}
+
+std::vector<size_t> BackupRun::sequence(TimeUnits tolerance) const {
+    const auto b = backupTimes(Channel::Start, b_[0], tolerance);
+    const auto h = backupTimes(Channel::Start, hand_[0], tolerance);
+    std::vector<std::pair<TimeUnits, size_t>> started;
+    for (size_t i = 0; i < competitors_.size(); ++i) {
+        const BackupCompetitor& k = competitors_[i];
+        const std::optional<TimeUnits> t = k.a[0]            ? k.a[0]
+                                           : b.contains(k.zek) ? std::optional(b[k.zek])
+                                           : h.contains(k.zek) ? std::optional(h[k.zek])
+                                                               : k.replaced[0];
+        if (t)
+            started.push_back({*t, i});
+    }
+    std::stable_sort(started.begin(), started.end(),
+                     [](const auto& x, const auto& y) { return x.first < y.first; });
+    std::vector<size_t> order;
+    for (const auto& s : started)
+        order.push_back(s.second);
+    return order;
+}
+
+std::vector<Proposal> BackupRun::propose(Channel c, TimeUnits tolerance) const {
+    const size_t ch = index(c);
+    const std::vector<size_t> seq = sequence(tolerance);
+    const QHash<QString, TimeUnits> sources[2] = {backupTimes(c, b_[ch], tolerance),
+                                                  backupTimes(c, hand_[ch], tolerance)};
+    std::vector<Proposal> proposals;
+    for (size_t pos = 0; pos < seq.size(); ++pos) {
+        const BackupCompetitor& k = competitors_[seq[pos]];
+        if (k.a[ch] || k.forerunner)
+            continue;
+        // System B first; hand times only where A and B both missed.
+        for (int s = 0; s < 2; ++s) {
+            if (!sources[s].contains(k.zek))
+                continue;
+            std::vector<RuleEntry> entries;
+            for (size_t i : seq) {
+                const BackupCompetitor& e = competitors_[i];
+                entries.push_back({e.zek, e.a[ch],
+                                   sources[s].contains(e.zek) ? std::optional(sources[s][e.zek])
+                                                              : std::nullopt,
+                                   e.forerunner});
+            }
+            if (const auto r = replacementFor(entries, pos)) {
+                proposals.push_back({c, s == 0 ? QStringLiteral("B") : QStringLiteral("hand"), *r});
+                break;
+            }
+        }
+    }
+    return proposals;
+}
+
+void storeHandTimes(odbc::Connection& db, const QString& code, int run, Channel c,
+                    const std::vector<HandTime>& times) {
+    const QString sheet = "tcode = '" + sqlValue(code) + "' and run = '" + QString::number(run) +
+                          "' and channel = '" + channelName(c) + "'";
+    QStringList batch{"delete from hand_time where " + sheet + ";"};
+    if (!times.empty()) {
+        QStringList values;
+        for (const HandTime& h : times)
+            values << "('" + sqlValue(code) + "','" + QString::number(run) + "','" +
+                          channelName(c) + "','" + QString::number(h.line) + "','" +
+                          sqlValue(h.bib) + "','" + timeOfDayText(h.time) + "')";
+        batch << "insert into hand_time (tcode,run,channel,line,bib,htime) values " +
+                     values.join(QLatin1Char(',')) + ";";
+    }
+    batch << QStringLiteral("commit");
+    Transaction transaction(db);
+    Query q(db, QStringLiteral("hand times"));
+    q.setSql(batch);
+    q.execSql();
+    transaction.committedByBatch();
+}
+
+} // namespace pistel

@@ -1,0 +1,133 @@
+// Backup timing from the command line, printing CSV to standard output:
+//   pistel-backup match|propose|apply --dsn NAME --code TCODE --run 1|2 --channel start|finish
+//                 --hand FILE [--tolerance SECONDS]
+// match: each hand time with the competitor it went to; propose: the replacement times of the
+// competitors missing a system-A time; apply: stores them (and the hand times of the file as
+// the run's sheet) and prints the same rows; a second apply changes nothing.
+// Exit codes: 0 done, 1 a database error, 2 bad arguments or a malformed file (its line).
+#include "backup/BackupRun.h"
+#include "capture/RunControl.h"
+#include "data/AppState.h"
+#include "data/DbError.h"
+#include "data/TDM1.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFile>
+#include <QTextStream>
+#include <cmath>
+
+using namespace pistel;
+
+namespace {
+
+QTextStream out(stdout);
+QTextStream err(stderr);
+
+int badArguments(const QString& message) {
+    err << "pistel-backup: " << message << "\n" << Qt::flush;
+    return 2;
+}
+
+// Seconds with two decimals ("-0.02"); a correction is whole hundredths.
+QString correctionText(TimeUnits units) {
+    const TimeUnits hundredths = (units < 0 ? -units : units) / 100;
+    return QString::asprintf("%s%lld.%02lld", units < 0 ? "-" : "",
+                             static_cast<long long>(hundredths / 100),
+                             static_cast<long long>(hundredths % 100));
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication application(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("pistel-backup"));
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Matches hand times and proposes replacement times for missed impulses."));
+    parser.addHelpOption();
+    parser.addPositionalArgument(QStringLiteral("command"),
+                                 QStringLiteral("match, propose or apply"));
+    parser.addOptions({
+        {"dsn", "ODBC data source (default PistelLocal).", "name", "PistelLocal"},
+        {"code", "Competition code (tcode).", "tcode"},
+        {"run", "Run 1 or 2.", "run"},
+        {"channel", "start or finish.", "channel"},
+        {"hand", "Hand-timing file.", "file"},
+        {"tolerance", "Matching tolerance in seconds (default 0.5).", "seconds", "0.5"},
+    });
+    if (!parser.parse(QCoreApplication::arguments()))
+        return badArguments(parser.errorText());
+    if (parser.isSet("help")) {
+        out << parser.helpText() << Qt::flush;
+        return 0;
+    }
+    const QStringList positional = parser.positionalArguments();
+    const QString command = positional.value(0);
+    if (positional.size() != 1 ||
+        (command != u"match" && command != u"propose" && command != u"apply"))
+        return badArguments("give one command: match, propose or apply");
+    const QString code = parser.value("code");
+    const QString runText = parser.value("run");
+    const std::optional<Channel> channel = channelNamed(parser.value("channel"));
+    bool toleranceOk = false;
+    const double seconds = parser.value("tolerance").toDouble(&toleranceOk);
+    if (code.isEmpty())
+        return badArguments("--code TCODE is needed");
+    if (runText != u"1" && runText != u"2")
+        return badArguments("--run must be 1 or 2");
+    if (!channel)
+        return badArguments("--channel must be start or finish");
+    if (!toleranceOk || seconds < 0 || seconds > 60)
+        return badArguments("--tolerance must be seconds between 0 and 60");
+    const TimeUnits tolerance = std::llround(seconds * 10000);
+    QFile file(parser.value("hand"));
+    if (parser.value("hand").isEmpty() || !file.open(QIODevice::ReadOnly))
+        return badArguments("--hand FILE cannot be read: " + parser.value("hand"));
+    std::vector<HandTime> hand;
+    QString error;
+    if (!parseHandTimes(QString::fromUtf8(file.readAll()), hand, &error))
+        return badArguments(file.fileName() + ": " + error);
+    const int run = runText.toInt();
+
+    TDM1 dm;
+    try {
+        dm.Db1.open(connectionString(parser.value("dsn")));
+        BackupRun data = BackupRun::read(dm.Db1, code, run);
+        if (data.competitors().empty())
+            return badArguments("no competitor in competition " + code);
+        data.setHandTimes(*channel, hand);
+        if (command == u"match") {
+            out << "hand,bib,a_time,difference\n";
+            for (const MatchRow& row : data.match(*channel, hand, tolerance).rows)
+                out << timeOfDayText(row.hand.time) << ',' << row.bib << ','
+                    << (row.a ? timeOfDayText(*row.a) : QString()) << ','
+                    << (row.a ? secondsText(*row.a - row.hand.time) : QString()) << '\n';
+            out << Qt::flush;
+            return 0;
+        }
+        const std::vector<Proposal> proposals = data.propose(*channel, tolerance);
+        if (command == u"apply") {
+            storeHandTimes(dm.Db1, code, run, *channel, hand);
+            AppState app;
+            app.competitionCode = code;
+            RunControl control(app, dm);
+            for (const Proposal& p : proposals)
+                if (!control.applyReplacement(p.replacement.zek, run, *channel == Channel::Start,
+                                              timeOfDayText(p.replacement.time)))
+                    err << "pistel-backup: " << p.replacement.zek
+                        << " has a time of the timer now; not replaced\n";
+        }
+        out << "bib,channel,backup,source,correction,replacement\n";
+        for (const Proposal& p : proposals)
+            out << p.replacement.zek << ',' << channelName(p.channel) << ','
+                << timeOfDayText(p.replacement.backup) << ',' << p.source << ','
+                << correctionText(p.replacement.correction) << ','
+                << timeOfDayText(p.replacement.time) << '\n';
+        out << Qt::flush;
+        return 0;
+    } catch (const DbError& e) {
+        err << "pistel-backup: database error: " << e.message() << "\n" << Qt::flush;
+        return 1;
+    }
+}
