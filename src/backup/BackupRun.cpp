@@ -53,7 +53,8 @@ BackupRun BackupRun::read(odbc::Connection& db, const QString& code, int run) {
         c.order = q.text(r, 2).toInt();
         c.forerunner = q.text(r, 3) == u"9";
         for (int ch = 0; ch < 2; ++ch) {
-            const QString column = (ch == 0 ? QStringLiteral("STTIME") : QStringLiteral("ALTIME")) + n;
+            const QString column =
+                (ch == 0 ? QStringLiteral("STTIME") : QStringLiteral("ALTIME")) + n;
             const std::optional<TimeUnits> t = unitsOf(q.text(r, 4 + ch));
             if (marks.value(c.zek).value(column) == QLatin1String(source::kReplacement))
                 c.replaced[ch] = t;
@@ -68,8 +69,8 @@ BackupRun BackupRun::read(odbc::Connection& db, const QString& code, int run) {
         b.competitors_.push_back(c);
     }
 
-    q.setSql({"select channel,line,bib,htime from hand_time where " + where +
-                  " and run = '" + QString::number(run) + "'",
+    q.setSql({"select channel,line,bib,htime from hand_time where " + where + " and run = '" +
+                  QString::number(run) + "'",
               "order by id"});
     q.open();
     for (int r = 0; r < q.recordCount(); ++r) {
@@ -96,7 +97,8 @@ BackupRun BackupRun::read(odbc::Connection& db, const QString& code, int run) {
             std::erase_if(list, [t](const HandTime& h) { return h.time == t; });
             continue;
         }
-        if (tstat == u"m" || tstat == u"C" || (any && (t < first - kRunMargin || t > last + kRunMargin)))
+        if (tstat == u"m" || tstat == u"C" ||
+            (any && (t < first - kRunMargin || t > last + kRunMargin)))
             continue;
         const bool named = (tstat == u" " || tstat == u"i") && known.contains(bib);
         list.push_back({q.text(r, 0).toInt(), named ? bib : QString(), t});
@@ -131,7 +133,7 @@ std::vector<size_t> BackupRun::sequence(TimeUnits tolerance) const {
     std::vector<std::pair<TimeUnits, size_t>> started;
     for (size_t i = 0; i < competitors_.size(); ++i) {
         const BackupCompetitor& k = competitors_[i];
-        const std::optional<TimeUnits> t = k.a[0]            ? k.a[0]
+        const std::optional<TimeUnits> t = k.a[0]              ? k.a[0]
                                            : b.contains(k.zek) ? std::optional(b[k.zek])
                                            : h.contains(k.zek) ? std::optional(h[k.zek])
                                                                : k.replaced[0];
@@ -163,10 +165,10 @@ std::vector<Proposal> BackupRun::propose(Channel c, TimeUnits tolerance) const {
             std::vector<RuleEntry> entries;
             for (size_t i : seq) {
                 const BackupCompetitor& e = competitors_[i];
-                entries.push_back({e.zek, e.a[ch],
-                                   sources[s].contains(e.zek) ? std::optional(sources[s][e.zek])
-                                                              : std::nullopt,
-                                   e.forerunner});
+                entries.push_back(
+                    {e.zek, e.a[ch],
+                     sources[s].contains(e.zek) ? std::optional(sources[s][e.zek]) : std::nullopt,
+                     e.forerunner});
             }
             if (const auto r = replacementFor(entries, pos)) {
                 proposals.push_back({c, s == 0 ? QStringLiteral("B") : QStringLiteral("hand"), *r});

@@ -24,8 +24,8 @@ std::optional<Channel> channelNamed(const QString& name);
 struct BackupCompetitor {
     QString zek;
     int class1 = 0;
-    int order = 0;           // st1 / st2
-    bool forerunner = false; // excluded from the lists: never a reference
+    int order = 0;                        // st1 / st2
+    bool forerunner = false;              // excluded from the lists: never a reference
     std::optional<TimeUnits> a[2];        // system A: [0] start, [1] finish (not a replacement)
     std::optional<TimeUnits> replaced[2]; // a replacement time that stands
 };
@@ -48,7 +48,9 @@ public:
     const std::vector<BackupCompetitor>& competitors() const { return competitors_; }
     // The hand times of a channel: stored ones, or those of a file read meanwhile.
     const std::vector<HandTime>& handTimes(Channel c) const { return hand_[index(c)]; }
-    void setHandTimes(Channel c, std::vector<HandTime> times) { hand_[index(c)] = std::move(times); }
+    void setHandTimes(Channel c, std::vector<HandTime> times) {
+        hand_[index(c)] = std::move(times);
+    }
     // System-B impulses of the channel within the run's time, bib attached when the line named
     // a competitor.
     const std::vector<HandTime>& secondTimer(Channel c) const { return b_[index(c)]; }

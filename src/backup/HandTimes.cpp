@@ -5,7 +5,8 @@
 namespace pistel {
 
 bool parseHandTimes(const QString& text, std::vector<HandTime>& times, QString* error) {
-    static const QRegularExpression withBib(QStringLiteral("^\\s*(\\d{1,4})\\s*[ \\t,;]\\s*(\\S+)\\s*$"));
+    static const QRegularExpression withBib(
+        QStringLiteral("^\\s*(\\d{1,4})\\s*[ \\t,;]\\s*(\\S+)\\s*$"));
     times.clear();
     const QStringList lines = text.split(QRegularExpression(QStringLiteral("\\r\\n|\\r|\\n")));
     for (int i = 0; i < lines.size(); ++i) {

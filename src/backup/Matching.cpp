@@ -25,7 +25,7 @@ MatchResult matchHandTimes(const std::vector<HandTime>& hand,
     QHash<QString, size_t> byBib;
     for (size_t c = 0; c < competitors.size(); ++c)
         byBib.insert(competitors[c].zek, c);
-    std::vector<size_t> owner(hand.size(), kNone);    // hand -> competitor
+    std::vector<size_t> owner(hand.size(), kNone);        // hand -> competitor
     std::vector<size_t> given(competitors.size(), kNone); // competitor -> hand
     for (size_t h = 0; h < hand.size(); ++h)
         if (!hand[h].bib.isEmpty() && byBib.contains(hand[h].bib) &&

@@ -10,11 +10,10 @@ namespace {
 QString impulseInsert(const QString& code, int receiptTenths, const TimerLine& t,
                       const ImpulseLog& log) {
     return QStringLiteral("insert into ") + QLatin1String(log.table) +
-           QStringLiteral(" (tcode,ttime,tstat,bib,stat,dtime) values ('") +
-           sqlValue(code) + QStringLiteral("','") + QString::number(receiptTenths) +
-           QStringLiteral("','") + sqlValue(t.tstat) + QStringLiteral("','") + sqlValue(t.bib) +
-           QStringLiteral("','") + sqlValue(t.stat) + QStringLiteral("','") + sqlValue(t.dtime) +
-           QStringLiteral("')");
+           QStringLiteral(" (tcode,ttime,tstat,bib,stat,dtime) values ('") + sqlValue(code) +
+           QStringLiteral("','") + QString::number(receiptTenths) + QStringLiteral("','") +
+           sqlValue(t.tstat) + QStringLiteral("','") + sqlValue(t.bib) + QStringLiteral("','") +
+           sqlValue(t.stat) + QStringLiteral("','") + sqlValue(t.dtime) + QStringLiteral("')");
 }
 } // namespace
 

@@ -30,8 +30,8 @@ QString keyOf(int tenths, const QString& tstat, const QString& bib, const QStrin
 void writeEntry(Query& q, const JournalEntry& e, const TimerLine& t, const ImpulseLog& log) {
     QStringList batch;
     if (e.receipt.isEmpty())
-        batch << impulseRowStatements(e.competitionCode, e.receiptTenths, t, e.receipt, log)
-                     .first();
+        batch
+            << impulseRowStatements(e.competitionCode, e.receiptTenths, t, e.receipt, log).first();
     else
         batch << impulseRowStatements(e.competitionCode, e.receiptTenths, t, e.receipt, log);
     if (log.timer && assignable(t))

@@ -1,8 +1,7 @@
 #pragma once
 
-#include "ImpulseRow.h"
-
 #include "ImpulseJournal.h"
+#include "ImpulseRow.h"
 
 #include <QList>
 

@@ -35,7 +35,9 @@ void ReceiveHandler::setRunControl(RunControl* control) {
 }
 
 void ReceiveHandler::CommX1Receive(int ReceiveSize) {
-    if (!app_.timerPortOpen || ReceiveSize <= 0)
+    // The timer's switch gates only the timer's lines; a second timer's port reads whenever
+    // it is open.
+    if ((log_.timer && !app_.timerPortOpen) || ReceiveSize <= 0)
         return;
     // The trace shows what arrived even when a line's handling fails.
     struct TraceNotifier {

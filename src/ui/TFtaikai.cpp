@@ -484,9 +484,9 @@ bool TFtaikai::openBackupPort() {
     try {
         CommB.Open();
     } catch (const ECommError& e) {
-        dialog_.showMessage(QStringLiteral("予備計時のポート COM%1 を開けません。\n")
-                                .arg(app_.backupPortNo) +
-                            e.message());
+        dialog_.showMessage(
+            QStringLiteral("予備計時のポート COM%1 を開けません。\n").arg(app_.backupPortNo) +
+            e.message());
         return false;
     }
     backupReceiver.startFreshLine(CommB.InQueCount());

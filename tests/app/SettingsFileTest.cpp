@@ -29,9 +29,10 @@ TEST(SettingsFile, MissingFileGivesDefaultsAndACompleteFileIsWritten) {
     writeSettings(path, s);
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), "[Port]\nPort1=0\nPort2=0\n"
+    EXPECT_EQ(f.readAll(), "[Port]\nPort1=0\nPort2=0\nPort3=0\n"
                            "Baud1=2400\nDataBits1=8\nParity1=N\nStopBits1=1\n"
                            "Baud2=2400\nDataBits2=8\nParity2=N\nStopBits2=1\n"
+                           "Baud3=2400\nDataBits3=8\nParity3=N\nStopBits3=1\n"
                            "[DB]\nDbType=MySQL\nDbindex=0\nDbmode=0\nTimeout=3\n"
                            "[Web]\nBaseUrl=http://localhost/sokuho/\nKey=\n");
 }
@@ -43,6 +44,8 @@ TEST(SettingsFile, ValuesRoundTripAndBadIntegersGiveDefaults) {
                          5,
                          {9600, 7, 2, 2},
                          {19200, 8, 1, 1},
+                         4,
+                         {4800, 8, 0, 0},
                          "MySQL",
                          2,
                          1,
@@ -57,6 +60,8 @@ TEST(SettingsFile, ValuesRoundTripAndBadIntegersGiveDefaults) {
                          5,
                          {9600, 7, 2, 2},
                          {19200, 8, 1, 1},
+                         4,
+                         {4800, 8, 0, 0},
                          "MySQL",
                          2,
                          1,
@@ -70,6 +75,8 @@ TEST(SettingsFile, ValuesRoundTripAndBadIntegersGiveDefaults) {
     EXPECT_EQ(back.dbTimeout, 8);
     EXPECT_EQ(back.port1, 3);
     EXPECT_EQ(back.port2, 5);
+    EXPECT_EQ(back.port3, 4); // the second timer's port
+    EXPECT_EQ(back.line3, (SerialLine{4800, 8, 0, 0}));
     EXPECT_EQ(back.dbIndex, 2);
     EXPECT_EQ(back.dbMode, 1);
 

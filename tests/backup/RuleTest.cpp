@@ -3,12 +3,15 @@
 #include "backup/Matching.h"
 #include "backup/ReplacementRule.h"
 
+#include <QStringList>
 #include <gtest/gtest.h>
 
 namespace pistel::test {
 namespace {
 
-constexpr TimeUnits s(double seconds) { return static_cast<TimeUnits>(seconds * 10000 + (seconds < 0 ? -0.5 : 0.5)); }
+constexpr TimeUnits s(double seconds) {
+    return static_cast<TimeUnits>(seconds * 10000 + (seconds < 0 ? -0.5 : 0.5));
+}
 const TimeUnits kTen = 10LL * 3600 * 10000; // 10:00:00
 
 // `n` competitors starting a minute apart; A - backup differences of `diff(i)` ten-thousandths.
@@ -112,7 +115,8 @@ TEST(MatchingTest, OffsetMissingAndExtraTimesAndCloseCompetitors) {
         competitors.push_back({QString::asprintf("%04d", i + 1), kTen + i * s(20)});
     competitors[4].a = *competitors[3].a + s(0.3);
     competitors[8].a.reset();
-    const TimeUnits scatter[] = {s(0.01), s(-0.02), 0, s(0.02), s(-0.01), 0, 0, s(0.01), 0, s(-0.01)};
+    const TimeUnits scatter[] = {s(0.01), s(-0.02), 0,       s(0.02), s(-0.01),
+                                 0,       0,        s(0.01), 0,       s(-0.01)};
     std::vector<HandTime> hand;
     for (int i = 0; i < 10; ++i) {
         if (i == 6)

@@ -1,0 +1,165 @@
+// A race with a second timer and hand times: system-B lines logged once in their own table
+// (journaled, never captured), a missed finish replaced from system B before the hand times,
+// a start missed by both replaced from the hand times, through pistel-backup.
+#include "backup/BackupRun.h"
+#include "capture/ImpulseJournal.h"
+#include "capture/JournalRecovery.h"
+#include "capture/QueueByteSource.h"
+#include "capture/ReceiveHandler.h"
+#include "results/Race.h"
+#include "support/DbTest.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+namespace pistel::test {
+namespace {
+
+const TimeUnits kTen = 10LL * 3600 * 10000;
+
+class SecondTimerTest : public DbTest {
+protected:
+    void SetUp() override {
+        DbTest::SetUp();
+        app.competitionCode = "C1";
+        addCompetition("C1");
+        QList<Competitor> field;
+        for (int i = 1; i <= 14; ++i)
+            field.append({QString::asprintf("%04d", i), i, 15 - i, 1});
+        field.append({"0099", 0, 0, 1, "9"}); // the forerunner
+        addCompetitors("C1", field);
+        // System A: starts 30 s apart from 10:00:00, runs of 60 s + 0.37 s per bib; the
+        // forerunner a minute earlier. 0008's finish and 0011's start were missed.
+        for (int i = 0; i <= 14; ++i) {
+            const QString bib = i ? QString::asprintf("%04d", i) : "0099";
+            const QString start = timeOfDayText(start1(i)), finish = timeOfDayText(finish1(i));
+            exec(QString("update result set sttime='%1', altime='%2', FL='S' where zek='%3'")
+                     .arg(i == 11 ? "" : start, i == 8 ? "" : finish, bib));
+        }
+    }
+    static TimeUnits start1(int i) { return i ? kTen + (i - 1) * 300000 : kTen - 600000; }
+    static TimeUnits finish1(int i) { return start1(i) + 600000 + i * 37 * 100; }
+    // System B: A - B is 0.03 s + 1 ms per bib at the finish (the forerunner 0.5 s), the
+    // starts 0.01 s; 0011's start is missing in B too.
+    static TimeUnits bFinish(int i) { return finish1(i) - (i ? 300 + 10 * i : 5000); }
+
+    int run(const QString& program, const QStringList& args) {
+        QProcess p;
+        p.start(program, args);
+        EXPECT_TRUE(p.waitForFinished(60000));
+        output = QString::fromUtf8(p.readAllStandardOutput());
+        errors = QString::fromUtf8(p.readAllStandardError());
+        return p.exitCode();
+    }
+    int backup(const QString& command, const QString& channel, const QString& hand) {
+        return run(PISTEL_BACKUP_PATH, {command, "--dsn", "PistelTest", "--code", "C1", "--run",
+                                        "1", "--channel", channel, "--hand", hand});
+    }
+    QString write(const QString& name, const QString& text) {
+        QFile f(dir.filePath(name));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text.toUtf8());
+        return f.fileName();
+    }
+
+    QTemporaryDir dir;
+    QString output, errors;
+};
+
+TEST_F(SecondTimerTest, MissedImpulsesAreReplacedFromSystemBFirstThenFromHandTimes) {
+    // The second timer's lines: starts with bibs, finishes without (photocell only).
+    ImpulseJournal journal(dir.filePath("system-b"));
+    QueueByteSource port;
+    ReceiveHandler b(app, dm, port, &journal);
+    b.setImpulseLog(kSecondTimerLog);
+    int sent = 0;
+    for (int i = 0; i <= 14; ++i) {
+        const QString bib = i ? QString::asprintf(" %04d", i) : " 0099";
+        if (i != 11) {
+            port.push((bib + " C0  " + timeOfDayText(start1(i) - 100) + " 00\r").toLatin1());
+            ++sent;
+        }
+        port.push(("?0000 C1  " + timeOfDayText(bFinish(i)) + " 00\r").toLatin1());
+        ++sent;
+        b.CommX1Receive(port.InQueCount());
+    }
+    EXPECT_EQ(scalar("select count(*) from backup_impulse where tcode='C1'").toInt(), sent);
+    EXPECT_EQ(scalar("select count(*) from pulsedata"), "0");
+    EXPECT_EQ(scalar("select count(*) from result where altime2<>'' or ttime<>''"), "0");
+    // Journaled, and never logged twice: the journal's lines are all found by their receipts.
+    QFile day(journal.fileFor(QDate::currentDate()));
+    ASSERT_TRUE(day.open(QIODevice::ReadOnly));
+    QList<JournalEntry> entries;
+    for (const QByteArray& text : day.readAll().split('\n'))
+        if (const auto e = ImpulseJournal::parse(text))
+            entries << *e;
+    EXPECT_EQ(entries.size(), sent);
+    const RecoveryCount again = writeMissingImpulses(dm, entries, kSecondTimerLog);
+    EXPECT_EQ(again.alreadyLogged, sent);
+    EXPECT_EQ(again.written, 0);
+
+    // Hand times: every start 0.2 s early with scatter (0011 too), every finish as well.
+    const double scatter[] = {0, .01, -.01, .02, 0, 0, -.02, .01, 0, .01, -.01, .03, 0, 0, 0};
+    QString starts, finishes;
+    for (int i = 1; i <= 14; ++i) {
+        const TimeUnits e = static_cast<TimeUnits>(scatter[i] * 10000);
+        starts += timeOfDayText(start1(i) - 2000 + e).left(11).replace('.', ',') + "\n";
+        finishes += timeOfDayText(finish1(i) - 2000).left(11) + "\n";
+    }
+    const QString startFile = write("start.txt", starts);
+    const QString finishFile = write("finish.txt", "\n" + finishes);
+
+    // Matching: every hand start goes to its competitor, 0011's between its neighbours.
+    ASSERT_EQ(backup("match", "start", startFile), 0) << errors.toStdString();
+    QStringList lines = output.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 15);
+    EXPECT_EQ(lines[0], "hand,bib,a_time,difference");
+    EXPECT_EQ(lines[1], "09:59:59.8100,0001,10:00:00.0000,0.1900");
+    EXPECT_EQ(lines[2], "10:00:29.7900,0002,10:00:30.0000,0.2100");
+    EXPECT_EQ(lines[11], "10:04:59.8300,0011,,");
+
+    // 0011's start: missed by A and B; from the hand times. References 0010..0001 (A - hand
+    // 0.2 s less the scatter, sum 1.99 s): correction 0.20 (0.199 rounded half up).
+    ASSERT_EQ(backup("propose", "start", startFile), 0) << errors.toStdString();
+    EXPECT_EQ(output, "bib,channel,backup,source,correction,replacement\n"
+                      "0011,start,10:04:59.8300,hand,0.20,10:05:00.0300\n");
+    // 0008's finish: from system B although hand times are there. References 0007..0001 and
+    // 0009..0011 (never the forerunner): A - B sum 0.358 s, correction 0.04.
+    ASSERT_EQ(backup("propose", "finish", finishFile), 0) << errors.toStdString();
+    EXPECT_EQ(output, "bib,channel,backup,source,correction,replacement\n"
+                      "0008,finish,10:04:32.9220,B,0.04,10:04:32.9620\n");
+
+    ASSERT_EQ(backup("apply", "finish", finishFile), 0) << errors.toStdString();
+    ASSERT_EQ(backup("apply", "start", startFile), 0) << errors.toStdString();
+    EXPECT_EQ(field("C1", "0008", "altime"), "10:04:32.9620");
+    EXPECT_EQ(field("C1", "0008", "ttime"), "00:01:02.96");
+    EXPECT_EQ(field("C1", "0011", "sttime"), "10:05:00.0300");
+    EXPECT_EQ(field("C1", "0011", "ttime"), "00:01:04.04"); // 10:06:04.0700 - 10:05:00.0300
+    EXPECT_EQ(scalar("select group_concat(zek order by zek) from change_history where "
+                     "source='backup'"),
+              "0008,0011");
+    EXPECT_EQ(scalar("select count(*) from hand_time where channel='start'"), "14");
+    // A second apply changes nothing and proposes the same.
+    ASSERT_EQ(backup("apply", "finish", finishFile), 0);
+    EXPECT_EQ(output, "bib,channel,backup,source,correction,replacement\n"
+                      "0008,finish,10:04:32.9220,B,0.04,10:04:32.9620\n");
+    EXPECT_EQ(scalar("select count(*) from change_history"), "2");
+    // The documents mark the replaced run times.
+    Race race;
+    ASSERT_TRUE(readRace(dm.Db1, "C1", race));
+    for (const auto& c : race.competitors)
+        EXPECT_EQ(c.markOf(1), c.zek == "0008" || c.zek == "0011" ? "R" : "")
+            << c.zek.toStdString();
+
+    // Bad arguments and files.
+    EXPECT_EQ(backup("propose", "middle", startFile), 2);
+    EXPECT_EQ(backup("propose", "start", write("bad.txt", "10:00:00,00\nten o'clock\n")), 2);
+    EXPECT_TRUE(errors.contains("2 行目")) << errors.toStdString();
+    EXPECT_EQ(run(PISTEL_BACKUP_PATH, {"match", "--dsn", "NoSuchSource", "--code", "C1", "--run",
+                                       "1", "--channel", "start", "--hand", startFile}),
+              1);
+}
+
+} // namespace
+} // namespace pistel::test
