@@ -2,11 +2,14 @@
 // there are), then painted.
 #include "DocumentPdf.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFontMetricsF>
 #include <QPageLayout>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QRegularExpression>
+#include <unistd.h>
 
 namespace pistel {
 
@@ -167,15 +170,16 @@ public:
             p.drawLine(QPointF(left, y), QPointF(left + width, y));
             for (const Item& item : page.items) {
                 if (item.title) {
-                    // The count goes out as a text of its own: digits in one run with
-                    // Latin and Han text (e.g. "DSQ (1名)") do not read back out of the PDF.
+                    // Word by word: digits in one text run with Latin and Han text (e.g.
+                    // "DSQ (1名)") do not read back out of the PDF as text.
                     p.setFont(sectionFont_);
-                    const QRectF line(left, y + mm(3), width, section_.height() + mm(1));
-                    const QString title = item.title->title + u' ';
-                    p.drawText(line, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, title);
-                    p.drawText(line.adjusted(section_.horizontalAdvance(title), 0, 0, 0),
-                               Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                               item.title->countText());
+                    QRectF line(left, y + mm(3), width, section_.height() + mm(1));
+                    static const QRegularExpression space(QStringLiteral("[ 　]"));
+                    for (const QString& word : item.title->heading().split(space)) {
+                        p.drawText(line, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                                   word);
+                        line.adjust(section_.horizontalAdvance(word + u' '), 0, 0, 0);
+                    }
                 } else {
                     paintRow(p, y, item.row->cells, body_, bodyFont_, item.height);
                 }
@@ -222,6 +226,19 @@ bool writeDocumentPdf(const Document& doc, const QString& path, const QDateTime&
         return false;
     }
     return true;
+}
+
+void prepareForDocumentsWithoutScreen() {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+        const QString dir =
+            QDir::tempPath() + QStringLiteral("/pistel-runtime-") + QString::number(getuid());
+        QDir().mkpath(dir);
+        QFile::setPermissions(dir, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                       QFileDevice::ExeOwner);
+        qputenv("XDG_RUNTIME_DIR", dir.toLocal8Bit());
+    }
 }
 
 std::vector<double> columnEdgesMm(const Document& doc) {

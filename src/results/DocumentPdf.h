@@ -22,6 +22,10 @@ void paintDocument(const Document& doc, QPagedPaintDevice& device, const QDateTi
 bool writeDocumentPdf(const Document& doc, const QString& path, const QDateTime& printed,
                       QString* error);
 
+// For programs that write documents without a screen: call before the QGuiApplication is made
+// (the offscreen platform unless one is set, and a private runtime folder for Qt's fonts).
+void prepareForDocumentsWithoutScreen();
+
 // The left edges of the columns and the right edge of the last, in millimetres from the
 // page's left edge.
 std::vector<double> columnEdgesMm(const Document& doc);

@@ -9,8 +9,10 @@
 #include "results/Race.h"
 #include "support/DbTest.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 namespace pistel::test {
@@ -151,6 +153,42 @@ TEST_F(SecondTimerTest, MissedImpulsesAreReplacedFromSystemBFirstThenFromHandTim
     for (const auto& c : race.competitors)
         EXPECT_EQ(c.markOf(1), c.zek == "0008" || c.zek == "0011" ? "R" : "")
             << c.zek.toStdString();
+
+    // The report: each replaced time with its references, then the hand times nobody got.
+    write("extra.txt", finishes + "10:30:00,00\n");
+    ASSERT_EQ(backup("apply", "finish", dir.filePath("extra.txt")), 0);
+    const QString pdf = dir.filePath("report.pdf");
+    ASSERT_EQ(run(PISTEL_BACKUP_PATH,
+                  {"report", "--dsn", "PistelTest", "--code", "C1", "--run", "1", "--out", pdf}),
+              0)
+        << errors.toStdString();
+    QProcess text;
+    text.start("pdftotext", {"-layout", pdf, "-"});
+    ASSERT_TRUE(text.waitForFinished(30000));
+    const QString report =
+        QString::fromUtf8(text.readAllStandardOutput()).normalized(QString::NormalizationForm_KC);
+    for (const QString& wanted :
+         {QString("代替時刻報告書 1本目"), QString("ビブ 0011"), QString("手動計時 10:04:59.8300"),
+          QString("補正 +0.20 秒"), QString("代替時刻 10:05:00.0300"), QString("ビブ 0008"),
+          QString("システムB 10:04:32.9220"), QString("代替時刻 10:04:32.9620"),
+          QString("一致しない手動計時"), QString("10:30:00.0000")})
+        EXPECT_TRUE(report.contains(wanted)) << wanted.toStdString() << "\n"
+                                             << report.toStdString();
+    // 0008's references in order, the forerunner never among them.
+    const qsizetype from = report.indexOf("ビブ 0008");
+    static const QRegularExpression ref("\\n\\s*(\\d+)\\s+(\\d{4})\\s+(\\S+)\\s+(\\S+)\\s+(\\S+)");
+    QStringList bibsSeen;
+    for (auto m = ref.globalMatch(report.mid(from)); m.hasNext() && bibsSeen.size() < 10;)
+        bibsSeen << m.next().captured(2);
+    EXPECT_EQ(bibsSeen, (QStringList{"0007", "0006", "0005", "0004", "0003", "0002", "0001", "0009",
+                                     "0010", "0011"}));
+    EXPECT_FALSE(report.mid(from).contains("0099"));
+    QDir().mkpath(PISTEL_SCREENSHOT_DIR);
+    QProcess png;
+    png.start("pdftoppm", {"-png", "-r", "70", "-f", "1", "-l", "1", "-singlefile", pdf,
+                           PISTEL_SCREENSHOT_DIR "/replacement-report"});
+    ASSERT_TRUE(png.waitForFinished(30000));
+    EXPECT_EQ(png.exitCode(), 0);
 
     // Bad arguments and files.
     EXPECT_EQ(backup("propose", "middle", startFile), 2);

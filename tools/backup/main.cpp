@@ -4,16 +4,21 @@
 // match: each hand time with the competitor it went to; propose: the replacement times of the
 // competitors missing a system-A time; apply: stores them (and the hand times of the file as
 // the run's sheet) and prints the same rows; a second apply changes nothing.
+//   pistel-backup report --dsn NAME --code TCODE --run 1|2 --out FILE [--tolerance SECONDS]
+// writes the run's replacement-time report (PDF) from the stored hand times.
 // Exit codes: 0 done, 1 a database error, 2 bad arguments or a malformed file (its line).
 #include "backup/BackupRun.h"
+#include "backup/ReplacementReport.h"
 #include "capture/RunControl.h"
 #include "data/AppState.h"
 #include "data/DbError.h"
 #include "data/TDM1.h"
+#include "results/DocumentPdf.h"
+#include "results/Race.h"
 
 #include <QCommandLineParser>
-#include <QCoreApplication>
 #include <QFile>
+#include <QGuiApplication>
 #include <QTextStream>
 #include <cmath>
 
@@ -40,14 +45,15 @@ QString correctionText(TimeUnits units) {
 } // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication application(argc, argv);
+    prepareForDocumentsWithoutScreen(); // the report needs fonts, never a screen
+    QGuiApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("pistel-backup"));
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Matches hand times and proposes replacement times for missed impulses."));
     parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("command"),
-                                 QStringLiteral("match, propose or apply"));
+                                 QStringLiteral("match, propose, apply or report"));
     parser.addOptions({
         {"dsn", "ODBC data source (default PistelLocal).", "name", "PistelLocal"},
         {"code", "Competition code (tcode).", "tcode"},
@@ -55,6 +61,7 @@ int main(int argc, char** argv) {
         {"channel", "start or finish.", "channel"},
         {"hand", "Hand-timing file.", "file"},
         {"tolerance", "Matching tolerance in seconds (default 0.5).", "seconds", "0.5"},
+        {"out", "report: the PDF to write.", "file"},
     });
     if (!parser.parse(QCoreApplication::arguments()))
         return badArguments(parser.errorText());
@@ -64,9 +71,9 @@ int main(int argc, char** argv) {
     }
     const QStringList positional = parser.positionalArguments();
     const QString command = positional.value(0);
-    if (positional.size() != 1 ||
-        (command != u"match" && command != u"propose" && command != u"apply"))
-        return badArguments("give one command: match, propose or apply");
+    if (positional.size() != 1 || (command != u"match" && command != u"propose" &&
+                                   command != u"apply" && command != u"report"))
+        return badArguments("give one command: match, propose, apply or report");
     const QString code = parser.value("code");
     const QString runText = parser.value("run");
     const std::optional<Channel> channel = channelNamed(parser.value("channel"));
@@ -76,18 +83,24 @@ int main(int argc, char** argv) {
         return badArguments("--code TCODE is needed");
     if (runText != u"1" && runText != u"2")
         return badArguments("--run must be 1 or 2");
-    if (!channel)
+    const bool report = command == u"report";
+    if (!channel && !report)
         return badArguments("--channel must be start or finish");
+    if (report && parser.value("out").isEmpty())
+        return badArguments("--out FILE is needed");
     if (!toleranceOk || seconds < 0 || seconds > 60)
         return badArguments("--tolerance must be seconds between 0 and 60");
     const TimeUnits tolerance = std::llround(seconds * 10000);
-    QFile file(parser.value("hand"));
-    if (parser.value("hand").isEmpty() || !file.open(QIODevice::ReadOnly))
-        return badArguments("--hand FILE cannot be read: " + parser.value("hand"));
+    // The report works on the hand times stored with the run.
     std::vector<HandTime> hand;
-    QString error;
-    if (!parseHandTimes(QString::fromUtf8(file.readAll()), hand, &error))
-        return badArguments(file.fileName() + ": " + error);
+    if (!report) {
+        QFile file(parser.value("hand"));
+        if (parser.value("hand").isEmpty() || !file.open(QIODevice::ReadOnly))
+            return badArguments("--hand FILE cannot be read: " + parser.value("hand"));
+        QString error;
+        if (!parseHandTimes(QString::fromUtf8(file.readAll()), hand, &error))
+            return badArguments(file.fileName() + ": " + error);
+    }
     const int run = runText.toInt();
 
     TDM1 dm;
@@ -96,6 +109,17 @@ int main(int argc, char** argv) {
         BackupRun data = BackupRun::read(dm.Db1, code, run);
         if (data.competitors().empty())
             return badArguments("no competitor in competition " + code);
+        if (report) {
+            Race race;
+            readRace(dm.Db1, code, race);
+            QString error;
+            if (!writeDocumentPdf(replacementReport(data, race.info, tolerance),
+                                  parser.value("out"), QDateTime::currentDateTime(), &error)) {
+                err << "pistel-backup: " << error << "\n" << Qt::flush;
+                return 1;
+            }
+            return 0;
+        }
         data.setHandTimes(*channel, hand);
         if (command == u"match") {
             out << "hand,bib,a_time,difference\n";

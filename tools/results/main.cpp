@@ -13,11 +13,9 @@
 #include "results/StatusChange.h"
 
 #include <QCommandLineParser>
-#include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QTextStream>
-#include <unistd.h>
 
 using namespace pistel;
 
@@ -120,18 +118,7 @@ int status(const QCommandLineParser& args, odbc::Connection& db, const QString& 
 } // namespace
 
 int main(int argc, char** argv) {
-    // Documents need fonts, never a screen.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
-        // Qt's font and path code wants one; a private one spares the warning.
-        const QString dir =
-            QDir::tempPath() + QStringLiteral("/pistel-runtime-") + QString::number(getuid());
-        QDir().mkpath(dir);
-        QFile::setPermissions(dir, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                       QFileDevice::ExeOwner);
-        qputenv("XDG_RUNTIME_DIR", dir.toLocal8Bit());
-    }
+    prepareForDocumentsWithoutScreen(); // documents need fonts, never a screen
     QGuiApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("pistel-results"));
     QCommandLineParser parser;
