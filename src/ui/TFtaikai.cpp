@@ -1,5 +1,6 @@
 #include "TFtaikai.h"
 
+#include "BackupWindow.h"
 #include "DocumentDialog.h"
 #include "HistoryView.h"
 #include "RankingView.h"
@@ -196,7 +197,20 @@ void TFtaikai::buildMenus() {
         endRunAction[run - 1] =
             status->addAction(QStringLiteral("%1本目の終了（欠場・途中棄権の確認）…").arg(run),
                               this, [this, run] { control.offerEndOfRun(run); });
+    QMenu* backup = menus->addMenu(QStringLiteral("予備計時(&B)"));
+    backupAction = backup->addAction(QStringLiteral("手動計時・システムB・代替時刻…"), this,
+                                     [this] { openBackup(); });
     connect(&control, &RunControl::timeForStatus, this, &TFtaikai::askAboutStatus);
+}
+
+BackupWindow* TFtaikai::openBackup() {
+    if (!backup_) {
+        backup_ = new BackupWindow(control, this);
+        backup_->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    backup_->show();
+    backup_->raise();
+    return backup_;
 }
 
 RankingView* TFtaikai::openRanking() {

@@ -41,6 +41,7 @@ class TCuteButton;
 class RankingView;
 class HistoryView;
 class DocumentDialog;
+class BackupWindow;
 
 // Asked before the run window closes while the timer port is open and lines came in.
 extern const char* const kCloseWhileTiming;
@@ -139,6 +140,8 @@ public:
     QAction* rankingAction = nullptr;
     QAction* historyAction = nullptr;
     QAction* endRunAction[2] = {nullptr, nullptr};
+    QAction* backupAction = nullptr;
+    BackupWindow* openBackup();
     RankingView* openRanking();
     HistoryView* openHistory();
     DocumentDialog* openDocuments(); // shown, not waited for
@@ -176,6 +179,7 @@ private:
     QTimer healthClock_;
     QPointer<RankingView> ranking_;
     QPointer<HistoryView> history_;
+    QPointer<BackupWindow> backup_;
 };
 
 } // namespace pistel

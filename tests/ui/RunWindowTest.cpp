@@ -8,6 +8,7 @@
 #include "support/DbServer.h"
 #include "support/ScriptedDialog.h"
 #include "support/TextFit.h"
+#include "ui/BackupWindow.h"
 #include "ui/DocumentDialog.h"
 #include "ui/Grid.h"
 #include "ui/HistoryView.h"
@@ -881,4 +882,79 @@ TEST_F(RunWindowTest, StatusesRankingHistoryAndDocumentsFromTheRunWindow) {
     EXPECT_EQ(scalar("select group_concat(zek order by zek) from run_status where code='DNS'"),
               "0004,0005");
     closeWindow(*w);
+}
+
+// A second timer on the third port: its lines are received, journaled in a folder of their
+// own and logged once in their own table, never captured; the backup window matches them,
+// proposes the replacement of a missed finish from system B before the hand times, applies it
+// and writes the report.
+TEST_F(RunWindowTest, SecondTimerOnItsOwnPortAndTheBackupWindow) {
+    Pty second;
+    qputenv("PISTEL_PORTS",
+            ("COM9=" + timer.path() + ";COM8=" + boardLine.path() + ";COM7=" + second.path())
+                .toLocal8Bit());
+    app.backupPortNo = 7;
+    QDir(ImpulseJournal::defaultFolder() + "/system-b").removeRecursively();
+    ImpulseJournal journal;
+    TFtaikai w(app, dm, dialog, &journal, [](int n) { return PortRegistry::scan().deviceOf(n); });
+    w.ports.openDelayMs = 0;
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    ASSERT_TRUE(w.CommB.isOpen());
+
+    // System A missed 0004's finish; system B runs 0.02 s behind A.
+    const QStringList bibs{"0001", "0002", "0003", "0004", "0005", "0007", "0008"};
+    for (int i = 0; i < bibs.size(); ++i) {
+        const QString start = QString("10:%1:00.0000").arg(i, 2, 10, QChar('0'));
+        const QString finish =
+            QString("10:%1:05.%2").arg(i + 1, 2, 10, QChar('0')).arg(1000 + i * 37);
+        exec(
+            QString(
+                "update result set sttime='%1', altime='%2', FL='%3' where tcode='C1' and zek='%4'")
+                .arg(start, bibs[i] == "0004" ? "" : finish, bibs[i] == "0004" ? "S" : "F",
+                     bibs[i]));
+        const QString b = QString("10:%1:05.%2")
+                              .arg(i + 1, 2, 10, QChar('0'))
+                              .arg(800 + i * 37, 4, 10, QChar('0'));
+        second.send(("?0000 C1  " + b + " 00\r").toLatin1());
+    }
+    ASSERT_TRUE(waitFor([&] {
+        return scalar("select count(*) from backup_impulse where tcode='C1'").toInt() == 7;
+    }));
+    EXPECT_EQ(scalar("select count(*) from pulsedata"), "0");
+    QFile day(ImpulseJournal::defaultFolder() + "/system-b/impulses-" +
+              QDate::currentDate().toString("yyyy-MM-dd") + ".log");
+    ASSERT_TRUE(day.open(QIODevice::ReadOnly));
+    EXPECT_EQ(day.readAll().count('\n'), 7);
+
+    BackupWindow* backup = w.openBackup();
+    backup->runChoice->setCurrentIndex(0);
+    backup->channelChoice->setCurrentIndex(1);
+    // Hand times for every finish, 0.1 s early: system B is still used first.
+    QString hand;
+    for (int i = 0; i < bibs.size(); ++i)
+        hand += QString("10:%1:05,%2\n")
+                    .arg(i + 1, 2, 10, QChar('0'))
+                    .arg((1000 + i * 37) / 100 - 10, 2, 10, QChar('0'));
+    ASSERT_TRUE(backup->storeSheet(hand));
+    EXPECT_FALSE(backup->storeSheet("10:00:00,00\nnot a time\n"));
+    EXPECT_TRUE(dialog.messages.last().startsWith("2 行目"));
+    ASSERT_EQ(backup->shownProposals().size(), 1u);
+    const Proposal p = backup->shownProposals()[0];
+    EXPECT_EQ(p.replacement.zek, "0004");
+    EXPECT_EQ(p.source, "B");
+    EXPECT_EQ(p.replacement.references.size(), 6u); // everyone else, before and after
+    EXPECT_EQ(backup->matches->rowCount(), 7);
+    backup->proposals->selectRow(0);
+    EXPECT_EQ(backup->references->rowCount(), 6);
+    EXPECT_EQ(backup->applyAll(), 1);
+    EXPECT_EQ(f("0004", "altime"), "10:04:05.1111");
+    EXPECT_EQ(f("0004", "ttime"), "00:01:05.11");
+    EXPECT_EQ(scalar("select source from change_history where zek='0004'"), "backup");
+    QTemporaryDir dir;
+    EXPECT_TRUE(backup->saveReport(dir.filePath("report.pdf")));
+    EXPECT_GT(QFile(dir.filePath("report.pdf")).size(), 1000);
+    screenshot(*backup, "backup-window");
+    dialog.answers.prepend(true);
+    w.close();
 }

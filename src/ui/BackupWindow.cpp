@@ -1,0 +1,228 @@
+#include "BackupWindow.h"
+
+#include "backup/ReplacementReport.h"
+#include "capture/RunControl.h"
+#include "data/AppState.h"
+#include "data/OperatorDialog.h"
+#include "data/TDM1.h"
+#include "results/DocumentPdf.h"
+#include "results/Race.h"
+
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableWidget>
+
+namespace pistel {
+
+namespace {
+QTableWidget* table(QWidget* parent, const QStringList& titles) {
+    auto* t = new QTableWidget(0, static_cast<int>(titles.size()), parent);
+    t->setHorizontalHeaderLabels(titles);
+    t->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    t->setSelectionBehavior(QAbstractItemView::SelectRows);
+    t->setSelectionMode(QAbstractItemView::SingleSelection);
+    t->verticalHeader()->hide();
+    t->horizontalHeader()->setStretchLastSection(true);
+    return t;
+}
+
+void fill(QTableWidget* t, const QList<QStringList>& rows) {
+    t->setRowCount(static_cast<int>(rows.size()));
+    for (int r = 0; r < rows.size(); ++r)
+        for (int c = 0; c < rows[r].size(); ++c)
+            t->setItem(r, c, new QTableWidgetItem(rows[r][c]));
+    t->resizeColumnsToContents();
+}
+
+QString seconds(TimeUnits units) {
+    return (units >= 0 ? QStringLiteral("+") : QString()) + secondsText(units);
+}
+} // namespace
+
+BackupWindow::BackupWindow(RunControl& control, QWidget* parent)
+    : QDialog(parent), control_(control) {
+    setWindowTitle(QStringLiteral("予備計時"));
+    auto* g = new QGridLayout(this);
+    auto* top = new QHBoxLayout;
+    runChoice = new QComboBox(this);
+    runChoice->addItems({QStringLiteral("１本目"), QStringLiteral("２本目")});
+    runChoice->setCurrentIndex(control_.isRun1() ? 0 : 1);
+    channelChoice = new QComboBox(this);
+    channelChoice->addItems({QStringLiteral("スタート"), QStringLiteral("フィニッシュ")});
+    tolerance = new QDoubleSpinBox(this);
+    tolerance->setRange(0.01, 5);
+    tolerance->setSingleStep(0.1);
+    tolerance->setValue(0.5);
+    tolerance->setSuffix(QStringLiteral(" 秒"));
+    auto* importButton = new QPushButton(QStringLiteral("手動計時ファイルの取り込み…"), this);
+    auto* reportButton = new QPushButton(QStringLiteral("報告書（PDF）…"), this);
+    top->addWidget(runChoice);
+    top->addWidget(channelChoice);
+    top->addWidget(new QLabel(QStringLiteral("許容差"), this));
+    top->addWidget(tolerance);
+    top->addStretch(1);
+    top->addWidget(importButton);
+    top->addWidget(reportButton);
+    g->addLayout(top, 0, 0, 1, 3);
+
+    sheet = new QPlainTextEdit(this);
+    sheet->setPlaceholderText(
+        QStringLiteral("手動計時（1 行 1 時刻、例 10:01:02,34 または 12 10:01:02,34）"));
+    auto* storeButton = new QPushButton(QStringLiteral("入力した時刻を保存"), this);
+    g->addWidget(new QLabel(QStringLiteral("ストップウォッチ記録"), this), 1, 0);
+    g->addWidget(sheet, 2, 0);
+    g->addWidget(storeButton, 3, 0);
+    matches = table(this, {QStringLiteral("手動計時"), QStringLiteral("ビブ"),
+                           QStringLiteral("システムA"), QStringLiteral("差 (A−手動)")});
+    g->addWidget(new QLabel(QStringLiteral("選手との対応"), this), 1, 1);
+    g->addWidget(matches, 2, 1, 2, 1);
+    proposals =
+        table(this, {QStringLiteral("ビブ"), QStringLiteral("予備"), QStringLiteral("予備時刻"),
+                     QStringLiteral("補正"), QStringLiteral("代替時刻")});
+    references = table(this, {QStringLiteral("基準ビブ"), QStringLiteral("システムA"),
+                              QStringLiteral("予備時刻"), QStringLiteral("差")});
+    auto* applyOne = new QPushButton(QStringLiteral("選択した代替時刻を適用"), this);
+    auto* applyEvery = new QPushButton(QStringLiteral("すべて適用"), this);
+    g->addWidget(new QLabel(QStringLiteral("代替時刻の提案"), this), 1, 2);
+    g->addWidget(proposals, 2, 2);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(applyOne);
+    buttons->addWidget(applyEvery);
+    g->addLayout(buttons, 3, 2);
+    g->addWidget(references, 4, 2);
+    g->setColumnStretch(1, 1);
+    g->setColumnStretch(2, 1);
+    resize(1100, 640);
+
+    connect(runChoice, &QComboBox::currentIndexChanged, this, &BackupWindow::refresh);
+    connect(channelChoice, &QComboBox::currentIndexChanged, this, &BackupWindow::refresh);
+    connect(tolerance, &QDoubleSpinBox::valueChanged, this, &BackupWindow::refresh);
+    connect(importButton, &QPushButton::clicked, this, &BackupWindow::importFile);
+    connect(storeButton, &QPushButton::clicked, this, [this] { storeSheet(sheet->toPlainText()); });
+    connect(reportButton, &QPushButton::clicked, this, [this] {
+        const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("報告書"),
+                                                          QStringLiteral("代替時刻報告書.pdf"),
+                                                          QStringLiteral("PDF (*.pdf)"));
+        if (!path.isEmpty())
+            saveReport(path);
+    });
+    connect(proposals, &QTableWidget::currentCellChanged, this, &BackupWindow::showReferences);
+    connect(applyOne, &QPushButton::clicked, this, &BackupWindow::applyChosen);
+    connect(applyEvery, &QPushButton::clicked, this, &BackupWindow::applyAll);
+    refresh();
+}
+
+int BackupWindow::run() const {
+    return runChoice->currentIndex() + 1;
+}
+
+Channel BackupWindow::channel() const {
+    return channelChoice->currentIndex() == 0 ? Channel::Start : Channel::Finish;
+}
+
+TimeUnits BackupWindow::toleranceUnits() const {
+    return static_cast<TimeUnits>(tolerance->value() * 10000 + 0.5);
+}
+
+void BackupWindow::refresh() {
+    data_ = BackupRun::read(control_.dm.Db1, control_.app.competitionCode, run());
+    QList<QStringList> rows;
+    const MatchResult m = data_->match(channel(), data_->handTimes(channel()), toleranceUnits());
+    for (const MatchRow& row : m.rows)
+        rows << QStringList{timeOfDayText(row.hand.time),
+                            row.bib.isEmpty() ? QStringLiteral("－") : row.bib,
+                            row.a ? timeOfDayText(*row.a) : QString(),
+                            row.a ? seconds(*row.a - row.hand.time) : QString()};
+    fill(matches, rows);
+    proposals_ = data_->propose(channel(), toleranceUnits());
+    rows.clear();
+    for (const Proposal& p : proposals_)
+        rows << QStringList{
+            p.replacement.zek,
+            p.source == u"B" ? QStringLiteral("システムB") : QStringLiteral("手動計時"),
+            timeOfDayText(p.replacement.backup), seconds(p.replacement.correction).chopped(2),
+            timeOfDayText(p.replacement.time)};
+    fill(proposals, rows);
+    showReferences();
+}
+
+void BackupWindow::showReferences() {
+    QList<QStringList> rows;
+    const int chosen = proposals->currentRow();
+    if (chosen >= 0 && chosen < static_cast<int>(proposals_.size()))
+        for (const Reference& ref : proposals_[static_cast<size_t>(chosen)].replacement.references)
+            rows << QStringList{ref.zek, timeOfDayText(ref.a), timeOfDayText(ref.backup),
+                                seconds(ref.difference())};
+    fill(references, rows);
+}
+
+bool BackupWindow::storeSheet(const QString& text) {
+    std::vector<HandTime> times;
+    QString error;
+    if (!parseHandTimes(text, times, &error)) {
+        if (control_.dialog)
+            control_.dialog->showMessage(error);
+        return false;
+    }
+    storeHandTimes(control_.dm.Db1, control_.app.competitionCode, run(), channel(), times);
+    refresh();
+    return true;
+}
+
+void BackupWindow::importFile() {
+    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("手動計時ファイル"));
+    if (path.isEmpty())
+        return;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (control_.dialog)
+            control_.dialog->showMessage(path + QStringLiteral(" を読めません: ") +
+                                         file.errorString());
+        return;
+    }
+    storeSheet(QString::fromUtf8(file.readAll()));
+}
+
+bool BackupWindow::apply(const Proposal& p) {
+    return control_.applyReplacement(p.replacement.zek, run(), p.channel == Channel::Start,
+                                     timeOfDayText(p.replacement.time));
+}
+
+int BackupWindow::applyChosen() {
+    const int chosen = proposals->currentRow();
+    if (chosen < 0 || chosen >= static_cast<int>(proposals_.size()))
+        return 0;
+    const int stored = apply(proposals_[static_cast<size_t>(chosen)]) ? 1 : 0;
+    refresh();
+    return stored;
+}
+
+int BackupWindow::applyAll() {
+    int stored = 0;
+    for (const Proposal& p : proposals_)
+        stored += apply(p) ? 1 : 0;
+    refresh();
+    return stored;
+}
+
+bool BackupWindow::saveReport(const QString& path) {
+    Race race;
+    readRace(control_.dm.Db1, control_.app.competitionCode, race);
+    QString error;
+    if (writeDocumentPdf(replacementReport(*data_, race.info, toleranceUnits()), path,
+                         QDateTime::currentDateTime(), &error))
+        return true;
+    if (control_.dialog)
+        control_.dialog->showMessage(error);
+    return false;
+}
+
+} // namespace pistel

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "backup/BackupRun.h"
+
+#include <QDialog>
+#include <optional>
+
+class QComboBox;
+class QDoubleSpinBox;
+class QPlainTextEdit;
+class QTableWidget;
+
+namespace pistel {
+
+class RunControl;
+
+// 予備計時: the hand times of a run and channel (imported from a file or typed as a stopwatch
+// sheet), how they and the second timer's impulses match the competitors, and the replacement
+// times the federation's rule gives for missed impulses, with their references; applied one
+// by one or all, and the run's report.
+class BackupWindow : public QDialog {
+    Q_OBJECT
+public:
+    BackupWindow(RunControl& control, QWidget* parent = nullptr);
+
+    QComboBox* runChoice = nullptr;     // 1本目 / 2本目
+    QComboBox* channelChoice = nullptr; // スタート / フィニッシュ
+    QDoubleSpinBox* tolerance = nullptr;
+    QPlainTextEdit* sheet = nullptr; // a stopwatch sheet typed by hand
+    QTableWidget* matches = nullptr;
+    QTableWidget* proposals = nullptr;
+    QTableWidget* references = nullptr;
+
+    // Reads the run again and shows its matches and proposals.
+    void refresh();
+    // Stores hand times (a file's text or the typed sheet) as the chosen run and channel's
+    // sheet; false, with the line named to the operator, when a line is not a time.
+    bool storeSheet(const QString& text);
+    void importFile(); // asks for the file
+    // Applies the chosen proposal, or all; returns how many were stored.
+    int applyChosen();
+    int applyAll();
+    // Writes the run's report; false when it cannot be written (the operator is told).
+    bool saveReport(const QString& path);
+    const std::vector<Proposal>& shownProposals() const { return proposals_; }
+
+private:
+    int run() const;
+    Channel channel() const;
+    TimeUnits toleranceUnits() const;
+    bool apply(const Proposal& p);
+    void showReferences();
+
+    RunControl& control_;
+    std::optional<BackupRun> data_;
+    std::vector<Proposal> proposals_;
+};
+
+} // namespace pistel
