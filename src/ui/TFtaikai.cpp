@@ -440,7 +440,7 @@ QWidget* TFtaikai::settingsPage() {
     g->addWidget(boardBox, 0, 2, 5, 1);
 
     g->addWidget(webGroup(), 5, 2, 2, 1);
-    g->addWidget(backupPortGroup(), 7, 0, 1, 2);
+    g->addWidget(backupPortGroup(), 4, 0);
 
     connect(&ports, &PortSettings::listsChanged, this, &TFtaikai::showPorts);
     connect(&ports, &PortSettings::cbxcomm1Changed, this, &TFtaikai::showPorts);
@@ -460,33 +460,28 @@ QWidget* TFtaikai::settingsPage() {
 }
 
 QWidget* TFtaikai::backupPortGroup() {
-    auto* box = new QGroupBox(QStringLiteral("予備計時（システムB）ポート"));
-    auto* v = new QVBoxLayout(box);
-    Cbxcomm3 = new QComboBox(box);
+    // One row beside the port list's update button; its line settings are those of the
+    // settings file (Baud3, DataBits3, Parity3, StopBits3).
+    auto* row = new QWidget;
+    auto* h = new QHBoxLayout(row);
+    h->setContentsMargins(0, 0, 0, 0);
+    h->addWidget(new QLabel(QStringLiteral("予備計時ポート"), row));
+    Cbxcomm3 = new QComboBox(row);
     Cbxcomm3->setEditable(true);
     Cbxcomm3->setInsertPolicy(QComboBox::NoInsert);
     Cbxcomm3->addItem(QStringLiteral("なし"));
     Cbxcomm3->addItems(ports.items());
     if (app_.backupPortNo > 0)
         Cbxcomm3->setEditText(QStringLiteral("COM%1").arg(app_.backupPortNo));
-    backupLineChoices = lineChoices(box, app_.backupLine, [this] { openBackupPort(); });
-    auto* line = new QHBoxLayout;
-    line->addWidget(Cbxcomm3, 1);
-    for (QComboBox* c : {backupLineChoices.baud, backupLineChoices.dataBits,
-                         backupLineChoices.parity, backupLineChoices.stopBits})
-        line->addWidget(c);
-    v->addLayout(line);
-    connect(Cbxcomm3->lineEdit(), &QLineEdit::editingFinished, this, [this] {
-        const QString typed = Cbxcomm3->currentText().trimmed().toUpper();
-        app_.backupPortNo = typed.startsWith(u"COM") ? typed.mid(3).toInt() : 0;
-        openBackupPort();
-    });
-    connect(Cbxcomm3, &QComboBox::activated, this, [this](int) {
+    h->addWidget(Cbxcomm3, 1);
+    auto choose = [this] {
         const QString chosen = Cbxcomm3->currentText().trimmed().toUpper();
         app_.backupPortNo = chosen.startsWith(u"COM") ? chosen.mid(3).toInt() : 0;
         openBackupPort();
-    });
-    return box;
+    };
+    connect(Cbxcomm3->lineEdit(), &QLineEdit::editingFinished, this, choose);
+    connect(Cbxcomm3, &QComboBox::activated, this, choose);
+    return row;
 }
 
 bool TFtaikai::openBackupPort() {

@@ -86,7 +86,6 @@ public:
     std::unique_ptr<ImpulseJournal> backupJournal;
     ReceiveHandler backupReceiver;
     QComboBox* Cbxcomm3 = nullptr;
-    LineChoices backupLineChoices;
     // Opens the second timer's port (app.backupPortNo; 0 closes it); false when it cannot.
     bool openBackupPort();
     PortSettings ports;

@@ -70,26 +70,31 @@ TEST_F(MainWindowTest, FirstStartOnLocalWritesACompleteFile) {
     EXPECT_TRUE(dialog.messages.isEmpty());
     w->CuteButton3Click(); // "終了"
     EXPECT_EQ(lock(), "0");
-    EXPECT_EQ(iniText(), "[Port]\nPort1=0\nPort2=0\n"
+    EXPECT_EQ(iniText(), "[Port]\nPort1=0\nPort2=0\nPort3=0\n"
                          "Baud1=2400\nDataBits1=8\nParity1=N\nStopBits1=1\n"
                          "Baud2=2400\nDataBits2=8\nParity2=N\nStopBits2=1\n"
+                         "Baud3=2400\nDataBits3=8\nParity3=N\nStopBits3=1\n"
                          "[DB]\nDbType=MySQL\nDbindex=0\nDbmode=0\nTimeout=3\n[Web]"
                          "\nBaseUrl=http://localhost/sokuho/\nKey=\n");
 }
 
 TEST_F(MainWindowTest, SettingsAreReadAndWrittenBack) {
     QDir().mkpath(QFileInfo(iniPath).absolutePath());
-    writeIni("[Port]\nPort1=3\nPort2=5\n[DB]\nDbType=MySQL\nDbindex=3\nDbmode=3\n");
+    writeIni("[Port]\nPort1=3\nPort2=5\nPort3=6\nBaud3=9600\n[DB]\nDbType=MySQL\nDbindex=3\n"
+             "Dbmode=3\n");
     auto w = start();
     EXPECT_EQ(app.timerPortNo, 3);
     EXPECT_EQ(app.boardPortNo, 5);
+    EXPECT_EQ(app.backupPortNo, 6); // the second timer's
+    EXPECT_EQ(app.backupLine.baud, 9600);
     EXPECT_TRUE(w->profileButton(3)->isChecked());
     EXPECT_EQ(w->Ladbname->text(), "ODBC DSN=PistelRelease");
     app.timerPortNo = 0; // the operator chose no timer port in the run window
     w->close();
-    EXPECT_EQ(iniText(), "[Port]\nPort1=0\nPort2=5\n"
+    EXPECT_EQ(iniText(), "[Port]\nPort1=0\nPort2=5\nPort3=6\n"
                          "Baud1=2400\nDataBits1=8\nParity1=N\nStopBits1=1\n"
                          "Baud2=2400\nDataBits2=8\nParity2=N\nStopBits2=1\n"
+                         "Baud3=9600\nDataBits3=8\nParity3=N\nStopBits3=1\n"
                          "[DB]\nDbType=MySQL\nDbindex=3\nDbmode=3\nTimeout=3\n[Web]"
                          "\nBaseUrl=http://localhost/sokuho/\nKey=\n");
 }
