@@ -39,8 +39,7 @@ BackupRun BackupRun::read(odbc::Connection& db, const QString& code, int run) {
     const QString n = run == 1 ? QString() : QStringLiteral("2");
     const QString where = "tcode = '" + sqlValue(code) + "'";
     Query q(db, QStringLiteral("backup"));
-    q.setSql({"select zek,class1,st" + QString::number(run) + ",dropm,sttime" + n + ",altime" + n +
-                  " from result where " + where,
+    q.setSql({"select zek,dropm,sttime" + n + ",altime" + n + " from result where " + where,
               "order by class1 desc, st" + QString::number(run) + ", zek"});
     q.open();
     const ManualTimes marks = readManualTimes(db, code, readSnapshots(db, code));
@@ -49,13 +48,11 @@ BackupRun BackupRun::read(odbc::Connection& db, const QString& code, int run) {
     for (int r = 0; r < q.recordCount(); ++r) {
         BackupCompetitor c;
         c.zek = q.text(r, 0);
-        c.class1 = q.text(r, 1).toInt();
-        c.order = q.text(r, 2).toInt();
-        c.forerunner = q.text(r, 3) == u"9";
+        c.forerunner = q.text(r, 1) == u"9";
         for (int ch = 0; ch < 2; ++ch) {
             const QString column =
                 (ch == 0 ? QStringLiteral("STTIME") : QStringLiteral("ALTIME")) + n;
-            const std::optional<TimeUnits> t = unitsOf(q.text(r, 4 + ch));
+            const std::optional<TimeUnits> t = unitsOf(q.text(r, 2 + ch));
             if (marks.value(c.zek).value(column) == QLatin1String(source::kReplacement))
                 c.replaced[ch] = t;
             else

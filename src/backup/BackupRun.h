@@ -23,8 +23,6 @@ std::optional<Channel> channelNamed(const QString& name);
 // One competitor of the run as backup timing sees them.
 struct BackupCompetitor {
     QString zek;
-    int class1 = 0;
-    int order = 0;                        // st1 / st2
     bool forerunner = false;              // excluded from the lists: never a reference
     std::optional<TimeUnits> a[2];        // system A: [0] start, [1] finish (not a replacement)
     std::optional<TimeUnits> replaced[2]; // a replacement time that stands
@@ -71,7 +69,7 @@ private:
                                           TimeUnits tolerance) const;
 
     int run_ = 1;
-    std::vector<BackupCompetitor> competitors_; // in start order
+    std::vector<BackupCompetitor> competitors_; // in start order (class descending, st1/st2)
     std::vector<HandTime> hand_[2];
     std::vector<HandTime> b_[2];
 };

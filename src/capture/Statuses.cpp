@@ -91,7 +91,7 @@ RunControl::EndOfRun RunControl::endOfRunCandidates(int run, int cls) {
     openWith(q, {"select zek," + c.start + "," + c.finish + " from result where tcode = '" +
                      code() + "'",
                  "and class1 = '" + QString::number(cls) + "' and dropm <> '9'" +
-                     (run == 2 ? "and FL = 'F'" + noRun1Status() : QString()),
+                     (run == 2 ? " and FL = 'F'" + noRun1Status() : QString()),
                  "order by " + c.order + ",zek"});
     EndOfRun offer;
     for (int r = 0; r < q.recordCount(); ++r) {

@@ -203,34 +203,30 @@ void TFtaikai::buildMenus() {
     connect(&control, &RunControl::timeForStatus, this, &TFtaikai::askAboutStatus);
 }
 
-BackupWindow* TFtaikai::openBackup() {
-    if (!backup_) {
-        backup_ = new BackupWindow(control, this);
-        backup_->setAttribute(Qt::WA_DeleteOnClose);
+namespace {
+// One window of each kind beside the run window, shown again when asked for again.
+template <typename Window>
+Window* showOnce(QPointer<Window>& window, RunControl& control, QWidget* parent) {
+    if (!window) {
+        window = new Window(control, parent);
+        window->setAttribute(Qt::WA_DeleteOnClose);
     }
-    backup_->show();
-    backup_->raise();
-    return backup_;
+    window->show();
+    window->raise();
+    return window;
+}
+} // namespace
+
+BackupWindow* TFtaikai::openBackup() {
+    return showOnce(backup_, control, this);
 }
 
 RankingView* TFtaikai::openRanking() {
-    if (!ranking_) {
-        ranking_ = new RankingView(control, this);
-        ranking_->setAttribute(Qt::WA_DeleteOnClose);
-    }
-    ranking_->show();
-    ranking_->raise();
-    return ranking_;
+    return showOnce(ranking_, control, this);
 }
 
 HistoryView* TFtaikai::openHistory() {
-    if (!history_) {
-        history_ = new HistoryView(control, this);
-        history_->setAttribute(Qt::WA_DeleteOnClose);
-    }
-    history_->show();
-    history_->raise();
-    return history_;
+    return showOnce(history_, control, this);
 }
 
 DocumentDialog* TFtaikai::openDocuments() {
