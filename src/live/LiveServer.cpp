@@ -3,6 +3,7 @@
 #include "LivePage.h"
 #include "LiveRanking.h"
 
+#include <QCryptographicHash>
 #include <QDateTime>
 #include <QJsonDocument>
 #include <QUrlQuery>
@@ -17,12 +18,16 @@ QHttpServerResponse text(const QString& body, Status status = Status::Ok) {
                                status);
 }
 
-QString header(const QHttpServerRequest& req, const QByteArray& name) {
+std::optional<QString> headerValue(const QHttpServerRequest& req, const QByteArray& name) {
     for (const auto& [key, value] : req.headers()) {
         if (key.compare(name, Qt::CaseInsensitive) == 0)
             return QString::fromUtf8(value);
     }
-    return {};
+    return std::nullopt;
+}
+
+QString header(const QHttpServerRequest& req, const QByteArray& name) {
+    return headerValue(req, name).value_or(QString());
 }
 
 // The query's values, decoded; nothing when one is longer than any the workstation sends.
@@ -49,13 +54,39 @@ quint16 LiveServer::listen(const QHostAddress& address, quint16 port) {
     return http_.listen(address, port);
 }
 
+QHttpServerResponse LiveServer::guarded(const std::function<QHttpServerResponse()>& write) {
+    try {
+        QHttpServerResponse response = write();
+        if (!storeError_.isEmpty()) {
+            qInfo("live store: writable again");
+            storeError_.clear();
+        }
+        return response;
+    } catch (const std::exception& e) {
+        // Logged once per outage; the page keeps being served from what was last read.
+        if (storeError_.isEmpty())
+            qWarning("live store: cannot be written: %s", e.what());
+        storeError_ = QString::fromUtf8(e.what());
+        return text(
+            QStringLiteral("エラー: 速報データを保存できません。しばらくして送り直してください "
+                           "(store unavailable: %1)")
+                .arg(storeError_),
+            Status::ServiceUnavailable);
+    }
+}
+
 void LiveServer::routes() {
-    // Whether a request may write: the shared key, or loopback when none is set.
+    // Whether a request may write. A write is a POST or carries the key header: a web page in
+    // a browser can make neither to another origin. With a key set it must match (header, or
+    // the query of a POST); without one, only this machine writes.
     auto allowed = [this](const QHttpServerRequest& req) {
+        const std::optional<QString> given = headerValue(req, "X-Pistel-Key");
+        const bool post = req.method() == QHttpServerRequest::Method::Post;
+        if (!given && !post)
+            return false;
         if (key_.isEmpty())
             return req.remoteAddress().isLoopback();
-        const QUrlQuery q = req.query();
-        return header(req, "X-Pistel-Key") == key_ || valueOf(q, "key") == key_;
+        return given.value_or(QString()) == key_ || (post && valueOf(req.query(), "key") == key_);
     };
     // What every write checks first: the key, and values no longer than the workstation's.
     auto check = [allowed](const QHttpServerRequest& req,
@@ -74,17 +105,40 @@ void LiveServer::routes() {
     http_.route(QStringLiteral("/"), [] {
         return QHttpServerResponse(QByteArrayLiteral("text/html; charset=utf-8"), livePage());
     });
-    http_.route(QStringLiteral("/data"), [this] {
+    http_.route(QStringLiteral("/data"), [this](const QHttpServerRequest& req) {
         // Every phone asks about once a second: the answer is built once per change (and
-        // again each second, for the latest finisher's highlight to end).
+        // again each second, for the latest finisher's highlight to end). A store that cannot
+        // be read leaves the answer as it was last read.
         const qint64 now = QDateTime::currentMSecsSinceEpoch();
-        const qint64 version = store_.version();
-        if (version != cachedVersion_ || now - cachedAt_ > 1000) {
-            cachedData_ = QJsonDocument(pageData(store_, now)).toJson(QJsonDocument::Compact);
-            cachedVersion_ = version;
-            cachedAt_ = now;
+        try {
+            const qint64 version = store_.version();
+            if (version != cachedVersion_ || now - cachedAt_ > 1000) {
+                cachedData_ = QJsonDocument(pageData(store_, now)).toJson(QJsonDocument::Compact);
+                cachedEtag_ = '"' +
+                              QCryptographicHash::hash(cachedData_, QCryptographicHash::Sha1)
+                                  .toHex()
+                                  .left(16) +
+                              '"';
+                cachedVersion_ = version;
+                cachedAt_ = now;
+            }
+        } catch (const std::exception& e) {
+            if (storeError_.isEmpty())
+                qWarning("live store: cannot be read: %s", e.what());
+            storeError_ = QString::fromUtf8(e.what());
+            if (cachedData_.isEmpty())
+                return text(QStringLiteral("エラー: 速報データを読めません (store unavailable)"),
+                            Status::ServiceUnavailable);
         }
-        return QHttpServerResponse(QByteArrayLiteral("application/json"), cachedData_);
+        // Any HTTP cache in front (nginx, a CDN) may serve it for a second.
+        const bool unchanged = header(req, "If-None-Match").toLatin1() == cachedEtag_;
+        QHttpServerResponse response =
+            unchanged ? QHttpServerResponse(Status::NotModified)
+                      : QHttpServerResponse(QByteArrayLiteral("application/json"), cachedData_);
+        response.setHeader(QByteArrayLiteral("ETag"), cachedEtag_);
+        response.setHeader(QByteArrayLiteral("Cache-Control"),
+                           QByteArrayLiteral("public, max-age=1"));
+        return response;
     });
 
     http_.route(QStringLiteral("/settaikai.php"), [check, this](const QHttpServerRequest& req) {
@@ -95,11 +149,13 @@ void LiveServer::routes() {
         if (!race)
             return text(QStringLiteral("エラー: レースの鍵がありません (unknown or missing tcode)"),
                         Status::BadRequest);
-        store_.setRace(*race);
-        return text(
-            race->code.isEmpty()
-                ? QStringLiteral("OK: 速報画面を初期化しました")
-                : QStringLiteral("OK: レース %1 クラス %2").arg(race->code, race->classCode));
+        return guarded([&] {
+            store_.setRace(*race);
+            return text(
+                race->code.isEmpty()
+                    ? QStringLiteral("OK: 速報画面を初期化しました")
+                    : QStringLiteral("OK: レース %1 クラス %2").arg(race->code, race->classCode));
+        });
     });
 
     http_.route(QStringLiteral("/sokuhoup.php"), [check, this](const QHttpServerRequest& req) {
@@ -108,10 +164,12 @@ void LiveServer::routes() {
             return std::move(*refusal);
         if (query.hasQueryItem(QStringLiteral("message"))) {
             const QString message = valueOf(query, "message");
-            store_.setMessage(message == QLatin1String("erase") ? QString() : message);
-            return text(message == QLatin1String("erase")
-                            ? QStringLiteral("OK: メッセージを消去しました")
-                            : QStringLiteral("OK: メッセージ"));
+            return guarded([&] {
+                store_.setMessage(message == QLatin1String("erase") ? QString() : message);
+                return text(message == QLatin1String("erase")
+                                ? QStringLiteral("OK: メッセージを消去しました")
+                                : QStringLiteral("OK: メッセージ"));
+            });
         }
         const auto race = parseRaceKey(valueOf(query, "tcode"));
         const QString bib = valueOf(query, "zek");
@@ -120,21 +178,23 @@ void LiveServer::routes() {
             (flag != QLatin1String("F") && flag != QLatin1String("N")))
             return text(QStringLiteral("エラー: tcode, zek, fl2 (F/N) が必要です (missing field)"),
                         Status::BadRequest);
-        if (flag == QLatin1String("N")) {
-            store_.removeResult(race->code, bib);
-            return text(QStringLiteral("OK: %1 を削除しました").arg(bib));
-        }
-        store_.setResult(race->code, {bib,
-                                      {},
-                                      {},
-                                      race->classCode,
-                                      valueOf(query, "st1"),
-                                      valueOf(query, "st2"),
-                                      valueOf(query, "ttime"),
-                                      valueOf(query, "timeod"),
-                                      valueOf(query, "altime"),
-                                      0});
-        return text(QStringLiteral("OK: %1 %2").arg(bib, valueOf(query, "ttime")));
+        return guarded([&] {
+            if (flag == QLatin1String("N")) {
+                store_.removeResult(race->code, bib);
+                return text(QStringLiteral("OK: %1 を削除しました").arg(bib));
+            }
+            store_.setResult(race->code, {bib,
+                                          {},
+                                          {},
+                                          race->classCode,
+                                          valueOf(query, "st1"),
+                                          valueOf(query, "st2"),
+                                          valueOf(query, "ttime"),
+                                          valueOf(query, "timeod"),
+                                          valueOf(query, "altime"),
+                                          0});
+            return text(QStringLiteral("OK: %1 %2").arg(bib, valueOf(query, "ttime")));
+        });
     });
 
     http_.route(QStringLiteral("/SokuhoTextUpdate.php"), QHttpServerRequest::Method::Post,
@@ -153,11 +213,13 @@ void LiveServer::routes() {
                         return text(QStringLiteral("エラー: 速報ファイルの形式が違います "
                                                    "(malformed upload)"),
                                     Status::BadRequest);
-                    const int applied = store_.applyBatch(*batch);
-                    return text(QStringLiteral("OK: %1 行を反映、%2 行をスキップしました "
-                                               "(%1 applied, %2 skipped)")
-                                    .arg(applied)
-                                    .arg(batch->skipped));
+                    return guarded([&] {
+                        const int applied = store_.applyBatch(*batch);
+                        return text(QStringLiteral("OK: %1 行を反映、%2 行をスキップしました "
+                                                   "(%1 applied, %2 skipped)")
+                                        .arg(applied)
+                                        .arg(batch->skipped));
+                    });
                 });
 
     http_.route(QStringLiteral("/startlist.php"), QHttpServerRequest::Method::Post,
@@ -173,12 +235,14 @@ void LiveServer::routes() {
                                     Status::BadRequest);
                     int skipped = 0;
                     const auto entries = parseStartList(req.body(), &skipped);
-                    store_.setStartList(valueOf(query, "code"), entries);
-                    if (query.hasQueryItem(QStringLiteral("title")))
-                        store_.setTitle(valueOf(query, "code"), valueOf(query, "title"));
-                    return text(QStringLiteral("OK: %1 人、%2 行をスキップしました")
-                                    .arg(entries.size())
-                                    .arg(skipped));
+                    return guarded([&] {
+                        store_.setStartList(valueOf(query, "code"), entries);
+                        if (query.hasQueryItem(QStringLiteral("title")))
+                            store_.setTitle(valueOf(query, "code"), valueOf(query, "title"));
+                        return text(QStringLiteral("OK: %1 人、%2 行をスキップしました")
+                                        .arg(entries.size())
+                                        .arg(skipped));
+                    });
                 });
 }
 

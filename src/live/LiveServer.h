@@ -5,6 +5,7 @@
 #include <QHostAddress>
 #include <QHttpServer>
 #include <QString>
+#include <functional>
 
 namespace pistel::live {
 
@@ -16,8 +17,10 @@ namespace pistel::live {
 //   SokuhoTextUpdate.php (POST, multipart)     the batch update file, parsed as data
 //   startlist.php?code=TCODE&title=... (POST)  competitors as "bib,name,team,class" lines
 //   /  and  /data                              the page and what it shows
-// Writes need the shared key (header X-Pistel-Key or query value "key"); without a key
-// set, they are accepted from loopback only.
+// A write is a POST or carries the header X-Pistel-Key. With a key set it must match (the
+// header, or the query value "key" of a POST); without one, writes come from loopback only.
+// A store that cannot be written answers 503 (logged once); the page data is served from
+// what was last read, with an ETag and a one-second public Cache-Control, 304 when unchanged.
 class LiveServer {
 public:
     static constexpr qsizetype kMaxBody = 1 << 20; // bytes
@@ -29,12 +32,16 @@ public:
 
 private:
     void routes();
+    // Runs a write against the store: its answer, or 503 when the store fails.
+    QHttpServerResponse guarded(const std::function<QHttpServerResponse()>& write);
     LiveStore& store_;
     QString key_;
     QHttpServer http_;
     QByteArray cachedData_; // the page data as last built
     qint64 cachedVersion_ = -1;
     qint64 cachedAt_ = 0;
+    QByteArray cachedEtag_;
+    QString storeError_; // why the store last failed; empty while it works
 };
 
 } // namespace pistel::live

@@ -12,6 +12,9 @@ LiveStore::LiveStore(const QString& file)
     : connection_(QStringLiteral("live-") + QUuid::createUuid().toString()) {
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
     db.setDatabaseName(file);
+    // A store another process has locked answers at once (the request gets a 503) instead of
+    // holding up every phone's request for seconds.
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=100"));
     if (!db.open())
         throw std::runtime_error("cannot open " + file.toStdString() + ": " +
                                  db.lastError().text().toStdString());
@@ -54,7 +57,9 @@ QString LiveStore::single(const QString& sql, const QString& key) const {
     QSqlQuery q(QSqlDatabase::database(connection_));
     q.prepare(sql);
     q.addBindValue(key);
-    q.exec();
+    // A read that fails (a store locked by another process) must not pass for "nothing".
+    if (!q.exec())
+        throw std::runtime_error(q.lastError().text().toStdString());
     return q.next() ? q.value(0).toString() : QString();
 }
 
@@ -164,7 +169,8 @@ QList<ResultRow> LiveStore::results(const QString& code, const QString& classCod
         "FROM results r LEFT JOIN competitors c ON c.code = r.code AND c.bib = r.bib "
         "WHERE r.code = ?"));
     q.addBindValue(code);
-    q.exec();
+    if (!q.exec())
+        throw std::runtime_error(q.lastError().text().toStdString());
     QList<ResultRow> out;
     while (q.next()) {
         ResultRow r{q.value(0).toString(),  q.value(1).toString(), q.value(2).toString(),

@@ -15,7 +15,8 @@ struct ResultRow {
 };
 
 // The live results server's data, in a SQLite file of its own so that a restart loses
-// nothing. Every value reaches SQL as a bound value.
+// nothing. Every value reaches SQL as a bound value. Any statement that fails (a file locked
+// by another process, read-only, a full disk) throws std::runtime_error.
 class LiveStore {
 public:
     // Opens (creating) the file; throws std::runtime_error when it cannot.

@@ -7,12 +7,15 @@
 #include "web/WebClient.h"
 #include "web/WebCommands.h"
 
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 
 using namespace pistel;
@@ -140,8 +143,10 @@ TEST_F(LiveServerTest, BadRequestsAreRefusedWithAReason) {
     EXPECT_EQ(status, 403);
     EXPECT_TRUE(body.contains("wrong key"));
     EXPECT_EQ(request("sokuhoup.php?message=x", QByteArray(), {}).first, 403);
-    // The key as a query value is accepted too.
-    EXPECT_EQ(request("settaikai.php?tcode=ASTK10071&key=secret", QByteArray(), {}).first, 200);
+    // The key as a query value: only on a POST (a plain GET is what an <img> on any web page
+    // sends).
+    EXPECT_EQ(request("settaikai.php?tcode=ASTK10071&key=secret", QByteArray(), {}).first, 403);
+    EXPECT_EQ(request("settaikai.php?tcode=ASTK10071&key=secret", "", {}).first, 200);
     // Unknown key, missing fields, values longer than any the workstation sends.
     EXPECT_EQ(request("settaikai.php?tcode=BOGUS").first, 400);
     EXPECT_EQ(request("sokuhoup.php?tcode=ASTK10071&zek=008").first, 400);
@@ -206,6 +211,71 @@ TEST_F(LiveServerTest, WithoutAKeyWritesComeFromThisMachineOnly) {
     live::LiveServer server2(open, QString());
     const quint16 port2 = server2.listen(QHostAddress::LocalHost, 0);
     web.baseUrl = QStringLiteral("http://127.0.0.1:%1/").arg(port2);
-    EXPECT_EQ(request("settaikai.php?tcode=ASTK10071", QByteArray(), {}).first, 200);
+    // A plain GET (an <img> on a page opened in this machine's browser) is not a write...
+    EXPECT_EQ(request("settaikai.php?tcode=ASTK10071", QByteArray(), {}).first, 403);
+    EXPECT_EQ(open.race().code, "");
+    // ... a POST is, and so is the workstation's request, which carries the header.
+    EXPECT_EQ(request("settaikai.php?tcode=ASTK10071", "", {}).first, 200);
     EXPECT_EQ(open.race().code, "K1");
+    client.key.clear();
+    web.cbclass = "男子";
+    web.CuteButton103Click();
+    sent(1);
+    EXPECT_TRUE(pages.last().startsWith("OK")) << pages.last().toStdString();
+}
+
+// A store another process holds locked: writes are answered 503 and logged once, the server
+// stays up and keeps serving the page as it last read it; once the lock is gone writes apply.
+// Page data carries an ETag and a one-second public Cache-Control, and 304 when unchanged.
+TEST_F(LiveServerTest, ALockedStoreAnswers503AndThePageStaysUp) {
+    ASSERT_EQ(request("settaikai.php?tcode=ASTK10071").first, 200);
+    ASSERT_EQ(request("sokuhoup.php?tcode=ASTK10071&zek=008&ttime=1:23.45&timeod=00:01:23.45"
+                      "&altime=10:31:02.12&fl2=F")
+                  .first,
+              200);
+    const QJsonObject before = data();
+    ASSERT_EQ(before["results"].toArray().size(), 1);
+
+    // Another connection (as another process would) takes the file's exclusive lock.
+    {
+        QSqlDatabase locker = QSqlDatabase::addDatabase("QSQLITE", "locker");
+        locker.setDatabaseName(dir.filePath("live.sqlite"));
+        ASSERT_TRUE(locker.open());
+        QSqlQuery lock(locker);
+        ASSERT_TRUE(lock.exec("BEGIN EXCLUSIVE"));
+        QElapsedTimer took;
+        took.start();
+        const auto [status, body] = request("sokuhoup.php?tcode=ASTK10071&zek=009&ttime=1:20.00"
+                                            "&timeod=00:01:20.00&altime=10:32:00.00&fl2=F");
+        EXPECT_EQ(status, 503);
+        EXPECT_TRUE(body.contains("store unavailable")) << body.data();
+        EXPECT_LT(took.elapsed(), 2000); // not held up for seconds
+        EXPECT_EQ(request("sokuhoup.php?message=hello").first, 503);
+        // The page as last read, with its validators.
+        QNetworkRequest r(QUrl(web.baseUrl + "data"));
+        QNetworkReply* reply = net.get(r);
+        ASSERT_TRUE(waitFor([&] { return reply->isFinished(); }, 5000));
+        EXPECT_EQ(reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), 200);
+        EXPECT_EQ(QJsonDocument::fromJson(reply->readAll()).object()["results"], before["results"]);
+        EXPECT_EQ(reply->rawHeader("Cache-Control"), "public, max-age=1");
+        const QByteArray etag = reply->rawHeader("ETag");
+        EXPECT_FALSE(etag.isEmpty());
+        reply->deleteLater();
+        // Unchanged: 304 without a body.
+        r.setRawHeader("If-None-Match", etag);
+        reply = net.get(r);
+        ASSERT_TRUE(waitFor([&] { return reply->isFinished(); }, 5000));
+        EXPECT_EQ(reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), 304);
+        EXPECT_TRUE(reply->readAll().isEmpty());
+        reply->deleteLater();
+        lock.exec("ROLLBACK");
+    }
+    QSqlDatabase::removeDatabase("locker");
+
+    // The lock is gone: the workstation's next write applies, the page shows it.
+    EXPECT_EQ(request("sokuhoup.php?tcode=ASTK10071&zek=009&ttime=1:20.00&timeod=00:01:20.00"
+                      "&altime=10:32:00.00&fl2=F")
+                  .first,
+              200);
+    EXPECT_EQ(data()["results"].toArray().size(), 2);
 }
