@@ -1,5 +1,6 @@
 #include "LiveServer.h"
 
+#include "GuardedTcpServer.h"
 #include "LivePage.h"
 #include "LiveRanking.h"
 
@@ -46,12 +47,19 @@ QString valueOf(const QUrlQuery& q, const char* key) {
 
 } // namespace
 
-LiveServer::LiveServer(LiveStore& store, QString key) : store_(store), key_(std::move(key)) {
+LiveServer::LiveServer(LiveStore& store, QString key, int idleMs)
+    : store_(store), key_(std::move(key)), idleMs_(idleMs) {
     routes();
 }
 
 quint16 LiveServer::listen(const QHostAddress& address, quint16 port) {
-    return http_.listen(address, port);
+    auto* tcp = new GuardedTcpServer(idleMs_, kMaxBody);
+    if (!tcp->listen(address, port)) {
+        delete tcp;
+        return 0;
+    }
+    http_.bind(tcp); // the HTTP server owns it
+    return tcp->serverPort();
 }
 
 QHttpServerResponse LiveServer::guarded(const std::function<QHttpServerResponse()>& write) {

@@ -25,8 +25,9 @@ class LiveServer {
 public:
     static constexpr qsizetype kMaxBody = 1 << 20; // bytes
     static constexpr qsizetype kMaxField = 200;    // characters of one query value
+    static constexpr int kIdleMs = 30000;          // an idle connection is closed after this
 
-    LiveServer(LiveStore& store, QString key);
+    LiveServer(LiveStore& store, QString key, int idleMs = kIdleMs);
     // Listens on `address`:`port` (0: any free port); returns the port, 0 on failure.
     quint16 listen(const QHostAddress& address, quint16 port);
 
@@ -36,6 +37,7 @@ private:
     QHttpServerResponse guarded(const std::function<QHttpServerResponse()>& write);
     LiveStore& store_;
     QString key_;
+    int idleMs_;
     QHttpServer http_;
     QByteArray cachedData_; // the page data as last built
     qint64 cachedVersion_ = -1;

@@ -1,6 +1,7 @@
 // The live results server over loopback, fed by the workstation's own web commands.
 #include "live/LiveServer.h"
 
+#include "live/GuardedTcpServer.h"
 #include "support/DbTest.h"
 #include "support/ScriptedDialog.h"
 #include "support/WaitFor.h"
@@ -16,6 +17,7 @@
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 
 using namespace pistel;
@@ -278,4 +280,51 @@ TEST_F(LiveServerTest, ALockedStoreAnswers503AndThePageStaysUp) {
                   .first,
               200);
     EXPECT_EQ(data()["results"].toArray().size(), 2);
+}
+
+// A connection that sends nothing is closed after the idle time; a request declaring a body
+// over the limit is answered 413 and closed before any of its body is sent.
+TEST_F(LiveServerTest, IdleConnectionsAreClosedAndOversizedBodiesRefusedUnread) {
+    live::LiveStore quiet(dir.filePath("quiet.sqlite"));
+    live::LiveServer server2(quiet, "secret", 300);
+    const quint16 port2 = server2.listen(QHostAddress::LocalHost, 0);
+    ASSERT_GT(port2, 0);
+
+    QTcpSocket idle;
+    idle.connectToHost(QHostAddress::LocalHost, port2);
+    ASSERT_TRUE(idle.waitForConnected(2000));
+    QElapsedTimer waited;
+    waited.start();
+    ASSERT_TRUE(waitFor([&] { return idle.state() == QAbstractSocket::UnconnectedState; }, 5000));
+    EXPECT_GE(waited.elapsed(), 250);
+
+    QTcpSocket big;
+    big.connectToHost(QHostAddress::LocalHost, port2);
+    ASSERT_TRUE(big.waitForConnected(2000));
+    big.write("POST /SokuhoTextUpdate.php HTTP/1.1\r\nHost: x\r\nX-Pistel-Key: secret\r\n"
+              "Content-Type: multipart/form-data; boundary=bb\r\nContent-Length: 50000000\r\n\r\n");
+    QByteArray answer;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            answer += big.readAll();
+            return big.state() == QAbstractSocket::UnconnectedState;
+        },
+        5000));
+    EXPECT_TRUE(answer.startsWith("HTTP/1.1 413")) << answer.data();
+
+    // An ordinary request on a kept-alive connection is served, then the connection idles out.
+    QTcpSocket page;
+    page.connectToHost(QHostAddress::LocalHost, port2);
+    ASSERT_TRUE(page.waitForConnected(2000));
+    page.write("GET /data HTTP/1.1\r\nHost: x\r\n\r\n");
+    answer.clear();
+    ASSERT_TRUE(waitFor(
+        [&] {
+            answer += page.readAll();
+            return page.state() == QAbstractSocket::UnconnectedState;
+        },
+        5000));
+    EXPECT_TRUE(answer.startsWith("HTTP/1.1 200")) << answer.data();
+    EXPECT_EQ(live::GuardedTcpServer::declaredLength("POST / HTTP/1.1\r\ncontent-length : 12"), 12);
+    EXPECT_EQ(live::GuardedTcpServer::declaredLength("GET / HTTP/1.1\r\nHost: x"), -1);
 }
