@@ -24,8 +24,15 @@ QJsonObject pageData(const LiveStore& store, qint64 nowMs) {
     const RaceKey race = store.race();
     QList<ResultRow> rows =
         race.code.isEmpty() ? QList<ResultRow>{} : store.results(race.code, race.classCode);
-    std::stable_sort(rows.begin(), rows.end(), [](const ResultRow& a, const ResultRow& b) {
-        const qint64 x = resultHundredths(a.timeod), y = resultHundredths(b.timeod);
+    // Once run 2 has begun, the result so far of a competitor who has not finished it is their
+    // run-1 time: it is not ranked against two-run totals.
+    const bool secondRun = std::any_of(rows.begin(), rows.end(),
+                                       [](const ResultRow& r) { return !r.time2.isEmpty(); });
+    auto result = [secondRun](const ResultRow& r) {
+        return secondRun && r.time2.isEmpty() ? -1 : resultHundredths(r.timeod);
+    };
+    std::stable_sort(rows.begin(), rows.end(), [&](const ResultRow& a, const ResultRow& b) {
+        const qint64 x = result(a), y = result(b);
         if ((x < 0) != (y < 0))
             return y < 0; // rows without a result last
         return x != y ? x < y : a.bib < b.bib;
@@ -33,18 +40,21 @@ QJsonObject pageData(const LiveStore& store, qint64 nowMs) {
     QJsonArray list;
     qint64 leader = -1, previous = -1, latestAt = 0;
     int rank = 0;
-    QString latest;
+    QString latest, latestFinish;
     for (int i = 0; i < rows.size(); ++i) {
         const ResultRow& r = rows[i];
-        const qint64 h = resultHundredths(r.timeod);
+        const qint64 h = result(r);
         if (h >= 0 && h != previous)
             rank = i + 1; // equal results share a rank
         previous = h;
         if (leader < 0 && h >= 0)
             leader = h;
-        if (r.updated > latestAt) {
-            latestAt = r.updated;
+        // The latest finisher by finish time of day (a batch gives every row the same update
+        // time), highlighted while the change is fresh.
+        if (!r.altime.isEmpty() && (latest.isEmpty() || r.altime > latestFinish)) {
+            latestFinish = r.altime;
             latest = r.bib;
+            latestAt = r.updated;
         }
         list.append(QJsonObject{
             {QStringLiteral("rank"), h >= 0 ? rank : 0},

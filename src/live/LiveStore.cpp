@@ -177,7 +177,9 @@ QList<ResultRow> LiveStore::results(const QString& code, const QString& classCod
                     q.value(3).toString(),  q.value(4).toString(), q.value(5).toString(),
                     q.value(6).toString(),  q.value(7).toString(), q.value(8).toString(),
                     q.value(9).toLongLong()};
-        if (r.classCode.isEmpty() || r.classCode == classCode)
+        // A row of no known class (excluded from the lists, not in the start list) belongs to
+        // no class's page.
+        if (r.classCode == classCode)
             out.append(r);
     }
     return out;

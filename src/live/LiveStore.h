@@ -41,7 +41,7 @@ public:
     QString className(const QString& classCode) const;
     void setStartList(const QString& code, const QList<StartListEntry>& entries);
 
-    // The results of a competition's class (and those of unknown class), names joined.
+    // The results of a competition's class, names joined; rows of no known class are left out.
     QList<ResultRow> results(const QString& code, const QString& classCode) const;
     // Grows with every change, so that a page knows when to read again.
     qint64 version() const;

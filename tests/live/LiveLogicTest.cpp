@@ -4,6 +4,7 @@
 #include "support/QtPrinters.h"
 #include "web/LiveResults.h"
 
+#include <QDateTime>
 #include <QJsonArray>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -82,8 +83,13 @@ TEST(LiveRanking, EqualResultsShareARankAndGapsAreToTheLeader) {
     };
     add("009", "1:05.12", "00:01:05.12");
     add("008", "1:04.95", "00:01:04.95");
-    add("011", "1:05.12", "00:01:05.12"); // not in the start list: shown by bib
+    add("012", "1:05.12", "00:01:05.12"); // in the start list below, same result as 009
+    add("011", "0:59.00", "00:00:59.00"); // no class known: on no class's page
     add("010", "1:00.00", "00:01:00.00"); // another class
+    store.setStartList("K1", {{"008", "山田 太郎", "北高", "007"},
+                              {"009", "佐藤", "南高", "007"},
+                              {"012", "高橋", "", "007"},
+                              {"010", "鈴木", "", "008"}});
     const QJsonArray rows = pageData(store, 0)["results"].toArray();
     ASSERT_EQ(rows.size(), 3);
     EXPECT_EQ(cell(rows, 0, "bib"), "008");
@@ -96,4 +102,31 @@ TEST(LiveRanking, EqualResultsShareARankAndGapsAreToTheLeader) {
     EXPECT_EQ(gapText(6217), "+1:02.17");
     EXPECT_EQ(resultHundredths("00:01:05.12"), 6512);
     EXPECT_EQ(resultHundredths("1:05.12"), -1);
+}
+
+// During run 2 only two-run totals are ranked: a competitor still holding a run-1 result
+// (about 1:00) never ranks above those who finished both runs (about 2:00). The highlight is
+// the latest finisher by finish time of day, also when a batch updated every row at once.
+TEST(LiveRanking, DuringRunTwoOnlyTotalsAreRankedAndTheHighlightIsTheLatestFinish) {
+    QTemporaryDir dir;
+    LiveStore store(dir.filePath("live.sqlite"));
+    store.setRace({"K1", "007"});
+    store.setStartList("K1",
+                       {{"008", "a", "", "007"}, {"009", "b", "", "007"}, {"010", "c", "", "007"}});
+    auto add = [&](const char* bib, const char* t1, const char* t2, const char* timeod,
+                   const char* altime) {
+        store.setResult("K1", {bib, {}, {}, {}, t1, t2, timeod, timeod, altime, 0});
+    };
+    add("008", "1:00.00", "", "00:01:00.00", "10:01:00.00");        // run 1 only so far
+    add("009", "1:01.00", "1:00.50", "00:02:01.50", "11:20:00.00"); // finished run 2 last
+    add("010", "1:00.50", "1:00.00", "00:02:00.50", "11:10:00.00");
+    const QJsonObject page = pageData(store, QDateTime::currentMSecsSinceEpoch());
+    const QJsonArray rows = page["results"].toArray();
+    ASSERT_EQ(rows.size(), 3);
+    EXPECT_EQ(cell(rows, 0, "bib"), "010");
+    EXPECT_EQ(cell(rows, 1, "bib"), "009");
+    EXPECT_EQ(cell(rows, 1, "gap"), "+1.00");
+    EXPECT_EQ(cell(rows, 2, "bib"), "008");
+    EXPECT_EQ(cell(rows, 2, "rank"), 0); // unranked, not first
+    EXPECT_EQ(page["latest"], "009");
 }
