@@ -50,20 +50,25 @@ void WebClient::pause(int ms) {
 void WebClient::postFile(const QString& url, const QByteArray& fileBytes) {
     const QByteArray boundary =
         "pistel" + QByteArray::number(QRandomGenerator::global()->generate64(), 16);
+    emit pageShown(post(url, multipartBody(boundary, fileBytes),
+                        QByteArray("multipart/form-data; boundary=") + boundary));
+}
+
+QString WebClient::post(const QString& url, const QByteArray& body, const QByteArray& contentType) {
     QNetworkRequest request{QUrl(url)};
     request.setTransferTimeout(timeoutMs);
-    request.setHeader(QNetworkRequest::ContentTypeHeader,
-                      QByteArray("multipart/form-data; boundary=") + boundary);
+    request.setHeader(QNetworkRequest::ContentTypeHeader, contentType);
     request.setRawHeader("Accept", "text/html, */*");
     request.setRawHeader("User-Agent", "Mozilla/3.0 (compatible; Indy Library)");
     withKey(request);
-    QNetworkReply* reply = manager_.post(request, multipartBody(boundary, fileBytes));
+    QNetworkReply* reply = manager_.post(request, body);
     QEventLoop loop;
     connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     loop.exec(QEventLoop::ExcludeUserInputEvents);
     reply->deleteLater();
     if (reply->error() != QNetworkReply::NoError)
         throw std::runtime_error(reply->errorString().toStdString());
+    return QString::fromUtf8(reply->readAll());
 }
 
 } // namespace pistel

@@ -26,8 +26,11 @@ public:
     void navigate(const QString& url);
     // Waits `ms` with the window still handling timer lines, but no operator input.
     void pause(int ms);
-    // Posts a file part and waits for the reply; throws std::runtime_error on failure.
+    // Posts a file part and waits for the reply, which is shown like a page's; throws
+    // std::runtime_error on failure.
     void postFile(const QString& url, const QByteArray& fileBytes);
+    // Posts `body` as it is and waits; returns the reply's text, throws on failure.
+    QString post(const QString& url, const QByteArray& body, const QByteArray& contentType);
 
 signals:
     void pageShown(const QString& text);

@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QSaveFile>
+#include <QUrl>
 #include <stdexcept>
 
 namespace pistel {
@@ -125,8 +126,34 @@ void WebCommands::CuteButton98Click() {
     if (!out.open(QIODevice::WriteOnly) || out.write(file.bytes()) < 0 || !out.commit())
         throw std::runtime_error("I/O error: " + batchFilePath().toStdString() + ": " +
                                  out.errorString().toStdString());
-    if (uploadTarget != 0)
-        client_.postFile(baseUrl + QStringLiteral("SokuhoTextUpdate.php"), file.bytes());
+    if (uploadTarget == 0)
+        return;
+    // Our own server learns the competitors' classes first (the batch carries none), so that
+    // each row shows on its class's page and excluded competitors on none.
+    QByteArray competitors;
+    q.setSql({"select zek,name,team,class1 from result where tcode='" +
+                  sqlValue(app_.competitionCode) + "'",
+              "and dropm <> '9' order by class1 desc, st1"});
+    q.open();
+    for (int r = 0; r < q.recordCount(); ++r) {
+        q.moveTo(r);
+        auto v = [&](const char16_t* f) {
+            return q.fieldByName(f).asString().replace(QLatin1Char(','), QStringLiteral("、"));
+        };
+        competitors +=
+            (v(u"zek").mid(1) + u',' + v(u"name") + u',' + v(u"team") + u',' +
+             QStringLiteral("%1").arg(v(u"class1").toInt(), 3, 10, QLatin1Char('0')) + u'\n')
+                .toUtf8();
+    }
+    q.close();
+    try {
+        client_.post(baseUrl + QStringLiteral("startlist.php?code=") +
+                         QString::fromLatin1(QUrl::toPercentEncoding(app_.competitionCode)),
+                     competitors, "text/plain; charset=utf-8");
+    } catch (const std::runtime_error&) {
+        // A server that knows only the three requests has no start list: the batch still goes.
+    }
+    client_.postFile(baseUrl + QStringLiteral("SokuhoTextUpdate.php"), file.bytes());
 }
 
 void WebCommands::CuteButton96Click() {
