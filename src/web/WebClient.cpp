@@ -54,14 +54,24 @@ void WebClient::postFile(const QString& url, const QByteArray& fileBytes) {
                         QByteArray("multipart/form-data; boundary=") + boundary));
 }
 
-QString WebClient::post(const QString& url, const QByteArray& body, const QByteArray& contentType) {
+QNetworkRequest WebClient::postRequest(const QString& url, const QByteArray& contentType) const {
     QNetworkRequest request{QUrl(url)};
     request.setTransferTimeout(timeoutMs);
     request.setHeader(QNetworkRequest::ContentTypeHeader, contentType);
     request.setRawHeader("Accept", "text/html, */*");
     request.setRawHeader("User-Agent", "Mozilla/3.0 (compatible; Indy Library)");
     withKey(request);
-    QNetworkReply* reply = manager_.post(request, body);
+    return request;
+}
+
+void WebClient::send(const QString& url, const QByteArray& body, const QByteArray& contentType) {
+    QNetworkReply* reply = manager_.post(postRequest(url, contentType), body);
+    // Its answer is not waited for: an error (a server without this request) costs nothing.
+    connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);
+}
+
+QString WebClient::post(const QString& url, const QByteArray& body, const QByteArray& contentType) {
+    QNetworkReply* reply = manager_.post(postRequest(url, contentType), body);
     QEventLoop loop;
     connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     loop.exec(QEventLoop::ExcludeUserInputEvents);

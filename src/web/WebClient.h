@@ -31,12 +31,16 @@ public:
     void postFile(const QString& url, const QByteArray& fileBytes);
     // Posts `body` as it is and waits; returns the reply's text, throws on failure.
     QString post(const QString& url, const QByteArray& body, const QByteArray& contentType);
+    // Posts `body` without waiting for the reply (within the time-out it is dropped with its
+    // connection); for a request whose answer changes nothing the operator does.
+    void send(const QString& url, const QByteArray& body, const QByteArray& contentType);
 
 signals:
     void pageShown(const QString& text);
 
 private:
     void withKey(QNetworkRequest& request) const;
+    QNetworkRequest postRequest(const QString& url, const QByteArray& contentType) const;
 
     QNetworkAccessManager manager_;
     QPointer<QNetworkReply> loading_;

@@ -102,6 +102,8 @@ TEST_F(LiveServerTest, TheWorkstationsCommandsMakeThePage) {
     sent(2);
     dialog.answers = {true};
     web.CuteButton98Click(); // every finisher at once
+    // The classes come with the start list the upload sends beside the batch.
+    ASSERT_TRUE(waitFor([&] { return data()["results"].toArray().size() == 2; }));
     QJsonObject d = data();
     EXPECT_EQ(d["code"], "K1");
     EXPECT_EQ(d["class"], "007");
