@@ -28,6 +28,7 @@ QByteArray livePage() {
   .sub { display: block; color: #555; font-size: 11px; }
   tr.latest td { background: #ffe28a; transition: background 1s; }
   #empty { padding: 12px; color: #555; }
+  h2 { font-size: 15px; margin: 12px 10px 4px; }
 </style>
 </head>
 <body>
@@ -39,6 +40,14 @@ QByteArray livePage() {
   <tbody id="rows"></tbody>
 </table>
 <div id="empty">まだ結果はありません</div>
+<section id="run1" hidden>
+<h2>１本目の順位</h2>
+<table>
+  <thead><tr><th class="rank">順位</th><th class="bib">No</th><th>氏名・所属</th>
+  <th class="res">１本目</th><th class="gap">差</th></tr></thead>
+  <tbody id="run1rows"></tbody>
+</table>
+</section>
 <script>
 let shown = -1, latestShown = "";
 function cell(row, cls, text, sub) {
@@ -72,6 +81,19 @@ function draw(d) {
     body.appendChild(tr);
   }
   document.getElementById("empty").style.display = d.results.length ? "none" : "block";
+  const firsts = d.run1 || [];
+  const run1 = document.getElementById("run1rows");
+  run1.replaceChildren();
+  for (const r of firsts) {
+    const tr = document.createElement("tr");
+    cell(tr, "rank", String(r.rank));
+    cell(tr, "bib", r.bib);
+    cell(tr, "", r.name || ("No." + r.bib), r.team);
+    cell(tr, "res", r.result);
+    cell(tr, "gap", r.gap || "");
+    run1.appendChild(tr);
+  }
+  document.getElementById("run1").hidden = firsts.length === 0;
 }
 async function poll() {
   try {

@@ -3,12 +3,26 @@
 #include "results/Ranking.h"
 
 #include <QJsonArray>
+#include <QRegularExpression>
 #include <algorithm>
 
 namespace pistel::live {
 
 qint64 resultHundredths(const QString& timeod) {
     return hundredthsOf(timeod); // the workstation's own reading of a stored time
+}
+
+qint64 shownHundredths(const QString& shown) {
+    // "1:02:03.45", "1:05.12" or "59.50", as the workstation shortens run times.
+    static const QRegularExpression form(
+        QStringLiteral("^(?:(?:(\\d+):)?(\\d{1,2}):)?(\\d{1,2})\\.(\\d{2})$"));
+    const QRegularExpressionMatch m = form.match(shown.trimmed());
+    if (!m.hasMatch())
+        return -1;
+    return ((m.captured(1).toLongLong() * 60 + m.captured(2).toLongLong()) * 60 +
+            m.captured(3).toLongLong()) *
+               100 +
+           m.captured(4).toLongLong();
 }
 
 QString gapText(qint64 h) {
@@ -35,6 +49,11 @@ QJsonObject pageData(const LiveStore& store, qint64 nowMs) {
         const qint64 x = result(a), y = result(b);
         if ((x < 0) != (y < 0))
             return y < 0; // rows without a result last
+        if (x < 0) {      // then by their run-1 time, those still to run 2 in the order it gives
+            const qint64 p = shownHundredths(a.time1), q = shownHundredths(b.time1);
+            if (p != q)
+                return q < 0 || (p >= 0 && p < q);
+        }
         return x != y ? x < y : a.bib < b.bib;
     });
     QJsonArray list;
@@ -69,6 +88,36 @@ QJsonObject pageData(const LiveStore& store, qint64 nowMs) {
     // The latest finisher is highlighted for a few seconds.
     if (nowMs - latestAt > 8000)
         latest.clear();
+    // During run 2 the run-1 ranking stays on the page, from the run-1 times.
+    QJsonArray run1;
+    if (secondRun) {
+        QList<ResultRow> firsts;
+        for (const ResultRow& r : rows)
+            if (shownHundredths(r.time1) >= 0)
+                firsts.append(r);
+        std::stable_sort(firsts.begin(), firsts.end(), [](const ResultRow& a, const ResultRow& b) {
+            const qint64 x = shownHundredths(a.time1), y = shownHundredths(b.time1);
+            return x != y ? x < y : a.bib < b.bib;
+        });
+        qint64 best = -1, last = -1;
+        int place = 0;
+        for (int i = 0; i < firsts.size(); ++i) {
+            const ResultRow& r = firsts[i];
+            const qint64 h = shownHundredths(r.time1);
+            if (h != last)
+                place = i + 1;
+            last = h;
+            if (best < 0)
+                best = h;
+            run1.append(
+                QJsonObject{{QStringLiteral("rank"), place},
+                            {QStringLiteral("bib"), r.bib},
+                            {QStringLiteral("name"), r.name},
+                            {QStringLiteral("team"), r.team},
+                            {QStringLiteral("result"), r.time1},
+                            {QStringLiteral("gap"), h > best ? gapText(h - best) : QString()}});
+        }
+    }
     const QString className = store.className(race.classCode);
     return QJsonObject{
         {QStringLiteral("version"), store.version()},
@@ -78,6 +127,7 @@ QJsonObject pageData(const LiveStore& store, qint64 nowMs) {
         {QStringLiteral("message"), store.message()},
         {QStringLiteral("latest"), latest},
         {QStringLiteral("results"), list},
+        {QStringLiteral("run1"), run1},
     };
 }
 

@@ -12,6 +12,8 @@ QJsonObject pageData(const LiveStore& store, qint64 nowMs);
 
 // Hundredths of a result HH:MM:SS.ff, or -1 when it is none.
 qint64 resultHundredths(const QString& timeod);
+// A run time as the page shows it ("1:05.12", "59.50") in hundredths; -1 when it is none.
+qint64 shownHundredths(const QString& shown);
 // A gap in hundredths as "+1.23" or "+1:02.34".
 QString gapText(qint64 hundredths);
 

@@ -129,4 +129,13 @@ TEST(LiveRanking, DuringRunTwoOnlyTotalsAreRankedAndTheHighlightIsTheLatestFinis
     EXPECT_EQ(cell(rows, 2, "bib"), "008");
     EXPECT_EQ(cell(rows, 2, "rank"), 0); // unranked, not first
     EXPECT_EQ(page["latest"], "009");
+    // The run-1 ranking stays on the page during run 2, from the run-1 times.
+    const QJsonArray firsts = page["run1"].toArray();
+    ASSERT_EQ(firsts.size(), 3);
+    EXPECT_EQ(cell(firsts, 0, "bib"), "008");
+    EXPECT_EQ(cell(firsts, 1, "bib"), "010");
+    EXPECT_EQ(cell(firsts, 1, "gap"), "+0.50");
+    EXPECT_EQ(shownHundredths("59.50"), 5950);
+    EXPECT_EQ(shownHundredths("1:02:03.45"), 372345);
+    EXPECT_EQ(shownHundredths("1:05.1"), -1);
 }

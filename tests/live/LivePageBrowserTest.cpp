@@ -148,6 +148,22 @@ TEST(LivePageBrowser, RankingAfterABatchAndUpdatesWithoutReload) {
     EXPECT_TRUE(updated[0].startsWith("1 010 鈴木 一郎 <b>東高</b>")) << updated[0].toStdString();
     EXPECT_EQ(browser.evaluate("document.querySelector('#rows tr').className").toString(),
               "latest");
+    // Run 2 begins: only the two-run total is ranked, and the run-1 ranking stays beside it.
+    get(net, base + "sokuhoup.php?tcode=ASTK10071&zek=009&st1=1:20.00&st2=1:19.00&ttime=2:39.00"
+                    "&fl2=F&timeod=00:02:39.00&altime=11:00:00.0000&11:00:01");
+    const QString firsts = "Array.from(document.querySelectorAll('#run1rows tr')).map(r => "
+                           "r.innerText.replace(/\\s+/g, ' ').trim()).join('|')";
+    ASSERT_TRUE(waitFor([&] { return browser.evaluate(firsts).toString().count('|') == 2; }, 3000))
+        << browser.evaluate(firsts).toString().toStdString();
+    const QStringList totals = browser.evaluate(rows).toString().split('|');
+    EXPECT_TRUE(totals[0].startsWith("1 009 佐藤 花子")) << totals[0].toStdString();
+    EXPECT_TRUE(totals[0].contains("2:39.00"));
+    EXPECT_TRUE(totals[1].startsWith("010 ")) << totals[1].toStdString(); // unranked
+    const QStringList run1 = browser.evaluate(firsts).toString().split('|');
+    EXPECT_TRUE(run1[0].startsWith("1 010 鈴木 一郎")) << run1[0].toStdString();
+    EXPECT_TRUE(run1[1].startsWith("2 009 佐藤 花子") && run1[1].contains("+10.00"))
+        << run1[1].toStdString();
+    EXPECT_TRUE(run1[2].startsWith("3 008 山田 太郎")) << run1[2].toStdString();
     // A phone screen: nothing scrolls sideways.
     EXPECT_TRUE(
         browser.evaluate("document.documentElement.scrollWidth <= window.innerWidth").toBool());
