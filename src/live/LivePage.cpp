@@ -48,6 +48,14 @@ QByteArray livePage() {
   <tbody id="run1rows"></tbody>
 </table>
 </section>
+<section id="out" hidden>
+<h2>欠場・途中棄権・失格</h2>
+<table>
+  <thead><tr><th class="bib">No</th><th>氏名・所属</th><th class="res">本目</th>
+  <th class="gap">状態</th></tr></thead>
+  <tbody id="outrows"></tbody>
+</table>
+</section>
 <script>
 let shown = -1, latestShown = "";
 function cell(row, cls, text, sub) {
@@ -94,6 +102,19 @@ function draw(d) {
     run1.appendChild(tr);
   }
   document.getElementById("run1").hidden = firsts.length === 0;
+  const statusName = {DNS: "欠場 DNS", DNF: "途中棄権 DNF", DSQ: "失格 DSQ"};
+  const outs = d.out || [];
+  const outRows = document.getElementById("outrows");
+  outRows.replaceChildren();
+  for (const r of outs) {
+    const tr = document.createElement("tr");
+    cell(tr, "bib", r.bib);
+    cell(tr, "", r.name || ("No." + r.bib), r.team);
+    cell(tr, "res", r.run + "本目");
+    cell(tr, "gap", statusName[r.status] || r.status);
+    outRows.appendChild(tr);
+  }
+  document.getElementById("out").hidden = outs.length === 0;
 }
 async function poll() {
   try {

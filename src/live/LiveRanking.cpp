@@ -4,6 +4,7 @@
 
 #include <QJsonArray>
 #include <QRegularExpression>
+#include <QSet>
 #include <algorithm>
 
 namespace pistel::live {
@@ -38,6 +39,21 @@ QJsonObject pageData(const LiveStore& store, qint64 nowMs) {
     const RaceKey race = store.race();
     QList<ResultRow> rows =
         race.code.isEmpty() ? QList<ResultRow>{} : store.results(race.code, race.classCode);
+    // Non-finishers are listed with their status, never ranked.
+    const QList<LiveStore::StatusRow> statuses = race.code.isEmpty()
+                                                     ? QList<LiveStore::StatusRow>{}
+                                                     : store.statuses(race.code, race.classCode);
+    QJsonArray out;
+    QSet<QString> withStatus;
+    for (const LiveStore::StatusRow& s : statuses) {
+        withStatus.insert(s.bib);
+        out.append(QJsonObject{{QStringLiteral("bib"), s.bib},
+                               {QStringLiteral("name"), s.name},
+                               {QStringLiteral("team"), s.team},
+                               {QStringLiteral("run"), s.run},
+                               {QStringLiteral("status"), s.code}});
+    }
+    rows.removeIf([&](const ResultRow& r) { return withStatus.contains(r.bib); });
     // Once run 2 has begun, the result so far of a competitor who has not finished it is their
     // run-1 time: it is not ranked against two-run totals.
     const bool secondRun = std::any_of(rows.begin(), rows.end(),
@@ -128,6 +144,7 @@ QJsonObject pageData(const LiveStore& store, qint64 nowMs) {
         {QStringLiteral("latest"), latest},
         {QStringLiteral("results"), list},
         {QStringLiteral("run1"), run1},
+        {QStringLiteral("out"), out},
     };
 }
 

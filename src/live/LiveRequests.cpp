@@ -83,4 +83,26 @@ QList<StartListEntry> parseStartList(const QByteArray& text, int* skipped) {
     return out;
 }
 
+QList<StatusEntry> parseStatuses(const QByteArray& text, int* skipped) {
+    QList<StatusEntry> out;
+    int bad = 0;
+    for (const QString& raw : QString::fromUtf8(text).split(QLatin1Char('\n'))) {
+        const QString line = raw.trimmed();
+        if (line.isEmpty())
+            continue;
+        const QStringList f = line.split(QLatin1Char(','));
+        const QString code = f.value(2).trimmed();
+        const QString run = f.value(1).trimmed();
+        if (f.size() != 3 || f[0].trimmed().isEmpty() || f[0].trimmed().size() > 4 ||
+            (run != u"1" && run != u"2") || (code != u"DNS" && code != u"DNF" && code != u"DSQ")) {
+            ++bad;
+            continue;
+        }
+        out.append({f[0].trimmed(), run.toInt(), code});
+    }
+    if (skipped)
+        *skipped = bad;
+    return out;
+}
+
 } // namespace pistel::live

@@ -43,4 +43,13 @@ struct StartListEntry {
 };
 QList<StartListEntry> parseStartList(const QByteArray& text, int* skipped);
 
+// Run statuses as the workstation sends them to its own server, one a line: "bib,run,code"
+// (web bib, run 1 or 2, DNS/DNF/DSQ); other lines are skipped and counted.
+struct StatusEntry {
+    QString bib;
+    int run = 1;
+    QString code;
+};
+QList<StatusEntry> parseStatuses(const QByteArray& text, int* skipped);
+
 } // namespace pistel::live

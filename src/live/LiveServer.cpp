@@ -230,6 +230,24 @@ void LiveServer::routes() {
                     });
                 });
 
+    http_.route(QStringLiteral("/status.php"), QHttpServerRequest::Method::Post,
+                [check, this](const QHttpServerRequest& req) {
+                    QUrlQuery query;
+                    if (auto refusal = check(req, query))
+                        return std::move(*refusal);
+                    if (valueOf(query, "code").isEmpty())
+                        return text(QStringLiteral("エラー: code が必要です (missing code)"),
+                                    Status::BadRequest);
+                    int skipped = 0;
+                    const auto entries = parseStatuses(req.body(), &skipped);
+                    return guarded([&] {
+                        store_.setStatuses(valueOf(query, "code"), entries);
+                        return text(QStringLiteral("OK: 状態 %1 件、%2 行をスキップしました")
+                                        .arg(entries.size())
+                                        .arg(skipped));
+                    });
+                });
+
     http_.route(QStringLiteral("/startlist.php"), QHttpServerRequest::Method::Post,
                 [check, this](const QHttpServerRequest& req) {
                     QUrlQuery query;

@@ -16,6 +16,7 @@ namespace pistel::live {
 //   sokuhoup.php?tcode=KEY&zek=BIB&...&fl2=F|N one competitor's result, or its removal
 //   SokuhoTextUpdate.php (POST, multipart)     the batch update file, parsed as data
 //   startlist.php?code=TCODE&title=... (POST)  competitors as "bib,name,team,class" lines
+//   status.php?code=TCODE (POST)               run statuses as "bib,run,DNS|DNF|DSQ" lines
 //   /  and  /data                              the page and what it shows
 // A write is a POST or carries the header X-Pistel-Key. With a key set it must match (the
 // header, or the query value "key" of a POST); without one, writes come from loopback only.

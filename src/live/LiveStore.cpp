@@ -29,6 +29,8 @@ LiveStore::LiveStore(const QString& file)
              "class TEXT NOT NULL, time1 TEXT NOT NULL, time2 TEXT NOT NULL, "
              "ttime TEXT NOT NULL, timeod TEXT NOT NULL, altime TEXT NOT NULL, "
              "updated INTEGER NOT NULL, PRIMARY KEY (code, bib))",
+             "CREATE TABLE IF NOT EXISTS statuses (code TEXT NOT NULL, bib TEXT NOT NULL, "
+             "run INTEGER NOT NULL, status TEXT NOT NULL, PRIMARY KEY (code, bib, run))",
          })
         exec(QString::fromLatin1(sql));
 }
@@ -111,21 +113,66 @@ void LiveStore::removeResult(const QString& code, const QString& bib) {
     bump();
 }
 
-int LiveStore::applyBatch(const BatchFileContent& batch) {
+void LiveStore::inTransaction(const std::function<void()>& writes) {
     QSqlDatabase db = QSqlDatabase::database(connection_);
-    db.transaction();
-    for (const BatchUpdate& u : batch.updates) {
-        // The class of a row comes from the start list, else stays as a result gave it.
-        exec(QStringLiteral(
-                 "INSERT INTO results (code, bib, class, time1, time2, ttime, timeod, altime, "
-                 "updated) VALUES (?, ?, COALESCE((SELECT class FROM competitors WHERE code = ? "
-                 "AND bib = ?), ''), ?, ?, ?, ?, ?, ?) ON CONFLICT (code, bib) DO UPDATE SET "
-                 "time1 = excluded.time1, time2 = excluded.time2, ttime = excluded.ttime, "
-                 "timeod = excluded.timeod, altime = excluded.altime"),
-             {u.code, u.bib, u.code, u.bib, u.time1, u.time2, u.ttime, u.timeod, u.altime,
-              QDateTime::currentMSecsSinceEpoch()});
+    if (!db.transaction())
+        throw std::runtime_error(db.lastError().text().toStdString());
+    try {
+        writes();
+    } catch (...) {
+        db.rollback();
+        throw;
     }
-    db.commit();
+    if (!db.commit()) {
+        const std::string why = db.lastError().text().toStdString();
+        db.rollback();
+        throw std::runtime_error(why);
+    }
+}
+
+void LiveStore::setStatuses(const QString& code, const QList<StatusEntry>& entries) {
+    inTransaction([&] {
+        exec(QStringLiteral("DELETE FROM statuses WHERE code = ?"), {code});
+        for (const StatusEntry& e : entries)
+            exec(QStringLiteral("INSERT OR REPLACE INTO statuses (code, bib, run, status) "
+                                "VALUES (?, ?, ?, ?)"),
+                 {code, e.bib, e.run, e.code});
+    });
+    bump();
+}
+
+QList<LiveStore::StatusRow> LiveStore::statuses(const QString& code,
+                                                const QString& classCode) const {
+    QSqlQuery q(QSqlDatabase::database(connection_));
+    q.prepare(QStringLiteral("SELECT s.bib, c.name, c.team, s.run, s.status FROM statuses s "
+                             "JOIN competitors c ON c.code = s.code AND c.bib = s.bib "
+                             "WHERE s.code = ? AND c.class = ? ORDER BY s.run, s.status, s.bib"));
+    q.addBindValue(code);
+    q.addBindValue(classCode);
+    if (!q.exec())
+        throw std::runtime_error(q.lastError().text().toStdString());
+    QList<StatusRow> out;
+    while (q.next())
+        out.append({q.value(0).toString(), q.value(1).toString(), q.value(2).toString(),
+                    q.value(3).toInt(), q.value(4).toString()});
+    return out;
+}
+
+int LiveStore::applyBatch(const BatchFileContent& batch) {
+    inTransaction([&] {
+        for (const BatchUpdate& u : batch.updates) {
+            // The class of a row comes from the start list, else stays as a result gave it.
+            exec(
+                QStringLiteral(
+                    "INSERT INTO results (code, bib, class, time1, time2, ttime, timeod, altime, "
+                    "updated) VALUES (?, ?, COALESCE((SELECT class FROM competitors WHERE code = ? "
+                    "AND bib = ?), ''), ?, ?, ?, ?, ?, ?) ON CONFLICT (code, bib) DO UPDATE SET "
+                    "time1 = excluded.time1, time2 = excluded.time2, ttime = excluded.ttime, "
+                    "timeod = excluded.timeod, altime = excluded.altime"),
+                {u.code, u.bib, u.code, u.bib, u.time1, u.time2, u.ttime, u.timeod, u.altime,
+                 QDateTime::currentMSecsSinceEpoch()});
+        }
+    });
     bump();
     return static_cast<int>(batch.updates.size());
 }
@@ -150,13 +197,12 @@ QString LiveStore::className(const QString& classCode) const {
 }
 
 void LiveStore::setStartList(const QString& code, const QList<StartListEntry>& entries) {
-    QSqlDatabase db = QSqlDatabase::database(connection_);
-    db.transaction();
-    for (const StartListEntry& e : entries)
-        exec(QStringLiteral("INSERT OR REPLACE INTO competitors (code, bib, name, team, class) "
-                            "VALUES (?, ?, ?, ?, ?)"),
-             {code, e.bib, e.name, e.team, e.classCode});
-    db.commit();
+    inTransaction([&] {
+        for (const StartListEntry& e : entries)
+            exec(QStringLiteral("INSERT OR REPLACE INTO competitors (code, bib, name, team, class) "
+                                "VALUES (?, ?, ?, ?, ?)"),
+                 {code, e.bib, e.name, e.team, e.classCode});
+    });
     bump();
 }
 

@@ -4,6 +4,7 @@
 
 #include <QSqlDatabase>
 #include <QString>
+#include <functional>
 
 namespace pistel::live {
 
@@ -40,6 +41,15 @@ public:
     void setClassName(const QString& classCode, const QString& name);
     QString className(const QString& classCode) const;
     void setStartList(const QString& code, const QList<StartListEntry>& entries);
+    // The competition's statuses, replacing those it had.
+    void setStatuses(const QString& code, const QList<StatusEntry>& entries);
+    struct StatusRow {
+        QString bib, name, team;
+        int run = 1;
+        QString code;
+    };
+    // The statuses of a class's competitors, by run, status and bib.
+    QList<StatusRow> statuses(const QString& code, const QString& classCode) const;
 
     // The results of a competition's class, names joined; rows of no known class are left out.
     QList<ResultRow> results(const QString& code, const QString& classCode) const;
@@ -53,6 +63,8 @@ private:
     QString single(const QString& sql, const QString& key) const;
     void setValue(const QString& key, const QString& value);
     void bump();
+    // Runs `writes` in one transaction, rolled back when one of them fails.
+    void inTransaction(const std::function<void()>& writes);
 
     QString connection_;
 };

@@ -151,6 +151,18 @@ void WebCommands::CuteButton98Click() {
     client_.send(baseUrl + QStringLiteral("startlist.php?code=") +
                      QString::fromLatin1(QUrl::toPercentEncoding(app_.competitionCode)),
                  competitors, "text/plain; charset=utf-8");
+    // And the statuses (did not start, did not finish, disqualified), for the same page.
+    QByteArray statuses;
+    q.setSql({"select zek,run,code from run_status where tcode='" + sqlValue(app_.competitionCode) +
+              "' order by run, zek"});
+    q.open();
+    for (int r = 0; r < q.recordCount(); ++r)
+        statuses +=
+            (q.text(r, 0).mid(1) + u',' + q.text(r, 1) + u',' + q.text(r, 2) + u'\n').toUtf8();
+    q.close();
+    client_.send(baseUrl + QStringLiteral("status.php?code=") +
+                     QString::fromLatin1(QUrl::toPercentEncoding(app_.competitionCode)),
+                 statuses, "text/plain; charset=utf-8");
     client_.postFile(baseUrl + QStringLiteral("SokuhoTextUpdate.php"), file.bytes());
 }
 

@@ -164,6 +164,13 @@ TEST(LivePageBrowser, RankingAfterABatchAndUpdatesWithoutReload) {
     EXPECT_TRUE(run1[1].startsWith("2 009 佐藤 花子") && run1[1].contains("+10.00"))
         << run1[1].toStdString();
     EXPECT_TRUE(run1[2].startsWith("3 008 山田 太郎")) << run1[2].toStdString();
+    // The workstation's statuses: 008 did not finish run 2; listed as such, out of the ranking.
+    get(net, base + "status.php?code=K1", "008,2,DNF\nbogus\n", "text/plain");
+    const QString outs = "Array.from(document.querySelectorAll('#outrows tr')).map(r => "
+                         "r.innerText.replace(/\\s+/g, ' ').trim()).join('|')";
+    ASSERT_TRUE(waitFor([&] { return !browser.evaluate(outs).toString().isEmpty(); }, 3000));
+    EXPECT_EQ(browser.evaluate(outs).toString(), "008 山田 太郎 北高スキー部 2本目 途中棄権 DNF");
+    EXPECT_FALSE(browser.evaluate(rows).toString().contains("008"));
     // A phone screen: nothing scrolls sideways.
     EXPECT_TRUE(
         browser.evaluate("document.documentElement.scrollWidth <= window.innerWidth").toBool());

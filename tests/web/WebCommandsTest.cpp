@@ -154,17 +154,24 @@ TEST_F(WebCommandsTest, BatchUpdatePostsTheFile) {
     EXPECT_EQ(kept.readAll(), "older");
     kept.close();
 
+    exec("insert into run_status (tcode,zek,run,code) values ('K1','0009',1,'DSQ')");
     dialog.answers = {true};
     web.CuteButton98Click();
     // Our own start list (classes for the page; not waited for, so a server without it costs
     // nothing), and the spec's upload.
-    ASSERT_TRUE(waitFor([&] { return server.requests.size() == 2; }));
-    const bool listFirst = server.requests[0].target.startsWith("/live/startlist.php");
-    const auto& list = server.requests[listFirst ? 0 : 1];
-    EXPECT_EQ(list.target, "/live/startlist.php?code=K1");
+    ASSERT_TRUE(waitFor([&] { return server.requests.size() == 3; }));
+    auto sent = [&](const QString& target) {
+        for (const auto& r : server.requests)
+            if (r.target == target)
+                return r;
+        ADD_FAILURE() << "not sent: " << target.toStdString();
+        return server.requests[0];
+    };
+    const auto list = sent("/live/startlist.php?code=K1");
     EXPECT_EQ(list.body, "008,,,007\n009,,,007\n");
     EXPECT_TRUE(list.headers.contains("x-pistel-key"));
-    const auto& post = server.requests[listFirst ? 1 : 0];
+    EXPECT_EQ(sent("/live/status.php?code=K1").body, "009,1,DSQ\n");
+    const auto post = sent("/live/SokuhoTextUpdate.php");
     EXPECT_EQ(post.method, "POST");
     EXPECT_EQ(post.target, "/live/SokuhoTextUpdate.php");
     EXPECT_EQ(post.headers.value("accept"), "text/html, */*");
