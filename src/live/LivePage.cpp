@@ -29,10 +29,14 @@ QByteArray livePage() {
   tr.latest td { background: #ffe28a; transition: background 1s; }
   #empty { padding: 12px; color: #555; }
   h2 { font-size: 15px; margin: 12px 10px 4px; }
+  #choice { margin-top: 6px; max-width: 100%; font-size: 15px; }
+  .sr { position: absolute; width: 1px; height: 1px; overflow: hidden; clip: rect(0 0 0 0); }
 </style>
 </head>
 <body>
-<header><h1 id="title">速報</h1><div id="class"></div></header>
+<header><h1 id="title">速報</h1><div id="class"></div>
+<label for="choice" class="sr">大会とクラス</label>
+<select id="choice"><option value="">本部が表示中のクラス</option></select></header>
 <div id="message"></div>
 <table>
   <thead><tr><th class="rank">順位</th><th class="bib">No</th><th>氏名・所属</th>
@@ -58,6 +62,36 @@ QByteArray livePage() {
 </section>
 <script>
 let shown = -1, latestShown = "";
+// The chosen competition and class live in the address, so a link can be shared.
+const params = new URLSearchParams(location.search);
+let chosen = params.get("code") ? params.get("code") + "/" + (params.get("class") || "") : "";
+function dataUrl() {
+  if (!chosen) return "data";
+  const [code, cls] = chosen.split("/");
+  return "data?code=" + encodeURIComponent(code) + "&class=" + encodeURIComponent(cls);
+}
+async function loadChoices() {
+  try {
+    const races = await (await fetch("races", {cache: "no-store"})).json();
+    const select = document.getElementById("choice");
+    for (const race of races)
+      for (const c of race.classes) {
+        const o = document.createElement("option");
+        o.value = race.code + "/" + c.code;
+        o.textContent = race.title + " " + c.name;
+        select.appendChild(o);
+      }
+    select.value = chosen;
+  } catch (e) { /* the choice stays as it is; the results still come */ }
+}
+document.getElementById("choice").addEventListener("change", (e) => {
+  chosen = e.target.value;
+  const [code, cls] = chosen.split("/");
+  history.replaceState(null, "", chosen ? "?code=" + encodeURIComponent(code) + "&class=" +
+                                          encodeURIComponent(cls) : location.pathname);
+  shown = -1;
+  poll(true);
+});
 function cell(row, cls, text, sub) {
   const td = document.createElement("td");
   if (cls) td.className = cls;
@@ -116,18 +150,24 @@ function draw(d) {
   }
   document.getElementById("out").hidden = outs.length === 0;
 }
-async function poll() {
+let timer = null, generation = 0;
+async function poll(now) {
+  // A new choice starts a new round of polling; an answer of the old round is dropped.
+  if (now) { clearTimeout(timer); ++generation; }
+  const mine = generation;
   try {
-    const reply = await fetch("data", {cache: "no-store"});
+    const reply = await fetch(dataUrl(), {cache: "no-store"});
     const d = await reply.json();
+    if (mine !== generation) return;
     if (d.version !== shown || d.latest !== latestShown) {
       shown = d.version;
       latestShown = d.latest;
       draw(d);
     }
   } catch (e) { /* the next poll tries again */ }
-  setTimeout(poll, 700);
+  if (mine === generation) timer = setTimeout(poll, 700);
 }
+loadChoices();
 poll();
 </script>
 </body>

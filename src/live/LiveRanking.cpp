@@ -36,7 +36,26 @@ QString gapText(qint64 h) {
 }
 
 QJsonObject pageData(const LiveStore& store, qint64 nowMs) {
-    const RaceKey race = store.race();
+    return pageData(store, store.race(), nowMs);
+}
+
+QJsonArray raceList(const LiveStore& store) {
+    QJsonArray races;
+    for (const auto& [code, title] : store.competitions()) {
+        QJsonArray classes;
+        for (const QString& cls : store.classesOf(code)) {
+            const QString name = store.className(cls);
+            classes.append(QJsonObject{{QStringLiteral("code"), cls},
+                                       {QStringLiteral("name"), name.isEmpty() ? cls : name}});
+        }
+        races.append(QJsonObject{{QStringLiteral("code"), code},
+                                 {QStringLiteral("title"), title.isEmpty() ? code : title},
+                                 {QStringLiteral("classes"), classes}});
+    }
+    return races;
+}
+
+QJsonObject pageData(const LiveStore& store, const RaceKey& race, qint64 nowMs) {
     QList<ResultRow> rows =
         race.code.isEmpty() ? QList<ResultRow>{} : store.results(race.code, race.classCode);
     // Non-finishers are listed with their status, never ranked.
@@ -140,6 +159,7 @@ QJsonObject pageData(const LiveStore& store, qint64 nowMs) {
         {QStringLiteral("title"), store.title(race.code)},
         {QStringLiteral("code"), race.code},
         {QStringLiteral("class"), className.isEmpty() ? race.classCode : className},
+        {QStringLiteral("classCode"), race.classCode},
         {QStringLiteral("message"), store.message()},
         {QStringLiteral("latest"), latest},
         {QStringLiteral("results"), list},

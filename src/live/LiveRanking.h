@@ -9,6 +9,10 @@ namespace pistel::live {
 // What the page shows: title, class, message, and the class's results ranked by the result
 // so far (equal results share a rank), with the gap to the leader and the latest finisher.
 QJsonObject pageData(const LiveStore& store, qint64 nowMs);
+// The same for a chosen competition and class.
+QJsonObject pageData(const LiveStore& store, const RaceKey& race, qint64 nowMs);
+// Every competition the server knows with its classes, for the page's choice.
+QJsonArray raceList(const LiveStore& store);
 
 // Hundredths of a result HH:MM:SS.ff, or -1 when it is none.
 qint64 resultHundredths(const QString& timeod);

@@ -6,6 +6,7 @@
 
 #include <QCryptographicHash>
 #include <QDateTime>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QUrlQuery>
 
@@ -118,35 +119,58 @@ void LiveServer::routes() {
         // again each second, for the latest finisher's highlight to end). A store that cannot
         // be read leaves the answer as it was last read.
         const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        const QUrlQuery query = req.query();
+        const QString code = valueOf(query, "code").left(kMaxField);
+        const QString cls = valueOf(query, "class").left(kMaxField);
+        const QString key = code.isEmpty() ? QString() : code + u'/' + cls;
+        // A phone may ask for any competition: only as many answers are kept as it knows.
+        if (!cached_.contains(key) && cached_.size() > 200)
+            cached_.clear();
+        Cached& c = cached_[key];
         try {
             const qint64 version = store_.version();
-            if (version != cachedVersion_ || now - cachedAt_ > 1000) {
-                cachedData_ = QJsonDocument(pageData(store_, now)).toJson(QJsonDocument::Compact);
-                cachedEtag_ = '"' +
-                              QCryptographicHash::hash(cachedData_, QCryptographicHash::Sha1)
-                                  .toHex()
-                                  .left(16) +
-                              '"';
-                cachedVersion_ = version;
-                cachedAt_ = now;
+            if (version != c.version || now - c.at > 1000) {
+                const QJsonObject d =
+                    key.isEmpty() ? pageData(store_, now) : pageData(store_, {code, cls}, now);
+                c.data = QJsonDocument(d).toJson(QJsonDocument::Compact);
+                c.etag =
+                    '"' +
+                    QCryptographicHash::hash(c.data, QCryptographicHash::Sha1).toHex().left(16) +
+                    '"';
+                c.version = version;
+                c.at = now;
             }
         } catch (const std::exception& e) {
             if (storeError_.isEmpty())
                 qWarning("live store: cannot be read: %s", e.what());
             storeError_ = QString::fromUtf8(e.what());
-            if (cachedData_.isEmpty())
+            if (c.data.isEmpty())
                 return text(QStringLiteral("エラー: 速報データを読めません (store unavailable)"),
                             Status::ServiceUnavailable);
         }
         // Any HTTP cache in front (nginx, a CDN) may serve it for a second.
-        const bool unchanged = header(req, "If-None-Match").toLatin1() == cachedEtag_;
+        const bool unchanged = header(req, "If-None-Match").toLatin1() == c.etag;
         QHttpServerResponse response =
             unchanged ? QHttpServerResponse(Status::NotModified)
-                      : QHttpServerResponse(QByteArrayLiteral("application/json"), cachedData_);
-        response.setHeader(QByteArrayLiteral("ETag"), cachedEtag_);
+                      : QHttpServerResponse(QByteArrayLiteral("application/json"), c.data);
+        response.setHeader(QByteArrayLiteral("ETag"), c.etag);
         response.setHeader(QByteArrayLiteral("Cache-Control"),
                            QByteArrayLiteral("public, max-age=1"));
         return response;
+    });
+
+    http_.route(QStringLiteral("/races"), [this] {
+        try {
+            QHttpServerResponse response(
+                QByteArrayLiteral("application/json"),
+                QJsonDocument(raceList(store_)).toJson(QJsonDocument::Compact));
+            response.setHeader(QByteArrayLiteral("Cache-Control"),
+                               QByteArrayLiteral("public, max-age=5"));
+            return response;
+        } catch (const std::exception&) {
+            return text(QStringLiteral("エラー: 速報データを読めません (store unavailable)"),
+                        Status::ServiceUnavailable);
+        }
     });
 
     http_.route(QStringLiteral("/settaikai.php"), [check, this](const QHttpServerRequest& req) {

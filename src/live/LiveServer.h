@@ -2,6 +2,7 @@
 
 #include "LiveStore.h"
 
+#include <QHash>
 #include <QHostAddress>
 #include <QHttpServer>
 #include <QString>
@@ -17,7 +18,9 @@ namespace pistel::live {
 //   SokuhoTextUpdate.php (POST, multipart)     the batch update file, parsed as data
 //   startlist.php?code=TCODE&title=... (POST)  competitors as "bib,name,team,class" lines
 //   status.php?code=TCODE (POST)               run statuses as "bib,run,DNS|DNF|DSQ" lines
-//   /  and  /data                              the page and what it shows
+//   /  and  /data[?code=TCODE&class=CLS]       the page and what it shows (by default the race
+//                                              the workstation chose)
+//   /races                                     the competitions and classes to choose from
 // A write is a POST or carries the header X-Pistel-Key. With a key set it must match (the
 // header, or the query value "key" of a POST); without one, writes come from loopback only.
 // A store that cannot be written answers 503 (logged once); the page data is served from
@@ -40,10 +43,14 @@ private:
     QString key_;
     int idleMs_;
     QHttpServer http_;
-    QByteArray cachedData_; // the page data as last built
-    qint64 cachedVersion_ = -1;
-    qint64 cachedAt_ = 0;
-    QByteArray cachedEtag_;
+    // The page data as last built, per chosen competition and class ("" : the workstation's).
+    struct Cached {
+        QByteArray data;
+        QByteArray etag;
+        qint64 version = -1;
+        qint64 at = 0;
+    };
+    QHash<QString, Cached> cached_;
     QString storeError_; // why the store last failed; empty while it works
 };
 

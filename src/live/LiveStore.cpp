@@ -158,6 +158,34 @@ QList<LiveStore::StatusRow> LiveStore::statuses(const QString& code,
     return out;
 }
 
+QList<std::pair<QString, QString>> LiveStore::competitions() const {
+    QSqlQuery q(QSqlDatabase::database(connection_));
+    if (!q.exec(QStringLiteral(
+            "SELECT k.code, COALESCE(t.title, '') FROM (SELECT code FROM competitors UNION "
+            "SELECT code FROM results) k LEFT JOIN competitions t ON t.code = k.code "
+            "ORDER BY k.code")))
+        throw std::runtime_error(q.lastError().text().toStdString());
+    QList<std::pair<QString, QString>> out;
+    while (q.next())
+        out.append({q.value(0).toString(), q.value(1).toString()});
+    return out;
+}
+
+QStringList LiveStore::classesOf(const QString& code) const {
+    QSqlQuery q(QSqlDatabase::database(connection_));
+    q.prepare(QStringLiteral("SELECT class FROM competitors WHERE code = ? AND class <> '' UNION "
+                             "SELECT class FROM results WHERE code = ? AND class <> '' "
+                             "ORDER BY 1 DESC"));
+    q.addBindValue(code);
+    q.addBindValue(code);
+    if (!q.exec())
+        throw std::runtime_error(q.lastError().text().toStdString());
+    QStringList out;
+    while (q.next())
+        out << q.value(0).toString();
+    return out;
+}
+
 int LiveStore::applyBatch(const BatchFileContent& batch) {
     inTransaction([&] {
         for (const BatchUpdate& u : batch.updates) {

@@ -38,6 +38,9 @@ public:
 
     void setTitle(const QString& code, const QString& title);
     QString title(const QString& code) const;
+    // The competitions with results or competitors (code, title), and a competition's classes.
+    QList<std::pair<QString, QString>> competitions() const;
+    QStringList classesOf(const QString& code) const;
     void setClassName(const QString& classCode, const QString& name);
     QString className(const QString& classCode) const;
     void setStartList(const QString& code, const QList<StartListEntry>& entries);

@@ -180,4 +180,31 @@ TEST(LivePageBrowser, RankingAfterABatchAndUpdatesWithoutReload) {
     QFile png(folder + "/live-page.png");
     ASSERT_TRUE(png.open(QIODevice::WriteOnly));
     png.write(QByteArray::fromBase64(shot["data"].toString().toLatin1()));
+
+    // Another class of the competition, chosen on the page; the choice is in the address.
+    get(net, base + "startlist.php?code=K1", "011,田中 次郎,西高,008\n", "text/plain");
+    get(net, base + "sokuhoup.php?tcode=ASTK10081&zek=011&st1=1:30.00&st2=&ttime=1:30.00&fl2=F"
+                    "&timeod=00:01:30.00&altime=10:40:00.0000&10:40:01");
+    browser.call("Page.navigate", {{"url", base + "?code=K1&class=008"}});
+    ASSERT_TRUE(
+        waitFor([&] { return browser.evaluate(rows).toString().startsWith("1 011"); }, 5000))
+        << browser.evaluate(rows).toString().toStdString();
+    ASSERT_TRUE(waitFor(
+        [&] {
+            return browser.evaluate("document.getElementById('choice').value").toString() ==
+                   "K1/008";
+        },
+        5000))
+        << browser
+               .evaluate("Array.from(document.getElementById('choice').options).map(o => "
+                         "o.value + '=' + o.text).join('|')")
+               .toString()
+               .toStdString();
+    EXPECT_GE(browser.evaluate("document.getElementById('choice').options.length").toInt(), 3);
+    browser.evaluate("const s = document.getElementById('choice'); s.value = 'K1/007';"
+                     "s.dispatchEvent(new Event('change'))");
+    ASSERT_TRUE(
+        waitFor([&] { return browser.evaluate(rows).toString().startsWith("1 009"); }, 5000))
+        << browser.evaluate(rows).toString().toStdString();
+    EXPECT_EQ(browser.evaluate("location.search").toString(), "?code=K1&class=007");
 }
