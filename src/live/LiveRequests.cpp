@@ -3,6 +3,7 @@
 #include "data/SjisText.h"
 
 #include <QRegularExpression>
+#include <functional>
 
 namespace pistel::live {
 
@@ -63,45 +64,48 @@ std::optional<QByteArray> multipartFile(const QByteArray& contentType, const QBy
     return std::nullopt;
 }
 
-QList<StartListEntry> parseStartList(const QByteArray& text, int* skipped) {
-    QList<StartListEntry> out;
+namespace {
+// The comma-separated fields of each non-empty line; `take` returns false for a line it
+// refuses, which is counted in `skipped`.
+void eachLine(const QByteArray& text, int* skipped,
+              const std::function<bool(const QStringList&)>& take) {
     int bad = 0;
     for (const QString& raw : QString::fromUtf8(text).split(QLatin1Char('\n'))) {
         const QString line = raw.trimmed();
         if (line.isEmpty())
             continue;
-        const QStringList f = line.split(QLatin1Char(','));
-        if (f.size() != 4 || f[0].trimmed().isEmpty() || f[0].size() > 4 || f[1].size() > 60 ||
-            f[2].size() > 80 || f[3].size() > 3) {
+        QStringList fields = line.split(QLatin1Char(','));
+        for (QString& f : fields)
+            f = f.trimmed();
+        if (!take(fields))
             ++bad;
-            continue;
-        }
-        out.append({f[0].trimmed(), f[1].trimmed(), f[2].trimmed(), f[3].trimmed()});
     }
     if (skipped)
         *skipped = bad;
+}
+} // namespace
+
+QList<StartListEntry> parseStartList(const QByteArray& text, int* skipped) {
+    QList<StartListEntry> out;
+    eachLine(text, skipped, [&](const QStringList& f) {
+        if (f.size() != 4 || f[0].isEmpty() || f[0].size() > 4 || f[1].size() > 60 ||
+            f[2].size() > 80 || f[3].size() > 3)
+            return false;
+        out.append({f[0], f[1], f[2], f[3]});
+        return true;
+    });
     return out;
 }
 
 QList<StatusEntry> parseStatuses(const QByteArray& text, int* skipped) {
     QList<StatusEntry> out;
-    int bad = 0;
-    for (const QString& raw : QString::fromUtf8(text).split(QLatin1Char('\n'))) {
-        const QString line = raw.trimmed();
-        if (line.isEmpty())
-            continue;
-        const QStringList f = line.split(QLatin1Char(','));
-        const QString code = f.value(2).trimmed();
-        const QString run = f.value(1).trimmed();
-        if (f.size() != 3 || f[0].trimmed().isEmpty() || f[0].trimmed().size() > 4 ||
-            (run != u"1" && run != u"2") || (code != u"DNS" && code != u"DNF" && code != u"DSQ")) {
-            ++bad;
-            continue;
-        }
-        out.append({f[0].trimmed(), run.toInt(), code});
-    }
-    if (skipped)
-        *skipped = bad;
+    eachLine(text, skipped, [&](const QStringList& f) {
+        if (f.size() != 3 || f[0].isEmpty() || f[0].size() > 4 || (f[1] != u"1" && f[1] != u"2") ||
+            (f[2] != u"DNS" && f[2] != u"DNF" && f[2] != u"DSQ"))
+            return false;
+        out.append({f[0], f[1].toInt(), f[2]});
+        return true;
+    });
     return out;
 }
 
