@@ -32,7 +32,11 @@ struct DocumentSection {
     QString title; // empty: the class's main rows
     std::vector<DocumentRow> rows;
     // The title with its count: "失格/DSQ (2名)".
-    QString heading() const { return title.isEmpty() ? countText() : title + u' ' + countText(); }
+    QString heading() const {
+        if (rows.empty())
+            return title; // a note such as "代替時刻なし", nothing to count
+        return title.isEmpty() ? countText() : title + u' ' + countText();
+    }
     QString countText() const { return QStringLiteral("(%1名)").arg(rows.size()); }
 };
 
