@@ -3,7 +3,6 @@
 #include "results/Ranking.h"
 
 #include <QJsonArray>
-#include <QRegularExpression>
 #include <QSet>
 #include <algorithm>
 
@@ -14,16 +13,7 @@ qint64 resultHundredths(const QString& timeod) {
 }
 
 qint64 shownHundredths(const QString& shown) {
-    // "1:02:03.45", "1:05.12" or "59.50", as the workstation shortens run times.
-    static const QRegularExpression form(
-        QStringLiteral("^(?:(?:(\\d+):)?(\\d{1,2}):)?(\\d{1,2})\\.(\\d{2})$"));
-    const QRegularExpressionMatch m = form.match(shown.trimmed());
-    if (!m.hasMatch())
-        return -1;
-    return ((m.captured(1).toLongLong() * 60 + m.captured(2).toLongLong()) * 60 +
-            m.captured(3).toLongLong()) *
-               100 +
-           m.captured(4).toLongLong();
+    return shortTimeHundredths(shown); // as the workstation shortens run times
 }
 
 QString gapText(qint64 h) {

@@ -6,15 +6,29 @@
 
 namespace pistel {
 
-long long hundredthsOf(const QString& runTime) {
-    static const QRegularExpression form(QStringLiteral("^(\\d{2}):(\\d{2}):(\\d{2})\\.(\\d{2})$"));
-    const auto m = form.match(runTime.trimmed());
+namespace {
+// Hundredths of a match of hours, minutes, seconds and hundredths (groups 1-4, the first two
+// possibly absent); -1 without a match.
+long long hundredthsOfMatch(const QRegularExpression& form, const QString& text) {
+    const auto m = form.match(text.trimmed());
     if (!m.hasMatch())
         return -1;
     return ((m.captured(1).toLongLong() * 60 + m.captured(2).toLongLong()) * 60 +
             m.captured(3).toLongLong()) *
                100 +
            m.captured(4).toLongLong();
+}
+} // namespace
+
+long long hundredthsOf(const QString& runTime) {
+    static const QRegularExpression form(QStringLiteral("^(\\d{2}):(\\d{2}):(\\d{2})\\.(\\d{2})$"));
+    return hundredthsOfMatch(form, runTime);
+}
+
+long long shortTimeHundredths(const QString& shown) {
+    static const QRegularExpression form(
+        QStringLiteral("^(?:(?:(\\d+):)?(\\d{1,2}):)?(\\d{1,2})\\.(\\d{2})$"));
+    return hundredthsOfMatch(form, shown);
 }
 
 namespace {

@@ -9,6 +9,8 @@ namespace pistel {
 
 // A stored run time or total ("HH:MM:SS.ff") in hundredths; -1 when empty or malformed.
 long long hundredthsOf(const QString& runTime);
+// A run time as shown ("1:02:03.45", "1:05.12", "59.50") in hundredths; -1 when it is none.
+long long shortTimeHundredths(const QString& shown);
 // A run time as result lists show it: "45.10", "1:05.12", "1:02:03.45".
 QString shortTime(const QString& runTime);
 // A difference to the leader: "+0.35", "+1:02.35"; "" for the leader.

@@ -158,7 +158,7 @@ TEST_F(WebCommandsTest, BatchUpdatePostsTheFile) {
     dialog.answers = {true};
     web.CuteButton98Click();
     // Our own start list (classes for the page; not waited for, so a server without it costs
-    // nothing), and the spec's upload.
+    // nothing), and the batch upload itself.
     ASSERT_TRUE(waitFor([&] { return server.requests.size() == 3; }));
     auto sent = [&](const QString& target) {
         for (const auto& r : server.requests)
