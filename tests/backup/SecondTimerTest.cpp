@@ -201,3 +201,44 @@ TEST_F(SecondTimerTest, MissedImpulsesAreReplacedFromSystemBFirstThenFromHandTim
 
 } // namespace
 } // namespace pistel::test
+
+namespace pistel::test {
+namespace {
+
+// Drill: the second timer's table is gone while its lines arrive (the server refuses every
+// write). Each line is still journaled and kept; once the table is back the pending lines
+// are written once each: lines sent equal lines stored.
+TEST_F(SecondTimerTest, DrillLinesArrivingWhileTheirTableIsGoneAreKeptAndWrittenOnce) {
+    ImpulseJournal journal(dir.filePath("system-b"));
+    QueueByteSource port;
+    ReceiveHandler b(app, dm, port, &journal);
+    b.setImpulseLog(kSecondTimerLog);
+    auto send = [&](int from, int to) {
+        for (int i = from; i < to; ++i) {
+            port.push(("?0000 C1  " + timeOfDayText(kTen + i * 10000) + " 00\r").toLatin1());
+            try {
+                b.CommX1Receive(port.InQueCount());
+            } catch (const std::exception&) {
+                // The window shows it; the line is in the journal and the pending file.
+            }
+        }
+    };
+    send(0, 3);
+    {
+        RenamedTable away([this](const QString& sql) { exec(sql); }, "backup_impulse");
+        send(3, 8);
+        EXPECT_EQ(b.setAsideCount(), 5);
+    }
+    send(8, 10);
+    const RecoveryCount recovered = b.recoverPending();
+    EXPECT_EQ(recovered.written, 5);
+    EXPECT_EQ(scalar("select count(*) from backup_impulse").toInt(), 10);
+    EXPECT_EQ(scalar("select count(distinct dtime) from backup_impulse").toInt(), 10);
+    EXPECT_EQ(scalar("select count(*) from pulsedata"), "0");
+    // Recovering again writes nothing more.
+    EXPECT_EQ(b.recoverPending().written, 0);
+    EXPECT_EQ(scalar("select count(*) from backup_impulse").toInt(), 10);
+}
+
+} // namespace
+} // namespace pistel::test
