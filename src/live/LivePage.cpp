@@ -24,10 +24,11 @@ QByteArray livePage() {
   .rank { width: 2.2em; text-align: right; font-weight: bold; }
   .bib { width: 2.6em; }
   .res { width: 6.4em; text-align: right; font-variant-numeric: tabular-nums; }
-  .gap { width: 4.6em; text-align: right; color: #555; font-size: 12px; }
-  .sub { display: block; color: #555; font-size: 11px; }
+  .gap { width: 4.6em; text-align: right; color: #333; font-size: 13px; }
+  .sub { display: block; color: #333; font-size: 12px; }
+  .run { width: 5.4em; text-align: right; font-variant-numeric: tabular-nums; font-weight: bold; }
   tr.latest td { background: #ffe28a; transition: background 1s; }
-  #empty { padding: 12px; color: #555; }
+  #empty { padding: 12px; color: #333; }
   h2 { font-size: 15px; margin: 12px 10px 4px; }
   #choice { margin-top: 6px; max-width: 100%; font-size: 15px; }
   .sr { position: absolute; width: 1px; height: 1px; overflow: hidden; clip: rect(0 0 0 0); }
@@ -37,26 +38,45 @@ QByteArray livePage() {
 <header><h1 id="title">速報</h1><div id="class"></div>
 <label for="choice" class="sr">大会とクラス</label>
 <select id="choice"><option value="">本部が表示中のクラス</option></select></header>
-<div id="message"></div>
-<table>
-  <thead><tr><th class="rank">順位</th><th class="bib">No</th><th>氏名・所属</th>
-  <th class="res">タイム</th><th class="gap">差</th></tr></thead>
+<div id="message" role="status"></div>
+<div id="news" class="sr" aria-live="polite"></div>
+<section id="course" hidden>
+<h2 id="courseTitle">コース上</h2>
+<table aria-labelledby="courseTitle">
+  <thead><tr><th scope="col" class="bib">No</th><th scope="col">氏名・所属</th>
+  <th scope="col" class="run">走行中</th></tr></thead>
+  <tbody id="courserows"></tbody>
+</table>
+</section>
+<section id="next" hidden>
+<h2 id="nextTitle">次のスタート</h2>
+<table aria-labelledby="nextTitle">
+  <thead><tr><th scope="col" class="bib">No</th><th scope="col">氏名・所属</th></tr></thead>
+  <tbody id="nextrows"></tbody>
+</table>
+</section>
+<h2 id="rowsTitle">順位</h2>
+<table aria-labelledby="rowsTitle">
+  <thead><tr><th scope="col" class="rank">順位</th><th scope="col" class="bib">No</th>
+  <th scope="col">氏名・所属</th><th scope="col" class="res">タイム</th>
+  <th scope="col" class="gap">差</th></tr></thead>
   <tbody id="rows"></tbody>
 </table>
 <div id="empty">まだ結果はありません</div>
 <section id="run1" hidden>
-<h2>１本目の順位</h2>
-<table>
-  <thead><tr><th class="rank">順位</th><th class="bib">No</th><th>氏名・所属</th>
-  <th class="res">１本目</th><th class="gap">差</th></tr></thead>
+<h2 id="run1Title">１本目の順位</h2>
+<table aria-labelledby="run1Title">
+  <thead><tr><th scope="col" class="rank">順位</th><th scope="col" class="bib">No</th>
+  <th scope="col">氏名・所属</th><th scope="col" class="res">１本目</th>
+  <th scope="col" class="gap">差</th></tr></thead>
   <tbody id="run1rows"></tbody>
 </table>
 </section>
 <section id="out" hidden>
-<h2>欠場・途中棄権・失格</h2>
-<table>
-  <thead><tr><th class="bib">No</th><th>氏名・所属</th><th class="res">本目</th>
-  <th class="gap">状態</th></tr></thead>
+<h2 id="outTitle">欠場・途中棄権・失格</h2>
+<table aria-labelledby="outTitle">
+  <thead><tr><th scope="col" class="bib">No</th><th scope="col">氏名・所属</th>
+  <th scope="col" class="res">本目</th><th scope="col" class="gap">状態</th></tr></thead>
   <tbody id="outrows"></tbody>
 </table>
 </section>
@@ -104,6 +124,28 @@ function cell(row, cls, text, sub) {
   }
   row.appendChild(td);
 }
+// The server's clock minus the phone's. An answer was built before it arrived (and may have
+// waited a second in a cache), so each one gives a lower bound: the largest of the recent ones
+// is the closest.
+const offsets = [];
+function learnClock(serverNow, receivedAt) {
+  offsets.push(serverNow - receivedAt);
+  if (offsets.length > 30) offsets.shift();
+}
+function serverNow() {
+  return Date.now() + (offsets.length ? Math.max(...offsets) : 0);
+}
+function runningText(ms) {
+  const tenths = Math.max(0, Math.floor(ms / 100));
+  const s = Math.floor(tenths / 10), m = Math.floor(s / 60);
+  return (m ? m + ":" + String(s % 60).padStart(2, "0") : String(s)) + "." + (tenths % 10);
+}
+function tick() {
+  for (const td of document.querySelectorAll("#courserows td.run"))
+    td.textContent = runningText(serverNow() - Number(td.dataset.started));
+}
+setInterval(tick, 100);
+let announced = "";
 function draw(d) {
   document.getElementById("title").textContent = d.title || (d.code ? d.code : "速報");
   document.getElementById("class").textContent = d.class ? "クラス " + d.class : "";
@@ -149,6 +191,36 @@ function draw(d) {
     outRows.appendChild(tr);
   }
   document.getElementById("out").hidden = outs.length === 0;
+  const onCourse = d.course || [];
+  const courseRows = document.getElementById("courserows");
+  courseRows.replaceChildren();
+  for (const r of onCourse) {
+    const tr = document.createElement("tr");
+    cell(tr, "bib", r.bib);
+    cell(tr, "", r.name || ("No." + r.bib), r.team);
+    cell(tr, "run", "");
+    tr.lastChild.dataset.started = r.started;
+    courseRows.appendChild(tr);
+  }
+  document.getElementById("course").hidden = onCourse.length === 0;
+  tick();
+  const next = d.next || [];
+  const nextRows = document.getElementById("nextrows");
+  nextRows.replaceChildren();
+  for (const r of next) {
+    const tr = document.createElement("tr");
+    cell(tr, "bib", r.bib);
+    cell(tr, "", r.name || ("No." + r.bib), r.team);
+    nextRows.appendChild(tr);
+  }
+  document.getElementById("next").hidden = next.length === 0;
+  // A screen reader hears the latest finisher once, not the whole table again.
+  const latest = d.results.find(r => r.bib === d.latest);
+  if (latest && latest.bib !== announced) {
+    announced = latest.bib;
+    document.getElementById("news").textContent = "ゴール No." + latest.bib + " " +
+      (latest.name || "") + " " + latest.result + (latest.rank ? " " + latest.rank + "位" : "");
+  }
 }
 let timer = null, generation = 0;
 async function poll(now) {
@@ -159,6 +231,7 @@ async function poll(now) {
     const reply = await fetch(dataUrl(), {cache: "no-store"});
     const d = await reply.json();
     if (mine !== generation) return;
+    if (d.now) learnClock(d.now, Date.now());
     if (d.version !== shown || d.latest !== latestShown) {
       shown = d.version;
       latestShown = d.latest;

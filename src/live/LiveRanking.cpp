@@ -5,6 +5,7 @@
 #include <QJsonArray>
 #include <QSet>
 #include <algorithm>
+#include <functional>
 
 namespace pistel::live {
 
@@ -45,115 +46,159 @@ QJsonArray raceList(const LiveStore& store) {
     return races;
 }
 
+namespace {
+
+// A competitor still listed as on course this long after the start has surely finished or
+// stopped; the operator's status has not arrived yet.
+constexpr qint64 kOnCourseMs = 15 * 60 * 1000;
+
+// Ranks `rows` by `time` (hundredths, -1 none): ties share a rank (1, 1, 3), the gap is to the
+// leader; rows without a time follow unranked in the order they came.
+QJsonArray ranked(QList<ResultRow> rows, const std::function<qint64(const ResultRow&)>& time,
+                  const std::function<QString(const ResultRow&)>& shown, bool withRuns) {
+    std::stable_sort(rows.begin(), rows.end(), [&](const ResultRow& a, const ResultRow& b) {
+        const qint64 x = time(a), y = time(b);
+        if ((x < 0) != (y < 0))
+            return y < 0;
+        return x >= 0 && x != y ? x < y : x >= 0 && a.bib < b.bib;
+    });
+    QJsonArray list;
+    qint64 leader = -1, previous = -1;
+    int rank = 0;
+    for (int i = 0; i < rows.size(); ++i) {
+        const ResultRow& r = rows[i];
+        const qint64 h = time(r);
+        if (h >= 0 && h != previous)
+            rank = i + 1;
+        previous = h;
+        if (leader < 0 && h >= 0)
+            leader = h;
+        QJsonObject row{
+            {QStringLiteral("rank"), h >= 0 ? rank : 0},
+            {QStringLiteral("bib"), r.bib},
+            {QStringLiteral("name"), r.name},
+            {QStringLiteral("team"), r.team},
+            {QStringLiteral("result"), shown(r)},
+            {QStringLiteral("gap"), h > leader && leader >= 0 ? gapText(h - leader) : QString()}};
+        if (withRuns) {
+            row[QStringLiteral("time1")] = r.time1;
+            row[QStringLiteral("time2")] = r.time2;
+        }
+        list.append(row);
+    }
+    return list;
+}
+
+QJsonArray runnerList(const QList<LiveStore::Runner>& runners, bool withStart) {
+    QJsonArray list;
+    for (const LiveStore::Runner& r : runners) {
+        QJsonObject o{{QStringLiteral("bib"), r.bib},
+                      {QStringLiteral("name"), r.name},
+                      {QStringLiteral("team"), r.team}};
+        if (withStart)
+            o[QStringLiteral("started")] = r.started;
+        list.append(o);
+    }
+    return list;
+}
+
+} // namespace
+
 QJsonObject pageData(const LiveStore& store, const RaceKey& race, qint64 nowMs) {
-    QList<ResultRow> rows =
-        race.code.isEmpty() ? QList<ResultRow>{} : store.results(race.code, race.classCode);
-    // Non-finishers are listed with their status, never ranked.
-    const QList<LiveStore::StatusRow> statuses = race.code.isEmpty()
-                                                     ? QList<LiveStore::StatusRow>{}
-                                                     : store.statuses(race.code, race.classCode);
+    const bool none = race.code.isEmpty();
+    const QList<ResultRow> rows =
+        none ? QList<ResultRow>{} : store.results(race.code, race.classCode);
+    // Non-finishers are listed with their status, never ranked in that run or after it.
+    const QList<LiveStore::StatusRow> statuses =
+        none ? QList<LiveStore::StatusRow>{} : store.statuses(race.code, race.classCode);
     QJsonArray out;
-    QSet<QString> withStatus;
+    QSet<QString> outOfRun[2];
     for (const LiveStore::StatusRow& s : statuses) {
-        withStatus.insert(s.bib);
+        outOfRun[s.run == 2 ? 1 : 0].insert(s.bib);
         out.append(QJsonObject{{QStringLiteral("bib"), s.bib},
                                {QStringLiteral("name"), s.name},
                                {QStringLiteral("team"), s.team},
                                {QStringLiteral("run"), s.run},
                                {QStringLiteral("status"), s.code}});
     }
-    rows.removeIf([&](const ResultRow& r) { return withStatus.contains(r.bib); });
-    // Once run 2 has begun, the result so far of a competitor who has not finished it is their
-    // run-1 time: it is not ranked against two-run totals.
-    const bool secondRun = std::any_of(rows.begin(), rows.end(),
+    // Once run 2 has begun, a competitor who has not finished it has no result to rank
+    // against two-run totals: they follow unranked, in run-1 order.
+    const bool secondRun = (!none && store.currentRun(race.code) == 2) ||
+                           std::any_of(rows.begin(), rows.end(),
                                        [](const ResultRow& r) { return !r.time2.isEmpty(); });
-    auto result = [secondRun](const ResultRow& r) {
-        return secondRun && r.time2.isEmpty() ? -1 : resultHundredths(r.timeod);
-    };
-    std::stable_sort(rows.begin(), rows.end(), [&](const ResultRow& a, const ResultRow& b) {
-        const qint64 x = result(a), y = result(b);
-        if ((x < 0) != (y < 0))
-            return y < 0; // rows without a result last
-        if (x < 0) {      // then by their run-1 time, those still to run 2 in the order it gives
-            const qint64 p = shownHundredths(a.time1), q = shownHundredths(b.time1);
-            if (p != q)
-                return q < 0 || (p >= 0 && p < q);
-        }
-        return x != y ? x < y : a.bib < b.bib;
-    });
-    QJsonArray list;
-    qint64 leader = -1, previous = -1, latestAt = 0;
-    int rank = 0;
+    QList<ResultRow> finals, firsts;
+    for (const ResultRow& r : rows) {
+        if (outOfRun[0].contains(r.bib))
+            continue;
+        if (shownHundredths(r.time1) >= 0)
+            firsts.append(r);
+        if (!outOfRun[1].contains(r.bib))
+            finals.append(r);
+    }
+    if (secondRun) // ordered by run 1 first, so that the unranked keep that order
+        std::stable_sort(finals.begin(), finals.end(), [](const ResultRow& a, const ResultRow& b) {
+            const qint64 x = shownHundredths(a.time1), y = shownHundredths(b.time1);
+            return x != y ? (y < 0 || (x >= 0 && x < y)) : a.bib < b.bib;
+        });
+    const QJsonArray list = ranked(
+        finals,
+        [secondRun](const ResultRow& r) {
+            return secondRun && r.time2.isEmpty() ? -1 : resultHundredths(r.timeod);
+        },
+        [](const ResultRow& r) { return r.ttime; }, true);
+    const QJsonArray run1 =
+        secondRun ? ranked(
+                        firsts, [](const ResultRow& r) { return shownHundredths(r.time1); },
+                        [](const ResultRow& r) { return r.time1; }, false)
+                  : QJsonArray{};
+    // The latest finisher by finish time of day (a batch gives every row the same update
+    // time), highlighted for a few seconds after it arrived.
     QString latest, latestFinish;
-    for (int i = 0; i < rows.size(); ++i) {
-        const ResultRow& r = rows[i];
-        const qint64 h = result(r);
-        if (h >= 0 && h != previous)
-            rank = i + 1; // equal results share a rank
-        previous = h;
-        if (leader < 0 && h >= 0)
-            leader = h;
-        // The latest finisher by finish time of day (a batch gives every row the same update
-        // time), highlighted while the change is fresh.
+    qint64 latestAt = 0;
+    for (const ResultRow& r : rows) {
         if (!r.altime.isEmpty() && (latest.isEmpty() || r.altime > latestFinish)) {
             latestFinish = r.altime;
             latest = r.bib;
             latestAt = r.updated;
         }
-        list.append(QJsonObject{
-            {QStringLiteral("rank"), h >= 0 ? rank : 0},
-            {QStringLiteral("bib"), r.bib},
-            {QStringLiteral("name"), r.name},
-            {QStringLiteral("team"), r.team},
-            {QStringLiteral("time1"), r.time1},
-            {QStringLiteral("time2"), r.time2},
-            {QStringLiteral("result"), r.ttime},
-            {QStringLiteral("gap"), h > leader && leader >= 0 ? gapText(h - leader) : QString()}});
     }
-    // The latest finisher is highlighted for a few seconds.
     if (nowMs - latestAt > 8000)
         latest.clear();
-    // During run 2 the run-1 ranking stays on the page, from the run-1 times.
-    QJsonArray run1;
-    if (secondRun) {
-        QList<ResultRow> firsts;
-        for (const ResultRow& r : rows)
-            if (shownHundredths(r.time1) >= 0)
-                firsts.append(r);
-        std::stable_sort(firsts.begin(), firsts.end(), [](const ResultRow& a, const ResultRow& b) {
-            const qint64 x = shownHundredths(a.time1), y = shownHundredths(b.time1);
-            return x != y ? x < y : a.bib < b.bib;
-        });
-        qint64 best = -1, last = -1;
-        int place = 0;
-        for (int i = 0; i < firsts.size(); ++i) {
-            const ResultRow& r = firsts[i];
-            const qint64 h = shownHundredths(r.time1);
-            if (h != last)
-                place = i + 1;
-            last = h;
-            if (best < 0)
-                best = h;
-            run1.append(
-                QJsonObject{{QStringLiteral("rank"), place},
-                            {QStringLiteral("bib"), r.bib},
-                            {QStringLiteral("name"), r.name},
-                            {QStringLiteral("team"), r.team},
-                            {QStringLiteral("result"), r.time1},
-                            {QStringLiteral("gap"), h > best ? gapText(h - best) : QString()}});
-        }
-    }
+    // On course: those the workstation last listed, unless their result or status came since.
+    const int run = secondRun ? 2 : 1;
+    QSet<QString> done = outOfRun[run - 1];
+    for (const ResultRow& r : rows)
+        if (!(run == 2 ? r.time2 : r.time1).isEmpty())
+            done.insert(r.bib);
+    QList<LiveStore::Runner> course =
+        none ? QList<LiveStore::Runner>{} : store.onCourse(race.code, race.classCode);
+    course.removeIf([&](const LiveStore::Runner& r) {
+        return done.contains(r.bib) || nowMs - r.started > kOnCourseMs;
+    });
+    QList<LiveStore::Runner> next =
+        none ? QList<LiveStore::Runner>{} : store.nextToStart(race.code, race.classCode);
+    next.removeIf([&](const LiveStore::Runner& r) {
+        return done.contains(r.bib) ||
+               std::any_of(course.begin(), course.end(),
+                           [&](const LiveStore::Runner& c) { return c.bib == r.bib; });
+    });
+    if (next.size() > 3)
+        next.resize(3);
     const QString className = store.className(race.classCode);
     return QJsonObject{
         {QStringLiteral("version"), store.version()},
+        {QStringLiteral("now"), nowMs},
         {QStringLiteral("title"), store.title(race.code)},
         {QStringLiteral("code"), race.code},
         {QStringLiteral("class"), className.isEmpty() ? race.classCode : className},
         {QStringLiteral("classCode"), race.classCode},
         {QStringLiteral("message"), store.message()},
+        {QStringLiteral("run"), run},
         {QStringLiteral("latest"), latest},
         {QStringLiteral("results"), list},
         {QStringLiteral("run1"), run1},
+        {QStringLiteral("course"), runnerList(course, true)},
+        {QStringLiteral("next"), runnerList(next, false)},
         {QStringLiteral("out"), out},
     };
 }

@@ -3,6 +3,7 @@
 #include "data/SjisText.h"
 
 #include <QRegularExpression>
+#include <algorithm>
 #include <functional>
 
 namespace pistel::live {
@@ -97,16 +98,62 @@ QList<StartListEntry> parseStartList(const QByteArray& text, int* skipped) {
     return out;
 }
 
-QList<StatusEntry> parseStatuses(const QByteArray& text, int* skipped) {
-    QList<StatusEntry> out;
-    eachLine(text, skipped, [&](const QStringList& f) {
-        if (f.size() != 3 || f[0].isEmpty() || f[0].size() > 4 || (f[1] != u"1" && f[1] != u"2") ||
-            (f[2] != u"DNS" && f[2] != u"DNF" && f[2] != u"DSQ"))
-            return false;
-        out.append({f[0], f[1].toInt(), f[2]});
-        return true;
+qint64 timeOfDayMs(const QString& text) {
+    static const QRegularExpression form(
+        QStringLiteral("^([01]\\d|2[0-3]):([0-5]\\d):([0-5]\\d)(?:\\.(\\d{1,4}))?$"));
+    const QRegularExpressionMatch m = form.match(text);
+    if (!m.hasMatch())
+        return -1;
+    const QString fraction = (m.captured(4) + QStringLiteral("000")).left(3);
+    return ((m.captured(1).toInt() * 60 + m.captured(2).toInt()) * 60 + m.captured(3).toInt()) *
+               1000 +
+           fraction.toInt();
+}
+
+std::optional<RaceState> parseRaceState(const QByteArray& text) {
+    RaceState state;
+    bool seq = false, now = false, run = false;
+    auto bibOk = [](const QString& bib) { return !bib.isEmpty() && bib.size() <= 4; };
+    auto shortOk = [](const QString& v) { return v.size() <= 13; };
+    eachLine(text, &state.skipped, [&](const QStringList& f) {
+        const QString& kind = f[0];
+        if (kind == u"seq" && f.size() == 2) {
+            state.seq = f[1].toLongLong(&seq);
+            return seq;
+        }
+        if (kind == u"now" && f.size() == 2) {
+            state.nowMs = timeOfDayMs(f[1]);
+            now = state.nowMs >= 0;
+            return now;
+        }
+        if (kind == u"run" && f.size() == 2 && (f[1] == u"1" || f[1] == u"2")) {
+            state.run = f[1].toInt();
+            run = true;
+            return true;
+        }
+        if (kind == u"result" && f.size() == 7 && bibOk(f[1]) &&
+            std::all_of(f.begin() + 2, f.end(), shortOk)) {
+            state.results.append({f[2], f[3], f[4], f[6], f[5], QString(), f[1]});
+            return true;
+        }
+        if (kind == u"status" && f.size() == 4 && bibOk(f[1]) && (f[2] == u"1" || f[2] == u"2") &&
+            (f[3] == u"DNS" || f[3] == u"DNF" || f[3] == u"DSQ")) {
+            state.statuses.append({f[1], f[2].toInt(), f[3]});
+            return true;
+        }
+        if (kind == u"course" && f.size() == 3 && bibOk(f[1]) && timeOfDayMs(f[2]) >= 0) {
+            state.course.append({f[1], timeOfDayMs(f[2])});
+            return true;
+        }
+        if (kind == u"next" && f.size() == 2 && bibOk(f[1])) {
+            state.next.append(f[1]);
+            return true;
+        }
+        return false;
     });
-    return out;
+    if (!seq || !now || !run)
+        return std::nullopt;
+    return state;
 }
 
 } // namespace pistel::live

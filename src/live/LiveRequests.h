@@ -43,13 +43,36 @@ struct StartListEntry {
 };
 QList<StartListEntry> parseStartList(const QByteArray& text, int* skipped);
 
-// Run statuses as the workstation sends them to its own server, one a line: "bib,run,code"
-// (web bib, run 1 or 2, DNS/DNF/DSQ); other lines are skipped and counted.
+// A competitor's run status: web bib, run 1 or 2, DNS/DNF/DSQ.
 struct StatusEntry {
     QString bib;
     int run = 1;
     QString code;
 };
-QList<StatusEntry> parseStatuses(const QByteArray& text, int* skipped);
+
+// The state of a competition's race as the workstation sends it to its own server, one item
+// a line (UTF-8, fields separated by commas), the whole state each time:
+//   seq,N                       grows with each state the workstation builds
+//   now,HH:MM:SS.ff             the workstation's time of day when it built the state
+//   run,1|2                     the run in progress
+//   result,bib,time1,time2,ttime,timeod,altime   a finished competitor, as the batch gives it
+//   status,bib,run,DNS|DNF|DSQ
+//   course,bib,HH:MM:SS.ff      started in the run in progress and not finished: start time
+//   next,bib                    next to start, in start order
+// Lines of any other form are skipped and counted. Nothing when seq, now or run is missing.
+struct RaceState {
+    qint64 seq = 0;
+    qint64 nowMs = 0; // ms since midnight
+    int run = 1;
+    QList<BatchUpdate> results;
+    QList<StatusEntry> statuses;
+    QList<std::pair<QString, qint64>> course; // bib, start in ms since midnight
+    QStringList next;
+    int skipped = 0;
+};
+std::optional<RaceState> parseRaceState(const QByteArray& text);
+
+// Milliseconds since midnight of HH:MM:SS with optional decimals; -1 when it is none.
+qint64 timeOfDayMs(const QString& text);
 
 } // namespace pistel::live

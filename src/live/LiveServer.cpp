@@ -254,23 +254,30 @@ void LiveServer::routes() {
                     });
                 });
 
-    http_.route(QStringLiteral("/status.php"), QHttpServerRequest::Method::Post,
-                [check, this](const QHttpServerRequest& req) {
-                    QUrlQuery query;
-                    if (auto refusal = check(req, query))
-                        return std::move(*refusal);
-                    if (valueOf(query, "code").isEmpty())
-                        return text(QStringLiteral("エラー: code が必要です (missing code)"),
-                                    Status::BadRequest);
-                    int skipped = 0;
-                    const auto entries = parseStatuses(req.body(), &skipped);
-                    return guarded([&] {
-                        store_.setStatuses(valueOf(query, "code"), entries);
-                        return text(QStringLiteral("OK: 状態 %1 件、%2 行をスキップしました")
-                                        .arg(entries.size())
-                                        .arg(skipped));
-                    });
-                });
+    http_.route(
+        QStringLiteral("/race.php"), QHttpServerRequest::Method::Post,
+        [check, this](const QHttpServerRequest& req) {
+            QUrlQuery query;
+            if (auto refusal = check(req, query))
+                return std::move(*refusal);
+            const QString code = valueOf(query, "code");
+            const auto state = parseRaceState(req.body());
+            if (code.isEmpty() || !state)
+                return text(QStringLiteral("エラー: code と seq, now, run が必要です "
+                                           "(missing code, seq, now or run)"),
+                            Status::BadRequest);
+            return guarded([&] {
+                if (!store_.applyRaceState(code, *state, QDateTime::currentMSecsSinceEpoch()))
+                    return text(QStringLiteral("OK: より新しい状態があります (stale)"));
+                return text(QStringLiteral("OK: 結果 %1、状態 %2、コース上 %3、次 %4、"
+                                           "%5 行をスキップしました")
+                                .arg(state->results.size())
+                                .arg(state->statuses.size())
+                                .arg(state->course.size())
+                                .arg(state->next.size())
+                                .arg(state->skipped));
+            });
+        });
 
     http_.route(QStringLiteral("/startlist.php"), QHttpServerRequest::Method::Post,
                 [check, this](const QHttpServerRequest& req) {

@@ -17,7 +17,8 @@ namespace pistel::live {
 //   sokuhoup.php?tcode=KEY&zek=BIB&...&fl2=F|N one competitor's result, or its removal
 //   SokuhoTextUpdate.php (POST, multipart)     the batch update file, parsed as data
 //   startlist.php?code=TCODE&title=... (POST)  competitors as "bib,name,team,class" lines
-//   status.php?code=TCODE (POST)               run statuses as "bib,run,DNS|DNF|DSQ" lines
+//   race.php?code=TCODE (POST)                 the workstation's whole race state: results,
+//                                              statuses, on course, next to start
 //   /  and  /data[?code=TCODE&class=CLS]       the page and what it shows (by default the race
 //                                              the workstation chose)
 //   /races                                     the competitions and classes to choose from

@@ -1,6 +1,7 @@
 #include "LiveStore.h"
 
 #include <QDateTime>
+#include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUuid>
@@ -31,6 +32,10 @@ LiveStore::LiveStore(const QString& file)
              "updated INTEGER NOT NULL, PRIMARY KEY (code, bib))",
              "CREATE TABLE IF NOT EXISTS statuses (code TEXT NOT NULL, bib TEXT NOT NULL, "
              "run INTEGER NOT NULL, status TEXT NOT NULL, PRIMARY KEY (code, bib, run))",
+             "CREATE TABLE IF NOT EXISTS course (code TEXT NOT NULL, bib TEXT NOT NULL, "
+             "started INTEGER NOT NULL, PRIMARY KEY (code, bib))",
+             "CREATE TABLE IF NOT EXISTS next_start (code TEXT NOT NULL, position INTEGER NOT "
+             "NULL, bib TEXT NOT NULL, PRIMARY KEY (code, position))",
          })
         exec(QString::fromLatin1(sql));
 }
@@ -130,15 +135,99 @@ void LiveStore::inTransaction(const std::function<void()>& writes) {
     }
 }
 
-void LiveStore::setStatuses(const QString& code, const QList<StatusEntry>& entries) {
+bool LiveStore::applyRaceState(const QString& code, const RaceState& state, qint64 nowMs) {
+    const QString seqKey = QStringLiteral("seq:") + code;
+    // Requests may overtake each other on their way: an older state never undoes a newer one.
+    if (!value(seqKey).isEmpty() && value(seqKey).toLongLong() >= state.seq)
+        return false;
+    constexpr qint64 kDay = 24 * 3600 * 1000;
+    const qint64 midnight = nowMs - state.nowMs; // the workstation's midnight on our clock
     inTransaction([&] {
+        setValue(seqKey, QString::number(state.seq));
+        setValue(QStringLiteral("run:") + code, QString::number(state.run));
+        QSet<QString> finished;
+        for (const BatchUpdate& u : state.results) {
+            finished.insert(u.bib);
+            // A row keeps its update time while its times stay the same, so that the latest
+            // finisher's highlight is not renewed by every state.
+            exec(QStringLiteral(
+                     "INSERT INTO results (code, bib, class, time1, time2, ttime, timeod, "
+                     "altime, updated) VALUES (?, ?, COALESCE((SELECT class FROM competitors "
+                     "WHERE code = ? AND bib = ?), ''), ?, ?, ?, ?, ?, ?) ON CONFLICT (code, bib) "
+                     "DO UPDATE SET updated = CASE WHEN (time1, time2, ttime, timeod, altime) "
+                     "IS (excluded.time1, excluded.time2, excluded.ttime, excluded.timeod, "
+                     "excluded.altime) THEN updated ELSE excluded.updated END, "
+                     "time1 = excluded.time1, time2 = excluded.time2, ttime = excluded.ttime, "
+                     "timeod = excluded.timeod, altime = excluded.altime"),
+                 {code, u.bib, code, u.bib, u.time1, u.time2, u.ttime, u.timeod, u.altime, nowMs});
+        }
+        // A result the workstation no longer has (taken back, reset) leaves the page.
+        QSqlQuery q(QSqlDatabase::database(connection_));
+        q.prepare(QStringLiteral("SELECT bib FROM results WHERE code = ?"));
+        q.addBindValue(code);
+        if (!q.exec())
+            throw std::runtime_error(q.lastError().text().toStdString());
+        QStringList gone;
+        while (q.next())
+            if (!finished.contains(q.value(0).toString()))
+                gone << q.value(0).toString();
+        for (const QString& bib : gone)
+            exec(QStringLiteral("DELETE FROM results WHERE code = ? AND bib = ?"), {code, bib});
         exec(QStringLiteral("DELETE FROM statuses WHERE code = ?"), {code});
-        for (const StatusEntry& e : entries)
+        for (const StatusEntry& e : state.statuses)
             exec(QStringLiteral("INSERT OR REPLACE INTO statuses (code, bib, run, status) "
                                 "VALUES (?, ?, ?, ?)"),
                  {code, e.bib, e.run, e.code});
+        exec(QStringLiteral("DELETE FROM course WHERE code = ?"), {code});
+        for (const auto& [bib, startMs] : state.course) {
+            // A start later in the day than the state itself was before midnight.
+            const qint64 started =
+                midnight + startMs - (startMs > state.nowMs + 3600000 ? kDay : 0);
+            exec(QStringLiteral("INSERT OR REPLACE INTO course (code, bib, started) VALUES (?, ?, "
+                                "?)"),
+                 {code, bib, started});
+        }
+        exec(QStringLiteral("DELETE FROM next_start WHERE code = ?"), {code});
+        for (int i = 0; i < state.next.size(); ++i)
+            exec(QStringLiteral("INSERT INTO next_start (code, position, bib) VALUES (?, ?, ?)"),
+                 {code, i, state.next[i]});
+        bump();
     });
-    bump();
+    return true;
+}
+
+QList<LiveStore::Runner> LiveStore::runners(const QString& sql, const QString& code,
+                                            const QString& classCode) const {
+    QSqlQuery q(QSqlDatabase::database(connection_));
+    q.prepare(sql);
+    q.addBindValue(code);
+    q.addBindValue(classCode);
+    if (!q.exec())
+        throw std::runtime_error(q.lastError().text().toStdString());
+    QList<Runner> out;
+    while (q.next())
+        out.append({q.value(0).toString(), q.value(1).toString(), q.value(2).toString(),
+                    q.value(3).toLongLong()});
+    return out;
+}
+
+QList<LiveStore::Runner> LiveStore::onCourse(const QString& code, const QString& classCode) const {
+    return runners(QStringLiteral("SELECT r.bib, c.name, c.team, r.started FROM course r JOIN "
+                                  "competitors c ON c.code = r.code AND c.bib = r.bib "
+                                  "WHERE r.code = ? AND c.class = ? ORDER BY r.started, r.bib"),
+                   code, classCode);
+}
+
+QList<LiveStore::Runner> LiveStore::nextToStart(const QString& code,
+                                                const QString& classCode) const {
+    return runners(QStringLiteral("SELECT n.bib, c.name, c.team, 0 FROM next_start n JOIN "
+                                  "competitors c ON c.code = n.code AND c.bib = n.bib "
+                                  "WHERE n.code = ? AND c.class = ? ORDER BY n.position"),
+                   code, classCode);
+}
+
+int LiveStore::currentRun(const QString& code) const {
+    return value(QStringLiteral("run:") + code).toInt();
 }
 
 QList<LiveStore::StatusRow> LiveStore::statuses(const QString& code,

@@ -44,8 +44,11 @@ public:
     void setClassName(const QString& classCode, const QString& name);
     QString className(const QString& classCode) const;
     void setStartList(const QString& code, const QList<StartListEntry>& entries);
-    // The competition's statuses, replacing those it had.
-    void setStatuses(const QString& code, const QList<StatusEntry>& entries);
+    // Replaces the competition's results, statuses, on-course and next-to-start lists with
+    // the workstation's state, received at `nowMs` (ms since the epoch): start times of day
+    // become instants of this server's clock through the state's own time of day. A state
+    // older than one already applied changes nothing and gives false.
+    bool applyRaceState(const QString& code, const RaceState& state, qint64 nowMs);
     struct StatusRow {
         QString bib, name, team;
         int run = 1;
@@ -53,6 +56,17 @@ public:
     };
     // The statuses of a class's competitors, by run, status and bib.
     QList<StatusRow> statuses(const QString& code, const QString& classCode) const;
+
+    struct Runner {
+        QString bib, name, team;
+        qint64 started = 0; // ms since the epoch; 0 for those next to start
+    };
+    // The class's competitors on course in the run in progress, earliest start first, and
+    // those next to start, in start order.
+    QList<Runner> onCourse(const QString& code, const QString& classCode) const;
+    QList<Runner> nextToStart(const QString& code, const QString& classCode) const;
+    // The run in progress as the workstation last said; 0 when it has not.
+    int currentRun(const QString& code) const;
 
     // The results of a competition's class, names joined; rows of no known class are left out.
     QList<ResultRow> results(const QString& code, const QString& classCode) const;
@@ -68,6 +82,7 @@ private:
     void bump();
     // Runs `writes` in one transaction, rolled back when one of them fails.
     void inTransaction(const std::function<void()>& writes);
+    QList<Runner> runners(const QString& sql, const QString& code, const QString& classCode) const;
 
     QString connection_;
 };

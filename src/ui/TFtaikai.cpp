@@ -47,7 +47,8 @@ TFtaikai::TFtaikai(AppState& app, TDM1& dm, OperatorDialog& dialog, ImpulseJourn
                             : nullptr),
       backupReceiver(app, dm, backupBytes, backupJournal.get()),
       ports(CommX1, CommBoard, app.timerPortNo, app.boardPortNo, app.timerPortOpen),
-      web(app, dm, dialog, webClient), app_(app), dialog_(dialog) {
+      web(app, dm, dialog, webClient), liveSync(app, dm, web, webClient), app_(app),
+      dialog_(dialog) {
     web.baseUrl = app.webBaseUrl;
     webClient.key = app.webKey;
     setWindowTitle(QStringLiteral("大会実行"));
@@ -110,6 +111,11 @@ TFtaikai::TFtaikai(AppState& app, TDM1& dm, OperatorDialog& dialog, ImpulseJourn
     connect(&ports, &PortSettings::timerOpened, this,
             [this] { receiver.startFreshLine(CommX1.InQueCount()); });
     connect(&ports, &PortSettings::timerOpened, this, &TFtaikai::showTimerHealth);
+    // The live results follow the race while real-time upload is on.
+    liveSync.databaseUp = [this] { return !keeper.isDown(); };
+    connect(&receiver, &ReceiveHandler::lineHandled, &liveSync, &LiveSync::changed);
+    connect(&control, &RunControl::statusesChanged, &liveSync, &LiveSync::changed);
+    connect(&control, &RunControl::unassignedChanged, &liveSync, &LiveSync::changed);
     connect(&receiver, &ReceiveHandler::lineHandled, this, [this] {
         lastLine_ = QDateTime::currentDateTime();
         ++linesReceived_;
@@ -576,6 +582,7 @@ QWidget* TFtaikai::webGroup() {
     Web = new QTextBrowser(box);
     Web->setMinimumSize(300, 80);
     connect(&webClient, &WebClient::pageShown, Web, &QTextBrowser::setPlainText);
+    connect(&liveSync, &LiveSync::healthChanged, Web, &QTextBrowser::setPlainText);
     g->addWidget(Web, 9, 0, 1, 3);
     connect(&web, &WebCommands::changed, this, &TFtaikai::showWeb);
     return box;

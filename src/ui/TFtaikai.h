@@ -7,6 +7,7 @@
 #include "comm/TCommX.h"
 #include "data/ConnectionKeeper.h"
 #include "ui/CommByteSource.h"
+#include "web/LiveSync.h"
 #include "web/WebClient.h"
 #include "web/WebCommands.h"
 
@@ -92,6 +93,7 @@ public:
     BoardTests board{CommBoard};
     WebClient webClient;
     WebCommands web;
+    LiveSync liveSync;
 
     QStackedWidget* pages = nullptr;
     QTabWidget* tabs = nullptr;

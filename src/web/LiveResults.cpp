@@ -79,17 +79,21 @@ BatchFile::BatchFile(const QString& competitionCode, const QString& currentRun)
     text_ = "AST" + code_ + "," + run_ + ",\r\n";
 }
 
+LiveTimes liveTimes(const CompetitorTimes& r, bool run2) {
+    if (run2)
+        return {Slim(r.ttime), Slim(r.ttime2), Slim(r.totaltime), r.altime2, r.totaltime};
+    return {Slim(r.ttime), QString(), Slim(r.ttime), r.altime, r.ttime};
+}
+
 void BatchFile::add(const CompetitorTimes& r) {
-    const QString where = " where tcode like 'AST" + code_ + "%' and bib='" + webBib(r.zek) + "'";
-    if (run_ == QLatin1String("1") && r.fl == QLatin1String("F")) {
-        text_ += "UPDATE STLIST set time1='" + Slim(r.ttime) + "',time2='',ttime='" +
-                 Slim(r.ttime) + "',altime='" + r.altime + "',timeod='" + r.ttime + "'" + where +
-                 "\r\n";
-    } else if (run_ == QLatin1String("2") && r.fl2 == QLatin1String("F")) {
-        text_ += "UPDATE STLIST set time1='" + Slim(r.ttime) + "',time2='" + Slim(r.ttime2) +
-                 "',ttime='" + Slim(r.totaltime) + "',altime='" + r.altime2 + "',timeod='" +
-                 r.totaltime + "'" + where + "\r\n";
-    }
+    const bool run1 = run_ == QLatin1String("1") && r.fl == QLatin1String("F");
+    const bool run2 = run_ == QLatin1String("2") && r.fl2 == QLatin1String("F");
+    if (!run1 && !run2)
+        return;
+    const LiveTimes t = liveTimes(r, run2);
+    text_ += "UPDATE STLIST set time1='" + t.time1 + "',time2='" + t.time2 + "',ttime='" + t.ttime +
+             "',altime='" + t.altime + "',timeod='" + t.timeod + "'" + " where tcode like 'AST" +
+             code_ + "%' and bib='" + webBib(r.zek) + "'\r\n";
 }
 
 QByteArray BatchFile::bytes() const {

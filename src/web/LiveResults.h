@@ -33,6 +33,13 @@ QString competitorResultUrl(const QString& base, const QString& raceKey, const C
 QString competitorClearUrl(const QString& base, const QString& raceKey, const QString& bib,
                            const QString& stamp);
 
+// What the live results keep for a finished competitor: after run 2 (`run2`) both run times,
+// the total and the run-2 finish; else the run-1 time as the result so far.
+struct LiveTimes {
+    QString time1, time2, ttime, altime, timeod;
+};
+LiveTimes liveTimes(const CompetitorTimes& row, bool run2);
+
 // The batch update file: a header and one UPDATE line per finished competitor of the
 // current run, CR LF line ends, Shift-JIS.
 class BatchFile {

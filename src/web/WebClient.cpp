@@ -64,10 +64,17 @@ QNetworkRequest WebClient::postRequest(const QString& url, const QByteArray& con
     return request;
 }
 
-void WebClient::send(const QString& url, const QByteArray& body, const QByteArray& contentType) {
+void WebClient::send(const QString& url, const QByteArray& body, const QByteArray& contentType,
+                     const std::function<void(const QString&)>& done) {
     QNetworkReply* reply = manager_.post(postRequest(url, contentType), body);
     // Its answer is not waited for: an error (a server without this request) costs nothing.
-    connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);
+    connect(reply, &QNetworkReply::finished, reply, [reply, done] {
+        reply->deleteLater();
+        if (done)
+            done(reply->error() == QNetworkReply::NoError
+                     ? QString()
+                     : reply->errorString() + u' ' + QString::fromUtf8(reply->readAll()).trimmed());
+    });
 }
 
 QString WebClient::post(const QString& url, const QByteArray& body, const QByteArray& contentType) {

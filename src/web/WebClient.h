@@ -4,6 +4,7 @@
 #include <QNetworkRequest>
 #include <QObject>
 #include <QPointer>
+#include <functional>
 
 class QNetworkReply;
 
@@ -32,8 +33,10 @@ public:
     // Posts `body` as it is and waits; returns the reply's text, throws on failure.
     QString post(const QString& url, const QByteArray& body, const QByteArray& contentType);
     // Posts `body` without waiting for the reply (within the time-out it is dropped with its
-    // connection); for a request whose answer changes nothing the operator does.
-    void send(const QString& url, const QByteArray& body, const QByteArray& contentType);
+    // connection); for a request whose answer changes nothing the operator does. `done`, when
+    // given, learns the outcome: empty on success, else why it failed.
+    void send(const QString& url, const QByteArray& body, const QByteArray& contentType,
+              const std::function<void(const QString& error)>& done = nullptr);
 
 signals:
     void pageShown(const QString& text);

@@ -1,5 +1,6 @@
 #include "WebCommands.h"
 
+#include "LiveRaceState.h"
 #include "WebClient.h"
 #include "data/AppState.h"
 #include "data/OperatorDialog.h"
@@ -7,6 +8,7 @@
 #include "data/TDM1.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QSaveFile>
 #include <QUrl>
@@ -129,40 +131,17 @@ void WebCommands::CuteButton98Click() {
     if (uploadTarget == 0)
         return;
     // Our own server learns the competitors' classes too (the batch carries none), so that
-    // each row shows on its class's page and excluded competitors on none.
-    QByteArray competitors;
-    q.setSql({"select zek,name,team,class1 from result where tcode='" +
-                  sqlValue(app_.competitionCode) + "'",
-              "and dropm <> '9' order by class1 desc, st1"});
-    q.open();
-    for (int r = 0; r < q.recordCount(); ++r) {
-        q.moveTo(r);
-        auto v = [&](const char16_t* f) {
-            return q.fieldByName(f).asString().replace(QLatin1Char(','), QStringLiteral("、"));
-        };
-        competitors +=
-            (v(u"zek").mid(1) + u',' + v(u"name") + u',' + v(u"team") + u',' +
-             QStringLiteral("%1").arg(v(u"class1").toInt(), 3, 10, QLatin1Char('0')) + u'\n')
-                .toUtf8();
-    }
-    q.close();
-    // Not waited for: the window is not held twice, and a server that knows only the three
-    // requests (no start list) costs nothing. The server joins the classes when it reads.
-    client_.send(baseUrl + QStringLiteral("startlist.php?code=") +
-                     QString::fromLatin1(QUrl::toPercentEncoding(app_.competitionCode)),
-                 competitors, "text/plain; charset=utf-8");
-    // And the statuses (did not start, did not finish, disqualified), for the same page.
-    QByteArray statuses;
-    q.setSql({"select zek,run,code from run_status where tcode='" + sqlValue(app_.competitionCode) +
-              "' order by run, zek"});
-    q.open();
-    for (int r = 0; r < q.recordCount(); ++r)
-        statuses +=
-            (q.text(r, 0).mid(1) + u',' + q.text(r, 1) + u',' + q.text(r, 2) + u'\n').toUtf8();
-    q.close();
-    client_.send(baseUrl + QStringLiteral("status.php?code=") +
-                     QString::fromLatin1(QUrl::toPercentEncoding(app_.competitionCode)),
-                 statuses, "text/plain; charset=utf-8");
+    // each row shows on its class's page and excluded competitors on none; and the race state
+    // (statuses, on course, next to start). Not waited for: the window is not held twice, and a
+    // server that knows only the three requests costs nothing.
+    const QString where = QStringLiteral("?code=") +
+                          QString::fromLatin1(QUrl::toPercentEncoding(app_.competitionCode));
+    client_.send(baseUrl + QStringLiteral("startlist.php") + where,
+                 startListBody(q, app_.competitionCode), "text/plain; charset=utf-8");
+    client_.send(baseUrl + QStringLiteral("race.php") + where,
+                 raceStateBody(q, app_.competitionCode, app_.currentRun == u"2" ? 2 : 1,
+                               QDateTime::currentMSecsSinceEpoch(), QTime::currentTime()),
+                 "text/plain; charset=utf-8");
     client_.postFile(baseUrl + QStringLiteral("SokuhoTextUpdate.php"), file.bytes());
 }
 

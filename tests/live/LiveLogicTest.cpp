@@ -139,3 +139,109 @@ TEST(LiveRanking, DuringRunTwoOnlyTotalsAreRankedAndTheHighlightIsTheLatestFinis
     EXPECT_EQ(shownHundredths("1:02:03.45"), 372345);
     EXPECT_EQ(shownHundredths("1:05.1"), -1);
 }
+
+// The workstation's race state: every line is checked, times of day become instants of the
+// server's clock (also across midnight), and an older state never undoes a newer one.
+TEST(LiveRaceState, ParsedStrictlyAndAppliedAsAWhole) {
+    EXPECT_EQ(timeOfDayMs("10:04:55.6513"), 36295651);
+    EXPECT_EQ(timeOfDayMs("00:00:00"), 0);
+    EXPECT_EQ(timeOfDayMs("23:59:59.9"), 86399900);
+    for (const char* bad : {"24:00:00.00", "1:00:00.00", "10:60:00", "10:00:00.", "", "x"})
+        EXPECT_EQ(timeOfDayMs(bad), -1) << bad;
+    EXPECT_FALSE(parseRaceState("now,10:00:00.00\nrun,1\n")); // no seq
+    EXPECT_FALSE(parseRaceState("seq,5\nnow,10:00:00.00\n")); // no run
+    const auto state =
+        parseRaceState("seq,7\nnow,00:00:30.00\nrun,2\n"
+                       "result,008,1:00.00,59.00,1:59.00,00:01:59.00,00:00:10.0000\n"
+                       "result,009,1:01.00,,1:01.00,00:01:01.00\n" // a field short
+                       "status,010,1,DSQ\nstatus,011,3,DNF\nstatus,012,2,OK\n"
+                       "course,013,23:59:50.0000\ncourse,014,00:00:20.00\ncourse,015,25:00:00\n"
+                       "next,016\nnext,\nnext,017\n'; DROP TABLE results; --\n");
+    ASSERT_TRUE(state);
+    EXPECT_EQ(state->seq, 7);
+    EXPECT_EQ(state->run, 2);
+    EXPECT_EQ(state->skipped, 6);
+    ASSERT_EQ(state->results.size(), 1);
+    EXPECT_EQ(state->results[0].timeod, "00:01:59.00");
+    EXPECT_EQ(state->results[0].altime, "00:00:10.0000");
+    EXPECT_EQ(state->next, QStringList({"016", "017"}));
+
+    QTemporaryDir dir;
+    LiveStore store(dir.filePath("live.sqlite"));
+    store.setStartList("K1", {{"008", "a", "", "007"},
+                              {"010", "b", "", "007"},
+                              {"013", "c", "", "007"},
+                              {"014", "d", "", "007"},
+                              {"016", "e", "", "007"},
+                              {"017", "f", "", "007"}});
+    store.setResult(
+        "K1", {"009", {}, {}, "007", "1:01.00", "", "1:01.00", "00:01:01.00", "10:00:00.00", 0});
+    const qint64 now = 1'800'000'000'000; // the server's clock when the state arrives
+    ASSERT_TRUE(store.applyRaceState("K1", *state, now));
+    // 009's result is not in the state: taken back at the workstation, gone here.
+    const QList<ResultRow> rows = store.results("K1", "007");
+    ASSERT_EQ(rows.size(), 1);
+    EXPECT_EQ(rows[0].bib, "008");
+    EXPECT_EQ(rows[0].updated, now);
+    const QList<LiveStore::Runner> course = store.onCourse("K1", "007");
+    ASSERT_EQ(course.size(), 2);
+    EXPECT_EQ(course[0].bib, "013"); // started 40 s before, on the day before
+    EXPECT_EQ(course[0].started, now - 40000);
+    EXPECT_EQ(course[1].started, now - 10000);
+    EXPECT_EQ(store.currentRun("K1"), 2);
+    // A state of the same or a lower sequence number changes nothing.
+    EXPECT_FALSE(
+        store.applyRaceState("K1", *parseRaceState("seq,7\nnow,00:00:31.00\nrun,1\n"), now + 1000));
+    EXPECT_EQ(store.results("K1", "007").size(), 1);
+    // The same times again keep their update time (the highlight is not renewed).
+    auto again = *state;
+    again.seq = 8;
+    ASSERT_TRUE(store.applyRaceState("K1", again, now + 5000));
+    EXPECT_EQ(store.results("K1", "007")[0].updated, now);
+}
+
+// Statuses decide by run: a DNF in run 2 leaves the final ranking but keeps its place in the
+// run-1 ranking; a DSQ in run 1 leaves both. On course ends with a result or a status, or
+// long after the start; next to start leaves out those already on course.
+TEST(LiveRanking, StatusesByRunAndWhoIsOnCourseOrNext) {
+    QTemporaryDir dir;
+    LiveStore store(dir.filePath("live.sqlite"));
+    store.setStartList("K1", {{"001", "a", "", "007"},
+                              {"002", "b", "", "007"},
+                              {"003", "c", "", "007"},
+                              {"004", "d", "", "007"},
+                              {"005", "e", "", "007"},
+                              {"006", "f", "", "007"},
+                              {"007", "g", "", "007"},
+                              {"008", "h", "", "007"}});
+    const qint64 now = 1'800'000'000'000;
+    const auto state =
+        parseRaceState("seq,1\nnow,11:00:00.00\nrun,2\n"
+                       "result,001,1:00.00,1:00.00,2:00.00,00:02:00.00,10:59:00.0000\n"
+                       "result,002,59.00,,59.00,00:00:59.00,10:01:00.0000\n"
+                       "result,003,58.00,,58.00,00:00:58.00,10:02:00.0000\n"
+                       "result,004,1:01.00,1:01.00,2:02.00,00:02:02.00,10:58:00.0000\n"
+                       "status,002,2,DNF\nstatus,003,1,DSQ\n"
+                       "course,001,10:58:00.00\n" // finished since: its result has run 2
+                       "course,005,10:59:30.00\n" // on course for 30 s
+                       "course,006,10:40:00.00\n" // 20 minutes: surely not on course any more
+                       "next,005\nnext,007\nnext,008\n");
+    ASSERT_TRUE(state);
+    ASSERT_TRUE(store.applyRaceState("K1", *state, now));
+    const QJsonObject page = pageData(store, {"K1", "007"}, now + 500);
+    auto bibs = [&](const char* list) {
+        QStringList out;
+        for (const QJsonValue& r : page[QLatin1String(list)].toArray())
+            out << r["bib"].toString();
+        return out.join(',');
+    };
+    EXPECT_EQ(bibs("results"), "001,004");
+    EXPECT_EQ(bibs("run1"), "002,001,004");
+    EXPECT_EQ(page["run1"][2]["gap"], "+2.00");
+    EXPECT_EQ(bibs("course"), "005");
+    EXPECT_EQ(page["course"][0]["started"].toDouble(), now - 30000);
+    EXPECT_EQ(bibs("next"), "007,008");
+    EXPECT_EQ(bibs("out"), "003,002");
+    EXPECT_EQ(page["run"], 2);
+    EXPECT_EQ(page["now"].toDouble(), now + 500);
+}

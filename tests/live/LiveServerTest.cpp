@@ -5,6 +5,7 @@
 #include "support/DbTest.h"
 #include "support/ScriptedDialog.h"
 #include "support/WaitFor.h"
+#include "web/LiveSync.h"
 #include "web/WebClient.h"
 #include "web/WebCommands.h"
 
@@ -50,10 +51,10 @@ protected:
         web.batchFolder = dir.path();
         QObject::connect(&client, &WebClient::pageShown, [this](const QString& t) { pages << t; });
     }
-    void start() {
+    void start(quint16 at = 0) {
         store = std::make_unique<live::LiveStore>(dir.filePath("live.sqlite"));
         server = std::make_unique<live::LiveServer>(*store, "secret");
-        port = server->listen(QHostAddress::LocalHost, 0);
+        port = server->listen(QHostAddress::LocalHost, at);
         ASSERT_GT(port, 0);
         web.baseUrl = QStringLiteral("http://127.0.0.1:%1/").arg(port);
     }
@@ -330,4 +331,85 @@ TEST_F(LiveServerTest, IdleConnectionsAreClosedAndOversizedBodiesRefusedUnread) 
     EXPECT_TRUE(answer.startsWith("HTTP/1.1 200")) << answer.data();
     EXPECT_EQ(live::GuardedTcpServer::declaredLength("POST / HTTP/1.1\r\ncontent-length : 12"), 12);
     EXPECT_EQ(live::GuardedTcpServer::declaredLength("GET / HTTP/1.1\r\nHost: x"), -1);
+}
+
+// Real-time upload: the race reaches the page as it happens, through the workstation's own
+// request, without the operator's upload; a server that goes away is told again once it is
+// back, and an old state that arrives late never undoes a newer one.
+TEST_F(LiveServerTest, RealTimeUploadFollowsTheRaceAndSurvivesAServerRestart) {
+    addCompetitors("K1", {{"0011", 4, 4, 7}, {"0012", 5, 5, 7}, {"0013", 6, 6, 7}});
+    exec("update result set dropm='9' where tcode='K1' and zek='0012'"); // a forerunner
+    exec("update result set name=concat('選手', zek) where tcode='K1'");
+    LiveSync sync(app, dm, web, client);
+    QStringList health;
+    QObject::connect(&sync, &LiveSync::healthChanged, [&](const QString& t) { health << t; });
+    auto page = [&] {
+        return QJsonDocument::fromJson(request("data?code=K1&class=007", QByteArray(), {}).second)
+            .object();
+    };
+    auto bibs = [](const QJsonValue& rows) {
+        QStringList out;
+        for (const QJsonValue& r : rows.toArray())
+            out << r["bib"].toString();
+        return out.join(',');
+    };
+    // Off until the operator checks real-time upload.
+    sync.sendNow(true);
+    waitFor([] { return false; }, 300);
+    EXPECT_EQ(bibs(page()["results"]), "");
+    web.CkBwebClick(true);
+
+    // 0010 started five seconds ago and is on course; 0011 and 0013 are next (the forerunner
+    // is not); 0008 and 0009 are ranked.
+    const qint64 startedAt = QDateTime::currentMSecsSinceEpoch() - 5000;
+    exec("update result set sttime='" +
+         QDateTime::fromMSecsSinceEpoch(startedAt).time().toString("HH:mm:ss.zzz") +
+         "0' where tcode='K1' and zek='0010'");
+    sync.changed();
+    ASSERT_TRUE(waitFor([&] { return bibs(page()["course"]) == "010"; }, 3000))
+        << QJsonDocument(page()).toJson().toStdString();
+    QJsonObject d = page();
+    EXPECT_NEAR(d["course"][0]["started"].toDouble(), startedAt, 1000);
+    EXPECT_EQ(bibs(d["next"]), "011,013");
+    EXPECT_EQ(bibs(d["results"]), "009,008");
+    EXPECT_EQ(d["results"][0]["name"], "選手0009"); // the start list went first
+
+    // 0010 finishes, and a status set by hand is found by looking (no signal): 0011 did not
+    // start. The page follows within the look's interval.
+    exec("update result set altime='10:33:00.0000', ttime='00:01:10.00', FL='F' "
+         "where tcode='K1' and zek='0010'");
+    exec("insert into run_status (tcode,zek,run,code) values ('K1','0011',1,'DNS')");
+    ASSERT_TRUE(waitFor([&] { return bibs(page()["results"]) == "010,009,008"; },
+                        LiveSync::kCheckMs + 2000));
+    d = page();
+    EXPECT_EQ(bibs(d["course"]), "");
+    EXPECT_EQ(bibs(d["next"]), "013");
+    EXPECT_EQ(bibs(d["out"]), "011");
+    EXPECT_EQ(d["out"][0]["status"], "DNS");
+    EXPECT_TRUE(health.isEmpty());
+
+    // A result taken back leaves the page; an older state arriving late changes nothing.
+    const auto [code, reply] =
+        request("race.php?code=K1", "seq,1\nnow,10:00:00.00\nrun,1\n", "secret", "text/plain");
+    EXPECT_EQ(code, 200);
+    EXPECT_TRUE(reply.contains("stale")) << reply.toStdString();
+    EXPECT_EQ(bibs(page()["results"]), "010,009,008");
+
+    // The server goes away while 0008's result is taken back: said once, calmly.
+    server.reset();
+    store.reset();
+    QFile::remove(dir.filePath("live.sqlite"));
+    exec("update result set altime='', ttime='', FL='N' where tcode='K1' and zek='0008'");
+    sync.changed();
+    ASSERT_TRUE(waitFor([&] { return health.size() == 1; }, 6000));
+    EXPECT_TRUE(health[0].startsWith("速報の自動送信: 送れません。")) << health[0].toStdString();
+    waitFor([] { return false; }, LiveSync::kCheckMs + 500);
+    EXPECT_EQ(health.size(), 1);
+    // Back, empty: the next look sends the start list and the state again.
+    start(port);
+    ASSERT_TRUE(
+        waitFor([&] { return bibs(page()["results"]) == "010,009"; }, LiveSync::kCheckMs + 3000));
+    EXPECT_EQ(page()["results"][0]["name"], "選手0010");
+    ASSERT_TRUE(waitFor([&] { return health.size() == 2; }, 3000));
+    EXPECT_EQ(health[1], "速報の自動送信: 送信を再開しました。");
 }

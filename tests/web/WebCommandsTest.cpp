@@ -170,7 +170,10 @@ TEST_F(WebCommandsTest, BatchUpdatePostsTheFile) {
     const auto list = sent("/live/startlist.php?code=K1");
     EXPECT_EQ(list.body, "008,,,007\n009,,,007\n");
     EXPECT_TRUE(list.headers.contains("x-pistel-key"));
-    EXPECT_EQ(sent("/live/status.php?code=K1").body, "009,1,DSQ\n");
+    const QByteArray state = sent("/live/race.php?code=K1").body;
+    EXPECT_TRUE(state.contains("\nrun,1\nstatus,009,1,DSQ\nresult,008,1:23.45,,1:23.45,00:01:23.45,"
+                               "10:31:02.1234\n"))
+        << state.toStdString();
     const auto post = sent("/live/SokuhoTextUpdate.php");
     EXPECT_EQ(post.method, "POST");
     EXPECT_EQ(post.target, "/live/SokuhoTextUpdate.php");

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QTime>
+
+namespace pistel {
+
+class Query;
+
+// What our own live results server shows beyond the three requests, read from the database
+// with `q` (any query of the connection; its statement is replaced).
+
+// The competitors with their classes, one a line "bib,name,team,class" (web bib, three-digit
+// class); those excluded from the lists are left out, so that they show on no class's page.
+QByteArray startListBody(Query& q, const QString& code);
+
+// The whole race state of run `run` as lines "seq,", "now,", "run,", then "result," for every
+// finished competitor (both runs' times once run 2 is finished, as the batch gives them),
+// "status," for each run status, "course," with the start time of day for those started and
+// not finished in `run`, and "next," for the next three to start in each class.
+QByteArray raceStateBody(Query& q, const QString& code, int run, qint64 seq, const QTime& now);
+
+} // namespace pistel

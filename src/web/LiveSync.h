@@ -1,0 +1,58 @@
+#pragma once
+
+#include "data/Query.h"
+
+#include <QObject>
+#include <QTimer>
+#include <functional>
+
+namespace pistel {
+
+struct AppState;
+class TDM1;
+class WebClient;
+class WebCommands;
+
+// Sends the race as it happens to our own live results server while the operator has chosen
+// "Web" and real-time upload: the start list, then the whole race state (results, statuses,
+// on course, next to start) shortly after every change and at least every few seconds, so
+// that a lost request or a restarted server is mended by the next one. Nothing waits for the
+// server: timer lines keep being handled whatever it does.
+class LiveSync : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kDelayMs = 200;    // after a change: lines of one impulse come together
+    static constexpr int kCheckMs = 2000;   // changes made by hand are found by looking
+    static constexpr int kResendMs = 20000; // the same state again, for a restarted server
+    static constexpr int kStartListMs = 300000; // names and classes again
+
+    LiveSync(AppState& app, TDM1& dm, WebCommands& web, WebClient& client,
+             QObject* parent = nullptr);
+
+    // Something may have changed: the state goes out within kDelayMs.
+    void changed();
+    // Builds the state and sends what differs from the last sent (everything when `always`).
+    void sendNow(bool always = false);
+    bool active() const;
+    // Whether the database answers; while it does not, nothing is read for the live results.
+    std::function<bool()> databaseUp;
+
+signals:
+    // The server took the state again, or it stopped taking it: said once per change.
+    void healthChanged(const QString& text);
+
+private:
+    void sent(const QString& error);
+
+    AppState& app_;
+    WebCommands& web_;
+    WebClient& client_;
+    Query query_;
+    QTimer delay_, check_;
+    QString code_;         // the competition the last state was of
+    QByteArray lastState_; // without its seq and time lines
+    qint64 lastSentAt_ = 0, startListAt_ = 0, seq_ = 0;
+    QString error_;
+};
+
+} // namespace pistel
