@@ -25,7 +25,7 @@ QByteArray livePage() {
   .bib { width: 2.6em; }
   .res { width: 6.4em; text-align: right; font-variant-numeric: tabular-nums; }
   .gap { width: 4.6em; text-align: right; color: #333; font-size: 13px; }
-  .sub { display: block; color: #333; font-size: 12px; }
+  .sub { display: block; color: #333; font-size: 12px; white-space: pre-line; }
   .run { width: 5.4em; text-align: right; font-variant-numeric: tabular-nums; font-weight: bold; }
   tr.latest td { background: #ffe28a; transition: background 1s; }
   #empty { padding: 12px; color: #333; }
@@ -159,7 +159,7 @@ function draw(d) {
     cell(tr, "rank", r.rank ? String(r.rank) : "");
     cell(tr, "bib", r.bib);
     cell(tr, "", r.name || ("No." + r.bib), r.team);
-    const runs = r.time2 ? "1本目 " + r.time1 + " / 2本目 " + r.time2 : "";
+    const runs = r.time2 ? "1本目 " + r.time1 + "\n2本目 " + r.time2 : "";
     cell(tr, "res", r.result, runs);
     cell(tr, "gap", r.gap || "");
     body.appendChild(tr);

@@ -117,7 +117,8 @@ TEST(LivePageBrowser, RankingAfterABatchAndUpdatesWithoutReload) {
     QNetworkAccessManager net;
     get(net,
         base + "startlist.php?code=K1&title=" + QUrl::toPercentEncoding("第1回 市民スキー大会"),
-        "008,山田 太郎,北高スキー部,007\n009,佐藤 花子,南高,007\n010,鈴木 一郎,<b>東高</b>,007\n");
+        "008,山田 太郎,北高スキー部,007\n009,佐藤 花子,南高,007\n010,鈴木 一郎,<b>東高</b>,007\n"
+        "012,高橋 三郎,中央高,007\n");
     get(net, base + "settaikai.php?tcode=ASTK10071&tdummy=10:00:00");
     BatchFile batch("K1", "1");
     batch.add({"0008", "00:01:23.45", "", "F", "", "", "10:31:02.1234", ""});
@@ -127,6 +128,10 @@ TEST(LivePageBrowser, RankingAfterABatchAndUpdatesWithoutReload) {
 
     Browser browser(base);
     ASSERT_TRUE(browser.ready()) << "no DevTools connection to chromium";
+    // This phone's clock is an hour and a bit fast: running times must not show it.
+    browser.call("Page.addScriptToEvaluateOnNewDocument",
+                 {{"source", "const realNow = Date.now; Date.now = () => realNow() + 3723000;"}});
+    browser.call("Page.navigate", {{"url", base}});
     const QString rows = "Array.from(document.querySelectorAll('#rows tr')).map(r => "
                          "r.innerText.replace(/\\s+/g, ' ').trim()).join('|')";
     ASSERT_TRUE(waitFor([&] { return browser.evaluate(rows).toString().count('|') == 1; }, 15000))
@@ -164,13 +169,96 @@ TEST(LivePageBrowser, RankingAfterABatchAndUpdatesWithoutReload) {
     EXPECT_TRUE(run1[1].startsWith("2 009 佐藤 花子") && run1[1].contains("+10.00"))
         << run1[1].toStdString();
     EXPECT_TRUE(run1[2].startsWith("3 008 山田 太郎")) << run1[2].toStdString();
-    // The workstation's statuses: 008 did not finish run 2; listed as such, out of the ranking.
-    get(net, base + "status.php?code=K1", "008,2,DNF\nbogus\n", "text/plain");
+    // The workstation's race state: 008 did not finish run 2, 010 is on course (started
+    // 12.3 s ago by the workstation's clock), 012 is next.
+    const QDateTime now = QDateTime::currentDateTime();
+    get(net, base + "race.php?code=K1",
+        "seq,1\nnow," + now.time().toString("HH:mm:ss.zzz").toLatin1() +
+            "\nrun,2\n"
+            "result,008,1:23.45,,1:23.45,00:01:23.45,10:31:02.1234\n"
+            "result,009,1:20.00,1:19.00,2:39.00,00:02:39.00,11:00:00.0000\n"
+            "result,010,1:10.00,,1:10.00,00:01:10.00,10:33:00.0000\n"
+            "status,008,2,DNF\nbogus\ncourse,010," +
+            now.addMSecs(-12300).time().toString("HH:mm:ss.zzz").toLatin1() + "\nnext,012\n",
+        "text/plain");
     const QString outs = "Array.from(document.querySelectorAll('#outrows tr')).map(r => "
                          "r.innerText.replace(/\\s+/g, ' ').trim()).join('|')";
     ASSERT_TRUE(waitFor([&] { return !browser.evaluate(outs).toString().isEmpty(); }, 3000));
     EXPECT_EQ(browser.evaluate(outs).toString(), "008 山田 太郎 北高スキー部 2本目 途中棄権 DNF");
     EXPECT_FALSE(browser.evaluate(rows).toString().contains("008"));
+    EXPECT_TRUE(browser.evaluate(firsts).toString().contains("008 山田 太郎")); // run 1 stands
+    const QString course = "document.querySelector('#courserows tr') ? document.querySelector("
+                           "'#courserows tr').innerText.replace(/\\s+/g, ' ').trim() : ''";
+    ASSERT_TRUE(waitFor([&] { return !browser.evaluate(course).toString().isEmpty(); }, 3000));
+    // The running time counts up on the phone from the start, by the server's clock.
+    auto running = [&] {
+        const QString text = browser.evaluate(course).toString();
+        const QStringList parts = text.split(' ');
+        return parts.last().toDouble();
+    };
+    EXPECT_TRUE(browser.evaluate(course).toString().startsWith("010 鈴木 一郎"));
+    const double first = running();
+    EXPECT_NEAR(
+        first, 12.3 + (QDateTime::currentMSecsSinceEpoch() - now.toMSecsSinceEpoch()) / 1000.0, 1.2)
+        << browser.evaluate(course).toString().toStdString();
+    waitFor([] { return false; }, 1000);
+    EXPECT_NEAR(running() - first, 1.0, 0.3);
+    EXPECT_EQ(browser
+                  .evaluate("document.querySelector('#nextrows tr').innerText.replace(/\\s+/g, "
+                            "' ').trim()")
+                  .toString(),
+              "012 高橋 三郎 中央高");
+
+    // Sunlight: every text on the page has a contrast of at least 7:1 to what is behind it.
+    const QString contrast = R"JS(
+      (() => {
+        const lum = c => { const v = c.match(/[\d.]+/g).slice(0, 3).map(x => x / 255)
+          .map(x => x <= 0.03928 ? x / 12.92 : Math.pow((x + 0.055) / 1.055, 2.4));
+          return 0.2126 * v[0] + 0.7152 * v[1] + 0.0722 * v[2]; };
+        const back = e => { for (; e; e = e.parentElement) { const c = getComputedStyle(e)
+          .backgroundColor; if (!/rgba\(.*, 0\)$/.test(c) && c !== 'transparent') return c; }
+          return 'rgb(255, 255, 255)'; };
+        const bad = [];
+        let checked = 0;
+        for (const e of document.querySelectorAll('body *')) {
+          const own = Array.from(e.childNodes).some(n => n.nodeType === 3 && n.textContent.trim());
+          if (!own || !e.getClientRects().length || e.closest('[hidden], .sr')) continue;
+          ++checked;
+          const a = lum(getComputedStyle(e).color), b = lum(back(e));
+          const ratio = (Math.max(a, b) + 0.05) / (Math.min(a, b) + 0.05);
+          if (ratio < 7) bad.push(e.textContent.trim().slice(0, 20) + ' ' + ratio.toFixed(2));
+        }
+        return checked + ' checked; ' + bad.join(' | ');
+      })())JS";
+    const QString verdict = browser.evaluate(contrast).toString();
+    EXPECT_TRUE(verdict.endsWith("checked; ") && verdict.section(' ', 0, 0).toInt() > 30)
+        << verdict.toStdString();
+
+    // A screen reader: each table is named by its heading and has column headers, the choice
+    // has a label, and the latest finisher is announced in a polite live region.
+    browser.call("Accessibility.enable");
+    QStringList tables, headers, combos;
+    for (const QJsonValue& n : browser.call("Accessibility.getFullAXTree")["nodes"].toArray()) {
+        const QString role = n["role"]["value"].toString(), name = n["name"]["value"].toString();
+        if (role == "table")
+            tables << name;
+        if (role == "columnheader")
+            headers << name;
+        if (role == "combobox")
+            combos << name;
+    }
+    for (const char* table :
+         {"コース上", "次のスタート", "順位", "１本目の順位", "欠場・途中棄権・失格"})
+        EXPECT_TRUE(tables.contains(table)) << table << " in " << tables.join('|').toStdString();
+    for (const char* header : {"順位", "No", "氏名・所属", "タイム", "差", "走行中", "状態"})
+        EXPECT_TRUE(headers.contains(header)) << header;
+    EXPECT_EQ(combos, QStringList{"大会とクラス"});
+    EXPECT_EQ(browser.evaluate("document.getElementById('news').getAttribute('aria-live')"),
+              "polite");
+    EXPECT_TRUE(browser.evaluate("document.getElementById('news').textContent")
+                    .toString()
+                    .startsWith("ゴール No.009 佐藤 花子 2:39.00 1位"))
+        << browser.evaluate("document.getElementById('news').textContent").toString().toStdString();
     // A phone screen: nothing scrolls sideways.
     EXPECT_TRUE(
         browser.evaluate("document.documentElement.scrollWidth <= window.innerWidth").toBool());
@@ -187,7 +275,8 @@ TEST(LivePageBrowser, RankingAfterABatchAndUpdatesWithoutReload) {
                     "&timeod=00:01:30.00&altime=10:40:00.0000&10:40:01");
     browser.call("Page.navigate", {{"url", base + "?code=K1&class=008"}});
     ASSERT_TRUE(
-        waitFor([&] { return browser.evaluate(rows).toString().startsWith("1 011"); }, 5000))
+        // Run 2 is in progress: 011 has run 1 only, so it is listed, not ranked.
+        waitFor([&] { return browser.evaluate(rows).toString().startsWith("011 田中"); }, 5000))
         << browser.evaluate(rows).toString().toStdString();
     ASSERT_TRUE(waitFor(
         [&] {
