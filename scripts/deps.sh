@@ -10,7 +10,7 @@ PACKAGES=(
   mariadb-server mariadb-client
   libgtest-dev googletest
   fonts-noto-cjk clang-format poppler-utils
-  qt6-httpserver-dev qt6-websockets-dev libqt6sql6-sqlite chromium
+  qt6-httpserver-dev qt6-websockets-dev libqt6sql6-sqlite chromium nginx openssl
 )
 
 missing=()

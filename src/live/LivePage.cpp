@@ -124,9 +124,10 @@ function cell(row, cls, text, sub) {
   }
   row.appendChild(td);
 }
-// The server's clock minus the phone's. An answer was built before it arrived (and may have
-// waited a second in a cache), so each one gives a lower bound: the largest of the recent ones
-// is the closest.
+// The server's clock minus the phone's, from the Date of each answer (whole seconds, set when
+// it was sent, by a cache in front too). It was sent before it arrived and its fraction of a
+// second is cut off, so each answer gives a lower bound: the largest of the recent ones is the
+// closest, as polls fall at different fractions of the server's second.
 const offsets = [];
 function learnClock(serverNow, receivedAt) {
   offsets.push(serverNow - receivedAt);
@@ -228,10 +229,12 @@ async function poll(now) {
   if (now) { clearTimeout(timer); ++generation; }
   const mine = generation;
   try {
-    const reply = await fetch(dataUrl(), {cache: "no-store"});
+    // Revalidated each time: an unchanged answer costs a 304 without a body.
+    const reply = await fetch(dataUrl(), {cache: "no-cache"});
+    const sent = Date.parse(reply.headers.get("Date") || "");
+    if (!isNaN(sent)) learnClock(sent, Date.now());
     const d = await reply.json();
     if (mine !== generation) return;
-    if (d.now) learnClock(d.now, Date.now());
     if (d.version !== shown || d.latest !== latestShown) {
       shown = d.version;
       latestShown = d.latest;

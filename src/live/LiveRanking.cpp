@@ -187,7 +187,6 @@ QJsonObject pageData(const LiveStore& store, const RaceKey& race, qint64 nowMs) 
     const QString className = store.className(race.classCode);
     return QJsonObject{
         {QStringLiteral("version"), store.version()},
-        {QStringLiteral("now"), nowMs},
         {QStringLiteral("title"), store.title(race.code)},
         {QStringLiteral("code"), race.code},
         {QStringLiteral("class"), className.isEmpty() ? race.classCode : className},

@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QLocale>
 #include <QUrlQuery>
 
 namespace pistel::live {
@@ -153,6 +154,12 @@ void LiveServer::routes() {
         QHttpServerResponse response =
             unchanged ? QHttpServerResponse(Status::NotModified)
                       : QHttpServerResponse(QByteArrayLiteral("application/json"), c.data);
+        // The page learns the server's clock from it (a cache in front sets its own).
+        response.setHeader(QByteArrayLiteral("Date"),
+                           QLocale::c()
+                               .toString(QDateTime::currentDateTimeUtc(),
+                                         QStringLiteral("ddd, dd MMM yyyy hh:mm:ss 'GMT'"))
+                               .toLatin1());
         response.setHeader(QByteArrayLiteral("ETag"), c.etag);
         response.setHeader(QByteArrayLiteral("Cache-Control"),
                            QByteArrayLiteral("public, max-age=1"));
