@@ -31,3 +31,7 @@ echo "  capture 1,000 / 200 competitors: median $(ratio "$(figure cap1000 median
 echo "  log only 10,000 / 2,000 impulses: median $(ratio "$(figure log10k median)" "$(figure log2k median)") [1.25]"
 "$root/build/bench/serial_bench" 10000
 "$root/build/bench/live_bench" "$root/build/tools/pistel-live"
+# 2,000 phones polling the page data every second for 30 s through the shipped nginx
+# configuration while results arrive (needs nginx and openssl, from scripts/deps.sh).
+"$root/build/tools/pistel-live-load" --site "$root/deploy/nginx/pistel-live.conf" \
+  --server "$root/build/tools/pistel-live" --phones 2000 --seconds 30

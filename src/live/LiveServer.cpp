@@ -163,6 +163,10 @@ void LiveServer::routes() {
         response.setHeader(QByteArrayLiteral("ETag"), c.etag);
         response.setHeader(QByteArrayLiteral("Cache-Control"),
                            QByteArrayLiteral("public, max-age=1"));
+        // nginx in front (on this machine) keeps it to the end of the current second only:
+        // its cache counts whole seconds, and max-age=1 would let an answer live up to two.
+        response.setHeader(QByteArrayLiteral("X-Accel-Expires"),
+                           '@' + QByteArray::number(QDateTime::currentSecsSinceEpoch()));
         return response;
     });
 
