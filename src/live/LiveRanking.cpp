@@ -27,7 +27,8 @@ QString gapText(qint64 h) {
 }
 
 QJsonObject pageData(const LiveStore& store, qint64 nowMs) {
-    return pageData(store, store.race(), nowMs);
+    // Until the operator chooses a race for the page, it follows the class racing now.
+    return pageData(store, store.raceChosen() ? store.race() : store.racingNow(), nowMs);
 }
 
 QJsonArray raceList(const LiveStore& store) {

@@ -89,7 +89,27 @@ qint64 LiveStore::version() const {
 void LiveStore::setRace(const RaceKey& race) {
     setValue(QStringLiteral("race_code"), race.code);
     setValue(QStringLiteral("race_class"), race.classCode);
+    setValue(QStringLiteral("race_chosen"), QStringLiteral("1"));
     bump();
+}
+
+bool LiveStore::raceChosen() const {
+    return !value(QStringLiteral("race_chosen")).isEmpty();
+}
+
+RaceKey LiveStore::racingNow() const {
+    const QString code = value(QStringLiteral("last_state"));
+    if (code.isEmpty())
+        return {};
+    QString cls = single(QStringLiteral("SELECT c.class FROM course r JOIN competitors c ON "
+                                        "c.code = r.code AND c.bib = r.bib WHERE r.code = ? "
+                                        "ORDER BY r.started DESC LIMIT 1"),
+                         code);
+    if (cls.isEmpty())
+        cls = single(QStringLiteral("SELECT class FROM results WHERE code = ? AND class <> '' "
+                                    "ORDER BY altime DESC LIMIT 1"),
+                     code);
+    return {code, cls};
 }
 
 RaceKey LiveStore::race() const {
@@ -145,6 +165,7 @@ bool LiveStore::applyRaceState(const QString& code, const RaceState& state, qint
     inTransaction([&] {
         setValue(seqKey, QString::number(state.seq));
         setValue(QStringLiteral("run:") + code, QString::number(state.run));
+        setValue(QStringLiteral("last_state"), code);
         QSet<QString> finished;
         for (const BatchUpdate& u : state.results) {
             finished.insert(u.bib);

@@ -28,6 +28,11 @@ public:
 
     void setRace(const RaceKey& race);
     RaceKey race() const;
+    // Whether the workstation ever chose a race for the page (initialising it is a choice).
+    bool raceChosen() const;
+    // The class racing now: of the competition whose state came last, the class of the latest
+    // starter on course, else of the latest finisher; empty when there is none.
+    RaceKey racingNow() const;
     void setMessage(const QString& text); // empty: no message line
     QString message() const;
 

@@ -11,8 +11,8 @@ TEST(NginxFront, OneRequestASecondReachesTheServerWhateverTheCrowd) {
     if (QStandardPaths::findExecutable("nginx", {"/usr/sbin", "/usr/bin"}).isEmpty())
         GTEST_FAIL() << "nginx is not installed (scripts/deps.sh installs it)";
     QProcess load;
-    load.start(PISTEL_LIVE_LOAD, {"--site", PISTEL_SITE, "--server", PISTEL_LIVE, "--phones",
-                                  "300", "--seconds", "10", "--every", "1500"});
+    load.start(PISTEL_LIVE_LOAD, {"--site", PISTEL_SITE, "--server", PISTEL_LIVE, "--phones", "300",
+                                  "--seconds", "10", "--every", "1500"});
     ASSERT_TRUE(load.waitForFinished(60000));
     ASSERT_EQ(load.exitCode(), 0) << load.readAllStandardError().toStdString();
     const QByteArray output = load.readAllStandardOutput();
@@ -31,7 +31,7 @@ TEST(NginxFront, OneRequestASecondReachesTheServerWhateverTheCrowd) {
     EXPECT_GE(r["results"].toInt(), 4);
     EXPECT_EQ(r["resultsOnEveryPhone"], r["results"]);
     // Unchanged answers are revalidated to 304 without a body.
-    EXPECT_GT(r["status304"].toInt(), r["status200"].toInt());
+    EXPECT_GT(r["status304"].toInt(), r["requests"].toInt() / 4);
     // The cache: about one page-data request a second reaches pistel-live, not 300.
     EXPECT_GE(r["upstreamDataRequests"].toInt(), 3);
     EXPECT_LE(r["upstreamPerSecond"].toDouble(), 2.0);

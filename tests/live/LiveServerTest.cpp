@@ -373,6 +373,9 @@ TEST_F(LiveServerTest, RealTimeUploadFollowsTheRaceAndSurvivesAServerRestart) {
     EXPECT_EQ(bibs(d["next"]), "011,013");
     EXPECT_EQ(bibs(d["results"]), "009,008");
     EXPECT_EQ(d["results"][0]["name"], "選手0009"); // the start list went first
+    // No race chosen for the page yet: it follows the class racing now.
+    EXPECT_EQ(data()["classCode"], "007");
+    EXPECT_EQ(bibs(data()["course"]), "010");
 
     // 0010 finishes, and a status set by hand is found by looking (no signal): 0011 did not
     // start. The page follows within the look's interval.

@@ -4,6 +4,7 @@
 #include "app/TFmain.h"
 #include "app/Windows.h"
 #include "capture/ImpulseJournal.h"
+#include "live/LiveServer.h"
 #include "results/DocumentPdf.h"
 #include "support/DbServer.h"
 #include "support/ScriptedDialog.h"
@@ -23,9 +24,14 @@
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QPlainTextEdit>
 #include <QPrinter>
 #include <QProcess>
@@ -957,4 +963,48 @@ TEST_F(RunWindowTest, SecondTimerOnItsOwnPortAndTheBackupWindow) {
     screenshot(*backup, "backup-window");
     dialog.answers.prepend(true);
     w.close();
+}
+
+// With real-time upload checked on the first page, the live results page follows the timer
+// with no other step: on course from the start line, ranked from the finish line, and a
+// status set in the window.
+TEST_F(RunWindowTest, RealTimeLiveResultsFollowTheTimer) {
+    QTemporaryDir dir;
+    live::LiveStore store(dir.filePath("live.sqlite"));
+    live::LiveServer server(store, QString());
+    const quint16 livePort = server.listen(QHostAddress::LocalHost, 0);
+    ASSERT_GT(livePort, 0);
+    app.webBaseUrl = QStringLiteral("http://127.0.0.1:%1/").arg(livePort);
+    QNetworkAccessManager net;
+    auto page = [&] {
+        QNetworkReply* reply = net.get(QNetworkRequest(QUrl(app.webBaseUrl + "data")));
+        waitFor([&] { return reply->isFinished(); }, 3000);
+        reply->deleteLater();
+        return QJsonDocument::fromJson(reply->readAll()).object();
+    };
+    auto bibs = [](const QJsonValue& rows) {
+        QStringList out;
+        for (const QJsonValue& r : rows.toArray())
+            out << r["bib"].toString();
+        return out.join(',');
+    };
+    auto w = openWindow();
+    w->CkBweb->click();
+    w->CuteButton3Click();
+    w->showPage(0);
+    const QTime started = QTime::currentTime().addSecs(-3);
+    timer.send("?0000 C0  " + started.toString("HH:mm:ss.zzz").toLatin1() + "0 00\r");
+    ASSERT_TRUE(waitFor([&] { return bibs(page()["course"]) == "001"; }, 3000))
+        << QJsonDocument(page()).toJson().toStdString();
+    EXPECT_EQ(page()["classCode"], "003"); // the class racing now
+    EXPECT_EQ(bibs(page()["next"]), "002,003");
+    timer.send("?0000 C1  " + started.addSecs(60).toString("HH:mm:ss.zzz").toLatin1() + "0 00\r");
+    ASSERT_TRUE(waitFor([&] { return bibs(page()["results"]) == "001"; }, 3000));
+    EXPECT_EQ(bibs(page()["course"]), "");
+    EXPECT_EQ(page()["results"][0]["result"], "1:00.00");
+    w->control.setStatuses({"0002"}, 1, "DNS");
+    ASSERT_TRUE(waitFor([&] { return bibs(page()["out"]) == "002"; }, 3000));
+    EXPECT_EQ(bibs(page()["next"]), "003");
+    EXPECT_TRUE(dialog.messages.isEmpty());
+    closeWindow(*w);
 }

@@ -61,8 +61,8 @@ Front::Front(const QString& siteFile, const QString& pistelLive, const QString& 
     QProcess openssl;
     openssl.start(QStringLiteral("openssl"),
                   {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
-                   "-nodes", "-days", "1", "-subj", "/CN=localhost", "-keyout",
-                   d + "/privkey.pem", "-out", d + "/fullchain.pem"});
+                   "-nodes", "-days", "1", "-subj", "/CN=localhost", "-keyout", d + "/privkey.pem",
+                   "-out", d + "/fullchain.pem"});
     if (!openssl.waitForFinished(20000) || openssl.exitCode() != 0)
         fail(QStringLiteral("openssl: ") + openssl.readAllStandardError());
 
@@ -80,7 +80,8 @@ Front::Front(const QString& siteFile, const QString& pistelLive, const QString& 
     http_ = freePort();
     replaceOnce(conf, QStringLiteral("server 127.0.0.1:8080;"),
                 QStringLiteral("server 127.0.0.1:%1;").arg(upstream_));
-    replaceOnce(conf, QStringLiteral("listen 80;"), QStringLiteral("listen 127.0.0.1:%1;").arg(http_));
+    replaceOnce(conf, QStringLiteral("listen 80;"),
+                QStringLiteral("listen 127.0.0.1:%1;").arg(http_));
     replaceOnce(conf, QStringLiteral("listen 443 ssl http2;"),
                 QStringLiteral("listen 127.0.0.1:%1 ssl http2;").arg(https_));
     replaceOnce(conf, QStringLiteral("listen [::]:80;"), QString());
@@ -95,22 +96,26 @@ Front::Front(const QString& siteFile, const QString& pistelLive, const QString& 
 
     // The frame Debian's nginx.conf gives a site, with the files in the temporary folder and a
     // log line per request that says whether it reached pistel-live.
-    QString main = QStringLiteral(
-        "worker_processes 2;\nworker_rlimit_nofile 20000;\npid %1/nginx.pid;\n"
-        "error_log %1/error.log warn;\ndaemon off;\n"
-        "events { worker_connections 8192; }\n"
-        "http {\n  log_format front '$msec $request_method $uri $status "
-        "$upstream_cache_status $upstream_addr';\n  access_log %1/access.log front buffer=256k;\n  log_subrequest on;\n"
-        "  client_body_temp_path %1/body;\n  proxy_temp_path %1/proxy;\n"
-        "  fastcgi_temp_path %1/fastcgi;\n  uwsgi_temp_path %1/uwsgi;\n  scgi_temp_path %1/scgi;\n"
-        "  include %1/site.conf;\n}\n").arg(d);
+    QString main =
+        QStringLiteral("worker_processes 2;\nworker_rlimit_nofile 20000;\npid %1/nginx.pid;\n"
+                       "error_log %1/error.log warn;\ndaemon off;\n"
+                       "events { worker_connections 8192; }\n"
+                       "http {\n  log_format front '$msec $request_method $uri $status "
+                       "$upstream_cache_status $upstream_addr';\n  access_log %1/access.log front "
+                       "buffer=256k;\n  log_subrequest on;\n"
+                       "  client_body_temp_path %1/body;\n  proxy_temp_path %1/proxy;\n"
+                       "  fastcgi_temp_path %1/fastcgi;\n  uwsgi_temp_path %1/uwsgi;\n  "
+                       "scgi_temp_path %1/scgi;\n"
+                       "  include %1/site.conf;\n}\n")
+            .arg(d);
     if (geteuid() == 0)
         main.prepend(QStringLiteral("user root;\n"));
     QFile mainFile(d + "/nginx.conf");
     if (!mainFile.open(QIODevice::WriteOnly) || mainFile.write(main.toUtf8()) < 0)
         fail(QStringLiteral("cannot write nginx.conf"));
     mainFile.close();
-    nginx_.start(QStringLiteral("nginx"), {"-p", d, "-c", d + "/nginx.conf", "-e", d + "/error.log"});
+    nginx_.start(QStringLiteral("nginx"),
+                 {"-p", d, "-c", d + "/nginx.conf", "-e", d + "/error.log"});
     waitForPort(https_, nginx_, "nginx");
 }
 

@@ -60,7 +60,8 @@ private:
         for (const QByteArray& raw : lines) {
             const QByteArray line = raw.trimmed();
             const qsizetype colon = line.indexOf(':');
-            const QByteArray name = line.left(colon).toLower(), value = line.mid(colon + 1).trimmed();
+            const QByteArray name = line.left(colon).toLower(),
+                             value = line.mid(colon + 1).trimmed();
             if (name == "content-length")
                 length = value.toLongLong();
             else if (name == "transfer-encoding" && value.toLower() == "chunked")

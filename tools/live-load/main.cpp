@@ -56,8 +56,8 @@ QByteArray raceState(int finishers, int seq) {
         const QByteArray t = QByteArray::number(hundredths / 6000) + ":" +
                              QByteArray::number(hundredths / 100 % 60).rightJustified(2, '0') +
                              "." + QByteArray::number(hundredths % 100).rightJustified(2, '0');
-        s += "result," + QByteArray::number(101 + i) + "," + t + ",," + t + ",00:0" + t + ",10:" +
-             QByteArray::number(10 + i % 50) + ":00.0000\n";
+        s += "result," + QByteArray::number(101 + i) + "," + t + ",," + t + ",00:0" + t +
+             ",10:" + QByteArray::number(10 + i % 50) + ":00.0000\n";
     }
     return s;
 }
@@ -86,8 +86,8 @@ int main(int argc, char** argv) {
         // The write paths: refused by nginx without the key header, passed through with it.
         QJsonObject checks{
             {"writeWithoutKey", send(net, base + "race.php?code=" + kCode, raceState(0, 1), {})},
-            {"plainHttp", send(net, QStringLiteral("http://127.0.0.1:%1/").arg(front.httpPort()),
-                               QByteArray())},
+            {"plainHttp",
+             send(net, QStringLiteral("http://127.0.0.1:%1/").arg(front.httpPort()), QByteArray())},
             {"page", send(net, base, QByteArray())}};
         QByteArray list;
         for (int i = 0; i < 99; ++i)
