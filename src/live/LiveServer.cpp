@@ -154,19 +154,23 @@ void LiveServer::routes() {
         QHttpServerResponse response =
             unchanged ? QHttpServerResponse(Status::NotModified)
                       : QHttpServerResponse(QByteArrayLiteral("application/json"), c.data);
-        // The page learns the server's clock from it (a cache in front sets its own).
-        response.setHeader(QByteArrayLiteral("Date"),
-                           QLocale::c()
-                               .toString(QDateTime::currentDateTimeUtc(),
-                                         QStringLiteral("ddd, dd MMM yyyy hh:mm:ss 'GMT'"))
-                               .toLatin1());
+        // The page learns the server's clock from it (a cache in front sets its own). Made
+        // once a second: formatting it for every phone's request would cost more than the rest.
+        const qint64 second = now / 1000;
+        if (second != dateSecond_) {
+            dateSecond_ = second;
+            date_ = QLocale::c()
+                        .toString(QDateTime::fromSecsSinceEpoch(second, Qt::UTC),
+                                  QStringLiteral("ddd, dd MMM yyyy hh:mm:ss 'GMT'"))
+                        .toLatin1();
+        }
+        response.setHeader(QByteArrayLiteral("Date"), date_);
         response.setHeader(QByteArrayLiteral("ETag"), c.etag);
         response.setHeader(QByteArrayLiteral("Cache-Control"),
                            QByteArrayLiteral("public, max-age=1"));
         // nginx in front (on this machine) keeps it to the end of the current second only:
         // its cache counts whole seconds, and max-age=1 would let an answer live up to two.
-        response.setHeader(QByteArrayLiteral("X-Accel-Expires"),
-                           '@' + QByteArray::number(QDateTime::currentSecsSinceEpoch()));
+        response.setHeader(QByteArrayLiteral("X-Accel-Expires"), '@' + QByteArray::number(second));
         return response;
     });
 

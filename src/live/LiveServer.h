@@ -53,6 +53,8 @@ private:
     };
     QHash<QString, Cached> cached_;
     QString storeError_; // why the store last failed; empty while it works
+    qint64 dateSecond_ = -1; // the second date_ tells
+    QByteArray date_;
 };
 
 } // namespace pistel::live
