@@ -12,6 +12,7 @@
 #include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QRandomGenerator>
 #include <QTextStream>
 #include <QTime>
 #include <QTimer>
@@ -74,7 +75,7 @@ int main(int argc, char** argv) {
         {"server", "The pistel-live program.", "file", "build/tools/pistel-live"},
         {"phones", "How many phones.", "n", "2000"},
         {"seconds", "How long they poll.", "n", "30"},
-        {"every", "A new result every this many milliseconds.", "ms", "3000"},
+        {"every", "A new result every this many milliseconds, on average.", "ms", "3000"},
     });
     parser.process(app);
     const int phones = parser.value("phones").toInt(), seconds = parser.value("seconds").toInt();
@@ -97,8 +98,14 @@ int main(int argc, char** argv) {
 
         Phones crowd(front.httpsPort(), "/data?code=" + kCode + "&class=001", phones, seconds);
         int finishers = 0, seq = 1, failedWrites = 0;
+        // At random moments around the given interval, so that results fall at every point of
+        // the cache's second.
+        const int every = parser.value("every").toInt();
         QTimer results;
+        results.setSingleShot(true);
+        auto again = [&] { results.start(every / 2 + QRandomGenerator::global()->bounded(every)); };
         QObject::connect(&results, &QTimer::timeout, [&] {
+            again();
             if (finishers >= 99 || crowd.clock().elapsed() > seconds * 1000LL - 3000)
                 return;
             ++finishers;
@@ -106,7 +113,7 @@ int main(int argc, char** argv) {
             if (send(net, base + "race.php?code=" + kCode, raceState(finishers, ++seq)) != 200)
                 ++failedWrites;
         });
-        results.start(parser.value("every").toInt());
+        again();
         QEventLoop loop;
         QTimer check;
         QObject::connect(&check, &QTimer::timeout, [&] {
