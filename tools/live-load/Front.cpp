@@ -2,7 +2,7 @@
 
 #include <QDir>
 #include <QFile>
-#include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
@@ -114,8 +114,13 @@ Front::Front(const QString& siteFile, const QString& pistelLive, const QString& 
     if (!mainFile.open(QIODevice::WriteOnly) || mainFile.write(main.toUtf8()) < 0)
         fail(QStringLiteral("cannot write nginx.conf"));
     mainFile.close();
-    nginx_.start(QStringLiteral("nginx"),
-                 {"-p", d, "-c", d + "/nginx.conf", "-e", d + "/error.log"});
+    // Debian puts it in /usr/sbin, which a user's PATH may lack.
+    QString nginx = QStandardPaths::findExecutable(QStringLiteral("nginx"));
+    if (nginx.isEmpty())
+        nginx = QStandardPaths::findExecutable(QStringLiteral("nginx"), {"/usr/sbin"});
+    if (nginx.isEmpty())
+        fail(QStringLiteral("nginx is not installed (scripts/deps.sh installs it)"));
+    nginx_.start(nginx, {"-p", d, "-c", d + "/nginx.conf", "-e", d + "/error.log"});
     waitForPort(https_, nginx_, "nginx");
 }
 
