@@ -147,74 +147,53 @@ function tick() {
 }
 setInterval(tick, 100);
 let announced = "";
+// Replaces a table's rows, one for each of `rows`; its section shows only with rows in it.
+function fill(bodyId, sectionId, rows, cells) {
+  const body = document.getElementById(bodyId);
+  body.replaceChildren();
+  for (const r of rows) {
+    const tr = document.createElement("tr");
+    cells(tr, r);
+    body.appendChild(tr);
+  }
+  if (sectionId) document.getElementById(sectionId).hidden = rows.length === 0;
+}
+function who(tr, r) {
+  cell(tr, "bib", r.bib);
+  cell(tr, "", r.name || ("No." + r.bib), r.team);
+}
+const statusName = {DNS: "欠場 DNS", DNF: "途中棄権 DNF", DSQ: "失格 DSQ"};
 function draw(d) {
   document.getElementById("title").textContent = d.title || (d.code ? d.code : "速報");
   document.getElementById("class").textContent = d.class ? "クラス " + d.class : "";
   document.getElementById("message").textContent = d.message || "";
-  const body = document.getElementById("rows");
-  body.replaceChildren();
-  for (const r of d.results) {
-    const tr = document.createElement("tr");
+  fill("courserows", "course", d.course || [], (tr, r) => {
+    who(tr, r);
+    cell(tr, "run", "");
+    tr.lastChild.dataset.started = r.started;
+  });
+  tick();
+  fill("nextrows", "next", d.next || [], who);
+  fill("rows", "", d.results, (tr, r) => {
     if (r.bib === d.latest) tr.className = "latest";
     tr.dataset.bib = r.bib;
     cell(tr, "rank", r.rank ? String(r.rank) : "");
-    cell(tr, "bib", r.bib);
-    cell(tr, "", r.name || ("No." + r.bib), r.team);
-    const runs = r.time2 ? "1本目 " + r.time1 + "\n2本目 " + r.time2 : "";
-    cell(tr, "res", r.result, runs);
+    who(tr, r);
+    cell(tr, "res", r.result, r.time2 ? "1本目 " + r.time1 + "\n2本目 " + r.time2 : "");
     cell(tr, "gap", r.gap || "");
-    body.appendChild(tr);
-  }
+  });
   document.getElementById("empty").style.display = d.results.length ? "none" : "block";
-  const firsts = d.run1 || [];
-  const run1 = document.getElementById("run1rows");
-  run1.replaceChildren();
-  for (const r of firsts) {
-    const tr = document.createElement("tr");
+  fill("run1rows", "run1", d.run1 || [], (tr, r) => {
     cell(tr, "rank", String(r.rank));
-    cell(tr, "bib", r.bib);
-    cell(tr, "", r.name || ("No." + r.bib), r.team);
+    who(tr, r);
     cell(tr, "res", r.result);
     cell(tr, "gap", r.gap || "");
-    run1.appendChild(tr);
-  }
-  document.getElementById("run1").hidden = firsts.length === 0;
-  const statusName = {DNS: "欠場 DNS", DNF: "途中棄権 DNF", DSQ: "失格 DSQ"};
-  const outs = d.out || [];
-  const outRows = document.getElementById("outrows");
-  outRows.replaceChildren();
-  for (const r of outs) {
-    const tr = document.createElement("tr");
-    cell(tr, "bib", r.bib);
-    cell(tr, "", r.name || ("No." + r.bib), r.team);
+  });
+  fill("outrows", "out", d.out || [], (tr, r) => {
+    who(tr, r);
     cell(tr, "res", r.run + "本目");
     cell(tr, "gap", statusName[r.status] || r.status);
-    outRows.appendChild(tr);
-  }
-  document.getElementById("out").hidden = outs.length === 0;
-  const onCourse = d.course || [];
-  const courseRows = document.getElementById("courserows");
-  courseRows.replaceChildren();
-  for (const r of onCourse) {
-    const tr = document.createElement("tr");
-    cell(tr, "bib", r.bib);
-    cell(tr, "", r.name || ("No." + r.bib), r.team);
-    cell(tr, "run", "");
-    tr.lastChild.dataset.started = r.started;
-    courseRows.appendChild(tr);
-  }
-  document.getElementById("course").hidden = onCourse.length === 0;
-  tick();
-  const next = d.next || [];
-  const nextRows = document.getElementById("nextrows");
-  nextRows.replaceChildren();
-  for (const r of next) {
-    const tr = document.createElement("tr");
-    cell(tr, "bib", r.bib);
-    cell(tr, "", r.name || ("No." + r.bib), r.team);
-    nextRows.appendChild(tr);
-  }
-  document.getElementById("next").hidden = next.length === 0;
+  });
   // A screen reader hears the latest finisher once, not the whole table again.
   const latest = d.results.find(r => r.bib === d.latest);
   if (latest && latest.bib !== announced) {

@@ -52,7 +52,7 @@ private:
         qint64 at = 0;
     };
     QHash<QString, Cached> cached_;
-    QString storeError_; // why the store last failed; empty while it works
+    QString storeError_;     // why the store last failed; empty while it works
     qint64 dateSecond_ = -1; // the second date_ tells
     QByteArray date_;
 };

@@ -45,7 +45,7 @@ LiveStore::~LiveStore() {
     QSqlDatabase::removeDatabase(connection_);
 }
 
-void LiveStore::exec(const QString& sql, const QVariantList& values) const {
+QSqlQuery LiveStore::exec(const QString& sql, const QVariantList& values) const {
     QSqlQuery q(QSqlDatabase::database(connection_));
     if (!q.prepare(sql))
         throw std::runtime_error(q.lastError().text().toStdString());
@@ -56,17 +56,14 @@ void LiveStore::exec(const QString& sql, const QVariantList& values) const {
         else
             q.addBindValue(v);
     }
-    if (!q.exec())
-        throw std::runtime_error(q.lastError().text().toStdString());
-}
-
-QString LiveStore::single(const QString& sql, const QString& key) const {
-    QSqlQuery q(QSqlDatabase::database(connection_));
-    q.prepare(sql);
-    q.addBindValue(key);
     // A read that fails (a store locked by another process) must not pass for "nothing".
     if (!q.exec())
         throw std::runtime_error(q.lastError().text().toStdString());
+    return q;
+}
+
+QString LiveStore::single(const QString& sql, const QString& key) const {
+    QSqlQuery q = exec(sql, {key});
     return q.next() ? q.value(0).toString() : QString();
 }
 
@@ -183,11 +180,7 @@ bool LiveStore::applyRaceState(const QString& code, const RaceState& state, qint
                  {code, u.bib, code, u.bib, u.time1, u.time2, u.ttime, u.timeod, u.altime, nowMs});
         }
         // A result the workstation no longer has (taken back, reset) leaves the page.
-        QSqlQuery q(QSqlDatabase::database(connection_));
-        q.prepare(QStringLiteral("SELECT bib FROM results WHERE code = ?"));
-        q.addBindValue(code);
-        if (!q.exec())
-            throw std::runtime_error(q.lastError().text().toStdString());
+        QSqlQuery q = exec(QStringLiteral("SELECT bib FROM results WHERE code = ?"), {code});
         QStringList gone;
         while (q.next())
             if (!finished.contains(q.value(0).toString()))
@@ -219,12 +212,7 @@ bool LiveStore::applyRaceState(const QString& code, const RaceState& state, qint
 
 QList<LiveStore::Runner> LiveStore::runners(const QString& sql, const QString& code,
                                             const QString& classCode) const {
-    QSqlQuery q(QSqlDatabase::database(connection_));
-    q.prepare(sql);
-    q.addBindValue(code);
-    q.addBindValue(classCode);
-    if (!q.exec())
-        throw std::runtime_error(q.lastError().text().toStdString());
+    QSqlQuery q = exec(sql, {code, classCode});
     QList<Runner> out;
     while (q.next())
         out.append({q.value(0).toString(), q.value(1).toString(), q.value(2).toString(),
@@ -253,14 +241,11 @@ int LiveStore::currentRun(const QString& code) const {
 
 QList<LiveStore::StatusRow> LiveStore::statuses(const QString& code,
                                                 const QString& classCode) const {
-    QSqlQuery q(QSqlDatabase::database(connection_));
-    q.prepare(QStringLiteral("SELECT s.bib, c.name, c.team, s.run, s.status FROM statuses s "
-                             "JOIN competitors c ON c.code = s.code AND c.bib = s.bib "
-                             "WHERE s.code = ? AND c.class = ? ORDER BY s.run, s.status, s.bib"));
-    q.addBindValue(code);
-    q.addBindValue(classCode);
-    if (!q.exec())
-        throw std::runtime_error(q.lastError().text().toStdString());
+    QSqlQuery q =
+        exec(QStringLiteral("SELECT s.bib, c.name, c.team, s.run, s.status FROM statuses s "
+                            "JOIN competitors c ON c.code = s.code AND c.bib = s.bib "
+                            "WHERE s.code = ? AND c.class = ? ORDER BY s.run, s.status, s.bib"),
+             {code, classCode});
     QList<StatusRow> out;
     while (q.next())
         out.append({q.value(0).toString(), q.value(1).toString(), q.value(2).toString(),
@@ -269,12 +254,10 @@ QList<LiveStore::StatusRow> LiveStore::statuses(const QString& code,
 }
 
 QList<std::pair<QString, QString>> LiveStore::competitions() const {
-    QSqlQuery q(QSqlDatabase::database(connection_));
-    if (!q.exec(QStringLiteral(
-            "SELECT k.code, COALESCE(t.title, '') FROM (SELECT code FROM competitors UNION "
-            "SELECT code FROM results) k LEFT JOIN competitions t ON t.code = k.code "
-            "ORDER BY k.code")))
-        throw std::runtime_error(q.lastError().text().toStdString());
+    QSqlQuery q = exec(QStringLiteral(
+        "SELECT k.code, COALESCE(t.title, '') FROM (SELECT code FROM competitors UNION "
+        "SELECT code FROM results) k LEFT JOIN competitions t ON t.code = k.code "
+        "ORDER BY k.code"));
     QList<std::pair<QString, QString>> out;
     while (q.next())
         out.append({q.value(0).toString(), q.value(1).toString()});
@@ -282,14 +265,11 @@ QList<std::pair<QString, QString>> LiveStore::competitions() const {
 }
 
 QStringList LiveStore::classesOf(const QString& code) const {
-    QSqlQuery q(QSqlDatabase::database(connection_));
-    q.prepare(QStringLiteral("SELECT class FROM competitors WHERE code = ? AND class <> '' UNION "
-                             "SELECT class FROM results WHERE code = ? AND class <> '' "
-                             "ORDER BY 1 DESC"));
-    q.addBindValue(code);
-    q.addBindValue(code);
-    if (!q.exec())
-        throw std::runtime_error(q.lastError().text().toStdString());
+    QSqlQuery q =
+        exec(QStringLiteral("SELECT class FROM competitors WHERE code = ? AND class <> '' UNION "
+                            "SELECT class FROM results WHERE code = ? AND class <> '' "
+                            "ORDER BY 1 DESC"),
+             {code, code});
     QStringList out;
     while (q.next())
         out << q.value(0).toString();
@@ -345,16 +325,13 @@ void LiveStore::setStartList(const QString& code, const QList<StartListEntry>& e
 }
 
 QList<ResultRow> LiveStore::results(const QString& code, const QString& classCode) const {
-    QSqlQuery q(QSqlDatabase::database(connection_));
-    q.prepare(QStringLiteral(
-        "SELECT r.bib, COALESCE(c.name, ''), COALESCE(c.team, ''), "
-        "CASE WHEN r.class <> '' THEN r.class ELSE COALESCE(c.class, '') END, "
-        "r.time1, r.time2, r.ttime, r.timeod, r.altime, r.updated "
-        "FROM results r LEFT JOIN competitors c ON c.code = r.code AND c.bib = r.bib "
-        "WHERE r.code = ?"));
-    q.addBindValue(code);
-    if (!q.exec())
-        throw std::runtime_error(q.lastError().text().toStdString());
+    QSqlQuery q =
+        exec(QStringLiteral("SELECT r.bib, COALESCE(c.name, ''), COALESCE(c.team, ''), "
+                            "CASE WHEN r.class <> '' THEN r.class ELSE COALESCE(c.class, '') END, "
+                            "r.time1, r.time2, r.ttime, r.timeod, r.altime, r.updated "
+                            "FROM results r LEFT JOIN competitors c ON c.code = r.code AND c.bib = "
+                            "r.bib WHERE r.code = ?"),
+             {code});
     QList<ResultRow> out;
     while (q.next()) {
         ResultRow r{q.value(0).toString(),  q.value(1).toString(), q.value(2).toString(),

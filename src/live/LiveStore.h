@@ -3,6 +3,7 @@
 #include "LiveRequests.h"
 
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QString>
 #include <functional>
 
@@ -79,7 +80,8 @@ public:
     qint64 version() const;
 
 private:
-    void exec(const QString& sql, const QVariantList& values = {}) const;
+    // Runs a statement with bound values; throws std::runtime_error when it fails.
+    QSqlQuery exec(const QString& sql, const QVariantList& values = {}) const;
     QString value(const QString& key) const;
     // The first column of the first row of a select with one bound value; empty if none.
     QString single(const QString& sql, const QString& key) const;

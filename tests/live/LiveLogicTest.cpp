@@ -140,6 +140,14 @@ TEST(LiveRanking, DuringRunTwoOnlyTotalsAreRankedAndTheHighlightIsTheLatestFinis
     EXPECT_EQ(shownHundredths("1:05.1"), -1);
 }
 
+// Competitors of class 007 of competition K1.
+void startList(LiveStore& store, const QStringList& bibs) {
+    QList<StartListEntry> list;
+    for (const QString& bib : bibs)
+        list.append({bib, "選手" + bib, "", "007"});
+    store.setStartList("K1", list);
+}
+
 // The workstation's race state: every line is checked, times of day become instants of the
 // server's clock (also across midnight), and an older state never undoes a newer one.
 TEST(LiveRaceState, ParsedStrictlyAndAppliedAsAWhole) {
@@ -168,12 +176,7 @@ TEST(LiveRaceState, ParsedStrictlyAndAppliedAsAWhole) {
 
     QTemporaryDir dir;
     LiveStore store(dir.filePath("live.sqlite"));
-    store.setStartList("K1", {{"008", "a", "", "007"},
-                              {"010", "b", "", "007"},
-                              {"013", "c", "", "007"},
-                              {"014", "d", "", "007"},
-                              {"016", "e", "", "007"},
-                              {"017", "f", "", "007"}});
+    startList(store, {"008", "010", "013", "014", "016", "017"});
     store.setResult(
         "K1", {"009", {}, {}, "007", "1:01.00", "", "1:01.00", "00:01:01.00", "10:00:00.00", 0});
     const qint64 now = 1'800'000'000'000; // the server's clock when the state arrives
@@ -206,14 +209,7 @@ TEST(LiveRaceState, ParsedStrictlyAndAppliedAsAWhole) {
 TEST(LiveRanking, StatusesByRunAndWhoIsOnCourseOrNext) {
     QTemporaryDir dir;
     LiveStore store(dir.filePath("live.sqlite"));
-    store.setStartList("K1", {{"001", "a", "", "007"},
-                              {"002", "b", "", "007"},
-                              {"003", "c", "", "007"},
-                              {"004", "d", "", "007"},
-                              {"005", "e", "", "007"},
-                              {"006", "f", "", "007"},
-                              {"007", "g", "", "007"},
-                              {"008", "h", "", "007"}});
+    startList(store, {"001", "002", "003", "004", "005", "006", "007", "008"});
     const qint64 now = 1'800'000'000'000;
     const auto state =
         parseRaceState("seq,1\nnow,11:00:00.00\nrun,2\n"
