@@ -9,23 +9,6 @@
 
 namespace pistel::live {
 
-qint64 resultHundredths(const QString& timeod) {
-    return hundredthsOf(timeod); // the workstation's own reading of a stored time
-}
-
-qint64 shownHundredths(const QString& shown) {
-    return shortTimeHundredths(shown); // as the workstation shortens run times
-}
-
-QString gapText(qint64 h) {
-    const qint64 seconds = h / 100;
-    const QString fraction = QStringLiteral(".%1").arg(h % 100, 2, 10, QLatin1Char('0'));
-    if (seconds < 60)
-        return QStringLiteral("+%1").arg(seconds) + fraction;
-    return QStringLiteral("+%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0')) +
-           fraction;
-}
-
 QJsonObject pageData(const LiveStore& store, qint64 nowMs) {
     // Until the operator chooses a race for the page, it follows the class racing now.
     return pageData(store, store.raceChosen() ? store.race() : store.racingNow(), nowMs);
@@ -74,13 +57,13 @@ QJsonArray ranked(QList<ResultRow> rows, const std::function<qint64(const Result
         previous = h;
         if (leader < 0 && h >= 0)
             leader = h;
-        QJsonObject row{
-            {QStringLiteral("rank"), h >= 0 ? rank : 0},
-            {QStringLiteral("bib"), r.bib},
-            {QStringLiteral("name"), r.name},
-            {QStringLiteral("team"), r.team},
-            {QStringLiteral("result"), shown(r)},
-            {QStringLiteral("gap"), h > leader && leader >= 0 ? gapText(h - leader) : QString()}};
+        QJsonObject row{{QStringLiteral("rank"), h >= 0 ? rank : 0},
+                        {QStringLiteral("bib"), r.bib},
+                        {QStringLiteral("name"), r.name},
+                        {QStringLiteral("team"), r.team},
+                        {QStringLiteral("result"), shown(r)},
+                        {QStringLiteral("gap"),
+                         h > leader && leader >= 0 ? behindText(h - leader) : QString()}};
         if (withRuns) {
             row[QStringLiteral("time1")] = r.time1;
             row[QStringLiteral("time2")] = r.time2;
@@ -131,25 +114,25 @@ QJsonObject pageData(const LiveStore& store, const RaceKey& race, qint64 nowMs) 
     for (const ResultRow& r : rows) {
         if (outOfRun[0].contains(r.bib))
             continue;
-        if (shownHundredths(r.time1) >= 0)
+        if (shortTimeHundredths(r.time1) >= 0)
             firsts.append(r);
         if (!outOfRun[1].contains(r.bib))
             finals.append(r);
     }
     if (secondRun) // ordered by run 1 first, so that the unranked keep that order
         std::stable_sort(finals.begin(), finals.end(), [](const ResultRow& a, const ResultRow& b) {
-            const qint64 x = shownHundredths(a.time1), y = shownHundredths(b.time1);
+            const qint64 x = shortTimeHundredths(a.time1), y = shortTimeHundredths(b.time1);
             return x != y ? (y < 0 || (x >= 0 && x < y)) : a.bib < b.bib;
         });
     const QJsonArray list = ranked(
         finals,
         [secondRun](const ResultRow& r) {
-            return secondRun && r.time2.isEmpty() ? -1 : resultHundredths(r.timeod);
+            return secondRun && r.time2.isEmpty() ? -1 : hundredthsOf(r.timeod);
         },
         [](const ResultRow& r) { return r.ttime; }, true);
     const QJsonArray run1 =
         secondRun ? ranked(
-                        firsts, [](const ResultRow& r) { return shownHundredths(r.time1); },
+                        firsts, [](const ResultRow& r) { return shortTimeHundredths(r.time1); },
                         [](const ResultRow& r) { return r.time1; }, false)
                   : QJsonArray{};
     // The latest finisher by finish time of day (a batch gives every row the same update

@@ -15,11 +15,4 @@ QJsonObject pageData(const LiveStore& store, const RaceKey& race, qint64 nowMs);
 // Every competition the server knows with its classes, for the page's choice.
 QJsonArray raceList(const LiveStore& store);
 
-// Hundredths of a result HH:MM:SS.ff, or -1 when it is none.
-qint64 resultHundredths(const QString& timeod);
-// A run time as the page shows it ("1:05.12", "59.50") in hundredths; -1 when it is none.
-qint64 shownHundredths(const QString& shown);
-// A gap in hundredths as "+1.23" or "+1:02.34".
-QString gapText(qint64 hundredths);
-
 } // namespace pistel::live

@@ -1,6 +1,7 @@
 // The live results server's parsing and ranking, without a server.
 #include "live/LiveRanking.h"
 #include "live/LiveRequests.h"
+#include "results/Ranking.h"
 #include "support/QtPrinters.h"
 #include "web/LiveResults.h"
 
@@ -99,9 +100,9 @@ TEST(LiveRanking, EqualResultsShareARankAndGapsAreToTheLeader) {
     EXPECT_EQ(cell(rows, 1, "rank"), 2);
     EXPECT_EQ(cell(rows, 2, "rank"), 2); // the same result
     EXPECT_EQ(cell(rows, 1, "gap"), "+0.17");
-    EXPECT_EQ(gapText(6217), "+1:02.17");
-    EXPECT_EQ(resultHundredths("00:01:05.12"), 6512);
-    EXPECT_EQ(resultHundredths("1:05.12"), -1);
+    EXPECT_EQ(behindText(6217), "+1:02.17");
+    EXPECT_EQ(hundredthsOf("00:01:05.12"), 6512);
+    EXPECT_EQ(hundredthsOf("1:05.12"), -1);
 }
 
 // During run 2 only two-run totals are ranked: a competitor still holding a run-1 result
@@ -135,9 +136,9 @@ TEST(LiveRanking, DuringRunTwoOnlyTotalsAreRankedAndTheHighlightIsTheLatestFinis
     EXPECT_EQ(cell(firsts, 0, "bib"), "008");
     EXPECT_EQ(cell(firsts, 1, "bib"), "010");
     EXPECT_EQ(cell(firsts, 1, "gap"), "+0.50");
-    EXPECT_EQ(shownHundredths("59.50"), 5950);
-    EXPECT_EQ(shownHundredths("1:02:03.45"), 372345);
-    EXPECT_EQ(shownHundredths("1:05.1"), -1);
+    EXPECT_EQ(shortTimeHundredths("59.50"), 5950);
+    EXPECT_EQ(shortTimeHundredths("1:02:03.45"), 372345);
+    EXPECT_EQ(shortTimeHundredths("1:05.1"), -1);
 }
 
 // Competitors of class 007 of competition K1.
