@@ -12,7 +12,7 @@ TEST(NginxFront, OneRequestASecondReachesTheServerWhateverTheCrowd) {
         GTEST_FAIL() << "nginx is not installed (scripts/deps.sh installs it)";
     QProcess load;
     load.start(PISTEL_LIVE_LOAD, {"--site", PISTEL_SITE, "--server", PISTEL_LIVE, "--phones", "300",
-                                  "--seconds", "10", "--every", "1500"});
+                                  "--seconds", "10", "--every", "1000"});
     ASSERT_TRUE(load.waitForFinished(60000));
     ASSERT_EQ(load.exitCode(), 0) << load.readAllStandardError().toStdString();
     const QByteArray output = load.readAllStandardOutput();
@@ -30,8 +30,9 @@ TEST(NginxFront, OneRequestASecondReachesTheServerWhateverTheCrowd) {
     EXPECT_GE(r["requests"].toInt(), 300 * 6);
     EXPECT_GE(r["results"].toInt(), 4);
     EXPECT_EQ(r["resultsOnEveryPhone"], r["results"]);
-    // Unchanged answers are revalidated to 304 without a body.
-    EXPECT_GT(r["status304"].toInt(), r["requests"].toInt() / 4);
+    // Unchanged answers are revalidated to 304 without a body (a result arrives about every
+    // second here, so many answers do change).
+    EXPECT_GT(r["status304"].toInt(), r["requests"].toInt() / 10);
     // The cache: about one page-data request a second reaches pistel-live, not 300.
     EXPECT_GE(r["upstreamDataRequests"].toInt(), 3);
     EXPECT_LE(r["upstreamPerSecond"].toDouble(), 2.0);
