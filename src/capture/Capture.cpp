@@ -7,6 +7,7 @@
 #include "data/AppState.h"
 #include "data/SqlValue.h"
 #include "data/TDM1.h"
+#include "results/Expected.h"
 
 #include <utility>
 
@@ -16,7 +17,8 @@ const QString kBlank = QStringLiteral(" ");
 const QString kM = QStringLiteral("m");
 
 CaptureResult notAssigned(const char* why, const QString& bib = {}) {
-    return {true, QString::fromUtf8(why).arg(bib)};
+    const QString reason = QString::fromUtf8(why);
+    return {true, reason.contains(QLatin1String("%1")) ? reason.arg(bib) : reason};
 }
 } // namespace
 
@@ -91,10 +93,14 @@ bool RunControl::readRunRow(const RunColumns& c, const QString& bib) {
     Query& q = dm.Qtemp;
     // Every column the run pages' lists show, so that they take the row as written without
     // reading it again.
-    openWith(q, {"select zek,sttime,altime,sttime2,altime2,st1,st2,class1,dropm,FL,FL2,ttime,"
-                 "ttime2,totaltime from result where tcode = '" +
-                     code() + "'",
-                 "and zek = '" + sqlValue(bib) + "'"});
+    openWith(q,
+             {"select zek,sttime,altime,sttime2,altime2,st1,st2,class1,dropm,FL,FL2,ttime,"
+              "ttime2,totaltime,",
+              "(select count(*) from run_status s where s.tcode = result.tcode and s.zek = "
+              "result.zek and s.run = 1) as status_run1,",
+              "(select count(*) from run_status s where s.tcode = result.tcode and s.zek = "
+              "result.zek and s.run = 2) as status_run2",
+              "from result where tcode = '" + code() + "'", "and zek = '" + sqlValue(bib) + "'"});
     if (q.recordCount() == 0)
         return false;
     rowValues_.clear();
@@ -107,8 +113,26 @@ bool RunControl::readRunRow(const RunColumns& c, const QString& bib) {
             value(QStringLiteral("class1")),
             value(QStringLiteral("FL")),
             value(QStringLiteral("ttime")),
-            value(QStringLiteral("ttime2"))};
+            value(QStringLiteral("ttime2")),
+            value(QStringLiteral("dropm")),
+            {value(QStringLiteral("status_run1")).toInt() > 0,
+             value(QStringLiteral("status_run2")).toInt() > 0}};
     return true;
+}
+
+bool RunControl::rowExpected(const RunColumns& c) const {
+    return expected::inRun(c.run, row_.dropm, row_.flag1, row_.status[0], row_.status[c.run - 1]);
+}
+
+const char* RunControl::notExpectedReason(const RunColumns& c) const {
+    if (row_.dropm == u"9")
+        return "ビブ %1 は前走・除外の選手です（記録のみ）";
+    if (row_.status[c.run - 1])
+        return c.run == 1 ? "ビブ %1 には１本目の状態（DNS・DNF・DSQ）があります"
+                          : "ビブ %1 には２本目の状態（DNS・DNF・DSQ）があります";
+    if (row_.flag1 != u"F")
+        return "ビブ %1 は１本目を完走していません";
+    return "ビブ %1 は１本目が欠場・途中棄権・失格です";
 }
 
 bool RunControl::finishStands(const RunColumns& c, const QString& bib, bool named) const {
@@ -126,10 +150,12 @@ bool RunControl::storeTime(const RunColumns& c, bool start, const QString& bib,
                            const QString& time) {
     const QString s = start ? time : row_.start;
     QString f = start ? row_.finish : time;
-    // A start after a finish the timer still stands by is computed against it (an edited
-    // start); a finish older than a new start waits for the one that replaces it.
-    if (start && !f.isEmpty() && !keptFinishes_.contains(keptKey(c.run, bib)) &&
-        !finishFollows(s, f))
+    // A finish kept after its start was taken back pairs only with a start entered on the
+    // timer (an edited start); a restart's start line waits for the restart's finish, and a
+    // start after any finish never pairs with it (no run time, never a wrapped one).
+    const bool restart = keptFinishes_.contains(keptKey(c.run, bib)) &&
+                         historySource_ != QLatin1String(source::kEdited);
+    if (start && !f.isEmpty() && (restart || !finishFollows(s, f)))
         f.clear();
     if (!start)
         keptFinishes_.remove(keptKey(c.run, bib));
@@ -170,62 +196,93 @@ bool RunControl::storeTime(const RunColumns& c, bool start, const QString& bib,
     return !s.isEmpty() && !f.isEmpty();
 }
 
+void RunControl::replaceFinish(const RunColumns& c, const QString& bib, const QString& time) {
+    // The finish that gives way (one before the start, or one kept from a taken-back start)
+    // was an impulse of its own: it becomes unassigned, with the reason, and the change goes
+    // into the history, so that nothing the timer sent disappears without a trace.
+    const QString old = row_.finish;
+    const QString reason = QStringLiteral("ビブ %1 の後のフィニッシュ %2 に置き換えられました")
+                               .arg(bib, time.left(11));
+    writeOrDefer(
+        {"insert into pulse_unassigned (pulse_id,tcode,reason)",
+         "select id,tcode,'" + sqlValue(reason) + "' from pulsedata where tcode = '" + code() + "'",
+         "and stat = 'C1' and dtime = '" + sqlValue(old) + "'",
+         "and not exists (select 1 from pulse_unassigned u where u.pulse_id = "
+         "pulsedata.id)",
+         "order by id desc limit 1"});
+    const QString previous = historySource_; // a time entered on the timer stays "edited"
+    if (previous.isEmpty())
+        historySource_ = QString::fromLatin1(source::kFinishReplaced);
+    storeTime(c, false, bib, time);
+    historySource_ = previous;
+    afterWrites([this] { rereadUnassigned(); });
+}
+
 bool RunControl::advanceStart(RunPage& p, const RunColumns& c, const QString& s, const QString& k) {
     Query& q = dm.Qtemp;
-    // Run 2 is only for run-1 finishers.
-    // The page shows the search as the operator knows it, without the status condition.
-    auto statement = [&](QStringList lines, bool shown = false) {
-        if (c.run == 2)
-            lines.insert(2, "and FL = 'F'" + (shown ? QString() : noRun1Status()));
-        return lines;
-    };
+    const QString expectedHere = expected::inRunCondition(c.run);
     // Only the first row is used: "limit 1" spares reading and sending the rest.
-    openWith(q, statement({"select " + c.order + ",zek from result where tcode = '" + code() + "'",
-                           "and class1 = '" + sqlValue(k) + "'",
-                           "and " + c.start + " = '' and " + c.order + " > '" + sqlValue(s) +
-                               "' order by " + c.order + " limit 1"}));
+    openWith(q, {"select " + c.order + ",zek from result where tcode = '" + code() + "'",
+                 "and class1 = '" + sqlValue(k) + "'" + expectedHere,
+                 "and " + c.start + " = '' and " + c.order + " > '" + sqlValue(s) + "' order by " +
+                     c.order + " limit 1"});
     if (q.recordCount() > 0) {
         advanceStartBox(p, q.fieldByName(u"zek").asString());
         return true;
     }
-    // Only a class with competitors left to start can follow (one holding just competitors
-    // who may not start would leave the box empty); its first by start order is the first
-    // row of the highest class still waiting.
-    openWith(q, statement(
-                    {"select " + c.order + ",zek,class1 from result where tcode = '" + code() + "'",
-                     "and class1 <> '" + sqlValue(k) + "'",
-                     "and " + c.start + " = '' order by class1 desc, " + c.order + " limit 1"}));
+    // Only a class with competitors left to start can follow; its first by start order is the
+    // first row of the highest class still waiting.
+    openWith(q, {"select " + c.order + ",zek,class1 from result where tcode = '" + code() + "'",
+                 "and class1 <> '" + sqlValue(k) + "'" + expectedHere,
+                 "and " + c.start + " = '' order by class1 desc, " + c.order + " limit 1"});
     if (q.recordCount() == 0)
         return false;
     const QString next = q.fieldByName(u"class1").asString();
-    if (c.run == 2) // the page shows the search for the next class
+    const QString zek = q.fieldByName(u"zek").asString();
+    if (c.run == 2) // the page shows the search for the next class, as the operator knows it
         p.setEdit5(
-            statement({"select " + c.order + ",zek from result where tcode = '" + code() + "'",
-                       "and class1 = '" + sqlValue(next) + "'",
-                       "and " + c.start + " = '' and class1 = '" + sqlValue(next) + "' order by " +
-                           c.order + " "},
-                      true)
+            QStringList{"select " + c.order + ",zek from result where tcode = '" + code() + "'",
+                        "and class1 = '" + sqlValue(next) + "'", "and FL = 'F'",
+                        "and " + c.start + " = '' and class1 = '" + sqlValue(next) + "' order by " +
+                            c.order + " "}
                 .join(QLatin1Char('\n')));
-    advanceStartBox(p, q.fieldByName(u"zek").asString());
+    advanceStartBox(p, zek);
     return true;
 }
 
-void RunControl::advanceFinish(RunPage& p, const RunColumns& c, const QString& k,
-                               const QString& finished) {
+QString RunControl::expectedFinisher(const RunPage& p, const RunColumns& c, const QString& cls,
+                                     const QString& finished) {
     Query& q = dm.Qtemp;
-    const QString eligible = c.run == 1 ? QString() : " and FL = 'F'" + noRun1Status();
-    // The earliest starter of the class still on course; with nobody on course there, the
-    // first of the highest class still to finish (by start order): one statement for both.
-    openWith(q, {"(select zek,0 as pick from result where tcode = '" + code() + "'",
-                 "and class1 = '" + sqlValue(k) + "'",
-                 "and " + c.finish + " = '' and " + c.flag + " = 'S' and zek <> '" +
-                     sqlValue(finished) + "' order by " + c.start + " limit 1)",
-                 "union all (select zek,1 from result where tcode = '" + code() + "'",
-                 "and class1 <> '" + sqlValue(k) + "'" + eligible,
-                 "and " + c.finish + " = '' order by class1 desc, " + c.order + " limit 1)",
-                 QStringLiteral("order by pick limit 1")});
-    if (q.recordCount() > 0)
-        p.setFinishBox(q.fieldByName(u"zek").asString());
+    const QString expectedHere = expected::inRunCondition(c.run);
+    const QString notFinished = " and zek <> '" + sqlValue(finished) + "'";
+    // On course: started, no run time yet (a finish kept from a taken-back start does not
+    // pair with a later start), no status. The earliest starter finishes first; one of the
+    // class just finishing before the others, so that a competitor left on course in an
+    // earlier class (a fall nobody has reported yet) does not hold the box.
+    const QString onCourse = "select zek from result where tcode = '" + code() + "'" +
+                             expectedHere + " and " + c.start + " <> '' and " + c.flag + " = 'S'" +
+                             notFinished;
+    for (const QString& sameClass : {"and class1 = '" + sqlValue(cls) + "' ", QString()}) {
+        if (!sameClass.isEmpty() && cls.isEmpty())
+            continue;
+        openWith(q, {onCourse, sameClass + "order by " + c.start + " limit 1"});
+        if (q.recordCount() > 0)
+            return q.fieldByName(u"zek").asString();
+    }
+    // Nobody on course: whoever starts next finishes next, in the class being raced.
+    const QString toStart = "select zek from result where tcode = '" + code() + "'" + expectedHere +
+                            " and " + c.start + " = '' and " + c.finish + " = ''" + notFinished;
+    openWith(q, {toStart, "and zek = '" + sqlValue(p.startBox()) + "'"});
+    if (q.recordCount() == 0)
+        openWith(q, {toStart, "order by class1 desc, " + c.order + " limit 1"});
+    return q.fieldByName(u"zek").asString();
+}
+
+void RunControl::advanceFinish(RunPage& p, const RunColumns& c, const QString& cls,
+                               const QString& finished) {
+    const QString next = expectedFinisher(p, c, cls, finished);
+    if (!next.isEmpty())
+        p.setFinishBox(next);
 }
 
 void RunControl::advanceStartBox(RunPage& p, const QString& bib) {
@@ -256,18 +313,18 @@ CaptureResult RunControl::captureStart(const TimerLine& line) {
         return notAssigned("スタートの枠に選手がいません");
     if (!readRunRow(c, b))
         return refuse("ビブ %1 はこの大会に登録されていません", b);
-    if (c.run == 2 && row_.flag1 != QLatin1String("F"))
-        return notAssigned("ビブ %1 は１本目を完走していません", b);
-    if (c.run == 2 && statuses_[0].contains(b))
-        return notAssigned("ビブ %1 は１本目が欠場・途中棄権・失格です", b);
-    if (!row_.start.isEmpty()) {
+    // A start is given only to a competitor the run expects: never to a forerunner, nor to
+    // one with a status in the run (a DNS reported before the start).
+    if (named && !rowExpected(c))
+        return refuse(notExpectedReason(c), b);
+    if (!rowExpected(c) || !row_.start.isEmpty()) {
         if (named)
             return notAssigned("ビブ %1 には既にスタート時刻があります", b);
         // Never a silent skip: the box moves on to whoever waits to start, as after a start.
         if (!advanceStart(p, c, row_.order, row_.cls))
             return notAssigned("スタートを待つ選手がいません");
         b = p.startBox();
-        if (!readRunRow(c, b) || !row_.start.isEmpty())
+        if (!readRunRow(c, b) || !rowExpected(c) || !row_.start.isEmpty())
             return notAssigned("スタートを待つ選手がいません");
     }
     const QString s = row_.order;
@@ -310,18 +367,27 @@ CaptureResult RunControl::captureFinish(const TimerLine& line) {
         return notAssigned("フィニッシュの枠に選手がいません");
     if (!readRunRow(c, b))
         return refuse("ビブ %1 はこの大会に登録されていません", b);
-    if (c.run == 2 && row_.flag1 != QLatin1String("F"))
-        return notAssigned("ビブ %1 は１本目を完走していません", b);
-    if (finishStands(c, b, named)) {
+    // Nor a finish: the finish of a forerunner or of a competitor with a status is logged.
+    if (named && !rowExpected(c))
+        return refuse(notExpectedReason(c), b);
+    if (!rowExpected(c) || finishStands(c, b, named)) {
         if (named)
             return notAssigned("ビブ %1 には既にフィニッシュ時刻があります", b);
         advanceFinish(p, c, row_.cls, {});
         b = p.finishBox();
-        if (b.isEmpty() || !readRunRow(c, b) || finishStands(c, b, false))
+        if (b.isEmpty() || !readRunRow(c, b) || !rowExpected(c) || finishStands(c, b, false))
             return notAssigned("フィニッシュを待つ選手がいません");
     }
     const QString k = row_.cls;
-    storeTime(c, false, b, line.dtime);
+    const QString order = row_.order;
+    const bool withoutStart = row_.start.isEmpty();
+    if (!row_.finish.isEmpty())
+        replaceFinish(c, b, line.dtime);
+    else
+        storeTime(c, false, b, line.dtime);
+    // The timer names a finisher whose start it missed: they ran, and will not start again.
+    if (named && withoutStart && p.startBox() == b)
+        advanceStart(p, c, order, k);
     afterWrites([this, &p, b, run = c.run, k, row = written_] {
         refreshRowOf(p, row, true);
         showRunTime(b, run, k, &row);

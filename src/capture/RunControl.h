@@ -249,11 +249,20 @@ private:
     // Stores a start or finish for `bib` (the row read by readRunRow) with the run time,
     // total and state that follow, in one statement; true when a run time was computed.
     bool storeTime(const RunColumns& c, bool start, const QString& bib, const QString& time);
-    // The start box moves to the next competitor waiting to start after start order `s` in
-    // class `k`, else to the first of the next class; false when nobody waits.
+    // A finish that does not stand gives way to `time`: stored with its history row, the old
+    // finish impulse marked unassigned.
+    void replaceFinish(const RunColumns& c, const QString& bib, const QString& time);
+    // The start box moves to the next competitor expected at the start after start order `s`
+    // in class `k`, else to the first of the next class; false when nobody waits.
     bool advanceStart(RunPage& p, const RunColumns& c, const QString& s, const QString& k);
-    // `finished`: who has just been given a finish not yet written.
-    void advanceFinish(RunPage& p, const RunColumns& c, const QString& k, const QString& finished);
+    // The finish box moves to the earliest starter on course (of class `cls` first); with
+    // nobody on course, to the competitor expected at the start next. `finished`: who has
+    // just been given a finish not yet written.
+    void advanceFinish(RunPage& p, const RunColumns& c, const QString& cls,
+                       const QString& finished);
+    // Who is expected to finish next, as advanceFinish places the box; empty when nobody.
+    QString expectedFinisher(const RunPage& p, const RunColumns& c, const QString& cls,
+                             const QString& finished);
     void writeOrDefer(const QStringList& statement);
     void afterWrites(std::function<void()> work);
     // The lists take the row as written: after a start both lists, the start box kept; after
@@ -273,7 +282,8 @@ private:
     void openWith(Query& q, const QStringList& lines);
     void keepBoxesAcrossReread(RunPage& p, const QString& changed = {});
     void advanceStartBox(RunPage& p, const QString& bib);
-    QString nextFinisher(Query& q, const QStringList& onCourse, const QStringList& toStart);
+    // The first competitor the run of `c` expects at the start, in the capture's order.
+    QString firstExpectedStarter(const RunColumns& c);
     void placeFinishBox(RunPage& p, const QString& bib);
     void execWith(Query& q, const QStringList& lines);
     // Position a list on a bib: an exact search on zek; no match leaves it as it is.
@@ -297,10 +307,11 @@ private:
     bool confirm(const QString& text);
     void resetAll();
     void resetRun2();
+    // The boxes after `bib`'s status in `run` was set or cleared: a competitor the run no
+    // longer expects leaves them, one expected again takes the start box back in order.
+    void boxesFollowStatus(const QString& bib, int run);
     // After an operator's assignment: a status the new time contradicts is asked about.
     void askAboutStatus(const QString& bib, int run, bool start);
-    // The condition that keeps a run-1 non-finisher with a status out of run 2.
-    static QString noRun1Status();
 
     QHash<QString, RunStatus> statuses_[2];
     ManualTimes manualTimes_;
@@ -316,8 +327,13 @@ private:
     // the bib (a restart's) replaces them.
     QSet<QString> keptFinishes_;
     struct RunRow {
-        QString start, finish, order, cls, flag1, time1, time2;
+        QString start, finish, order, cls, flag1, time1, time2, dropm;
+        bool status[2] = {false, false}; // a status in run 1, run 2
     } row_;
+    // Whether the row readRunRow read is expected in the run of `c`.
+    bool rowExpected(const RunColumns& c) const;
+    // Why the row readRunRow read is not expected in the run of `c` (%1: the bib).
+    const char* notExpectedReason(const RunColumns& c) const;
 };
 
 } // namespace pistel

@@ -3,6 +3,7 @@
 #include "RunControl.h"
 #include "data/AppState.h"
 #include "data/TDM1.h"
+#include "results/Expected.h"
 
 namespace pistel {
 namespace {
@@ -20,13 +21,12 @@ QStringList RunControl::impulseListStatement(const QString& channel) const {
             "and stat = '" + channel + "' order by dtime desc,id desc"};
 }
 
-QString RunControl::nextFinisher(Query& q, const QStringList& onCourse,
-                                 const QStringList& toStart) {
-    // The earliest starter still on course; with nobody on course, the next to start, so
-    // that the box already names whoever will finish first.
-    openWith(q, onCourse);
-    if (q.recordCount() == 0)
-        openWith(q, toStart);
+QString RunControl::firstExpectedStarter(const RunColumns& c) {
+    // Classes from the highest down, start order within a class: the capture's own order.
+    Query& q = dm.Qtemp;
+    openWith(q, {"select zek from result where tcode = '" + code() + "'" +
+                     expected::inRunCondition(c.run),
+                 "and " + c.start + " = '' order by class1 desc, " + c.order + " limit 1"});
     return q.fieldByName(u"zek").asString();
 }
 
@@ -43,11 +43,7 @@ void RunControl::CtB1stClick() {
     app.currentRun = QStringLiteral("1");
     RunPage& p = page1;
 
-    // The next starter and finisher follow the capture's own order: classes from the
-    // highest down, start order within a class.
-    openWith(dm.Qdpst, {"select st1,zek,class1 from result where tcode = '" + code() + "'",
-                        "and sttime = '' order by class1 desc, st1"});
-    nextBib = dm.Qdpst.fieldByName(u"zek").asString();
+    nextBib = firstExpectedStarter(columnsOf(1));
 
     openWith(dm.Qdpst,
              {"select " + kStartListColumns + " from result where tcode = '" + code() + "'",
@@ -57,11 +53,7 @@ void RunControl::CtB1stClick() {
         p.setStartBox(dm.Qdpst.fieldByName(u"zek").asString());
     }
 
-    nextBib = nextFinisher(dm.Qdpfn,
-                           {"select st1,zek from result where tcode = '" + code() + "'",
-                            "and altime = '' and FL = 'S' order by class1 desc, sttime"},
-                           {"select st1,zek from result where tcode = '" + code() + "'",
-                            "and altime = '' order by class1 desc, st1"});
+    nextBib = expectedFinisher(p, columnsOf(1), {}, {});
 
     openWith(dm.Qdpfn,
              {"select " + kFinishListColumns + " from result where tcode = '" + code() + "'",
@@ -86,28 +78,18 @@ void RunControl::CtB2ndClick() {
     app.currentRun = QStringLiteral("2");
     RunPage& p = page2;
 
-    // Only run-1 finishers start run 2.
-    openWith(dm.Qdpst2,
-             {"select st2,zek from result where tcode = '" + code() + "'",
-              "and FL = 'F'" + noRun1Status() + " and sttime2 = ''", "order by class1 desc, st2"});
-    nextBib = dm.Qdpst2.fieldByName(u"zek").asString();
+    nextBib = firstExpectedStarter(columnsOf(2));
 
     // zek breaks ties, so that the order is the same whether read whole or in part.
-    openWith(dm.Qdpst2,
-             {"select " + kStartList2Columns + " from result where tcode = '" + code() + "'",
-              "and dropm <> '9' and FL = 'F'" + noRun1Status(),
-              "order by class1 desc,st2 desc,zek"});
+    openWith(dm.Qdpst2, {"select " + kStartList2Columns + " from result where tcode = '" + code() +
+                             "'" + expected::mayStartRun2Condition(),
+                         "order by class1 desc,st2 desc,zek"});
     if (dm.Qdpst2.recordCount() > 0) {
         position(dm.Qdpst2, nextBib);
         p.setStartBox(dm.Qdpst2.fieldByName(u"zek").asString());
     }
 
-    nextBib = nextFinisher(
-        dm.Qdpfn2,
-        {"select st2,zek from result where tcode = '" + code() + "'",
-         "and FL = 'F' and altime2 = '' and FL2 = 'S' order by class1 desc, sttime2"},
-        {"select st2,zek from result where tcode = '" + code() + "'",
-         "and FL = 'F'" + noRun1Status() + " and altime2 = ''", "order by class1 desc, st2"});
+    nextBib = expectedFinisher(p, columnsOf(2), {}, {});
 
     openWith(dm.Qdpfn2,
              {"select " + kFinishList2Columns + " from result where tcode = '" + code() + "'",
@@ -147,19 +129,16 @@ void RunControl::keepBoxesAcrossReread(RunPage& p, const QString& changed) {
     p.setFinishBox(f);
 }
 
-QString RunControl::noRun1Status() {
-    return QStringLiteral(" and not exists (select 1 from run_status s where s.tcode = "
-                          "result.tcode and s.zek = result.zek and s.run = 1)");
-}
-
 bool RunControl::listHolds(const RunPage& p, const Query& list,
                            const QHash<QString, QString>& row) const {
     // The conditions of the lists' statements above, for a row the capture wrote.
     const bool listed = row.value(QStringLiteral("DROPM")) != QLatin1String("9");
     if (&list == &p.startList)
-        return listed &&
-               (p.run() == 1 || (row.value(QStringLiteral("FL")) == QLatin1String("F") &&
-                                 !statuses_[0].contains(row.value(QStringLiteral("ZEK")))));
+        return p.run() == 1
+                   ? listed
+                   : expected::mayStartRun2(row.value(QStringLiteral("DROPM")),
+                                            row.value(QStringLiteral("FL")),
+                                            row.value(QStringLiteral("STATUS_RUN1")).toInt() > 0);
     const QString state = row.value(p.run() == 1 ? QStringLiteral("FL") : QStringLiteral("FL2"));
     return listed && state != QLatin1String("N");
 }

@@ -6,6 +6,7 @@
 #include "data/Query.h"
 #include "data/SqlValue.h"
 #include "data/TDM1.h"
+#include "results/Expected.h"
 #include "results/Race.h"
 #include "results/StatusChange.h"
 
@@ -73,6 +74,7 @@ bool RunControl::setStatus(const QString& bib, int run, const RunStatus& status)
     if (!changeStatus(dm.Db1, app.competitionCode, bib, run, status))
         return false;
     rereadStatuses();
+    boxesFollowStatus(bib, run);
     // A run-1 status decides who starts run 2.
     if (run == 1 && page2.startList.isOpen()) {
         const QString s = page2.startBox();
@@ -83,6 +85,33 @@ bool RunControl::setStatus(const QString& bib, int run, const RunStatus& status)
     return true;
 }
 
+void RunControl::boxesFollowStatus(const QString& bib, int run) {
+    if (app.currentRun != QString::number(run))
+        return;
+    RunPage& p = currentPage();
+    const RunColumns c = columnsOf(run);
+    const QString startBox = p.startBox();
+    if (!readRunRow(c, bib))
+        return;
+    const bool expectedNow = rowExpected(c);
+    const QString order = row_.order, cls = row_.cls;
+    if (!expectedNow && startBox == bib) {
+        // The start referee's report: the box never waits for a non-starter.
+        if (!advanceStart(p, c, order, cls))
+            p.setStartBox({});
+    } else if (expectedNow && row_.start.isEmpty()) {
+        // Back in the start order: the box goes back to them when it has passed them.
+        if (startBox.isEmpty() ||
+            (readRunRow(c, startBox) && row_.cls == cls && row_.order.toInt() > order.toInt()))
+            advanceStartBox(p, bib);
+    }
+    // The finish box follows when it left a competitor or waited on the next to start.
+    const QString finishBox = p.finishBox();
+    if ((!expectedNow && finishBox == bib) || finishBox.isEmpty() ||
+        (readRunRow(c, finishBox) && row_.start.isEmpty()))
+        advanceFinish(p, c, cls, expectedNow ? QString() : bib);
+}
+
 RunControl::EndOfRun RunControl::endOfRunCandidates(int run, int cls) {
     const RunColumns c = columnsOf(run);
     rereadStatuses();
@@ -90,8 +119,7 @@ RunControl::EndOfRun RunControl::endOfRunCandidates(int run, int cls) {
     // Those who may start the run at all: run 2 is for run-1 finishers without a status.
     openWith(q, {"select zek," + c.start + "," + c.finish + " from result where tcode = '" +
                      code() + "'",
-                 "and class1 = '" + QString::number(cls) + "' and dropm <> '9'" +
-                     (run == 2 ? " and FL = 'F'" + noRun1Status() : QString()),
+                 "and class1 = '" + QString::number(cls) + "'" + expected::inRunCondition(run),
                  "order by " + c.order + ",zek"});
     EndOfRun offer;
     for (int r = 0; r < q.recordCount(); ++r) {
@@ -112,6 +140,8 @@ void RunControl::setStatuses(const QStringList& bibs, int run, const QString& st
     for (const QString& bib : bibs)
         changeStatus(dm.Db1, app.competitionCode, bib, run, {statusCode, {}, {}});
     rereadStatuses();
+    for (const QString& bib : bibs)
+        boxesFollowStatus(bib, run);
     if (run == 1 && page2.startList.isOpen())
         page2.startList.reread();
     emit statusesChanged();

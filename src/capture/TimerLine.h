@@ -26,7 +26,8 @@ struct TimerLine {
 };
 
 // `line` holds one character per received byte (Latin-1), without the ending CR.
-// A time of day sent with hundredths ("10:15:30.12" and two blanks) becomes HH:MM:SS.ff00.
+// A time of day sent with fewer fraction digits, padded with blanks ("10:15:30.12" and two
+// blanks, "10:01:05.1" and three), becomes HH:MM:SS.ffff, the missing digits zeros.
 TimerLine splitTimerLine(const QString& line);
 
 } // namespace pistel

@@ -30,6 +30,15 @@ QString normalizeForCp932(QStringView text) {
     return s;
 }
 
+// Qt 6.4's ICU converters keep their error count through resetState(), so a converter that
+// met one bad character would report an error for every later text: a converter that
+// failed is replaced by a fresh one, and each text converts as if it were the first.
+template <typename Converter> Converter& freshAfterError(Converter& converter) {
+    if (converter.hasError())
+        converter = Converter("Shift_JIS", QStringConverter::Flag::Stateless);
+    return converter;
+}
+
 } // namespace
 
 QByteArray toSjis(QStringView text) {
@@ -49,9 +58,10 @@ QByteArray toSjis(QStringView text) {
             out.append(static_cast<char>(ch.at(0).unicode()));
             continue;
         }
-        QByteArray enc = encoder.encode(ch);
-        if (encoder.hasError() || enc.isEmpty() || enc == "?" || enc == "\x1a") {
-            encoder.resetState();
+        QByteArray enc = freshAfterError(encoder).encode(ch);
+        // ICU substitutes "\xfc\xfc" (no character of code page 932) where it has no form.
+        if (encoder.hasError() || enc.isEmpty() || enc == "?" || enc == "\x1a" ||
+            enc == "\xfc\xfc") {
             out.append('?');
         } else {
             out.append(enc);
@@ -66,8 +76,8 @@ QString fromSjis(QByteArrayView bytes) {
     thread_local QStringDecoder decoder("Shift_JIS", QStringConverter::Flag::Stateless);
     if (!decoder.isValid())
         throw std::runtime_error("Qt has no Shift_JIS decoder (Qt built without ICU?)");
-    QString s = decoder.decode(bytes);
-    decoder.resetState();
+    const QString s = freshAfterError(decoder).decode(bytes);
+    freshAfterError(decoder).resetState(); // an incomplete last character is not kept
     return s;
 }
 

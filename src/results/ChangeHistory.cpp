@@ -54,6 +54,7 @@ QString sourceCaption(const QString& s) {
         {source::kRevert, QStringLiteral("変更の取り消し")},
         {source::kImport, QStringLiteral("取り込み")},
         {source::kReplacement, QStringLiteral("代替時刻（予備計時）")},
+        {source::kFinishReplaced, QStringLiteral("後のフィニッシュによる置き換え")},
     };
     return captions.value(s, s);
 }

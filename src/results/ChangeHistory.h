@@ -28,7 +28,8 @@ inline constexpr char kReset[] = "reset";
 inline constexpr char kStatus[] = "status";
 inline constexpr char kRevert[] = "revert";
 inline constexpr char kImport[] = "import";
-inline constexpr char kReplacement[] = "backup"; // a replacement time from backup timing
+inline constexpr char kReplacement[] = "backup";      // a replacement time from backup timing
+inline constexpr char kFinishReplaced[] = "replaced"; // a later finish line took its place
 } // namespace source
 
 // The operator's name for a source.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Expected.h"
 #include "RunStatus.h"
 
 #include <QMap>
@@ -40,7 +41,9 @@ struct Competitor {
         return state[run - 1] == u"F" && !runTime[run - 1].isEmpty() && !status[run - 1].isSet();
     }
     // Allowed to start run 2: finished run 1 without a status.
-    bool startsRun2() const { return finished(1) && !excluded(); }
+    bool startsRun2() const {
+        return expected::mayStartRun2(dropm, state[0], status[0].isSet()) && finished(1);
+    }
 };
 
 // The competition's own data for document headers.

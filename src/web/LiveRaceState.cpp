@@ -3,6 +3,7 @@
 #include "LiveResults.h"
 #include "data/Query.h"
 #include "data/SqlValue.h"
+#include "results/Expected.h"
 
 #include <QHash>
 #include <QSet>
@@ -70,7 +71,8 @@ QByteArray raceStateBody(Query& q, const QString& code, int run, qint64 seq, con
         if (!start.isEmpty() && finish.isEmpty()) {
             out += QStringLiteral("course,") + bib + u',' + start + u'\n';
         } else if (start.isEmpty() &&
-                   (run == 1 || (finished1 && !withStatus[0].contains(row.zek)))) {
+                   expected::inRun(run, v(11), row.fl, withStatus[0].contains(row.zek),
+                                   outOfRun.contains(row.zek))) {
             int& count = nextOfClass[v(10)];
             if (count++ < 3)
                 out += QStringLiteral("next,") + bib + u'\n';

@@ -60,8 +60,9 @@ TEST_F(CaptureTest, LastOfAClassMovesToTheNextClass) {
     EXPECT_EQ(dm.Qdpst.fieldByName(u"zek").asString(), "0004");
     line(start("?0000", "10:01:30.0000"));
     line(start("?0000", "10:02:00.0000"));
-    // The excluded competitor is still found by the searches.
-    EXPECT_EQ(control.page1.startBox(), "0006");
+    // The excluded 0006 (a forerunner) is never expected: class 2 is done, on to class 1.
+    EXPECT_EQ(control.page1.startBox(), "0007");
+    EXPECT_EQ(f("0006", "sttime"), "");
 }
 
 TEST_F(CaptureTest, NoCandidateLeftKeepsTheBibJustTimed) {
@@ -87,9 +88,10 @@ TEST_F(CaptureTest, FinishComputesRunTimeAndAdvancesToTheEarliestOnCourse) {
     EXPECT_EQ(control.resultsGridClass, 3);
     EXPECT_EQ(dm.QresultBib.recordCount(), 1);
 
-    // Nobody of class 3 on course: the box goes to the highest other class, lowest st1.
+    // Nobody on course: the box waits on the next to start (0003, still of class 3), never
+    // on a competitor of another class who has not started.
     line(finish("?0000", "10:01:40.0000"));
-    EXPECT_EQ(control.page1.finishBox(), "0004");
+    EXPECT_EQ(control.page1.finishBox(), "0003");
     EXPECT_EQ(dm.QresultBib.recordCount(), 2);
 }
 
@@ -187,15 +189,16 @@ TEST_F(CaptureTest, Run2NextClassSkipsCompetitorsWhoDidNotFinishRun1) {
     ASSERT_EQ(control.page2.startBox(), "0003");
     const char* times[] = {"13:00:00.0000", "13:00:30.0000", "13:01:00.0000", "13:01:30.0000",
                            "13:02:00.0000"};
-    const char* boxes[] = {"0002", "0005", "0004", "0006", "0008"};
+    // 0001 (class 3) cannot start run 2 and the excluded 0006 (class 2) is never expected.
+    const char* boxes[] = {"0002", "0005", "0004", "0008", "0007"};
     for (int i = 0; i < 5; ++i) {
         line(start("?0000", times[i]));
         EXPECT_EQ(control.page2.startBox(), boxes[i]) << i;
     }
-    // Class 2 done and class 3 holds only 0001, who cannot start run 2: on to class 1.
     line(start("?0000", "13:02:30.0000"));
-    EXPECT_EQ(f("0008", "sttime2"), "13:02:30.0000");
+    EXPECT_EQ(f("0007", "sttime2"), "13:02:30.0000");
     EXPECT_EQ(f("0001", "sttime2"), "");
+    EXPECT_EQ(f("0006", "sttime2"), "");
 }
 
 TEST_F(CaptureTest, LinesBeforeARunPageWasShownGoToRun2AndAreLogged) {

@@ -208,13 +208,14 @@ TEST_F(CorrectionsTest, NoFinishIsSkippedInSilence) {
     line(finish("?0000", "10:04:00.0000")); // ...and finishes
     EXPECT_EQ(f("0004", "ttime"), "00:01:00.00");
     EXPECT_EQ(f("0001", "altime"), "10:01:00.0000"); // untouched
-    // Nobody on course: the box named the next to start, whose start was missed; the finish
-    // is kept without a run time and the competitor shown as missing a start.
+    // Nobody on course: the box named the next to start of the class being raced (0005),
+    // whose start was missed; the finish is kept without a run time and the competitor shown
+    // as missing a start.
     line(finish("?0000", "10:05:00.0000"));
     EXPECT_EQ(rows("select zek,altime,ttime,FL from result where tcode='C1' and altime = "
                    "'10:05:00.0000'"),
-              QStringList{"0007|10:05:00.0000||S"});
-    EXPECT_EQ(control.missingStarts(), QStringList{"0007"});
+              QStringList{"0005|10:05:00.0000||S"});
+    EXPECT_EQ(control.missingStarts(), QStringList{"0005"});
     EXPECT_TRUE(control.unassigned().isEmpty());
 }
 

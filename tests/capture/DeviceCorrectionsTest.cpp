@@ -171,8 +171,8 @@ TEST_F(DeviceCorrectionsTest, ThousandthsTimerGetsRightRunTimes) {
     line(" 0001 C0  10:00:00.000  00");
     line(" 0002 C0  10:00:30.5000 00"); // another device on the start
     line(" 0001 C1  10:01:05.129  00");
-    line(" 0002 C1  10:01:35.62   00"); // hundredths: the blank fix makes 10:01:35.6200
-    EXPECT_EQ(f("0001", "sttime"), "10:00:00.000 "); // stored as sent
+    line(" 0002 C1  10:01:35.62   00");              // hundredths: 10:01:35.6200
+    EXPECT_EQ(f("0001", "sttime"), "10:00:00.0000"); // four fraction digits, whatever was sent
     EXPECT_EQ(f("0001", "ttime"), "00:01:05.12");
     EXPECT_EQ(f("0002", "ttime"), "00:01:05.12");
     // The device takes back a thousandths time by repeating it.
@@ -258,7 +258,16 @@ TEST_F(DeviceCorrectionsTest, LateCorrectionsGiveTheTimersRunTimes) {
     feed({"c0003 C0  10:01:00.0000 00"}, 1);
     EXPECT_EQ(f("0003", "ttime"), "");
     EXPECT_EQ(f("0003", "altime"), "10:02:00.0000"); // kept for what comes next
-    feed({" 0003 C0  10:01:30.0000 00", " 0003 C1  10:02:20.0000 00", " 0003 RT  00:00:50.00"}, 1);
+    // The restart's start does not pair with the kept finish: no run time until its finish.
+    feed({" 0003 C0  10:01:30.0000 00"}, 1);
+    EXPECT_EQ(rows("select ttime,totaltime,FL from result where tcode='C1' and zek='0003'"),
+              QStringList{"||S"});
+    feed({" 0003 C1  10:02:20.0000 00", " 0003 RT  00:00:50.00"}, 1);
+    // The finish that gave way is an impulse nobody has now, with its reason and history.
+    EXPECT_EQ(rows("select p.dtime from pulse_unassigned u join pulsedata p on p.id = u.pulse_id"),
+              QStringList{"10:02:00.0000"});
+    EXPECT_EQ(scalar("select count(*) from change_history where zek='0003' and source='replaced'"),
+              "1");
     // 0002's finish entered at the timer before its start: no run time until the start.
     feed({"i0002 C1  10:01:40.5000 00"}, 1);
     EXPECT_EQ(rows("select ttime,FL from result where tcode='C1' and zek='0002'"),
@@ -279,7 +288,7 @@ TEST_F(DeviceCorrectionsTest, LateCorrectionsGiveTheTimersRunTimes) {
     line(start(" 9999", "10:05:00.0000"));
     EXPECT_EQ(control.page1.startBox(), "0005");
     EXPECT_EQ(control.page1.finishBox(), finishBox);
-    EXPECT_EQ(control.unassigned().size(), 1);
+    EXPECT_EQ(control.unassigned().size(), 2); // and 0003's finish that gave way
     feed({" 0005 C0  10:05:10.0000 00", "?0000 C1  10:06:00.0000 00", " 0005 RT  00:00:50.00"}, 1);
 
     control.CtB2ndClick();

@@ -82,11 +82,11 @@ TEST_F(ReceiveHandlerTest, EmptyLineIsLoggedWithEmptyFields) {
 }
 
 TEST_F(ReceiveHandlerTest, FieldEdgeCases) {
-    deliver(" 0012 C1  10:15:30.123 \r"); // only the last position blank: unchanged
+    deliver(" 0012 C1  10:15:30.123 \r"); // thousandths: a zero for the missing digit
     deliver(" 0013 C0  10:15:30.1234 00 and more text\r"); // after position 23 ignored
     deliver("'0'12 C0  10:00:00.0000\r"); // quotes in a line cannot break the insert
     deliver("\\0\\\\1 C1  10:00:00.0000\r");
-    EXPECT_EQ(pulses(), (QStringList{"R1|452967|[ ]|0012|C1|10:15:30.123 ",
+    EXPECT_EQ(pulses(), (QStringList{"R1|452967|[ ]|0012|C1|10:15:30.1230",
                                      "R1|452967|[ ]|0013|C0|10:15:30.1234",
                                      "R1|452967|[']|0'12|C0|10:00:00.0000",
                                      "R1|452967|[\\]|0\\\\1|C1|10:00:00.0000"}));

@@ -16,14 +16,23 @@ TEST(TimerLine, SplitsAtFixedPositions) {
     EXPECT_FALSE(t.isFinish());
 }
 
-TEST(TimerLine, HundredthsWithTwoBlanksGetTwoZeros) {
+TEST(TimerLine, EveryPrecisionOfTheDeviceBecomesFourFractionDigits) {
     const auto t = splitTimerLine(" 0012 C1  10:15:30.12  ");
     EXPECT_EQ(t.tstat, " ");
     EXPECT_EQ(t.bib, "0012");
     EXPECT_EQ(t.stat, "C1");
     EXPECT_EQ(t.dtime, "10:15:30.1200");
-    // Only the last position blank: unchanged.
-    EXPECT_EQ(splitTimerLine(" 0012 C1  10:15:30.123 ").dtime, "10:15:30.123 ");
+    // The device left-aligns the time and pads it with blanks, the line's last field after.
+    EXPECT_EQ(splitTimerLine(" 0001 C1  10:01:05.1    00").dtime, "10:01:05.1000");
+    EXPECT_EQ(splitTimerLine(" 0002 C0  10:00:30.123  00").dtime, "10:00:30.1230");
+    EXPECT_EQ(splitTimerLine(" 0002 C0  10:00:30.123 ").dtime, "10:00:30.1230");
+    EXPECT_EQ(splitTimerLine(" 0001 C0  10:00:00.12   00").dtime, "10:00:00.1200");
+    EXPECT_EQ(splitTimerLine(" 0001 C0  10:00:00.1234 00").dtime, "10:00:00.1234");
+    EXPECT_EQ(splitTimerLine(" 0001 C0  10:00:07      00").dtime, "10:00:07.0000");
+    // Not a time of the device's shape: kept as received, nothing invented.
+    EXPECT_EQ(splitTimerLine(" 0001 C0  10:0x:07.12   00").dtime, "10:0x:07.12  ");
+    EXPECT_EQ(splitTimerLine(" 0001 C0  10:00:07. 3   00").dtime, "10:00:07. 3  ");
+    EXPECT_EQ(splitTimerLine(" 0001 C0  1:00:07.12    00").dtime, "1:00:07.12   ");
 }
 
 TEST(TimerLine, ShortAndEmptyLinesGiveShortOrEmptyFields) {

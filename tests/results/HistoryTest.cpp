@@ -190,16 +190,21 @@ TEST_F(HistoryTest, RunOneStatusesDecideWhoStartsRunTwo) {
         line(start(QString(" ") + bib, "10:00:00.0000"));
         line(finish(QString(" ") + bib, "10:01:00.0000"));
     }
-    // A finish captured for a competitor already marked DNF is reported for the window to ask
-    // about; the time is stored all the same.
+    // A competitor with a status in the run gets no automatic time: the finish of 0004, DNF,
+    // is only logged, unassigned. The operator who assigns it by hand is asked, and the status
+    // goes when the time stays.
     line(start(" 0004", "10:05:00.0000"));
     EXPECT_TRUE(control.setStatus("0004", 1, {"DNF", {}, {}}));
-    QSignalSpy reported(&control, &RunControl::timeForStatus);
     line(finish(" 0004", "10:06:00.0000"));
-    ASSERT_EQ(reported.size(), 1);
-    EXPECT_EQ(reported[0], (QVariantList{"0004", 1, "DNF"}));
+    EXPECT_EQ(f("0004", "altime"), "");
+    EXPECT_EQ(scalar("select count(*) from pulse_unassigned"), "1");
+    control.EdFinnmKeyDown(control.page1, "4");
+    dialog.answers = {true};
+    control.N2Click(impulse("C1", "10:06:00.0000"));
     EXPECT_EQ(f("0004", "ttime"), "00:01:00.00");
-    EXPECT_TRUE(control.setStatus("0004", 1, {}));
+    EXPECT_FALSE(control.statuses(1).contains("0004"));
+    EXPECT_EQ(scalar("select count(*) from pulse_unassigned"), "0");
+    dialog.asked.clear();
 
     dialog.answers = {true};
     // A DNF on a competitor with a run time asks; a DSQ does not.
