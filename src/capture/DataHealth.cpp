@@ -26,8 +26,15 @@ DataHealthText describeDataHealth(const DataHealth& h) {
                      h.missingStarts.join(QLatin1Char(' '));
     if (!h.journalProblem.isEmpty())
         parts << QStringLiteral("ジャーナルに書き込めません: ") + h.journalProblem;
+    // Lines brought back from the journal are news, not an alarm.
+    const QString recovered =
+        h.recovered > 0 ? QStringLiteral("%1 件の記録を復元しました").arg(h.recovered) : QString();
     if (parts.isEmpty())
-        return {QStringLiteral("データベース接続中　ジャーナル記録中"), false};
+        return {QStringLiteral("データベース接続中　ジャーナル記録中") +
+                    (recovered.isEmpty() ? QString() : QStringLiteral("　") + recovered),
+                false};
+    if (!recovered.isEmpty())
+        parts << recovered;
     return {parts.join(QLatin1Char('\n')), true};
 }
 

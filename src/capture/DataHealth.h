@@ -17,6 +17,7 @@ struct DataHealth {
     QString captureError;      // why a line's capture failed (the line itself is logged)
     int unassigned = 0;        // impulses nobody got, until assigned or dismissed
     QStringList missingStarts; // competitors with a finish and no start in this run
+    int recovered = 0;         // journaled lines written at start-up or after a reconnect
 };
 
 struct DataHealthText {

@@ -192,6 +192,20 @@ QList<JournalEntry> ImpulseJournal::pendingEntries() const {
     return out;
 }
 
+QList<JournalEntry> ImpulseJournal::dayEntries(const QDate& day) const {
+    QList<JournalEntry> out;
+    QFile f(fileFor(day));
+    if (!f.open(QIODevice::ReadOnly))
+        return out; // no line that day
+    for (const QByteArray& text : f.readAll().split('\n')) {
+        if (const auto entry = parse(text))
+            out.append(*entry);
+        else if (const auto glued = salvage(text))
+            out.append(*glued);
+    }
+    return out;
+}
+
 void ImpulseJournal::clearPending() {
     QFile f(pendingFile());
     if (f.exists() && !f.open(QIODevice::WriteOnly | QIODevice::Truncate))

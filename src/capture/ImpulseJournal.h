@@ -54,6 +54,8 @@ public:
     QList<JournalEntry> pendingEntries() const;
     // They were written: the file is emptied.
     void clearPending();
+    // The whole records of one day's file (a torn one of an older file skipped).
+    QList<JournalEntry> dayEntries(const QDate& day) const;
 
     static QByteArray format(const JournalEntry& entry);
     // The entry of one journal text line, or nothing when the text is not one.

@@ -44,6 +44,23 @@ bool receiptLogged(Query& q, const QString& receipt, const ImpulseLog& log) {
     return there;
 }
 
+QSet<QString> receiptsEverLogged(Query& q, const QStringList& receipts, const ImpulseLog& log) {
+    QSet<QString> found;
+    constexpr qsizetype kChunk = 500; // a day's journal in a few statements
+    for (qsizetype i = 0; i < receipts.size(); i += kChunk) {
+        QStringList quoted;
+        for (const QString& r : receipts.mid(i, kChunk))
+            quoted << "'" + sqlValue(r) + "'";
+        q.setSql({"select receipt from " + QLatin1String(log.receipts) + " where receipt in (" +
+                  quoted.join(QLatin1Char(',')) + ")"});
+        q.open();
+        for (int r = 0; r < q.recordCount(); ++r)
+            found.insert(q.text(r, 0));
+        q.close();
+    }
+    return found;
+}
+
 bool assignable(const TimerLine& t) {
     if (!t.isStart() && !t.isFinish())
         return false;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -28,6 +29,10 @@ QStringList impulseRowStatements(const QString& code, int receiptTenths, const T
 QString markUnassignedStatement(const QString& code, const QString& reason);
 // Whether the line with this receipt has its impulse row already.
 bool receiptLogged(Query& q, const QString& receipt, const ImpulseLog& log = kTimerLog);
+// Of `receipts`, those that ever reached the log (their row may have been deleted since by a
+// reset, which must not bring it back).
+QSet<QString> receiptsEverLogged(Query& q, const QStringList& receipts,
+                                 const ImpulseLog& log = kTimerLog);
 // Whether automatic capture is meant to give this line's time to somebody: a start or finish
 // impulse, not one the timer takes back, cleared or marked not to be assigned.
 bool assignable(const TimerLine& t);

@@ -78,8 +78,20 @@ void ReceiveHandler::startFreshLine(int bytesWaiting) {
 void ReceiveHandler::journal(const Line& l) {
     if (!journal_)
         return;
+    unjournaled_.append({l.received, l.receiptTenths, l.code, l.bytes, l.receipt});
+    retryJournal();
+}
+
+void ReceiveHandler::retryJournal() {
+    if (!journal_ || unjournaled_.isEmpty())
+        return;
+    // Lines that could not be journaled (a full disk) go in first, in their order, as soon as
+    // the journal takes writes again; the message stays until the last of them is in.
     try {
-        journal_->append({l.received, l.receiptTenths, l.code, l.bytes, l.receipt});
+        while (!unjournaled_.isEmpty()) {
+            journal_->append(unjournaled_.first());
+            unjournaled_.removeFirst();
+        }
     } catch (const JournalError& e) {
         const bool first = journalProblem_.isEmpty();
         journalProblem_ = QString::fromStdString(e.what());
@@ -285,6 +297,9 @@ void ReceiveHandler::flushPending() {
 }
 
 void ReceiveHandler::dropPending(const QString& competitionCode) {
+    for (const Line& l : pending_)
+        if (l.code == competitionCode)
+            dropped_.insert(l.receipt); // the journal's copy is not brought back either
     pending_.removeIf([&](const Line& l) { return l.code == competitionCode; });
     emit statusChanged();
 }
@@ -311,7 +326,26 @@ void ReceiveHandler::clearPendingFile() {
 RecoveryCount ReceiveHandler::recoverPending() {
     if (!journal_)
         return {};
-    const RecoveryCount count = writeMissingImpulses(dm_, journal_->pendingEntries(), log_);
+    // The pending file's lines, then every line of today's journal that never reached the
+    // database: the program may have been killed between journaling a line and committing it.
+    QList<JournalEntry> entries = journal_->pendingEntries();
+    QSet<QString> known;
+    for (const JournalEntry& e : entries)
+        known.insert(e.receipt);
+    for (const Line& l : pending_)
+        known.insert(l.receipt); // written with their capture by flushPending
+    known.unite(dropped_);
+    const QList<JournalEntry> day = journal_->dayEntries(clock_().date());
+    QStringList receipts;
+    for (const JournalEntry& e : day)
+        if (!e.receipt.isEmpty() && !known.contains(e.receipt))
+            receipts << e.receipt;
+    const QSet<QString> logged = receiptsEverLogged(dm_.Qedit, receipts, log_);
+    for (const JournalEntry& e : day)
+        if (!e.receipt.isEmpty() && !known.contains(e.receipt) && !logged.contains(e.receipt))
+            entries.append(e);
+    const RecoveryCount count = writeMissingImpulses(dm_, entries, log_);
+    recovered_ += count.written;
     setAside_ = count.refused;
     // A refused line stays in the file, to be tried again at the next start.
     if (count.refused == 0 && pending_.isEmpty())

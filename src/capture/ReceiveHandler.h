@@ -8,6 +8,7 @@
 
 #include <QDateTime>
 #include <QObject>
+#include <QSet>
 #include <functional>
 
 namespace pistel {
@@ -66,10 +67,19 @@ public:
     // them written.
     void flushPending();
     // Writes the lines of the pending file that are not in pulsedata yet (a previous run of
-    // the program ended while the database was away) and empties the file; throws DbError.
+    // the program ended while the database was away) and empties the file, and every line of
+    // today's journal whose receipt never reached the database (the program was killed
+    // between the journal and the commit), log only, marked unassigned; throws DbError.
     RecoveryCount recoverPending();
+    // How many lines recoverPending wrote since the handler was made.
+    int recoveredCount() const { return recovered_; }
     // Drops the waiting lines of a competition whose impulses a reset deleted.
     void dropPending(const QString& competitionCode);
+    // Appends the lines the journal could not take yet (a full disk), in order; called with
+    // every line and by the window's health clock, so the backlog goes in once space is
+    // freed even when no line comes.
+    void retryJournal();
+    int unjournaledCount() const { return static_cast<int>(unjournaled_.size()); }
     // Why the journal (or, while lines wait only in memory, the pending file) cannot be
     // written; empty while it can.
     QString journalProblem() const {
@@ -136,6 +146,9 @@ private:
     Trace trace_;
     ConnectionKeeper* keeper_ = nullptr;
     QList<Line> pending_;
+    QList<JournalEntry> unjournaled_; // received, not yet in the journal (oldest first)
+    QSet<QString> dropped_;           // receipts of waiting lines a reset dropped
+    int recovered_ = 0;
     int setAside_ = 0;
     int staleBytes_ = 0; // bytes still to read that arrived before the port opened
     bool afterCr_ = false;

@@ -127,6 +127,9 @@ TFtaikai::TFtaikai(AppState& app, TDM1& dm, OperatorDialog& dialog, ImpulseJourn
         // lost; the keeper brings it back.
         if (!keeper.isDown() && control.dm.Db1.wasOpened() && !control.dm.Db1.isOpen())
             keeper.connectionLost();
+        // Lines a full disk kept out of the journal go in once it takes writes again.
+        receiver.retryJournal();
+        backupReceiver.retryJournal();
         showTimerHealth();
     });
     healthClock_.start();
@@ -319,6 +322,7 @@ void TFtaikai::showDataHealth() {
     health.captureError = receiver.captureError();
     health.unassigned = static_cast<int>(control.unassigned().size());
     health.missingStarts = control.missingStarts();
+    health.recovered = receiver.recoveredCount() + backupReceiver.recoveredCount();
     const DataHealthText status = describeDataHealth(health);
     showStatus(&RunPageWidget::dataStatus, status.text, status.alarm);
 }
