@@ -22,16 +22,19 @@ const char* const kTimeUsedTwice =
     "この時刻は既にビブ %1 に割り当てられています。ビブ %2 にも割り当てますか？";
 const char* const kFinishBeforeStart =
     "フィニッシュ時刻 %1 がスタート時刻 %2 より前です。このまま割り当てますか？";
+const char* const kChangedWhileAsked =
+    "質問の間にビブ %1 "
+    "の時刻か状態が変わりました。何も変更していません。もう一度操作してください。";
 const char* const kBibNotInCompetition =
     "ビブ %1 はこの大会に登録されていません。このビブにしますか？";
 
-namespace {
-void tell(OperatorDialog* dialog, const QString& text) {
+void RunControl::tell(const QString& text) {
     if (!dialog)
         throw std::runtime_error(text.toStdString());
     dialog->showMessage(text);
 }
-} // namespace
+
+namespace {} // namespace
 
 bool RunControl::confirm(const QString& text) {
     if (!dialog)
@@ -75,18 +78,27 @@ bool RunControl::selectedImpulseTime(const Query& impulses, const QString& impul
     // Assigning without a selected impulse would store an empty time of day.
     id = impulseId.isEmpty() ? selectedImpulseId(impulses) : impulseId;
     if (id.isEmpty()) {
-        tell(dialog, QString::fromUtf8(kNoImpulseSelected));
+        tell(QString::fromUtf8(kNoImpulseSelected));
         return false;
     }
     // Read by its row id: the list may have been re-read since the operator chose it.
     openWith(dm.Qedit, {"select dtime from pulsedata where tcode = '" + code() + "'",
                         "and id = '" + sqlValue(id) + "'"});
     if (dm.Qedit.recordCount() == 0) {
-        tell(dialog, QString::fromUtf8(kImpulseGone));
+        tell(QString::fromUtf8(kImpulseGone));
         return false;
     }
     time = dm.Qedit.fieldByName(u"dtime").asString();
     return true;
+}
+
+bool RunControl::unchangedSinceAsked(const QString& bib, const RowSnapshot& asked) {
+    // Timer lines are captured while a question is open: what the answer acts on must still
+    // be what the question was about, or the answer would undo a captured time.
+    if (readSnapshots(dm.Db1, app.competitionCode, bib).value(bib) == asked)
+        return true;
+    tell(QString::fromUtf8(kChangedWhileAsked).arg(bib));
+    return false;
 }
 
 bool RunControl::confirmSingleUse(const QString& timeColumn, const QString& time,
@@ -108,7 +120,8 @@ void RunControl::N1Click(const QString& impulseId) {
     QString id;
     if (!selectedImpulseTime(p.startPulses, impulseId, t, id))
         return;
-    if (!confirmSingleUse(c.start, t, b))
+    const RowSnapshot asked = readSnapshots(dm.Db1, app.competitionCode, b).value(b);
+    if (!confirmSingleUse(c.start, t, b) || !unchangedSinceAsked(b, asked))
         return;
     noteOperatorChange();
     bool timed = false;
@@ -147,13 +160,19 @@ void RunControl::N2Click(const QString& impulseId) {
     QString id;
     if (!selectedImpulseTime(p.finishPulses, impulseId, fin, id))
         return;
+    const RowSnapshot asked = readSnapshots(dm.Db1, app.competitionCode, b).value(b);
     if (!confirmSingleUse(c.finish, fin, b))
         return;
-    const bool known = readRunRow(c, b);
-    const QString s = row_.start;
-    if (known && !s.isEmpty() && timeOfDayUnits(fin) < timeOfDayUnits(s) &&
-        !confirm(QString::fromUtf8(kFinishBeforeStart).arg(fin.trimmed(), s.trimmed())))
+    bool known = readRunRow(c, b);
+    if (known && !row_.start.isEmpty() && timeOfDayUnits(fin) < timeOfDayUnits(row_.start) &&
+        !confirm(QString::fromUtf8(kFinishBeforeStart).arg(fin.trimmed(), row_.start.trimmed())))
         return;
+    // The row as it stands after the questions (a line captured meanwhile overwrote the
+    // shared one), and nothing written when the competitor's times changed meanwhile.
+    if (!unchangedSinceAsked(b, asked))
+        return;
+    known = readRunRow(c, b);
+    const QString s = row_.start;
     noteOperatorChange();
     // What the operator assigns stands, even before the start (a run across midnight);
     // without a start there is no run time yet.
@@ -269,7 +288,7 @@ bool RunControl::enterBib(Query& list, void (RunPage::*setBox)(const QString&), 
     bool ok = false;
     const int number = typed.trimmed().toInt(&ok);
     if (!ok) {
-        tell(dialog, QString::fromUtf8(kBibNotANumber));
+        tell(QString::fromUtf8(kBibNotANumber));
         return false;
     }
     const QString bib = QString::asprintf("%.4d", number);

@@ -30,6 +30,8 @@ extern const char* const kImpulseGone;
 extern const char* const kTimeUsedTwice;
 extern const char* const kFinishBeforeStart;
 extern const char* const kBibNotInCompetition;
+// A line changed the competitor while the operator was asked: nothing was written.
+extern const char* const kChangedWhileAsked;
 // Asked when a time comes in for a competitor whose status in the run says otherwise.
 extern const char* const kTimeForStatus;
 
@@ -301,8 +303,13 @@ private:
                              QString& id);
     // The impulse `impulseId` was given to somebody: it is no longer unassigned.
     void assigned(const QString& impulseId);
+    // Whether `bib`'s times and statuses are still `asked` (read before a question); tells the
+    // operator and returns false when a line changed them meanwhile.
+    bool unchangedSinceAsked(const QString& bib, const RowSnapshot& asked);
     // Asks before one impulse goes to a second competitor; true to go on.
     bool confirmSingleUse(const QString& timeColumn, const QString& time, const QString& bib);
+    // A message to the operator.
+    void tell(const QString& text);
     // A Yes/No question to the operator; true for Yes.
     bool confirm(const QString& text);
     void resetAll();

@@ -23,6 +23,8 @@ const char kDnfWithRunTime[] = "ビブ %1 には%2本目のタイムがありま
 const char kChangedSince[] =
     "ビブ %1 はこの変更の後にも変更されています。この変更の前の時刻と状態に戻しますか？";
 const char kOfferDns[] = "スタート時刻のない次の選手を欠場(DNS)にしますか？\n";
+const char kChangedDuringOffer[] =
+    "質問の間に時刻か状態が変わったため、次の選手には状態を付けていません: %1";
 const char kOfferDnf[] = "フィニッシュ時刻のない次の選手を途中棄権(DNF)にしますか？\n";
 } // namespace
 
@@ -153,18 +155,27 @@ int RunControl::offerEndOfRun(int run) {
         return 0;
     int stored = 0;
     for (int cls : race.classes()) {
-        const EndOfRun offer = endOfRunCandidates(run, cls);
         const QString head = QStringLiteral("%1本目　%2\n").arg(run).arg(race.className(cls));
-        if (!offer.dns.isEmpty() &&
-            confirm(head + QString::fromUtf8(kOfferDns) + offer.dns.join(QStringLiteral("、")))) {
-            setStatuses(offer.dns, run, QStringLiteral("DNS"));
-            stored += static_cast<int>(offer.dns.size());
-        }
-        if (!offer.dnf.isEmpty() &&
-            confirm(head + QString::fromUtf8(kOfferDnf) + offer.dnf.join(QStringLiteral("、")))) {
-            setStatuses(offer.dnf, run, QStringLiteral("DNF"));
-            stored += static_cast<int>(offer.dnf.size());
-        }
+        // Lines are captured while the operator reads the offer: what is stored is decided on
+        // the candidates as they stand after the answer; who got a time meanwhile is left out
+        // and named.
+        auto offerOne = [&](QStringList EndOfRun::*list, const char* question, const char* code) {
+            const QStringList offered = endOfRunCandidates(run, cls).*list;
+            if (offered.isEmpty() ||
+                !confirm(head + QString::fromUtf8(question) + offered.join(QStringLiteral("、"))))
+                return;
+            const QStringList still = endOfRunCandidates(run, cls).*list;
+            QStringList confirmed, changed;
+            for (const QString& bib : offered)
+                (still.contains(bib) ? confirmed : changed) << bib;
+            setStatuses(confirmed, run, QString::fromLatin1(code));
+            stored += static_cast<int>(confirmed.size());
+            if (!changed.isEmpty())
+                tell(
+                    QString::fromUtf8(kChangedDuringOffer).arg(changed.join(QStringLiteral("、"))));
+        };
+        offerOne(&EndOfRun::dns, kOfferDns, "DNS");
+        offerOne(&EndOfRun::dnf, kOfferDnf, "DNF");
     }
     return stored;
 }
@@ -211,16 +222,23 @@ bool RunControl::revertChange(long long id) {
     const RowSnapshot was = RowSnapshot::decode(q.text(0, 1));
     const RowSnapshot became = RowSnapshot::decode(q.text(0, 2));
     q.close();
+    // The question comes first; the row is then read again inside the reversion's own
+    // transaction, and a line captured while the operator was asked stops it.
+    const RowSnapshot asked = readSnapshots(dm.Db1, app.competitionCode, bib).value(bib);
+    if (asked != became && !confirm(QString::fromUtf8(kChangedSince).arg(bib)))
+        return false;
     noteOperatorChange();
     RecordedChange change(dm.Db1, app.competitionCode, bib, source::kRevert);
     if (!change.known())
         return false;
+    if (change.before() != asked) {
+        tell(QString::fromUtf8(kChangedWhileAsked).arg(bib));
+        return false;
+    }
     RowSnapshot target = was;
     if (change.before() != became) {
         // Changed since: only what this entry changed goes back, and the run times follow
         // from the times as they then stand.
-        if (!confirm(QString::fromUtf8(kChangedSince).arg(bib)))
-            return false;
         target = change.before();
         for (auto it = was.values.cbegin(); it != was.values.cend(); ++it)
             if (became.value(it.key()) != it.value())

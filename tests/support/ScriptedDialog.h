@@ -3,7 +3,9 @@
 #include "data/OperatorDialog.h"
 
 #include <QStringList>
+#include <functional>
 #include <gtest/gtest.h>
+#include <utility>
 
 namespace pistel::test {
 
@@ -13,9 +15,13 @@ public:
     QList<bool> answers;
     QStringList asked;    // "caption|text" of each question
     QStringList messages; // each message shown
+    // Runs while the next question is open, before it is answered (once).
+    std::function<void()> whileAsked;
 
     bool askYesNo(const QString& text, const QString& caption) override {
         asked << caption + "|" + text;
+        if (whileAsked)
+            std::exchange(whileAsked, {})();
         if (answers.isEmpty()) {
             ADD_FAILURE() << "unexpected question: " << text.toStdString();
             return false;
