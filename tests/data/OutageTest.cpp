@@ -1,6 +1,7 @@
 // Drills against the real server: a server that stops answering must give an error within
 // the time-out, never a frozen caller.
 #include "data/DbError.h"
+#include "data/odbc/DataSourceFile.h"
 #include "support/DbServer.h"
 #include "support/DbTest.h"
 
@@ -49,4 +50,38 @@ TEST_F(OutageTest, APausedServerGivesAnErrorWithinTheTimeOut) {
     db.reopen();
     q.open();
     EXPECT_EQ(q.recordCount(), 1);
+}
+
+// unixODBC keeps what it read of odbc.ini for about 20 s: a server started again on a new
+// port must be found by the very next connection all the same.
+TEST_F(OutageTest, AServerOnANewPortIsFoundByTheNextConnection) {
+    auto port = [] {
+        QFile f(qEnvironmentVariable("ODBCINI"));
+        EXPECT_TRUE(f.open(QIODevice::ReadOnly));
+        return odbc::iniValue(f.readAll(), QStringLiteral("PistelTest"), QStringLiteral("port"));
+    };
+    const QString before = port();
+    odbc::Connection db;
+    db.open(connectionString(QStringLiteral("PistelTest")));
+    {
+        test::RestartsServer restartsAnyway;
+        test::DbServer::kill();
+        test::DbServer::startOnNewPort();
+    }
+    ASSERT_NE(port(), before) << "the server came back on the same port";
+    db.reopen();
+    Query q(db, QStringLiteral("probe"), {QStringLiteral("select count(*) from result")});
+    q.open();
+    EXPECT_EQ(q.recordCount(), 1);
+}
+
+TEST(DataSourceFile, ReadsTheDataSourcesOwnKeywords) {
+    const QByteArray ini = "; comment\n[PistelLocal]\nDriver=MariaDB\nPORT=1111\n\n"
+                           "[PistelTest]\r\nDriver = MariaDB\r\n# PORT=9\r\n  port = 2222 \r\n"
+                           "SERVER=127.0.0.1\r\n[Other]\nPORT=3333\n";
+    EXPECT_EQ(odbc::iniValue(ini, "PistelTest", "PORT"), "2222");
+    EXPECT_EQ(odbc::iniValue(ini, "pisteltest", "server"), "127.0.0.1");
+    EXPECT_EQ(odbc::iniValue(ini, "PistelLocal", "PORT"), "1111");
+    EXPECT_EQ(odbc::iniValue(ini, "PistelLocal", "SERVER"), "");
+    EXPECT_EQ(odbc::iniValue(ini, "Missing", "PORT"), "");
 }

@@ -3,6 +3,7 @@
 #include "../DbError.h"
 #include "../ResultSet.h"
 #include "../SjisText.h"
+#include "DataSourceFile.h"
 
 #include <algorithm>
 #include <optional>
@@ -158,9 +159,10 @@ void Connection::open(const QString& connectionString) {
     const QString t = QString::number(timeoutSeconds);
     // MULTI_STATEMENTS (67108864): a timer line's transaction goes out with its first writes
     // in one round trip. Every spliced value is quoted, so a batch cannot be smuggled in.
-    QByteArray cs = toSjis(
-        connectionString + QStringLiteral(";CONN_TIMEOUT=") + t + QStringLiteral(";READ_TIMEOUT=") +
-        t + QStringLiteral(";WRITE_TIMEOUT=") + t + QStringLiteral(";OPTION=67108864"));
+    QByteArray cs =
+        toSjis(withCurrentAddress(connectionString) + QStringLiteral(";CONN_TIMEOUT=") + t +
+               QStringLiteral(";READ_TIMEOUT=") + t + QStringLiteral(";WRITE_TIMEOUT=") + t +
+               QStringLiteral(";OPTION=67108864"));
     SQLSetConnectAttr(dbc_.get(), SQL_ATTR_LOGIN_TIMEOUT,
                       reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(timeoutSeconds)), 0);
     SQLCHAR out[1024];
