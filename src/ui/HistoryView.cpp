@@ -2,6 +2,7 @@
 
 #include "capture/RunControl.h"
 #include "data/AppState.h"
+#include "data/OperatorDialog.h"
 #include "data/TDM1.h"
 
 #include <QHBoxLayout>
@@ -11,6 +12,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace pistel {
 
@@ -53,6 +55,9 @@ void HistoryView::refresh() {
     const int n = bib.toInt(&number);
     if (number)
         bib = QString::asprintf("%.4d", n);
+    // New entries come in at the top while the view is open: the operator's choice stays on
+    // the same entry, found again by its id.
+    const long long chosen = chosenId();
     entries_ = readHistory(control_.dm.Db1, control_.app.competitionCode, bib);
     table->setRowCount(static_cast<int>(entries_.size()));
     for (int r = 0; r < table->rowCount(); ++r) {
@@ -65,17 +70,47 @@ void HistoryView::refresh() {
                                 e.what,
                                 e.beforeText,
                                 e.afterText};
-        for (int c = 0; c < cells.size(); ++c)
-            table->setItem(r, c, new QTableWidgetItem(cells[c]));
+        for (int c = 0; c < cells.size(); ++c) {
+            auto* item = new QTableWidgetItem(cells[c]);
+            item->setToolTip(cells[c]); // the whole text of a cut-off cell
+            table->setItem(r, c, item);
+        }
     }
     table->resizeColumnsToContents();
+    for (int c : {6, 7}) // before and after: wide texts are cut, the tooltip has them whole
+        table->setColumnWidth(c, std::min(table->columnWidth(c), 320));
+    table->clearSelection();
+    table->setCurrentItem(nullptr);
+    for (int r = 0; r < table->rowCount(); ++r)
+        if (entries_[static_cast<size_t>(r)].id == chosen)
+            table->selectRow(r);
+}
+
+long long HistoryView::chosenId() const {
+    const QList<QTableWidgetItem*> selected = table->selectedItems();
+    const int r = selected.isEmpty() ? -1 : selected.first()->row();
+    if (r < 0 || r >= static_cast<int>(entries_.size()))
+        return 0;
+    return entries_[static_cast<size_t>(r)].id;
 }
 
 void HistoryView::revertChosen() {
-    const int r = table->currentRow();
-    if (r < 0 || r >= static_cast<int>(entries_.size()))
+    const long long id = chosenId();
+    if (id == 0)
         return;
-    control_.revertChange(entries_[static_cast<size_t>(r)].id);
+    const auto e = std::find_if(entries_.begin(), entries_.end(),
+                                [id](const HistoryEntry& h) { return h.id == id; });
+    if (e == entries_.end())
+        return;
+    // What will change, before it changes.
+    const QString what = QStringLiteral("ビブ %1　%2　%3\n変更前: %4\n変更後: %5\n\n"
+                                        "この変更を元に戻しますか？")
+                             .arg(e->zek, sourceCaption(e->source), e->what, e->beforeText,
+                                  e->afterText);
+    if (!control_.dialog ||
+        !control_.dialog->askYesNo(what, QStringLiteral("変更を元に戻す")))
+        return;
+    control_.revertChange(id);
     refresh();
 }
 

@@ -25,8 +25,10 @@ public:
     QPushButton* revert = nullptr;
 
     void refresh();
-    // Reverts the change of the table's current row.
+    // Reverts the change the operator selected, after showing what it will change.
     void revertChosen();
+    // The id of the selected entry; 0 when none.
+    long long chosenId() const;
     const std::vector<HistoryEntry>& entries() const { return entries_; }
 
 private:

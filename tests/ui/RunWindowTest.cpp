@@ -769,6 +769,36 @@ TEST_F(RunWindowTest, DrillWindowsReopenedServerKilledMovedAndPaused) {
     closeWindow(*w);
 }
 
+// The history view keeps the operator's choice while new entries come in at the top, and
+// reverts the entry that is selected.
+TEST_F(RunWindowTest, HistoryRevertsTheEntryTheOperatorSelected) {
+    auto w = openWindow();
+    w->CuteButton3Click();
+    w->showPage(0);
+    timer.send(" 0001 C0  10:00:00.0000 00\r 0001 C1  10:01:00.0000 00\r");
+    ASSERT_TRUE(waitFor([&] { return f("0001", "FL") == "F"; }));
+    ASSERT_TRUE(w->control.setStatus("0002", 1, {"DNS", {}, {}}));
+    HistoryView* history = w->openHistory();
+    ASSERT_EQ(history->table->rowCount(), 1);
+    history->table->selectRow(0); // the DNS of 0002
+    const long long chosen = history->chosenId();
+    ASSERT_NE(chosen, 0);
+    // Three new entries while it is open: a status, a time entered on the timer, a take-back.
+    ASSERT_TRUE(w->control.setStatus("0003", 1, {"DNS", {}, {}}));
+    timer.send("i0004 C0  10:05:00.0000 00\rc0001 C1  10:01:00.0000 00\r");
+    ASSERT_TRUE(waitFor([&] { return scalar("select count(*) from change_history") == "4"; }));
+    history->refresh();
+    ASSERT_EQ(history->table->rowCount(), 4);
+    EXPECT_EQ(history->chosenId(), chosen);
+    EXPECT_NE(history->table->selectedItems().first()->row(), 0);
+    dialog.answers = {true};
+    history->revertChosen();
+    EXPECT_TRUE(dialog.asked.last().contains("0002")) << dialog.asked.last().toStdString();
+    EXPECT_EQ(rows("select zek from run_status order by zek"), QStringList{"0003"});
+    EXPECT_EQ(f("0004", "sttime"), "10:05:00.0000");
+    closeWindow(*w);
+}
+
 // The results work from the run window: statuses from a list's key and from the results
 // list's menu (DSQ with its gate and reason), the mark of a time set by hand, the ranking
 // view, the history with a reversion, a document saved, and the end-of-run offer.
@@ -847,7 +877,9 @@ TEST_F(RunWindowTest, StatusesRankingHistoryAndDocumentsFromTheRunWindow) {
     ASSERT_EQ(history->table->rowCount(), 1);
     EXPECT_EQ(history->entries()[0].source, "status");
     history->table->selectRow(0);
+    dialog.answers = {true}; // what the reversion changes is shown first
     history->revertChosen();
+    EXPECT_TRUE(dialog.asked.last().contains("変更前")) << dialog.asked.last().toStdString();
     EXPECT_EQ(scalar("select count(*) from run_status where zek='0002'"), "0");
     EXPECT_EQ(history->table->rowCount(), 2); // the reversion is in the history too
     history->bibFilter->clear();
