@@ -163,10 +163,13 @@ CREATE TABLE IF NOT EXISTS change_history (
   what        VARCHAR(200) NOT NULL DEFAULT '',
   before_text VARCHAR(400) NOT NULL DEFAULT '',
   after_text  VARCHAR(400) NOT NULL DEFAULT '',
-  before_row  TEXT NOT NULL,
-  after_row   TEXT NOT NULL,
+  before_row  MEDIUMTEXT NOT NULL,
+  after_row   MEDIUMTEXT NOT NULL,
   KEY change_history_bib (tcode, zek, id)
 ) CHARACTER SET sjis;
+-- A reset keeps the backup timing data it clears in its history entry (databases made before).
+ALTER TABLE change_history MODIFY before_row MEDIUMTEXT NOT NULL,
+  MODIFY after_row MEDIUMTEXT NOT NULL;
 
 -- Backup timing. The second timer's lines (system B), with the fields of pulsedata and their
 -- receipts; never captured into result.

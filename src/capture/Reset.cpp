@@ -1,5 +1,6 @@
 // Clearing the captured times of the current competition: everything (run-1 page) or the
 // second run (run-2 page), after the operator confirms.
+#include "BackupData.h"
 #include "RunControl.h"
 #include "data/AppState.h"
 #include "data/OperatorDialog.h"
@@ -26,10 +27,22 @@ void RunControl::CuteButton1Click() {
         resetRun2();
 }
 
+void RunControl::clearBackupData(int scope) {
+    // The stopwatch sheets and the second timer's lines go with the times they back up, so
+    // that an old sheet is never matched again; the history keeps them for a reversion.
+    HistoryEntry entry;
+    if (!backupdata::clearedEntry(backupdata::read(dm.Query2, app.competitionCode, scope), entry))
+        return;
+    for (const QString& statement : backupdata::clearStatements(app.competitionCode, scope))
+        execWith(dm.Query2, {statement});
+    execWith(dm.Query2, historyInsert(app.competitionCode, {entry}));
+}
+
 void RunControl::resetAll() {
     if (!ask(dialog, "全ての計測データを削除します。", kCannotUndo))
         return;
     const auto before = readSnapshots(dm.Db1, app.competitionCode);
+    clearBackupData(0);
     execWith(dm.Query2, {"update result set sttime='' ,altime='' ,ttime=''",
                          ",sttime2='' ,altime2=''", " ,th='' ,tm='',ts='' ,tms='' ,fl='N'",
                          ",ttime2='',totaltime='' ,th2='' ,tm2='',ts2='' ,tms2='' ,fl2='N'",
@@ -62,6 +75,7 @@ void RunControl::resetRun2() {
     if (!ask(dialog, "２本目の計測データを削除します。", kCannotUndo))
         return;
     const auto before = readSnapshots(dm.Db1, app.competitionCode);
+    clearBackupData(2);
     execWith(dm.Query2, {"update result set ", "sttime2='' ,altime2=''",
                          ",ttime2='',totaltime=ttime ,th2='' ,tm2='',ts2='' ,tms2='' ,fl2='N'",
                          ",DF2=0,diff=null,point=null",

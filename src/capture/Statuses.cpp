@@ -1,4 +1,5 @@
 // Run statuses set from the run window, and changes taken back from the history.
+#include "BackupData.h"
 #include "RecordedChange.h"
 #include "RunControl.h"
 #include "data/AppState.h"
@@ -6,6 +7,7 @@
 #include "data/Query.h"
 #include "data/SqlValue.h"
 #include "data/TDM1.h"
+#include "data/Transaction.h"
 #include "results/Expected.h"
 #include "results/Race.h"
 #include "results/StatusChange.h"
@@ -22,6 +24,8 @@ const char kDnsWithStart[] = "ビブ %1 には%2本目のスタート時刻が�
 const char kDnfWithRunTime[] = "ビブ %1 には%2本目のタイムがあります。途中棄権(DNF)にしますか？";
 const char kChangedSince[] =
     "ビブ %1 はこの変更の後にも変更されています。この変更の前の時刻と状態に戻しますか？";
+const char kBackupDataChangedSince[] =
+    "予備計時のデータはこの変更の後に変わっています。元に戻せません。";
 const char kOfferDns[] = "スタート時刻のない次の選手を欠場(DNS)にしますか？\n";
 const char kChangedDuringOffer[] =
     "質問の間に時刻か状態が変わったため、次の選手には状態を付けていません: %1";
@@ -212,6 +216,27 @@ void RunControl::askAboutStatus(const QString& bib, int run, bool start) {
         setStatus(bib, run, {});
 }
 
+bool RunControl::revertBackupData(const RowSnapshot& was, const RowSnapshot& became) {
+    if (!backupdata::isBackupData(was))
+        return false;
+    const int scope = was.value(QStringLiteral("SCOPE")).toInt();
+    const RowSnapshot now = backupdata::read(dm.Qedit, app.competitionCode, scope);
+    if (now != became) { // exact or not at all
+        tell(QString::fromUtf8(kBackupDataChangedSince));
+        return false;
+    }
+    noteOperatorChange();
+    Transaction tx(dm.Db1);
+    execWith(dm.Qedit, backupdata::restoreStatements(app.competitionCode, was));
+    QStringList history =
+        historyInsert(app.competitionCode, {backupdata::changeEntry(now, was, source::kRevert)});
+    history.last() += QStringLiteral(";\ncommit");
+    execWith(dm.Qedit, history);
+    tx.committedByBatch();
+    emit statusesChanged();
+    return true;
+}
+
 bool RunControl::revertChange(long long id) {
     Query& q = dm.Qedit;
     openWith(q, {"select zek,before_row,after_row from change_history where tcode = '" + code() +
@@ -222,6 +247,8 @@ bool RunControl::revertChange(long long id) {
     const RowSnapshot was = RowSnapshot::decode(q.text(0, 1));
     const RowSnapshot became = RowSnapshot::decode(q.text(0, 2));
     q.close();
+    if (bib.isEmpty())
+        return revertBackupData(was, became);
     // The question comes first; the row is then read again inside the reversion's own
     // transaction, and a line captured while the operator was asked stops it.
     const RowSnapshot asked = readSnapshots(dm.Db1, app.competitionCode, bib).value(bib);

@@ -65,9 +65,12 @@ bool isManualSource(const QString& s) {
 }
 
 const QStringList& RowSnapshot::resultColumns() {
-    static const QStringList columns{"STTIME", "ALTIME", "TTIME",   "FL",      "TH",       "TM",
-                                     "TS",     "TMS",    "STTIME2", "ALTIME2", "TTIME2",   "FL2",
-                                     "TH2",    "TM2",    "TS2",     "TMS2",    "TOTALTIME"};
+    static const QStringList columns{
+        "STTIME", "ALTIME", "TTIME", "FL", "TH", "TM", "TS", "TMS", "STTIME2", "ALTIME2", "TTIME2",
+        "FL2", "TH2", "TM2", "TS2", "TMS2", "TOTALTIME",
+        // What a reset clears besides the times, so that its reversion is exact.
+        "DIFF", "POINT", "DF1", "DF2", "CUTOFF", "E1", "E2", "BST1", "BFT1", "BRT1", "BST2", "BFT2",
+        "BRT2", "HST1", "HFT1", "HRT1", "HST2", "HFT2", "HRT2"};
     return columns;
 }
 
@@ -108,8 +111,11 @@ QHash<QString, RowSnapshot> readSnapshots(odbc::Connection& db, const QString& c
     QStringList columns;
     for (const QString& c : RowSnapshot::resultColumns())
         columns << "r." + c;
+    // The competitor's hand times (handtm) as "run|time" pieces in their order.
     q.setSql({"select r.zek," + columns.join(u',') +
-                  ",s1.code,s1.gate,s1.reason,s2.code,s2.gate,s2.reason from result r",
+                  ",s1.code,s1.gate,s1.reason,s2.code,s2.gate,s2.reason,",
+              "(select group_concat(concat(h.run,'|',h.htime) order by h.id separator ';') from "
+              "handtm h where h.tcode = r.tcode and h.zek = r.zek) from result r",
               "left join run_status s1 on s1.tcode = r.tcode and s1.zek = r.zek and s1.run = 1",
               "left join run_status s2 on s2.tcode = r.tcode and s2.zek = r.zek and s2.run = 2",
               "where r.tcode = '" + sqlValue(code) + "'" +
@@ -125,6 +131,7 @@ QHash<QString, RowSnapshot> readSnapshots(odbc::Connection& db, const QString& c
             const int at = n + 1 + (run - 1) * 3;
             s.setStatus(run, {q.text(r, at), q.text(r, at + 1), q.text(r, at + 2)});
         }
+        s.values.insert(QString::fromLatin1(kHandTimesKey), q.text(r, n + 7));
         snapshots.insert(q.text(r, 0), s);
     }
     return snapshots;
@@ -240,11 +247,29 @@ std::vector<HistoryEntry> readHistory(odbc::Connection& db, const QString& code,
 }
 
 QStringList restoreStatements(const QString& code, const QString& zek, const RowSnapshot& target) {
+    // Only what the snapshot holds: an entry of an older version has no reset columns.
     QStringList set;
-    for (const QString& c : RowSnapshot::resultColumns())
-        set << c + " = '" + sqlValue(target.value(c)) + "'";
+    for (const QString& c : RowSnapshot::resultColumns()) {
+        if (!target.values.contains(c))
+            continue;
+        const bool nullable = c == u"DIFF" || c == u"POINT"; // empty: NULL, as a reset left it
+        set << c + " = " +
+                   (nullable && target.value(c).isEmpty() ? QStringLiteral("NULL")
+                                                          : "'" + sqlValue(target.value(c)) + "'");
+    }
     const QString where = "tcode = '" + sqlValue(code) + "' and zek = '" + sqlValue(zek) + "'";
     QStringList lines{"update result set " + set.join(u',') + " where " + where + ";"};
+    const QString handTimes = QString::fromLatin1(kHandTimesKey);
+    if (target.values.contains(handTimes)) {
+        lines << "delete from handtm where " + where + ";";
+        for (const QString& piece :
+             target.value(handTimes).split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+            const QStringList runTime = piece.split(QLatin1Char('|'));
+            lines << "insert into handtm (tcode,run,zek,htime) values ('" + sqlValue(code) + "','" +
+                         sqlValue(runTime.value(0)) + "','" + sqlValue(zek) + "','" +
+                         sqlValue(runTime.value(1)) + "');";
+        }
+    }
     lines << "delete from run_status where " + where + ";";
     for (int run = 1; run <= 2; ++run) {
         const RunStatus s = target.status(run);

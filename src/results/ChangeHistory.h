@@ -39,10 +39,13 @@ bool isManualSource(const QString& source);
 
 // One competitor's times and statuses as stored: everything a change can touch, so that a
 // reversion puts the row back exactly.
+inline constexpr char kHandTimesKey[] = "HANDTM";
+
 struct RowSnapshot {
     QMap<QString, QString> values; // upper-case result columns, and STATUS1/STATUS2
 
-    // The result columns a snapshot holds.
+    // The result columns a snapshot holds (besides HANDTM, the competitor's hand times, and
+    // STATUS1/STATUS2).
     static const QStringList& resultColumns();
     RunStatus status(int run) const;
     void setStatus(int run, const RunStatus& status);

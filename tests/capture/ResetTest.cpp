@@ -104,3 +104,55 @@ TEST_F(ResetTest, Run2ResetRestoresTheRun1Total) {
     EXPECT_EQ(dm.Qdpfn2.recordCount(), 0);
     EXPECT_EQ(snapshot("OTHER"), other);
 }
+
+// A reset takes the backup timing data with it, into the history, and reverting the reset's
+// entries brings back exactly what it cleared: every column, the hand times (handtm), the
+// stopwatch sheets and the second timer's lines; reverting the reversion clears them again.
+TEST_F(ResetTest, RevertingAResetBringsBackEverythingItCleared) {
+    for (const char* code : {"C1", "OTHER"}) {
+        const QString c = code;
+        exec("update handtm set htime='10:00:00.12' where tcode='" + c + "'");
+        exec("insert into hand_time (tcode,run,channel,line,bib,htime) values ('" + c +
+             "',1,'start',1,'0001','10:00:00.11'),('" + c + "',2,'finish',2,'','13:01:05.02')");
+        exec("insert into backup_impulse (tcode,ttime,tstat,bib,stat,dtime) values ('" + c +
+             "',5,'?','0,1 ','C0','10:00:00.0011')");
+    }
+    auto backup = [&](const QString& code) {
+        return rows("select run,channel,line,bib,htime from hand_time where tcode='" + code +
+                    "' order by id") +
+               rows("select ttime,tstat,bib,stat,dtime from backup_impulse where tcode='" + code +
+                    "' order by id");
+    };
+    const QString before = snapshot("C1");
+    const QStringList backupBefore = backup("C1");
+    const QString other = snapshot("OTHER") + backup("OTHER").join("|");
+    control.CtB1stClick();
+    dialog.answers = {true, false}; // the impulses stay
+    control.CuteButton1Click();
+    EXPECT_EQ(backup("C1"), QStringList{});
+    EXPECT_EQ(scalar("select count(*) from handtm where tcode='C1'"), "0");
+    // One entry per competitor, one for the backup timing data.
+    const QStringList entries = rows("select id from change_history where source='reset' order "
+                                     "by (zek = '') desc, id");
+    ASSERT_EQ(entries.size(), 9);
+    EXPECT_EQ(scalar("select before_text from change_history where zek=''"),
+              "手計時 2 件、予備計時器の時刻 1 件");
+    for (const QString& id : entries)
+        EXPECT_TRUE(control.revertChange(id.toLongLong())) << id.toStdString();
+    EXPECT_EQ(snapshot("C1"), before);
+    EXPECT_EQ(backup("C1"), backupBefore);
+    EXPECT_EQ(snapshot("OTHER") + backup("OTHER").join("|"), other);
+    // The reversion of the backup data is reverted in turn: cleared again.
+    const QString reversion =
+        scalar("select max(id) from change_history where zek='' and source='revert'");
+    EXPECT_TRUE(control.revertChange(reversion.toLongLong()));
+    EXPECT_EQ(backup("C1"), QStringList{});
+    // A new sheet since: reverting the reset's entry again would not be exact, so it is
+    // refused and the operator told why.
+    exec("insert into hand_time (tcode,run,channel,line,bib,htime) values "
+         "('C1',1,'start',1,'0002','10:00:30.00')");
+    EXPECT_FALSE(control.revertChange(entries[0].toLongLong()));
+    EXPECT_TRUE(dialog.messages.last().contains("予備計時"))
+        << dialog.messages.last().toStdString();
+    EXPECT_EQ(backup("C1").size(), 1);
+}

@@ -21,7 +21,7 @@ protected:
     }
 
     // What the history must hold, read with SQL of the test's own: the competitor's times,
-    // states, time parts and statuses.
+    // states, time parts, the columns a reset clears, hand times and statuses.
     QMap<QString, QString> stored(const QString& zek) {
         QMap<QString, QString> m;
         const QStringList columns = RowSnapshot::resultColumns();
@@ -31,6 +31,9 @@ protected:
                                        .split('|');
         for (int i = 0; i < columns.size(); ++i)
             m[columns[i]] = values.value(i);
+        m["HANDTM"] = rows("select group_concat(concat(run,'|',htime) order by id separator ';') "
+                           "from handtm where tcode='C1' and zek='" + zek + "'")
+                          .value(0);
         for (int run = 1; run <= 2; ++run)
             m[QString("STATUS%1").arg(run)] =
                 rows(QString("select concat(code,'|',gate,'|',reason) from run_status where "
