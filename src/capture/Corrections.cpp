@@ -135,6 +135,8 @@ void RunControl::N1Click(const QString& impulseId) {
                 dm.Qedit,
                 {"update result set " + c.start + " = '" + sqlValue(t) + "',fl" + c.n + " = 'S'",
                  "where tcode = '" + code() + "'", "and zek = '" + sqlValue(b) + "'"});
+        if (const QString reason = unassignedReason(id); !reason.isEmpty())
+            change.takesImpulse(id, reason);
         assigned(id);
         change.commit();
     }
@@ -182,6 +184,8 @@ void RunControl::N2Click(const QString& impulseId) {
         execWith(dm.Qedit, {"update result set " + c.finish + " = '" + sqlValue(fin) + "'",
                             "," + runTimeSet(c.run, s, fin, c.run == 1 ? row_.time2 : row_.time1),
                             "where tcode = '" + code() + "'", "and zek = '" + sqlValue(b) + "'"});
+        if (const QString reason = unassignedReason(id); !reason.isEmpty())
+            change.takesImpulse(id, reason);
         assigned(id);
         change.commit();
     }
@@ -246,6 +250,18 @@ void RunControl::N4Click(const QString& bib) {
     p.results.reread();
     position(p.results, above);
     rereadUnassigned();
+}
+
+QString RunControl::unassignedReason(const QString& impulseId) {
+    if (!unassigned_.contains(impulseId))
+        return {};
+    openWith(dm.Qedit, {"select reason from pulse_unassigned where pulse_id = '" +
+                        sqlValue(impulseId) + "'"});
+    // A mark without a reason of its own still comes back as a mark.
+    const QString reason = dm.Qedit.fieldByName(u"reason").asString();
+    return dm.Qedit.recordCount() == 0 ? QString()
+           : reason.isEmpty()          ? QStringLiteral("-")
+                                       : reason;
 }
 
 void RunControl::assigned(const QString& impulseId) {

@@ -13,10 +13,23 @@ RecordedChange::RecordedChange(odbc::Connection& db, const QString& code, const 
     before_ = rows.value(bib);
 }
 
+void RecordedChange::takesImpulse(const QString& impulseId, const QString& reason) {
+    changesImpulseMark(impulseId + u'|' + reason, impulseId + u'|');
+}
+
+void RecordedChange::changesImpulseMark(const QString& before, const QString& after) {
+    impulseBefore_ = before;
+    impulseAfter_ = after;
+}
+
 void RecordedChange::commit() {
     HistoryEntry entry;
-    const QHash<QString, RowSnapshot> rows =
+    QHash<QString, RowSnapshot> rows =
         known_ ? readSnapshots(db_, code_, bib_) : QHash<QString, RowSnapshot>{};
+    if (!impulseBefore_.isEmpty() && rows.contains(bib_)) {
+        before_.values.insert(QString::fromLatin1(kUnassignedKey), impulseBefore_);
+        rows[bib_].values.insert(QString::fromLatin1(kUnassignedKey), impulseAfter_);
+    }
     QStringList batch;
     if (rows.contains(bib_) && describeChange(bib_, source_, before_, rows[bib_], entry))
         batch = historyInsert(code_, {entry}) << QStringLiteral(";commit");

@@ -17,12 +17,18 @@ public:
     // The row as it was when the change began (empty when the bib is not in the competition).
     const RowSnapshot& before() const { return before_; }
     bool known() const { return known_; }
+    // The change gives impulse `impulseId` to the competitor: its unassigned mark (reason
+    // `reason`) goes, and the entry keeps it so that a reversion puts it back.
+    void takesImpulse(const QString& impulseId, const QString& reason);
+    // The entry keeps an impulse's mark as it was and as the change leaves it ("id|reason").
+    void changesImpulseMark(const QString& before, const QString& after);
     void commit();
 
 private:
     odbc::Connection& db_;
     QString code_, bib_, source_;
     RowSnapshot before_;
+    QString impulseBefore_, impulseAfter_; // the entry's UNASSIGNED values
     bool known_ = false;
     Transaction transaction_;
 };

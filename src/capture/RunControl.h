@@ -304,6 +304,8 @@ private:
     // The dtime of the chosen impulse, or nothing (the operator is told) when none is.
     bool selectedImpulseTime(const Query& impulses, const QString& impulseId, QString& time,
                              QString& id);
+    // Why impulse `impulseId` is marked unassigned; empty when it is not.
+    QString unassignedReason(const QString& impulseId);
     // The impulse `impulseId` was given to somebody: it is no longer unassigned.
     void assigned(const QString& impulseId);
     // Whether `bib`'s times and statuses are still `asked` (read before a question); tells the

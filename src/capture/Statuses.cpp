@@ -252,7 +252,7 @@ bool RunControl::revertChange(long long id) {
     // The question comes first; the row is then read again inside the reversion's own
     // transaction, and a line captured while the operator was asked stops it.
     const RowSnapshot asked = readSnapshots(dm.Db1, app.competitionCode, bib).value(bib);
-    if (asked != became && !confirm(QString::fromUtf8(kChangedSince).arg(bib)))
+    if (asked != became.stored() && !confirm(QString::fromUtf8(kChangedSince).arg(bib)))
         return false;
     noteOperatorChange();
     RecordedChange change(dm.Db1, app.competitionCode, bib, source::kRevert);
@@ -263,7 +263,7 @@ bool RunControl::revertChange(long long id) {
         return false;
     }
     RowSnapshot target = was;
-    if (change.before() != became) {
+    if (change.before() != became.stored()) {
         // Changed since: only what this entry changed goes back, and the run times follow
         // from the times as they then stand.
         target = change.before();
@@ -283,6 +283,9 @@ bool RunControl::revertChange(long long id) {
         }
     }
     execWith(q, restoreStatements(app.competitionCode, bib, target));
+    const QString mark = QString::fromLatin1(kUnassignedKey);
+    if (target.values.contains(mark)) // a revert of this reversion puts the mark back again
+        change.changesImpulseMark(became.value(mark), target.value(mark));
     change.commit();
     keptFinishes_.remove(keptKey(1, bib));
     keptFinishes_.remove(keptKey(2, bib));

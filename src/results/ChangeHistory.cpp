@@ -270,6 +270,16 @@ QStringList restoreStatements(const QString& code, const QString& zek, const Row
                          sqlValue(runTime.value(1)) + "');";
         }
     }
+    // The mark of the impulse an assignment used, as the target had it.
+    const QStringList impulse =
+        target.value(QString::fromLatin1(kUnassignedKey)).split(QLatin1Char('|'));
+    if (impulse.size() == 2 && !impulse[0].isEmpty()) {
+        lines << "delete from pulse_unassigned where pulse_id = '" + sqlValue(impulse[0]) + "';";
+        if (!impulse[1].isEmpty())
+            lines << "insert into pulse_unassigned (pulse_id,tcode,reason) values ('" +
+                         sqlValue(impulse[0]) + "','" + sqlValue(code) + "','" +
+                         sqlValue(impulse[1].left(80)) + "');";
+    }
     lines << "delete from run_status where " + where + ";";
     for (int run = 1; run <= 2; ++run) {
         const RunStatus s = target.status(run);
@@ -292,17 +302,26 @@ ManualTimes readManualTimes(odbc::Connection& db, const QString& code,
     // The value the latest change of each time left and its source, when made by hand.
     QHash<QString, QHash<QString, std::pair<QString, QString>>> byHand;
     static const QStringList times{"STTIME", "ALTIME", "STTIME2", "ALTIME2"};
+    // Who first stored each value of a time: a reversion brings a value back with the kind it
+    // had (a replacement stays a replacement, the timer's own time is not one set by hand).
+    QHash<QString, QString> storedBy; // bib, time column and value -> source
     for (int r = 0; r < q.recordCount(); ++r) {
+        const QString zek = q.text(r, 0);
         const RowSnapshot before = RowSnapshot::decode(q.text(r, 2));
         const RowSnapshot after = RowSnapshot::decode(q.text(r, 3));
-        const bool manual = isManualSource(q.text(r, 1));
         for (const QString& t : times) {
             if (before.value(t) == after.value(t))
                 continue;
-            if (manual)
-                byHand[q.text(r, 0)].insert(t, {after.value(t), q.text(r, 1)});
+            const QString key = zek + u'|' + t + u'|';
+            QString source = q.text(r, 1);
+            if (source == QLatin1String(source::kRevert))
+                source = storedBy.value(key + after.value(t)); // empty: the timer's
             else
-                byHand[q.text(r, 0)].remove(t);
+                storedBy.insert(key + after.value(t), source);
+            if (isManualSource(source))
+                byHand[zek].insert(t, {after.value(t), source});
+            else
+                byHand[zek].remove(t);
         }
     }
     ManualTimes marks;

@@ -40,6 +40,9 @@ bool isManualSource(const QString& source);
 // One competitor's times and statuses as stored: everything a change can touch, so that a
 // reversion puts the row back exactly.
 inline constexpr char kHandTimesKey[] = "HANDTM";
+// An impulse an operator's assignment used: "id|reason" while it was unassigned, "id|" once
+// assigned. Kept with the entry, never part of a row read from the tables.
+inline constexpr char kUnassignedKey[] = "UNASSIGNED";
 
 struct RowSnapshot {
     QMap<QString, QString> values; // upper-case result columns, and STATUS1/STATUS2
@@ -51,6 +54,12 @@ struct RowSnapshot {
     void setStatus(int run, const RunStatus& status);
     QString value(const QString& column) const { return values.value(column); }
     QString encode() const;
+    // The snapshot as the tables alone give it (without the impulse an assignment used).
+    RowSnapshot stored() const {
+        RowSnapshot s = *this;
+        s.values.remove(QString::fromLatin1(kUnassignedKey));
+        return s;
+    }
     static RowSnapshot decode(const QString& text);
     bool operator==(const RowSnapshot&) const = default;
 };

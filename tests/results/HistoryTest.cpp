@@ -32,7 +32,8 @@ protected:
         for (int i = 0; i < columns.size(); ++i)
             m[columns[i]] = values.value(i);
         m["HANDTM"] = rows("select group_concat(concat(run,'|',htime) order by id separator ';') "
-                           "from handtm where tcode='C1' and zek='" + zek + "'")
+                           "from handtm where tcode='C1' and zek='" +
+                           zek + "'")
                           .value(0);
         for (int run = 1; run <= 2; ++run)
             m[QString("STATUS%1").arg(run)] =
@@ -61,8 +62,8 @@ protected:
                 .split('|');
         EXPECT_EQ(row[0], zek);
         EXPECT_EQ(row[1], source);
-        EXPECT_EQ(RowSnapshot::decode(row[2]).values, before);
-        EXPECT_EQ(RowSnapshot::decode(row[3]).values, after);
+        EXPECT_EQ(RowSnapshot::decode(row[2]).stored().values, before);
+        EXPECT_EQ(RowSnapshot::decode(row[3]).stored().values, after);
         EXPECT_NE(before, after);
         EXPECT_FALSE(row[4].isEmpty());
     }
@@ -162,6 +163,52 @@ TEST_F(HistoryTest, EveryChangeThatIsNotAValidTimerLineIsRecordedOnceAndCanBeRev
     EXPECT_EQ(scalar("select count(*) from run_status"), "0");
     EXPECT_FALSE(manual("0001").manualRun(1)); // the time is gone, and with it the mark
     expectOtherUntouched();
+}
+
+// Reverts restore what their change changed, the impulse's unassigned mark and the kind of
+// a time included, and a revert of a revert restores again.
+TEST_F(HistoryTest, RevertsRestoreTheImpulseMarkAndTheKindOfTime) {
+    control.CtB1stClick();
+    line(start(" 0001", "10:00:00.0000"));
+    control.page1.setFinishMode(RunPage::Manual);
+    line(finish("?0000", "10:01:00.0000"));
+    // Manual mode: the finish is not assigned by the capture; a stray impulse is marked.
+    exec("insert into pulse_unassigned (pulse_id,tcode,reason) select id,tcode,'テスト理由' "
+         "from pulsedata where stat='C1'");
+    control.rereadUnassigned();
+    ASSERT_EQ(control.unassigned().size(), 1);
+    control.page1.setFinishBox("0001");
+    control.N2Click(impulse("C1", "10:01:00.0000"));
+    EXPECT_TRUE(control.unassigned().isEmpty());
+    const QString n2 = scalar("select id from change_history where source='N2'");
+    EXPECT_TRUE(control.revertChange(n2.toLongLong()));
+    EXPECT_EQ(f("0001", "altime"), "");
+    EXPECT_EQ(rows("select reason from pulse_unassigned"), QStringList{"テスト理由"});
+    control.rereadUnassigned();
+    EXPECT_EQ(control.unassigned().size(), 1); // back on the operator's list
+    const QString reversion = scalar("select max(id) from change_history where source='revert'");
+    EXPECT_TRUE(control.revertChange(reversion.toLongLong()));
+    EXPECT_EQ(f("0001", "ttime"), "00:01:00.00");
+    EXPECT_EQ(scalar("select count(*) from pulse_unassigned"), "0");
+
+    // A replacement start cleared by N3 and brought back by a revert stays a replacement
+    // (never a time set by hand, which backup timing would take for the timer's own).
+    ASSERT_TRUE(control.applyReplacement("0002", 1, true, "10:00:30.0000"));
+    EXPECT_EQ(control.manualTimes().value("0002").value("STTIME"), "backup");
+    control.N3Click("0002");
+    control.rereadMarks();
+    EXPECT_FALSE(control.manualTimes().value("0002").contains("STTIME"));
+    const QString n3 = scalar("select max(id) from change_history where source='N3'");
+    EXPECT_TRUE(control.revertChange(n3.toLongLong()));
+    control.rereadMarks();
+    EXPECT_EQ(control.manualTimes().value("0002").value("STTIME"), "backup");
+    EXPECT_TRUE(manual("0002").replaced[0]);
+    // The timer's own time cleared and reverted is the timer's again: no mark at all.
+    control.N3Click("0001");
+    const QString clearing = scalar("select max(id) from change_history where source='N3'");
+    EXPECT_TRUE(control.revertChange(clearing.toLongLong()));
+    control.rereadMarks();
+    EXPECT_FALSE(control.manualTimes().value("0001").contains("STTIME"));
 }
 
 TEST_F(HistoryTest, ARevertAfterLaterChangesPutsBackOnlyWhatTheEntryChanged) {
