@@ -6,6 +6,8 @@
 #include "Pty.h"
 #include "ui/CommByteSource.h"
 
+#include <QRandomGenerator>
+
 using namespace pistel;
 using pistel::test::CaptureFixture;
 using pistel::test::Pty;
@@ -145,4 +147,38 @@ TEST_F(ExpectedStartDrill, NonStartersForerunnerRestartAndEveryPrecision) {
     EXPECT_TRUE(control.endOfRunCandidates(1, 3).dns.isEmpty());
     EXPECT_EQ(pulseCount(), sent);
     serial.Close();
+}
+
+// Noise on the line (bytes of 0x80 and above, as a cable being plugged in sends) between timer
+// lines: every Japanese text the workstation writes afterwards reads back as written.
+TEST_F(ExpectedStartDrill, NoiseNeverSpoilsTheJapaneseTextsWrittenAfterIt) {
+    serial.Open();
+    control.CtB1stClick();
+    QRandomGenerator rng(20261209);
+    auto noise = [&] {
+        QByteArray bytes = "V3G\x83";
+        for (int i = 0; i < 12; ++i)
+            bytes += static_cast<char>(rng.bounded(0x80, 0x100));
+        send(bytes + '\r');
+    };
+    noise();
+    send(timerLine("?0000", "C0", "10:00:00.0000")); // 0001
+    noise();
+    send(timerLine(" 0007", "C0", "10:00:20.0000")); // the forerunner: unassigned, with why
+    noise();
+    const QString reason = QString::fromUtf8("旗門不通過（１５番）～片足");
+    ASSERT_TRUE(control.setStatus("0002", 1, {"DSQ", "15", reason}));
+    noise();
+    send(timerLine("c0001", "C0", "10:00:00.0000")); // taken back: into the history
+    noise();
+    EXPECT_EQ(rows("select reason from pulse_unassigned u join pulsedata p on p.id = u.pulse_id "
+                   "where p.bib = '0007'"),
+              QStringList{QString::fromUtf8("ビブ 0007 は前走・除外の選手です（記録のみ）")});
+    EXPECT_EQ(rows("select reason from run_status where zek='0002'"), QStringList{reason});
+    EXPECT_EQ(rows("select what from change_history where source='takeback'"),
+              QStringList{QString::fromUtf8("1本目スタート")});
+    EXPECT_EQ(scalar("select count(*) from change_history where what like '%?%' or before_text "
+                     "like '%?%' or after_text like '%?%'"),
+              "0");
+    EXPECT_EQ(pulseCount(), sent);
 }
