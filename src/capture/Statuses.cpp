@@ -20,8 +20,6 @@ const char* const kTimeForStatus =
     "ビブ %1 は%2本目が %3 ですが、時刻が入りました。%3 を取り消しますか？";
 
 namespace {
-const char kDnsWithStart[] = "ビブ %1 には%2本目のスタート時刻があります。欠場(DNS)にしますか？";
-const char kDnfWithRunTime[] = "ビブ %1 には%2本目のタイムがあります。途中棄権(DNF)にしますか？";
 const char kChangedSince[] =
     "ビブ %1 はこの変更の後にも変更されています。この変更の前の時刻と状態に戻しますか？";
 const char kBackupDataChangedSince[] =
@@ -64,16 +62,15 @@ bool RunControl::manualRunTime(const QString& bib, int run) const {
 
 bool RunControl::setStatus(const QString& bib, int run, const RunStatus& status) {
     if (status.isSet()) {
-        const RunColumns c = columnsOf(run);
-        if (!readRunRow(c, bib))
+        const QHash<QString, RowSnapshot> rows = readSnapshots(dm.Db1, app.competitionCode, bib);
+        if (!rows.contains(bib))
             return false;
-        const QString n = QString::number(run);
-        if (status.code == u"DNS" && !row_.start.isEmpty() &&
-            !confirm(QString::fromUtf8(kDnsWithStart).arg(bib, n)))
-            return false;
-        if (status.code == u"DNF" && rowValues_.value(c.flag.toUpper()) == u"F" &&
-            !rowValues_.value(QStringLiteral("TTIME") + c.n).isEmpty() &&
-            !confirm(QString::fromUtf8(kDnfWithRunTime).arg(bib, n)))
+        const QString why = statusContradiction(rows[bib], bib, run, status);
+        if (!why.isEmpty() &&
+            (!confirm(why + (status.code == u"DNS"
+                                 ? QStringLiteral("欠場(DNS)にしますか？")
+                                 : QStringLiteral("途中棄権(DNF)にしますか？"))) ||
+             !unchangedSinceAsked(bib, rows[bib])))
             return false;
     }
     noteOperatorChange();

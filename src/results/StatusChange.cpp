@@ -7,6 +7,16 @@
 
 namespace pistel {
 
+QString statusContradiction(const RowSnapshot& row, const QString& bib, int run,
+                            const RunStatus& status) {
+    const QString n = run == 2 ? QStringLiteral("2") : QString();
+    if (status.code == u"DNS" && !row.value("STTIME" + n).isEmpty())
+        return QStringLiteral("ビブ %1 には%2本目のスタート時刻があります。").arg(bib).arg(run);
+    if (status.code == u"DNF" && row.value("FL" + n) == u"F" && !row.value("TTIME" + n).isEmpty())
+        return QStringLiteral("ビブ %1 には%2本目のタイムがあります。").arg(bib).arg(run);
+    return {};
+}
+
 bool changeStatus(odbc::Connection& db, const QString& code, const QString& bib, int run,
                   const RunStatus& status) {
     const QHash<QString, RowSnapshot> rows = readSnapshots(db, code, bib);

@@ -293,6 +293,9 @@ TEST_F(DocumentsTest, TheCommandLineRefusesWhatItCannotDo) {
     EXPECT_EQ(tool({"status", "--dsn", "PistelTest", "--code", kCode, "--run", "1", "--bib", "1",
                     "--set", "DNS"}),
               2);
+    // In the window's words (the window asks with the same text).
+    EXPECT_TRUE(output.contains("ビブ 0001 には1本目のスタート時刻があります。"))
+        << output.toStdString();
     EXPECT_EQ(tool({"status", "--dsn", "PistelTest", "--code", kCode, "--run", "1", "--bib", "1",
                     "--set", "DNS", "--force"}),
               0);
@@ -302,6 +305,17 @@ TEST_F(DocumentsTest, TheCommandLineRefusesWhatItCannotDo) {
               0);
     EXPECT_EQ(scalar("select count(*) from run_status"), "0");
     EXPECT_EQ(scalar("select count(*) from change_history where source='status'"), "2");
+    // A finished competitor is never DNF without --force, whatever other status is set.
+    exec("update result set altime='10:01:00.0000', ttime='00:01:00.00', FL='F' where "
+         "tcode='2026GS01' and zek='0001'");
+    EXPECT_EQ(tool({"status", "--dsn", "PistelTest", "--code", kCode, "--run", "1", "--bib", "1",
+                    "--set", "DSQ", "--gate", "7"}),
+              0);
+    EXPECT_EQ(tool({"status", "--dsn", "PistelTest", "--code", kCode, "--run", "1", "--bib", "1",
+                    "--set", "DNF"}),
+              2);
+    EXPECT_TRUE(output.contains("ビブ 0001 には1本目のタイムがあります。")) << output.toStdString();
+    EXPECT_EQ(scalar("select code from run_status where zek='0001'"), "DSQ");
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 // Exit codes: 0 done, 1 a database or file error, 2 bad arguments.
 #include "data/DbError.h"
 #include "data/TDM1.h"
+#include "results/ChangeHistory.h"
 #include "results/CsvExport.h"
 #include "results/DocumentPdf.h"
 #include "results/Race.h"
@@ -95,20 +96,12 @@ int status(const QCommandLineParser& args, odbc::Connection& db, const QString& 
             return badArguments("--set must be DNS, DNF or DSQ");
         if (s.code != u"DSQ" && (!s.gate.isEmpty()))
             return badArguments("--gate is for DSQ only");
-        // A status goes with the times: refuse what contradicts them unless told to.
-        Race race;
-        readRace(db, code, race);
-        const auto c = std::find_if(race.competitors.begin(), race.competitors.end(),
-                                    [&](const Competitor& x) { return x.zek == bib; });
-        const int r = run.toInt() - 1;
-        if (c != race.competitors.end() && !args.isSet("force")) {
-            if (s.code == u"DNS" && !c->start[r].isEmpty())
-                return badArguments("bib " + bib + " has a start time in run " + run +
-                                    "; add --force to set DNS anyway");
-            if (s.code == u"DNF" && c->finished(r + 1))
-                return badArguments("bib " + bib + " has a run time in run " + run +
-                                    "; add --force to set DNF anyway");
-        }
+        // A status goes with the times: refuse what contradicts them unless told to, with
+        // the window's own words.
+        const QString why =
+            statusContradiction(readSnapshots(db, code, bib).value(bib), bib, run.toInt(), s);
+        if (!why.isEmpty() && !args.isSet("force"))
+            return badArguments(why + " (--force で設定します)");
     }
     if (!changeStatus(db, code, bib, run.toInt(), s))
         return badArguments("bib " + bib + " is not in competition " + code);
