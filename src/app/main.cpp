@@ -7,6 +7,7 @@
 #include "data/AppState.h"
 #include "data/DbError.h"
 #include "data/TDM1.h"
+#include "ui/Japanese.h"
 #include "ui/MessageBoxDialog.h"
 
 #include <QApplication>
@@ -42,6 +43,7 @@ int main(int argc, char** argv) {
     QFont font(QStringLiteral("Noto Sans CJK JP"));
     font.setPixelSize(12);
     QApplication::setFont(font);
+    pistel::loadQtJapanese(application); // Yes/No, file and print dialogs in Japanese
 
     pistel::AppState app;
     pistel::TDM1 dm;

@@ -49,7 +49,7 @@ QVariant QueryModel::data(const QModelIndex& index, int role) const {
         return rowMarked && rowMarked(index.row());
     case Qt::ToolTipRole: {
         if (rowMarked && rowMarked(index.row()))
-            return markedTip;
+            return rowTip ? rowTip(index.row()) : markedTip;
         const int c = fieldColumn(index.column());
         if (c < 0 || !columns_[index.column()].toolTip)
             return {};

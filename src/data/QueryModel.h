@@ -36,6 +36,7 @@ public:
     static constexpr int MarkedRole = Qt::UserRole + 1;
     std::function<bool(int row)> rowMarked;
     QString markedTip;
+    std::function<QString(int row)> rowTip; // when set, a marked row's tip instead of markedTip
     // When set, what a cell shows: its text as read, changed (a mark added).
     std::function<QString(int row, const QString& field, const QString& text)> shown;
 

@@ -1,5 +1,6 @@
 #include "BackupWindow.h"
 
+#include "Japanese.h"
 #include "backup/ReplacementReport.h"
 #include "capture/RunControl.h"
 #include "data/AppState.h"
@@ -108,9 +109,9 @@ BackupWindow::BackupWindow(RunControl& control, QWidget* parent)
     connect(importButton, &QPushButton::clicked, this, &BackupWindow::importFile);
     connect(storeButton, &QPushButton::clicked, this, [this] { storeSheet(sheet->toPlainText()); });
     connect(reportButton, &QPushButton::clicked, this, [this] {
-        const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("報告書"),
-                                                          QStringLiteral("代替時刻報告書.pdf"),
-                                                          QStringLiteral("PDF (*.pdf)"));
+        const QString path = QFileDialog::getSaveFileName(
+            this, QStringLiteral("報告書"), documentsPath(QStringLiteral("代替時刻報告書.pdf")),
+            QStringLiteral("PDF (*.pdf)"));
         if (!path.isEmpty())
             saveReport(path);
     });
@@ -178,7 +179,8 @@ bool BackupWindow::storeSheet(const QString& text) {
 }
 
 void BackupWindow::importFile() {
-    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("手動計時ファイル"));
+    const QString path =
+        QFileDialog::getOpenFileName(this, QStringLiteral("手動計時ファイル"), documentsPath());
     if (path.isEmpty())
         return;
     QFile file(path);

@@ -1,5 +1,6 @@
 #include "DocumentDialog.h"
 
+#include "Japanese.h"
 #include "capture/RunControl.h"
 #include "data/AppState.h"
 #include "data/OperatorDialog.h"
@@ -82,7 +83,8 @@ bool DocumentDialog::saveTo(const QString& path) {
 
 void DocumentDialog::save() {
     const QString path = QFileDialog::getSaveFileName(
-        this, QStringLiteral("保存"), kindChoice->currentText() + QStringLiteral(".pdf"),
+        this, QStringLiteral("保存"),
+        documentsPath(kindChoice->currentText() + QStringLiteral(".pdf")),
         QStringLiteral("PDF (*.pdf);;CSV (*.csv)"));
     if (!path.isEmpty())
         saveTo(path);

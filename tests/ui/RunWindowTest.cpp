@@ -848,6 +848,16 @@ TEST_F(RunWindowTest, StatusesRankingHistoryAndDocumentsFromTheRunWindow) {
                     .data(page.results->model().index(dm.QresultBib.currentRow(), 0),
                           QueryModel::MarkedRole)
                     .toBool());
+    // The status as text where its times were (a DSQ's time is no result), the whole status
+    // in the row's tip; the finish list says DNF for 0002 the same way.
+    const QModelIndex dsq = page.results->model().index(dm.QresultBib.currentRow(), 2);
+    EXPECT_EQ(dsq.data().toString(), "DSQ 7");
+    EXPECT_TRUE(dsq.data(Qt::ToolTipRole).toString().contains("片足旗門通過"));
+    ASSERT_TRUE(dm.Qdpfn.locate(u"zek", "0002"));
+    QStringList finishRow;
+    for (int c = 0; c < page.finishList->model().columnCount(); ++c)
+        finishRow << page.finishList->model().index(dm.Qdpfn.currentRow(), c).data().toString();
+    EXPECT_TRUE(finishRow.contains("DNF")) << finishRow.join('|').toStdString();
 
     // 0001's finish taken back and assigned by hand: its run time carries the mark.
     w->control.N4Click("0001");
