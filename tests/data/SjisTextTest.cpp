@@ -1,7 +1,11 @@
 #include "data/SjisText.h"
 
+#include "data/CheckoutDataSources.h"
 #include "data/SqlValue.h"
 
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using namespace pistel;
@@ -59,4 +63,29 @@ TEST(SqlValue, EscapesEverythingThatCouldEndTheLiteral) {
     EXPECT_EQ(sqlValue(QString::fromLatin1("x\0y", 3)), "x\\0y");
     EXPECT_EQ(sqlValue("\\'"), "\\\\''");
     EXPECT_EQ(sqlValue(QString::fromUtf8("表")), QString::fromUtf8("表"));
+}
+
+// Run from a checkout, the programs find the private server's data sources by themselves; an
+// ODBCINI already set wins, and a missing data source names what to run.
+TEST(CheckoutDataSources, FoundFromTheProgramsFolder) {
+    const QByteArray saved = qgetenv("ODBCINI"), savedSys = qgetenv("ODBCSYSINI");
+    QTemporaryDir checkout;
+    QDir(checkout.path()).mkpath("scripts");
+    QDir(checkout.path()).mkpath("state/odbc");
+    QDir(checkout.path()).mkpath("build/tools/results");
+    QFile(checkout.filePath("scripts/db.sh")).open(QIODevice::WriteOnly);
+    QFile(checkout.filePath("state/odbc/odbc.ini")).open(QIODevice::WriteOnly);
+    const QString program = checkout.filePath("build/tools/results/pistel-results");
+    qputenv("ODBCINI", "/somewhere/else.ini");
+    EXPECT_EQ(useCheckoutDataSources(program), "");
+    qunsetenv("ODBCINI");
+    EXPECT_EQ(useCheckoutDataSources(program), checkout.filePath("state/odbc/odbc.ini"));
+    EXPECT_EQ(qgetenv("ODBCSYSINI"), QFile::encodeName(checkout.filePath("state/odbc")));
+    qunsetenv("ODBCINI");
+    EXPECT_EQ(useCheckoutDataSources("/usr/bin/pistel-results"), "");
+    EXPECT_TRUE(dataSourceHint("[IM002] [unixODBC][Driver Manager]Data source name not found")
+                    .contains("scripts/db.sh env"));
+    EXPECT_EQ(dataSourceHint("Access denied"), "");
+    qputenv("ODBCINI", saved);
+    qputenv("ODBCSYSINI", savedSys);
 }

@@ -11,6 +11,7 @@
 #include "backup/ReplacementReport.h"
 #include "capture/RunControl.h"
 #include "data/AppState.h"
+#include "data/CheckoutDataSources.h"
 #include "data/DbError.h"
 #include "data/TDM1.h"
 #include "results/DocumentPdf.h"
@@ -48,6 +49,7 @@ int main(int argc, char** argv) {
     prepareForDocumentsWithoutScreen(); // the report needs fonts, never a screen
     QGuiApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("pistel-backup"));
+    useCheckoutDataSources(QCoreApplication::applicationFilePath());
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Matches hand times and proposes replacement times for missed impulses."));
@@ -151,7 +153,10 @@ int main(int argc, char** argv) {
         out << Qt::flush;
         return 0;
     } catch (const DbError& e) {
-        err << "pistel-backup: database error: " << e.message() << "\n" << Qt::flush;
+        err << "pistel-backup: database error: " << e.message() << "\n";
+        if (const QString hint = dataSourceHint(e.message()); !hint.isEmpty())
+            err << "pistel-backup: " << hint << "\n";
+        err << Qt::flush;
         return 1;
     }
 }

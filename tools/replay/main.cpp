@@ -11,6 +11,7 @@
 #include "capture/Replay.h"
 #include "capture/RunControl.h"
 #include "data/AppState.h"
+#include "data/CheckoutDataSources.h"
 #include "data/DbError.h"
 #include "data/SqlValue.h"
 #include "data/TDM1.h"
@@ -53,6 +54,7 @@ bool impulseLogged(TDM1& dm, const JournalEntry& e) {
 int main(int argc, char** argv) {
     QCoreApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("pistel-replay"));
+    useCheckoutDataSources(QCoreApplication::applicationFilePath());
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Feeds recorded timer lines through the receive handler."));
@@ -105,6 +107,8 @@ int main(int argc, char** argv) {
             control.CtB2ndClick();
     } catch (const DbError& e) {
         err << e.message() << Qt::endl << e.statement() << Qt::endl;
+        if (const QString hint = dataSourceHint(e.message()); !hint.isEmpty())
+            err << hint << Qt::endl;
         return 1;
     }
     if (!run.isEmpty()) {

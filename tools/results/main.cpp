@@ -5,6 +5,7 @@
 //   pistel-results status --dsn NAME --code TCODE --run 1|2 --bib BIB
 //                         (--set DNS|DNF|DSQ [--gate N] [--reason TEXT] | --clear) [--force]
 // Exit codes: 0 done, 1 a database or file error, 2 bad arguments.
+#include "data/CheckoutDataSources.h"
 #include "data/DbError.h"
 #include "data/TDM1.h"
 #include "results/ChangeHistory.h"
@@ -114,6 +115,7 @@ int main(int argc, char** argv) {
     prepareForDocumentsWithoutScreen(); // documents need fonts, never a screen
     QGuiApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("pistel-results"));
+    useCheckoutDataSources(QCoreApplication::applicationFilePath());
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Start and result lists as PDF or CSV, and run statuses."));
@@ -154,7 +156,10 @@ int main(int argc, char** argv) {
         dm.Db1.open(connectionString(parser.value("dsn")));
         return command == u"report" ? report(parser, dm.Db1, code) : status(parser, dm.Db1, code);
     } catch (const DbError& e) {
-        err << "pistel-results: database error: " << e.message() << "\n" << Qt::flush;
+        err << "pistel-results: database error: " << e.message() << "\n";
+        if (const QString hint = dataSourceHint(e.message()); !hint.isEmpty())
+            err << "pistel-results: " << hint << "\n";
+        err << Qt::flush;
         return 1;
     }
 }
