@@ -155,19 +155,21 @@ int RunControl::offerEndOfRun(int run) {
     if (!readRace(dm.Db1, app.competitionCode, race))
         return 0;
     int stored = 0;
+    bool offered = false;
     for (int cls : race.classes()) {
         const QString head = QStringLiteral("%1本目　%2\n").arg(run).arg(race.className(cls));
         // Lines are captured while the operator reads the offer: what is stored is decided on
         // the candidates as they stand after the answer; who got a time meanwhile is left out
         // and named.
         auto offerOne = [&](QStringList EndOfRun::*list, const char* question, const char* code) {
-            const QStringList offered = endOfRunCandidates(run, cls).*list;
-            if (offered.isEmpty() ||
-                !confirm(head + QString::fromUtf8(question) + offered.join(QStringLiteral("、"))))
+            const QStringList candidates = endOfRunCandidates(run, cls).*list;
+            offered = offered || !candidates.isEmpty();
+            if (candidates.isEmpty() || !confirm(head + QString::fromUtf8(question) +
+                                                 candidates.join(QStringLiteral("、"))))
                 return;
             const QStringList still = endOfRunCandidates(run, cls).*list;
             QStringList confirmed, changed;
-            for (const QString& bib : offered)
+            for (const QString& bib : candidates)
                 (still.contains(bib) ? confirmed : changed) << bib;
             setStatuses(confirmed, run, QString::fromLatin1(code));
             stored += static_cast<int>(confirmed.size());
@@ -178,6 +180,8 @@ int RunControl::offerEndOfRun(int run) {
         offerOne(&EndOfRun::dns, kOfferDns, "DNS");
         offerOne(&EndOfRun::dnf, kOfferDnf, "DNF");
     }
+    if (!offered)
+        tell(QStringLiteral("%1本目: 欠場(DNS)・途中棄権(DNF)にする選手はいません。").arg(run));
     return stored;
 }
 

@@ -193,26 +193,44 @@ void BackupWindow::importFile() {
     storeSheet(QString::fromUtf8(file.readAll()));
 }
 
-bool BackupWindow::apply(const Proposal& p) {
-    return control_.applyReplacement(p.replacement.zek, run(), p.channel == Channel::Start,
-                                     timeOfDayText(p.replacement.time));
+bool BackupWindow::apply(const Proposal& p, QStringList& said) {
+    const bool start = p.channel == Channel::Start;
+    const QString time = timeOfDayText(p.replacement.time);
+    const bool stored = control_.applyReplacement(p.replacement.zek, run(), start, time);
+    said << QStringLiteral("ビブ %1　%2本目%3　%4: %5")
+                .arg(p.replacement.zek)
+                .arg(run())
+                .arg(start ? QStringLiteral("スタート") : QStringLiteral("フィニッシュ"), time,
+                     stored ? QStringLiteral("保存しました")
+                            : QStringLiteral("計時器の時刻があるため保存しませんでした"));
+    return stored;
 }
 
 int BackupWindow::applyChosen() {
     const int chosen = proposals->currentRow();
     if (chosen < 0 || chosen >= static_cast<int>(proposals_.size()))
         return 0;
-    const int stored = apply(proposals_[static_cast<size_t>(chosen)]) ? 1 : 0;
+    QStringList said;
+    const int stored = apply(proposals_[static_cast<size_t>(chosen)], said) ? 1 : 0;
     refresh();
+    tellApplied(said);
     return stored;
 }
 
 int BackupWindow::applyAll() {
     int stored = 0;
+    QStringList said;
     for (const Proposal& p : proposals_)
-        stored += apply(p) ? 1 : 0;
+        stored += apply(p, said) ? 1 : 0;
     refresh();
+    tellApplied(said);
     return stored;
+}
+
+void BackupWindow::tellApplied(const QStringList& said) {
+    // What was stored, said once for the whole command.
+    if (control_.dialog && !said.isEmpty())
+        control_.dialog->showMessage(said.join(QLatin1Char('\n')));
 }
 
 bool BackupWindow::saveReport(const QString& path) {

@@ -48,7 +48,8 @@ private:
     int run() const;
     Channel channel() const;
     TimeUnits toleranceUnits() const;
-    bool apply(const Proposal& p);
+    bool apply(const Proposal& p, QStringList& said);
+    void tellApplied(const QStringList& said);
     void showReferences();
 
     RunControl& control_;

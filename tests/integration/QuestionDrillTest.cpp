@@ -67,6 +67,11 @@ TEST_F(QuestionDrill, EndOfRunOfferLeavesOutWhoFinishedMeanwhile) {
     EXPECT_EQ(control.statuses(1).value("0003").code, "DNS");
     ASSERT_EQ(dialog.messages.size(), 1);
     EXPECT_TRUE(dialog.messages[0].contains("0002"));
+    // Offered again: nothing left to mark, and the operator is told so.
+    send(" 0001 C0  10:02:00.0000 00"); // (a stray start: 0001 has one, logged only)
+    EXPECT_EQ(control.offerEndOfRun(1), 0);
+    EXPECT_EQ(dialog.asked.size(), 2);
+    EXPECT_EQ(dialog.messages.last(), "1本目: 欠場(DNS)・途中棄権(DNF)にする選手はいません。");
 }
 
 TEST_F(QuestionDrill, RevertStopsWhenALineChangedTheCompetitorMeanwhile) {

@@ -997,6 +997,11 @@ TEST_F(RunWindowTest, SecondTimerOnItsOwnPortAndTheBackupWindow) {
     backup->proposals->selectRow(0);
     EXPECT_EQ(backup->references->rowCount(), 6);
     EXPECT_EQ(backup->applyAll(), 1);
+    // What was stored is said.
+    EXPECT_TRUE(dialog.messages.last().contains("ビブ 0004") &&
+                dialog.messages.last().contains("10:04:05.1111") &&
+                dialog.messages.last().contains("保存しました"))
+        << dialog.messages.last().toStdString();
     EXPECT_EQ(f("0004", "altime"), "10:04:05.1111");
     EXPECT_EQ(f("0004", "ttime"), "00:01:05.11");
     EXPECT_EQ(scalar("select source from change_history where zek='0004'"), "backup");
