@@ -12,6 +12,8 @@
 namespace pistel {
 namespace {
 const char kCannotUndo[] = "削除後の復旧は出来ません。";
+const char kTimesCameDuringQuestion[] =
+    "質問の間に時刻か状態が変わりました。何も削除していません。もう一度操作してください。";
 
 bool ask(OperatorDialog* dialog, const char* text, const char* caption) {
     if (!dialog)
@@ -38,10 +40,20 @@ void RunControl::clearBackupData(int scope) {
     execWith(dm.Query2, historyInsert(app.competitionCode, {entry}));
 }
 
+bool RunControl::unchangedDuringQuestion(const QHash<QString, RowSnapshot>& asked) {
+    // Timer lines are captured while the operator reads the question: a time that came in
+    // meanwhile is never wiped by the answer.
+    if (readSnapshots(dm.Db1, app.competitionCode) == asked)
+        return true;
+    tell(QString::fromUtf8(kTimesCameDuringQuestion));
+    return false;
+}
+
 void RunControl::resetAll() {
-    if (!ask(dialog, "全ての計測データを削除します。", kCannotUndo))
-        return;
     const auto before = readSnapshots(dm.Db1, app.competitionCode);
+    if (!ask(dialog, "全ての計測データを削除します。", kCannotUndo) ||
+        !unchangedDuringQuestion(before))
+        return;
     clearBackupData(0);
     execWith(dm.Query2, {"update result set sttime='' ,altime='' ,ttime=''",
                          ",sttime2='' ,altime2=''", " ,th='' ,tm='',ts='' ,tms='' ,fl='N'",
@@ -58,9 +70,14 @@ void RunControl::resetAll() {
                   readSnapshots(dm.Db1, app.competitionCode));
     noteOperatorChange();
     keptFinishes_.clear();
+    // The impulses logged up to the question: one that comes in while it is open stays.
+    openWith(dm.Query2, {"select coalesce(max(id),0) from pulsedata where tcode='" + code() + "'"});
+    const QString last = dm.Query2.text(0, 0);
     if (ask(dialog, "Pulseデータを削除してよろしいですか？", "")) {
-        execWith(dm.Query2, {"delete from pulsedata where tcode='" + code() + "'"});
-        execWith(dm.Query2, {"delete from pulse_unassigned where tcode='" + code() + "'"});
+        execWith(dm.Query2, {"delete from pulse_unassigned where tcode='" + code() +
+                             "' and pulse_id <= '" + last + "'"});
+        execWith(dm.Query2,
+                 {"delete from pulsedata where tcode='" + code() + "' and id <= '" + last + "'"});
         emit impulsesDeleted(app.competitionCode);
     }
     for (Query* q : {&dm.Qdpst, &dm.Qdpfn, &dm.QresultBib, &dm.QPulseSt, &dm.QPulseFn})
@@ -72,9 +89,10 @@ void RunControl::resetAll() {
 }
 
 void RunControl::resetRun2() {
-    if (!ask(dialog, "２本目の計測データを削除します。", kCannotUndo))
-        return;
     const auto before = readSnapshots(dm.Db1, app.competitionCode);
+    if (!ask(dialog, "２本目の計測データを削除します。", kCannotUndo) ||
+        !unchangedDuringQuestion(before))
+        return;
     clearBackupData(2);
     execWith(dm.Query2, {"update result set ", "sttime2='' ,altime2=''",
                          ",ttime2='',totaltime=ttime ,th2='' ,tm2='',ts2='' ,tms2='' ,fl2='N'",

@@ -318,6 +318,9 @@ private:
     // A Yes/No question to the operator; true for Yes.
     bool confirm(const QString& text);
     void resetAll();
+    // Whether the competition is still as `asked` (read before a question); tells the
+    // operator when a line changed it meanwhile.
+    bool unchangedDuringQuestion(const QHash<QString, RowSnapshot>& asked);
     // A reset clears the backup timing data of `scope` (0: all, 2: run 2), with its history.
     void clearBackupData(int scope);
     void resetRun2();

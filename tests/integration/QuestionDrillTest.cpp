@@ -115,3 +115,24 @@ TEST_F(QuestionDrill, HandAssignmentsNeverOverwriteALineOfTheQuestionsTime) {
     EXPECT_EQ(dialog.messages.size(), 2);
     EXPECT_EQ(f("0001", "sttime"), "10:00:00.0000");
 }
+
+TEST_F(QuestionDrill, AResetNeverWipesALineOfTheQuestionsTime) {
+    send(" 0001 C0  10:00:00.0000 00");
+    send(" 0001 C1  10:01:00.0000 00");
+    // 0002 starts while "delete all times?" is open: nothing is deleted, the operator told.
+    answerAfter(" 0002 C0  10:02:00.0000 00", true);
+    control.CuteButton1Click();
+    EXPECT_EQ(f("0001", "ttime"), "00:01:00.00");
+    EXPECT_EQ(f("0002", "sttime"), "10:02:00.0000");
+    ASSERT_EQ(dialog.messages.size(), 1);
+    // Asked again: the times go; a line that comes in while "delete the impulses too?" is
+    // open keeps its impulse row.
+    dialog.answers = {true, true};
+    dialog.whileAsked = [this] {
+        dialog.whileAsked = [this] { send("?0000 C0  10:03:00.0000 00"); };
+    };
+    control.CuteButton1Click();
+    EXPECT_EQ(scalar("select count(*) from result where sttime<>'' and sttime<>'10:03:00.0000'"),
+              "0");
+    EXPECT_EQ(rows("select dtime from pulsedata"), QStringList{"10:03:00.0000"});
+}
