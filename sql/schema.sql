@@ -99,6 +99,11 @@ CREATE INDEX IF NOT EXISTS result_next_start ON result (tcode, class1, sttime, s
 CREATE INDEX IF NOT EXISTS result_next_finish ON result (tcode, class1, altime, FL, sttime);
 CREATE INDEX IF NOT EXISTS result_next_start2 ON result (tcode, class1, FL, st2);
 CREATE INDEX IF NOT EXISTS result_next_finish2 ON result (tcode, class1, altime2, FL2, sttime2);
+-- Who is on course (started, no run time yet), earliest start first, in a class or in any.
+CREATE INDEX IF NOT EXISTS result_on_course ON result (tcode, class1, FL, sttime);
+CREATE INDEX IF NOT EXISTS result_on_course2 ON result (tcode, class1, FL2, sttime2);
+CREATE INDEX IF NOT EXISTS result_on_course_all ON result (tcode, FL, sttime);
+CREATE INDEX IF NOT EXISTS result_on_course_all2 ON result (tcode, FL2, sttime2);
 -- Who starts or finishes first in the highest class still waiting (class1 descending, then
 -- start order) is the first entry of these, without sorting the field.
 CREATE INDEX IF NOT EXISTS result_first_to_start ON result (tcode, sttime, class1 DESC, st1);

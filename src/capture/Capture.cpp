@@ -220,7 +220,7 @@ void RunControl::replaceFinish(const RunColumns& c, const QString& bib, const QS
 
 bool RunControl::advanceStart(RunPage& p, const RunColumns& c, const QString& s, const QString& k) {
     Query& q = dm.Qtemp;
-    const QString expectedHere = expected::inRunCondition(c.run);
+    const QString expectedHere = expected::inRunCondition(c.run, app.competitionCode);
     // Only the first row is used: "limit 1" spares reading and sending the rest.
     openWith(q, {"select " + c.order + ",zek from result where tcode = '" + code() + "'",
                  "and class1 = '" + sqlValue(k) + "'" + expectedHere,
@@ -252,29 +252,27 @@ bool RunControl::advanceStart(RunPage& p, const RunColumns& c, const QString& s,
 
 QString RunControl::expectedFinisher(const RunPage& p, const RunColumns& c, const QString& cls,
                                      const QString& finished) {
+    const QString expectedHere = expected::inRunCondition(c.run, app.competitionCode);
+    const QString candidates = "select zek,%1 as pick from result where tcode = '" + code() + "'" +
+                               expectedHere + " and zek <> '" + sqlValue(finished) + "'";
+    // In order of preference, in one round trip:
+    // 0, 1: on course (started, no run time yet: a finish kept from a taken-back start does not
+    //       pair with a later start; no status), the earliest starter first; one of the class
+    //       just finishing before the others, so that a competitor left on course in an earlier
+    //       class (a fall nobody has reported yet) does not hold the box;
+    // 2, 3: nobody on course: whoever starts next finishes next, in the class being raced.
+    const QString onCourse = " and " + c.start + " <> '' and " + c.flag + " = 'S'";
+    const QString toStart = " and " + c.start + " = '' and " + c.finish + " = ''";
+    QStringList parts;
+    if (!cls.isEmpty())
+        parts << "(" + candidates.arg(0) + onCourse + " and class1 = '" + sqlValue(cls) +
+                     "' order by " + c.start + " limit 1)";
+    parts << "(" + candidates.arg(1) + onCourse + " order by " + c.start + " limit 1)"
+          << "(" + candidates.arg(2) + toStart + " and zek = '" + sqlValue(p.startBox()) + "')"
+          << "(" + candidates.arg(3) + toStart + " order by class1 desc, " + c.order + " limit 1)";
     Query& q = dm.Qtemp;
-    const QString expectedHere = expected::inRunCondition(c.run);
-    const QString notFinished = " and zek <> '" + sqlValue(finished) + "'";
-    // On course: started, no run time yet (a finish kept from a taken-back start does not
-    // pair with a later start), no status. The earliest starter finishes first; one of the
-    // class just finishing before the others, so that a competitor left on course in an
-    // earlier class (a fall nobody has reported yet) does not hold the box.
-    const QString onCourse = "select zek from result where tcode = '" + code() + "'" +
-                             expectedHere + " and " + c.start + " <> '' and " + c.flag + " = 'S'" +
-                             notFinished;
-    for (const QString& sameClass : {"and class1 = '" + sqlValue(cls) + "' ", QString()}) {
-        if (!sameClass.isEmpty() && cls.isEmpty())
-            continue;
-        openWith(q, {onCourse, sameClass + "order by " + c.start + " limit 1"});
-        if (q.recordCount() > 0)
-            return q.fieldByName(u"zek").asString();
-    }
-    // Nobody on course: whoever starts next finishes next, in the class being raced.
-    const QString toStart = "select zek from result where tcode = '" + code() + "'" + expectedHere +
-                            " and " + c.start + " = '' and " + c.finish + " = ''" + notFinished;
-    openWith(q, {toStart, "and zek = '" + sqlValue(p.startBox()) + "'"});
-    if (q.recordCount() == 0)
-        openWith(q, {toStart, "order by class1 desc, " + c.order + " limit 1"});
+    openWith(q,
+             {parts.join(QStringLiteral(" union all ")), QStringLiteral("order by pick limit 1")});
     return q.fieldByName(u"zek").asString();
 }
 

@@ -25,7 +25,7 @@ QString RunControl::firstExpectedStarter(const RunColumns& c) {
     // Classes from the highest down, start order within a class: the capture's own order.
     Query& q = dm.Qtemp;
     openWith(q, {"select zek from result where tcode = '" + code() + "'" +
-                     expected::inRunCondition(c.run),
+                     expected::inRunCondition(c.run, app.competitionCode),
                  "and " + c.start + " = '' order by class1 desc, " + c.order + " limit 1"});
     return q.fieldByName(u"zek").asString();
 }
@@ -82,7 +82,7 @@ void RunControl::CtB2ndClick() {
 
     // zek breaks ties, so that the order is the same whether read whole or in part.
     openWith(dm.Qdpst2, {"select " + kStartList2Columns + " from result where tcode = '" + code() +
-                             "'" + expected::mayStartRun2Condition(),
+                             "'" + expected::mayStartRun2Condition(app.competitionCode),
                          "order by class1 desc,st2 desc,zek"});
     if (dm.Qdpst2.recordCount() > 0) {
         position(dm.Qdpst2, nextBib);

@@ -122,7 +122,8 @@ RunControl::EndOfRun RunControl::endOfRunCandidates(int run, int cls) {
     // Those who may start the run at all: run 2 is for run-1 finishers without a status.
     openWith(q, {"select zek," + c.start + "," + c.finish + " from result where tcode = '" +
                      code() + "'",
-                 "and class1 = '" + QString::number(cls) + "'" + expected::inRunCondition(run),
+                 "and class1 = '" + QString::number(cls) + "'" +
+                     expected::inRunCondition(run, app.competitionCode),
                  "order by " + c.order + ",zek"});
     EndOfRun offer;
     for (int r = 0; r < q.recordCount(); ++r) {

@@ -1,21 +1,24 @@
 #include "Expected.h"
 
+#include "data/SqlValue.h"
+
 namespace pistel::expected {
 namespace {
-QString noStatusIn(int run) {
-    return QStringLiteral(" and not exists (select 1 from run_status s where s.tcode = "
-                          "result.tcode and s.zek = result.zek and s.run = %1)")
-        .arg(run);
+// The competition code as a literal, not result.tcode: the server then looks up the few
+// statuses of this competition instead of materialising the statuses of every competition.
+QString noStatusIn(int run, const QString& code) {
+    return " and not exists (select 1 from run_status s where s.tcode = '" + sqlValue(code) +
+           "' and s.zek = result.zek and s.run = " + QString::number(run) + ")";
 }
 } // namespace
 
-QString mayStartRun2Condition() {
-    return QStringLiteral(" and dropm <> '9' and FL = 'F'") + noStatusIn(1);
+QString mayStartRun2Condition(const QString& code) {
+    return QStringLiteral(" and dropm <> '9' and FL = 'F'") + noStatusIn(1, code);
 }
 
-QString inRunCondition(int run) {
-    return (run == 2 ? mayStartRun2Condition() : QStringLiteral(" and dropm <> '9'")) +
-           noStatusIn(run);
+QString inRunCondition(int run, const QString& code) {
+    return (run == 2 ? mayStartRun2Condition(code) : QStringLiteral(" and dropm <> '9'")) +
+           noStatusIn(run, code);
 }
 
 bool mayStartRun2(const QString& dropm, const QString& fl1, bool statusInRun1) {

@@ -11,10 +11,11 @@ namespace pistel {
 // the start lists, the live page's next to start and the end-of-run offer all ask this.
 namespace expected {
 
-// The condition on a row of `result` (the table by that name), as " and ..." pieces.
-QString inRunCondition(int run);
+// The condition on a row of `result` (the table by that name) of competition `code`, as
+// " and ..." pieces.
+QString inRunCondition(int run, const QString& code);
 // The condition for being allowed to start run 2 at all (a run-2 status aside).
-QString mayStartRun2Condition();
+QString mayStartRun2Condition(const QString& code);
 // The same rule on values at hand: `dropm`, the run-1 state `FL`, and whether the competitor
 // has a status in run 1 and in `run`.
 bool inRun(int run, const QString& dropm, const QString& fl1, bool statusInRun1, bool statusInRun);
