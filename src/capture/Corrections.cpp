@@ -22,9 +22,8 @@ const char* const kTimeUsedTwice =
     "この時刻は既にビブ %1 に割り当てられています。ビブ %2 にも割り当てますか？";
 const char* const kFinishBeforeStart =
     "フィニッシュ時刻 %1 がスタート時刻 %2 より前です。このまま割り当てますか？";
-const char* const kChangedWhileAsked =
-    "質問の間にビブ %1 "
-    "の時刻か状態が変わりました。何も変更していません。もう一度操作してください。";
+const char* const kChangedWhileAsked = "質問の間にビブ %1 の時刻か状態が変わりました。"
+                                       "何も変更していません。もう一度操作してください。";
 const char* const kBibNotInCompetition =
     "ビブ %1 はこの大会に登録されていません。このビブにしますか？";
 
@@ -33,8 +32,6 @@ void RunControl::tell(const QString& text) {
         throw std::runtime_error(text.toStdString());
     dialog->showMessage(text);
 }
-
-namespace {} // namespace
 
 bool RunControl::confirm(const QString& text) {
     if (!dialog)
