@@ -133,6 +133,14 @@ CREATE TABLE IF NOT EXISTS pulse_unassigned (
   KEY pulse_unassigned_tcode (tcode)
 ) CHARACTER SET sjis;
 
+-- The run being timed when each timer line arrived, so that each run page lists its own
+-- impulses (lines logged without a run selected, or recovered from the journal, have none
+-- and show on both pages).
+CREATE TABLE IF NOT EXISTS pulse_run (
+  pulse_id INT NOT NULL PRIMARY KEY,
+  run      INT NOT NULL
+) CHARACTER SET ascii;
+
 -- Who holds the capture lock of execcheck: the machine and process, so that a workstation
 -- restarted after its own crash takes its lock back without a question.
 CREATE TABLE IF NOT EXISTS capture_holder (

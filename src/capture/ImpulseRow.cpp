@@ -44,6 +44,12 @@ bool receiptLogged(Query& q, const QString& receipt, const ImpulseLog& log) {
     return there;
 }
 
+QString runTagStatement(const QString& run) {
+    if (run != u"1" && run != u"2")
+        return {};
+    return "insert into pulse_run (pulse_id,run) values (LAST_INSERT_ID(),'" + run + "');";
+}
+
 QSet<QString> receiptsEverLogged(Query& q, const QStringList& receipts, const ImpulseLog& log) {
     QSet<QString> found;
     constexpr qsizetype kChunk = 500; // a day's journal in a few statements

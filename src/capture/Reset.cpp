@@ -76,6 +76,8 @@ void RunControl::resetAll() {
     if (ask(dialog, "Pulseデータを削除してよろしいですか？", "")) {
         execWith(dm.Query2, {"delete from pulse_unassigned where tcode='" + code() +
                              "' and pulse_id <= '" + last + "'"});
+        execWith(dm.Query2, {"delete r from pulse_run r join pulsedata p on p.id = r.pulse_id",
+                             "where p.tcode='" + code() + "' and p.id <= '" + last + "'"});
         execWith(dm.Query2,
                  {"delete from pulsedata where tcode='" + code() + "' and id <= '" + last + "'"});
         emit impulsesDeleted(app.competitionCode);

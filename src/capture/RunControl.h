@@ -293,7 +293,7 @@ private:
     void execWith(Query& q, const QStringList& lines);
     // Position a list on a bib: an exact search on zek; no match leaves it as it is.
     static void position(Query& list, const QString& bib);
-    QStringList impulseListStatement(const QString& channel) const;
+    QStringList impulseListStatement(const QString& channel, int run) const;
     // The results list of the last finisher's class, with `bib`'s row up to date.
     void showInResults(Query& results, const QString& flag, const QString& order,
                        const QString& bib, const QHash<QString, QString>* written);

@@ -14,10 +14,14 @@ const QString kStartList2Columns = QStringLiteral("zek,sttime2,st2,class1");
 const QString kFinishList2Columns = QStringLiteral("zek,altime2,sttime2,class1");
 } // namespace
 
-QStringList RunControl::impulseListStatement(const QString& channel) const {
+QStringList RunControl::impulseListStatement(const QString& channel, int run) const {
     // id breaks ties of equal times (a line the timer repeats to take it back), so that the
-    // order is the same whether the list is read whole or a new impulse is put in.
+    // order is the same whether the list is read whole or a new impulse is put in. A run page
+    // lists the impulses that arrived while its run was timed, and those without a run.
     return {"select id,stat,bib,dtime from pulsedata where tcode = '" + code() + "'",
+            "and not exists (select 1 from pulse_run r where r.pulse_id = pulsedata.id and "
+            "r.run <> " +
+                QString::number(run) + ")",
             "and stat = '" + channel + "' order by dtime desc,id desc"};
 }
 
@@ -60,8 +64,8 @@ void RunControl::CtB1stClick() {
               "and dropm <> '9' and FL <> 'N'", "order by class1 desc,sttime desc,zek"});
     placeFinishBox(p, nextBib);
 
-    openWith(dm.QPulseSt, impulseListStatement(QStringLiteral("C0")));
-    openWith(dm.QPulseFn, impulseListStatement(QStringLiteral("C1")));
+    openWith(dm.QPulseSt, impulseListStatement(QStringLiteral("C0"), 1));
+    openWith(dm.QPulseFn, impulseListStatement(QStringLiteral("C1"), 1));
 
     openWith(dm.QresultBib,
              {"select class1 from result where tcode = '" + code() + "'", "order by class1"});
@@ -96,8 +100,8 @@ void RunControl::CtB2ndClick() {
               "and dropm <> '9' and FL2 <> 'N'", "order by class1 desc,sttime2 desc,zek"});
     placeFinishBox(p, nextBib);
 
-    openWith(dm.QPulseSt2, impulseListStatement(QStringLiteral("C0")));
-    openWith(dm.QPulseFn2, impulseListStatement(QStringLiteral("C1")));
+    openWith(dm.QPulseSt2, impulseListStatement(QStringLiteral("C0"), 2));
+    openWith(dm.QPulseFn2, impulseListStatement(QStringLiteral("C1"), 2));
     // Who is kept out of run 2 by a run-1 status, and the times set by hand.
     rereadStatuses();
     rereadMarks();

@@ -222,3 +222,24 @@ TEST_F(CaptureTest, OtherChannelsAreOnlyLogged) {
     EXPECT_EQ(pulseCount(), 2);
     EXPECT_EQ(dm.QPulseSt.recordCount(), 0);
 }
+
+// Each run page lists the impulses that arrived while its run was timed (and those logged
+// with no run, which either page may need), whether read whole or a new one put in.
+TEST_F(CaptureTest, EachRunPageListsTheImpulsesOfItsRun) {
+    control.CtB1stClick();
+    line(start("?0000", "10:00:00.0000"));
+    line(finish("?0000", "10:01:00.0000"));
+    control.CtB2ndClick();
+    EXPECT_EQ(dm.QPulseSt2.recordCount(), 0);
+    line(start(" 0001", "13:00:00.0000"));
+    EXPECT_EQ(dm.QPulseSt2.recordCount(), 1); // put in as it came
+    EXPECT_EQ(dm.QPulseFn2.recordCount(), 0);
+    exec("insert into pulsedata (tcode,ttime,tstat,bib,stat,dtime) values "
+         "('C1',1,' ','0002','C0','09:00:00.0000')"); // recovered from the journal: no run
+    control.CtB1stClick();
+    EXPECT_EQ(dm.QPulseSt.recordCount(), 2);
+    EXPECT_EQ(dm.QPulseFn.recordCount(), 1);
+    control.CtB2ndClick();
+    EXPECT_EQ(dm.QPulseSt2.recordCount(), 2);
+    EXPECT_EQ(pulseCount(), 4);
+}
