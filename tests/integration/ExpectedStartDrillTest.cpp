@@ -2,29 +2,25 @@
 // are due, a forerunner runs between competitors, a start is taken back and restarted, a
 // start impulse is lost, and the timer prints its times with 1/10 to 1/10000 s. Every start
 // and finish must land on its competitor and every run time equal the timer's.
-#include "CaptureFixture.h"
-#include "Pty.h"
-#include "ui/CommByteSource.h"
+#include "PtyCaptureFixture.h"
 
 #include <QRandomGenerator>
 
 using namespace pistel;
-using pistel::test::CaptureFixture;
-using pistel::test::Pty;
-using pistel::test::waitFor;
+using pistel::test::PtyCaptureFixture;
 
 namespace {
 // A line as the device prints it: the time left-aligned in its 13 places, blanks after.
 QByteArray timerLine(const char* flagAndBib, const char* channel, const char* time) {
     return QByteArray(flagAndBib) + ' ' + channel + "  " + QByteArray(time).leftJustified(13, ' ') +
-           " 00\r";
+           " 00";
 }
 } // namespace
 
-class ExpectedStartDrill : public CaptureFixture {
+class ExpectedStartDrill : public PtyCaptureFixture {
 protected:
     void SetUp() override {
-        CaptureFixture::SetUp();
+        PtyCaptureFixture::SetUp();
         // Class 3 races first: 0007 is a forerunner (excluded from the lists) between 0002
         // and 0003. Then class 2, then class 1.
         addCompetitors("C1", {{"0001", 1, 1, 3},
@@ -39,21 +35,7 @@ protected:
                               {"0014", 4, 4, 2},
                               {"0021", 1, 1, 1},
                               {"0022", 2, 2, 1}});
-        serial.setBitRate(9600);
-        serial.OnReceive = [this](TCustomCommX*, int n) { serialHandler.CommX1Receive(n); };
-        serialHandler.setRunControl(&control);
     }
-    void send(const QByteArray& line) {
-        ++sent;
-        timer.send(line);
-        ASSERT_TRUE(waitFor([&] { return pulseCount() == sent; }, 5000)) << line.data();
-    }
-
-    Pty timer;
-    TCommX serial{[this](int) { return timer.path(); }};
-    CommByteSource source{serial};
-    ReceiveHandler serialHandler{app, dm, source, nullptr};
-    int sent = 0;
 };
 
 TEST_F(ExpectedStartDrill, NonStartersForerunnerRestartAndEveryPrecision) {
@@ -159,7 +141,7 @@ TEST_F(ExpectedStartDrill, NoiseNeverSpoilsTheJapaneseTextsWrittenAfterIt) {
         QByteArray bytes = "V3G\x83";
         for (int i = 0; i < 12; ++i)
             bytes += static_cast<char>(rng.bounded(0x80, 0x100));
-        send(bytes + '\r');
+        send(bytes);
     };
     noise();
     send(timerLine("?0000", "C0", "10:00:00.0000")); // 0001

@@ -2,35 +2,20 @@
 // (the scripted answerer sends a line through the pseudo-terminal and lets it be handled
 // before answering, as a real box's event loop does). The answer never undoes the line: the
 // command either does nothing (and says so) or acts on the rows as they stand after it.
-#include "CaptureFixture.h"
-#include "Pty.h"
+#include "PtyCaptureFixture.h"
 #include "support/ScriptedDialog.h"
-#include "ui/CommByteSource.h"
 
 using namespace pistel;
-using pistel::test::CaptureFixture;
-using pistel::test::Pty;
-using pistel::test::waitFor;
+using pistel::test::PtyCaptureFixture;
 
-class QuestionDrill : public CaptureFixture {
+class QuestionDrill : public PtyCaptureFixture {
 protected:
     void SetUp() override {
-        CaptureFixture::SetUp();
+        PtyCaptureFixture::SetUp();
         addCompetitors("C1", {{"0001", 1, 1, 1}, {"0002", 2, 2, 1}, {"0003", 3, 3, 1}});
-        serial.OnReceive = [this](TCustomCommX*, int n) { serialHandler.CommX1Receive(n); };
-        serialHandler.setRunControl(&control);
         control.dialog = &dialog;
         serial.Open();
         control.CtB1stClick();
-    }
-    void TearDown() override {
-        serial.Close();
-        CaptureFixture::TearDown();
-    }
-    void send(const QByteArray& line) {
-        ++sent;
-        timer.send(line + '\r');
-        ASSERT_TRUE(waitFor([&] { return pulseCount() == sent; }, 5000)) << line.data();
     }
     // The next question is answered `answer` after `line` came in and was handled.
     void answerAfter(const QByteArray& line, bool answer) {
@@ -42,12 +27,7 @@ protected:
                           .arg(channel, time));
     }
 
-    Pty timer;
-    TCommX serial{[this](int) { return timer.path(); }};
-    CommByteSource source{serial};
-    ReceiveHandler serialHandler{app, dm, source, nullptr};
     test::ScriptedDialog dialog;
-    int sent = 0;
 };
 
 TEST_F(QuestionDrill, EndOfRunOfferLeavesOutWhoFinishedMeanwhile) {
