@@ -119,6 +119,9 @@ public:
 
     // Re-reads the current page's lists (after the connection came back), the boxes kept.
     void rereadCurrentPage();
+    // Another program changed times or statuses: statuses, marks and every open list are
+    // read again, and the boxes follow statuses as when they are set here.
+    void followOutsideChanges();
 
     // Run time, its parts, the total and the finished state of one competitor. Without a
     // start there is no run time: the finish is kept and the state stays started.

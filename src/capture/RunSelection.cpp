@@ -188,6 +188,32 @@ void RunControl::rereadCurrentPage() {
     rereadUnassigned();
 }
 
+void RunControl::followOutsideChanges() {
+    const int run = app.currentRun.toInt();
+    const QHash<QString, RunStatus> before =
+        run == 1 || run == 2 ? statuses_[run - 1] : QHash<QString, RunStatus>{};
+    rereadStatuses();
+    rereadMarks();
+    if (run != 1 && run != 2)
+        return;
+    const QHash<QString, RunStatus>& after = statuses_[run - 1];
+    QSet<QString> bibs;
+    for (const QHash<QString, RunStatus>* statuses : {&before, &after}) {
+        for (auto it = statuses->begin(); it != statuses->end(); ++it) {
+            if (before.value(it.key()) != after.value(it.key()))
+                bibs.insert(it.key());
+        }
+    }
+    for (const QString& bib : bibs)
+        boxesFollowStatus(bib, run);
+    // Times given elsewhere only show: the operator may have put a box on a competitor who
+    // has a time on purpose (a restart).
+    RunPage& other = run == 1 ? page2 : page1;
+    keepBoxesAcrossReread(other);
+    rereadCurrentPage();
+    emit statusesChanged();
+}
+
 BoxState RunControl::boxState() {
     const RunPage& p = currentPage();
     return {app.currentRun, p.startBox(), p.finishBox()};

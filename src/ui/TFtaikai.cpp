@@ -130,6 +130,7 @@ TFtaikai::TFtaikai(AppState& app, TDM1& dm, OperatorDialog& dialog, ImpulseJourn
         // Lines a full disk kept out of the journal go in once it takes writes again.
         receiver.retryJournal();
         backupReceiver.retryJournal();
+        followOutsideChanges();
         showTimerHealth();
     });
     healthClock_.start();
@@ -185,6 +186,11 @@ TFtaikai::TFtaikai(AppState& app, TDM1& dm, OperatorDialog& dialog, ImpulseJourn
             control.CtB1stClick();
         else if (index == 1)
             control.CtB2ndClick();
+        else
+            return;
+        // What the lists were read from is what later changes are measured against.
+        outsideChanges_.forget();
+        followOutsideChanges();
     });
 }
 
@@ -293,6 +299,22 @@ void TFtaikai::recoverPendingLines() {
         if (!e.connectionLost())
             throw;
         keeper.connectionLost(); // written when it is back
+    }
+}
+
+void TFtaikai::followOutsideChanges() {
+    if (keeper.isDown() || !control.dm.Db1.isOpen() || app_.competitionCode.isEmpty())
+        return;
+    try {
+        if (outsideChanges_.changedSinceLastLook(control.dm.Db1, app_.competitionCode))
+            control.followOutsideChanges();
+    } catch (const DbError& e) {
+        // Shown once in the status line; the keeper takes over a lost connection.
+        if (e.connectionLost())
+            keeper.connectionLost();
+        else
+            lineError_ = e.message();
+        showDataHealth();
     }
 }
 

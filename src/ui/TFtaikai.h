@@ -1,6 +1,7 @@
 #pragma once
 
 #include "board/BoardTestLines.h"
+#include "capture/OutsideChanges.h"
 #include "capture/ReceiveHandler.h"
 #include "capture/RunControl.h"
 #include "comm/PortSettings.h"
@@ -164,6 +165,8 @@ private:
     void showStatus(QLabel* RunPageWidget::*label, const QString& text, bool alarm);
     void showTimerHealth();
     void showDataHealth();
+    // Another program changed the competition: the lists follow (on the health clock).
+    void followOutsideChanges();
     void recoverPendingLines();
     void buildMenus();
     // A time came in for a competitor whose status says otherwise: asked without blocking.
@@ -178,6 +181,8 @@ private:
     std::optional<QDateTime> lastLine_;
     QTimer reopenTimer_;
     QTimer healthClock_;
+    // Times and statuses changed by other programs reach the lists on the health clock.
+    OutsideChanges outsideChanges_;
     QPointer<RankingView> ranking_;
     QPointer<HistoryView> history_;
     QPointer<BackupWindow> backup_;

@@ -799,6 +799,49 @@ TEST_F(RunWindowTest, HistoryRevertsTheEntryTheOperatorSelected) {
     closeWindow(*w);
 }
 
+// Another program (the command line, a second workstation, plain SQL) changes statuses and
+// times: the run window shows them within 2 s, and its boxes follow the statuses.
+TEST_F(RunWindowTest, ChangesMadeElsewhereAppearWithinTwoSeconds) {
+    auto w = openWindow();
+    w->CuteButton3Click();
+    w->showPage(0);
+    RunPageWidget& page = *w->TabSheet1;
+    timer.send(" 0001 C0  10:00:00.0000 00\r");
+    ASSERT_TRUE(waitFor([&] { return page.startBox->text() == "0002"; }));
+    EXPECT_EQ(page.finishBox->text(), "0001");
+    const auto shows = [](Grid* grid, const QString& text) {
+        const QAbstractItemModel& m = grid->model();
+        for (int r = 0; r < m.rowCount(); ++r)
+            for (int c = 0; c < m.columnCount(); ++c)
+                if (m.data(m.index(r, c)).toString() == text)
+                    return true;
+        return false;
+    };
+
+    // The start referee's DNS for the next starter, a DNF for the one on course: the start
+    // box passes 0002, and with nobody on course the finish box waits on 0003.
+    exec("insert into run_status (tcode,zek,run,code) values ('C1','0002',1,'DNS'),"
+         "('C1','0001',1,'DNF')");
+    EXPECT_TRUE(waitFor([&] { return page.startBox->text() == "0003"; }, 2000));
+    EXPECT_TRUE(waitFor([&] { return page.finishBox->text() == "0003"; }, 2000));
+    EXPECT_TRUE(waitFor([&] { return shows(page.startList, "DNS"); }, 2000));
+
+    // A time stored elsewhere shows in the finish list and the results.
+    exec("update result set sttime='10:10:00.0000',altime='10:11:02.5000',ttime='00:01:02.50',"
+         "totaltime='00:01:02.50',FL='F' where tcode='C1' and zek='0007'");
+    EXPECT_TRUE(waitFor([&] { return shows(page.results, "00:01:02.50"); }, 2000));
+    EXPECT_TRUE(waitFor([&] { return shows(page.finishList, "0007"); }, 2000));
+    EXPECT_EQ(page.startBox->text(), "0003"); // a time elsewhere leaves the boxes
+
+    // The DNS taken back: 0002 is due again and the start box goes back to them.
+    exec("delete from run_status where zek='0002'");
+    EXPECT_TRUE(waitFor([&] { return page.startBox->text() == "0002"; }, 2000));
+    timer.send("?0000 C0  10:02:00.0000 00\r");
+    ASSERT_TRUE(waitFor([&] { return f("0002", "sttime") == "10:02:00.0000"; }));
+    EXPECT_EQ(f("0003", "sttime"), "");
+    closeWindow(*w);
+}
+
 // The results work from the run window: statuses from a list's key and from the results
 // list's menu (DSQ with its gate and reason), the mark of a time set by hand, the ranking
 // view, the history with a reversion, a document saved, and the end-of-run offer.
