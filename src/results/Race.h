@@ -44,6 +44,11 @@ struct Competitor {
     bool startsRun2() const {
         return expected::mayStartRun2(dropm, state[0], status[0].isSet()) && finished(1);
     }
+    // On the start list of `run`: allowed to start it and not reported as a non-starter.
+    // Who started stays on it whatever happened on course.
+    bool onStartList(int run) const {
+        return !excluded() && (run == 1 || startsRun2()) && status[run - 1].code != u"DNS";
+    }
 };
 
 // The competition's own data for document headers.

@@ -120,11 +120,18 @@ TEST(RankingTest, DocumentsListEveryoneOnceInTheirSection) {
     const Document start2 = buildDocument(race, DocumentKind::StartList2, 1);
     EXPECT_EQ(bibs(start2.classes[0].sections[0]),
               (QStringList{"0005", "0004", "0003", "0002", "0001", "0009"}));
-    // All classes, highest first; the excluded competitor nowhere.
+    // A run-2 DNS reported before the start is not in the order; a run-2 DNF (0005) started.
+    Race reported = race;
+    reported.competitors[3].status[1] = {"DNS", {}, {}};
+    EXPECT_EQ(bibs(buildDocument(reported, DocumentKind::StartList2, 1).classes[0].sections[0]),
+              (QStringList{"0005", "0003", "0002", "0001", "0009"}));
+    // All classes, highest first; the excluded competitor and the DNS (0008) nowhere, the
+    // DNF and DSQ of run 1 (0006, 0007) listed: they started.
     const Document start1 = buildDocument(race, DocumentKind::StartList1);
     ASSERT_EQ(start1.classes.size(), 2u);
     EXPECT_EQ(start1.classes[0].class1, 2);
-    EXPECT_EQ(bibs(start1.classes[1].sections[0]).size(), 9);
+    EXPECT_EQ(bibs(start1.classes[1].sections[0]),
+              (QStringList{"0001", "0002", "0003", "0004", "0005", "0006", "0007", "0009"}));
 
     // CSV: a header, every row, codes for statuses, the mark in its own column.
     const QByteArray csv = documentCsv(official);
