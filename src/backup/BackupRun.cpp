@@ -145,6 +145,12 @@ std::vector<size_t> BackupRun::sequence(TimeUnits tolerance) const {
     return order;
 }
 
+bool BackupRun::alreadyReplaced(const Proposal& p) const {
+    return std::ranges::any_of(competitors_, [&](const BackupCompetitor& k) {
+        return k.zek == p.replacement.zek && k.replaced[index(p.channel)].has_value();
+    });
+}
+
 std::vector<Proposal> BackupRun::propose(Channel c, TimeUnits tolerance) const {
     const size_t ch = index(c);
     const std::vector<size_t> seq = sequence(tolerance);

@@ -58,6 +58,9 @@ public:
     // Every competitor without an A time at the channel who has a backup time: the replacement
     // from system B when it has one, else from the hand times.
     std::vector<Proposal> propose(Channel c, TimeUnits tolerance) const;
+    // Whether the proposal's competitor already has a replacement time standing at its
+    // channel (applied before, until the operator reverts it).
+    bool alreadyReplaced(const Proposal& p) const;
 
 private:
     static size_t index(Channel c) { return c == Channel::Start ? 0 : 1; }

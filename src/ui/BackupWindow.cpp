@@ -143,7 +143,9 @@ void BackupWindow::refresh() {
                             row.a ? timeOfDayText(*row.a) : QString(),
                             row.a ? seconds(*row.a - row.hand.time) : QString()};
     fill(matches, rows);
+    // What was applied is no longer a proposal; the report still lists it.
     proposals_ = data_->propose(channel(), toleranceUnits());
+    std::erase_if(proposals_, [this](const Proposal& p) { return data_->alreadyReplaced(p); });
     rows.clear();
     for (const Proposal& p : proposals_)
         rows << QStringList{

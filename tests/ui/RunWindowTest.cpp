@@ -1048,6 +1048,9 @@ TEST_F(RunWindowTest, SecondTimerOnItsOwnPortAndTheBackupWindow) {
     EXPECT_EQ(f("0004", "altime"), "10:04:05.1111");
     EXPECT_EQ(f("0004", "ttime"), "00:01:05.11");
     EXPECT_EQ(scalar("select source from change_history where zek='0004'"), "backup");
+    // Stored, it is no longer proposed (until the operator reverts it).
+    EXPECT_TRUE(backup->shownProposals().empty());
+    EXPECT_EQ(backup->proposals->rowCount(), 0);
     QTemporaryDir dir;
     EXPECT_TRUE(backup->saveReport(dir.filePath("report.pdf")));
     EXPECT_GT(QFile(dir.filePath("report.pdf")).size(), 1000);
