@@ -6,9 +6,14 @@
 #include "data/TDM1.h"
 
 #include <QMenuBar>
+#include <QScreen>
 #include <QVBoxLayout>
 
 namespace pistel {
+namespace {
+constexpr int kTitleColumn = 1;
+constexpr int kPlaceColumn = 2;
+} // namespace
 
 QString runWindowCaption(const QString& title) {
     return QStringLiteral("大会実行") + QString(7, QLatin1Char(' ')) + title +
@@ -35,12 +40,12 @@ TFselecttaikai::TFselecttaikai(AppState& app, TDM1& dm, OperatorDialog& dialog, 
     DBGrid1 = new Grid(dm_.Qtaikai,
                        {{"TCODE", "TCODE", 66, left, left},
                         {"TNAME", "タイトル", 210, left, left, true},
-                        {"TPLACE", "開催地", 180, left, left, true},
+                        {"TPLACE", "開催地", 150, left, left, true},
                         {"GAME", "種目", 34, Qt::AlignCenter, Qt::AlignCenter},
                         {"HON", "本数", 34, Qt::AlignCenter, Qt::AlignCenter},
                         {"TDATE", "開催日", 80, Qt::AlignCenter, Qt::AlignCenter},
                         {"TCLASS", "カテゴリ", 60, Qt::AlignCenter, Qt::AlignCenter},
-                        {"SEX", "性別", 28, left, left}},
+                        {"SEX", "性別", 40, Qt::AlignCenter, Qt::AlignCenter}},
                        12, this);
     DBGrid1->setPalette(p);
     connect(DBGrid1, &QAbstractItemView::doubleClicked, this, [this] { DBGrid1DblClick(); });
@@ -54,6 +59,31 @@ void TFselecttaikai::showEvent(QShowEvent* e) {
     QDialog::showEvent(e);
     dm_.Qtaikai.setSql({QStringLiteral("select * from taikai order by tdate desc")});
     dm_.Qtaikai.open();
+    showWholeTexts();
+}
+
+void TFselecttaikai::showWholeTexts() {
+    // Titles and venues as long as the competitions have them: the columns grow to their
+    // text and the window with them, as far as the screen allows; beyond that the title and
+    // venue share what is left and show their whole text when pointed at.
+    QueryModel& model = DBGrid1->model();
+    int total = 0;
+    for (int c = 0; c < model.columnCount(); ++c) {
+        DBGrid1->resizeColumnToContents(c);
+        DBGrid1->setColumnWidth(c, std::max(model.columns()[c].width, DBGrid1->columnWidth(c)));
+        total += DBGrid1->columnWidth(c);
+    }
+    const int frame = width() - DBGrid1->viewport()->width();
+    const int room = screen() ? screen()->availableGeometry().width() - frame : total;
+    if (total > room) {
+        const int title = DBGrid1->columnWidth(kTitleColumn);
+        const int place = DBGrid1->columnWidth(kPlaceColumn);
+        const int rest = total - title - place, shared = std::max(0, room - rest);
+        DBGrid1->setColumnWidth(kTitleColumn, shared * title / (title + place));
+        DBGrid1->setColumnWidth(kPlaceColumn, shared - shared * title / (title + place));
+        total = room;
+    }
+    resize(std::max(width(), total + frame), height());
 }
 
 void TFselecttaikai::choose() {

@@ -29,6 +29,7 @@ protected:
 
 private:
     void choose();
+    void showWholeTexts();
 
     AppState& app_;
     TDM1& dm_;

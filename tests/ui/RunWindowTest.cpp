@@ -200,6 +200,29 @@ TEST_F(RunWindowTest, SelectionWindowListsAndChooses) {
     ASSERT_EQ(dm.Qtaikai.recordCount(), 2);
     EXPECT_EQ(dm.Qtaikai.fieldByName(u"tcode").asString(), "C1"); // newest first
     screenshot(selection, "selection-window");
+    // Every text whole, a title and venue as long as real ones too; longer than the screen
+    // allows, they share what is left and show their whole text when pointed at.
+    EXPECT_EQ(pistel::test::textThatDoesNotFit(&selection), QStringList{});
+    const QFontMetrics fm = selection.DBGrid1->fontMetrics();
+    for (const auto& [title, whole] :
+         {std::pair{QString("第１回　白馬ジャイアントスラローム大会"), true},
+          std::pair{QString("第１回　白馬ジャイアントスラローム大会　兼　北信越ジュニア選考会"
+                            "　兼　全日本ジュニア予選"),
+                    false}}) {
+        exec("update taikai set tname='" + title +
+             "',tplace='長野県白馬村　八方尾根',sex='男女' "
+             "where tcode='C0'");
+        selection.hide();
+        selection.show();
+        ASSERT_EQ(dm.Qtaikai.recordCount(), 2);
+        EXPECT_EQ(selection.DBGrid1->columnWidth(1) >= fm.horizontalAdvance(title), whole)
+            << title.toStdString();
+        EXPECT_EQ(pistel::test::textThatDoesNotFit(&selection), QStringList{});
+    }
+    exec("update taikai set tname='古い大会' where tcode='C0'");
+    selection.hide();
+    selection.show();
+    EXPECT_EQ(pistel::test::textThatDoesNotFit(&selection), QStringList{});
     app.currentRun = "1";
     const QRect row = selection.DBGrid1->visualRect(selection.DBGrid1->model().index(1, 1));
     QTest::mouseClick(selection.DBGrid1->viewport(), Qt::LeftButton, {}, row.center());
