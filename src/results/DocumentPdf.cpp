@@ -2,6 +2,8 @@
 // there are), then painted.
 #include "DocumentPdf.h"
 
+#include "PhraseWrap.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFontMetricsF>
@@ -49,15 +51,17 @@ public:
 
     double mm(double v) const { return v * unit_; }
 
-    // Where the text of a cell goes and how tall it is, never wider than its column.
-    int flagsFor(const QString& text, double width, const QFontMetricsF& metrics) const {
-        const QRectF words = metrics.boundingRect(QRectF(0, 0, width, 1e9), Qt::TextWordWrap, text);
-        return words.width() <= width ? Qt::TextWordWrap : Qt::TextWrapAnywhere;
+    // A cell's text in the lines it takes in its column, broken between phrases.
+    static QString wrapped(const QString& text, double width, const QFontMetricsF& metrics) {
+        return wrapPhrases(
+                   text, width,
+                   [&metrics](const QString& line) { return metrics.horizontalAdvance(line); })
+            .join(QLatin1Char('\n'));
     }
     double cellHeight(const QString& text, double width, const QFontMetricsF& metrics) const {
         if (text.isEmpty())
             return metrics.height();
-        return metrics.boundingRect(QRectF(0, 0, width, 1e9), flagsFor(text, width, metrics), text)
+        return metrics.boundingRect(QRectF(0, 0, width, 1e9), 0, wrapped(text, width, metrics))
             .height();
     }
     double rowHeight(const QStringList& cells, const QFontMetricsF& metrics) const {
@@ -112,10 +116,8 @@ public:
             if (!text.isEmpty()) {
                 p.save();
                 p.setClipRect(box.adjusted(0, 0, 0, mm(1)));
-                p.drawText(box,
-                           flagsFor(text, box.width(), metrics) |
-                               (c.alignRight ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignTop,
-                           text);
+                p.drawText(box, (c.alignRight ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignTop,
+                           wrapped(text, box.width(), metrics));
                 p.restore();
             }
             x += mm(c.width);

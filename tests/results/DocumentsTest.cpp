@@ -128,7 +128,7 @@ TEST_F(DocumentsTest, TheDemoRaceEndsWithItsStartAndResultLists) {
     control.setStatuses(offer.dns, 1, "DNS");
     control.setStatuses(offer.dnf, 1, "DNF");
     ASSERT_EQ(tool({"status", "--dsn", "PistelTest", "--code", kCode, "--run", "1", "--bib", "5",
-                    "--set", "DSQ", "--gate", "12", "--reason", "旗門不通過"}),
+                    "--set", "DSQ", "--gate", "12", "--reason", "旗門不通過、片スキー（右）"}),
               0)
         << output.toStdString();
 
@@ -204,7 +204,7 @@ TEST_F(DocumentsTest, TheDemoRaceEndsWithItsStartAndResultLists) {
     EXPECT_LT(dns, dnf);
     EXPECT_LT(dnf, dsq);
     EXPECT_LT(dns, r1.indexOf("0004"));
-    EXPECT_LT(dsq, r1.indexOf("旗門 12 旗門不通過"));
+    EXPECT_LT(dsq, r1.indexOf("旗門 12"));
     EXPECT_TRUE(r1.contains(QString("高橋　健太").normalized(QString::NormalizationForm_KC)));
 
     // Official results: the total built from the time set by hand carries the mark.
@@ -213,6 +213,14 @@ TEST_F(DocumentsTest, TheDemoRaceEndsWithItsStartAndResultLists) {
     EXPECT_TRUE(r.contains(QRegularExpression("1:06\\.66\\s+1:02\\.34\\*\\s+2:09\\.00\\*")))
         << r.toStdString();
     EXPECT_TRUE(r.contains(QRegularExpression("印刷 \\d{4}-\\d{2}-\\d{2} \\d{2}:\\d{2}")));
+    // The DSQ reason wraps in the narrow remarks column between its phrases, never inside one.
+    for (const QString& list : {r, r1}) {
+        const QString remarks = list.mid(list.indexOf("旗門 12"), 800);
+        for (const QString phrase : {"旗門不通過、", "片スキー", "（右）"})
+            EXPECT_TRUE(remarks.contains(phrase.normalized(QString::NormalizationForm_KC)))
+                << phrase.toStdString() << " in\n"
+                << remarks.toStdString();
+    }
 
     // No word of the table crosses into another column (section titles span the page).
     Race race;
@@ -263,7 +271,8 @@ TEST_F(DocumentsTest, TheDemoRaceEndsWithItsStartAndResultLists) {
     QFile csvFile(csv);
     ASSERT_TRUE(csvFile.open(QIODevice::ReadOnly));
     const QString text = fromSjis(csvFile.readAll());
-    EXPECT_TRUE(text.contains(",0005,") && text.contains(",DSQ,1,12,旗門不通過\r\n"));
+    EXPECT_TRUE(text.contains(",0005,") &&
+                text.contains(",DSQ,1,12,旗門不通過、片スキー（右）\r\n"));
     EXPECT_TRUE(text.contains(",0016,高橋　") || text.contains(",0016,"));
     EXPECT_EQ(text.count("\r\n"), 1 + 15);
 }

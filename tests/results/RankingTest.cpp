@@ -4,6 +4,7 @@
 #include "data/SjisText.h"
 #include "results/CsvExport.h"
 #include "results/Document.h"
+#include "results/PhraseWrap.h"
 
 #include <gtest/gtest.h>
 
@@ -147,6 +148,19 @@ TEST(RankingTest, DocumentsListEveryoneOnceInTheirSection) {
         << lines.join('\n').toStdString();
     EXPECT_EQ(fromSjis(documentCsv(official, CsvEncoding::ShiftJis)),
               QString::fromUtf8(csv.mid(3)));
+}
+
+// Remarks break between phrases: at blanks (Latin words keep theirs on one line), after a
+// Japanese comma, before a bracket; only a phrase wider than the column is cut inside.
+TEST(RankingTest, RemarksWrapBetweenPhrases) {
+    const auto chars = [](const QString& s) { return static_cast<double>(s.size()); };
+    EXPECT_EQ(wrapPhrases("旗門 12 旗門不通過、片スキー（右）", 8, chars),
+              (QStringList{"旗門 12", "旗門不通過、", "片スキー（右）"}));
+    EXPECT_EQ(wrapPhrases("missed gate 12", 11, chars), (QStringList{"missed gate", "12"}));
+    EXPECT_EQ(wrapPhrases("スタート違反フライング 3", 4, chars),
+              (QStringList{"スタート", "違反フラ", "イング", "3"}));
+    EXPECT_EQ(wrapPhrases("旗門 12", 20, chars), QStringList{"旗門 12"});
+    EXPECT_EQ(wrapPhrases("", 20, chars), QStringList{});
 }
 
 } // namespace
