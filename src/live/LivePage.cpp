@@ -30,7 +30,7 @@ QByteArray livePage() {
   tr.latest td { background: #ffe28a; transition: background 1s; }
   #empty { padding: 12px; color: #333; }
   h2 { font-size: 15px; margin: 12px 10px 4px; }
-  #choice { margin-top: 6px; max-width: 100%; font-size: 15px; }
+  #choice { margin-top: 6px; width: 100%; font-size: 15px; }
   .sr { position: absolute; width: 1px; height: 1px; overflow: hidden; clip: rect(0 0 0 0); }
 </style>
 </head>
@@ -94,13 +94,20 @@ async function loadChoices() {
   try {
     const races = await (await fetch("races", {cache: "no-store"})).json();
     const select = document.getElementById("choice");
-    for (const race of races)
+    // The competition heads its group and the closed box shows only the class, so a long
+    // title never pushes the class out of a phone's width (the title is the page's heading).
+    for (const race of races) {
+      const group = document.createElement("optgroup");
+      group.label = race.title;
       for (const c of race.classes) {
         const o = document.createElement("option");
         o.value = race.code + "/" + c.code;
-        o.textContent = race.title + " " + c.name;
-        select.appendChild(o);
+        o.textContent = c.name;
+        o.title = race.title + " " + c.name;
+        group.appendChild(o);
       }
+      select.appendChild(group);
+    }
     select.value = chosen;
   } catch (e) { /* the choice stays as it is; the results still come */ }
 }

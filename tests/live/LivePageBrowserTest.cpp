@@ -296,4 +296,24 @@ TEST(LivePageBrowser, RankingAfterABatchAndUpdatesWithoutReload) {
         waitFor([&] { return browser.evaluate(rows).toString().startsWith("1 009"); }, 5000))
         << browser.evaluate(rows).toString().toStdString();
     EXPECT_EQ(browser.evaluate("location.search").toString(), "?code=K1&class=007");
+
+    // A title as long as real ones: the closed choice on the phone still shows its class
+    // whole (the title heads the page and the choice's group).
+    store.setTitle("K1", "第１回　白馬ジャイアントスラローム大会　兼　北信越ジュニア選考会");
+    store.setClassName("007", "男子シニア");
+    browser.call("Page.reload");
+    const QString shownChoice = R"JS(
+      (() => {
+        const s = document.getElementById('choice');
+        if (s.value !== 'K1/007') return 'not chosen: ' + s.value;
+        const g = document.createElement('canvas').getContext('2d');
+        g.font = getComputedStyle(s).font;
+        const text = s.options[s.selectedIndex].text;
+        const need = g.measureText(text).width + 30; // the arrow and the padding
+        return need <= s.clientWidth ? 'fits: ' + text : text + ' needs ' + need + ' of ' +
+          s.clientWidth;
+      })())JS";
+    EXPECT_TRUE(waitFor(
+        [&] { return browser.evaluate(shownChoice).toString() == "fits: 男子シニア"; }, 5000))
+        << browser.evaluate(shownChoice).toString().toStdString();
 }
