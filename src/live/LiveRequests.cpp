@@ -117,6 +117,10 @@ std::optional<RaceState> parseRaceState(const QByteArray& text) {
     auto shortOk = [](const QString& v) { return v.size() <= 13; };
     eachLine(text, &state.skipped, [&](const QStringList& f) {
         const QString& kind = f[0];
+        if (kind == u"session" && f.size() == 2 && f[1].size() <= 64) {
+            state.session = f[1];
+            return true;
+        }
         if (kind == u"seq" && f.size() == 2) {
             state.seq = f[1].toLongLong(&seq);
             return seq;

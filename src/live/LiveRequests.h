@@ -61,6 +61,7 @@ struct StatusEntry {
 //   next,bib                    next to start, in start order
 // Lines of any other form are skipped and counted. Nothing when seq, now or run is missing.
 struct RaceState {
+    QString session; // the sending workstation's upload session; seq orders states within one
     qint64 seq = 0;
     qint64 nowMs = 0; // ms since midnight
     int run = 1;

@@ -86,17 +86,15 @@ QHttpServerResponse LiveServer::guarded(const std::function<QHttpServerResponse(
 }
 
 void LiveServer::routes() {
-    // Whether a request may write. A write is a POST or carries the key header: a web page in
-    // a browser can make neither to another origin. With a key set it must match (header, or
-    // the query of a POST); without one, only this machine writes.
+    // Whether a request may write: it carries the key header, which no web page in a browser
+    // can send to another site without a preflight that this server never grants (a form or
+    // a text/plain POST cannot carry it). With a key set the header must match it; without
+    // one, only this machine writes.
     auto allowed = [this](const QHttpServerRequest& req) {
         const std::optional<QString> given = headerValue(req, "X-Pistel-Key");
-        const bool post = req.method() == QHttpServerRequest::Method::Post;
-        if (!given && !post)
+        if (!given)
             return false;
-        if (key_.isEmpty())
-            return req.remoteAddress().isLoopback();
-        return given.value_or(QString()) == key_ || (post && valueOf(req.query(), "key") == key_);
+        return key_.isEmpty() ? req.remoteAddress().isLoopback() : *given == key_;
     };
     // What every write checks first: the key, and values no longer than the workstation's.
     auto check = [allowed](const QHttpServerRequest& req,
@@ -283,7 +281,9 @@ void LiveServer::routes() {
                             Status::BadRequest);
             return guarded([&] {
                 if (!store_.applyRaceState(code, *state, QDateTime::currentMSecsSinceEpoch()))
-                    return text(QStringLiteral("OK: より新しい状態があります (stale)"));
+                    return text(QStringLiteral("エラー: より新しい状態があります。古い状態は"
+                                               "反映しません (stale state)"),
+                                Status::Conflict);
                 return text(QStringLiteral("OK: 結果 %1、状態 %2、コース上 %3、次 %4、"
                                            "%5 行をスキップしました")
                                 .arg(state->results.size())

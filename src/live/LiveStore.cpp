@@ -154,13 +154,18 @@ void LiveStore::inTransaction(const std::function<void()>& writes) {
 
 bool LiveStore::applyRaceState(const QString& code, const RaceState& state, qint64 nowMs) {
     const QString seqKey = QStringLiteral("seq:") + code;
-    // Requests may overtake each other on their way: an older state never undoes a newer one.
-    if (!value(seqKey).isEmpty() && value(seqKey).toLongLong() >= state.seq)
+    const QString sessionKey = QStringLiteral("session:") + code;
+    // Requests of one session may overtake each other on their way: an older state never
+    // undoes a newer one. A new session (the workstation started again, its clock perhaps
+    // set back) replaces the old one whatever its numbers.
+    if (value(sessionKey) == state.session && !value(seqKey).isEmpty() &&
+        value(seqKey).toLongLong() >= state.seq)
         return false;
     constexpr qint64 kDay = 24 * 3600 * 1000;
     const qint64 midnight = nowMs - state.nowMs; // the workstation's midnight on our clock
     inTransaction([&] {
         setValue(seqKey, QString::number(state.seq));
+        setValue(sessionKey, state.session);
         setValue(QStringLiteral("run:") + code, QString::number(state.run));
         setValue(QStringLiteral("last_state"), code);
         QSet<QString> finished;

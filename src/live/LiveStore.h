@@ -52,8 +52,9 @@ public:
     void setStartList(const QString& code, const QList<StartListEntry>& entries);
     // Replaces the competition's results, statuses, on-course and next-to-start lists with
     // the workstation's state, received at `nowMs` (ms since the epoch): start times of day
-    // become instants of this server's clock through the state's own time of day. A state
-    // older than one already applied changes nothing and gives false.
+    // become instants of this server's clock through the state's own time of day. A state of
+    // the same session not newer than one already applied changes nothing and gives false; a
+    // state of another session replaces whatever came before.
     bool applyRaceState(const QString& code, const RaceState& state, qint64 nowMs);
     struct StatusRow {
         QString bib, name, team;

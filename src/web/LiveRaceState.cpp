@@ -7,6 +7,7 @@
 
 #include <QHash>
 #include <QSet>
+#include <QUuid>
 
 namespace pistel {
 namespace {
@@ -29,8 +30,14 @@ QByteArray startListBody(Query& q, const QString& code) {
     return out.toUtf8();
 }
 
+const QString& uploadSession() {
+    static const QString session = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    return session;
+}
+
 QByteArray raceStateBody(Query& q, const QString& code, int run, qint64 seq, const QTime& now) {
-    QString out = QStringLiteral("seq,%1\nnow,%2\nrun,%3\n")
+    QString out = QStringLiteral("session,%1\nseq,%2\nnow,%3\nrun,%4\n")
+                      .arg(uploadSession())
                       .arg(seq)
                       .arg(now.toString(QStringLiteral("HH:mm:ss.zzz")))
                       .arg(run);

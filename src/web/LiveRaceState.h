@@ -15,7 +15,13 @@ class Query;
 // class); those excluded from the lists are left out, so that they show on no class's page.
 QByteArray startListBody(Query& q, const QString& code);
 
-// The whole race state of run `run` as lines "seq,", "now,", "run,", then "result," for every
+// This workstation's upload session: a random id made once per run of the program. The live
+// server orders states by `seq` within a session only, so that a workstation started again
+// (its clock perhaps set back) is never refused as stale.
+const QString& uploadSession();
+
+// The whole race state of run `run` as lines "session,", "seq,", "now,", "run,", then
+// "result," for every
 // finished competitor (both runs' times once run 2 is finished, as the batch gives them),
 // "status," for each run status, "course," with the start time of day for those started and
 // not finished in `run`, and "next," for the next three to start in each class.

@@ -55,8 +55,9 @@ void LiveSync::sendNow(bool always) {
         sent(QStringLiteral("データベースを読めません: ") + QString::fromUtf8(e.what()));
         return;
     }
-    // The first two lines (seq, now) change every time; the rest only with the race.
-    const QByteArray content = state.mid(state.indexOf('\n', state.indexOf('\n') + 1));
+    // The lines up to the time (session, seq, now) are the stamp; the rest changes only with
+    // the race.
+    const QByteArray content = state.mid(state.indexOf("\nrun,"));
     if (!always && code == code_ && content == lastState_ && now - lastSentAt_ < kResendMs)
         return;
     code_ = code;

@@ -50,7 +50,7 @@ private:
     Query query_;
     QTimer delay_, check_;
     QString code_;         // the competition the last state was of
-    QByteArray lastState_; // without its seq and time lines
+    QByteArray lastState_; // without its stamp (session, seq and time lines)
     qint64 lastSentAt_ = 0, startListAt_ = 0, seq_ = 0;
     QString error_;
 };

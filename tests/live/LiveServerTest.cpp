@@ -2,9 +2,11 @@
 #include "live/LiveServer.h"
 
 #include "live/GuardedTcpServer.h"
+#include "live/RequestMeter.h"
 #include "support/DbTest.h"
 #include "support/ScriptedDialog.h"
 #include "support/WaitFor.h"
+#include "web/LiveRaceState.h"
 #include "web/LiveSync.h"
 #include "web/WebClient.h"
 #include "web/WebCommands.h"
@@ -149,10 +151,17 @@ TEST_F(LiveServerTest, BadRequestsAreRefusedWithAReason) {
     EXPECT_EQ(status, 403);
     EXPECT_TRUE(body.contains("wrong key"));
     EXPECT_EQ(request("sokuhoup.php?message=x", QByteArray(), {}).first, 403);
-    // The key as a query value: only on a POST (a plain GET is what an <img> on any web page
-    // sends).
+    // Only the header writes: never the key as a query value, nor a POST without the header
+    // (a form or a text/plain POST that any web page can send without a preflight).
     EXPECT_EQ(request("settaikai.php?tcode=ASTK10071&key=secret", QByteArray(), {}).first, 403);
-    EXPECT_EQ(request("settaikai.php?tcode=ASTK10071&key=secret", "", {}).first, 200);
+    EXPECT_EQ(request("settaikai.php?tcode=ASTK10071&key=secret", "", {}).first, 403);
+    EXPECT_EQ(request("sokuhoup.php?message=x", "message=y", {}, "text/plain").first, 403);
+    EXPECT_EQ(request("race.php?code=K1", "seq,1\nnow,10:00:00.00\nrun,1\n", {},
+                      "application/x-www-form-urlencoded")
+                  .first,
+              403);
+    EXPECT_EQ(store->race().code, "");
+    EXPECT_EQ(request("settaikai.php?tcode=ASTK10071").first, 200); // with the header
     // Unknown key, missing fields, values longer than any the workstation sends.
     EXPECT_EQ(request("settaikai.php?tcode=BOGUS").first, 400);
     EXPECT_EQ(request("sokuhoup.php?tcode=ASTK10071&zek=008").first, 400);
@@ -217,11 +226,14 @@ TEST_F(LiveServerTest, WithoutAKeyWritesComeFromThisMachineOnly) {
     live::LiveServer server2(open, QString());
     const quint16 port2 = server2.listen(QHostAddress::LocalHost, 0);
     web.baseUrl = QStringLiteral("http://127.0.0.1:%1/").arg(port2);
-    // A plain GET (an <img> on a page opened in this machine's browser) is not a write...
+    // Neither a plain GET (an <img> on a page opened in this machine's browser) nor a POST
+    // (a form or a text/plain request from such a page) writes...
     EXPECT_EQ(request("settaikai.php?tcode=ASTK10071", QByteArray(), {}).first, 403);
+    EXPECT_EQ(request("settaikai.php?tcode=ASTK10071", "", {}).first, 403);
+    EXPECT_EQ(request("settaikai.php?tcode=ASTK10071", "a=b", {}, "text/plain").first, 403);
     EXPECT_EQ(open.race().code, "");
-    // ... a POST is, and so is the workstation's request, which carries the header.
-    EXPECT_EQ(request("settaikai.php?tcode=ASTK10071", "", {}).first, 200);
+    // ... the workstation's request does: it carries the header, whatever its value.
+    EXPECT_EQ(request("settaikai.php?tcode=ASTK10071", QByteArray(), "-").first, 200);
     EXPECT_EQ(open.race().code, "K1");
     client.key.clear();
     web.cbclass = "男子";
@@ -329,8 +341,102 @@ TEST_F(LiveServerTest, IdleConnectionsAreClosedAndOversizedBodiesRefusedUnread) 
         },
         5000));
     EXPECT_TRUE(answer.startsWith("HTTP/1.1 200")) << answer.data();
-    EXPECT_EQ(live::GuardedTcpServer::declaredLength("POST / HTTP/1.1\r\ncontent-length : 12"), 12);
-    EXPECT_EQ(live::GuardedTcpServer::declaredLength("GET / HTTP/1.1\r\nHost: x"), -1);
+    EXPECT_EQ(live::RequestMeter::declaredLength("POST / HTTP/1.1\r\ncontent-length : 12"), 12);
+    EXPECT_EQ(live::RequestMeter::declaredLength("GET / HTTP/1.1\r\nHost: x"), -1);
+}
+
+// The guard measures heads and bodies across reads: a valid request that arrives in many small
+// writes is served; a head over 16 KiB in small writes is refused, and so is a chunked body
+// as soon as it passes 1 MiB, without the server holding it in memory.
+TEST_F(LiveServerTest, TheSizeGuardCountsAcrossReadsAndChunks) {
+    const auto trickle = [&](const QByteArray& bytes, int piece) {
+        QTcpSocket s;
+        s.connectToHost(QHostAddress::LocalHost, port);
+        EXPECT_TRUE(s.waitForConnected(2000));
+        for (qsizetype at = 0; at < bytes.size(); at += piece) {
+            s.write(bytes.mid(at, piece));
+            s.flush();
+            waitFor([&] { return s.bytesToWrite() == 0; }, 1000);
+            QCoreApplication::processEvents();
+        }
+        QByteArray answer;
+        waitFor(
+            [&] {
+                answer += s.readAll();
+                return answer.contains("\r\n\r\n") &&
+                       answer.size() >= answer.indexOf("\r\n\r\n") + 4 + 2;
+            },
+            5000);
+        return answer;
+    };
+    // A start list of 600 competitors (about 30 KB), head and body in 500-byte writes.
+    QByteArray list;
+    for (int i = 1; i <= 600; ++i)
+        list += QString("%1,選手%1 長い名前の選手,所属クラブ名 スキー部,007\n")
+                    .arg(i, 3, 10, QChar('0'))
+                    .toUtf8();
+    ASSERT_GT(list.size(), 30000);
+    const QByteArray post = "POST /startlist.php?code=K1 HTTP/1.1\r\nHost: x\r\n"
+                            "X-Pistel-Key: secret\r\nContent-Type: text/plain\r\n"
+                            "Content-Length: " +
+                            QByteArray::number(list.size()) + "\r\n\r\n" + list;
+    const QByteArray served = trickle(post, 500);
+    EXPECT_TRUE(served.startsWith("HTTP/1.1 200")) << served.left(200).data();
+    EXPECT_TRUE(served.contains("OK: 600 人")) << served.data();
+    // A head of 20 KiB, in 1 KiB writes: refused.
+    const QByteArray longHead = "GET /data HTTP/1.1\r\nX-Filler: " + QByteArray(20 * 1024, 'x');
+    EXPECT_TRUE(trickle(longHead, 1024).startsWith("HTTP/1.1 431"));
+
+    // 64 MiB chunked from another process: refused once past 1 MiB, memory stays flat.
+    const auto resident = [] {
+        QFile statm("/proc/self/statm");
+        statm.open(QIODevice::ReadOnly);
+        return statm.readAll().split(' ').value(1).toLongLong() * 4096;
+    };
+    const qint64 before = resident();
+    QProcess curl;
+    curl.start("sh", {"-c", QString("head -c 67108864 /dev/zero | curl -s -o /dev/null "
+                                    "-w '%{http_code}' -H 'X-Pistel-Key: secret' -H "
+                                    "'Transfer-Encoding: chunked' --data-binary @- "
+                                    "'http://127.0.0.1:%1/startlist.php?code=K2'")
+                                .arg(port)});
+    ASSERT_TRUE(waitFor([&] { return curl.state() == QProcess::NotRunning; }, 30000));
+    EXPECT_EQ(curl.readAllStandardOutput(), "413");
+    EXPECT_LT(resident() - before, 8 * 1024 * 1024);
+    EXPECT_TRUE(store->classesOf("K2").isEmpty());
+}
+
+// Race states carry the workstation's session: within one, `seq` orders them (a late one is
+// refused as stale, with an error status); a new session (the workstation started again, its
+// clock set back) replaces the old whatever its numbers.
+TEST_F(LiveServerTest, ANewSessionReplacesAStateWithAHugeSeq) {
+    const auto state = [&](const QString& session, const QString& seq, const QString& next) {
+        return request("race.php?code=K1",
+                       ("session," + session + "\nseq," + seq + "\nnow,10:00:00.00\nrun,1\n" +
+                        "next," + next + "\n")
+                           .toUtf8(),
+                       "secret", "text/plain");
+    };
+    ASSERT_EQ(request("startlist.php?code=K1", "008,山田,北高,007\n009,佐藤,南高,007\n", "secret",
+                      "text/plain")
+                  .first,
+              200);
+    const auto next = [&] {
+        QStringList out;
+        const QJsonObject page =
+            QJsonDocument::fromJson(request("data?code=K1&class=007", QByteArray(), {}).second)
+                .object();
+        for (const QJsonValue& r : page["next"].toArray())
+            out << r["bib"].toString();
+        return out.join(',');
+    };
+    EXPECT_EQ(state("a", "1000000000000", "008").first, 200);
+    ASSERT_TRUE(waitFor([&] { return next() == "008"; }, 3000));
+    const auto [stale, why] = state("a", "5", "009");
+    EXPECT_EQ(stale, 409);
+    EXPECT_TRUE(why.contains("stale")) << why.toStdString();
+    EXPECT_EQ(state("b", "1", "009").first, 200);
+    EXPECT_TRUE(waitFor([&] { return next() == "009"; }, 3000)) << next().toStdString();
 }
 
 // Real-time upload: the race reaches the page as it happens, through the workstation's own
@@ -393,8 +499,10 @@ TEST_F(LiveServerTest, RealTimeUploadFollowsTheRaceAndSurvivesAServerRestart) {
 
     // A result taken back leaves the page; an older state arriving late changes nothing.
     const auto [code, reply] =
-        request("race.php?code=K1", "seq,1\nnow,10:00:00.00\nrun,1\n", "secret", "text/plain");
-    EXPECT_EQ(code, 200);
+        request("race.php?code=K1",
+                ("session," + uploadSession() + "\nseq,1\nnow,10:00:00.00\nrun,1\n").toUtf8(),
+                "secret", "text/plain");
+    EXPECT_EQ(code, 409);
     EXPECT_TRUE(reply.contains("stale")) << reply.toStdString();
     EXPECT_EQ(bibs(page()["results"]), "010,009,008");
 
