@@ -9,7 +9,7 @@ PACKAGES=(
   unixodbc unixodbc-dev odbc-mariadb
   mariadb-server mariadb-client
   libgtest-dev googletest
-  fonts-noto-cjk clang-format poppler-utils qt6-translations-l10n
+  fonts-noto-cjk python3-fonttools clang-format poppler-utils qt6-translations-l10n
   qt6-httpserver-dev qt6-websockets-dev libqt6sql6-sqlite chromium nginx openssl
 )
 

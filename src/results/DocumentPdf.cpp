@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QPageLayout>
 #include <QPainter>
@@ -15,6 +16,22 @@
 
 namespace pistel {
 
+QString documentFontFamily() {
+    static const QString family = [] {
+        const QString file = QStringLiteral(PISTEL_DOCUMENT_FONT_FILE);
+        const int id = QFontDatabase::addApplicationFont(file);
+        const QStringList families = QFontDatabase::applicationFontFamilies(id);
+        if (id < 0 || families.isEmpty()) {
+            qWarning("documents: %s cannot be loaded; the PDFs' text may not read back as "
+                     "printed (build the project again to make it)",
+                     qPrintable(file));
+            return QStringLiteral("Noto Sans CJK JP");
+        }
+        return families.first();
+    }();
+    return family;
+}
+
 namespace {
 
 constexpr double kMarginMm = 15;
@@ -23,7 +40,7 @@ constexpr double kPageHeightMm = 297;
 constexpr double kPaddingMm = 1.2;
 
 QFont font(double points, bool bold = false) {
-    QFont f(QString::fromLatin1(kDocumentFont));
+    QFont f(documentFontFamily());
     f.setPointSizeF(points);
     f.setBold(bold);
     return f;

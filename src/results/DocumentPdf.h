@@ -10,8 +10,10 @@ class QPagedPaintDevice;
 
 namespace pistel {
 
-// The face documents are set in: Japanese shapes for kanji.
-inline constexpr char kDocumentFont[] = "Noto Sans CJK JP";
+// The family documents are set in: Noto Sans CJK JP (Japanese shapes for kanji) as made at
+// build time so that the PDF's text reads back as printed; the installed Noto Sans CJK JP
+// (with a warning) when that file is missing. Needs a QGuiApplication.
+QString documentFontFamily();
 
 // Paints the document on A4 portrait pages of `device` (a PDF writer or a printer): on every
 // page the competition, the document's title and class, the column titles, "n / m" and the
