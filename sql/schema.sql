@@ -194,8 +194,12 @@ CREATE TABLE IF NOT EXISTS backup_impulse (
   bib   VARCHAR(4)  NOT NULL DEFAULT '',
   stat  VARCHAR(2)  NOT NULL DEFAULT '',
   dtime VARCHAR(13) NOT NULL DEFAULT '',
+  run   INT NOT NULL DEFAULT 0,
   KEY backup_impulse_list (tcode, stat, dtime)
 ) CHARACTER SET sjis;
+-- The run being timed when each second-timer line arrived (0: none), as pulse_run does for the
+-- timer's lines: the second timer's lines carry no run of their own (databases made before).
+ALTER TABLE backup_impulse ADD COLUMN IF NOT EXISTS run INT NOT NULL DEFAULT 0;
 
 CREATE TABLE IF NOT EXISTS backup_receipt (
   receipt  VARCHAR(40) NOT NULL PRIMARY KEY,

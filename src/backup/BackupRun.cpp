@@ -39,7 +39,11 @@ BackupRun BackupRun::read(odbc::Connection& db, const QString& code, int run) {
     const QString n = run == 1 ? QString() : QStringLiteral("2");
     const QString where = "tcode = '" + sqlValue(code) + "'";
     Query q(db, QStringLiteral("backup"));
-    q.setSql({"select zek,dropm,sttime" + n + ",altime" + n + " from result where " + where,
+    q.setSql({"select zek,dropm,sttime" + n + ",altime" + n + ",name,",
+              "(select code from run_status s where s.tcode = result.tcode and s.zek = "
+              "result.zek and s.run = " +
+                  QString::number(run) + ") as status",
+              "from result where " + where,
               "order by class1 desc, st" + QString::number(run) + ", zek"});
     q.open();
     const ManualTimes marks = readManualTimes(db, code, readSnapshots(db, code));
@@ -49,6 +53,8 @@ BackupRun BackupRun::read(odbc::Connection& db, const QString& code, int run) {
         BackupCompetitor c;
         c.zek = q.text(r, 0);
         c.forerunner = q.text(r, 1) == u"9";
+        c.name = q.text(r, 4);
+        c.status = q.text(r, 5);
         for (int ch = 0; ch < 2; ++ch) {
             const QString column =
                 (ch == 0 ? QStringLiteral("STTIME") : QStringLiteral("ALTIME")) + n;
@@ -82,7 +88,7 @@ BackupRun BackupRun::read(odbc::Connection& db, const QString& code, int run) {
     QHash<QString, size_t> known;
     for (size_t i = 0; i < b.competitors_.size(); ++i)
         known.insert(b.competitors_[i].zek, i);
-    q.setSql({"select id,tstat,bib,stat,dtime from backup_impulse where " + where +
+    q.setSql({"select id,tstat,bib,stat,dtime,run from backup_impulse where " + where +
                   " and stat in ('C0','C1')",
               "order by id"});
     q.open();
@@ -94,8 +100,11 @@ BackupRun BackupRun::read(odbc::Connection& db, const QString& code, int run) {
             std::erase_if(list, [t](const HandTime& h) { return h.time == t; });
             continue;
         }
-        if (tstat == u"m" || tstat == u"C" ||
-            (any && (t < first - kRunMargin || t > last + kRunMargin)))
+        // A line is of the run being timed when it arrived; one that arrived with no run
+        // selected (0) is placed by its time: near this run's own times.
+        const int lineRun = q.text(r, 5).toInt();
+        if (tstat == u"m" || tstat == u"C" || (lineRun != 0 && lineRun != run) ||
+            (lineRun == 0 && any && (t < first - kRunMargin || t > last + kRunMargin)))
             continue;
         const bool named = (tstat == u" " || tstat == u"i") && known.contains(bib);
         list.push_back({q.text(r, 0).toInt(), named ? bib : QString(), t});
@@ -105,8 +114,10 @@ BackupRun BackupRun::read(odbc::Connection& db, const QString& code, int run) {
 
 std::vector<MatchCompetitor> BackupRun::matchInput(Channel c) const {
     std::vector<MatchCompetitor> input;
+    // A DNS has no time anywhere, a DNF none at the finish: they leave no gap to fill.
     for (const BackupCompetitor& k : competitors_)
-        input.push_back({k.zek, k.a[index(c)]});
+        input.push_back({k.zek, k.a[index(c)],
+                         k.status != u"DNS" && (c == Channel::Start || k.status != u"DNF")});
     return input;
 }
 
@@ -125,23 +136,43 @@ QHash<QString, TimeUnits> BackupRun::backupTimes(Channel c, const std::vector<Ha
 }
 
 std::vector<size_t> BackupRun::sequence(TimeUnits tolerance) const {
-    const auto b = backupTimes(Channel::Start, b_[0], tolerance);
-    const auto h = backupTimes(Channel::Start, hand_[0], tolerance);
-    std::vector<std::pair<TimeUnits, size_t>> started;
+    const QHash<QString, TimeUnits> startB = backupTimes(Channel::Start, b_[0], tolerance);
+    const QHash<QString, TimeUnits> startHand = backupTimes(Channel::Start, hand_[0], tolerance);
+    const QHash<QString, TimeUnits> finishB = backupTimes(Channel::Finish, b_[1], tolerance);
+    const QHash<QString, TimeUnits> finishHand = backupTimes(Channel::Finish, hand_[1], tolerance);
+    std::vector<std::pair<TimeUnits, size_t>> timed;
+    std::vector<size_t> untimed; // started, but no start time anywhere
     for (size_t i = 0; i < competitors_.size(); ++i) {
         const BackupCompetitor& k = competitors_[i];
-        const std::optional<TimeUnits> t = k.a[0]              ? k.a[0]
-                                           : b.contains(k.zek) ? std::optional(b[k.zek])
-                                           : h.contains(k.zek) ? std::optional(h[k.zek])
-                                                               : k.replaced[0];
+        const std::optional<TimeUnits> t = k.a[0]                   ? k.a[0]
+                                           : startB.contains(k.zek) ? std::optional(startB[k.zek])
+                                           : startHand.contains(k.zek)
+                                               ? std::optional(startHand[k.zek])
+                                               : k.replaced[0];
         if (t)
-            started.push_back({*t, i});
+            timed.push_back({*t, i});
+        else if (k.a[1] || k.replaced[1] || finishB.contains(k.zek) || finishHand.contains(k.zek) ||
+                 k.status == u"DNF" || k.status == u"DSQ")
+            untimed.push_back(i);
     }
-    std::stable_sort(started.begin(), started.end(),
+    std::stable_sort(timed.begin(), timed.end(),
                      [](const auto& x, const auto& y) { return x.first < y.first; });
     std::vector<size_t> order;
-    for (const auto& s : started)
-        order.push_back(s.second);
+    for (const auto& t : timed)
+        order.push_back(t.second);
+    // Each competitor without a start time goes right after the one before them in the start
+    // order (competitors_ is in start order), or first when nobody before them started.
+    for (size_t i : untimed) {
+        auto at = order.begin();
+        for (size_t before = i; before-- > 0;) {
+            const auto found = std::find(order.begin(), order.end(), before);
+            if (found != order.end()) {
+                at = found + 1;
+                break;
+            }
+        }
+        order.insert(at, i);
+    }
     return order;
 }
 

@@ -22,7 +22,8 @@ std::optional<Channel> channelNamed(const QString& name);
 
 // One competitor of the run as backup timing sees them.
 struct BackupCompetitor {
-    QString zek;
+    QString zek, name;
+    QString status;                       // of this run: "DNS", "DNF", "DSQ"; empty: none
     bool forerunner = false;              // excluded from the lists: never a reference
     std::optional<TimeUnits> a[2];        // system A: [0] start, [1] finish (not a replacement)
     std::optional<TimeUnits> replaced[2]; // a replacement time that stands
@@ -64,7 +65,9 @@ public:
 
 private:
     static size_t index(Channel c) { return c == Channel::Start ? 0 : 1; }
-    // Competitors who started (A or backup), in start sequence.
+    // Every competitor who started, in start sequence: by start time of day where one is known
+    // (A, then B, then hand, then a replacement), the others at their place in the start
+    // order, after the competitor before them.
     std::vector<size_t> sequence(TimeUnits tolerance) const;
     std::vector<MatchCompetitor> matchInput(Channel c) const;
     // Each competitor's backup time at the channel from `times` (by bib).

@@ -31,6 +31,12 @@ std::optional<TimeUnits> parseHandTime(const QString& text) {
     return ((h * 60LL + min) * 60 + s) * 10000 + fraction.toLongLong();
 }
 
+TimeUnits dayDifference(TimeUnits later, TimeUnits earlier) {
+    constexpr TimeUnits kDay = 24LL * 3600 * 10000;
+    const TimeUnits d = ((later - earlier) % kDay + kDay) % kDay;
+    return d > kDay / 2 ? d - kDay : d;
+}
+
 QString secondsText(TimeUnits units) {
     const TimeUnits magnitude = units < 0 ? -units : units;
     return QString::asprintf("%s%lld.%04lld", units < 0 ? "-" : "",

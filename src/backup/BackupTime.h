@@ -14,6 +14,9 @@ QString timeOfDayText(TimeUnits units);
 // A hand time as typed or printed: HH:MM:SS followed by a decimal comma or point and one or
 // two digits (tenths or hundredths); also three or four digits, as the timers print them.
 std::optional<TimeUnits> parseHandTime(const QString& text);
+// `later` minus `earlier`, taken the short way round midnight (23:59:59 to 00:00:01 is 2 s).
+TimeUnits dayDifference(TimeUnits later, TimeUnits earlier);
+
 // Seconds with four decimals and a sign: "-0.2000", "0.0150".
 QString secondsText(TimeUnits units);
 

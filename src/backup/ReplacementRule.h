@@ -19,7 +19,7 @@ struct RuleEntry {
 struct Reference {
     QString zek;
     TimeUnits a = 0, backup = 0;
-    TimeUnits difference() const { return a - backup; }
+    TimeUnits difference() const { return dayDifference(a, backup); }
 };
 
 struct Replacement {

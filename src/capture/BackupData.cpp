@@ -4,6 +4,7 @@
 #include "data/SqlValue.h"
 
 #include <QUrl>
+#include <algorithm>
 
 namespace pistel::backupdata {
 namespace {
@@ -11,7 +12,7 @@ const QString kScope = QStringLiteral("SCOPE");
 const QString kHandTimes = QStringLiteral("HAND_TIME");
 const QString kSecondTimer = QStringLiteral("BACKUP_IMPULSE");
 const QString kHandColumns = QStringLiteral("run,channel,line,bib,htime");
-const QString kLineColumns = QStringLiteral("ttime,tstat,bib,stat,dtime");
+const QString kLineColumns = QStringLiteral("ttime,tstat,bib,stat,dtime,run");
 
 QString handTimeWhere(const QString& code, int scope) {
     return "tcode = '" + sqlValue(code) + "'" + (scope == 2 ? QStringLiteral(" and run = 2") : "");
@@ -37,9 +38,14 @@ QStringList inserts(const QString& code, const QString& table, const QString& co
     QStringList lines;
     for (const QString& row : rows.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
         QStringList values{"'" + sqlValue(code) + "'"};
-        for (const QString& field : row.split(QLatin1Char(',')))
+        const QStringList fields = row.split(QLatin1Char(','));
+        for (const QString& field : fields)
             values << "'" + sqlValue(QUrl::fromPercentEncoding(field.toLatin1())) + "'";
-        lines << "insert into " + table + " (tcode," + columns + ") values (" +
+        // A snapshot taken before a column was added has fewer fields: the first columns.
+        const QStringList named =
+            columns.split(QLatin1Char(','))
+                .first(std::min(fields.size(), columns.count(QLatin1Char(',')) + 1));
+        lines << "insert into " + table + " (tcode," + named.join(QLatin1Char(',')) + ") values (" +
                      values.join(QLatin1Char(',')) + ");";
     }
     return lines;

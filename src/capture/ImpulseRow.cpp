@@ -44,9 +44,12 @@ bool receiptLogged(Query& q, const QString& receipt, const ImpulseLog& log) {
     return there;
 }
 
-QString runTagStatement(const QString& run) {
+QString runTagStatement(const QString& run, const ImpulseLog& log) {
     if (run != u"1" && run != u"2")
         return {};
+    if (!log.timer)
+        return "update " + QLatin1String(log.table) + " set run = '" + run +
+               "' where id = LAST_INSERT_ID();";
     return "insert into pulse_run (pulse_id,run) values (LAST_INSERT_ID(),'" + run + "');";
 }
 

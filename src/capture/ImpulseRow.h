@@ -30,8 +30,9 @@ QString markUnassignedStatement(const QString& code, const QString& reason);
 // Whether the line with this receipt has its impulse row already.
 bool receiptLogged(Query& q, const QString& receipt, const ImpulseLog& log = kTimerLog);
 // Tags the impulse row just inserted with the run being timed ("1" or "2"; otherwise
-// nothing); the statement, ended by ";", for a batch, or empty.
-QString runTagStatement(const QString& run);
+// nothing): the timer's in pulse_run, a second timer's in its row; the statement, ended by
+// ";", for a batch, or empty.
+QString runTagStatement(const QString& run, const ImpulseLog& log = kTimerLog);
 // Of `receipts`, those that ever reached the log (their row may have been deleted since by a
 // reset, which must not bring it back).
 QSet<QString> receiptsEverLogged(Query& q, const QStringList& receipts,

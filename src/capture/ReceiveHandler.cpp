@@ -180,7 +180,7 @@ void ReceiveHandler::writeLine(const Line& l, bool capture, bool mayBeLogged) {
     auto commitLine = [&](Transaction& tx, const QString& unassignedWhy) {
         QStringList batch = captureWrites;
         batch << impulseRowStatements(l.code, l.receiptTenths, l.fields, l.receipt, log_);
-        if (const QString tag = runTagStatement(l.run); log_.timer && !tag.isEmpty())
+        if (const QString tag = runTagStatement(l.run, log_); !tag.isEmpty())
             batch << tag;
         if (!unassignedWhy.isEmpty() && log_.timer)
             batch << markUnassignedStatement(l.code, unassignedWhy);

@@ -132,13 +132,30 @@ TEST(MatchingTest, OffsetMissingAndExtraTimesAndCloseCompetitors) {
         got << row.bib;
     EXPECT_EQ(got, (QStringList{"0001", "0002", "0003", "0004", "0005", "0006", "0008", "0009",
                                 "0010", ""}));
-    // A bib written beside a time wins; a tight tolerance leaves the scattered ones out.
+    // A bib written beside another's time (0001's and 0002's swapped, 20 s apart: 0002 at
+    // 10:00:20, the time 09:59:59.81) is never matched: each is left with the reason.
     hand[0].bib = "0002";
     hand[1].bib = "0001";
-    const MatchResult byBib = matchHandTimes(hand, competitors, s(0.015));
-    EXPECT_EQ(byBib.rows[0].bib, "0002");
-    EXPECT_EQ(byBib.rows[1].bib, "0001");
-    EXPECT_EQ(byBib.rows[3].bib, ""); // 0004: 0.02 s off
+    const MatchResult byBib = matchHandTimes(hand, competitors);
+    EXPECT_EQ(byBib.rows[0].bib, "");
+    EXPECT_TRUE(byBib.rows[0].unmatched.startsWith("ビブ 0002: 主計時との差 -20.19 秒"))
+        << byBib.rows[0].unmatched.toStdString();
+    EXPECT_EQ(byBib.rows[2].bib, "0003");
+
+    // Across midnight: A at 23:59:50 + 2 s each, hand 0.3 s later (00:00:00.3 for the one at
+    // midnight). The offset is +0.30, not a day.
+    const TimeUnits late = 24LL * 3600 * 10000 - s(10);
+    std::vector<MatchCompetitor> night;
+    std::vector<HandTime> nightHand;
+    for (int i = 0; i < 8; ++i) {
+        night.push_back(
+            {QString::asprintf("%04d", i + 1), (late + i * s(2)) % (24LL * 3600 * 10000)});
+        nightHand.push_back({i + 1, {}, (*night.back().a + s(0.3)) % (24LL * 3600 * 10000)});
+    }
+    const MatchResult midnight = matchHandTimes(nightHand, night);
+    EXPECT_EQ(midnight.offset, s(0.3));
+    for (const MatchRow& row : midnight.rows)
+        EXPECT_FALSE(row.bib.isEmpty()) << row.hand.line;
 }
 
 } // namespace

@@ -252,3 +252,154 @@ TEST_F(SecondTimerTest, DrillLinesArrivingWhileTheirTableIsGoneAreKeptAndWritten
 
 } // namespace
 } // namespace pistel::test
+
+namespace pistel::test {
+namespace {
+
+// "HH:MM:SS,cc" of a time, as a stopwatch sheet gives it.
+QString sheetTime(TimeUnits t) {
+    return timeOfDayText(t).left(8) + "," + timeOfDayText(t).mid(9, 2);
+}
+
+// Hand timing as timekeepers keep it: a bib beside most times, a few stray times (a test time
+// before the race, the forerunner, a time 20 min off, a bib written beside another's time),
+// main times missing at the start and the finish, a DNS next to a competitor to be matched.
+// Every proposal is the rule's, worked out below.
+TEST_F(SecondTimerTest, HandSheetsWithBibsAndStrayTimesGiveTheRulesReplacements) {
+    // 0005's start was missed; 0006 did not start; 0013's finish was missed too (0008's
+    // finish and 0011's start already are).
+    exec("update result set sttime='' where zek='0005'");
+    exec("update result set sttime='', altime='', FL='N' where zek='0006'");
+    exec("insert into run_status (tcode,zek,run,code) values ('C1','0006',1,'DNS')");
+    exec("update result set altime='' where zek='0013'");
+    // Start sheet: hand = A - 0.20 s + e, e = 0, +0.01, -0.01 from 0001 on. No bib beside
+    // 0003's and 0005's times; none for 0006.
+    const auto e = [](int i) { return (i - 1) % 3 == 1 ? 100 : (i - 1) % 3 == 2 ? -100 : 0; };
+    QString starts = "09:50:00,00\n" + sheetTime(start1(0) - 2000) + "\n"; // test, forerunner
+    starts += "0005 " + sheetTime(start1(2) - 2000) + "\n"; // 0002's time under 0005's bib
+    for (int i = 1; i <= 14; ++i) {
+        if (i == 6)
+            continue;
+        const QString bib = i == 3 || i == 5 ? QString() : QString::asprintf("%04d ", i);
+        starts += bib + sheetTime(start1(i) - 2000 + e(i)) + "\n";
+    }
+    starts += "10:20:00,00\n"; // 20 min off: nobody's
+    // Finish sheet: hand = A - 0.30 s, but 0011's 0.10 s late (A - hand 0.20); no bib beside
+    // 0004's time; a stray at 10:30.
+    QString finishes;
+    for (int i = 1; i <= 14; ++i) {
+        if (i == 6)
+            continue;
+        const QString bib = i == 4 ? QString() : QString::asprintf("%04d ", i);
+        finishes += bib + sheetTime(finish1(i) - 3000 + (i == 11 ? 1000 : 0)) + "\n";
+    }
+    finishes += "10:30:00,00\n";
+
+    BackupRun data = BackupRun::read(dm.Db1, "C1", 1);
+    std::vector<HandTime> times;
+    ASSERT_TRUE(parseHandTimes(starts, times, nullptr));
+    data.setHandTimes(Channel::Start, times);
+    const MatchResult m = data.match(Channel::Start, times, kDefaultTolerance);
+    ASSERT_TRUE(m.refused.isEmpty()) << m.refused.toStdString();
+    EXPECT_EQ(m.offset, -2000);
+    QStringList left;
+    for (const MatchRow& row : m.rows)
+        if (row.bib.isEmpty())
+            left << QString::number(row.hand.line) + ": " + row.unmatched;
+    // The test time, 0002's time under 0005's bib (0005 has no A time: the time is not between
+    // 0004's and 0007's), 10:20.
+    ASSERT_EQ(left.size(), 3) << left.join('\n').toStdString();
+    EXPECT_TRUE(left[1].startsWith("3: ビブ 0005: 前後に")) << left[1].toStdString();
+
+    // 0005's start (between 0004 and the DNS 0006: one time left in that gap). References:
+    // 0004..0001 before it, the forerunner never, then 0007, 0008, 0009, 0010, 0012, 0013
+    // (0011 has no A start). A - hand = 0.20 - e: e sums to -0.01, so 2.01 / 10 = 0.201:
+    // correction +0.20, replacement 10:01:59.81 + 0.20 = 10:02:00.01.
+    // 0011's start: 0010..0007, 0004..0001, then 0012, 0013: again 2.01 / 10, +0.20;
+    // 10:04:59.81 + 0.20 = 10:05:00.01.
+    std::vector<Proposal> p = data.propose(Channel::Start, kDefaultTolerance);
+    ASSERT_EQ(p.size(), 2u);
+    EXPECT_EQ(p[0].replacement.zek, "0005");
+    EXPECT_EQ(p[0].replacement.correction, 2000);
+    EXPECT_EQ(timeOfDayText(p[0].replacement.time).toStdString(), "10:02:00.0100");
+    QStringList refs;
+    for (const Reference& r : p[0].replacement.references)
+        refs << r.zek;
+    EXPECT_EQ(refs.join(',').toStdString(), "0004,0003,0002,0001,0007,0008,0009,0010,0012,0013");
+    EXPECT_EQ(p[1].replacement.zek, "0011");
+    EXPECT_EQ(timeOfDayText(p[1].replacement.time).toStdString(), "10:05:00.0100");
+
+    // The finishes, with no start sheet loaded: 0011 (no start time anywhere) still started
+    // and stands after 0010. 0008: 0007, 0005..0001 (0006 did not start), then 0009, 0010,
+    // 0011, 0012: 9 x 0.30 + 0.20 = 2.90, +0.29; 0013: 0012, 0011, 0010, 0009, 0007,
+    // 0005..0001: +0.29 too (without 0011 in the sequence both would be +0.30).
+    data = BackupRun::read(dm.Db1, "C1", 1);
+    ASSERT_TRUE(parseHandTimes(finishes, times, nullptr));
+    data.setHandTimes(Channel::Finish, times);
+    p = data.propose(Channel::Finish, kDefaultTolerance);
+    ASSERT_EQ(p.size(), 2u);
+    EXPECT_EQ(p[0].replacement.zek, "0008");
+    EXPECT_EQ(p[0].replacement.correction, 2900);
+    EXPECT_EQ(p[0].replacement.time, finish1(8) - 3000 + 2900);
+    EXPECT_EQ(p[1].replacement.zek, "0013");
+    EXPECT_EQ(p[1].replacement.correction, 2900);
+    refs.clear();
+    for (const Reference& r : p[1].replacement.references)
+        refs << r.zek;
+    EXPECT_EQ(refs.join(',').toStdString(), "0012,0011,0010,0009,0007,0005,0004,0003,0002,0001");
+
+    // An offset that cannot be relied on: four pairs only, or pairs scattered over seconds.
+    ASSERT_TRUE(parseHandTimes("0001 " + sheetTime(start1(1)) + "\n0002 " + sheetTime(start1(2)) +
+                                   "\n0003 " + sheetTime(start1(3)) + "\n0004 " +
+                                   sheetTime(start1(4)) + "\n",
+                               times, nullptr));
+    const MatchResult few = data.match(Channel::Start, times, kDefaultTolerance);
+    EXPECT_TRUE(few.refused.contains("4 組しかなく")) << few.refused.toStdString();
+    EXPECT_TRUE(std::all_of(few.rows.begin(), few.rows.end(),
+                            [](const MatchRow& r) { return r.bib.isEmpty(); }));
+    QString scattered;
+    for (int i = 1; i <= 8; ++i)
+        scattered +=
+            QString::asprintf("%04d ", i) + sheetTime(start1(i) + (i % 2 ? 20000 : -20000)) + "\n";
+    ASSERT_TRUE(parseHandTimes(scattered, times, nullptr));
+    EXPECT_TRUE(data.match(Channel::Start, times, kDefaultTolerance).refused.contains("ばらつき"));
+}
+
+// Runs 5 minutes apart, run 2 in reverse order, the second timer naming the same bibs in both:
+// each line is tagged with the run being timed when it arrived, and run 2's proposals use
+// run-2 lines only.
+TEST_F(SecondTimerTest, SystemBLinesBelongToTheRunTimedWhenTheyArrived) {
+    // Run 2: 0014 first, 5 min after run 1's last start; A - B 0.05 s at every start; 0003's
+    // run-2 start missed by A.
+    const auto start2 = [](int i) { return start1(14) + 3000000 + (14 - i) * 300000; };
+    for (int i = 1; i <= 14; ++i)
+        exec(QString("update result set sttime2='%1', FL='F' where zek='%2'")
+                 .arg(i == 3 ? QString() : timeOfDayText(start2(i)), QString::asprintf("%04d", i)));
+    QueueByteSource port;
+    ReceiveHandler b(app, dm, port, nullptr);
+    b.setImpulseLog(kSecondTimerLog);
+    for (const QString run : {"1", "2"}) {
+        app.currentRun = run;
+        for (int i = 1; i <= 14; ++i) {
+            const TimeUnits t = (run == "1" ? start1(i) : start2(i)) - 500;
+            port.push((QString::asprintf(" %04d C0  ", i) + timeOfDayText(t) + " 00\r").toLatin1());
+            b.CommX1Receive(port.InQueCount());
+        }
+    }
+    EXPECT_EQ(scalar("select count(*) from backup_impulse where run = 2"), "14");
+    // 0003's run-2 start (due at 10:17:00, 11 starters after 0014's 10:11:30): the ten
+    // references' A - B are all 0.05 (run-1 lines would give differences of minutes):
+    // 10:16:59.95 + 0.05 = 10:17:00.00.
+    const BackupRun data = BackupRun::read(dm.Db1, "C1", 2);
+    const std::vector<Proposal> p = data.propose(Channel::Start, kDefaultTolerance);
+    ASSERT_EQ(p.size(), 1u);
+    EXPECT_EQ(p[0].replacement.zek, "0003");
+    EXPECT_EQ(p[0].source, "B");
+    EXPECT_EQ(p[0].replacement.correction, 500);
+    EXPECT_EQ(p[0].replacement.time, start2(3));
+    for (const Reference& r : p[0].replacement.references)
+        EXPECT_EQ(r.difference(), 500) << r.zek.toStdString();
+}
+
+} // namespace
+} // namespace pistel::test
