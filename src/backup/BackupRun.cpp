@@ -176,6 +176,13 @@ std::vector<size_t> BackupRun::sequence(TimeUnits tolerance) const {
     return order;
 }
 
+QString BackupRun::refusal(Channel c, const std::vector<HandTime>& sheet,
+                           TimeUnits tolerance) const {
+    if (sheet.empty())
+        return {};
+    return match(c, sheet, tolerance).refused;
+}
+
 bool BackupRun::alreadyReplaced(const Proposal& p) const {
     return std::ranges::any_of(competitors_, [&](const BackupCompetitor& k) {
         return k.zek == p.replacement.zek && k.replaced[index(p.channel)].has_value();
@@ -205,7 +212,15 @@ std::vector<Proposal> BackupRun::propose(Channel c, TimeUnits tolerance) const {
                      e.forerunner});
             }
             if (const auto r = replacementFor(entries, pos)) {
-                proposals.push_back({c, s == 0 ? QStringLiteral("B") : QStringLiteral("hand"), *r});
+                // The other end of the run: its A time, or a replacement that stands.
+                const size_t other = 1 - ch;
+                const std::optional<TimeUnits> end = k.a[other] ? k.a[other] : k.replaced[other];
+                std::optional<TimeUnits> runTime;
+                if (end)
+                    runTime = c == Channel::Start ? dayDifference(*end, r->time)
+                                                  : dayDifference(r->time, *end);
+                proposals.push_back({c, s == 0 ? QStringLiteral("B") : QStringLiteral("hand"), *r,
+                                     k.name, runTime});
                 break;
             }
         }

@@ -34,6 +34,8 @@ struct Proposal {
     Channel channel = Channel::Start;
     QString source; // "B" or "hand"
     Replacement replacement;
+    QString name;                     // the competitor's
+    std::optional<TimeUnits> runTime; // the run time the replacement gives, with the other end
 };
 
 // The backup data of one run: its competitors with their system-A times, the second timer's
@@ -62,6 +64,9 @@ public:
     // Whether the proposal's competitor already has a replacement time standing at its
     // channel (applied before, until the operator reverts it).
     bool alreadyReplaced(const Proposal& p) const;
+    // Why the times of `sheet` cannot be matched at all at the channel (the offset cannot be
+    // relied on); empty when they can.
+    QString refusal(Channel c, const std::vector<HandTime>& sheet, TimeUnits tolerance) const;
 
 private:
     static size_t index(Channel c) { return c == Channel::Start ? 0 : 1; }

@@ -31,12 +31,12 @@ Document replacementReport(const BackupRun& run, const RaceInfo& info, TimeUnits
         for (const Proposal& p : run.propose(channel, tolerance)) {
             const Replacement& r = p.replacement;
             DocumentSection section;
-            section.title = QStringLiteral("ビブ %1　%2 %3　補正 %4 秒　代替時刻 %5")
+            section.title = QStringLiteral("ビブ %1 %6　%2 %3　補正 %4 秒　代替時刻 %5")
                                 .arg(r.zek,
                                      p.source == u"B" ? QStringLiteral("システムB")
                                                       : QStringLiteral("手動計時"),
                                      timeOfDayText(r.backup), correctionText(r.correction),
-                                     timeOfDayText(r.time));
+                                     timeOfDayText(r.time), p.name);
             int n = 0;
             for (const Reference& ref : r.references) {
                 const QString number = QString::number(++n);
@@ -70,6 +70,11 @@ Document replacementReport(const BackupRun& run, const RaceInfo& info, TimeUnits
             part.sections.push_back({QStringLiteral("代替時刻なし"), {}});
         doc.classes.push_back(part);
     }
+    // Signed by those who answer for it.
+    doc.classes.back().sections.push_back(
+        {QStringLiteral(
+             "計時責任者　署名 ＿＿＿＿＿＿＿＿＿＿　　レフェリー　署名 ＿＿＿＿＿＿＿＿＿＿"),
+         {}});
     return doc;
 }
 

@@ -20,6 +20,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QVBoxLayout>
 
 namespace pistel {
 
@@ -82,12 +83,19 @@ BackupWindow::BackupWindow(RunControl& control, QWidget* parent)
     g->addWidget(sheet, 2, 0);
     g->addWidget(storeButton, 3, 0);
     matches = table(this, {QStringLiteral("手動計時"), QStringLiteral("ビブ"),
-                           QStringLiteral("システムA"), QStringLiteral("差 (A−手動)")});
+                           QStringLiteral("システムA"), QStringLiteral("差 (A−手動)"),
+                           QStringLiteral("対応しない理由")});
+    matchNote = new QLabel(this);
+    matchNote->setWordWrap(true);
+    matchNote->setStyleSheet(QStringLiteral("color: #a00000"));
     g->addWidget(new QLabel(QStringLiteral("選手との対応"), this), 1, 1);
-    g->addWidget(matches, 2, 1, 2, 1);
-    proposals =
-        table(this, {QStringLiteral("ビブ"), QStringLiteral("予備"), QStringLiteral("予備時刻"),
-                     QStringLiteral("補正"), QStringLiteral("代替時刻")});
+    auto* matchColumn = new QVBoxLayout;
+    matchColumn->addWidget(matchNote);
+    matchColumn->addWidget(matches, 1);
+    g->addLayout(matchColumn, 2, 1, 2, 1);
+    proposals = table(this, {QStringLiteral("ビブ"), QStringLiteral("氏名"), QStringLiteral("予備"),
+                             QStringLiteral("予備時刻"), QStringLiteral("補正"),
+                             QStringLiteral("代替時刻"), QStringLiteral("走行タイム")});
     references = table(this, {QStringLiteral("基準ビブ"), QStringLiteral("システムA"),
                               QStringLiteral("予備時刻"), QStringLiteral("差")});
     auto* applyOne = new QPushButton(QStringLiteral("選択した代替時刻を適用"), this);
@@ -138,21 +146,34 @@ void BackupWindow::refresh() {
     QList<QStringList> rows;
     const MatchResult m = data_->match(channel(), data_->handTimes(channel()), toleranceUnits());
     for (const MatchRow& row : m.rows)
-        rows << QStringList{timeOfDayText(row.hand.time),
-                            row.bib.isEmpty() ? QStringLiteral("－") : row.bib,
-                            row.a ? timeOfDayText(*row.a) : QString(),
-                            row.a ? seconds(*row.a - row.hand.time) : QString()};
+        rows << QStringList{
+            timeOfDayText(row.hand.time), row.bib.isEmpty() ? QStringLiteral("－") : row.bib,
+            row.a ? timeOfDayText(*row.a) : QString(),
+            row.a ? seconds(dayDifference(*row.a, row.hand.time)) : QString(), row.unmatched};
     fill(matches, rows);
+    // The second timer's lines are matched as the sheet is: either may be refused.
+    QStringList refused;
+    if (!m.refused.isEmpty())
+        refused << QStringLiteral("手動計時: ") + m.refused;
+    if (const QString b =
+            data_->refusal(channel(), data_->secondTimer(channel()), toleranceUnits());
+        !b.isEmpty())
+        refused << QStringLiteral("システムB: ") + b;
+    matchNote->setText(refused.join(QLatin1Char('\n')));
+    matchNote->setVisible(!refused.isEmpty());
     // What was applied is no longer a proposal; the report still lists it.
     proposals_ = data_->propose(channel(), toleranceUnits());
     std::erase_if(proposals_, [this](const Proposal& p) { return data_->alreadyReplaced(p); });
     rows.clear();
     for (const Proposal& p : proposals_)
-        rows << QStringList{
-            p.replacement.zek,
-            p.source == u"B" ? QStringLiteral("システムB") : QStringLiteral("手動計時"),
-            timeOfDayText(p.replacement.backup), seconds(p.replacement.correction).chopped(2),
-            timeOfDayText(p.replacement.time)};
+        rows << QStringList{p.replacement.zek,
+                            p.name,
+                            p.source == u"B" ? QStringLiteral("システムB")
+                                             : QStringLiteral("手動計時"),
+                            timeOfDayText(p.replacement.backup),
+                            seconds(p.replacement.correction).chopped(2),
+                            timeOfDayText(p.replacement.time),
+                            p.runTime ? timeOfDayText(*p.runTime).mid(3, 8) : QString()};
     fill(proposals, rows);
     showReferences();
 }

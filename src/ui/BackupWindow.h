@@ -8,6 +8,7 @@
 class QComboBox;
 class QDoubleSpinBox;
 class QPlainTextEdit;
+class QLabel;
 class QTableWidget;
 
 namespace pistel {
@@ -27,6 +28,7 @@ public:
     QComboBox* channelChoice = nullptr; // スタート / フィニッシュ
     QDoubleSpinBox* tolerance = nullptr;
     QPlainTextEdit* sheet = nullptr; // a stopwatch sheet typed by hand
+    QLabel* matchNote = nullptr;     // why the sheet's times cannot be matched, if they cannot
     QTableWidget* matches = nullptr;
     QTableWidget* proposals = nullptr;
     QTableWidget* references = nullptr;

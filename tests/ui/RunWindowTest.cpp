@@ -1062,6 +1062,8 @@ TEST_F(RunWindowTest, SecondTimerOnItsOwnPortAndTheBackupWindow) {
     EXPECT_EQ(backup->matches->rowCount(), 7);
     backup->proposals->selectRow(0);
     EXPECT_EQ(backup->references->rowCount(), 6);
+    EXPECT_EQ(backup->proposals->item(0, 6)->text(), "01:05.11"); // the run time it gives
+    EXPECT_FALSE(backup->matchNote->isVisibleTo(backup));
     EXPECT_EQ(backup->applyAll(), 1);
     // What was stored is said.
     EXPECT_TRUE(dialog.messages.last().contains("ビブ 0004") &&
@@ -1078,6 +1080,12 @@ TEST_F(RunWindowTest, SecondTimerOnItsOwnPortAndTheBackupWindow) {
     EXPECT_TRUE(backup->saveReport(dir.filePath("report.pdf")));
     EXPECT_GT(QFile(dir.filePath("report.pdf")).size(), 1000);
     screenshot(*backup, "backup-window");
+    // A start sheet of two times: nothing is matched, and the window says why.
+    backup->channelChoice->setCurrentIndex(0);
+    ASSERT_TRUE(backup->storeSheet("10:00:00,00\n10:01:00,00\n"));
+    EXPECT_TRUE(backup->matchNote->isVisibleTo(backup) &&
+                backup->matchNote->text().contains("組しかなく"))
+        << backup->matchNote->text().toStdString();
     dialog.answers.prepend(true);
     w.close();
 }

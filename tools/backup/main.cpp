@@ -123,12 +123,19 @@ int main(int argc, char** argv) {
             return 0;
         }
         data.setHandTimes(*channel, hand);
+        // A sheet (or the second timer's lines) whose offset cannot be relied on is matched to
+        // nobody: said once, with what to do.
+        for (const auto& [what, times] :
+             {std::pair{"hand times", hand}, std::pair{"system B", data.secondTimer(*channel)}})
+            if (const QString why = data.refusal(*channel, times, tolerance); !why.isEmpty())
+                err << "pistel-backup: " << what << ": " << why << "\n" << Qt::flush;
         if (command == u"match") {
-            out << "hand,bib,a_time,difference\n";
+            out << "hand,bib,a_time,difference,unmatched\n";
             for (const MatchRow& row : data.match(*channel, hand, tolerance).rows)
                 out << timeOfDayText(row.hand.time) << ',' << row.bib << ','
                     << (row.a ? timeOfDayText(*row.a) : QString()) << ','
-                    << (row.a ? secondsText(*row.a - row.hand.time) : QString()) << '\n';
+                    << (row.a ? secondsText(dayDifference(*row.a, row.hand.time)) : QString())
+                    << ',' << row.unmatched << '\n';
             out << Qt::flush;
             return 0;
         }
@@ -144,12 +151,13 @@ int main(int argc, char** argv) {
                     err << "pistel-backup: " << p.replacement.zek
                         << " has a time of the timer now; not replaced\n";
         }
-        out << "bib,channel,backup,source,correction,replacement\n";
+        out << "bib,channel,backup,source,correction,replacement,name,run_time\n";
         for (const Proposal& p : proposals)
             out << p.replacement.zek << ',' << channelName(p.channel) << ','
                 << timeOfDayText(p.replacement.backup) << ',' << p.source << ','
                 << correctionText(p.replacement.correction) << ','
-                << timeOfDayText(p.replacement.time) << '\n';
+                << timeOfDayText(p.replacement.time) << ',' << p.name << ','
+                << (p.runTime ? timeOfDayText(*p.runTime).left(11) : QString()) << '\n';
         out << Qt::flush;
         return 0;
     } catch (const DbError& e) {
