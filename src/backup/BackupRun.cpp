@@ -11,9 +11,6 @@
 namespace pistel {
 
 namespace {
-// System-B lines further than this from the run's own times belong to the other run.
-constexpr TimeUnits kRunMargin = 15LL * 60 * 10000;
-
 std::optional<TimeUnits> unitsOf(const QString& stored) {
     if (stored.trimmed().isEmpty())
         return std::nullopt;
@@ -47,8 +44,6 @@ BackupRun BackupRun::read(odbc::Connection& db, const QString& code, int run) {
               "order by class1 desc, st" + QString::number(run) + ", zek"});
     q.open();
     const ManualTimes marks = readManualTimes(db, code, readSnapshots(db, code));
-    TimeUnits first = 0, last = 0;
-    bool any = false;
     for (int r = 0; r < q.recordCount(); ++r) {
         BackupCompetitor c;
         c.zek = q.text(r, 0);
@@ -63,11 +58,6 @@ BackupRun BackupRun::read(odbc::Connection& db, const QString& code, int run) {
                 c.replaced[ch] = t;
             else
                 c.a[ch] = t;
-            if (c.a[ch]) {
-                first = any ? std::min(first, *c.a[ch]) : *c.a[ch];
-                last = any ? std::max(last, *c.a[ch]) : *c.a[ch];
-                any = true;
-            }
         }
         b.competitors_.push_back(c);
     }
@@ -96,15 +86,16 @@ BackupRun BackupRun::read(odbc::Connection& db, const QString& code, int run) {
         const QString tstat = q.text(r, 1), bib = q.text(r, 2);
         auto& list = b.b_[q.text(r, 3) == u"C0" ? 0 : 1];
         const TimeUnits t = timeOfDayUnits(q.text(r, 4));
-        if (tstat == u"c" || tstat == u"d") {
+        if ((tstat == u"c" || tstat == u"d") && q.text(r, 5).toInt() == run) {
             std::erase_if(list, [t](const HandTime& h) { return h.time == t; });
             continue;
         }
         // A line is of the run being timed when it arrived; one that arrived with no run
-        // selected (0) is placed by its time: near this run's own times.
+        // selected waits for the operator to say which run it is of.
         const int lineRun = q.text(r, 5).toInt();
-        if (tstat == u"m" || tstat == u"C" || (lineRun != 0 && lineRun != run) ||
-            (lineRun == 0 && any && (t < first - kRunMargin || t > last + kRunMargin)))
+        if (lineRun == 0 && tstat != u"c" && tstat != u"d")
+            ++b.withoutRun_;
+        if (tstat == u"m" || tstat == u"C" || lineRun != run)
             continue;
         const bool named = (tstat == u" " || tstat == u"i") && known.contains(bib);
         list.push_back({q.text(r, 0).toInt(), named ? bib : QString(), t});
@@ -226,6 +217,13 @@ std::vector<Proposal> BackupRun::propose(Channel c, TimeUnits tolerance) const {
         }
     }
     return proposals;
+}
+
+int giveSecondTimerLinesARun(odbc::Connection& db, const QString& code, int run) {
+    Query q(db, QStringLiteral("backup run"));
+    q.setSql({"update backup_impulse set run = '" + QString::number(run) + "' where tcode = '" +
+              sqlValue(code) + "' and run = 0"});
+    return static_cast<int>(q.execSql());
 }
 
 void storeHandTimes(odbc::Connection& db, const QString& code, int run, Channel c,

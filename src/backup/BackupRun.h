@@ -55,6 +55,9 @@ public:
     // System-B impulses of the channel within the run's time, bib attached when the line named
     // a competitor.
     const std::vector<HandTime>& secondTimer(Channel c) const { return b_[index(c)]; }
+    // Second-timer lines of the competition that arrived with no run selected: used by no
+    // run until the operator gives them one.
+    int secondTimerLinesWithoutRun() const { return withoutRun_; }
 
     // The hand (or system-B) times matched to the competitors of the run in start order.
     MatchResult match(Channel c, const std::vector<HandTime>& times, TimeUnits tolerance) const;
@@ -83,7 +86,12 @@ private:
     std::vector<BackupCompetitor> competitors_; // in start order (class descending, st1/st2)
     std::vector<HandTime> hand_[2];
     std::vector<HandTime> b_[2];
+    int withoutRun_ = 0;
 };
+
+// Gives the competition's second-timer lines that arrived with no run selected to `run`;
+// returns how many. Throws DbError.
+int giveSecondTimerLinesARun(odbc::Connection& db, const QString& code, int run);
 
 // Stores a hand-time sheet of a run and channel, replacing the one before; throws DbError.
 void storeHandTimes(odbc::Connection& db, const QString& code, int run, Channel c,

@@ -66,11 +66,13 @@ BackupWindow::BackupWindow(RunControl& control, QWidget* parent)
     tolerance->setSuffix(QStringLiteral(" 秒"));
     auto* importButton = new QPushButton(QStringLiteral("手動計時ファイルの取り込み…"), this);
     auto* reportButton = new QPushButton(QStringLiteral("報告書（PDF）…"), this);
+    giveRun = new QPushButton(this);
     top->addWidget(runChoice);
     top->addWidget(channelChoice);
     top->addWidget(new QLabel(QStringLiteral("許容差"), this));
     top->addWidget(tolerance);
     top->addStretch(1);
+    top->addWidget(giveRun);
     top->addWidget(importButton);
     top->addWidget(reportButton);
     g->addLayout(top, 0, 0, 1, 3);
@@ -115,6 +117,10 @@ BackupWindow::BackupWindow(RunControl& control, QWidget* parent)
     connect(channelChoice, &QComboBox::currentIndexChanged, this, &BackupWindow::refresh);
     connect(tolerance, &QDoubleSpinBox::valueChanged, this, &BackupWindow::refresh);
     connect(importButton, &QPushButton::clicked, this, &BackupWindow::importFile);
+    connect(giveRun, &QPushButton::clicked, this, [this] {
+        giveSecondTimerLinesARun(control_.dm.Db1, control_.app.competitionCode, run());
+        refresh();
+    });
     connect(storeButton, &QPushButton::clicked, this, [this] { storeSheet(sheet->toPlainText()); });
     connect(reportButton, &QPushButton::clicked, this, [this] {
         const QString path = QFileDialog::getSaveFileName(
@@ -160,6 +166,10 @@ void BackupWindow::refresh() {
         !b.isEmpty())
         refused << QStringLiteral("システムB: ") + b;
     matchNote->setText(refused.join(QLatin1Char('\n')));
+    const int withoutRun = data_->secondTimerLinesWithoutRun();
+    giveRun->setText(
+        QStringLiteral("本目の分からないシステムBの時刻 %1 件をこの本目にする").arg(withoutRun));
+    giveRun->setVisible(withoutRun > 0);
     matchNote->setVisible(!refused.isEmpty());
     // What was applied is no longer a proposal; the report still lists it.
     proposals_ = data_->propose(channel(), toleranceUnits());

@@ -9,6 +9,7 @@ class QComboBox;
 class QDoubleSpinBox;
 class QPlainTextEdit;
 class QLabel;
+class QPushButton;
 class QTableWidget;
 
 namespace pistel {
@@ -29,6 +30,9 @@ public:
     QDoubleSpinBox* tolerance = nullptr;
     QPlainTextEdit* sheet = nullptr; // a stopwatch sheet typed by hand
     QLabel* matchNote = nullptr;     // why the sheet's times cannot be matched, if they cannot
+    // Gives the second-timer lines that arrived with no run selected the run shown (shown
+    // only when there are such lines).
+    QPushButton* giveRun = nullptr;
     QTableWidget* matches = nullptr;
     QTableWidget* proposals = nullptr;
     QTableWidget* references = nullptr;

@@ -87,6 +87,10 @@ TEST_F(SecondTimerTest, MissedImpulsesAreReplacedFromSystemBFirstThenFromHandTim
         b.CommX1Receive(port.InQueCount());
     }
     EXPECT_EQ(scalar("select count(*) from backup_impulse where tcode='C1'").toInt(), sent);
+    // No run was selected while they came: they wait for one, used by no run meanwhile.
+    EXPECT_EQ(BackupRun::read(dm.Db1, "C1", 1).secondTimerLinesWithoutRun(), sent);
+    EXPECT_TRUE(BackupRun::read(dm.Db1, "C1", 1).secondTimer(Channel::Finish).empty());
+    EXPECT_EQ(giveSecondTimerLinesARun(dm.Db1, "C1", 1), sent);
     EXPECT_EQ(scalar("select count(*) from pulsedata"), "0");
     EXPECT_EQ(scalar("select count(*) from result where altime2<>'' or ttime<>''"), "0");
     // Journaled, and never logged twice: the journal's lines are all found by their receipts.

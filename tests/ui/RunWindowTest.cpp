@@ -35,6 +35,7 @@
 #include <QPlainTextEdit>
 #include <QPrinter>
 #include <QProcess>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QStackedWidget>
@@ -1045,6 +1046,14 @@ TEST_F(RunWindowTest, SecondTimerOnItsOwnPortAndTheBackupWindow) {
     BackupWindow* backup = w.openBackup();
     backup->runChoice->setCurrentIndex(0);
     backup->channelChoice->setCurrentIndex(1);
+    // No run page was shown while they came: the lines wait for the operator to give them a
+    // run, and are used by none meanwhile.
+    ASSERT_TRUE(backup->giveRun->isVisibleTo(backup));
+    EXPECT_TRUE(backup->giveRun->text().contains("7 件")) << backup->giveRun->text().toStdString();
+    EXPECT_TRUE(backup->shownProposals().empty());
+    backup->giveRun->click();
+    EXPECT_FALSE(backup->giveRun->isVisibleTo(backup));
+    EXPECT_EQ(scalar("select count(*) from backup_impulse where run = 1"), "7");
     // Hand times for every finish, 0.1 s early: system B is still used first.
     QString hand;
     for (int i = 0; i < bibs.size(); ++i)

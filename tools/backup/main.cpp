@@ -123,6 +123,11 @@ int main(int argc, char** argv) {
             return 0;
         }
         data.setHandTimes(*channel, hand);
+        if (const int waiting = data.secondTimerLinesWithoutRun(); waiting > 0)
+            err << "pistel-backup: " << waiting
+                << " second-timer lines arrived with no run selected and are used by no run: "
+                   "give them their run in the run window (予備計時)\n"
+                << Qt::flush;
         // A sheet (or the second timer's lines) whose offset cannot be relied on is matched to
         // nobody: said once, with what to do.
         for (const auto& [what, times] :
