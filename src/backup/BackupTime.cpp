@@ -1,15 +1,17 @@
 #include "BackupTime.h"
 
+#include "capture/TimeText.h"
+
 #include <QRegularExpression>
 
 namespace pistel {
 
-namespace {
-constexpr TimeUnits kDay = 24LL * 60 * 60 * 10000;
+TimeUnits wrapIntoDay(TimeUnits units) {
+    return ((units % kUnitsPerDay) + kUnitsPerDay) % kUnitsPerDay;
 }
 
 QString timeOfDayText(TimeUnits units) {
-    units = ((units % kDay) + kDay) % kDay;
+    units = wrapIntoDay(units);
     const TimeUnits seconds = units / 10000;
     return QString::asprintf("%02lld:%02lld:%02lld.%04lld", static_cast<long long>(seconds / 3600),
                              static_cast<long long>(seconds / 60 % 60),
@@ -32,9 +34,18 @@ std::optional<TimeUnits> parseHandTime(const QString& text) {
 }
 
 TimeUnits dayDifference(TimeUnits later, TimeUnits earlier) {
-    constexpr TimeUnits kDay = 24LL * 3600 * 10000;
-    const TimeUnits d = ((later - earlier) % kDay + kDay) % kDay;
-    return d > kDay / 2 ? d - kDay : d;
+    const TimeUnits d = wrapIntoDay(later - earlier);
+    return d > kUnitsPerDay / 2 ? d - kUnitsPerDay : d;
+}
+
+QString correctionText(TimeUnits units, bool plusSign) {
+    const TimeUnits hundredths = (units < 0 ? -units : units) / 100;
+    return QString::asprintf("%s%lld.%02lld",
+                             units < 0  ? "-"
+                             : plusSign ? "+"
+                                        : "",
+                             static_cast<long long>(hundredths / 100),
+                             static_cast<long long>(hundredths % 100));
 }
 
 QString secondsText(TimeUnits units) {

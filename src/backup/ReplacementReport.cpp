@@ -7,11 +7,6 @@ QString signedSeconds(TimeUnits units) {
     return (units >= 0 ? QStringLiteral("+") : QString()) + secondsText(units);
 }
 
-// A correction, whole hundredths: "+0.20", "-0.04".
-QString correctionText(TimeUnits units) {
-    const QString s = signedSeconds(units);
-    return s.left(s.size() - 2);
-}
 } // namespace
 
 Document replacementReport(const BackupRun& run, const RaceInfo& info, TimeUnits tolerance) {
@@ -35,7 +30,7 @@ Document replacementReport(const BackupRun& run, const RaceInfo& info, TimeUnits
                                 .arg(r.zek,
                                      p.source == u"B" ? QStringLiteral("システムB")
                                                       : QStringLiteral("手動計時"),
-                                     timeOfDayText(r.backup), correctionText(r.correction),
+                                     timeOfDayText(r.backup), correctionText(r.correction, true),
                                      timeOfDayText(r.time), p.name);
             int n = 0;
             for (const Reference& ref : r.references) {

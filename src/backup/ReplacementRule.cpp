@@ -9,7 +9,6 @@ TimeUnits floorDiv(TimeUnits a, TimeUnits b) {
         --q;
     return q;
 }
-constexpr TimeUnits kDay = 24LL * 60 * 60 * 10000;
 } // namespace
 
 TimeUnits meanToHundredths(TimeUnits sum, TimeUnits count) {
@@ -41,7 +40,7 @@ std::optional<Replacement> replacementFor(const std::vector<RuleEntry>& sequence
     for (const Reference& ref : r.references)
         sum += ref.difference();
     r.correction = meanToHundredths(sum, static_cast<TimeUnits>(r.references.size()));
-    r.time = ((r.backup + r.correction) % kDay + kDay) % kDay;
+    r.time = wrapIntoDay(r.backup + r.correction);
     return r;
 }
 

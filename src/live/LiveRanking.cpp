@@ -38,32 +38,21 @@ constexpr qint64 kOnCourseMs = 15 * 60 * 1000;
 
 // Ranks `rows` by `time` (hundredths, -1 none): ties share a rank (1, 1, 3), the gap is to the
 // leader; rows without a time follow unranked in the order they came.
-QJsonArray ranked(QList<ResultRow> rows, const std::function<qint64(const ResultRow&)>& time,
+QJsonArray ranked(const QList<ResultRow>& rows, const std::function<qint64(const ResultRow&)>& time,
                   const std::function<QString(const ResultRow&)>& shown, bool withRuns) {
-    std::stable_sort(rows.begin(), rows.end(), [&](const ResultRow& a, const ResultRow& b) {
-        const qint64 x = time(a), y = time(b);
-        if ((x < 0) != (y < 0))
-            return y < 0;
-        return x >= 0 && x != y ? x < y : x >= 0 && a.bib < b.bib;
-    });
+    std::vector<const ResultRow*> pointers;
+    for (const ResultRow& r : rows)
+        pointers.push_back(&r);
     QJsonArray list;
-    qint64 leader = -1, previous = -1;
-    int rank = 0;
-    for (int i = 0; i < rows.size(); ++i) {
-        const ResultRow& r = rows[i];
-        const qint64 h = time(r);
-        if (h >= 0 && h != previous)
-            rank = i + 1;
-        previous = h;
-        if (leader < 0 && h >= 0)
-            leader = h;
-        QJsonObject row{{QStringLiteral("rank"), h >= 0 ? rank : 0},
+    for (const Placed<ResultRow>& p :
+         rankWithTies(pointers, time, [](const ResultRow& r) { return r.bib; })) {
+        const ResultRow& r = *p.row;
+        QJsonObject row{{QStringLiteral("rank"), p.rank},
                         {QStringLiteral("bib"), r.bib},
                         {QStringLiteral("name"), r.name},
                         {QStringLiteral("team"), r.team},
                         {QStringLiteral("result"), shown(r)},
-                        {QStringLiteral("gap"),
-                         h > leader && leader >= 0 ? behindText(h - leader) : QString()}};
+                        {QStringLiteral("gap"), p.rank > 0 ? behindText(p.behind) : QString()}};
         if (withRuns) {
             row[QStringLiteral("time1")] = r.time1;
             row[QStringLiteral("time2")] = r.time2;

@@ -46,19 +46,12 @@ std::vector<RankedRow> rank(const std::vector<const Competitor*>& competitors,
                             bool (*eligible)(const Competitor&),
                             const QString& (*timeOf)(const Competitor&)) {
     std::vector<RankedRow> rows;
-    for (const Competitor* c : competitors) {
-        const long long t = eligible(*c) ? hundredthsOf(timeOf(*c)) : -1;
-        if (t >= 0)
-            rows.push_back({c, 0, t, 0});
-    }
-    std::sort(rows.begin(), rows.end(), [](const RankedRow& a, const RankedRow& b) {
-        return a.time != b.time ? a.time < b.time : a.competitor->zek < b.competitor->zek;
-    });
-    for (size_t i = 0; i < rows.size(); ++i) {
-        rows[i].rank =
-            i > 0 && rows[i].time == rows[i - 1].time ? rows[i - 1].rank : static_cast<int>(i) + 1;
-        rows[i].behind = rows[i].time - rows.front().time;
-    }
+    for (const Placed<Competitor>& p : rankWithTies(
+             competitors,
+             [&](const Competitor& c) { return eligible(c) ? hundredthsOf(timeOf(c)) : -1; },
+             [](const Competitor& c) { return c.zek; }))
+        if (p.rank > 0)
+            rows.push_back({p.row, p.rank, p.time, p.behind});
     return rows;
 }
 } // namespace

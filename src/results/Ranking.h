@@ -3,6 +3,7 @@
 #include "Race.h"
 
 #include <QString>
+#include <algorithm>
 #include <vector>
 
 namespace pistel {
@@ -15,6 +16,39 @@ long long shortTimeHundredths(const QString& shown);
 QString shortTime(const QString& runTime);
 // A difference to the leader: "+0.35", "+1:02.35"; "" for the leader.
 QString behindText(long long hundredths);
+
+// One row's place in a ranking.
+template <typename Row> struct Placed {
+    const Row* row = nullptr;
+    int rank = 0;         // 0: no time, unranked
+    long long time = -1;  // hundredths; negative: none
+    long long behind = 0; // hundredths behind the leader
+};
+
+// The one rule of a rank: by `timeOf` (hundredths, negative for none); equal times share the
+// rank and the next is skipped (1, 1, 3), ties in ascending `keyOf`; rows without a time
+// follow, unranked, in the order they came. The window, the documents, the command line and
+// the live page all rank by it.
+template <typename Row, typename TimeOf, typename KeyOf>
+std::vector<Placed<Row>> rankWithTies(const std::vector<const Row*>& rows, TimeOf timeOf,
+                                      KeyOf keyOf) {
+    std::vector<Placed<Row>> placed;
+    for (const Row* r : rows)
+        placed.push_back({r, 0, timeOf(*r), 0});
+    std::stable_sort(placed.begin(), placed.end(), [&](const Placed<Row>& a, const Placed<Row>& b) {
+        if ((a.time < 0) != (b.time < 0))
+            return b.time < 0;
+        if (a.time < 0)
+            return false;
+        return a.time != b.time ? a.time < b.time : keyOf(*a.row) < keyOf(*b.row);
+    });
+    for (size_t i = 0; i < placed.size() && placed[i].time >= 0; ++i) {
+        placed[i].rank = i > 0 && placed[i].time == placed[i - 1].time ? placed[i - 1].rank
+                                                                       : static_cast<int>(i) + 1;
+        placed[i].behind = placed[i].time - placed.front().time;
+    }
+    return placed;
+}
 
 struct RankedRow {
     const Competitor* competitor = nullptr;

@@ -181,7 +181,7 @@ void BackupWindow::refresh() {
                             p.source == u"B" ? QStringLiteral("システムB")
                                              : QStringLiteral("手動計時"),
                             timeOfDayText(p.replacement.backup),
-                            seconds(p.replacement.correction).chopped(2),
+                            correctionText(p.replacement.correction, true),
                             timeOfDayText(p.replacement.time),
                             p.runTime ? timeOfDayText(*p.runTime).mid(3, 8) : QString()};
     fill(proposals, rows);

@@ -35,14 +35,6 @@ int badArguments(const QString& message) {
     return 2;
 }
 
-// Seconds with two decimals ("-0.02"); a correction is whole hundredths.
-QString correctionText(TimeUnits units) {
-    const TimeUnits hundredths = (units < 0 ? -units : units) / 100;
-    return QString::asprintf("%s%lld.%02lld", units < 0 ? "-" : "",
-                             static_cast<long long>(hundredths / 100),
-                             static_cast<long long>(hundredths % 100));
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
