@@ -110,9 +110,16 @@ void LiveServer::routes() {
         return std::nullopt;
     };
 
-    http_.route(QStringLiteral("/"), [] {
-        return QHttpServerResponse(QByteArrayLiteral("text/html; charset=utf-8"), livePage());
-    });
+    // The page's three files, read once.
+    for (const auto& [path, file, type] :
+         {std::tuple{"/", "index.html", "text/html; charset=utf-8"},
+          std::tuple{"/live.css", "live.css", "text/css; charset=utf-8"},
+          std::tuple{"/live.js", "live.js", "text/javascript; charset=utf-8"}}) {
+        const QByteArray body = livePageFile(QString::fromLatin1(file));
+        const QByteArray contentType(type);
+        http_.route(QString::fromLatin1(path),
+                    [body, contentType] { return QHttpServerResponse(contentType, body); });
+    }
     http_.route(QStringLiteral("/data"), [this](const QHttpServerRequest& req) {
         // Every phone asks about once a second: the answer is built once per change (and
         // again each second, for the latest finisher's highlight to end). A store that cannot

@@ -194,7 +194,8 @@ TEST_F(LiveServerTest, BadRequestsAreRefusedWithAReason) {
     EXPECT_EQ(cell(data()["results"].toArray(), 0, "name"), "山田 太郎");
     EXPECT_EQ(request("startlist.php?code=K1", "009,x,y,007\n", "wrong").first, 403);
     // The page's text is set as text: markup from a request never becomes markup.
-    EXPECT_FALSE(request("", QByteArray(), {}).second.contains("innerHTML"));
+    EXPECT_FALSE(request("live.js", QByteArray(), {}).second.contains("innerHTML"));
+    EXPECT_TRUE(request("live.js", QByteArray(), {}).second.contains("textContent"));
 }
 
 // The start list read from the competition database: Japanese names through the ODBC
