@@ -173,7 +173,7 @@ int main(int argc, char** argv) {
         QueueByteSource port;
         ReceiveHandler handler(app, dm, port, &journal);
         RunControl control(app, dm);
-        control.CtB1stClick();
+        control.selectRun1();
         if (capture)
             handler.setRunControl(&control);
 

@@ -54,7 +54,7 @@ void RunControl::moveBox(Query& list, int step, void (RunPage::*setBox)(const QS
     (page.*setBox)(currentZek(list));
 }
 
-void RunControl::DBGrid2CellClick() {
+void RunControl::finishBoxToChosenRowInRun1() {
     noteOperatorChange();
     page1.setFinishBox(currentZek(page1.finishList));
     const int cls = page1.finishList.fieldByName(u"class1").asInteger();
@@ -109,7 +109,7 @@ bool RunControl::confirmSingleUse(const QString& timeColumn, const QString& time
         QString::fromUtf8(kTimeUsedTwice).arg(dm.Qedit.fieldByName(u"zek").asString(), bib));
 }
 
-void RunControl::N1Click(const QString& impulseId) {
+void RunControl::assignStartImpulse(const QString& impulseId) {
     RunPage& p = currentPage();
     const RunColumns c = columnsOf(p.run());
     const QString b = p.startBox();
@@ -151,7 +151,7 @@ void RunControl::N1Click(const QString& impulseId) {
     position(p.finishList, f);
 }
 
-void RunControl::N2Click(const QString& impulseId) {
+void RunControl::assignFinishImpulse(const QString& impulseId) {
     RunPage& p = currentPage();
     const RunColumns c = columnsOf(p.run());
     const QString b = p.finishBox();
@@ -207,7 +207,7 @@ void RunControl::N2Click(const QString& impulseId) {
     position(p.results, b);
 }
 
-void RunControl::N3Click(const QString& bib) {
+void RunControl::cancelStartTime(const QString& bib) {
     RunPage& p = currentPage();
     const QString b = bib.isEmpty() ? p.startBox() : bib;
     noteOperatorChange();
@@ -228,7 +228,7 @@ void RunControl::N3Click(const QString& bib) {
     rereadUnassigned(); // a finish left without its start is shown
 }
 
-void RunControl::N4Click(const QString& bib) {
+void RunControl::cancelFinishTime(const QString& bib) {
     RunPage& p = currentPage();
     const QString b = bib.isEmpty() ? p.finishBox() : bib;
     noteOperatorChange();
@@ -316,11 +316,11 @@ bool RunControl::enterBib(Query& list, void (RunPage::*setBox)(const QString&), 
     return true;
 }
 
-bool RunControl::EdStnmKeyDown(RunPage& page, const QString& typed) {
+bool RunControl::findStartBib(RunPage& page, const QString& typed) {
     return enterBib(page.startList, &RunPage::setStartBox, page, typed);
 }
 
-bool RunControl::EdFinnmKeyDown(RunPage& page, const QString& typed) {
+bool RunControl::findFinishBib(RunPage& page, const QString& typed) {
     return enterBib(page.finishList, &RunPage::setFinishBox, page, typed);
 }
 

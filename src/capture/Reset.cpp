@@ -22,7 +22,7 @@ bool ask(OperatorDialog* dialog, const char* text, const char* caption) {
 }
 } // namespace
 
-void RunControl::CuteButton1Click() {
+void RunControl::resetRunData() {
     if (isRun1())
         resetAll();
     else

@@ -77,8 +77,8 @@ public:
     bool isRun1() const;
 
     // Run selection: make the run current and rebuild its lists (the page was shown).
-    void CtB1stClick();
-    void CtB2ndClick();
+    void selectRun1();
+    void selectRun2();
 
     // Capture of one timer line for the current run: start impulses, then finish impulses.
     // The device's own corrections ("c"/"d" take a line back, "i" brings an entered time)
@@ -140,26 +140,30 @@ public:
     static QString runTimeSet(int run, const RunTimeState& state);
 
     // Navigation: "次" moves a box to the row above (who comes next), "前" to the row below.
-    void BtUpStClick() { moveBox(page1.startList, -1, &RunPage::setStartBox, page1); }
-    void BtDownStClick() { moveBox(page1.startList, +1, &RunPage::setStartBox, page1); }
-    void BtUpFinClick() { moveBox(page1.finishList, -1, &RunPage::setFinishBox, page1); }
-    void BtDownFinClick() { moveBox(page1.finishList, +1, &RunPage::setFinishBox, page1); }
-    void BtUpSt2Click() { moveBox(page2.startList, -1, &RunPage::setStartBox, page2); }
-    void BtDownSt2Click() { moveBox(page2.startList, +1, &RunPage::setStartBox, page2); }
-    void BtUpFin2Click() { moveBox(page2.finishList, -1, &RunPage::setFinishBox, page2); }
-    void BtDownFin2Click() { moveBox(page2.finishList, +1, &RunPage::setFinishBox, page2); }
+    void startBoxToNextInRun1() { moveBox(page1.startList, -1, &RunPage::setStartBox, page1); }
+    void startBoxToPreviousInRun1() { moveBox(page1.startList, +1, &RunPage::setStartBox, page1); }
+    void finishBoxToNextInRun1() { moveBox(page1.finishList, -1, &RunPage::setFinishBox, page1); }
+    void finishBoxToPreviousInRun1() {
+        moveBox(page1.finishList, +1, &RunPage::setFinishBox, page1);
+    }
+    void startBoxToNextInRun2() { moveBox(page2.startList, -1, &RunPage::setStartBox, page2); }
+    void startBoxToPreviousInRun2() { moveBox(page2.startList, +1, &RunPage::setStartBox, page2); }
+    void finishBoxToNextInRun2() { moveBox(page2.finishList, -1, &RunPage::setFinishBox, page2); }
+    void finishBoxToPreviousInRun2() {
+        moveBox(page2.finishList, +1, &RunPage::setFinishBox, page2);
+    }
 
     // Row clicks in the start and finish lists (the grid has made the row current).
-    void DBGrid1CellClick() {
+    void startBoxToChosenRowInRun1() {
         noteOperatorChange();
         page1.setStartBox(currentZek(page1.startList));
     }
-    void DBGrid2CellClick();
-    void DBGrid6CellClick() {
+    void finishBoxToChosenRowInRun1();
+    void startBoxToChosenRowInRun2() {
         noteOperatorChange();
         page2.setStartBox(currentZek(page2.startList));
     }
-    void DBGrid8CellClick() {
+    void finishBoxToChosenRowInRun2() {
         noteOperatorChange();
         page2.setFinishBox(currentZek(page2.finishList));
     }
@@ -169,11 +173,11 @@ public:
     // the menu is open cannot change what the command acts on; empty: the list's current
     // impulse, the box's bib.
     // The chosen start impulse becomes the start time of the start box's bib.
-    void N1Click(const QString& impulseId = {});
+    void assignStartImpulse(const QString& impulseId = {});
     // The chosen finish impulse becomes the finish time of the finish box's bib.
-    void N2Click(const QString& impulseId = {});
-    void N3Click(const QString& bib = {}); // cancel a start time
-    void N4Click(const QString& bib = {}); // cancel a finish time
+    void assignFinishImpulse(const QString& impulseId = {});
+    void cancelStartTime(const QString& bib = {});  // cancel a start time
+    void cancelFinishTime(const QString& bib = {}); // cancel a finish time
     // The bib of a list's current row; empty when none.
     static QString currentZek(const Query& list);
     // The pulsedata id of an impulse list's current row; empty when none.
@@ -181,11 +185,11 @@ public:
 
     // Enter in a bib box of `page`: the typed number is shown with four digits and the box's
     // list stands on it. Returns false (and tells the operator) when it is not a number.
-    bool EdStnmKeyDown(RunPage& page, const QString& typed);
-    bool EdFinnmKeyDown(RunPage& page, const QString& typed);
+    bool findStartBib(RunPage& page, const QString& typed);
+    bool findFinishBib(RunPage& page, const QString& typed);
 
     // The reset buttons: the whole competition on the run-1 page, run 2 otherwise.
-    void CuteButton1Click();
+    void resetRunData();
 
     // Statuses of a run (bib -> status) as stored; re-read with the run selection and after
     // every status change.

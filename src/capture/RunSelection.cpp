@@ -42,7 +42,7 @@ void RunControl::placeFinishBox(RunPage& p, const QString& bib) {
         p.setFinishBox(bib);
 }
 
-void RunControl::CtB1stClick() {
+void RunControl::selectRun1() {
     noteOperatorChange();
     app.currentRun = QStringLiteral("1");
     RunPage& p = page1;
@@ -77,7 +77,7 @@ void RunControl::CtB1stClick() {
     rereadMarks();
 }
 
-void RunControl::CtB2ndClick() {
+void RunControl::selectRun2() {
     noteOperatorChange();
     app.currentRun = QStringLiteral("2");
     RunPage& p = page2;

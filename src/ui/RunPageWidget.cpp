@@ -127,7 +127,7 @@ RunPageWidget::RunPageWidget(RunControl& control, RunPage& page, QWidget* parent
     white.setColor(QPalette::WindowText, Qt::white);
     reset->setPalette(white);
     reset->setFixedHeight(30);
-    reset->OnClick = [this] { control_.CuteButton1Click(); };
+    reset->OnClick = [this] { control_.resetRunData(); };
     right->addWidget(reset);
     row->addLayout(right, 1);
 }
@@ -182,8 +182,8 @@ QWidget* RunPageWidget::side(bool start) {
         start ? page_.setStartBox(text) : page_.setFinishBox(text);
     });
     connect(box, &QLineEdit::returnPressed, this, [this, start, box] {
-        const bool ok = start ? control_.EdStnmKeyDown(page_, box->text())
-                              : control_.EdFinnmKeyDown(page_, box->text());
+        const bool ok = start ? control_.findStartBib(page_, box->text())
+                              : control_.findFinishBib(page_, box->text());
         if (!ok)
             box->setText(start ? page_.startBox() : page_.finishBox());
     });
@@ -204,22 +204,22 @@ QWidget* RunPageWidget::side(bool start) {
             list, [this] { return page_.startBox(); },
             QList<std::pair<QString, MenuCommand>>{
                 {QStringLiteral("選択したビブのスタート時刻を取り消す"),
-                 [this](const QString& b) { control_.N3Click(b); }}} +
+                 [this](const QString& b) { control_.cancelStartTime(b); }}} +
                 statusCommands(control_, page_.run(), this));
         addStatusKeys(list, control_, page_.run(), [this] { return page_.startBox(); });
         markStatuses(list, control_, page_.run());
         withMenu(pulses, [this] { return RunControl::selectedImpulseId(page_.startPulses); },
                  {{QStringLiteral("選択した時刻を上記ビブのスタート時刻にする"),
-                   [this](const QString& id) { control_.N1Click(id); }},
+                   [this](const QString& id) { control_.assignStartImpulse(id); }},
                   {QString::fromUtf8(kDismissImpulse),
                    [this](const QString& id) { control_.dismissImpulse(id); }}});
         markUnassigned(pulses, control_);
-        next->OnClick = [this, run1] { run1 ? control_.BtUpStClick() : control_.BtUpSt2Click(); };
+        next->OnClick = [this, run1] { run1 ? control_.startBoxToNextInRun1() : control_.startBoxToNextInRun2(); };
         previous->OnClick = [this, run1] {
-            run1 ? control_.BtDownStClick() : control_.BtDownSt2Click();
+            run1 ? control_.startBoxToPreviousInRun1() : control_.startBoxToPreviousInRun2();
         };
         connect(list, &Grid::cellClicked, this,
-                [this, run1] { run1 ? control_.DBGrid1CellClick() : control_.DBGrid6CellClick(); });
+                [this, run1] { run1 ? control_.startBoxToChosenRowInRun1() : control_.startBoxToChosenRowInRun2(); });
         startBox = box;
         startAuto = autoButton;
         startManual = manualButton;
@@ -241,22 +241,22 @@ QWidget* RunPageWidget::side(bool start) {
             list, [this] { return page_.finishBox(); },
             QList<std::pair<QString, MenuCommand>>{
                 {QStringLiteral("選択したビブのフィニッシュ時刻を取り消す"),
-                 [this](const QString& b) { control_.N4Click(b); }}} +
+                 [this](const QString& b) { control_.cancelFinishTime(b); }}} +
                 statusCommands(control_, page_.run(), this));
         addStatusKeys(list, control_, page_.run(), [this] { return page_.finishBox(); });
         markStatuses(list, control_, page_.run());
         withMenu(pulses, [this] { return RunControl::selectedImpulseId(page_.finishPulses); },
                  {{QStringLiteral("選択した時刻を上記ビブのフィニッシュ時刻にする"),
-                   [this](const QString& id) { control_.N2Click(id); }},
+                   [this](const QString& id) { control_.assignFinishImpulse(id); }},
                   {QString::fromUtf8(kDismissImpulse),
                    [this](const QString& id) { control_.dismissImpulse(id); }}});
         markUnassigned(pulses, control_);
-        next->OnClick = [this, run1] { run1 ? control_.BtUpFinClick() : control_.BtUpFin2Click(); };
+        next->OnClick = [this, run1] { run1 ? control_.finishBoxToNextInRun1() : control_.finishBoxToNextInRun2(); };
         previous->OnClick = [this, run1] {
-            run1 ? control_.BtDownFinClick() : control_.BtDownFin2Click();
+            run1 ? control_.finishBoxToPreviousInRun1() : control_.finishBoxToPreviousInRun2();
         };
         connect(list, &Grid::cellClicked, this,
-                [this, run1] { run1 ? control_.DBGrid2CellClick() : control_.DBGrid8CellClick(); });
+                [this, run1] { run1 ? control_.finishBoxToChosenRowInRun1() : control_.finishBoxToChosenRowInRun2(); });
         finishBox = box;
         finishAuto = autoButton;
         finishManual = manualButton;

@@ -183,9 +183,9 @@ TFtaikai::TFtaikai(AppState& app, TDM1& dm, OperatorDialog& dialog, ImpulseJourn
     // Showing a run page selects its run; the settings page leaves the run as it is.
     connect(tabs, &QTabWidget::currentChanged, this, [this](int index) {
         if (index == 0)
-            control.CtB1stClick();
+            control.selectRun1();
         else if (index == 1)
-            control.CtB2ndClick();
+            control.selectRun2();
         else
             return;
         // What the lists were read from is what later changes are measured against.
@@ -273,7 +273,7 @@ QWidget* TFtaikai::firstPage() {
     RGweb = targetSelector(target);
     v->addWidget(target);
     CkBweb = new QCheckBox(QStringLiteral("Web にリアルタイムでアップロードする"), page);
-    connect(CkBweb, &QCheckBox::clicked, this, [this](bool on) { web.CkBwebClick(on); });
+    connect(CkBweb, &QCheckBox::clicked, this, [this](bool on) { web.setRealTimeUpload(on); });
     v->addWidget(CkBweb);
     CuteButton3 = new TCuteButton(QStringLiteral("確認"), page);
     CuteButton3->setFixedSize(150, 35);
@@ -540,7 +540,7 @@ QButtonGroup* TFtaikai::targetSelector(QWidget* box) {
         v->addWidget(b);
     }
     group->button(web.uploadTarget)->setChecked(true);
-    connect(group, &QButtonGroup::idClicked, this, [this](int id) { web.RGwebClick(id); });
+    connect(group, &QButtonGroup::idClicked, this, [this](int id) { web.chooseUploadTarget(id); });
     return group;
 }
 
@@ -551,7 +551,7 @@ QWidget* TFtaikai::webGroup() {
     RGweb2 = targetSelector(target);
     g->addWidget(target, 0, 0, 2, 1);
     CkBweb2 = new QCheckBox(QStringLiteral("Web にリアルタイムでアップロードする"), box);
-    connect(CkBweb2, &QCheckBox::clicked, this, [this](bool on) { web.CkBwebClick(on); });
+    connect(CkBweb2, &QCheckBox::clicked, this, [this](bool on) { web.setRealTimeUpload(on); });
     g->addWidget(CkBweb2, 0, 1, 1, 2);
     webBase = new QLineEdit(web.baseUrl, box);
     connect(webBase, &QLineEdit::textEdited, this, [this](const QString& url) {
@@ -581,15 +581,15 @@ QWidget* TFtaikai::webGroup() {
         g->addWidget(b, r, c);
         return b;
     };
-    CuteButton86 = button("上記メッセージを送信", 4, 0, &WebCommands::CuteButton86Click);
-    CuteButton87 = button("Webに表示中のメッセージを消去", 4, 1, &WebCommands::CuteButton87Click);
+    CuteButton86 = button("上記メッセージを送信", 4, 0, &WebCommands::sendMessage);
+    CuteButton87 = button("Webに表示中のメッセージを消去", 4, 1, &WebCommands::eraseMessage);
     Edit37 = new QLineEdit(web.edit37, box);
     Edit37->setMaximumWidth(60);
     connect(Edit37, &QLineEdit::textEdited, this, [this](const QString& t) { web.edit37 = t; });
     g->addWidget(Edit37, 5, 0);
     g->addWidget(new QLabel(QStringLiteral("番の"), box), 5, 1);
-    CuteButton88 = button("速報データをアップする", 6, 0, &WebCommands::CuteButton88Click);
-    CuteButton97 = button("速報データを削除する", 6, 1, &WebCommands::CuteButton97Click);
+    CuteButton88 = button("速報データをアップする", 6, 0, &WebCommands::uploadCompetitor);
+    CuteButton97 = button("速報データを削除する", 6, 1, &WebCommands::clearCompetitor);
     for (TCuteButton* b : {CuteButton88, CuteButton97}) { // the focus goes back to the bib
         auto command = b->OnClick;
         b->OnClick = [this, command] {
@@ -597,14 +597,14 @@ QWidget* TFtaikai::webGroup() {
             Edit37->setFocus();
         };
     }
-    CuteButton98 = button("総ての速報データをアップする", 7, 0, &WebCommands::CuteButton98Click);
-    CuteButton96 = button("Ｗｅｂ速報画面の初期化", 7, 1, &WebCommands::CuteButton96Click);
+    CuteButton98 = button("総ての速報データをアップする", 7, 0, &WebCommands::uploadAllResults);
+    CuteButton96 = button("Ｗｅｂ速報画面の初期化", 7, 1, &WebCommands::initialiseWebPage);
     cbclass = new QComboBox(box);
     connect(cbclass, &QComboBox::currentTextChanged, this,
             [this](const QString& name) { web.cbclass = name; });
     g->addWidget(cbclass, 8, 0);
     CuteButton103 =
-        button("現在のレースをＷｅｂ速報画面に指定", 8, 1, &WebCommands::CuteButton103Click);
+        button("現在のレースをＷｅｂ速報画面に指定", 8, 1, &WebCommands::selectRaceOfClass);
     Web = new QTextBrowser(box);
     Web->setMinimumSize(300, 80);
     connect(&webClient, &WebClient::pageShown, Web, &QTextBrowser::setPlainText);

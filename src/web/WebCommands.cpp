@@ -7,7 +7,6 @@
 #include "data/SqlValue.h"
 #include "data/TDM1.h"
 
-#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QSaveFile>
@@ -29,14 +28,14 @@ QString WebCommands::batchFilePath() const {
     return batchFolder + QStringLiteral("/upfaile.txt");
 }
 
-void WebCommands::RGwebClick(int item) {
+void WebCommands::chooseUploadTarget(int item) {
     uploadTarget = item;
     if (uploadTarget == 0)
         realTime = 0;
     emit changed();
 }
 
-void WebCommands::CkBwebClick(bool checked) {
+void WebCommands::setRealTimeUpload(bool checked) {
     realTime = checked && uploadTarget != 0 ? 1 : 0;
     emit changed();
 }
@@ -47,16 +46,15 @@ void WebCommands::setweb2(const QString& classCode) {
     if (uploadTarget == 0)
         return;
     client_.navigate(url);
-    QCoreApplication::processEvents();
     client_.pause(1000);
 }
 
-void WebCommands::CuteButton86Click() {
+void WebCommands::sendMessage() {
     if (uploadTarget != 0)
         client_.navigate(messageUrl(baseUrl, memo10, stamp()));
 }
 
-void WebCommands::CuteButton87Click() {
+void WebCommands::eraseMessage() {
     memo10.clear();
     emit changed();
     if (uploadTarget != 0)
@@ -77,12 +75,11 @@ bool WebCommands::competitor(QString& bib, QString& cls) {
     return q.recordCount() > 0 && realTime == 1;
 }
 
-void WebCommands::CuteButton88Click() {
+void WebCommands::uploadCompetitor() {
     QString bib, cls;
     if (!competitor(bib, cls))
         return;
     setweb2(cls);
-    QCoreApplication::processEvents();
     const QString key = webRaceKey(app_.competitionCode, cls);
     Query& q = dm_.Qtemp;
     q.setSql({"select zek,ttime,ttime2,fl,fl2,totaltime,altime,altime2 from result where tcode='" +
@@ -97,18 +94,17 @@ void WebCommands::CuteButton88Click() {
         client_.navigate(competitorResultUrl(baseUrl, key, row, app_.isRun1(), stamp()));
 }
 
-void WebCommands::CuteButton97Click() {
+void WebCommands::clearCompetitor() {
     QString bib, cls;
     if (!competitor(bib, cls))
         return;
     setweb2(cls);
-    QCoreApplication::processEvents();
     if (uploadTarget != 0)
         client_.navigate(
             competitorClearUrl(baseUrl, webRaceKey(app_.competitionCode, cls), bib, stamp()));
 }
 
-void WebCommands::CuteButton98Click() {
+void WebCommands::uploadAllResults() {
     if (!dialog_.askYesNo(QStringLiteral("総ての速報データをアップします。"),
                           QStringLiteral("実行してよろしいですか？")))
         return;
@@ -145,15 +141,14 @@ void WebCommands::CuteButton98Click() {
     client_.postFile(baseUrl + QStringLiteral("SokuhoTextUpdate.php"), file.bytes());
 }
 
-void WebCommands::CuteButton96Click() {
+void WebCommands::initialiseWebPage() {
     if (uploadTarget == 0)
         return;
     client_.navigate(raceSelectionUrl(baseUrl, QString::fromLatin1(kNoRaceKey), stamp()));
-    QCoreApplication::processEvents();
     client_.pause(1000);
 }
 
-void WebCommands::CuteButton103Click() {
+void WebCommands::selectRaceOfClass() {
     Query& q = dm_.Qtemp;
     q.setSql({"select * from cs_master where cname='" + sqlValue(cbclass) + "'"});
     q.open();

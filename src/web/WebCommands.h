@@ -28,17 +28,17 @@ public:
     QString cbclass; // class name for the race selection
 
     // Both target selectors set the target themselves; the real-time flag follows.
-    void RGwebClick(int item);
+    void chooseUploadTarget(int item);
     // Checking "Web にリアルタイムでアップロードする" turns the real-time flag on.
-    void CkBwebClick(bool checked);
+    void setRealTimeUpload(bool checked);
 
-    void CuteButton86Click();  // send message
-    void CuteButton87Click();  // erase message
-    void CuteButton88Click();  // upload competitor
-    void CuteButton97Click();  // clear competitor
-    void CuteButton98Click();  // upload all
-    void CuteButton96Click();  // initialise the web page
-    void CuteButton103Click(); // select the race of cbclass
+    void sendMessage(); // memo10 as the page's message
+    void eraseMessage();
+    void uploadCompetitor(); // the result of the bib in edit37
+    void clearCompetitor();  // takes that result off the page
+    void uploadAllResults(); // the batch file, the start list and the race state
+    void initialiseWebPage();
+    void selectRaceOfClass(); // the race of cbclass
 
     void setweb2(const QString& classCode);
     QString batchFilePath() const;

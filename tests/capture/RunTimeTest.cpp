@@ -60,7 +60,7 @@ TEST_F(RunTimeTest, RunAcrossMidnight) {
 }
 
 TEST_F(RunTimeTest, ResultsListFollowsTheClassOfTheLastFinisher) {
-    control.CtB1stClick();
+    control.selectRun1();
     ASSERT_EQ(control.resultsGridClass, 1);
     times("0001", "sttime='10:00:00.0000', altime='10:01:00.0000'");
     times("0002", "sttime='10:00:30.0000', altime='10:01:40.0000'");

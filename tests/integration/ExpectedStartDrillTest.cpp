@@ -40,7 +40,7 @@ protected:
 
 TEST_F(ExpectedStartDrill, NonStartersForerunnerRestartAndEveryPrecision) {
     serial.Open();
-    control.CtB1stClick();
+    control.selectRun1();
     RunPage& p = control.page1;
     ASSERT_EQ(p.startBox(), "0001");
 
@@ -135,7 +135,7 @@ TEST_F(ExpectedStartDrill, NonStartersForerunnerRestartAndEveryPrecision) {
 // lines: every Japanese text the workstation writes afterwards reads back as written.
 TEST_F(ExpectedStartDrill, NoiseNeverSpoilsTheJapaneseTextsWrittenAfterIt) {
     serial.Open();
-    control.CtB1stClick();
+    control.selectRun1();
     QRandomGenerator rng(20261209);
     auto noise = [&] {
         QByteArray bytes = "V3G\x83";

@@ -15,7 +15,7 @@ protected:
         addCompetitors("C1", {{"0001", 1, 1, 1}, {"0002", 2, 2, 1}, {"0003", 3, 3, 1}});
         control.dialog = &dialog;
         serial.Open();
-        control.CtB1stClick();
+        control.selectRun1();
     }
     // The next question is answered `answer` after `line` came in and was handled.
     void answerAfter(const QByteArray& line, bool answer) {
@@ -56,7 +56,7 @@ TEST_F(QuestionDrill, EndOfRunOfferLeavesOutWhoFinishedMeanwhile) {
 
 TEST_F(QuestionDrill, RevertStopsWhenALineChangedTheCompetitorMeanwhile) {
     send(" 0001 C0  10:00:00.0000 00");
-    control.N3Click("0001"); // a false start cleared by hand
+    control.cancelStartTime("0001"); // a false start cleared by hand
     const QString entry = scalar("select max(id) from change_history where zek='0001'");
     send(" 0001 C0  10:02:00.0000 00"); // the restart: 0001 changed since the entry
     // "Changed since, revert anyway?" is open when 0001's finish comes in.
@@ -76,21 +76,21 @@ TEST_F(QuestionDrill, RevertStopsWhenALineChangedTheCompetitorMeanwhile) {
 TEST_F(QuestionDrill, HandAssignmentsNeverOverwriteALineOfTheQuestionsTime) {
     send(" 0001 C0  10:00:00.0000 00");
     send("?0000 C1  10:00:10.0000 00"); // a stray finish impulse, given to 0001 on course
-    control.N4Click("0001");            // the operator clears it
+    control.cancelFinishTime("0001");            // the operator clears it
     // N2 of that impulse for 0002, who started after it, asks "finish before start?"; 0002's
     // real finish comes in meanwhile.
     send(" 0002 C0  10:00:30.0000 00");
-    control.EdFinnmKeyDown(control.page1, "2");
+    control.findFinishBib(control.page1, "2");
     answerAfter(" 0002 C1  10:01:30.5000 00", true);
-    control.N2Click(impulse("C1", "10:00:10.0000"));
+    control.assignFinishImpulse(impulse("C1", "10:00:10.0000"));
     EXPECT_EQ(rows("select altime,ttime from result where tcode='C1' and zek='0002'"),
               QStringList{"10:01:30.5000|00:01:00.50"});
     ASSERT_EQ(dialog.messages.size(), 1);
 
     // N1 of 0001's start impulse for 0003 asks "already 0001's": 0003 starts meanwhile.
-    control.EdStnmKeyDown(control.page1, "3");
+    control.findStartBib(control.page1, "3");
     answerAfter(" 0003 C0  10:02:00.0000 00", true);
-    control.N1Click(impulse("C0", "10:00:00.0000"));
+    control.assignStartImpulse(impulse("C0", "10:00:00.0000"));
     EXPECT_EQ(f("0003", "sttime"), "10:02:00.0000");
     EXPECT_EQ(dialog.messages.size(), 2);
     EXPECT_EQ(f("0001", "sttime"), "10:00:00.0000");
@@ -101,7 +101,7 @@ TEST_F(QuestionDrill, AResetNeverWipesALineOfTheQuestionsTime) {
     send(" 0001 C1  10:01:00.0000 00");
     // 0002 starts while "delete all times?" is open: nothing is deleted, the operator told.
     answerAfter(" 0002 C0  10:02:00.0000 00", true);
-    control.CuteButton1Click();
+    control.resetRunData();
     EXPECT_EQ(f("0001", "ttime"), "00:01:00.00");
     EXPECT_EQ(f("0002", "sttime"), "10:02:00.0000");
     ASSERT_EQ(dialog.messages.size(), 1);
@@ -111,7 +111,7 @@ TEST_F(QuestionDrill, AResetNeverWipesALineOfTheQuestionsTime) {
     dialog.whileAsked = [this] {
         dialog.whileAsked = [this] { send("?0000 C0  10:03:00.0000 00"); };
     };
-    control.CuteButton1Click();
+    control.resetRunData();
     EXPECT_EQ(scalar("select count(*) from result where sttime<>'' and sttime<>'10:03:00.0000'"),
               "0");
     EXPECT_EQ(rows("select dtime from pulsedata"), QStringList{"10:03:00.0000"});

@@ -35,7 +35,7 @@ TEST_P(LineEndTest, RaceOverTheSerialLine) {
     serialHandler.setRunControl(&control);
     wire(timerPort);
     timerPort.Open();
-    control.CtB1stClick();
+    control.selectRun1();
     QByteArray all;
     for (const RaceImpulse& i : kRun1)
         all += QByteArray(i.line) + GetParam();
@@ -69,7 +69,7 @@ TEST_F(SerialToDatabaseTest, SimulatorFeedsTheWorkstation) {
     serialHandler.setRunControl(&control);
     wire(timerPort);
     timerPort.Open();
-    control.CtB1stClick();
+    control.selectRun1();
     // The demo log: six competitors started and finished, six RT lines not logged.
     ASSERT_TRUE(waitFor([&] { return pulseCount() == 12; }, 20000));
     EXPECT_EQ(f("0001", "ttime"), "00:01:05.12");

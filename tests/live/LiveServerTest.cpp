@@ -97,14 +97,14 @@ protected:
 
 TEST_F(LiveServerTest, TheWorkstationsCommandsMakeThePage) {
     web.cbclass = "男子";
-    web.CuteButton103Click(); // the race of the class
+    web.selectRaceOfClass(); // the race of the class
     sent(1);
     EXPECT_TRUE(pages.last().startsWith("OK: レース K1 クラス 007")) << pages.last().toStdString();
     web.memo10 = "スタート 10:00 & ゴール\n2行目";
-    web.CuteButton86Click();
+    web.sendMessage();
     sent(2);
     dialog.answers = {true};
-    web.CuteButton98Click(); // every finisher at once; its reply is shown too
+    web.uploadAllResults(); // every finisher at once; its reply is shown too
     sent(3);
     // The classes come with the start list the upload sends beside the batch.
     ASSERT_TRUE(waitFor([&] { return data()["results"].toArray().size() == 2; }));
@@ -123,16 +123,16 @@ TEST_F(LiveServerTest, TheWorkstationsCommandsMakeThePage) {
          "where tcode='K1' and zek='0010'");
     web.realTime = 1;
     web.edit37 = "0010";
-    web.CuteButton88Click();
+    web.uploadCompetitor();
     sent(5); // the race selection, then the result
     rows = data()["results"].toArray();
     ASSERT_EQ(rows.size(), 3);
     EXPECT_EQ(cell(rows, 0, "bib"), "010");
     EXPECT_EQ(data()["latest"], "010");
-    web.CuteButton97Click();
+    web.clearCompetitor();
     sent(7);
     EXPECT_EQ(data()["results"].toArray().size(), 2);
-    web.CuteButton87Click(); // erase the message
+    web.eraseMessage(); // erase the message
     sent(8);
     EXPECT_EQ(data()["message"], "");
 
@@ -238,7 +238,7 @@ TEST_F(LiveServerTest, WithoutAKeyWritesComeFromThisMachineOnly) {
     EXPECT_EQ(open.race().code, "K1");
     client.key.clear();
     web.cbclass = "男子";
-    web.CuteButton103Click();
+    web.selectRaceOfClass();
     sent(1);
     EXPECT_TRUE(pages.last().startsWith("OK")) << pages.last().toStdString();
 }
@@ -464,7 +464,7 @@ TEST_F(LiveServerTest, RealTimeUploadFollowsTheRaceAndSurvivesAServerRestart) {
     sync.sendNow(true);
     waitFor([] { return false; }, 300);
     EXPECT_EQ(bibs(page()["results"]), "");
-    web.CkBwebClick(true);
+    web.setRealTimeUpload(true);
 
     // 0010 started five seconds ago and is on course; 0011 and 0013 are next (the forerunner
     // is not); 0008 and 0009 are ranked.

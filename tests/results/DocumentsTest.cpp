@@ -105,7 +105,7 @@ protected:
 TEST_F(DocumentsTest, TheDemoRaceEndsWithItsStartAndResultLists) {
     // Run 1 of 男子シニア (class 5): 0001..0016 but 0007 (excluded). 0004 does not start,
     // 0003 does not finish, 0002 and 0008 tie.
-    control.CtB1stClick();
+    control.selectRun1();
     QTime t(10, 0);
     const QList<int> hundredths{6512, 6600, 0,    0,    6402, 6790, 0,    6600,
                                 6888, 7001, 6955, 6543, 7100, 6633, 6700, 6666};
@@ -131,7 +131,7 @@ TEST_F(DocumentsTest, TheDemoRaceEndsWithItsStartAndResultLists) {
         << output.toStdString();
 
     // Run 2 in st2 order among those allowed; 0016 finishes on a time set by hand.
-    control.CtB2ndClick();
+    control.selectRun2();
     EXPECT_EQ(control.page2.startList.recordCount(), 12); // 13 finishers, one disqualified
     t = QTime(12, 0);
     for (int st2 = 1; st2 <= 16; ++st2) {
@@ -145,7 +145,7 @@ TEST_F(DocumentsTest, TheDemoRaceEndsWithItsStartAndResultLists) {
             control.page2.setFinishMode(RunPage::Manual);
             line("?0000", "C1", t.addMSecs(62340));
             control.page2.setFinishBox("0016");
-            control.N2Click(scalar("select max(id) from pulsedata where stat='C1'"));
+            control.assignFinishImpulse(scalar("select max(id) from pulsedata where stat='C1'"));
             control.page2.setFinishMode(RunPage::Auto);
         } else {
             line(bib, "C1", t.addMSecs(65000 + i * 10));

@@ -90,7 +90,7 @@ protected:
 };
 
 TEST_F(HistoryTest, EveryChangeThatIsNotAValidTimerLineIsRecordedOnceAndCanBeReverted) {
-    control.CtB1stClick();
+    control.selectRun1();
     // Valid timer lines are the record themselves: no history.
     expectNoRow([&] {
         line(start(" 0001", "10:00:00.0000"));
@@ -100,15 +100,15 @@ TEST_F(HistoryTest, EveryChangeThatIsNotAValidTimerLineIsRecordedOnceAndCanBeRev
     EXPECT_FALSE(manual("0001").manualRun(1));
 
     // The operator clears and assigns again.
-    expectOneRow("N3", "0001", [&] { control.N3Click("0001"); });
+    expectOneRow("N3", "0001", [&] { control.cancelStartTime("0001"); });
     control.page1.setStartBox("0001");
-    expectOneRow("N1", "0001", [&] { control.N1Click(impulse("C0", "10:00:00.0000")); });
+    expectOneRow("N1", "0001", [&] { control.assignStartImpulse(impulse("C0", "10:00:00.0000")); });
     EXPECT_TRUE(manual("0001").manualStart[0]);
     EXPECT_FALSE(manual("0001").manualFinish[0]);
-    expectOneRow("N4", "0001", [&] { control.N4Click("0001"); });
+    expectOneRow("N4", "0001", [&] { control.cancelFinishTime("0001"); });
     const QStringList beforeN2 = rows("select * from result where tcode='C1' and zek='0001'");
     control.page1.setFinishBox("0001");
-    expectOneRow("N2", "0001", [&] { control.N2Click(impulse("C1", "10:01:05.1299")); });
+    expectOneRow("N2", "0001", [&] { control.assignFinishImpulse(impulse("C1", "10:01:05.1299")); });
     EXPECT_EQ(f("0001", "ttime"), "00:01:05.12");
     EXPECT_TRUE(manual("0001").manualRun(1));
 
@@ -155,7 +155,7 @@ TEST_F(HistoryTest, EveryChangeThatIsNotAValidTimerLineIsRecordedOnceAndCanBeRev
     // A reset: one row for each competitor it changed, none for the others.
     const int count = historyRows();
     dialog.answers = {true, false};
-    control.CuteButton1Click();
+    control.resetRunData();
     EXPECT_EQ(historyRows(), count + 2); // 0001 and 0003 had times
     EXPECT_EQ(scalar("select group_concat(zek order by zek) from change_history where "
                      "source='reset'"),
@@ -168,7 +168,7 @@ TEST_F(HistoryTest, EveryChangeThatIsNotAValidTimerLineIsRecordedOnceAndCanBeRev
 // Reverts restore what their change changed, the impulse's unassigned mark and the kind of
 // a time included, and a revert of a revert restores again.
 TEST_F(HistoryTest, RevertsRestoreTheImpulseMarkAndTheKindOfTime) {
-    control.CtB1stClick();
+    control.selectRun1();
     line(start(" 0001", "10:00:00.0000"));
     control.page1.setFinishMode(RunPage::Manual);
     line(finish("?0000", "10:01:00.0000"));
@@ -178,7 +178,7 @@ TEST_F(HistoryTest, RevertsRestoreTheImpulseMarkAndTheKindOfTime) {
     control.rereadUnassigned();
     ASSERT_EQ(control.unassigned().size(), 1);
     control.page1.setFinishBox("0001");
-    control.N2Click(impulse("C1", "10:01:00.0000"));
+    control.assignFinishImpulse(impulse("C1", "10:01:00.0000"));
     EXPECT_TRUE(control.unassigned().isEmpty());
     const QString n2 = scalar("select id from change_history where source='N2'");
     EXPECT_TRUE(control.revertChange(n2.toLongLong()));
@@ -195,7 +195,7 @@ TEST_F(HistoryTest, RevertsRestoreTheImpulseMarkAndTheKindOfTime) {
     // (never a time set by hand, which backup timing would take for the timer's own).
     ASSERT_TRUE(control.applyReplacement("0002", 1, true, "10:00:30.0000"));
     EXPECT_EQ(control.manualTimes().value("0002").value("STTIME"), "backup");
-    control.N3Click("0002");
+    control.cancelStartTime("0002");
     control.rereadMarks();
     EXPECT_FALSE(control.manualTimes().value("0002").contains("STTIME"));
     const QString n3 = scalar("select max(id) from change_history where source='N3'");
@@ -204,7 +204,7 @@ TEST_F(HistoryTest, RevertsRestoreTheImpulseMarkAndTheKindOfTime) {
     EXPECT_EQ(control.manualTimes().value("0002").value("STTIME"), "backup");
     EXPECT_TRUE(manual("0002").replaced[0]);
     // The timer's own time cleared and reverted is the timer's again: no mark at all.
-    control.N3Click("0001");
+    control.cancelStartTime("0001");
     const QString clearing = scalar("select max(id) from change_history where source='N3'");
     EXPECT_TRUE(control.revertChange(clearing.toLongLong()));
     control.rereadMarks();
@@ -212,14 +212,14 @@ TEST_F(HistoryTest, RevertsRestoreTheImpulseMarkAndTheKindOfTime) {
 }
 
 TEST_F(HistoryTest, ARevertAfterLaterChangesPutsBackOnlyWhatTheEntryChanged) {
-    control.CtB1stClick();
+    control.selectRun1();
     line(start(" 0001", "10:00:00.0000"));
     line(finish(" 0001", "10:01:00.0000"));
     control.page1.setFinishMode(RunPage::Manual);
     line(finish("?0000", "10:01:02.5000")); // a second finish impulse, not assigned
-    control.N4Click("0001");
+    control.cancelFinishTime("0001");
     control.page1.setFinishBox("0001");
-    control.N2Click(impulse("C1", "10:01:02.5000"));
+    control.assignFinishImpulse(impulse("C1", "10:01:02.5000"));
     EXPECT_EQ(f("0001", "ttime"), "00:01:02.50");
     const QString n4 = scalar("select id from change_history where source='N4'");
     // The finish changed again since the clearing: reverting the clearing asks, then brings
@@ -235,7 +235,7 @@ TEST_F(HistoryTest, ARevertAfterLaterChangesPutsBackOnlyWhatTheEntryChanged) {
 }
 
 TEST_F(HistoryTest, RunOneStatusesDecideWhoStartsRunTwo) {
-    control.CtB1stClick();
+    control.selectRun1();
     for (const char* bib : {"0001", "0002", "0003"}) {
         line(start(QString(" ") + bib, "10:00:00.0000"));
         line(finish(QString(" ") + bib, "10:01:00.0000"));
@@ -248,9 +248,9 @@ TEST_F(HistoryTest, RunOneStatusesDecideWhoStartsRunTwo) {
     line(finish(" 0004", "10:06:00.0000"));
     EXPECT_EQ(f("0004", "altime"), "");
     EXPECT_EQ(scalar("select count(*) from pulse_unassigned"), "1");
-    control.EdFinnmKeyDown(control.page1, "4");
+    control.findFinishBib(control.page1, "4");
     dialog.answers = {true};
-    control.N2Click(impulse("C1", "10:06:00.0000"));
+    control.assignFinishImpulse(impulse("C1", "10:06:00.0000"));
     EXPECT_EQ(f("0004", "ttime"), "00:01:00.00");
     EXPECT_FALSE(control.statuses(1).contains("0004"));
     EXPECT_EQ(scalar("select count(*) from pulse_unassigned"), "0");
@@ -261,7 +261,7 @@ TEST_F(HistoryTest, RunOneStatusesDecideWhoStartsRunTwo) {
     EXPECT_TRUE(control.setStatus("0002", 1, {"DNF", {}, {}}));
     EXPECT_TRUE(control.setStatus("0003", 1, {"DSQ", "7", {}}));
     EXPECT_EQ(dialog.asked.size(), 1);
-    control.CtB2ndClick();
+    control.selectRun2();
     EXPECT_EQ(control.page2.startList.recordCount(), 2); // 0001, and 0004 of class 2
     EXPECT_EQ(control.page2.startBox(), "0001");
     // A disqualified competitor's start in run 2 is not captured.
@@ -273,7 +273,7 @@ TEST_F(HistoryTest, RunOneStatusesDecideWhoStartsRunTwo) {
     EXPECT_EQ(control.endOfRunCandidates(2, 3).dns, QStringList{"0001"});
     // Clearing the DSQ lets 0003 start run 2 again.
     EXPECT_TRUE(control.setStatus("0003", 1, {}));
-    control.CtB2ndClick();
+    control.selectRun2();
     EXPECT_EQ(control.page2.startList.recordCount(), 3);
 }
 

@@ -340,7 +340,7 @@ TEST_F(RunWindowTest, TimerLinesDuringASlowUploadAreNeitherLostNorReordered) {
     });
     QElapsedTimer t;
     t.start();
-    EXPECT_THROW(w->web.CuteButton98Click(), std::runtime_error); // the POST times out
+    EXPECT_THROW(w->web.uploadAllResults(), std::runtime_error); // the POST times out
     EXPECT_LT(t.elapsed(), 3000);
     ASSERT_TRUE(waitFor([&] { return pulseCount() == 3; }));
     EXPECT_EQ(rows("select dtime from pulsedata where tcode='C1' order by id"),
@@ -927,9 +927,9 @@ TEST_F(RunWindowTest, StatusesRankingHistoryAndDocumentsFromTheRunWindow) {
     EXPECT_TRUE(finishRow.contains("DNF")) << finishRow.join('|').toStdString();
 
     // 0001's finish taken back and assigned by hand: its run time carries the mark.
-    w->control.N4Click("0001");
+    w->control.cancelFinishTime("0001");
     w->control.page1.setFinishBox("0001");
-    w->control.N2Click(scalar("select id from pulsedata where stat='C1' and bib='0001'"));
+    w->control.assignFinishImpulse(scalar("select id from pulsedata where stat='C1' and bib='0001'"));
     ASSERT_TRUE(dm.QresultBib.locate(u"zek", "0001"));
     EXPECT_EQ(page.results->model()
                   .data(page.results->model().index(dm.QresultBib.currentRow(), 2))

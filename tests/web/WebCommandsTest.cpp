@@ -55,22 +55,22 @@ protected:
 };
 
 TEST_F(WebCommandsTest, NothingIsSentWithoutAnUploadTarget) {
-    web.RGwebClick(0);
+    web.chooseUploadTarget(0);
     web.realTime = 1;
-    web.RGwebClick(0);
+    web.chooseUploadTarget(0);
     EXPECT_EQ(web.realTime, 0);
     web.memo10 = "hello";
     QElapsedTimer t;
     t.start();
-    web.CuteButton86Click();
-    web.CuteButton87Click();
-    web.CuteButton96Click();
+    web.sendMessage();
+    web.eraseMessage();
+    web.initialiseWebPage();
     web.cbclass = "男子";
-    web.CuteButton103Click();
+    web.selectRaceOfClass();
     EXPECT_LT(t.elapsed(), 500); // no pause either
     EXPECT_EQ(web.memo10, "");   // erasing empties the text all the same
     dialog.answers = {true};
-    web.CuteButton98Click(); // asks and writes the file, sends nothing
+    web.uploadAllResults(); // asks and writes the file, sends nothing
     EXPECT_TRUE(QFile::exists(web.batchFilePath()));
     waitFor([] { return false; }, 200);
     EXPECT_TRUE(server.requests.isEmpty());
@@ -78,15 +78,15 @@ TEST_F(WebCommandsTest, NothingIsSentWithoutAnUploadTarget) {
 
 TEST_F(WebCommandsTest, MessagesArriveIntact) {
     web.memo10 = QString::fromUtf8("スタート 10:00 & ゴール\n2行目");
-    web.CuteButton86Click();
+    web.sendMessage();
     ASSERT_TRUE(waitFor([&] { return server.requests.size() == 1; }));
     EXPECT_EQ(path(server.requests[0]), "/live/sokuhoup.php");
     EXPECT_EQ(query(server.requests[0]).queryItemValue("message", QUrl::FullyDecoded), web.memo10);
     EXPECT_EQ(web.memo10, QString::fromUtf8("スタート 10:00 & ゴール\n2行目")); // kept
     web.memo10.clear();
-    web.CuteButton86Click(); // an empty message is not the erase request
+    web.sendMessage(); // an empty message is not the erase request
     ASSERT_TRUE(waitFor([&] { return server.requests.size() == 2; }));
-    web.CuteButton87Click();
+    web.eraseMessage();
     ASSERT_TRUE(waitFor([&] { return server.requests.size() == 3; }));
     EXPECT_TRUE(server.requests[1].target.startsWith("/live/sokuhoup.php?message=&"));
     EXPECT_TRUE(server.requests[2].target.startsWith("/live/sokuhoup.php?message=erase&"));
@@ -96,16 +96,16 @@ TEST_F(WebCommandsTest, MessagesArriveIntact) {
 
 TEST_F(WebCommandsTest, UploadCompetitorSelectsTheRaceThenSendsAfterThePause) {
     web.edit37 = "8";
-    web.CuteButton88Click(); // real-time flag off: nothing
-    web.CkBwebClick(true);
+    web.uploadCompetitor(); // real-time flag off: nothing
+    web.setRealTimeUpload(true);
     EXPECT_EQ(web.realTime, 1);
     web.edit37 = "12";
-    web.CuteButton88Click(); // not in the competition: nothing
+    web.uploadCompetitor(); // not in the competition: nothing
     waitFor([] { return false; }, 100);
     EXPECT_TRUE(server.requests.isEmpty());
 
     web.edit37 = "8";
-    web.CuteButton88Click();
+    web.uploadCompetitor();
     ASSERT_TRUE(waitFor([&] { return server.requests.size() == 2; }));
     const auto& select = server.requests[0];
     const auto& result = server.requests[1];
@@ -119,21 +119,21 @@ TEST_F(WebCommandsTest, UploadCompetitorSelectsTheRaceThenSendsAfterThePause) {
               (QStringList{"tcode=ASTK10071", "zek=008", "st1=1%3A23.45", "st2=", "ttime=1%3A23.45",
                            "fl2=F", "timeod=00%3A01%3A23.45", "altime=10%3A31%3A02.1234"}));
 
-    web.CuteButton97Click(); // clear
+    web.clearCompetitor(); // clear
     ASSERT_TRUE(waitFor([&] { return server.requests.size() == 4; }));
     EXPECT_TRUE(server.requests[3].target.startsWith(
         "/live/sokuhoup.php?tcode=ASTK10071&zek=008&st1=&st2=&ttime=&fl2=N&timeod=&altime=&"));
 
     web.edit37 = "abc";
-    EXPECT_THROW(web.CuteButton88Click(), std::invalid_argument);
+    EXPECT_THROW(web.uploadCompetitor(), std::invalid_argument);
 }
 
 TEST_F(WebCommandsTest, RaceSelectionByClassNameAndInitialisation) {
     web.cbclass = "男子";
-    web.CuteButton103Click();
+    web.selectRaceOfClass();
     web.cbclass = "無い";
-    web.CuteButton103Click();
-    web.CuteButton96Click();
+    web.selectRaceOfClass();
+    web.initialiseWebPage();
     ASSERT_TRUE(waitFor([&] { return server.requests.size() == 3; }));
     EXPECT_EQ(query(server.requests[0]).queryItemValue("tcode"), "ASTK10071");
     EXPECT_EQ(query(server.requests[1]).queryItemValue("tcode"), "ASTK11");
@@ -146,7 +146,7 @@ TEST_F(WebCommandsTest, BatchUpdatePostsTheFile) {
     old.write("older");
     old.close();
     dialog.answers = {false};
-    web.CuteButton98Click();
+    web.uploadAllResults();
     EXPECT_EQ(dialog.asked,
               QStringList{"実行してよろしいですか？|総ての速報データをアップします。"});
     QFile kept(web.batchFilePath());
@@ -156,7 +156,7 @@ TEST_F(WebCommandsTest, BatchUpdatePostsTheFile) {
 
     exec("insert into run_status (tcode,zek,run,code) values ('K1','0009',1,'DSQ')");
     dialog.answers = {true};
-    web.CuteButton98Click();
+    web.uploadAllResults();
     // Our own start list (classes for the page; not waited for, so a server without it costs
     // nothing), and the batch upload itself.
     ASSERT_TRUE(waitFor([&] { return server.requests.size() == 3; }));
@@ -199,13 +199,13 @@ TEST_F(WebCommandsTest, SlowOrMissingServerNeverHoldsTheWindowLong) {
     QTimer::singleShot(100, [&] { ticked = true; }); // e.g. a timer line being handled
     QElapsedTimer t;
     t.start();
-    EXPECT_THROW(web.CuteButton98Click(), std::runtime_error);
+    EXPECT_THROW(web.uploadAllResults(), std::runtime_error);
     EXPECT_LT(t.elapsed(), 2000);
     EXPECT_TRUE(ticked);
 
     web.baseUrl = "http://127.0.0.1:1/live/"; // nobody there
     web.memo10 = "x";
-    web.CuteButton86Click();
+    web.sendMessage();
     ASSERT_TRUE(waitFor([&] { return !pages.isEmpty(); }));
     EXPECT_TRUE(pages.last().contains("refused", Qt::CaseInsensitive))
         << pages.last().toStdString();
