@@ -79,6 +79,7 @@ public:
     // Run selection: make the run current and rebuild its lists (the page was shown).
     void selectRun1();
     void selectRun2();
+    void selectRun(int run);
 
     // Capture of one timer line for the current run: start impulses, then finish impulses.
     // The device's own corrections ("c"/"d" take a line back, "i" brings an entered time)

@@ -6,14 +6,6 @@
 #include "results/Expected.h"
 
 namespace pistel {
-namespace {
-// The lists read only what their grids, the boxes and their order use.
-const QString kStartListColumns = QStringLiteral("zek,sttime,st1,class1");
-const QString kFinishListColumns = QStringLiteral("zek,altime,sttime,class1");
-const QString kStartList2Columns = QStringLiteral("zek,sttime2,st2,class1");
-const QString kFinishList2Columns = QStringLiteral("zek,altime2,sttime2,class1");
-} // namespace
-
 QStringList RunControl::impulseListStatement(const QString& channel, int run) const {
     // id breaks ties of equal times (a line the timer repeats to take it back), so that the
     // order is the same whether the list is read whole or a new impulse is put in. A run page
@@ -43,71 +35,53 @@ void RunControl::placeFinishBox(RunPage& p, const QString& bib) {
 }
 
 void RunControl::selectRun1() {
-    noteOperatorChange();
-    app.currentRun = QStringLiteral("1");
-    RunPage& p = page1;
-
-    nextBib = firstExpectedStarter(columnsOf(1));
-
-    openWith(dm.Qdpst,
-             {"select " + kStartListColumns + " from result where tcode = '" + code() + "'",
-              "and dropm <> '9'", "order by class1 desc,st1 desc,zek"});
-    if (dm.Qdpst.recordCount() > 0) {
-        position(dm.Qdpst, nextBib);
-        p.setStartBox(dm.Qdpst.fieldByName(u"zek").asString());
-    }
-
-    nextBib = expectedFinisher(p, columnsOf(1), {}, {});
-
-    openWith(dm.Qdpfn,
-             {"select " + kFinishListColumns + " from result where tcode = '" + code() + "'",
-              "and dropm <> '9' and FL <> 'N'", "order by class1 desc,sttime desc,zek"});
-    placeFinishBox(p, nextBib);
-
-    openWith(dm.QPulseSt, impulseListStatement(QStringLiteral("C0"), 1));
-    openWith(dm.QPulseFn, impulseListStatement(QStringLiteral("C1"), 1));
-
-    openWith(dm.QresultBib,
-             {"select class1 from result where tcode = '" + code() + "'", "order by class1"});
-    resultsGridClass = dm.QresultBib.fieldByName(u"class1").asInteger();
-    openWith(dm.QresultBib,
-             resultsStatement(QStringLiteral("FL"), resultsGridClass, QStringLiteral("altime")));
-    rereadUnassigned();
-    rereadStatuses();
-    rereadMarks();
+    selectRun(1);
 }
 
 void RunControl::selectRun2() {
+    selectRun(2);
+}
+
+void RunControl::selectRun(int run) {
     noteOperatorChange();
-    app.currentRun = QStringLiteral("2");
-    RunPage& p = page2;
+    app.currentRun = QString::number(run);
+    RunPage& p = run == 1 ? page1 : page2;
+    const RunColumns c = columnsOf(run);
 
-    nextBib = firstExpectedStarter(columnsOf(2));
-
-    // zek breaks ties, so that the order is the same whether read whole or in part.
-    openWith(dm.Qdpst2, {"select " + kStartList2Columns + " from result where tcode = '" + code() +
-                             "'" + expected::mayStartRun2Condition(app.competitionCode),
-                         "order by class1 desc,st2 desc,zek"});
-    if (dm.Qdpst2.recordCount() > 0) {
-        position(dm.Qdpst2, nextBib);
-        p.setStartBox(dm.Qdpst2.fieldByName(u"zek").asString());
+    // Run 1 lists everyone not excluded, run 2 those allowed to start it; zek breaks ties, so
+    // that the order is the same whether read whole or in part.
+    nextBib = firstExpectedStarter(c);
+    openWith(p.startList, {"select zek," + c.start + "," + c.order +
+                               ",class1 from result where tcode = '" + code() + "'",
+                           run == 1 ? QStringLiteral("and dropm <> '9'")
+                                    : expected::mayStartRun2Condition(app.competitionCode),
+                           "order by class1 desc," + c.order + " desc,zek"});
+    if (p.startList.recordCount() > 0) {
+        position(p.startList, nextBib);
+        p.setStartBox(p.startList.fieldByName(u"zek").asString());
     }
 
-    nextBib = expectedFinisher(p, columnsOf(2), {}, {});
-
-    openWith(dm.Qdpfn2,
-             {"select " + kFinishList2Columns + " from result where tcode = '" + code() + "'",
-              "and dropm <> '9' and FL2 <> 'N'", "order by class1 desc,sttime2 desc,zek"});
+    nextBib = expectedFinisher(p, c, {}, {});
+    openWith(p.finishList, {"select zek," + c.finish + "," + c.start +
+                                ",class1 from result where tcode = '" + code() + "'",
+                            "and dropm <> '9' and " + c.flag + " <> 'N'",
+                            "order by class1 desc," + c.start + " desc,zek"});
     placeFinishBox(p, nextBib);
 
-    openWith(dm.QPulseSt2, impulseListStatement(QStringLiteral("C0"), 2));
-    openWith(dm.QPulseFn2, impulseListStatement(QStringLiteral("C1"), 2));
+    openWith(p.startPulses, impulseListStatement(QStringLiteral("C0"), run));
+    openWith(p.finishPulses, impulseListStatement(QStringLiteral("C1"), run));
     // Who is kept out of run 2 by a run-1 status, and the times set by hand.
     rereadStatuses();
     rereadMarks();
 
-    openWith(dm.QresultBib2,
-             resultsStatement(QStringLiteral("FL2"), lastFinisherClass, QStringLiteral("altime2")));
+    // Run 1's results start on the lowest class; run 2's follow the last finisher's class.
+    if (run == 1) {
+        openWith(p.results,
+                 {"select class1 from result where tcode = '" + code() + "'", "order by class1"});
+        resultsGridClass = p.results.fieldByName(u"class1").asInteger();
+    }
+    openWith(p.results,
+             resultsStatement(c.flag, run == 1 ? resultsGridClass : lastFinisherClass, c.finish));
     rereadUnassigned();
 }
 
