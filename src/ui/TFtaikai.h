@@ -7,7 +7,7 @@
 #include "comm/PortSettings.h"
 #include "comm/TCommX.h"
 #include "data/ConnectionKeeper.h"
-#include "ui/CommByteSource.h"
+#include "station/CommByteSource.h"
 #include "web/LiveSync.h"
 #include "web/WebClient.h"
 #include "web/WebCommands.h"

@@ -2,7 +2,7 @@
 
 #include "CaptureFixture.h"
 #include "Pty.h"
-#include "ui/CommByteSource.h"
+#include "station/CommByteSource.h"
 
 namespace pistel::test {
 

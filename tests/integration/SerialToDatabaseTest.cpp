@@ -1,6 +1,6 @@
 #include "CaptureFixture.h"
 #include "Pty.h"
-#include "ui/CommByteSource.h"
+#include "station/CommByteSource.h"
 
 #include <QProcess>
 #include <QRegularExpression>
