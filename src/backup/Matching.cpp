@@ -142,7 +142,7 @@ private:
                               .arg(bib, seconds(dayDifference(hand_[h].time, *competitors_[*c].a)),
                                    seconds(offset_));
             } else if (!competitors_[*c].a && !betweenNeighbours(*c, hand_[h].time)) {
-                why_[h] = QStringLiteral("ビブ %1: 前後にスタートした選手の時刻の間にありません")
+                why_[h] = QStringLiteral("ビブ %1: 前後の選手の時刻の間にありません")
                               .arg(bib);
             } else {
                 owner_[h] = *c;

@@ -324,7 +324,8 @@ TEST_F(SecondTimerTest, HandSheetsWithBibsAndStrayTimesGiveTheRulesReplacements)
     // The test time, 0002's time under 0005's bib (0005 has no A time: the time is not between
     // 0004's and 0007's), 10:20.
     ASSERT_EQ(left.size(), 3) << left.join('\n').toStdString();
-    EXPECT_TRUE(left[1].startsWith("3: ビブ 0005: 前後に")) << left[1].toStdString();
+    EXPECT_TRUE(left[1].startsWith("3: ビブ 0005: 前後の選手の時刻の間にありません"))
+        << left[1].toStdString();
 
     // 0005's start (between 0004 and the DNS 0006: one time left in that gap). References:
     // 0004..0001 before it, the forerunner never, then 0007, 0008, 0009, 0010, 0012, 0013
