@@ -182,9 +182,15 @@ void RunControl::followOutsideChanges() {
         boxesFollowStatus(bib, run);
     // Times given elsewhere only show: the operator may have put a box on a competitor who
     // has a time on purpose (a restart).
-    RunPage& other = run == 1 ? page2 : page1;
-    keepBoxesAcrossReread(other);
-    rereadCurrentPage();
+    // The competitor lists are read again; the impulse lists, which grow all day and which
+    // no change elsewhere rewrites, only take impulses logged since.
+    for (RunPage* p : {&page1, &page2}) {
+        keepBoxesAcrossReread(*p);
+        for (Query* list : {&p->startPulses, &p->finishPulses})
+            if (list->isOpen())
+                list->appendNewer(u"id");
+    }
+    rereadUnassigned();
     emit statusesChanged();
 }
 
