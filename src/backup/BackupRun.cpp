@@ -1,6 +1,6 @@
 #include "BackupRun.h"
 
-#include "capture/TimeText.h"
+#include "data/TimeText.h"
 #include "data/Query.h"
 #include "data/SqlValue.h"
 #include "data/Transaction.h"

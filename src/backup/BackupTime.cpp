@@ -1,6 +1,6 @@
 #include "BackupTime.h"
 
-#include "capture/TimeText.h"
+#include "data/TimeText.h"
 
 #include <QRegularExpression>
 

@@ -2,7 +2,7 @@
 // day of the impulse, and the box advances to the competitor expected next, class by class.
 #include "RecordedChange.h"
 #include "RunControl.h"
-#include "TimeText.h"
+#include "data/TimeText.h"
 #include "TimerLine.h"
 #include "data/AppState.h"
 #include "data/SqlValue.h"

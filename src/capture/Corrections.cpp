@@ -2,7 +2,7 @@
 // by hand, and cancelling start or finish times.
 #include "RecordedChange.h"
 #include "RunControl.h"
-#include "TimeText.h"
+#include "data/TimeText.h"
 #include "data/AppState.h"
 #include "data/OperatorDialog.h"
 #include "data/SqlValue.h"

@@ -1,7 +1,7 @@
 // Run time computation: run time and its parts, the total of both runs, the finished state,
 // and the results list of the competitor's class.
 #include "RunControl.h"
-#include "TimeText.h"
+#include "data/TimeText.h"
 #include "data/SqlValue.h"
 #include "data/TDM1.h"
 

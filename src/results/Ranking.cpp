@@ -1,6 +1,8 @@
 // One definition of a rank, for the window, the documents and the command line.
 #include "Ranking.h"
 
+#include "data/TimeText.h"
+
 #include <QRegularExpression>
 #include <algorithm>
 
@@ -21,8 +23,15 @@ long long hundredthsOfMatch(const QRegularExpression& form, const QString& text)
 } // namespace
 
 long long hundredthsOf(const QString& runTime) {
-    static const QRegularExpression form(QStringLiteral("^(\\d{2}):(\\d{2}):(\\d{2})\\.(\\d{2})$"));
-    return hundredthsOfMatch(form, runTime);
+    // Only a whole stored run time ("HH:MM:SS.ff") counts; the count is the time texts' own.
+    const QString t = runTime.trimmed();
+    static const QString digitsAt = QStringLiteral("dd:dd:dd.dd");
+    if (t.size() != digitsAt.size())
+        return -1;
+    for (qsizetype i = 0; i < t.size(); ++i)
+        if (digitsAt[i] == u'd' ? t[i] < u'0' || t[i] > u'9' : t[i] != digitsAt[i])
+            return -1;
+    return TimeToUnits(t);
 }
 
 long long shortTimeHundredths(const QString& shown) {

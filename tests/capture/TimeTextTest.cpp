@@ -1,4 +1,4 @@
-#include "capture/TimeText.h"
+#include "data/TimeText.h"
 
 #include <gtest/gtest.h>
 
