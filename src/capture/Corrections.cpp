@@ -2,11 +2,11 @@
 // by hand, and cancelling start or finish times.
 #include "RecordedChange.h"
 #include "RunControl.h"
-#include "data/TimeText.h"
 #include "data/AppState.h"
 #include "data/OperatorDialog.h"
 #include "data/SqlValue.h"
 #include "data/TDM1.h"
+#include "data/TimeText.h"
 
 #include <stdexcept>
 
@@ -54,9 +54,27 @@ void RunControl::moveBox(Query& list, int step, void (RunPage::*setBox)(const QS
     (page.*setBox)(currentZek(list));
 }
 
-void RunControl::finishBoxToChosenRowInRun1() {
+void RunControl::moveBoxToNext(RunPage& page, BoxKind box) {
+    const bool start = box == BoxKind::Start;
+    moveBox(start ? page.startList : page.finishList, -1,
+            start ? &RunPage::setStartBox : &RunPage::setFinishBox, page);
+}
+
+void RunControl::moveBoxToPrevious(RunPage& page, BoxKind box) {
+    const bool start = box == BoxKind::Start;
+    moveBox(start ? page.startList : page.finishList, +1,
+            start ? &RunPage::setStartBox : &RunPage::setFinishBox, page);
+}
+
+void RunControl::boxToChosenRow(RunPage& page, BoxKind box) {
     noteOperatorChange();
-    page1.setFinishBox(currentZek(page1.finishList));
+    if (box == BoxKind::Start) {
+        page.setStartBox(currentZek(page.startList));
+        return;
+    }
+    page.setFinishBox(currentZek(page.finishList));
+    if (&page != &page1)
+        return;
     const int cls = page1.finishList.fieldByName(u"class1").asInteger();
     if (cls == resultsGridClass)
         return;

@@ -141,33 +141,12 @@ public:
     static QString runTimeSet(int run, const RunTimeState& state);
 
     // Navigation: "次" moves a box to the row above (who comes next), "前" to the row below.
-    void startBoxToNextInRun1() { moveBox(page1.startList, -1, &RunPage::setStartBox, page1); }
-    void startBoxToPreviousInRun1() { moveBox(page1.startList, +1, &RunPage::setStartBox, page1); }
-    void finishBoxToNextInRun1() { moveBox(page1.finishList, -1, &RunPage::setFinishBox, page1); }
-    void finishBoxToPreviousInRun1() {
-        moveBox(page1.finishList, +1, &RunPage::setFinishBox, page1);
-    }
-    void startBoxToNextInRun2() { moveBox(page2.startList, -1, &RunPage::setStartBox, page2); }
-    void startBoxToPreviousInRun2() { moveBox(page2.startList, +1, &RunPage::setStartBox, page2); }
-    void finishBoxToNextInRun2() { moveBox(page2.finishList, -1, &RunPage::setFinishBox, page2); }
-    void finishBoxToPreviousInRun2() {
-        moveBox(page2.finishList, +1, &RunPage::setFinishBox, page2);
-    }
-
-    // Row clicks in the start and finish lists (the grid has made the row current).
-    void startBoxToChosenRowInRun1() {
-        noteOperatorChange();
-        page1.setStartBox(currentZek(page1.startList));
-    }
-    void finishBoxToChosenRowInRun1();
-    void startBoxToChosenRowInRun2() {
-        noteOperatorChange();
-        page2.setStartBox(currentZek(page2.startList));
-    }
-    void finishBoxToChosenRowInRun2() {
-        noteOperatorChange();
-        page2.setFinishBox(currentZek(page2.finishList));
-    }
+    enum class BoxKind { Start, Finish };
+    void moveBoxToNext(RunPage& page, BoxKind box);
+    void moveBoxToPrevious(RunPage& page, BoxKind box);
+    // A row chosen in the start or finish list (the grid has made the row current): the box
+    // names its competitor; a finish row on the run-1 page also shows its class's results.
+    void boxToChosenRow(RunPage& page, BoxKind box);
 
     // Popup menu commands, acting on the current run. The impulse (its pulsedata id) or bib
     // the operator highlighted when the menu opened is passed in, so lines arriving while

@@ -214,12 +214,6 @@ QWidget* RunPageWidget::side(bool start) {
                   {QString::fromUtf8(kDismissImpulse),
                    [this](const QString& id) { control_.dismissImpulse(id); }}});
         markUnassigned(pulses, control_);
-        next->OnClick = [this, run1] { run1 ? control_.startBoxToNextInRun1() : control_.startBoxToNextInRun2(); };
-        previous->OnClick = [this, run1] {
-            run1 ? control_.startBoxToPreviousInRun1() : control_.startBoxToPreviousInRun2();
-        };
-        connect(list, &Grid::cellClicked, this,
-                [this, run1] { run1 ? control_.startBoxToChosenRowInRun1() : control_.startBoxToChosenRowInRun2(); });
         startBox = box;
         startAuto = autoButton;
         startManual = manualButton;
@@ -251,12 +245,6 @@ QWidget* RunPageWidget::side(bool start) {
                   {QString::fromUtf8(kDismissImpulse),
                    [this](const QString& id) { control_.dismissImpulse(id); }}});
         markUnassigned(pulses, control_);
-        next->OnClick = [this, run1] { run1 ? control_.finishBoxToNextInRun1() : control_.finishBoxToNextInRun2(); };
-        previous->OnClick = [this, run1] {
-            run1 ? control_.finishBoxToPreviousInRun1() : control_.finishBoxToPreviousInRun2();
-        };
-        connect(list, &Grid::cellClicked, this,
-                [this, run1] { run1 ? control_.finishBoxToChosenRowInRun1() : control_.finishBoxToChosenRowInRun2(); });
         finishBox = box;
         finishAuto = autoButton;
         finishManual = manualButton;
@@ -265,6 +253,12 @@ QWidget* RunPageWidget::side(bool start) {
         finishList = list;
         finishPulses = pulses;
     }
+    // The box's navigation and the list's row choice, on this page's lists.
+    const RunControl::BoxKind kind =
+        start ? RunControl::BoxKind::Start : RunControl::BoxKind::Finish;
+    next->OnClick = [this, kind] { control_.moveBoxToNext(page_, kind); };
+    previous->OnClick = [this, kind] { control_.moveBoxToPrevious(page_, kind); };
+    connect(list, &Grid::cellClicked, this, [this, kind] { control_.boxToChosenRow(page_, kind); });
     v->addWidget(list, 3);
     v->addWidget(pulses, 2);
     return panel;

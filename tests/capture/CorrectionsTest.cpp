@@ -30,23 +30,25 @@ TEST_F(CorrectionsTest, NextAndPreviousMoveTheBoxesAlongTheLists) {
     control.selectRun1();
     // Start list: 0003 0002 0001 0005 0004 0008 0007; the box on 0003 (next to start).
     ASSERT_EQ(control.page1.startBox(), "0003");
-    control.startBoxToPreviousInRun1();
+    control.moveBoxToPrevious(control.page1, RunControl::BoxKind::Start);
     EXPECT_EQ(control.page1.startBox(), "0002");
-    control.startBoxToNextInRun1();
-    control.startBoxToNextInRun1(); // at the top: stays
+    control.moveBoxToNext(control.page1, RunControl::BoxKind::Start);
+    control.moveBoxToNext(control.page1, RunControl::BoxKind::Start); // at the top: stays
     EXPECT_EQ(control.page1.startBox(), "0003");
     EXPECT_EQ(dm.Qdpst.currentRow(), 0);
     dm.Qdpst.last();
     control.page1.setStartBox("typed");
-    control.startBoxToPreviousInRun1(); // at the bottom: the box shows the row it stays on
+    control.moveBoxToPrevious(
+        control.page1,
+        RunControl::BoxKind::Start); // at the bottom: the box shows the row it stays on
     EXPECT_EQ(control.page1.startBox(), "0007");
 
     // Finish list: 0002 0001.
     control.page1.setFinishBox("x");
     dm.Qdpfn.first();
-    control.finishBoxToPreviousInRun1();
+    control.moveBoxToPrevious(control.page1, RunControl::BoxKind::Finish);
     EXPECT_EQ(control.page1.finishBox(), "0001");
-    control.finishBoxToNextInRun1();
+    control.moveBoxToNext(control.page1, RunControl::BoxKind::Finish);
     EXPECT_EQ(control.page1.finishBox(), "0002");
 }
 
@@ -56,10 +58,10 @@ TEST_F(CorrectionsTest, RowClicksFillTheBoxesAndTheRun1FinishListSwitchesTheResu
     control.selectRun1();
     ASSERT_EQ(control.resultsGridClass, 1);
     dm.Qdpst.moveTo(4);
-    control.startBoxToChosenRowInRun1();
+    control.boxToChosenRow(control.page1, RunControl::BoxKind::Start);
     EXPECT_EQ(control.page1.startBox(), "0004");
     ASSERT_TRUE(dm.Qdpfn.locate(u"zek", "0002"));
-    control.finishBoxToChosenRowInRun1();
+    control.boxToChosenRow(control.page1, RunControl::BoxKind::Finish);
     EXPECT_EQ(control.page1.finishBox(), "0002");
     EXPECT_EQ(control.resultsGridClass, 3);
     EXPECT_EQ(dm.QresultBib.statementText(),
@@ -72,11 +74,11 @@ TEST_F(CorrectionsTest, RowClicksFillTheBoxesAndTheRun1FinishListSwitchesTheResu
     exec("update result set sttime2='13:00:00.0000', FL2='S' where tcode='C1' and zek='0007'");
     control.selectRun2();
     ASSERT_TRUE(dm.Qdpfn2.locate(u"zek", "0007"));
-    control.finishBoxToChosenRowInRun2();
+    control.boxToChosenRow(control.page2, RunControl::BoxKind::Finish);
     EXPECT_EQ(control.page2.finishBox(), "0007");
     EXPECT_EQ(control.resultsGridClass, 3); // the run-2 finish list never switches it
     dm.Qdpst2.moveTo(1); // run-1 finishers by class, then start order: 0001, 0007
-    control.startBoxToChosenRowInRun2();
+    control.boxToChosenRow(control.page2, RunControl::BoxKind::Start);
     EXPECT_EQ(control.page2.startBox(), "0007");
 }
 
@@ -289,7 +291,9 @@ TEST_F(CorrectionsTest, N4CancelsTheFinishAndMovesTheResultsListUp) {
          "FL='F' where tcode='C1' and zek='0003'");
     control.selectRun1();
     control.findFinishBib(control.page1, "3");
-    control.finishBoxToChosenRowInRun1(); // results list of class 3: 0003 0002 0001 (latest finish first)
+    control.boxToChosenRow(control.page1,
+                           RunControl::BoxKind::Finish); // results list of class 3: 0003 0002 0001
+                                                         // (latest finish first)
     ASSERT_EQ(dm.QresultBib.recordCount(), 3);
     dm.QresultBib.moveTo(2); // standing on 0001
     control.findFinishBib(control.page1, "2");

@@ -73,7 +73,9 @@ TEST_F(DeviceCorrectionsTest, TimesEnteredAfterwardsGoToTheirBibAndTheBoxesStay)
     control.selectRun1();
     line(start(" 0095", "12:15:40.0000"));
     ASSERT_EQ(control.page1.startBox(), "0096");
-    control.startBoxToNextInRun1(); // 0096's start impulse was missed: the operator moves on
+    control.moveBoxToNext(
+        control.page1,
+        RunControl::BoxKind::Start); // 0096's start impulse was missed: the operator moves on
     ASSERT_EQ(control.page1.startBox(), "0102");
     ASSERT_EQ(control.page1.finishBox(), "0095");
     line(start("i0096", "12:16:38.5795"));
