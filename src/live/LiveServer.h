@@ -6,7 +6,9 @@
 #include <QHostAddress>
 #include <QHttpServer>
 #include <QString>
+#include <QUrlQuery>
 #include <functional>
+#include <optional>
 
 namespace pistel::live {
 
@@ -22,8 +24,9 @@ namespace pistel::live {
 //   /  and  /data[?code=TCODE&class=CLS]       the page and what it shows (by default the race
 //                                              the workstation chose)
 //   /races                                     the competitions and classes to choose from
-// A write is a POST or carries the header X-Pistel-Key. With a key set it must match (the
-// header, or the query value "key" of a POST); without one, writes come from loopback only.
+// A write carries the header X-Pistel-Key. With a key set it must match; without one, writes
+// come from loopback only. Race states carry the workstation's session: "seq" orders them
+// within one, and a stale one is answered 409.
 // A store that cannot be written answers 503 (logged once); the page data is served from
 // what was last read, with an ETag and a one-second public Cache-Control, 304 when unchanged.
 class LiveServer {
@@ -38,6 +41,19 @@ public:
 
 private:
     void routes();
+    bool mayWrite(const QHttpServerRequest& req) const;
+    // Why a write is refused (the key, a value too long), or nothing with `query` set.
+    std::optional<QHttpServerResponse> writeRefusal(const QHttpServerRequest& req,
+                                                    QUrlQuery& query) const;
+    // One function a route.
+    QHttpServerResponse pageDataAnswer(const QHttpServerRequest& req);
+    QHttpServerResponse raceListAnswer();
+    using Write = QHttpServerResponse (LiveServer::*)(const QHttpServerRequest&, const QUrlQuery&);
+    QHttpServerResponse selectRace(const QHttpServerRequest& req, const QUrlQuery& query);
+    QHttpServerResponse setMessageOrResult(const QHttpServerRequest& req, const QUrlQuery& query);
+    QHttpServerResponse applyBatchUpload(const QHttpServerRequest& req, const QUrlQuery& query);
+    QHttpServerResponse applyRaceState(const QHttpServerRequest& req, const QUrlQuery& query);
+    QHttpServerResponse setStartList(const QHttpServerRequest& req, const QUrlQuery& query);
     // Runs a write against the store: its answer, or 503 when the store fails.
     QHttpServerResponse guarded(const std::function<QHttpServerResponse()>& write);
     LiveStore& store_;
