@@ -189,8 +189,8 @@ public:
             p.drawLine(QPointF(left, y), QPointF(left + width, y));
             for (const Item& item : page.items) {
                 if (item.title) {
-                    // Word by word: digits in one text run with Latin and Han text (e.g.
-                    // "DSQ (1名)") do not read back out of the PDF as text.
+                    // Word by word, each word's gap one blank wide: the title reads back as
+                    // words whatever blanks separate them.
                     p.setFont(sectionFont_);
                     QRectF line(left, y + mm(3), width, section_.height() + mm(1));
                     static const QRegularExpression space(QStringLiteral("[ 　]"));
