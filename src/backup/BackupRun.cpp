@@ -1,8 +1,8 @@
 #include "BackupRun.h"
 
-#include "data/TimeText.h"
 #include "data/Query.h"
 #include "data/SqlValue.h"
+#include "data/TimeText.h"
 #include "data/Transaction.h"
 #include "results/ChangeHistory.h"
 

@@ -48,9 +48,12 @@ QString correctionText(TimeUnits units, bool plusSign) {
                              static_cast<long long>(hundredths % 100));
 }
 
-QString secondsText(TimeUnits units) {
+QString secondsText(TimeUnits units, bool plusSign) {
     const TimeUnits magnitude = units < 0 ? -units : units;
-    return QString::asprintf("%s%lld.%04lld", units < 0 ? "-" : "",
+    return QString::asprintf("%s%lld.%04lld",
+                             units < 0  ? "-"
+                             : plusSign ? "+"
+                                        : "",
                              static_cast<long long>(magnitude / 10000),
                              static_cast<long long>(magnitude % 10000));
 }

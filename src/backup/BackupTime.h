@@ -23,7 +23,7 @@ TimeUnits dayDifference(TimeUnits later, TimeUnits earlier);
 // `plusSign`).
 QString correctionText(TimeUnits units, bool plusSign = false);
 
-// Seconds with four decimals and a sign: "-0.2000", "0.0150".
-QString secondsText(TimeUnits units);
+// Seconds with four decimals and a sign: "-0.2000", "0.0150" ("+0.0150" with `plusSign`).
+QString secondsText(TimeUnits units, bool plusSign = false);
 
 } // namespace pistel

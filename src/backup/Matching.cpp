@@ -10,10 +10,6 @@ namespace pistel {
 namespace {
 constexpr size_t kNone = static_cast<size_t>(-1);
 
-QString seconds(TimeUnits units) {
-    return QString::number(units / 10000.0, 'f', 2);
-}
-
 // Index of the value in `values` nearest to `t` (across midnight); kNone when there is none.
 size_t nearest(TimeUnits t, const std::vector<TimeUnits>& values) {
     size_t best = kNone;
@@ -63,7 +59,7 @@ public:
                 QStringLiteral("手動計時と主計時の差のばらつき（中央の半分で %1 秒）が許容範囲 "
                                "%2 秒より大きく、両者の差を決められません。用紙の時刻にビブを"
                                "書き添えてください。")
-                    .arg(seconds(middleHalfWidth(offsets)), seconds(tolerance_));
+                    .arg(correctionText(middleHalfWidth(offsets)), correctionText(tolerance_));
         }
         if (!result.refused.isEmpty()) {
             for (const HandTime& h : hand_)
@@ -137,13 +133,13 @@ private:
                 why_[h] = QStringLiteral("ビブ %1 には既に別の時刻があります").arg(bib);
             } else if (competitors_[*c].a &&
                        distance(hand_[h].time, *competitors_[*c].a) > tolerance_) {
-                why_[h] = QStringLiteral("ビブ %1: 主計時との差 %2 秒が基準の差 %3 秒から許容範囲"
-                                         "を超えています")
-                              .arg(bib, seconds(dayDifference(hand_[h].time, *competitors_[*c].a)),
-                                   seconds(offset_));
+                why_[h] =
+                    QStringLiteral("ビブ %1: 主計時との差 %2 秒が基準の差 %3 秒から許容範囲"
+                                   "を超えています")
+                        .arg(bib, correctionText(dayDifference(hand_[h].time, *competitors_[*c].a)),
+                             correctionText(offset_));
             } else if (!competitors_[*c].a && !betweenNeighbours(*c, hand_[h].time)) {
-                why_[h] = QStringLiteral("ビブ %1: 前後の選手の時刻の間にありません")
-                              .arg(bib);
+                why_[h] = QStringLiteral("ビブ %1: 前後の選手の時刻の間にありません").arg(bib);
             } else {
                 owner_[h] = *c;
                 given_[*c] = h;

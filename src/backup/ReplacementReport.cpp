@@ -2,13 +2,6 @@
 
 namespace pistel {
 
-namespace {
-QString signedSeconds(TimeUnits units) {
-    return (units >= 0 ? QStringLiteral("+") : QString()) + secondsText(units);
-}
-
-} // namespace
-
 Document replacementReport(const BackupRun& run, const RaceInfo& info, TimeUnits tolerance) {
     Document doc;
     doc.kind = DocumentKind::Results;
@@ -40,7 +33,7 @@ Document replacementReport(const BackupRun& run, const RaceInfo& info, TimeUnits
                       ref.zek,
                       timeOfDayText(ref.a),
                       timeOfDayText(ref.backup),
-                      signedSeconds(ref.difference()),
+                      secondsText(ref.difference(), true),
                       {}},
                      {channelName(channel), r.zek, ref.zek, timeOfDayText(ref.a),
                       timeOfDayText(ref.backup), secondsText(ref.difference())}});

@@ -44,9 +44,6 @@ void fill(QTableWidget* t, const QList<QStringList>& rows) {
     t->resizeColumnsToContents();
 }
 
-QString seconds(TimeUnits units) {
-    return (units >= 0 ? QStringLiteral("+") : QString()) + secondsText(units);
-}
 } // namespace
 
 BackupWindow::BackupWindow(RunControl& control, QWidget* parent)
@@ -155,7 +152,8 @@ void BackupWindow::refresh() {
         rows << QStringList{
             timeOfDayText(row.hand.time), row.bib.isEmpty() ? QStringLiteral("－") : row.bib,
             row.a ? timeOfDayText(*row.a) : QString(),
-            row.a ? seconds(dayDifference(*row.a, row.hand.time)) : QString(), row.unmatched};
+            row.a ? secondsText(dayDifference(*row.a, row.hand.time), true) : QString(),
+            row.unmatched};
     fill(matches, rows);
     // The second timer's lines are matched as the sheet is: either may be refused.
     QStringList refused;
@@ -194,7 +192,7 @@ void BackupWindow::showReferences() {
     if (chosen >= 0 && chosen < static_cast<int>(proposals_.size()))
         for (const Reference& ref : proposals_[static_cast<size_t>(chosen)].replacement.references)
             rows << QStringList{ref.zek, timeOfDayText(ref.a), timeOfDayText(ref.backup),
-                                seconds(ref.difference())};
+                                secondsText(ref.difference(), true)};
     fill(references, rows);
 }
 
