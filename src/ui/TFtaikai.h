@@ -1,23 +1,9 @@
 #pragma once
 
-#include "board/BoardTestLines.h"
-#include "capture/OutsideChanges.h"
-#include "capture/ReceiveHandler.h"
-#include "capture/RunControl.h"
-#include "comm/PortSettings.h"
-#include "comm/TCommX.h"
-#include "data/ConnectionKeeper.h"
-#include "station/CommByteSource.h"
-#include "web/LiveSync.h"
-#include "web/WebClient.h"
-#include "web/WebCommands.h"
+#include "station/TimingStation.h"
 
-#include <QDateTime>
 #include <QDialog>
 #include <QPointer>
-#include <QTimer>
-#include <memory>
-#include <optional>
 
 class QButtonGroup;
 class QCheckBox;
@@ -34,11 +20,11 @@ class QTabWidget;
 namespace pistel {
 
 struct AppState;
-struct SerialLine;
 class TDM1;
 class OperatorDialog;
 class ImpulseJournal;
 class RunPageWidget;
+class RunSettingsPage;
 class TCuteButton;
 class RankingView;
 class HistoryView;
@@ -47,14 +33,6 @@ class BackupWindow;
 
 // Asked before the run window closes while the timer port is open and lines came in.
 extern const char* const kCloseWhileTiming;
-
-// The four line settings of one port on the settings page.
-struct LineChoices {
-    QComboBox* baud = nullptr;
-    QComboBox* dataBits = nullptr;
-    QComboBox* parity = nullptr;
-    QComboBox* stopBits = nullptr;
-};
 
 // The competition run window: the first page, the run-1 and run-2 pages and the settings
 // page, with the timer and display board ports open while it is shown.
@@ -73,68 +51,19 @@ public:
     // timing, the operator confirms first.
     void done(int result) override;
     // The timer port is open and lines came in: closing would stop a race's reception.
-    bool timing() const { return CommX1.isOpen() && linesReceived_ > 0; }
+    bool timing() const { return station.timing(); }
 
-    TCommX CommX1;
-    TCommX CommBoard;
-    CommByteSource timerBytes{CommX1};
-    RunControl control;
-    ConnectionKeeper keeper{control.dm};
-    ReceiveHandler receiver;
-    // The second timer (system B): its lines are received, journaled (in a folder of their
-    // own) and logged like the timer's, in a table of their own; never captured.
-    TCommX CommB;
-    CommByteSource backupBytes{CommB};
-    std::unique_ptr<ImpulseJournal> backupJournal;
-    ReceiveHandler backupReceiver;
-    QComboBox* Cbxcomm3 = nullptr;
-    // Opens the second timer's port (app.backupPortNo; 0 closes it); false when it cannot.
-    bool openBackupPort();
-    PortSettings ports;
-    BoardTests board{CommBoard};
-    WebClient webClient;
-    WebCommands web;
-    LiveSync liveSync;
-
+    // The session the window shows; it ends with the window.
+    TimingStation station;
     QStackedWidget* pages = nullptr;
     QTabWidget* tabs = nullptr;
     RunPageWidget* TabSheet1 = nullptr;
     RunPageWidget* TabSheet3 = nullptr;
-    QWidget* TabSheet2 = nullptr;
+    RunSettingsPage* TabSheet2 = nullptr;
     QWidget* TabSheet4 = nullptr;
-    QComboBox* Cbxcomm1 = nullptr;
-    QComboBox* Cbxcomm2 = nullptr;
-    LineChoices timerLineChoices;
-    LineChoices boardLineChoices;
-    static constexpr int kReopenIntervalMs = 3000; // retries of a timer port that went away
-    QPlainTextEdit* Memo1 = nullptr;
     TCuteButton* CuteButton3 = nullptr;
-    TCuteButton* CuteButton122 = nullptr;
-    TCuteButton* CuteButton28 = nullptr;
-    TCuteButton* CuteButton29 = nullptr;
-    TCuteButton* CuteButton58 = nullptr;
-    TCuteButton* CuteButton61 = nullptr;
-    QButtonGroup* RGdpmcrank = nullptr; // board brand: "VORN", "SEIKO"
-    QButtonGroup* RGNow = nullptr;      // number of Now boards
-    QButtonGroup* RGdpclas = nullptr;   // rank display by class or all together
-    QCheckBox* CKBrank = nullptr;
     QButtonGroup* RGweb = nullptr;
-    QButtonGroup* RGweb2 = nullptr;
     QCheckBox* CkBweb = nullptr;
-    QCheckBox* CkBweb2 = nullptr;
-    QPlainTextEdit* Memo10 = nullptr;
-    QLineEdit* Edit37 = nullptr;
-    QLineEdit* webBase = nullptr;
-    QLineEdit* webKey = nullptr; // the live results server's write key
-    QComboBox* cbclass = nullptr;
-    QTextBrowser* Web = nullptr;
-    TCuteButton* CuteButton86 = nullptr;
-    TCuteButton* CuteButton87 = nullptr;
-    TCuteButton* CuteButton88 = nullptr;
-    TCuteButton* CuteButton96 = nullptr;
-    TCuteButton* CuteButton97 = nullptr;
-    TCuteButton* CuteButton98 = nullptr;
-    TCuteButton* CuteButton103 = nullptr;
 
     // Beyond the timing: documents, rankings, the change history, the end of a run.
     QMenuBar* menus = nullptr;
@@ -153,21 +82,11 @@ protected:
     void closeEvent(QCloseEvent* e) override;
 
 private:
-    QWidget* settingsPage();
     QWidget* firstPage();
-    QWidget* webGroup();
-    QWidget* backupPortGroup();
-    void showPorts();
     void showWeb();
-    QButtonGroup* targetSelector(QWidget* box);
-    LineChoices lineChoices(QWidget* parent, SerialLine& line, std::function<void()> changed);
-    static void applyLine(TCustomCommX& port, const SerialLine& line);
     void showStatus(QLabel* RunPageWidget::*label, const QString& text, bool alarm);
     void showTimerHealth();
     void showDataHealth();
-    // Another program changed the competition: the lists follow (on the health clock).
-    void followOutsideChanges();
-    void recoverPendingLines();
     void buildMenus();
     // A time came in for a competitor whose status says otherwise: asked without blocking.
     void askAboutStatus(const QString& bib, int run, const QString& code);
@@ -175,14 +94,6 @@ private:
     AppState& app_;
     OperatorDialog& dialog_;
     bool shown_ = false;
-    bool timerLost_ = false;
-    QString lineError_; // why the last timer line could not be written
-    int linesReceived_ = 0;
-    std::optional<QDateTime> lastLine_;
-    QTimer reopenTimer_;
-    QTimer healthClock_;
-    // Times and statuses changed by other programs reach the lists on the health clock.
-    OutsideChanges outsideChanges_;
     QPointer<RankingView> ranking_;
     QPointer<HistoryView> history_;
     QPointer<BackupWindow> backup_;

@@ -15,6 +15,7 @@
 #include "ui/HistoryView.h"
 #include "ui/RankingView.h"
 #include "ui/RunPageWidget.h"
+#include "ui/RunSettingsPage.h"
 #include "ui/TCuteButton.h"
 #include "ui/TFselecttaikai.h"
 #include "ui/TFtaikai.h"
@@ -75,7 +76,7 @@ protected:
     std::unique_ptr<TFtaikai> openWindow() {
         auto w = std::make_unique<TFtaikai>(app, dm, dialog, nullptr,
                                             [](int n) { return PortRegistry::scan().deviceOf(n); });
-        w->ports.openDelayMs = 0;
+        w->station.ports.openDelayMs = 0;
         w->setWindowTitle(runWindowCaption("テスト大会"));
         w->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(w.get()));
@@ -109,13 +110,13 @@ TEST_F(RunWindowTest, FirstPageThenThreeTabs) {
     EXPECT_EQ(w->tabs->currentWidget(), w->TabSheet2);
     EXPECT_EQ(app.currentRun, ""); // no run page shown yet
     // Both ports opened from the saved numbers when the window was shown.
-    EXPECT_TRUE(w->CommX1.isOpen());
-    EXPECT_TRUE(w->CommBoard.isOpen());
-    EXPECT_EQ(w->Cbxcomm1->currentText(), "COM9");
+    EXPECT_TRUE(w->station.CommX1.isOpen());
+    EXPECT_TRUE(w->station.CommBoard.isOpen());
+    EXPECT_EQ(w->TabSheet2->Cbxcomm1->currentText(), "COM9");
     EXPECT_TRUE(app.timerPortOpen);
     closeWindow(*w);
-    EXPECT_FALSE(w->CommX1.isOpen());
-    EXPECT_FALSE(w->CommBoard.isOpen());
+    EXPECT_FALSE(w->station.CommX1.isOpen());
+    EXPECT_FALSE(w->station.CommBoard.isOpen());
 }
 
 TEST_F(RunWindowTest, ARaceOnScreen) {
@@ -131,7 +132,7 @@ TEST_F(RunWindowTest, ARaceOnScreen) {
     EXPECT_EQ(w->TabSheet1->startBox->text(), "0002");
     EXPECT_EQ(w->TabSheet1->finishBox->text(), "0001");
     EXPECT_EQ(w->TabSheet1->startPulses->model().rowCount(), 1);
-    EXPECT_TRUE(w->Memo1->toPlainText().contains("?0000 C0  10:00:00.0000 00"));
+    EXPECT_TRUE(w->TabSheet2->Memo1->toPlainText().contains("?0000 C0  10:00:00.0000 00"));
 
     timer.send("?0000 C1  10:01:05.1299 00\r");
     ASSERT_TRUE(waitFor([&] { return f("0001", "ttime") == "00:01:05.12"; }));
@@ -146,7 +147,7 @@ TEST_F(RunWindowTest, ARaceOnScreen) {
     QTest::keyClicks(w->TabSheet1->startBox, "5");
     QTest::keyClick(w->TabSheet1->startBox, Qt::Key_Return);
     EXPECT_EQ(w->TabSheet1->startBox->text(), "0005");
-    EXPECT_EQ(w->control.page1.startBox(), "0005");
+    EXPECT_EQ(w->station.control.page1.startBox(), "0005");
 
     // Run 2: the finisher of run 1 starts and finishes.
     w->showPage(1);
@@ -162,18 +163,18 @@ TEST_F(RunWindowTest, ARaceOnScreen) {
     screenshot(*w, "run-window-settings");
 
     // The board's choices are shown with their defaults; none changes a test line.
-    EXPECT_EQ(w->RGdpmcrank->checkedButton()->text(), "SEIKO");
-    EXPECT_EQ(w->RGNow->checkedButton()->text(), "２枚");
-    EXPECT_EQ(w->RGdpclas->checkedButton()->text(), "クラス分け");
-    EXPECT_FALSE(w->CKBrank->isChecked());
-    w->RGdpmcrank->button(0)->click();
-    w->RGNow->button(2)->click();
-    w->RGdpclas->button(1)->click();
-    w->CKBrank->click();
+    EXPECT_EQ(w->TabSheet2->RGdpmcrank->checkedButton()->text(), "SEIKO");
+    EXPECT_EQ(w->TabSheet2->RGNow->checkedButton()->text(), "２枚");
+    EXPECT_EQ(w->TabSheet2->RGdpclas->checkedButton()->text(), "クラス分け");
+    EXPECT_FALSE(w->TabSheet2->CKBrank->isChecked());
+    w->TabSheet2->RGdpmcrank->button(0)->click();
+    w->TabSheet2->RGNow->button(2)->click();
+    w->TabSheet2->RGdpclas->button(1)->click();
+    w->TabSheet2->CKBrank->click();
     // Board tests go out on the board port.
-    QTest::mouseClick(w->CuteButton28, Qt::LeftButton, {}, QPoint(10, 10));
+    QTest::mouseClick(w->TabSheet2->CuteButton28, Qt::LeftButton, {}, QPoint(10, 10));
     EXPECT_EQ(boardLine.receive(200, 24), "L        99         9  \r");
-    QTest::mouseClick(w->CuteButton61, Qt::LeftButton, {}, QPoint(10, 10));
+    QTest::mouseClick(w->TabSheet2->CuteButton61, Qt::LeftButton, {}, QPoint(10, 10));
     EXPECT_EQ(boardLine.receive(200, 575).size(), 575);
     closeWindow(*w);
 }
@@ -303,24 +304,24 @@ TEST_F(RunWindowTest, FromTheMainWindowToTimesOnScreen) {
 
 TEST_F(RunWindowTest, WebControlsDriveTheWebCommands) {
     auto w = openWindow();
-    EXPECT_EQ(w->web.uploadTarget, 1); // "Web" is shown and meant
+    EXPECT_EQ(w->station.web.uploadTarget, 1); // "Web" is shown and meant
     EXPECT_TRUE(w->RGweb->button(1)->isChecked());
-    w->CkBweb2->click();
-    EXPECT_EQ(w->web.realTime, 1);
+    w->TabSheet2->CkBweb2->click();
+    EXPECT_EQ(w->station.web.realTime, 1);
     EXPECT_TRUE(w->CkBweb->isChecked());
-    w->RGweb2->button(0)->click(); // the settings page's selector sets the target itself
-    EXPECT_EQ(w->web.uploadTarget, 0);
-    EXPECT_EQ(w->web.realTime, 0);
+    w->TabSheet2->RGweb2->button(0)->click(); // the settings page's selector sets the target itself
+    EXPECT_EQ(w->station.web.uploadTarget, 0);
+    EXPECT_EQ(w->station.web.realTime, 0);
     EXPECT_TRUE(w->RGweb->button(0)->isChecked());
     EXPECT_FALSE(w->CkBweb->isVisibleTo(w.get()));
-    w->Memo10->setPlainText(QStringLiteral("お知らせ"));
-    EXPECT_EQ(w->web.memo10, QStringLiteral("お知らせ"));
-    QTest::mouseClick(w->CuteButton87, Qt::LeftButton, {}, QPoint(10, 10));
-    EXPECT_EQ(w->Memo10->toPlainText(), "");
+    w->TabSheet2->Memo10->setPlainText(QStringLiteral("お知らせ"));
+    EXPECT_EQ(w->station.web.memo10, QStringLiteral("お知らせ"));
+    QTest::mouseClick(w->TabSheet2->CuteButton87, Qt::LeftButton, {}, QPoint(10, 10));
+    EXPECT_EQ(w->TabSheet2->Memo10->toPlainText(), "");
     exec("insert into cs_master (cname, ccode) values ('男子', '7'), ('女子', '8')");
     auto again = openWindow(); // the class list is read when the window is shown
-    EXPECT_EQ(again->cbclass->count(), 2);
-    EXPECT_EQ(again->web.cbclass, "女子");
+    EXPECT_EQ(again->TabSheet2->cbclass->count(), 2);
+    EXPECT_EQ(again->station.web.cbclass, "女子");
     closeWindow(*again);
     closeWindow(*w);
 }
@@ -331,8 +332,8 @@ TEST_F(RunWindowTest, TimerLinesDuringASlowUploadAreNeitherLostNorReordered) {
     auto w = openWindow();
     w->CuteButton3Click();
     w->showPage(0);
-    w->web.baseUrl = server.base();
-    w->webClient.timeoutMs = 1500;
+    w->station.web.baseUrl = server.base();
+    w->station.webClient.timeoutMs = 1500;
     dialog.answers = {true};
     QTimer::singleShot(200, [&] {
         timer.send("?0000 C0  10:00:00.0000 00\r?0000 C0  10:00:10.0000 00\r"
@@ -340,7 +341,7 @@ TEST_F(RunWindowTest, TimerLinesDuringASlowUploadAreNeitherLostNorReordered) {
     });
     QElapsedTimer t;
     t.start();
-    EXPECT_THROW(w->web.uploadAllResults(), std::runtime_error); // the POST times out
+    EXPECT_THROW(w->station.web.uploadAllResults(), std::runtime_error); // the POST times out
     EXPECT_LT(t.elapsed(), 3000);
     ASSERT_TRUE(waitFor([&] { return pulseCount() == 3; }));
     EXPECT_EQ(rows("select dtime from pulsedata where tcode='C1' order by id"),
@@ -369,7 +370,7 @@ TEST_F(RunWindowTest, PopupCommandsActOnTheRowRightClicked) {
     EXPECT_NE(page.startBox->text(), before);
     QTest::keyClick(page.startList, Qt::Key_Up);
     EXPECT_EQ(page.startBox->text(), before);
-    w->control.page1.setStartBox("0002");
+    w->station.control.page1.setStartBox("0002");
 
     // The oldest impulse (10:00:00, the last row) is right-clicked.
     const QRect row = page.startPulses->visualRect(page.startPulses->model().index(2, 2));
@@ -402,20 +403,20 @@ TEST_F(RunWindowTest, TimerLineSettingsAndAPulledAdapter) {
     auto w = openWindow();
     EXPECT_EQ(timer.speed(), B9600);
     EXPECT_EQ(boardLine.speed(), B2400); // the board keeps its own settings
-    EXPECT_EQ(w->timerLineChoices.baud->currentText(), "9600");
+    EXPECT_EQ(w->TabSheet2->timerLineChoices.baud->currentText(), "9600");
     w->CuteButton3Click();
     w->showPage(0);
     QLabel* status = w->TabSheet1->timerStatus;
     EXPECT_EQ(status->text(), "計時器 COM9: 接続中　受信なし");
 
     // A choice on the settings page reopens the port with it, and is kept for the file.
-    w->timerLineChoices.baud->setCurrentIndex(w->timerLineChoices.baud->findText("19200"));
-    emit w->timerLineChoices.baud->activated(w->timerLineChoices.baud->currentIndex());
+    w->TabSheet2->timerLineChoices.baud->setCurrentIndex(w->TabSheet2->timerLineChoices.baud->findText("19200"));
+    emit w->TabSheet2->timerLineChoices.baud->activated(w->TabSheet2->timerLineChoices.baud->currentIndex());
     EXPECT_EQ(app.timerLine.baud, 19200);
     EXPECT_EQ(timer.speed(), B19200);
 
     timer.send(" 0001 C0  10:00:0"); // the adapter is pulled mid-line
-    ASSERT_TRUE(waitFor([&] { return w->Memo1->toPlainText().endsWith("10:00:0"); }));
+    ASSERT_TRUE(waitFor([&] { return w->TabSheet2->Memo1->toPlainText().endsWith("10:00:0"); }));
     timer.hangUp();
     ASSERT_TRUE(waitFor([&] { return status->text().contains("切断"); }));
     EXPECT_TRUE(w->TabSheet3->timerStatus->text().contains("切断"));
@@ -427,7 +428,7 @@ TEST_F(RunWindowTest, TimerLineSettingsAndAPulledAdapter) {
     Pty replugged;
     QFile::remove(link);
     ASSERT_TRUE(QFile::link(replugged.path(), link));
-    ASSERT_TRUE(waitFor([&] { return w->CommX1.isOpen(); }, TFtaikai::kReopenIntervalMs + 3000));
+    ASSERT_TRUE(waitFor([&] { return w->station.CommX1.isOpen(); }, TimingStation::kReopenIntervalMs + 3000));
     EXPECT_EQ(replugged.speed(), B19200);
     replugged.send(" 0001 C0  10:00:05.0000 00\r");
     ASSERT_TRUE(waitFor([&] { return f("0001", "sttime") == "10:00:05.0000"; }));
@@ -457,12 +458,12 @@ TEST_F(RunWindowTest, EscClosesThePortsAndANewWindowTakesOver) {
     dialog.answers << true;
     QTest::keyClick(w.get(), Qt::Key_Escape);
     EXPECT_FALSE(w->isVisible());
-    EXPECT_FALSE(w->CommX1.isOpen());
-    EXPECT_FALSE(w->CommBoard.isOpen());
+    EXPECT_FALSE(w->station.CommX1.isOpen());
+    EXPECT_FALSE(w->station.CommBoard.isOpen());
     timer.send("?0000 C0  10:00:10.0000 00\r"); // waits in the device meanwhile
     w.reset(); // a closed window is gone, with its clock and keeper
     auto again = openWindow();
-    EXPECT_TRUE(again->CommX1.isOpen());
+    EXPECT_TRUE(again->station.CommX1.isOpen());
     EXPECT_TRUE(app.timerPortOpen);
     EXPECT_EQ(app.timerPortNo, 9); // the saved port stays
     ASSERT_TRUE(waitFor([&] { return pulseCount() == 3; }));
@@ -473,7 +474,7 @@ TEST_F(RunWindowTest, EscClosesThePortsAndANewWindowTakesOver) {
     EXPECT_EQ(rows("select p.dtime from pulse_unassigned u join pulsedata p on p.id = u.pulse_id"),
               QStringList{"10:00:10.0000"});
     EXPECT_EQ(f("0003", "sttime"), "10:00:20.0000"); // the line read at the opening went to nobody
-    EXPECT_EQ(again->control.unassigned().size(), 1);
+    EXPECT_EQ(again->station.control.unassigned().size(), 1);
     EXPECT_TRUE(dialog.messages.isEmpty());
     closeWindow(*again);
 }
@@ -488,8 +489,8 @@ QString startLine(int i) {
 // line is in pulsedata exactly once, and the window recovered by itself.
 TEST_F(RunWindowTest, DrillServerKilledAndRestarted) {
     auto w = openWindow();
-    w->keeper.firstRetryMs = 100;
-    w->keeper.maxRetryMs = 500;
+    w->station.keeper.firstRetryMs = 100;
+    w->station.keeper.maxRetryMs = 500;
     w->CuteButton3Click();
     w->showPage(0);
     for (int i = 0; i < 3; ++i)
@@ -500,8 +501,8 @@ TEST_F(RunWindowTest, DrillServerKilledAndRestarted) {
     test::DbServer::kill();
     for (int i = 3; i < 8; ++i)
         timer.send(startLine(i).toLatin1());
-    ASSERT_TRUE(waitFor([&] { return w->receiver.pendingCount() == 5; }, 15000));
-    EXPECT_TRUE(w->keeper.isDown());
+    ASSERT_TRUE(waitFor([&] { return w->station.receiver.pendingCount() == 5; }, 15000));
+    EXPECT_TRUE(w->station.keeper.isDown());
     QLabel* status = w->TabSheet1->dataStatus;
     EXPECT_TRUE(status->text().contains("データベースに接続できません"))
         << status->text().toStdString();
@@ -511,7 +512,7 @@ TEST_F(RunWindowTest, DrillServerKilledAndRestarted) {
     test::DbServer::restart();
     timer.send(startLine(8).toLatin1()); // arrives while it comes back
     ASSERT_TRUE(
-        waitFor([&] { return !w->keeper.isDown() && w->receiver.pendingCount() == 0; }, 20000));
+        waitFor([&] { return !w->station.keeper.isDown() && w->station.receiver.pendingCount() == 0; }, 20000));
     EXPECT_FALSE(status->text().contains("データベースに接続できません"));
     EXPECT_EQ(rows("select dtime, count(*) from pulsedata where tcode='C1' group by dtime "
                    "having count(*) <> 1"),
@@ -526,7 +527,7 @@ TEST_F(RunWindowTest, DrillServerKilledAndRestarted) {
                            "0004|10:03:00.0000", "0005|10:04:00.0000", "0007|10:05:00.0000",
                            "0008|10:06:00.0000"}));
     EXPECT_TRUE(waitFor([&] { return w->TabSheet1->startPulses->model().rowCount() >= 9; }));
-    EXPECT_EQ(w->control.unassigned().size(), 2);
+    EXPECT_EQ(w->station.control.unassigned().size(), 2);
     EXPECT_TRUE(status->text().contains("未割当の時刻 2 件")) << status->text().toStdString();
     EXPECT_TRUE(dialog.messages.isEmpty());
     closeWindow(*w);
@@ -540,9 +541,9 @@ TEST_F(RunWindowTest, DrillServerPaused) {
     dm.Db1.timeoutSeconds = 2;
     dm.Db1.reopen();
     TFtaikai w(app, dm, dialog, &journal, [](int n) { return PortRegistry::scan().deviceOf(n); });
-    w.ports.openDelayMs = 0;
-    w.keeper.firstRetryMs = 100;
-    w.keeper.maxRetryMs = 500;
+    w.station.ports.openDelayMs = 0;
+    w.station.keeper.firstRetryMs = 100;
+    w.station.keeper.maxRetryMs = 500;
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
     w.CuteButton3Click();
@@ -560,14 +561,14 @@ TEST_F(RunWindowTest, DrillServerPaused) {
         test::PausedServer paused;
         for (int i = 0; i < 6; ++i)
             timer.send(startLine(i).toLatin1());
-        ASSERT_TRUE(waitFor([&] { return w.receiver.pendingCount() == 6; }, 10000));
+        ASSERT_TRUE(waitFor([&] { return w.station.receiver.pendingCount() == 6; }, 10000));
         EXPECT_LT(longestGap, 2500);
         QFile file(journal.fileFor(QDate::currentDate()));
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
         EXPECT_EQ(file.readAll().count('\n'), 6);
     }
     ASSERT_TRUE(
-        waitFor([&] { return !w.keeper.isDown() && w.receiver.pendingCount() == 0; }, 20000));
+        waitFor([&] { return !w.station.keeper.isDown() && w.station.receiver.pendingCount() == 0; }, 20000));
     EXPECT_EQ(rows("select dtime from pulsedata where tcode='C1' order by id"),
               (QStringList{"10:00:00.0000", "10:01:00.0000", "10:02:00.0000", "10:03:00.0000",
                            "10:04:00.0000", "10:05:00.0000"}));
@@ -584,7 +585,7 @@ TEST_F(RunWindowTest, DrillProgramEndsWhileTheServerIsAway) {
     test::RestartsServer restartsAnyway;
     {
         TFtaikai w(app, dm, dialog, &journal, resolver);
-        w.ports.openDelayMs = 0;
+        w.station.ports.openDelayMs = 0;
         w.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
         w.CuteButton3Click();
@@ -592,8 +593,8 @@ TEST_F(RunWindowTest, DrillProgramEndsWhileTheServerIsAway) {
         test::DbServer::kill();
         for (int i = 0; i < 4; ++i)
             timer.send(startLine(i).toLatin1());
-        ASSERT_TRUE(waitFor([&] { return w.receiver.pendingCount() == 4; }, 10000))
-            << w.receiver.pendingCount() << " waiting; "
+        ASSERT_TRUE(waitFor([&] { return w.station.receiver.pendingCount() == 4; }, 10000))
+            << w.station.receiver.pendingCount() << " waiting; "
             << w.TabSheet1->dataStatus->text().toStdString();
         closeWindow(w);
     }
@@ -601,7 +602,7 @@ TEST_F(RunWindowTest, DrillProgramEndsWhileTheServerIsAway) {
     dm.Db1.reopen();
     EXPECT_EQ(pulseCount(), 0);
     TFtaikai again(app, dm, dialog, &journal, resolver);
-    again.ports.openDelayMs = 0;
+    again.station.ports.openDelayMs = 0;
     again.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&again));
     EXPECT_EQ(rows("select dtime from pulsedata where tcode='C1' order by id"),
@@ -618,7 +619,7 @@ TEST_F(RunWindowTest, DrillJournalCannotBeWritten) {
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     ImpulseJournal journal(dir.filePath("file/journal")); // a folder that cannot exist
     TFtaikai w(app, dm, dialog, &journal, [](int n) { return PortRegistry::scan().deviceOf(n); });
-    w.ports.openDelayMs = 0;
+    w.station.ports.openDelayMs = 0;
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
     w.CuteButton3Click();
@@ -660,8 +661,8 @@ TEST_F(RunWindowTest, AFailingCaptureIsShownOnceNotPerLine) {
     // The error and the three impulses it left stay shown until the operator deals with them.
     EXPECT_TRUE(status->text().contains("時刻の割り当てでエラー")) << status->text().toStdString();
     EXPECT_TRUE(status->text().contains("未割当の時刻 3 件")) << status->text().toStdString();
-    for (const QString& id : w->control.unassigned().values())
-        w->control.dismissImpulse(id);
+    for (const QString& id : w->station.control.unassigned().values())
+        w->station.control.dismissImpulse(id);
     EXPECT_EQ(status->text(), "データベース接続中　ジャーナル記録中");
     closeWindow(*w);
 }
@@ -673,18 +674,18 @@ TEST_F(RunWindowTest, TypingACapturePortOpensIt) {
     auto w = openWindow();
     w->CuteButton3Click();
     w->showPage(2);
-    EXPECT_FALSE(w->CommX1.isOpen());
-    w->Cbxcomm1->setFocus();
-    w->Cbxcomm1->lineEdit()->selectAll();
-    QTest::keyClicks(w->Cbxcomm1->lineEdit(), "com9");
-    QTest::keyClick(w->Cbxcomm1->lineEdit(), Qt::Key_Return);
-    EXPECT_TRUE(w->CommX1.isOpen());
+    EXPECT_FALSE(w->station.CommX1.isOpen());
+    w->TabSheet2->Cbxcomm1->setFocus();
+    w->TabSheet2->Cbxcomm1->lineEdit()->selectAll();
+    QTest::keyClicks(w->TabSheet2->Cbxcomm1->lineEdit(), "com9");
+    QTest::keyClick(w->TabSheet2->Cbxcomm1->lineEdit(), Qt::Key_Return);
+    EXPECT_TRUE(w->station.CommX1.isOpen());
     EXPECT_EQ(app.timerPortNo, 9);
     EXPECT_TRUE(app.timerPortOpen);
-    w->Cbxcomm1->lineEdit()->selectAll();
-    QTest::keyClicks(w->Cbxcomm1->lineEdit(), "COM77");
-    QTest::keyClick(w->Cbxcomm1->lineEdit(), Qt::Key_Return);
-    EXPECT_FALSE(w->CommX1.isOpen());
+    w->TabSheet2->Cbxcomm1->lineEdit()->selectAll();
+    QTest::keyClicks(w->TabSheet2->Cbxcomm1->lineEdit(), "COM77");
+    QTest::keyClick(w->TabSheet2->Cbxcomm1->lineEdit(), Qt::Key_Return);
+    EXPECT_FALSE(w->station.CommX1.isOpen());
     EXPECT_EQ(app.timerPortNo, 0);
     EXPECT_TRUE(dialog.messages.isEmpty()) << dialog.messages.join("; ").toStdString();
     closeWindow(*w);
@@ -741,10 +742,10 @@ TEST_F(RunWindowTest, DrillWindowsReopenedServerKilledMovedAndPaused) {
     }
 
     auto w = openWindow();
-    w->keeper.firstRetryMs = 100;
+    w->station.keeper.firstRetryMs = 100;
     w->CuteButton3Click();
     w->showPage(1);
-    RunPage& page = w->control.page2;
+    RunPage& page = w->station.control.page2;
     // Where the boxes must stand before kRun2[next]: on the owners of the next start and the
     // next finish line.
     auto expectBoxesBefore = [&](int next) {
@@ -764,21 +765,21 @@ TEST_F(RunWindowTest, DrillWindowsReopenedServerKilledMovedAndPaused) {
         test::RestartsServer restartsAnyway;
         test::DbServer::kill();
         send(kRun2, 10, 20);
-        ASSERT_TRUE(waitFor([&] { return w->receiver.pendingCount() == 10; }, 15000));
+        ASSERT_TRUE(waitFor([&] { return w->station.receiver.pendingCount() == 10; }, 15000));
         test::DbServer::startOnNewPort();
         send(kRun2, 20, 24); // while it comes back
         ASSERT_TRUE(
-            waitFor([&] { return !w->keeper.isDown() && w->receiver.pendingCount() == 0; }, 20000));
+            waitFor([&] { return !w->station.keeper.isDown() && w->station.receiver.pendingCount() == 0; }, 20000));
     }
     ASSERT_TRUE(waitFor([&] { return pulseCount() == sent; }, 20000));
     expectBoxesBefore(24);
     {
         test::PausedServer paused;
         send(kRun2, 24, 32);
-        ASSERT_TRUE(waitFor([&] { return w->receiver.pendingCount() == 8; }, 20000));
+        ASSERT_TRUE(waitFor([&] { return w->station.receiver.pendingCount() == 8; }, 20000));
     }
     ASSERT_TRUE(
-        waitFor([&] { return !w->keeper.isDown() && w->receiver.pendingCount() == 0; }, 20000));
+        waitFor([&] { return !w->station.keeper.isDown() && w->station.receiver.pendingCount() == 0; }, 20000));
     expectBoxesBefore(32);
     send(kRun2, 32, int(std::size(kRun2)));
     ASSERT_TRUE(waitFor([&] { return pulseCount() == sent; }, 20000)) << pulseCount();
@@ -788,7 +789,7 @@ TEST_F(RunWindowTest, DrillWindowsReopenedServerKilledMovedAndPaused) {
                    "having count(*) <> 1"),
               QStringList{});
     expectRaceResults();
-    EXPECT_TRUE(w->control.unassigned().isEmpty());
+    EXPECT_TRUE(w->station.control.unassigned().isEmpty());
     EXPECT_TRUE(dialog.messages.isEmpty());
     closeWindow(*w);
 }
@@ -801,14 +802,14 @@ TEST_F(RunWindowTest, HistoryRevertsTheEntryTheOperatorSelected) {
     w->showPage(0);
     timer.send(" 0001 C0  10:00:00.0000 00\r 0001 C1  10:01:00.0000 00\r");
     ASSERT_TRUE(waitFor([&] { return f("0001", "FL") == "F"; }));
-    ASSERT_TRUE(w->control.setStatus("0002", 1, {"DNS", {}, {}}));
+    ASSERT_TRUE(w->station.control.setStatus("0002", 1, {"DNS", {}, {}}));
     HistoryView* history = w->openHistory();
     ASSERT_EQ(history->table->rowCount(), 1);
     history->table->selectRow(0); // the DNS of 0002
     const long long chosen = history->chosenId();
     ASSERT_NE(chosen, 0);
     // Three new entries while it is open: a status, a time entered on the timer, a take-back.
-    ASSERT_TRUE(w->control.setStatus("0003", 1, {"DNS", {}, {}}));
+    ASSERT_TRUE(w->station.control.setStatus("0003", 1, {"DNS", {}, {}}));
     timer.send("i0004 C0  10:05:00.0000 00\rc0001 C1  10:01:00.0000 00\r");
     ASSERT_TRUE(waitFor([&] { return scalar("select count(*) from change_history") == "4"; }));
     history->refresh();
@@ -880,7 +881,7 @@ TEST_F(RunWindowTest, StatusesRankingHistoryAndDocumentsFromTheRunWindow) {
     ASSERT_TRUE(waitFor([&] { return f("0003", "FL") == "F"; }));
 
     // Ctrl+2 on the finish list's row of 0002: a DNF on a finisher is asked about first.
-    w->control.page1.setFinishBox("0002");
+    w->station.control.page1.setFinishBox("0002");
     dm.Qdpfn.locate(u"zek", "0002");
     page.finishList->setFocus();
     dialog.answers = {true};
@@ -927,9 +928,9 @@ TEST_F(RunWindowTest, StatusesRankingHistoryAndDocumentsFromTheRunWindow) {
     EXPECT_TRUE(finishRow.contains("DNF")) << finishRow.join('|').toStdString();
 
     // 0001's finish taken back and assigned by hand: its run time carries the mark.
-    w->control.cancelFinishTime("0001");
-    w->control.page1.setFinishBox("0001");
-    w->control.assignFinishImpulse(scalar("select id from pulsedata where stat='C1' and bib='0001'"));
+    w->station.control.cancelFinishTime("0001");
+    w->station.control.page1.setFinishBox("0001");
+    w->station.control.assignFinishImpulse(scalar("select id from pulsedata where stat='C1' and bib='0001'"));
     ASSERT_TRUE(dm.QresultBib.locate(u"zek", "0001"));
     EXPECT_EQ(page.results->model()
                   .data(page.results->model().index(dm.QresultBib.currentRow(), 2))
@@ -1013,10 +1014,10 @@ TEST_F(RunWindowTest, SecondTimerOnItsOwnPortAndTheBackupWindow) {
     QDir(ImpulseJournal::defaultFolder() + "/system-b").removeRecursively();
     ImpulseJournal journal;
     TFtaikai w(app, dm, dialog, &journal, [](int n) { return PortRegistry::scan().deviceOf(n); });
-    w.ports.openDelayMs = 0;
+    w.station.ports.openDelayMs = 0;
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
-    ASSERT_TRUE(w.CommB.isOpen());
+    ASSERT_TRUE(w.station.CommB.isOpen());
 
     // System A missed 0004's finish; system B runs 0.02 s behind A.
     const QStringList bibs{"0001", "0002", "0003", "0004", "0005", "0007", "0008"};
@@ -1136,7 +1137,7 @@ TEST_F(RunWindowTest, RealTimeLiveResultsFollowTheTimer) {
     ASSERT_TRUE(waitFor([&] { return bibs(page()["results"]) == "001"; }, 3000));
     EXPECT_EQ(bibs(page()["course"]), "");
     EXPECT_EQ(page()["results"][0]["result"], "1:00.00");
-    w->control.setStatuses({"0002"}, 1, "DNS");
+    w->station.control.setStatuses({"0002"}, 1, "DNS");
     ASSERT_TRUE(waitFor([&] { return bibs(page()["out"]) == "002"; }, 3000));
     EXPECT_EQ(bibs(page()["next"]), "003");
     EXPECT_TRUE(dialog.messages.isEmpty());
