@@ -1,6 +1,7 @@
 // Run statuses set from the run window, and changes taken back from the history.
 #include "BackupData.h"
 #include "RecordedChange.h"
+#include "ReplacementTimes.h"
 #include "RunControl.h"
 #include "data/AppState.h"
 #include "data/OperatorDialog.h"
@@ -187,26 +188,19 @@ int RunControl::offerEndOfRun(int run) {
 }
 
 bool RunControl::applyReplacement(const QString& bib, int run, bool start, const QString& time) {
-    const RunColumns c = columnsOf(run);
-    const QString column = (start ? c.start : c.finish).toUpper();
-    if (!readRunRow(c, bib))
-        return false;
-    const QString stored = start ? row_.start : row_.finish;
-    if (stored == time)
-        return true;
-    rereadMarks();
-    if (!stored.isEmpty() &&
-        manualTimes_.value(bib).value(column) != QLatin1String(source::kReplacement))
-        return false; // the timer's own time is never replaced
     noteOperatorChange();
-    {
-        RecordedChange change(dm.Db1, app.competitionCode, bib, source::kReplacement);
-        storeTime(c, start, bib, time);
-        change.commit();
-    }
+    const ReplacementOutcome outcome =
+        storeReplacementTime(dm.Db1, app.competitionCode, bib, run, start, time);
+    if (outcome != ReplacementOutcome::Stored)
+        return outcome == ReplacementOutcome::AlreadySo;
     rereadMarks();
+    rereadUnassigned(); // a finish without its start, or the start that was missing
     if (!app.currentRun.isEmpty())
         rereadCurrentPage();
+    // A status the time contradicts (DNS with a start, DNF with a finish) is asked about.
+    const QString contradicted = start ? QStringLiteral("DNS") : QStringLiteral("DNF");
+    if (statuses_[run - 1].value(bib).code == contradicted)
+        emit timeForStatus(bib, run, contradicted);
     return true;
 }
 

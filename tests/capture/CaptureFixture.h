@@ -8,15 +8,13 @@
 
 namespace pistel::test {
 
-// The receive handler wired to the run window's capture, fed through a byte queue, on
-// competition "C1" of the test database.
-class CaptureFixture : public DbTest {
+// Competition "C1" of the test database with the race's fields and what it should give.
+class RaceFixture : public DbTest {
 protected:
     void SetUp() override {
         DbTest::SetUp();
         app.competitionCode = "C1";
         app.timerPortOpen = true;
-        handler.setRunControl(&control);
         addCompetition("C1");
     }
 
@@ -56,11 +54,6 @@ protected:
         }
     }
 
-    // One timer line, delivered as the port delivers it.
-    void line(const QString& text) {
-        port.push(text.toLatin1() + '\r');
-        handler.CommX1Receive(port.InQueCount());
-    }
     static QString start(const QString& flagAndBib, const QString& time) {
         return flagAndBib + " C0  " + time + " 00";
     }
@@ -76,6 +69,21 @@ protected:
                          "altime<>'' or sttime2<>'' or altime2<>'' or ttime<>'' or FL<>'N' or "
                          "FL2<>'N')"),
                   "0");
+    }
+
+};
+
+// The receive handler wired to the run window's capture, fed through a byte queue.
+class CaptureFixture : public RaceFixture {
+protected:
+    void SetUp() override {
+        RaceFixture::SetUp();
+        handler.setRunControl(&control);
+    }
+    // One timer line, delivered as the port delivers it.
+    void line(const QString& text) {
+        port.push(text.toLatin1() + '\r');
+        handler.CommX1Receive(port.InQueCount());
     }
 
     QueueByteSource port;

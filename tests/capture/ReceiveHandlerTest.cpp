@@ -6,7 +6,9 @@
 #include "capture/RunControl.h"
 #include "data/ConnectionKeeper.h"
 #include "data/DbError.h"
+#include "station/TimingStation.h"
 #include "support/DbTest.h"
+#include "support/ScriptedDialog.h"
 #include "support/WaitFor.h"
 
 #include <QFile>
@@ -341,29 +343,34 @@ TEST_F(ReceiveHandlerTest, AFullJournalKeepsWholeRecords) {
 }
 
 // Drill: another client holds a lock on pulsedata past the statement time-out while a line
-// arrives. The reply is lost and the line waits; once the lock is gone and the connection
-// back, it is written: one row in the end, never two.
+// arrives at a timing station. The reply is lost and the line waits; once the lock is gone
+// and the station's keeper has the connection back, it is written: one row in the end, never
+// two.
 TEST_F(ReceiveHandlerTest, ALineWhoseReplyIsLostIsWrittenOnce) {
     const QString dsn = qEnvironmentVariable("PISTEL_TEST_DSN", QStringLiteral("PistelTest"));
     dm.Db1.close();
     dm.Db1.timeoutSeconds = 1;
     dm.Db1.open(connectionString(dsn));
-    ConnectionKeeper keeper(dm);
-    keeper.firstRetryMs = 100;
-    handler.setKeeper(&keeper);
-    keeper.afterReconnect = [&] { handler.flushPending(); };
+    test::ScriptedDialog dialog;
+    TimingStation station(app, dm, dialog, &journal, {}, &port);
+    station.keeper.firstRetryMs = 100;
+    station.receiver.setClock([this] { return now; });
+    auto deliverToStation = [&](const QByteArray& bytes) {
+        port.push(bytes);
+        station.receiver.CommX1Receive(port.InQueCount());
+    };
 
     odbc::Connection other;
     other.open(connectionString(dsn));
     other.execute("lock tables pulsedata write", "lock", nullptr);
-    deliver(" 0001 C0  10:00:00.0000 00\r");
-    EXPECT_TRUE(keeper.isDown());
-    EXPECT_EQ(handler.pendingCount(), 1);
+    deliverToStation(" 0001 C0  10:00:00.0000 00\r");
+    EXPECT_TRUE(station.keeper.isDown());
+    EXPECT_EQ(station.dataHealth().waiting, 1);
     QThread::msleep(1500); // the abandoned statement still waits on the server
     other.execute("unlock tables", "unlock", nullptr);
-    ASSERT_TRUE(
-        test::waitFor([&] { return !keeper.isDown() && handler.pendingCount() == 0; }, 15000));
-    deliver(" 0002 C0  10:00:10.0000 00\r");
+    ASSERT_TRUE(test::waitFor(
+        [&] { return !station.keeper.isDown() && station.dataHealth().waiting == 0; }, 15000));
+    deliverToStation(" 0002 C0  10:00:10.0000 00\r");
     QThread::msleep(500); // time for an abandoned insert to land, if it could
     EXPECT_EQ(rows("select bib from pulsedata order by id"), (QStringList{"0001", "0002"}));
 }

@@ -39,8 +39,7 @@ protected:
 };
 
 TEST_F(ExpectedStartDrill, NonStartersForerunnerRestartAndEveryPrecision) {
-    serial.Open();
-    control.selectRun1();
+    startStation();
     RunPage& p = control.page1;
     ASSERT_EQ(p.startBox(), "0001");
 
@@ -128,14 +127,13 @@ TEST_F(ExpectedStartDrill, NonStartersForerunnerRestartAndEveryPrecision) {
     EXPECT_EQ(control.missingStarts(), QStringList{"0013"});
     EXPECT_TRUE(control.endOfRunCandidates(1, 3).dns.isEmpty());
     EXPECT_EQ(pulseCount(), sent);
-    serial.Close();
+    station.stop();
 }
 
 // Noise on the line (bytes of 0x80 and above, as a cable being plugged in sends) between timer
 // lines: every Japanese text the workstation writes afterwards reads back as written.
 TEST_F(ExpectedStartDrill, NoiseNeverSpoilsTheJapaneseTextsWrittenAfterIt) {
-    serial.Open();
-    control.selectRun1();
+    startStation();
     QRandomGenerator rng(20261209);
     auto noise = [&] {
         QByteArray bytes = "V3G\x83";

@@ -2,18 +2,22 @@
 
 #include "CaptureFixture.h"
 #include "Pty.h"
-#include "station/CommByteSource.h"
+#include "station/TimingStation.h"
+#include "support/ScriptedDialog.h"
+#include "support/WaitFor.h"
 
 namespace pistel::test {
 
-// The capture fed through a real pseudo-terminal and the serial component, as the run window
-// wires them.
-class PtyCaptureFixture : public CaptureFixture {
+// A timing station with no window, its timer on a real pseudo-terminal (registered as COM9).
+class PtyCaptureFixture : public RaceFixture {
 protected:
-    void SetUp() override {
-        CaptureFixture::SetUp();
-        serial.OnReceive = [this](TCustomCommX*, int n) { serialHandler.CommX1Receive(n); };
-        serialHandler.setRunControl(&control);
+    // Opens the timer port as the run window does when it is shown, and makes `run` current.
+    void startStation(int run = 1) {
+        app.timerPortNo = 9;
+        station.ports.openDelayMs = 0;
+        station.start();
+        ASSERT_TRUE(station.CommX1.isOpen());
+        station.selectRun(run);
     }
     // Sends one line, ended by CR, and waits until it is logged.
     void send(const QByteArray& line) {
@@ -23,9 +27,12 @@ protected:
     }
 
     Pty timer;
-    TCommX serial{[this](int) { return timer.path(); }};
-    CommByteSource source{serial};
-    ReceiveHandler serialHandler{app, dm, source, nullptr};
+    ScriptedDialog dialog;
+    QString device; // where COM9 leads when not to `timer` (a simulator's line)
+    TimingStation station{app, dm, dialog, nullptr, [this](int n) {
+                              return n != 9 ? QString() : device.isEmpty() ? timer.path() : device;
+                          }};
+    RunControl& control = station.control;
     int sent = 0; // lines sent, to be counted against the impulse rows
 };
 

@@ -13,9 +13,7 @@ protected:
     void SetUp() override {
         PtyCaptureFixture::SetUp();
         addCompetitors("C1", {{"0001", 1, 1, 1}, {"0002", 2, 2, 1}, {"0003", 3, 3, 1}});
-        control.dialog = &dialog;
-        serial.Open();
-        control.selectRun1();
+        startStation();
     }
     // The next question is answered `answer` after `line` came in and was handled.
     void answerAfter(const QByteArray& line, bool answer) {
@@ -26,8 +24,6 @@ protected:
         return scalar(QStringLiteral("select id from pulsedata where stat='%1' and dtime='%2'")
                           .arg(channel, time));
     }
-
-    test::ScriptedDialog dialog;
 };
 
 TEST_F(QuestionDrill, EndOfRunOfferLeavesOutWhoFinishedMeanwhile) {

@@ -9,8 +9,7 @@
 // Exit codes: 0 done, 1 a database error, 2 bad arguments or a malformed file (its line).
 #include "backup/BackupRun.h"
 #include "backup/ReplacementReport.h"
-#include "capture/RunControl.h"
-#include "data/AppState.h"
+#include "capture/ReplacementTimes.h"
 #include "data/CheckoutDataSources.h"
 #include "data/DbError.h"
 #include "data/TDM1.h"
@@ -139,14 +138,17 @@ int main(int argc, char** argv) {
         const std::vector<Proposal> proposals = data.propose(*channel, tolerance);
         if (command == u"apply") {
             storeHandTimes(dm.Db1, code, run, *channel, hand);
-            AppState app;
-            app.competitionCode = code;
-            RunControl control(app, dm);
-            for (const Proposal& p : proposals)
-                if (!control.applyReplacement(p.replacement.zek, run, *channel == Channel::Start,
-                                              timeOfDayText(p.replacement.time)))
+            for (const Proposal& p : proposals) {
+                const ReplacementOutcome outcome = storeReplacementTime(
+                    dm.Db1, code, p.replacement.zek, run, *channel == Channel::Start,
+                    timeOfDayText(p.replacement.time));
+                if (outcome == ReplacementOutcome::TimerTimeStands)
                     err << "pistel-backup: " << p.replacement.zek
                         << " has a time of the timer now; not replaced\n";
+                else if (outcome == ReplacementOutcome::NotInCompetition)
+                    err << "pistel-backup: " << p.replacement.zek
+                        << " is no longer in the competition; not replaced\n";
+            }
         }
         out << "bib,channel,backup,source,correction,replacement,name,run_time\n";
         for (const Proposal& p : proposals)
