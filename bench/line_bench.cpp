@@ -1,6 +1,7 @@
 // Times the handling of one timer line on the window thread: journal, split, capture (with
 // --capture), insert into pulsedata and refresh of the impulse lists, with a realistic
 // amount of data already logged. Run by scripts/bench.sh against the private server.
+#include "BenchData.h"
 #include "capture/ImpulseJournal.h"
 #include "capture/QueueByteSource.h"
 #include "capture/ReceiveHandler.h"
@@ -22,59 +23,9 @@
 #include <vector>
 
 using namespace pistel;
+using namespace pistel::bench;
 
 namespace {
-
-const QString kCode = QStringLiteral("BENCH");
-
-void exec(TDM1& dm, const QString& sql) {
-    Query q(dm.Db1, QStringLiteral("bench"));
-    q.setSql({sql});
-    q.execSql();
-}
-
-QString timeOfDay(std::int64_t tenThousandths) {
-    const std::int64_t s = tenThousandths / 10000;
-    return QStringLiteral("%1:%2:%3.%4")
-        .arg(s / 3600 % 24, 2, 10, QLatin1Char('0'))
-        .arg(s / 60 % 60, 2, 10, QLatin1Char('0'))
-        .arg(s % 60, 2, 10, QLatin1Char('0'))
-        .arg(tenThousandths % 10000, 4, 10, QLatin1Char('0'));
-}
-
-QByteArray timerLine(const QString& bib, const char* channel, std::int64_t t) {
-    return (QStringLiteral(" ") + bib + QStringLiteral(" ") + QLatin1String(channel) +
-            QStringLiteral("  ") + timeOfDay(t) + QStringLiteral(" 00\r"))
-        .toLatin1();
-}
-
-void prepare(TDM1& dm, int competitors, int impulses) {
-    for (const char* table : {"result", "pulsedata", "handtm"})
-        exec(dm,
-             QStringLiteral("delete from %1 where tcode = '%2'").arg(QLatin1String(table), kCode));
-    const int classes = 4;
-    const int perClass = (competitors + classes - 1) / classes;
-    QStringList values;
-    for (int i = 0; i < competitors; ++i) {
-        values << QStringLiteral("('%1','%2',%3,%4,%5)")
-                      .arg(kCode)
-                      .arg(i + 1, 4, 10, QLatin1Char('0'))
-                      .arg(i % perClass + 1)
-                      .arg(perClass - i % perClass)
-                      .arg(classes - i / perClass);
-    }
-    exec(dm, "insert into result (tcode,zek,st1,st2,class1) values " + values.join(','));
-    values.clear();
-    for (int i = 0; i < impulses; ++i) {
-        values << QStringLiteral("('%1',%2,' ','%3','%4','%5')")
-                      .arg(kCode)
-                      .arg(360000 + i)
-                      .arg(9000 + i % 1000, 4, 10, QLatin1Char('0'))
-                      .arg(i % 2 ? "C1" : "C0")
-                      .arg(timeOfDay(std::int64_t(8) * 3600 * 10000 + std::int64_t(i) * 10000));
-    }
-    exec(dm, "insert into pulsedata (tcode,ttime,tstat,bib,stat,dtime) values " + values.join(','));
-}
 
 struct Stats {
     double median = 0, p99 = 0, max = 0;
@@ -99,12 +50,6 @@ double cpuSecondsOf(const QString& pid) {
     if (fields.size() < 13)
         throw std::runtime_error("unexpected /proc/" + pid.toStdString() + "/stat");
     return (fields[11].toDouble() + fields[12].toDouble()) / double(sysconf(_SC_CLK_TCK));
-}
-
-double ownCpuSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
 }
 
 // Median time of re-reading one list: the part of a line's handling no code of ours can
@@ -233,8 +178,7 @@ int main(int argc, char** argv) {
             q.open();
             out << "  finished competitors: " << q.text(0, 0) << "\n";
         }
-        exec(dm, "delete from result where tcode = 'BENCH'");
-        exec(dm, "delete from pulsedata where tcode = 'BENCH'");
+        clean(dm);
     } catch (const DbError& e) {
         QTextStream(stderr) << e.message() << "\n" << e.statement() << "\n";
         return 1;

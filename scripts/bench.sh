@@ -29,6 +29,8 @@ echo "  capture 1,000 competitors / log only, 10,000 impulses: median" \
   "$(ratio "$(figure cap1000 p99)" "$(figure log10k p99)") [3]"
 echo "  capture 1,000 / 200 competitors: median $(ratio "$(figure cap1000 median)" "$(figure cap200 median)") [1.25]"
 echo "  log only 10,000 / 2,000 impulses: median $(ratio "$(figure log10k median)" "$(figure log2k median)") [1.25]"
+# A day's length against the window's cost per line: 20,000 lines into a shown run page.
+QT_QPA_PLATFORM=offscreen "$root/build/bench/window_bench" 2>/dev/null | grep -v '^This plugin'
 "$root/build/bench/serial_bench" 10000
 "$root/build/bench/live_bench" "$root/build/tools/pistel-live"
 # 2,000 phones polling the page data every second for 30 s through the shipped nginx

@@ -56,6 +56,7 @@ void Query::open() {
     bof_ = true;
     eof_ = rows_.rowCount() == 0;
     emit reset();
+    emit rowsChanged();
     emit currentRowChanged();
 }
 

@@ -96,6 +96,14 @@ signals:
     void currentRowChanged();
     void aboutToReset(); // rows are about to be replaced or dropped (open, close)
     void reset();        // rows were replaced or dropped
+    // A merge (refreshKey, putRow, appendNewer) takes out or puts in one row at `row`, so
+    // that a view lays out only that row, however long the list.
+    void rowAboutToBeRemoved(int row);
+    void rowRemoved();
+    void rowAboutToBeInserted(int row);
+    void rowInserted();
+    // The rows changed, by a read or a merge.
+    void rowsChanged();
 
 private:
     struct SortKey {

@@ -13,6 +13,18 @@ QueryModel::QueryModel(Query& query, QList<GridColumn> columns, QObject* parent)
         fieldColumns_.clear();
         endResetModel();
     });
+    // A merge is passed on row by row, so that a view lays out those rows only.
+    connect(&query_, &Query::rowAboutToBeRemoved, this, [this](int row) {
+        merging_ = true;
+        beginRemoveRows({}, row, row);
+    });
+    connect(&query_, &Query::rowRemoved, this, [this] { endRemoveRows(); });
+    connect(&query_, &Query::rowAboutToBeInserted, this, [this](int row) {
+        merging_ = true;
+        beginInsertRows({}, row, row);
+    });
+    connect(&query_, &Query::rowInserted, this, [this] { endInsertRows(); });
+    connect(&query_, &Query::rowsChanged, this, [this] { merging_ = false; });
     connect(&query_, &Query::currentRowChanged, this,
             [this] { emit currentRowChanged(query_.currentRow()); });
 }

@@ -43,6 +43,9 @@ public:
     const QList<GridColumn>& columns() const { return columns_; }
     Query& query() const { return query_; }
     int currentRow() const;
+    // Rows are being taken out and put in: a view's own current row moves with them, which
+    // is not the operator's choice.
+    bool merging() const { return merging_; }
 
 public slots:
     void setCurrentRow(int row);
@@ -55,6 +58,7 @@ private:
 
     Query& query_;
     QList<GridColumn> columns_;
+    bool merging_ = false;
     mutable QList<int> fieldColumns_; // result column of each grid column, -1 unknown/spacer
 };
 

@@ -160,23 +160,29 @@ bool Query::putRow(QStringView field, const QString& value, const QHash<QString,
 
 void Query::mergeIn(std::vector<SortKey> keys, QStringView field, const QString& value,
                     const ResultSet& changed) {
-    emit aboutToReset();
     if (!field.isEmpty()) {
         const int column = rows_.columnIndex(field);
         const QByteArray key = toSjis(value); // compared as stored, without decoding each row
         for (int r = rows_.rowCount() - 1; r >= 0; --r) {
-            if (rows_.raw(r, column) == key)
-                rows_.removeRow(r);
+            if (rows_.raw(r, column) != key)
+                continue;
+            emit rowAboutToBeRemoved(r);
+            rows_.removeRow(r);
+            emit rowRemoved();
         }
     }
     sortKeys_ = std::move(keys);
-    for (int r = 0; r < changed.rowCount(); ++r)
-        rows_.insertRow(insertionPoint(changed, r), changed, r);
+    for (int r = 0; r < changed.rowCount(); ++r) {
+        const int at = insertionPoint(changed, r);
+        emit rowAboutToBeInserted(at);
+        rows_.insertRow(at, changed, r);
+        emit rowInserted();
+    }
     // As after reread: the first row is current.
     current_ = rows_.rowCount() > 0 ? 0 : -1;
     bof_ = true;
     eof_ = rows_.rowCount() == 0;
-    emit reset();
+    emit rowsChanged();
     emit currentRowChanged();
 }
 

@@ -62,7 +62,8 @@ Grid::Grid(Query& query, QList<GridColumn> columns, int fontPixels, QWidget* par
     // Arrow keys move the highlight; the query's row (and so a box) goes with it.
     connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) {
-                if (!current.isValid() || current.row() == model_.currentRow() || !hasFocus())
+                if (!current.isValid() || current.row() == model_.currentRow() || !hasFocus() ||
+                    model_.merging())
                     return;
                 model_.setCurrentRow(current.row());
                 emit cellClicked();

@@ -226,8 +226,8 @@ TEST_F(ReceiveHandlerTest, OnlyTheImpulseListThatCanShowTheLineIsReread) {
     dm.QPulseSt.open();
     dm.QPulseFn.open();
     dm.QPulseFn.last(); // the operator has picked a finish impulse
-    QSignalSpy startResets(&dm.QPulseSt, &Query::reset);
-    QSignalSpy finishResets(&dm.QPulseFn, &Query::reset);
+    QSignalSpy startResets(&dm.QPulseSt, &Query::rowsChanged);
+    QSignalSpy finishResets(&dm.QPulseFn, &Query::rowsChanged);
     deliver(" 0001 C0  10:00:00.0000\r");
     EXPECT_GE(startResets.count(), 1);
     EXPECT_EQ(finishResets.count(), 0);
