@@ -18,10 +18,10 @@ QList<QByteArray> allOneToZeroLines(); // "All 1 to 0": no line letter, then A t
 class BoardTests {
 public:
     explicit BoardTests(TCustomCommX& board) : board_(board) {}
-    void CuteButton28Click() { send(allNullLines()); }
-    void CuteButton29Click() { send(allEightLines()); }
-    void CuteButton58Click() { send(oneToZeroLines()); }
-    void CuteButton61Click() { send(allOneToZeroLines()); }
+    void sendAllNull() { send(allNullLines()); }
+    void sendAllEight() { send(allEightLines()); }
+    void sendOneToZero() { send(oneToZeroLines()); }
+    void sendAllOneToZero() { send(allOneToZeroLines()); }
 
 private:
     void send(const QList<QByteArray>& lines);

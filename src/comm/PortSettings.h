@@ -44,7 +44,7 @@ public:
     bool reopenTimer();
     void openport2(int n);
     void Cbxcomm1Change();
-    void CuteButton122Click() { getport(); }
+    void refreshPortLists() { getport(); }
     // The port steps of showing and of closing the run window.
     void windowShown();
     void windowClosed();

@@ -54,7 +54,7 @@ RunSettingsPage::RunSettingsPage(TimingStation& timing, AppState& app, QWidget* 
     }
     CuteButton122 = new TCuteButton(QStringLiteral("ポートの更新"), this);
     CuteButton122->setFixedSize(120, 30);
-    CuteButton122->OnClick = [this] { station.ports.CuteButton122Click(); };
+    CuteButton122->OnClick = [this] { station.ports.refreshPortLists(); };
     g->addWidget(CuteButton122, 4, 1);
     g->addWidget(new QLabel(QStringLiteral("入力データ")), 5, 0);
     Memo1 = new QPlainTextEdit(this);
@@ -73,10 +73,10 @@ RunSettingsPage::RunSettingsPage(TimingStation& timing, AppState& app, QWidget* 
         bv->addWidget(b, 0, c);
         return b;
     };
-    CuteButton28 = button("All Null", 0, &BoardTests::CuteButton28Click);
-    CuteButton29 = button("All 8", 1, &BoardTests::CuteButton29Click);
-    CuteButton58 = button("1 to 0", 2, &BoardTests::CuteButton58Click);
-    CuteButton61 = button("All 1 to 0", 3, &BoardTests::CuteButton61Click);
+    CuteButton28 = button("All Null", 0, &BoardTests::sendAllNull);
+    CuteButton29 = button("All 8", 1, &BoardTests::sendAllEight);
+    CuteButton58 = button("1 to 0", 2, &BoardTests::sendOneToZero);
+    CuteButton61 = button("All 1 to 0", 3, &BoardTests::sendAllOneToZero);
     // The board's own choices: shown with their defaults; no test line depends on them.
     auto choice = [&](const char* caption, std::initializer_list<const char*> items, int chosen,
                       int r) {

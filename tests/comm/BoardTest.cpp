@@ -47,17 +47,17 @@ TEST(BoardLines, ButtonsPutTheExactBytesOnTheWire) {
     TCommX board([&](int) { return pty.path(); });
     board.setBitRate(2400);
     BoardTests tests(board);
-    tests.CuteButton28Click(); // closed: nothing sent, nothing raised
+    tests.sendAllNull(); // closed: nothing sent, nothing raised
     board.Open();
     EXPECT_EQ(pty.receive(100), "");
-    tests.CuteButton28Click();
+    tests.sendAllNull();
     const QByteArray null = pty.receive(200, 24);
     EXPECT_EQ(null, "L        99         9  \r");
     EXPECT_EQ(null.back(), '\r');
-    tests.CuteButton29Click();
+    tests.sendAllEight();
     EXPECT_EQ(pty.receive(200, 24), "L888     88:88:88.88 88\r");
-    tests.CuteButton58Click();
+    tests.sendOneToZero();
     EXPECT_EQ(pty.receive(200, 119), withCr(kOneToZero).join());
-    tests.CuteButton61Click();
+    tests.sendAllOneToZero();
     EXPECT_EQ(pty.receive(200, 575), withCr(kAllOneToZero).join());
 }

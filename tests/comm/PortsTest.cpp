@@ -206,7 +206,7 @@ TEST_F(PortSettingsTest, RefreshKeepsPortsOpenAndSettingsAsTheyAre) {
     timerPortNo = 3;
     settings().windowShown();
     ASSERT_TRUE(timer.isOpen());
-    settings().CuteButton122Click();
+    settings().refreshPortLists();
     EXPECT_TRUE(timer.isOpen());
     EXPECT_EQ(timerPortNo, 3);
     EXPECT_EQ(boardPortNo, 0);
