@@ -2,11 +2,11 @@
 // day of the impulse, and the box advances to the competitor expected next, class by class.
 #include "RecordedChange.h"
 #include "RunControl.h"
-#include "data/TimeText.h"
 #include "TimerLine.h"
 #include "data/AppState.h"
 #include "data/SqlValue.h"
 #include "data/TDM1.h"
+#include "data/TimeText.h"
 #include "results/Expected.h"
 
 #include <utility>
@@ -89,7 +89,7 @@ CaptureResult RunControl::captureLine(const TimerLine& line) {
     return {};
 }
 
-bool RunControl::readRunRow(const RunColumns& c, const QString& bib) {
+std::optional<RunControl::RunRow> RunControl::readRunRow(const RunColumns& c, const QString& bib) {
     Query& q = dm.Qtemp;
     // Every column the run pages' lists show, so that they take the row as written without
     // reading it again.
@@ -102,54 +102,55 @@ bool RunControl::readRunRow(const RunColumns& c, const QString& bib) {
               "result.zek and s.run = 2) as status_run2",
               "from result where tcode = '" + code() + "'", "and zek = '" + sqlValue(bib) + "'"});
     if (q.recordCount() == 0)
-        return false;
-    rowValues_.clear();
+        return std::nullopt;
+    QHash<QString, QString> values;
     for (int column = 0; column < q.rows().columnCount(); ++column)
-        rowValues_.insert(q.rows().columnName(column).toUpper(), q.text(0, column));
-    const auto value = [this](const QString& column) { return rowValues_.value(column.toUpper()); };
-    row_ = {value(c.start),
-            value(c.finish),
-            value(c.order),
-            value(QStringLiteral("class1")),
-            value(QStringLiteral("FL")),
-            value(QStringLiteral("ttime")),
-            value(QStringLiteral("ttime2")),
-            value(QStringLiteral("dropm")),
-            {value(QStringLiteral("status_run1")).toInt() > 0,
-             value(QStringLiteral("status_run2")).toInt() > 0}};
-    return true;
+        values.insert(q.rows().columnName(column).toUpper(), q.text(0, column));
+    const auto value = [&values](const QString& column) { return values.value(column.toUpper()); };
+    return RunRow{value(c.start),
+                  value(c.finish),
+                  value(c.order),
+                  value(QStringLiteral("class1")),
+                  value(QStringLiteral("FL")),
+                  value(QStringLiteral("ttime")),
+                  value(QStringLiteral("ttime2")),
+                  value(QStringLiteral("dropm")),
+                  {value(QStringLiteral("status_run1")).toInt() > 0,
+                   value(QStringLiteral("status_run2")).toInt() > 0},
+                  values};
 }
 
-bool RunControl::rowExpected(const RunColumns& c) const {
-    return expected::inRun(c.run, row_.dropm, row_.flag1, row_.status[0], row_.status[c.run - 1]);
+bool RunControl::rowExpected(const RunColumns& c, const RunRow& row) {
+    return expected::inRun(c.run, row.dropm, row.flag1, row.status[0], row.status[c.run - 1]);
 }
 
-const char* RunControl::notExpectedReason(const RunColumns& c) const {
-    if (row_.dropm == u"9")
+const char* RunControl::notExpectedReason(const RunColumns& c, const RunRow& row) {
+    if (row.dropm == u"9")
         return "ビブ %1 は前走・除外の選手です（記録のみ）";
-    if (row_.status[c.run - 1])
+    if (row.status[c.run - 1])
         return c.run == 1 ? "ビブ %1 には１本目の状態（DNS・DNF・DSQ）があります"
                           : "ビブ %1 には２本目の状態（DNS・DNF・DSQ）があります";
-    if (row_.flag1 != u"F")
+    if (row.flag1 != u"F")
         return "ビブ %1 は１本目を完走していません";
     return "ビブ %1 は１本目が欠場・途中棄権・失格です";
 }
 
-bool RunControl::finishStands(const RunColumns& c, const QString& bib, bool named) const {
-    if (row_.finish.isEmpty())
+bool RunControl::finishStands(const RunColumns& c, const RunRow& row, const QString& bib,
+                              bool named) const {
+    if (row.finish.isEmpty())
         return false;
     // The timer's result comes from the latest finish it has not taken back: a finish kept
     // after its start was taken back gives way to the next finish line of the bib, one older
     // than the start to any.
     if (named && keptFinishes_.contains(keptKey(c.run, bib)))
         return false;
-    return row_.start.isEmpty() || finishFollows(row_.start, row_.finish);
+    return row.start.isEmpty() || finishFollows(row.start, row.finish);
 }
 
-bool RunControl::storeTime(const RunColumns& c, bool start, const QString& bib,
-                           const QString& time) {
-    const QString s = start ? time : row_.start;
-    QString f = start ? row_.finish : time;
+RunControl::Stored RunControl::storeTime(const RunColumns& c, const RunRow& row, bool start,
+                                         const QString& bib, const QString& time) {
+    const QString s = start ? time : row.start;
+    QString f = start ? row.finish : time;
     // A finish kept after its start was taken back pairs only with a start entered on the
     // timer (an edited start); a restart's start line waits for the restart's finish, and a
     // start after any finish never pairs with it (no run time, never a wrapped one).
@@ -159,7 +160,7 @@ bool RunControl::storeTime(const RunColumns& c, bool start, const QString& bib,
         f.clear();
     if (!start)
         keptFinishes_.remove(keptKey(c.run, bib));
-    const QString other = c.run == 1 ? row_.time2 : row_.time1;
+    const QString other = c.run == 1 ? row.time2 : row.time1;
     const RunTimeState state = runTimeState(c.run, s, f, other);
     // A time that is not a valid timer line's own (one entered on the timer) goes into the
     // history, in the same batch as the time.
@@ -185,22 +186,23 @@ bool RunControl::storeTime(const RunColumns& c, bool start, const QString& bib,
         afterWrites(
             [this, bib, run = c.run, contradicted] { emit timeForStatus(bib, run, contradicted); });
     // The row as written, for the lists.
-    written_ = rowValues_;
-    written_.insert((start ? c.start : c.finish).toUpper(), time);
-    written_.insert(QStringLiteral("TTIME") + c.n, state.runTime);
-    written_.insert(QStringLiteral("TOTALTIME"), state.total);
-    written_.insert(c.flag.toUpper(), state.state);
+    Stored stored{!s.isEmpty() && !f.isEmpty(), row.values};
+    stored.row.insert((start ? c.start : c.finish).toUpper(), time);
+    stored.row.insert(QStringLiteral("TTIME") + c.n, state.runTime);
+    stored.row.insert(QStringLiteral("TOTALTIME"), state.total);
+    stored.row.insert(c.flag.toUpper(), state.state);
     // A finish without its start is shown until the start comes.
     if ((!start && s.isEmpty()) || (start && missingStarts_.contains(bib)))
         afterWrites([this] { rereadUnassigned(); });
-    return !s.isEmpty() && !f.isEmpty();
+    return stored;
 }
 
-void RunControl::replaceFinish(const RunColumns& c, const QString& bib, const QString& time) {
+RunControl::Stored RunControl::replaceFinish(const RunColumns& c, const RunRow& row,
+                                             const QString& bib, const QString& time) {
     // The finish that gives way (one before the start, or one kept from a taken-back start)
     // was an impulse of its own: it becomes unassigned, with the reason, and the change goes
     // into the history, so that nothing the timer sent disappears without a trace.
-    const QString old = row_.finish;
+    const QString old = row.finish;
     const QString reason = QStringLiteral("ビブ %1 の後のフィニッシュ %2 に置き換えられました")
                                .arg(bib, time.left(11));
     writeOrDefer(
@@ -213,9 +215,10 @@ void RunControl::replaceFinish(const RunColumns& c, const QString& bib, const QS
     const QString previous = historySource_; // a time entered on the timer stays "edited"
     if (previous.isEmpty())
         historySource_ = QString::fromLatin1(source::kFinishReplaced);
-    storeTime(c, false, bib, time);
+    const Stored stored = storeTime(c, row, false, bib, time);
     historySource_ = previous;
     afterWrites([this] { rereadUnassigned(); });
+    return stored;
 }
 
 bool RunControl::advanceStart(RunPage& p, const RunColumns& c, const QString& s, const QString& k) {
@@ -309,30 +312,32 @@ CaptureResult RunControl::captureStart(const TimerLine& line) {
     QString b = p.startBox();
     if (b.isEmpty())
         return notAssigned("スタートの枠に選手がいません");
-    if (!readRunRow(c, b))
+    std::optional<RunRow> row = readRunRow(c, b);
+    if (!row)
         return refuse("ビブ %1 はこの大会に登録されていません", b);
     // A start is given only to a competitor the run expects: never to a forerunner, nor to
     // one with a status in the run (a DNS reported before the start).
-    if (named && !rowExpected(c))
-        return refuse(notExpectedReason(c), b);
-    if (!rowExpected(c) || !row_.start.isEmpty()) {
+    if (named && !rowExpected(c, *row))
+        return refuse(notExpectedReason(c, *row), b);
+    if (!rowExpected(c, *row) || !row->start.isEmpty()) {
         if (named)
             return notAssigned("ビブ %1 には既にスタート時刻があります", b);
         // Never a silent skip: the box moves on to whoever waits to start, as after a start.
-        if (!advanceStart(p, c, row_.order, row_.cls))
+        if (!advanceStart(p, c, row->order, row->cls))
             return notAssigned("スタートを待つ選手がいません");
         b = p.startBox();
-        if (!readRunRow(c, b) || !rowExpected(c) || !row_.start.isEmpty())
+        row = readRunRow(c, b);
+        if (!row || !rowExpected(c, *row) || !row->start.isEmpty())
             return notAssigned("スタートを待つ選手がいません");
     }
-    const QString s = row_.order;
-    const QString k = row_.cls;
-    const bool timed = storeTime(c, true, b, line.dtime);
+    const QString s = row->order;
+    const QString k = row->cls;
+    const Stored stored = storeTime(c, *row, true, b, line.dtime);
     // Only b changed: once written, the lists take b's row instead of being read whole.
-    afterWrites([this, &p, b, timed, run = c.run, k, row = written_] {
-        refreshRowOf(p, row, false);
+    afterWrites([this, &p, b, timed = stored.timed, run = c.run, k, written = stored.row] {
+        refreshRowOf(p, written, false);
         if (timed)
-            showRunTime(b, run, k, &row);
+            showRunTime(b, run, k, &written);
     });
     advanceStart(p, c, s, k);
     return {};
@@ -363,32 +368,32 @@ CaptureResult RunControl::captureFinish(const TimerLine& line) {
     QString b = p.finishBox();
     if (b.isEmpty())
         return notAssigned("フィニッシュの枠に選手がいません");
-    if (!readRunRow(c, b))
+    std::optional<RunRow> row = readRunRow(c, b);
+    if (!row)
         return refuse("ビブ %1 はこの大会に登録されていません", b);
     // Nor a finish: the finish of a forerunner or of a competitor with a status is logged.
-    if (named && !rowExpected(c))
-        return refuse(notExpectedReason(c), b);
-    if (!rowExpected(c) || finishStands(c, b, named)) {
+    if (named && !rowExpected(c, *row))
+        return refuse(notExpectedReason(c, *row), b);
+    if (!rowExpected(c, *row) || finishStands(c, *row, b, named)) {
         if (named)
             return notAssigned("ビブ %1 には既にフィニッシュ時刻があります", b);
-        advanceFinish(p, c, row_.cls, {});
+        advanceFinish(p, c, row->cls, {});
         b = p.finishBox();
-        if (b.isEmpty() || !readRunRow(c, b) || !rowExpected(c) || finishStands(c, b, false))
+        row = b.isEmpty() ? std::nullopt : readRunRow(c, b);
+        if (!row || !rowExpected(c, *row) || finishStands(c, *row, b, false))
             return notAssigned("フィニッシュを待つ選手がいません");
     }
-    const QString k = row_.cls;
-    const QString order = row_.order;
-    const bool withoutStart = row_.start.isEmpty();
-    if (!row_.finish.isEmpty())
-        replaceFinish(c, b, line.dtime);
-    else
-        storeTime(c, false, b, line.dtime);
+    const QString k = row->cls;
+    const QString order = row->order;
+    const bool withoutStart = row->start.isEmpty();
+    const Stored stored = !row->finish.isEmpty() ? replaceFinish(c, *row, b, line.dtime)
+                                                 : storeTime(c, *row, false, b, line.dtime);
     // The timer names a finisher whose start it missed: they ran, and will not start again.
     if (named && withoutStart && p.startBox() == b)
         advanceStart(p, c, order, k);
-    afterWrites([this, &p, b, run = c.run, k, row = written_] {
-        refreshRowOf(p, row, true);
-        showRunTime(b, run, k, &row);
+    afterWrites([this, &p, b, run = c.run, k, written = stored.row] {
+        refreshRowOf(p, written, true);
+        showRunTime(b, run, k, &written);
     });
     advanceFinish(p, c, k, b); // b may not be written yet: it is not who finishes next
     return {};

@@ -140,12 +140,14 @@ void RunControl::assignStartImpulse(const QString& impulseId) {
         return;
     noteOperatorChange();
     bool timed = false;
+    QString cls;
     {
         RecordedChange change(dm.Db1, app.competitionCode, b, source::kStartAssigned);
         // A finish that waited for its start gets its run time now.
-        if (readRunRow(c, b))
-            timed = storeTime(c, true, b, t);
-        else
+        if (const std::optional<RunRow> row = readRunRow(c, b)) {
+            timed = storeTime(c, *row, true, b, t).timed;
+            cls = row->cls;
+        } else
             execWith(
                 dm.Qedit,
                 {"update result set " + c.start + " = '" + sqlValue(t) + "',fl" + c.n + " = 'S'",
@@ -156,7 +158,7 @@ void RunControl::assignStartImpulse(const QString& impulseId) {
         change.commit();
     }
     if (timed)
-        showRunTime(b, c.run, row_.cls, nullptr);
+        showRunTime(b, c.run, cls, nullptr);
     rereadMarks();
     askAboutStatus(b, c.run, true);
     p.startList.reread();
@@ -180,16 +182,18 @@ void RunControl::assignFinishImpulse(const QString& impulseId) {
     const RowSnapshot asked = readSnapshots(dm.Db1, app.competitionCode, b).value(b);
     if (!confirmSingleUse(c.finish, fin, b))
         return;
-    bool known = readRunRow(c, b);
-    if (known && !row_.start.isEmpty() && timeOfDayUnits(fin) < timeOfDayUnits(row_.start) &&
-        !confirm(QString::fromUtf8(kFinishBeforeStart).arg(fin.trimmed(), row_.start.trimmed())))
+    std::optional<RunRow> row = readRunRow(c, b);
+    if (row && !row->start.isEmpty() && timeOfDayUnits(fin) < timeOfDayUnits(row->start) &&
+        !confirm(QString::fromUtf8(kFinishBeforeStart).arg(fin.trimmed(), row->start.trimmed())))
         return;
-    // The row as it stands after the questions (a line captured meanwhile overwrote the
-    // shared one), and nothing written when the competitor's times changed meanwhile.
+    // Nothing written when the competitor's times changed during the questions; otherwise
+    // the row as it stands after them.
     if (!unchangedSinceAsked(b, asked))
         return;
-    known = readRunRow(c, b);
-    const QString s = row_.start;
+    row = readRunRow(c, b);
+    const bool known = row.has_value();
+    const QString s = known ? row->start : QString();
+    const QString cls = known ? row->cls : QString();
     noteOperatorChange();
     // What the operator assigns stands, even before the start (a run across midnight);
     // without a start there is no run time yet.
@@ -197,7 +201,10 @@ void RunControl::assignFinishImpulse(const QString& impulseId) {
     {
         RecordedChange change(dm.Db1, app.competitionCode, b, source::kFinishAssigned);
         execWith(dm.Qedit, {"update result set " + c.finish + " = '" + sqlValue(fin) + "'",
-                            "," + runTimeSet(c.run, s, fin, c.run == 1 ? row_.time2 : row_.time1),
+                            "," + runTimeSet(c.run, s, fin,
+                                             !known       ? QString()
+                                             : c.run == 1 ? row->time2
+                                                          : row->time1),
                             "where tcode = '" + code() + "'", "and zek = '" + sqlValue(b) + "'"});
         if (const QString reason = unassignedReason(id); !reason.isEmpty())
             change.takesImpulse(id, reason);
@@ -207,16 +214,24 @@ void RunControl::assignFinishImpulse(const QString& impulseId) {
     rereadMarks();
     askAboutStatus(b, c.run, false);
     if (known && !s.isEmpty())
-        showRunTime(b, c.run, row_.cls, nullptr);
+        showRunTime(b, c.run, cls, nullptr);
     p.finishList.reread();
     position(p.finishList, b);
     p.finishList.prior();
     p.setFinishBox(currentZek(p.finishList));
     // The row above is not always who finishes next (the newest starter has none above):
     // then the box goes where a captured finish would send it, never stays on a finisher.
-    if (known && (p.finishBox() == b ||
-                  (readRunRow(c, p.finishBox()) && finishStands(c, p.finishBox(), false)))) {
-        advanceFinish(p, c, row_.cls, {});
+    // The box goes on from the class of the competitor it stands on when that one has
+    // finished too.
+    QString fromClass = cls;
+    const auto finished = [&](const QString& bib) {
+        const std::optional<RunRow> r = readRunRow(c, bib);
+        if (r)
+            fromClass = r->cls;
+        return r && finishStands(c, *r, bib, false);
+    };
+    if (known && (p.finishBox() == b || finished(p.finishBox()))) {
+        advanceFinish(p, c, fromClass, {});
         if (p.finishList.isOpen())
             position(p.finishList, p.finishBox());
     }

@@ -30,17 +30,17 @@ void RunControl::takeBack(const TimerLine& line) {
     if (!q.locate(u"zek", line.bib))
         q.first();
     const QString zek = q.fieldByName(u"zek").asString();
-    readRunRow(c, zek);
+    const RunRow row = readRunRow(c, zek).value_or(RunRow{});
     // No stale result stays: the run time goes, the total is what the other run alone gives.
     // A start taken back keeps the finish: an edited start is computed against it, and the
     // restart's finish replaces it.
-    const QString s = start ? QString() : row_.start;
-    const QString f = start ? row_.finish : QString();
+    const QString s = start ? QString() : row.start;
+    const QString f = start ? row.finish : QString();
     if (start && !f.isEmpty())
         keptFinishes_.insert(keptKey(c.run, zek));
     // Not a valid line's own time: the change goes into the history, in the line's batch.
     const RowSnapshot before = readSnapshots(dm.Db1, app.competitionCode, zek).value(zek);
-    const RunTimeState state = runTimeState(c.run, s, f, c.run == 1 ? row_.time2 : row_.time1);
+    const RunTimeState state = runTimeState(c.run, s, f, c.run == 1 ? row.time2 : row.time1);
     execWith(q, {"update result set " + timeColumn + " = ''", "," + runTimeSet(c.run, state),
                  "where tcode = '" + code() + "' and zek = '" + sqlValue(zek) + "'"});
     HistoryEntry entry;
@@ -78,15 +78,16 @@ CaptureResult RunControl::captureEdited(const TimerLine& line) {
     // A correction after the fact, not the competitor now on course: the time goes to the
     // line's bib when it has none, and the boxes stay where they are.
     const RunColumns c = columnsOf(isRun1() ? 1 : 2);
-    if (!readRunRow(c, line.bib))
+    const std::optional<RunRow> row = readRunRow(c, line.bib);
+    if (!row)
         return {true, QStringLiteral("ビブ %1 はこの大会に登録されていません").arg(line.bib)};
-    if (c.run == 2 && (row_.flag1 != QLatin1String("F") || statuses_[0].contains(line.bib)))
+    if (c.run == 2 && (row->flag1 != QLatin1String("F") || statuses_[0].contains(line.bib)))
         return {true, QStringLiteral("ビブ %1 は１本目を完走していません").arg(line.bib)};
-    if (start ? !row_.start.isEmpty() : finishStands(c, line.bib, true))
+    if (start ? !row->start.isEmpty() : finishStands(c, *row, line.bib, true))
         return {true, QStringLiteral("ビブ %1 には既に時刻があります").arg(line.bib)};
-    const bool timed = storeTime(c, start, line.bib, line.dtime);
+    const bool timed = storeTime(c, *row, start, line.bib, line.dtime).timed;
     // A finish shows in the results, with its run time or as one still missing its start.
-    afterWrites([this, &p, bib = line.bib, shown = timed || !start, run = c.run, k = row_.cls] {
+    afterWrites([this, &p, bib = line.bib, shown = timed || !start, run = c.run, k = row->cls] {
         keepBoxesAcrossReread(p, bib);
         if (shown)
             showRunTime(bib, run, k, nullptr);

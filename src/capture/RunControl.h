@@ -10,6 +10,7 @@
 #include <QStringList>
 #include <functional>
 #include <initializer_list>
+#include <optional>
 #include <vector>
 
 namespace pistel {
@@ -70,7 +71,6 @@ public:
     RunPage page2;
     int resultsGridClass = 0;  // class whose finishers the results lists show
     int lastFinisherClass = 0; // class of the last competitor whose run time was computed
-    QString nextBib;           // scratch: the bib a search found
 
     // The page of the current run; an empty current run counts as run 2.
     RunPage& currentPage() { return isRun1() ? page1 : page2; }
@@ -233,17 +233,34 @@ private:
         QString flag;  // FL, FL2
     };
     static RunColumns columnsOf(int run);
-    // The row of `bib` for a capture; false when the bib is not in the competition.
-    bool readRunRow(const RunColumns& c, const QString& bib);
-    // Whether the finish read by readRunRow stands (not one a later finish replaces).
-    // `named`: the line names the bib (a finish line of its own replaces a kept finish).
-    bool finishStands(const RunColumns& c, const QString& bib, bool named) const;
-    // Stores a start or finish for `bib` (the row read by readRunRow) with the run time,
-    // total and state that follow, in one statement; true when a run time was computed.
-    bool storeTime(const RunColumns& c, bool start, const QString& bib, const QString& time);
+    // A competitor's row as one capture or correction read it: each reads its own, so a line
+    // captured during an operator's question never changes the row the question is about.
+    struct RunRow {
+        QString start, finish, order, cls, flag1, time1, time2, dropm;
+        bool status[2] = {false, false}; // a status in run 1, run 2
+        QHash<QString, QString> values;  // every column read (upper-case names), for the lists
+    };
+    // The row of `bib` in the run of `c`; nothing when the bib is not in the competition.
+    std::optional<RunRow> readRunRow(const RunColumns& c, const QString& bib);
+    // Whether the run of `c` expects `row`, and why not (%1: the bib).
+    static bool rowExpected(const RunColumns& c, const RunRow& row);
+    static const char* notExpectedReason(const RunColumns& c, const RunRow& row);
+    // Whether the finish of `row` stands (not one a later finish replaces). `named`: the line
+    // names the bib (a finish line of its own replaces a kept finish).
+    bool finishStands(const RunColumns& c, const RunRow& row, const QString& bib, bool named) const;
+    // What storeTime wrote: whether a run time was computed, and the row as written.
+    struct Stored {
+        bool timed = false;
+        QHash<QString, QString> row;
+    };
+    // Stores a start or finish for `bib` (whose row is `row`) with the run time, total and
+    // state that follow, in one statement.
+    Stored storeTime(const RunColumns& c, const RunRow& row, bool start, const QString& bib,
+                     const QString& time);
     // A finish that does not stand gives way to `time`: stored with its history row, the old
     // finish impulse marked unassigned.
-    void replaceFinish(const RunColumns& c, const QString& bib, const QString& time);
+    Stored replaceFinish(const RunColumns& c, const RunRow& row, const QString& bib,
+                         const QString& time);
     // The start box moves to the next competitor expected at the start after start order `s`
     // in class `k`, else to the first of the next class; false when nobody waits.
     bool advanceStart(RunPage& p, const RunColumns& c, const QString& s, const QString& k);
@@ -319,9 +336,7 @@ private:
 
     QHash<QString, RunStatus> statuses_[2];
     ManualTimes manualTimes_;
-    QString historySource_;             // set: the times stored are recorded in the history with it
-    QHash<QString, QString> rowValues_; // the row readRunRow read, upper-case names
-    QHash<QString, QString> written_;   // the row storeTime wrote
+    QString historySource_; // set: the times stored are recorded in the history with it
     QStringList* deferred_ = nullptr;
     std::vector<std::function<void()>> afterWrites_;
     quint64 operatorChanges_ = 0;
@@ -330,14 +345,6 @@ private:
     // Finishes kept after their start was taken back ("run" + bib): the next finish line of
     // the bib (a restart's) replaces them.
     QSet<QString> keptFinishes_;
-    struct RunRow {
-        QString start, finish, order, cls, flag1, time1, time2, dropm;
-        bool status[2] = {false, false}; // a status in run 1, run 2
-    } row_;
-    // Whether the row readRunRow read is expected in the run of `c`.
-    bool rowExpected(const RunColumns& c) const;
-    // Why the row readRunRow read is not expected in the run of `c` (%1: the bib).
-    const char* notExpectedReason(const RunColumns& c) const;
 };
 
 } // namespace pistel

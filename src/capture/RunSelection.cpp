@@ -50,23 +50,23 @@ void RunControl::selectRun(int run) {
 
     // Run 1 lists everyone not excluded, run 2 those allowed to start it; zek breaks ties, so
     // that the order is the same whether read whole or in part.
-    nextBib = firstExpectedStarter(c);
+    const QString firstStarter = firstExpectedStarter(c);
     openWith(p.startList, {"select zek," + c.start + "," + c.order +
                                ",class1 from result where tcode = '" + code() + "'",
                            run == 1 ? QStringLiteral("and dropm <> '9'")
                                     : expected::mayStartRun2Condition(app.competitionCode),
                            "order by class1 desc," + c.order + " desc,zek"});
     if (p.startList.recordCount() > 0) {
-        position(p.startList, nextBib);
+        position(p.startList, firstStarter);
         p.setStartBox(p.startList.fieldByName(u"zek").asString());
     }
 
-    nextBib = expectedFinisher(p, c, {}, {});
+    const QString firstFinisher = expectedFinisher(p, c, {}, {});
     openWith(p.finishList, {"select zek," + c.finish + "," + c.start +
                                 ",class1 from result where tcode = '" + code() + "'",
                             "and dropm <> '9' and " + c.flag + " <> 'N'",
                             "order by class1 desc," + c.start + " desc,zek"});
-    placeFinishBox(p, nextBib);
+    placeFinishBox(p, firstFinisher);
 
     openWith(p.startPulses, impulseListStatement(QStringLiteral("C0"), run));
     openWith(p.finishPulses, impulseListStatement(QStringLiteral("C1"), run));

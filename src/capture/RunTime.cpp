@@ -1,9 +1,9 @@
 // Run time computation: run time and its parts, the total of both runs, the finished state,
 // and the results list of the competitor's class.
 #include "RunControl.h"
-#include "data/TimeText.h"
 #include "data/SqlValue.h"
 #include "data/TDM1.h"
+#include "data/TimeText.h"
 
 namespace pistel {
 
@@ -64,13 +64,14 @@ QString RunControl::runTimeSet(int run, const QString& start, const QString& fin
 
 void RunControl::calcruntime(const QString& bib, int run) {
     const RunColumns c = columnsOf(run);
-    if (!readRunRow(c, bib))
+    const std::optional<RunRow> row = readRunRow(c, bib);
+    if (!row)
         return;
-    const QString f = finishStands(c, bib, false) ? row_.finish : QString();
+    const QString f = finishStands(c, *row, bib, false) ? row->finish : QString();
     execWith(dm.Qtemp2, {"update result set " +
-                             runTimeSet(run, row_.start, f, run == 1 ? row_.time2 : row_.time1),
+                             runTimeSet(run, row->start, f, run == 1 ? row->time2 : row->time1),
                          "where tcode = '" + code() + "' and zek = '" + sqlValue(bib) + "'"});
-    showRunTime(bib, run, row_.cls, nullptr);
+    showRunTime(bib, run, row->cls, nullptr);
 }
 
 } // namespace pistel

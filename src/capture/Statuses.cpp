@@ -95,24 +95,30 @@ void RunControl::boxesFollowStatus(const QString& bib, int run) {
     RunPage& p = currentPage();
     const RunColumns c = columnsOf(run);
     const QString startBox = p.startBox();
-    if (!readRunRow(c, bib))
+    const std::optional<RunRow> row = readRunRow(c, bib);
+    if (!row)
         return;
-    const bool expectedNow = rowExpected(c);
-    const QString order = row_.order, cls = row_.cls;
+    const bool expectedNow = rowExpected(c, *row);
+    const QString order = row->order, cls = row->cls;
     if (!expectedNow && startBox == bib) {
         // The start referee's report: the box never waits for a non-starter.
         if (!advanceStart(p, c, order, cls))
             p.setStartBox({});
-    } else if (expectedNow && row_.start.isEmpty()) {
+    } else if (expectedNow && row->start.isEmpty()) {
         // Back in the start order: the box goes back to them when it has passed them.
+        const std::optional<RunRow> boxRow =
+            startBox.isEmpty() ? std::nullopt : readRunRow(c, startBox);
         if (startBox.isEmpty() ||
-            (readRunRow(c, startBox) && row_.cls == cls && row_.order.toInt() > order.toInt()))
+            (boxRow && boxRow->cls == cls && boxRow->order.toInt() > order.toInt()))
             advanceStartBox(p, bib);
     }
     // The finish box follows when it left a competitor or waited on the next to start.
     const QString finishBox = p.finishBox();
-    if ((!expectedNow && finishBox == bib) || finishBox.isEmpty() ||
-        (readRunRow(c, finishBox) && row_.start.isEmpty()))
+    const auto waitingToStart = [&] {
+        const std::optional<RunRow> boxRow = readRunRow(c, finishBox);
+        return boxRow && boxRow->start.isEmpty();
+    };
+    if ((!expectedNow && finishBox == bib) || finishBox.isEmpty() || waitingToStart())
         advanceFinish(p, c, cls, expectedNow ? QString() : bib);
 }
 
