@@ -22,13 +22,6 @@ CaptureResult notAssigned(const char* why, const QString& bib = {}) {
 }
 } // namespace
 
-bool finishFollows(const QString& start, const QString& finish) {
-    long long d = timeOfDayUnits(finish) - timeOfDayUnits(start);
-    if (d < -kHalfDayUnits) // a run across midnight
-        d += kUnitsPerDay;
-    return d >= 0;
-}
-
 RunControl::RunColumns RunControl::columnsOf(int run) {
     if (run == 1)
         return {1,
@@ -87,37 +80,6 @@ CaptureResult RunControl::captureLine(const TimerLine& line) {
     if (line.isFinish())
         return captureFinish(line);
     return {};
-}
-
-std::optional<RunControl::RunRow> RunControl::readRunRow(const RunColumns& c, const QString& bib) {
-    Query& q = dm.Qtemp;
-    // Every column the run pages' lists show, so that they take the row as written without
-    // reading it again.
-    openWith(q,
-             {"select zek,sttime,altime,sttime2,altime2,st1,st2,class1,dropm,FL,FL2,ttime,"
-              "ttime2,totaltime,",
-              "(select count(*) from run_status s where s.tcode = result.tcode and s.zek = "
-              "result.zek and s.run = 1) as status_run1,",
-              "(select count(*) from run_status s where s.tcode = result.tcode and s.zek = "
-              "result.zek and s.run = 2) as status_run2",
-              "from result where tcode = '" + code() + "'", "and zek = '" + sqlValue(bib) + "'"});
-    if (q.recordCount() == 0)
-        return std::nullopt;
-    QHash<QString, QString> values;
-    for (int column = 0; column < q.rows().columnCount(); ++column)
-        values.insert(q.rows().columnName(column).toUpper(), q.text(0, column));
-    const auto value = [&values](const QString& column) { return values.value(column.toUpper()); };
-    return RunRow{value(c.start),
-                  value(c.finish),
-                  value(c.order),
-                  value(QStringLiteral("class1")),
-                  value(QStringLiteral("FL")),
-                  value(QStringLiteral("ttime")),
-                  value(QStringLiteral("ttime2")),
-                  value(QStringLiteral("dropm")),
-                  {value(QStringLiteral("status_run1")).toInt() > 0,
-                   value(QStringLiteral("status_run2")).toInt() > 0},
-                  values};
 }
 
 bool RunControl::rowExpected(const RunColumns& c, const RunRow& row) {
@@ -221,78 +183,6 @@ RunControl::Stored RunControl::replaceFinish(const RunColumns& c, const RunRow& 
     return stored;
 }
 
-bool RunControl::advanceStart(RunPage& p, const RunColumns& c, const QString& s, const QString& k) {
-    Query& q = dm.Qtemp;
-    const QString expectedHere = expected::inRunCondition(c.run, app.competitionCode);
-    // Only the first row is used: "limit 1" spares reading and sending the rest.
-    openWith(q, {"select " + c.order + ",zek from result where tcode = '" + code() + "'",
-                 "and class1 = '" + sqlValue(k) + "'" + expectedHere,
-                 "and " + c.start + " = '' and " + c.order + " > '" + sqlValue(s) + "' order by " +
-                     c.order + " limit 1"});
-    if (q.recordCount() > 0) {
-        advanceStartBox(p, q.fieldByName(u"zek").asString());
-        return true;
-    }
-    // Only a class with competitors left to start can follow; its first by start order is the
-    // first row of the highest class still waiting.
-    openWith(q, {"select " + c.order + ",zek,class1 from result where tcode = '" + code() + "'",
-                 "and class1 <> '" + sqlValue(k) + "'" + expectedHere,
-                 "and " + c.start + " = '' order by class1 desc, " + c.order + " limit 1"});
-    if (q.recordCount() == 0)
-        return false;
-    const QString next = q.fieldByName(u"class1").asString();
-    const QString zek = q.fieldByName(u"zek").asString();
-    if (c.run == 2) // the page shows the search for the next class, as the operator knows it
-        p.setEdit5(
-            QStringList{"select " + c.order + ",zek from result where tcode = '" + code() + "'",
-                        "and class1 = '" + sqlValue(next) + "'", "and FL = 'F'",
-                        "and " + c.start + " = '' and class1 = '" + sqlValue(next) + "' order by " +
-                            c.order + " "}
-                .join(QLatin1Char('\n')));
-    advanceStartBox(p, zek);
-    return true;
-}
-
-QString RunControl::expectedFinisher(const RunPage& p, const RunColumns& c, const QString& cls,
-                                     const QString& finished) {
-    const QString expectedHere = expected::inRunCondition(c.run, app.competitionCode);
-    const QString candidates = "select zek,%1 as pick from result where tcode = '" + code() + "'" +
-                               expectedHere + " and zek <> '" + sqlValue(finished) + "'";
-    // In order of preference, in one round trip:
-    // 0, 1: on course (started, no run time yet: a finish kept from a taken-back start does not
-    //       pair with a later start; no status), the earliest starter first; one of the class
-    //       just finishing before the others, so that a competitor left on course in an earlier
-    //       class (a fall nobody has reported yet) does not hold the box;
-    // 2, 3: nobody on course: whoever starts next finishes next, in the class being raced.
-    const QString onCourse = " and " + c.start + " <> '' and " + c.flag + " = 'S'";
-    const QString toStart = " and " + c.start + " = '' and " + c.finish + " = ''";
-    QStringList parts;
-    if (!cls.isEmpty())
-        parts << "(" + candidates.arg(0) + onCourse + " and class1 = '" + sqlValue(cls) +
-                     "' order by " + c.start + " limit 1)";
-    parts << "(" + candidates.arg(1) + onCourse + " order by " + c.start + " limit 1)"
-          << "(" + candidates.arg(2) + toStart + " and zek = '" + sqlValue(p.startBox()) + "')"
-          << "(" + candidates.arg(3) + toStart + " order by class1 desc, " + c.order + " limit 1)";
-    Query& q = dm.Qtemp;
-    openWith(q,
-             {parts.join(QStringLiteral(" union all ")), QStringLiteral("order by pick limit 1")});
-    return q.fieldByName(u"zek").asString();
-}
-
-void RunControl::advanceFinish(RunPage& p, const RunColumns& c, const QString& cls,
-                               const QString& finished) {
-    const QString next = expectedFinisher(p, c, cls, finished);
-    if (!next.isEmpty())
-        p.setFinishBox(next);
-}
-
-void RunControl::advanceStartBox(RunPage& p, const QString& bib) {
-    p.setStartBox(bib);
-    // The list's highlight goes with the box, so that "次" and "前" move on from there.
-    if (p.startList.isOpen())
-        position(p.startList, bib);
-}
-
 CaptureResult RunControl::captureStart(const TimerLine& line) {
     RunPage& p = currentPage();
     const RunColumns c = columnsOf(p.run());
@@ -312,7 +202,8 @@ CaptureResult RunControl::captureStart(const TimerLine& line) {
     QString b = p.startBox();
     if (b.isEmpty())
         return notAssigned("スタートの枠に選手がいません");
-    std::optional<RunRow> row = readRunRow(c, b);
+    NextStarter next;
+    std::optional<RunRow> row = readRunRowAndNextStarter(c, b, next);
     if (!row)
         return refuse("ビブ %1 はこの大会に登録されていません", b);
     // A start is given only to a competitor the run expects: never to a forerunner, nor to
@@ -326,11 +217,10 @@ CaptureResult RunControl::captureStart(const TimerLine& line) {
         if (!advanceStart(p, c, row->order, row->cls))
             return notAssigned("スタートを待つ選手がいません");
         b = p.startBox();
-        row = readRunRow(c, b);
+        row = readRunRowAndNextStarter(c, b, next);
         if (!row || !rowExpected(c, *row) || !row->start.isEmpty())
             return notAssigned("スタートを待つ選手がいません");
     }
-    const QString s = row->order;
     const QString k = row->cls;
     const Stored stored = storeTime(c, *row, true, b, line.dtime);
     // Only b changed: once written, the lists take b's row instead of being read whole.
@@ -339,7 +229,7 @@ CaptureResult RunControl::captureStart(const TimerLine& line) {
         if (timed)
             showRunTime(b, run, k, &written);
     });
-    advanceStart(p, c, s, k);
+    startNext(p, c, next); // read with b's row: b's own start changes nobody else's
     return {};
 }
 
@@ -368,7 +258,8 @@ CaptureResult RunControl::captureFinish(const TimerLine& line) {
     QString b = p.finishBox();
     if (b.isEmpty())
         return notAssigned("フィニッシュの枠に選手がいません");
-    std::optional<RunRow> row = readRunRow(c, b);
+    QString next;
+    std::optional<RunRow> row = readRunRowAndNextFinisher(p, c, b, next);
     if (!row)
         return refuse("ビブ %1 はこの大会に登録されていません", b);
     // Nor a finish: the finish of a forerunner or of a competitor with a status is logged.
@@ -379,7 +270,7 @@ CaptureResult RunControl::captureFinish(const TimerLine& line) {
             return notAssigned("ビブ %1 には既にフィニッシュ時刻があります", b);
         advanceFinish(p, c, row->cls, {});
         b = p.finishBox();
-        row = b.isEmpty() ? std::nullopt : readRunRow(c, b);
+        row = b.isEmpty() ? std::nullopt : readRunRowAndNextFinisher(p, c, b, next);
         if (!row || !rowExpected(c, *row) || finishStands(c, *row, b, false))
             return notAssigned("フィニッシュを待つ選手がいません");
     }
@@ -389,13 +280,19 @@ CaptureResult RunControl::captureFinish(const TimerLine& line) {
     const Stored stored = !row->finish.isEmpty() ? replaceFinish(c, *row, b, line.dtime)
                                                  : storeTime(c, *row, false, b, line.dtime);
     // The timer names a finisher whose start it missed: they ran, and will not start again.
-    if (named && withoutStart && p.startBox() == b)
+    const bool startBoxMoves = named && withoutStart && p.startBox() == b;
+    if (startBoxMoves)
         advanceStart(p, c, order, k);
     afterWrites([this, &p, b, run = c.run, k, written = stored.row] {
         refreshRowOf(p, written, true);
         showRunTime(b, run, k, &written);
     });
-    advanceFinish(p, c, k, b); // b may not be written yet: it is not who finishes next
+    // b may not be written yet: it is not who finishes next. Who is was read with b's row,
+    // unless the start box has moved since (a search depends on it).
+    if (startBoxMoves)
+        advanceFinish(p, c, k, b);
+    else if (!next.isEmpty())
+        p.setFinishBox(next);
     return {};
 }
 

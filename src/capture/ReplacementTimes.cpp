@@ -1,7 +1,7 @@
 #include "ReplacementTimes.h"
 
 #include "RecordedChange.h"
-#include "RunControl.h"
+#include "RunTimeRule.h"
 #include "data/Query.h"
 #include "data/SqlValue.h"
 
@@ -34,7 +34,7 @@ ReplacementOutcome storeReplacementTime(odbc::Connection& db, const QString& cod
         row.values.value(run == 1 ? QStringLiteral("TTIME2") : QStringLiteral("TTIME"));
     Query update(db, QStringLiteral("replacement"),
                  {"update result set " + column.toLower() + " = '" + sqlValue(time) + "'",
-                  "," + RunControl::runTimeSet(run, s, f, other),
+                  "," + runTimeSet(run, s, f, other),
                   "where tcode = '" + sqlValue(code) + "' and zek = '" + sqlValue(bib) + "'"});
     update.execSql();
     change.commit();

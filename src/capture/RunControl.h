@@ -1,6 +1,7 @@
 #pragma once
 
 #include "RunPage.h"
+#include "RunTimeRule.h"
 #include "results/ChangeHistory.h"
 #include "results/RunStatus.h"
 
@@ -49,12 +50,6 @@ struct BoxState {
     QString start;
     QString finish;
 };
-
-// A finish after a start within this many ten-thousandths follows it; one "before" the start
-// by more is a run across midnight.
-inline constexpr long long kHalfDayUnits = 12LL * 60 * 60 * 10000;
-// Whether `finish` belongs after `start` (both times of day).
-bool finishFollows(const QString& start, const QString& finish);
 
 // The logic of the competition run window: both run pages and the window's own fields,
 // with the operations that select a run, capture impulses and compute run times.
@@ -127,18 +122,6 @@ public:
     // Run time, its parts, the total and the finished state of one competitor. Without a
     // start there is no run time: the finish is kept and the state stays started.
     void calcruntime(const QString& bib, int run);
-    // The assignments of a run's time, total and state for its start and finish, as they go
-    // into an update of the competitor's row.
-    static QString runTimeSet(int run, const QString& start, const QString& finish,
-                              const QString& otherRunTime);
-    struct RunTimeState {
-        QString runTime; // empty without both times
-        QString total;
-        QString state; // N, S or F
-    };
-    static RunTimeState runTimeState(int run, const QString& start, const QString& finish,
-                                     const QString& otherRunTime);
-    static QString runTimeSet(int run, const RunTimeState& state);
 
     // Navigation: "次" moves a box to the row above (who comes next), "前" to the row below.
     enum class BoxKind { Start, Finish };
@@ -240,8 +223,39 @@ private:
         bool status[2] = {false, false}; // a status in run 1, run 2
         QHash<QString, QString> values;  // every column read (upper-case names), for the lists
     };
-    // The row of `bib` in the run of `c`; nothing when the bib is not in the competition.
-    std::optional<RunRow> readRunRow(const RunColumns& c, const QString& bib);
+    // A competitor a search found, with their class.
+    struct Candidate {
+        QString zek, cls;
+    };
+    // One search for a competitor read beside a row: the first row of result (of this
+    // competition) meeting `condition` in `order`, tagged `pick`.
+    QString candidate(int pick, const QString& condition, const QString& order) const;
+    // The row of `bib` in the run of `c`; nothing when the bib is not in the competition (or
+    // `bib` is empty). `candidates` are read in the same round trip, into `found` by pick.
+    std::optional<RunRow> readRunRow(const RunColumns& c, const QString& bib,
+                                     const QStringList& candidates = {},
+                                     QHash<int, Candidate>* found = nullptr);
+    // Who the start box goes to after a competitor of start order `order` in class `cls`
+    // starts (SQL expressions): the next of the class, else the first of the next class.
+    struct NextStarter {
+        Candidate inClass, nextClass;
+    };
+    QStringList nextStarterCandidates(const RunColumns& c, const QString& order,
+                                      const QString& cls) const;
+    // The row of `bib` and who the start box goes to once they start, in one round trip.
+    std::optional<RunRow> readRunRowAndNextStarter(const RunColumns& c, const QString& bib,
+                                                   NextStarter& next);
+    // The start box goes to `next`; false when nobody waits.
+    bool startNext(RunPage& p, const RunColumns& c, const NextStarter& next);
+    // The searches for who finishes next after `finished` finishes, preferring class `cls`
+    // (SQL expressions), and the first of them that found somebody.
+    QStringList nextFinisherCandidates(const RunPage& p, const RunColumns& c, const QString& cls,
+                                       const QString& finished) const;
+    static QString firstFinisher(const QHash<int, Candidate>& found);
+    // The row of `bib` and who finishes next once they have (as advanceFinish places the
+    // box, with the start box as it stands), in one round trip.
+    std::optional<RunRow> readRunRowAndNextFinisher(const RunPage& p, const RunColumns& c,
+                                                    const QString& bib, QString& next);
     // Whether the run of `c` expects `row`, and why not (%1: the bib).
     static bool rowExpected(const RunColumns& c, const RunRow& row);
     static const char* notExpectedReason(const RunColumns& c, const RunRow& row);
