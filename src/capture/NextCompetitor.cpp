@@ -34,9 +34,14 @@ enum Pick {
 
 } // namespace
 
+// A candidate needs only its bib and class: the other columns are left empty (and their
+// searches unrun).
+const QString kCandidateColumns = QStringLiteral(
+    "zek,null,null,null,null,null,null,class1,null,null,null,null,null,null,null,null");
+
 QString RunControl::candidate(int pick, const QString& condition, const QString& order) const {
     // Only the first row is used: "limit 1" spares reading and sending the rest.
-    return "(select " + kRunRowColumns + "," + QString::number(pick) +
+    return "(select " + kCandidateColumns + "," + QString::number(pick) +
            " as pick from result where tcode = '" + code() + "'" + condition + " order by " +
            order + " limit 1)";
 }
