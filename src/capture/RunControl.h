@@ -183,9 +183,6 @@ public:
     // changed since; otherwise (after asking) the entry's times and statuses, with the run
     // times that follow. The reversion is a change of its own. False when not reverted.
     bool revertChange(long long id);
-    // The reversion of a reset's (or a reversion's) entry of backup timing data: exact, or
-    // refused when the data changed since.
-    bool revertBackupData(const RowSnapshot& was, const RowSnapshot& became);
     // Stores a replacement time from backup timing as the start (or finish) of `bib` in `run`,
     // with the run time that follows and its history row, unless a time of the timer is there
     // (one that is not itself a replacement). True when stored or already so.

@@ -1,5 +1,6 @@
 // Run statuses set from the run window, and changes taken back from the history.
 #include "BackupData.h"
+#include "HistoryRevert.h"
 #include "RecordedChange.h"
 #include "ReplacementTimes.h"
 #include "RunControl.h"
@@ -21,10 +22,6 @@ const char* const kTimeForStatus =
     "ビブ %1 は%2本目が %3 ですが、時刻が入りました。%3 を取り消しますか？";
 
 namespace {
-const char kChangedSince[] =
-    "ビブ %1 はこの変更の後にも変更されています。この変更の前の時刻と状態に戻しますか？";
-const char kBackupDataChangedSince[] =
-    "予備計時のデータはこの変更の後に変わっています。元に戻せません。";
 const char kOfferDns[] = "スタート時刻のない次の選手を欠場(DNS)にしますか？\n";
 const char kChangedDuringOffer[] =
     "質問の間に時刻か状態が変わったため、次の選手には状態を付けていません: %1";
@@ -218,83 +215,21 @@ void RunControl::askAboutStatus(const QString& bib, int run, bool start) {
         setStatus(bib, run, {});
 }
 
-bool RunControl::revertBackupData(const RowSnapshot& was, const RowSnapshot& became) {
-    if (!backupdata::isBackupData(was))
-        return false;
-    const int scope = was.value(QStringLiteral("SCOPE")).toInt();
-    const RowSnapshot now = backupdata::read(dm.Qedit, app.competitionCode, scope);
-    if (now != became) { // exact or not at all
-        tell(QString::fromUtf8(kBackupDataChangedSince));
-        return false;
-    }
-    noteOperatorChange();
-    Transaction tx(dm.Db1);
-    execWith(dm.Qedit, backupdata::restoreStatements(app.competitionCode, was));
-    QStringList history =
-        historyInsert(app.competitionCode, {backupdata::changeEntry(now, was, source::kRevert)});
-    history.last() += QStringLiteral(";\ncommit");
-    execWith(dm.Qedit, history);
-    tx.committedByBatch();
-    emit statusesChanged();
-    return true;
-}
-
 bool RunControl::revertChange(long long id) {
-    Query& q = dm.Qedit;
-    openWith(q, {"select zek,before_row,after_row from change_history where tcode = '" + code() +
-                 "' and id = '" + QString::number(id) + "'"});
-    if (q.recordCount() == 0)
+    const HistoryRevert::Outcome outcome =
+        HistoryRevert(dm.Db1, app.competitionCode, dialog).revert(id);
+    if (!outcome.reverted)
         return false;
-    const QString bib = q.text(0, 0);
-    const RowSnapshot was = RowSnapshot::decode(q.text(0, 1));
-    const RowSnapshot became = RowSnapshot::decode(q.text(0, 2));
-    q.close();
-    if (bib.isEmpty())
-        return revertBackupData(was, became);
-    // The question comes first; the row is then read again inside the reversion's own
-    // transaction, and a line captured while the operator was asked stops it.
-    const RowSnapshot asked = readSnapshots(dm.Db1, app.competitionCode, bib).value(bib);
-    if (asked != became.stored() && !confirm(QString::fromUtf8(kChangedSince).arg(bib)))
-        return false;
+    // Counted once written: lines that waited for the database are not captured around it.
     noteOperatorChange();
-    RecordedChange change(dm.Db1, app.competitionCode, bib, source::kRevert);
-    if (!change.known())
-        return false;
-    if (change.before() != asked) {
-        tell(QString::fromUtf8(kChangedWhileAsked).arg(bib));
-        return false;
+    if (!outcome.bib.isEmpty()) {
+        keptFinishes_.remove(keptKey(1, outcome.bib));
+        keptFinishes_.remove(keptKey(2, outcome.bib));
+        rereadStatuses();
+        rereadCurrentPage();
+        rereadUnassigned();
+        rereadMarks();
     }
-    RowSnapshot target = was;
-    if (change.before() != became.stored()) {
-        // Changed since: only what this entry changed goes back, and the run times follow
-        // from the times as they then stand.
-        target = change.before();
-        for (auto it = was.values.cbegin(); it != was.values.cend(); ++it)
-            if (became.value(it.key()) != it.value())
-                target.values.insert(it.key(), it.value());
-        for (int run = 1; run <= 2; ++run) {
-            const RunColumns c = columnsOf(run);
-            const QString st = c.start.toUpper(), fin = c.finish.toUpper();
-            if (was.value(st) == became.value(st) && was.value(fin) == became.value(fin))
-                continue;
-            const RunTimeState state = runTimeState(
-                run, target.value(st), target.value(fin),
-                target.value(run == 1 ? QStringLiteral("TTIME2") : QStringLiteral("TTIME")));
-            target = rowAfterStore(target, run, st, target.value(st), state.runTime, state.total,
-                                   state.state);
-        }
-    }
-    execWith(q, restoreStatements(app.competitionCode, bib, target));
-    const QString mark = QString::fromLatin1(kUnassignedKey);
-    if (target.values.contains(mark)) // a revert of this reversion puts the mark back again
-        change.changesImpulseMark(became.value(mark), target.value(mark));
-    change.commit();
-    keptFinishes_.remove(keptKey(1, bib));
-    keptFinishes_.remove(keptKey(2, bib));
-    rereadStatuses();
-    rereadCurrentPage();
-    rereadUnassigned();
-    rereadMarks();
     emit statusesChanged();
     return true;
 }
