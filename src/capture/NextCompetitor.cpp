@@ -19,6 +19,11 @@ const QString kRunRowColumns = QStringLiteral(
     "(select count(*) from run_status s where s.tcode = result.tcode and s.zek = result.zek "
     "and s.run = 2) as status_run2");
 
+// A candidate needs only its bib and class: the other columns are left empty (and their
+// searches unrun).
+const QString kCandidateColumns = QStringLiteral(
+    "zek,null,null,null,null,null,null,class1,null,null,null,null,null,null,null,null");
+
 // Picks of the candidates read beside a competitor's row (the row itself is pick -1).
 enum Pick {
     kRow = -1,
@@ -33,11 +38,6 @@ enum Pick {
 };
 
 } // namespace
-
-// A candidate needs only its bib and class: the other columns are left empty (and their
-// searches unrun).
-const QString kCandidateColumns = QStringLiteral(
-    "zek,null,null,null,null,null,null,class1,null,null,null,null,null,null,null,null");
 
 QString RunControl::candidate(int pick, const QString& condition, const QString& order) const {
     // Only the first row is used: "limit 1" spares reading and sending the rest.
