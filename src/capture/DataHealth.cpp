@@ -24,6 +24,8 @@ DataHealthText describeDataHealth(const DataHealth& h) {
     if (!h.missingStarts.isEmpty())
         parts << QStringLiteral("スタート時刻のない選手: ") +
                      h.missingStarts.join(QLatin1Char(' '));
+    if (!h.watchError.isEmpty())
+        parts << QStringLiteral("他からの変更を確認できません: ") + h.watchError;
     if (!h.journalProblem.isEmpty())
         parts << QStringLiteral("ジャーナルに書き込めません: ") + h.journalProblem;
     // Lines brought back from the journal are news, not an alarm.

@@ -18,6 +18,7 @@ struct DataHealth {
     int unassigned = 0;        // impulses nobody got, until assigned or dismissed
     QStringList missingStarts; // competitors with a finish and no start in this run
     int recovered = 0;         // journaled lines written at start-up or after a reconnect
+    QString watchError;        // why changes made elsewhere cannot be looked for, while so
 };
 
 struct DataHealthText {

@@ -65,6 +65,15 @@ TimingStation::TimingStation(AppState& app, TDM1& dm, OperatorDialog& dialog,
     connect(&control, &RunControl::statusesChanged, &liveSync, &LiveSync::changed);
     connect(&control, &RunControl::unassignedChanged, &liveSync, &LiveSync::changed);
 
+    connect(&changeWatch_, &ChangeWatch::changed, this, &TimingStation::followOutsideChanges);
+    connect(&changeWatch_, &ChangeWatch::failed, this, &TimingStation::outsideLookFailed);
+    connect(&changeWatch_, &ChangeWatch::answered, this, [this] {
+        failedLooks_ = 0;
+        if (watchError_.isEmpty())
+            return;
+        watchError_.clear();
+        emit dataHealthChanged();
+    });
     healthClock_.setInterval(1000);
     connect(&healthClock_, &QTimer::timeout, this, &TimingStation::healthTick);
     healthClock_.start();
@@ -95,8 +104,8 @@ void TimingStation::stop() {
 
 void TimingStation::selectRun(int run) {
     control.selectRun(run);
-    outsideChanges_.forget();
-    followOutsideChanges();
+    changeWatch_.forget();
+    lookForOutsideChanges();
 }
 
 bool TimingStation::openBackupPort() {
@@ -171,7 +180,7 @@ void TimingStation::healthTick() {
     // Lines a full disk kept out of the journal go in once it takes writes again.
     receiver.retryJournal();
     backupReceiver.retryJournal();
-    followOutsideChanges();
+    lookForOutsideChanges();
     emit timerHealthChanged(); // the time since the last line grows
 }
 
@@ -197,12 +206,18 @@ void TimingStation::recoverPendingLines() {
     }
 }
 
-void TimingStation::followOutsideChanges() {
+void TimingStation::lookForOutsideChanges() {
     if (keeper.isDown() || !control.dm.Db1.isOpen() || app_.competitionCode.isEmpty())
         return;
+    const odbc::Connection& db = control.dm.Db1;
+    changeWatch_.look(db.lastConnectionString(), db.timeoutSeconds, app_.competitionCode);
+}
+
+void TimingStation::followOutsideChanges() {
+    if (keeper.isDown() || !control.dm.Db1.isOpen())
+        return;
     try {
-        if (outsideChanges_.changedSinceLastLook(control.dm.Db1, app_.competitionCode))
-            control.followOutsideChanges();
+        control.followOutsideChanges();
     } catch (const DbError& e) {
         // Shown once in the status line; the keeper takes over a lost connection.
         if (e.connectionLost())
@@ -211,6 +226,22 @@ void TimingStation::followOutsideChanges() {
             lineError_ = e.message();
         emit dataHealthChanged();
     }
+}
+
+void TimingStation::outsideLookFailed(const QString& message, bool lost) {
+    // A server that did not answer the look will not answer the next line either: the keeper
+    // takes over at once, so lines wait in the journal instead of the window waiting for them.
+    if (lost) {
+        keeper.connectionLost();
+        emit dataHealthChanged();
+        return;
+    }
+    // Any other failure (a statement the server refuses) is shown once it persists for a
+    // few looks: one that the next look no longer meets is not worth the operator's eye.
+    if (++failedLooks_ < kFailedLooksShown || watchError_ == message)
+        return;
+    watchError_ = message;
+    emit dataHealthChanged();
 }
 
 DataHealth TimingStation::dataHealth() const {
@@ -225,6 +256,7 @@ DataHealth TimingStation::dataHealth() const {
     health.unassigned = static_cast<int>(control.unassigned().size());
     health.missingStarts = control.missingStarts();
     health.recovered = receiver.recoveredCount() + backupReceiver.recoveredCount();
+    health.watchError = watchError_;
     return health;
 }
 

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "ChangeWatch.h"
 #include "CommByteSource.h"
 #include "board/BoardTestLines.h"
 #include "capture/DataHealth.h"
-#include "capture/OutsideChanges.h"
 #include "capture/ReceiveHandler.h"
 #include "capture/RunControl.h"
 #include "comm/PortSettings.h"
@@ -61,6 +61,7 @@ public:
     TimerHealth timerHealth() const;
 
     static constexpr int kReopenIntervalMs = 3000; // retries of a timer port that went away
+    static constexpr int kFailedLooksShown = 3;    // looks for outside changes failing in a row
 
     TCommX CommX1;
     TCommX CommBoard;
@@ -99,8 +100,11 @@ private:
     // through the capture in their order, as if it had been up.
     void afterReconnect();
     void recoverPendingLines();
-    // Another program changed the competition: the lists follow (on the health clock).
+    // Another program may have changed the competition: a look off the window thread (on the
+    // health clock); when it did, the lists follow.
+    void lookForOutsideChanges();
     void followOutsideChanges();
+    void outsideLookFailed(const QString& message, bool lost);
 
     AppState& app_;
     bool timerLost_ = false;
@@ -109,7 +113,9 @@ private:
     std::optional<QDateTime> lastLine_;
     QTimer reopenTimer_;
     QTimer healthClock_;
-    OutsideChanges outsideChanges_;
+    ChangeWatch changeWatch_;
+    int failedLooks_ = 0; // in a row
+    QString watchError_;  // shown once looks keep failing
 };
 
 } // namespace pistel

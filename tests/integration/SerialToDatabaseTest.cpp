@@ -81,3 +81,30 @@ TEST_F(SerialToDatabaseTest, TwoRunRaceThroughAStationWithoutWindow) {
     station.stop();
     EXPECT_FALSE(station.CommX1.isOpen());
 }
+
+// The look for changes made elsewhere runs off the window thread. One the server refuses (a
+// column renamed under the workstation) is shown once it keeps failing, never taken for a
+// lost connection, and clears itself at the first look that works again; timer lines go on
+// meanwhile.
+TEST_F(SerialToDatabaseTest, AFailingLookForOutsideChangesIsShownAndClearsItself) {
+    addRaceField();
+    startStation(1);
+    exec("alter table run_status change reason reason_renamed varchar(200) not null default ''");
+    struct Restore {
+        std::function<void()> undo;
+        ~Restore() { undo(); }
+    } restore{[this] {
+        exec(
+            "alter table run_status change reason_renamed reason varchar(200) not null default ''");
+    }};
+    ASSERT_TRUE(waitFor([&] { return !station.dataHealth().watchError.isEmpty(); }, 8000));
+    EXPECT_TRUE(
+        describeDataHealth(station.dataHealth()).text.contains("他からの変更を確認できません"));
+    EXPECT_FALSE(station.keeper.isDown());
+    send(kRun1[0].line); // the capture needs no reason: it goes on
+    EXPECT_EQ(f("0001", "sttime"), "10:00:00.9954");
+    restore.undo();
+    restore.undo = [] {};
+    ASSERT_TRUE(waitFor([&] { return station.dataHealth().watchError.isEmpty(); }, 4000));
+    station.stop();
+}

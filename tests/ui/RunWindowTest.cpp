@@ -410,8 +410,10 @@ TEST_F(RunWindowTest, TimerLineSettingsAndAPulledAdapter) {
     EXPECT_EQ(status->text(), "計時器 COM9: 接続中　受信なし");
 
     // A choice on the settings page reopens the port with it, and is kept for the file.
-    w->TabSheet2->timerLineChoices.baud->setCurrentIndex(w->TabSheet2->timerLineChoices.baud->findText("19200"));
-    emit w->TabSheet2->timerLineChoices.baud->activated(w->TabSheet2->timerLineChoices.baud->currentIndex());
+    w->TabSheet2->timerLineChoices.baud->setCurrentIndex(
+        w->TabSheet2->timerLineChoices.baud->findText("19200"));
+    emit w->TabSheet2->timerLineChoices.baud->activated(
+        w->TabSheet2->timerLineChoices.baud->currentIndex());
     EXPECT_EQ(app.timerLine.baud, 19200);
     EXPECT_EQ(timer.speed(), B19200);
 
@@ -428,7 +430,8 @@ TEST_F(RunWindowTest, TimerLineSettingsAndAPulledAdapter) {
     Pty replugged;
     QFile::remove(link);
     ASSERT_TRUE(QFile::link(replugged.path(), link));
-    ASSERT_TRUE(waitFor([&] { return w->station.CommX1.isOpen(); }, TimingStation::kReopenIntervalMs + 3000));
+    ASSERT_TRUE(waitFor([&] { return w->station.CommX1.isOpen(); },
+                        TimingStation::kReopenIntervalMs + 3000));
     EXPECT_EQ(replugged.speed(), B19200);
     replugged.send(" 0001 C0  10:00:05.0000 00\r");
     ASSERT_TRUE(waitFor([&] { return f("0001", "sttime") == "10:00:05.0000"; }));
@@ -511,8 +514,9 @@ TEST_F(RunWindowTest, DrillServerKilledAndRestarted) {
 
     test::DbServer::restart();
     timer.send(startLine(8).toLatin1()); // arrives while it comes back
-    ASSERT_TRUE(
-        waitFor([&] { return !w->station.keeper.isDown() && w->station.receiver.pendingCount() == 0; }, 20000));
+    ASSERT_TRUE(waitFor(
+        [&] { return !w->station.keeper.isDown() && w->station.receiver.pendingCount() == 0; },
+        20000));
     EXPECT_FALSE(status->text().contains("データベースに接続できません"));
     EXPECT_EQ(rows("select dtime, count(*) from pulsedata where tcode='C1' group by dtime "
                    "having count(*) <> 1"),
@@ -567,11 +571,58 @@ TEST_F(RunWindowTest, DrillServerPaused) {
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
         EXPECT_EQ(file.readAll().count('\n'), 6);
     }
-    ASSERT_TRUE(
-        waitFor([&] { return !w.station.keeper.isDown() && w.station.receiver.pendingCount() == 0; }, 20000));
+    ASSERT_TRUE(waitFor(
+        [&] { return !w.station.keeper.isDown() && w.station.receiver.pendingCount() == 0; },
+        20000));
     EXPECT_EQ(rows("select dtime from pulsedata where tcode='C1' order by id"),
               (QStringList{"10:00:00.0000", "10:01:00.0000", "10:02:00.0000", "10:03:00.0000",
                            "10:04:00.0000", "10:05:00.0000"}));
+    EXPECT_TRUE(dialog.messages.isEmpty());
+    closeWindow(w);
+}
+
+// Drill: the server stops answering between two competitors. The station's look for changes
+// made elsewhere (off the window thread) finds it away with no line and no click, so the
+// lines that then come wait in the journal at once: no event of the window waits 100 ms, and
+// every line is stored once and captured when the server is back.
+TEST_F(RunWindowTest, DrillServerPausedBetweenLinesIsFoundWithoutTheWindowWaiting) {
+    QTemporaryDir dir;
+    ImpulseJournal journal(dir.path());
+    dm.Db1.timeoutSeconds = 2;
+    dm.Db1.reopen();
+    TFtaikai w(app, dm, dialog, &journal, [](int n) { return PortRegistry::scan().deviceOf(n); });
+    w.station.ports.openDelayMs = 0;
+    w.station.keeper.firstRetryMs = 100;
+    w.station.keeper.maxRetryMs = 500;
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    w.CuteButton3Click();
+    w.showPage(0);
+    timer.send(startLine(0).toLatin1());
+    ASSERT_TRUE(waitFor([&] { return pulseCount() == 1; }));
+
+    qint64 longestGap = 0;
+    QElapsedTimer sinceTick;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout,
+                     [&] { longestGap = std::max(longestGap, sinceTick.restart()); });
+    {
+        test::PausedServer paused;
+        sinceTick.start();
+        ticker.start(10);
+        ASSERT_TRUE(waitFor([&] { return w.station.keeper.isDown(); }, 8000));
+        for (int i = 1; i < 4; ++i)
+            timer.send(startLine(i).toLatin1());
+        ASSERT_TRUE(waitFor([&] { return w.station.receiver.pendingCount() == 3; }, 5000));
+        EXPECT_LT(longestGap, 100);
+    }
+    ticker.stop();
+    ASSERT_TRUE(waitFor(
+        [&] { return !w.station.keeper.isDown() && w.station.receiver.pendingCount() == 0; },
+        20000));
+    EXPECT_EQ(rows("select dtime from pulsedata where tcode='C1' order by id"),
+              (QStringList{"10:00:00.0000", "10:01:00.0000", "10:02:00.0000", "10:03:00.0000"}));
+    EXPECT_EQ(scalar("select count(*) from result where tcode='C1' and sttime<>''"), "4");
     EXPECT_TRUE(dialog.messages.isEmpty());
     closeWindow(w);
 }
@@ -768,8 +819,9 @@ TEST_F(RunWindowTest, DrillWindowsReopenedServerKilledMovedAndPaused) {
         ASSERT_TRUE(waitFor([&] { return w->station.receiver.pendingCount() == 10; }, 15000));
         test::DbServer::startOnNewPort();
         send(kRun2, 20, 24); // while it comes back
-        ASSERT_TRUE(
-            waitFor([&] { return !w->station.keeper.isDown() && w->station.receiver.pendingCount() == 0; }, 20000));
+        ASSERT_TRUE(waitFor(
+            [&] { return !w->station.keeper.isDown() && w->station.receiver.pendingCount() == 0; },
+            20000));
     }
     ASSERT_TRUE(waitFor([&] { return pulseCount() == sent; }, 20000));
     expectBoxesBefore(24);
@@ -778,8 +830,9 @@ TEST_F(RunWindowTest, DrillWindowsReopenedServerKilledMovedAndPaused) {
         send(kRun2, 24, 32);
         ASSERT_TRUE(waitFor([&] { return w->station.receiver.pendingCount() == 8; }, 20000));
     }
-    ASSERT_TRUE(
-        waitFor([&] { return !w->station.keeper.isDown() && w->station.receiver.pendingCount() == 0; }, 20000));
+    ASSERT_TRUE(waitFor(
+        [&] { return !w->station.keeper.isDown() && w->station.receiver.pendingCount() == 0; },
+        20000));
     expectBoxesBefore(32);
     send(kRun2, 32, int(std::size(kRun2)));
     ASSERT_TRUE(waitFor([&] { return pulseCount() == sent; }, 20000)) << pulseCount();
@@ -930,7 +983,8 @@ TEST_F(RunWindowTest, StatusesRankingHistoryAndDocumentsFromTheRunWindow) {
     // 0001's finish taken back and assigned by hand: its run time carries the mark.
     w->station.control.cancelFinishTime("0001");
     w->station.control.page1.setFinishBox("0001");
-    w->station.control.assignFinishImpulse(scalar("select id from pulsedata where stat='C1' and bib='0001'"));
+    w->station.control.assignFinishImpulse(
+        scalar("select id from pulsedata where stat='C1' and bib='0001'"));
     ASSERT_TRUE(dm.QresultBib.locate(u"zek", "0001"));
     EXPECT_EQ(page.results->model()
                   .data(page.results->model().index(dm.QresultBib.currentRow(), 2))
