@@ -218,3 +218,18 @@ CREATE TABLE IF NOT EXISTS hand_time (
   htime   VARCHAR(13) NOT NULL,
   KEY hand_time_sheet (tcode, run, channel)
 ) CHARACTER SET sjis;
+
+-- What the race office knows of an entry beyond result's name, team and class: kept by our
+-- own office, read by the documents. One row per competitor of a competition.
+CREATE TABLE IF NOT EXISTS entry_detail (
+  tcode      VARCHAR(20)  NOT NULL,
+  zek        VARCHAR(4)   NOT NULL,
+  kana       VARCHAR(60)  NOT NULL DEFAULT '',
+  sex        VARCHAR(4)   NOT NULL DEFAULT '',
+  birth_year VARCHAR(4)   NOT NULL DEFAULT '',
+  nation     VARCHAR(20)  NOT NULL DEFAULT '',
+  licence    VARCHAR(20)  NOT NULL DEFAULT '',
+  points     VARCHAR(10)  NOT NULL DEFAULT '',
+  PRIMARY KEY (tcode, zek),
+  KEY entry_detail_licence (tcode, licence)
+) CHARACTER SET sjis;
