@@ -1,10 +1,11 @@
 // pistel-office: the race office on the command line. `check` reads an entry file and lists
 // every problem by line, writing nothing; `import` writes a clean file into a competition,
-// all or nothing.
+// all or nothing; `run2` makes a class's run-2 start order from its run-1 results.
 #include "data/CheckoutDataSources.h"
 #include "data/DbError.h"
 #include "data/TDM1.h"
 #include "office/EntryImport.h"
+#include "office/Run2Order.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -14,6 +15,38 @@
 
 using namespace pistel;
 
+namespace {
+
+// Makes and writes one class's run-2 start order; refused once run 2 has a time in the class
+// (it names who started) unless forced.
+int run2(const QCommandLineParser& parser, QTextStream& out, QTextStream& err) {
+    try {
+        TDM1 dm;
+        dm.Db1.open(connectionString(parser.value("dsn")));
+        const QString code = parser.value("code");
+        const int cls = parser.value("class").toInt();
+        const ClassRun2 now = readClassRun2(dm.Db1, code, cls);
+        if (!now.started.isEmpty() && !parser.isSet("force")) {
+            err << "pistel-office: run 2 has started in class " << cls << " ("
+                << now.started.join(' ') << "); nothing written (--force to write)\n";
+            return 1;
+        }
+        const QStringList order = run2StartOrder(now.standings, {parser.value("reverse").toInt(),
+                                                                 !parser.isSet("higher-bib-first"),
+                                                                 parser.isSet("others-after")});
+        writeRun2Order(dm.Db1, code, cls, order);
+        out << "st2,bib\n";
+        for (int i = 0; i < order.size(); ++i)
+            out << i + 1 << ',' << order[i] << '\n';
+        return 0;
+    } catch (const DbError& e) {
+        err << "pistel-office: database error: " << e.message() << "\n";
+        return 1;
+    }
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
     QCoreApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("pistel-office"));
@@ -22,18 +55,33 @@ int main(int argc, char** argv) {
     parser.setApplicationDescription(QStringLiteral(
         "The race office.\n"
         "  check  --dsn D --file F           lists the entry file's problems by line\n"
-        "  import --dsn D --code C --file F  writes a clean entry file into competition C"));
+        "  import --dsn D --code C --file F  writes a clean entry file into competition C\n"
+        "  run2   --dsn D --code C --class K [--reverse N]  writes class K's run-2 start order"));
     parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("check or import"));
     parser.addOptions({
         {"dsn", "ODBC data source.", "name", "PistelLocal"},
         {"code", "Competition code.", "code"},
         {"file", "Entry file (CSV or TSV, Shift-JIS or UTF-8).", "path"},
+        {"class", "Class number (run2).", "number"},
+        {"reverse", "How many of run 1 start run 2 in reverse order (run2; 0: rank order).", "n",
+         "30"},
+        {"higher-bib-first", "Among tied competitors the higher bib starts first (run2)."},
+        {"others-after",
+         "Those with a run-1 status or no run-1 time start after the others, by bib (run2)."},
+        {"force", "Write the run-2 order although run 2 has started in the class (run2)."},
     });
     parser.process(application);
     QTextStream out(stdout);
     QTextStream err(stderr);
     const QString command = parser.positionalArguments().value(0);
+    if (command == u"run2") {
+        if (!parser.isSet("code") || !parser.isSet("class")) {
+            err << parser.helpText();
+            return 2;
+        }
+        return run2(parser, out, err);
+    }
     if ((command != u"check" && command != u"import") || !parser.isSet("file") ||
         (command == u"import" && !parser.isSet("code"))) {
         err << parser.helpText();
