@@ -50,6 +50,30 @@ TEST_F(EntryImportTest, ImportAgainUpdatesAndNeverDuplicates) {
                                           "0002|山﨑　花子|㈱野沢スキー|1|1|1995|",
                                           "0003|佐藤　一郎|白馬ＳＣ①|2|2|1988|"}));
 
+    // The start list prints them and its CSV carries them (the document's text read back).
+    {
+        QTemporaryDir out;
+        const QString dsn = qEnvironmentVariable("PISTEL_TEST_DSN", QStringLiteral("PistelTest"));
+        QString text;
+        for (const char* format : {"csv", "pdf"}) {
+            const QString file = out.filePath(QStringLiteral("start.") + format);
+            QProcess results;
+            results.start(PISTEL_RESULTS_PATH, {"report", "--dsn", dsn, "--code", "E1", "--kind",
+                                                "startlist1", "--format", format, "--out", file});
+            ASSERT_TRUE(results.waitForFinished(30000));
+            ASSERT_EQ(results.exitCode(), 0) << results.readAllStandardError().toStdString();
+            QProcess read;
+            if (QString(format) == "pdf")
+                read.start("pdftotext", {file, "-"});
+            else
+                read.start("cat", {file});
+            ASSERT_TRUE(read.waitForFinished(20000));
+            text = QString::fromUtf8(read.readAllStandardOutput());
+            for (const char* typed : {"髙橋", "山﨑", "白馬ＳＣ①", "㈱野沢スキー"})
+                EXPECT_TRUE(text.contains(QString::fromUtf8(typed))) << format << ": " << typed;
+        }
+    }
+
     // The club's corrected file: Takahashi (known by licence) moved club, Yamazaki (known by
     // name and club) gets a licence, and a late entry comes without a bib.
     const EntryFile second = read("氏名,所属,クラス,生年,登録番号\r\n"
