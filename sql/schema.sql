@@ -233,3 +233,16 @@ CREATE TABLE IF NOT EXISTS entry_detail (
   PRIMARY KEY (tcode, zek),
   KEY entry_detail_licence (tcode, licence)
 ) CHARACTER SET sjis;
+
+-- The run-1 draws the race office made: how, and with which seed, so that a draw can be
+-- repeated and checked. The latest of a class is the one its start order follows.
+CREATE TABLE IF NOT EXISTS start_draw (
+  id       INT NOT NULL AUTO_INCREMENT PRIMARY KEY,
+  tcode    VARCHAR(20) NOT NULL,
+  class1   INT NOT NULL,
+  method   VARCHAR(10) NOT NULL,
+  seed     BIGINT UNSIGNED NOT NULL DEFAULT 0,
+  seeded   INT NOT NULL DEFAULT 0,
+  drawn_at DATETIME NOT NULL,
+  KEY start_draw_class (tcode, class1, id)
+) CHARACTER SET sjis;

@@ -1,11 +1,13 @@
 // pistel-office: the race office on the command line. `check` reads an entry file and lists
 // every problem by line, writing nothing; `import` writes a clean file into a competition,
-// all or nothing; `run2` makes a class's run-2 start order from its run-1 results.
+// all or nothing; `draw` makes a class's run-1 start order; `run2` makes its run-2 start
+// order from its run-1 results.
 #include "data/CheckoutDataSources.h"
 #include "data/DbError.h"
 #include "data/TDM1.h"
 #include "office/EntryImport.h"
 #include "office/Run2Order.h"
+#include "office/StartDraw.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -45,6 +47,48 @@ int run2(const QCommandLineParser& parser, QTextStream& out, QTextStream& err) {
     }
 }
 
+// Draws one class's run-1 start order and writes it with its seed; refused once run 1 has a
+// time in the class.
+int draw(const QCommandLineParser& parser, QTextStream& out, QTextStream& err) {
+    const QString name = parser.value("method");
+    if (name != u"given" && name != u"random" && name != u"seeded") {
+        err << "pistel-office: --method is given, random or seeded\n";
+        return 2;
+    }
+    const DrawMethod method = name == u"given"    ? DrawMethod::Given
+                              : name == u"random" ? DrawMethod::Random
+                                                  : DrawMethod::Seeded;
+    bool ok = true;
+    const std::uint64_t seed =
+        parser.isSet("seed") ? parser.value("seed").toULongLong(&ok) : newDrawSeed();
+    if (!ok) {
+        err << "pistel-office: --seed is a whole number\n";
+        return 2;
+    }
+    try {
+        TDM1 dm;
+        dm.Db1.open(connectionString(parser.value("dsn")));
+        const QString code = parser.value("code");
+        const int cls = parser.value("class").toInt();
+        const ClassDraw now = readClassDraw(dm.Db1, code, cls);
+        if (!now.timed.isEmpty()) {
+            err << "pistel-office: run 1 has times in class " << cls << " (" << now.timed.join(' ')
+                << "); the start order stays\n";
+            return 1;
+        }
+        const int seeded = parser.value("seeded").toInt();
+        const QStringList order = drawStartOrder(now.entries, method, seed, seeded);
+        writeStartOrder(dm.Db1, code, cls, order, method, seed, seeded);
+        out << "seed," << seed << "\nst1,bib\n";
+        for (int i = 0; i < order.size(); ++i)
+            out << i + 1 << ',' << order[i] << '\n';
+        return 0;
+    } catch (const DbError& e) {
+        err << "pistel-office: database error: " << e.message() << "\n";
+        return 1;
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -56,6 +100,7 @@ int main(int argc, char** argv) {
         "The race office.\n"
         "  check  --dsn D --file F           lists the entry file's problems by line\n"
         "  import --dsn D --code C --file F  writes a clean entry file into competition C\n"
+        "  draw   --dsn D --code C --class K --method given|random|seeded [--seed S] [--seeded N]\n"
         "  run2   --dsn D --code C --class K [--reverse N]  writes class K's run-2 start order"));
     parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("check or import"));
@@ -70,11 +115,21 @@ int main(int argc, char** argv) {
         {"others-after",
          "Those with a run-1 status or no run-1 time start after the others, by bib (run2)."},
         {"force", "Write the run-2 order although run 2 has started in the class (run2)."},
+        {"method", "given (by bib), random, or seeded by points (draw).", "method", "random"},
+        {"seed", "The draw's seed, to repeat a draw (draw; default: a new one).", "number"},
+        {"seeded", "How many of the best by points are drawn first (draw).", "n", "15"},
     });
     parser.process(application);
     QTextStream out(stdout);
     QTextStream err(stderr);
     const QString command = parser.positionalArguments().value(0);
+    if (command == u"draw") {
+        if (!parser.isSet("code") || !parser.isSet("class")) {
+            err << parser.helpText();
+            return 2;
+        }
+        return draw(parser, out, err);
+    }
     if (command == u"run2") {
         if (!parser.isSet("code") || !parser.isSet("class")) {
             err << parser.helpText();

@@ -1,0 +1,91 @@
+// The start orders written by the office are the ones the workstation races: the run-1 draw
+// with its seed, st2 from 1 with the run-2 page's box on its first starter; neither rewritten
+// once the run has started (run 2: unless the operator insists).
+#include "capture/RunControl.h"
+#include "support/DbTest.h"
+
+#include <QProcess>
+
+namespace pistel::test {
+namespace {
+
+class StartOrderWriteTest : public DbTest {
+protected:
+    int office(const QStringList& args, QString& output) {
+        const QString dsn = qEnvironmentVariable("PISTEL_TEST_DSN", QStringLiteral("PistelTest"));
+        QProcess p;
+        p.start(PISTEL_OFFICE_PATH, QStringList{"run2", "--dsn", dsn, "--code", "R2"} << args);
+        EXPECT_TRUE(p.waitForFinished(20000));
+        output = QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
+        return p.exitCode();
+    }
+};
+
+TEST_F(StartOrderWriteTest, TheWorkstationRacesTheOrderTheOfficeWrote) {
+    addCompetition("R2");
+    // Class 1: run-1 times 0001 62.00, 0002 60.00, 0003 61.00, 0004 DNS (a status); the
+    // prepared st2 numbers are stale (7, 8, 9, 10).
+    addCompetitors("R2",
+                   {{"0001", 1, 7, 1}, {"0002", 2, 8, 1}, {"0003", 3, 9, 1}, {"0004", 4, 10, 1}});
+    exec("update result set FL='F', ttime='00:01:02.00' where zek='0001'");
+    exec("update result set FL='F', ttime='00:01:00.00' where zek='0002'");
+    exec("update result set FL='F', ttime='00:01:01.00' where zek='0003'");
+    exec("insert into run_status (tcode,zek,run,code) values ('R2','0004',1,'DNS')");
+    QString output;
+    // The first two reversed: 0003 (61.00), 0002 (60.00); then 0001 (62.00).
+    ASSERT_EQ(office({"--class", "1", "--reverse", "2"}, output), 0) << output.toStdString();
+    EXPECT_EQ(output, "st2,bib\n1,0003\n2,0002\n3,0001\n");
+    EXPECT_EQ(rows("select zek,st2 from result where tcode='R2' order by zek"),
+              (QStringList{"0001|3", "0002|2", "0003|1", "0004|0"}));
+    app.competitionCode = "R2";
+    RunControl control(app, dm);
+    control.selectRun2();
+    EXPECT_EQ(control.page2.startBox(), "0003");
+
+    // Once run 2 has a time in the class the order stays, unless forced.
+    exec("update result set sttime2='13:00:00.0000', FL2='S' where zek='0003'");
+    EXPECT_EQ(office({"--class", "1", "--reverse", "0"}, output), 1);
+    EXPECT_TRUE(output.contains("0003")) << output.toStdString();
+    EXPECT_EQ(scalar("select st2 from result where tcode='R2' and zek='0002'"), "2");
+    ASSERT_EQ(office({"--class", "1", "--reverse", "0", "--force"}, output), 0);
+    EXPECT_EQ(output, "st2,bib\n1,0002\n2,0003\n3,0001\n");
+}
+
+// A draw is written as st1 1 to n with its seed kept, can be repeated from that seed, and is
+// refused once run 1 has a time in the class.
+TEST_F(StartOrderWriteTest, TheDrawIsKeptWithItsSeedAndStopsAtTheFirstTime) {
+    addCompetition("R2");
+    addCompetitors("R2", {{"0001", 1, 0, 1},
+                          {"0002", 2, 0, 1},
+                          {"0003", 3, 0, 1},
+                          {"0004", 4, 0, 1},
+                          {"0005", 5, 0, 1}});
+    const QString dsn = qEnvironmentVariable("PISTEL_TEST_DSN", QStringLiteral("PistelTest"));
+    auto draw = [&](const QStringList& args, QString& output) {
+        QProcess p;
+        p.start(PISTEL_OFFICE_PATH,
+                QStringList{"draw", "--dsn", dsn, "--code", "R2", "--class", "1"} << args);
+        EXPECT_TRUE(p.waitForFinished(20000));
+        output = QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
+        return p.exitCode();
+    };
+    QString first, again;
+    ASSERT_EQ(draw({"--method", "random"}, first), 0) << first.toStdString();
+    const QString seed = first.section('\n', 0, 0).section(',', 1);
+    EXPECT_EQ(scalar("select seed from start_draw where tcode='R2' order by id desc limit 1"),
+              seed);
+    const QStringList order = rows("select zek from result where tcode='R2' order by st1");
+    ASSERT_EQ(draw({"--method", "random", "--seed", seed}, again), 0);
+    EXPECT_EQ(again, first); // the same seed, the same draw
+    EXPECT_EQ(rows("select zek from result where tcode='R2' order by st1"), order);
+    EXPECT_EQ(rows("select st1 from result where tcode='R2' order by st1"),
+              (QStringList{"1", "2", "3", "4", "5"}));
+
+    exec("update result set sttime='10:00:00.0000' where tcode='R2' and zek='" + order[0] + "'");
+    EXPECT_EQ(draw({"--method", "given"}, again), 1);
+    EXPECT_TRUE(again.contains(order[0])) << again.toStdString();
+    EXPECT_EQ(rows("select zek from result where tcode='R2' order by st1"), order);
+}
+
+} // namespace
+} // namespace pistel::test
