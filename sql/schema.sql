@@ -246,3 +246,13 @@ CREATE TABLE IF NOT EXISTS start_draw (
   drawn_at DATETIME NOT NULL,
   KEY start_draw_class (tcode, class1, id)
 ) CHARACTER SET sjis;
+
+-- The race data the documents need, per competition (run 0) or per run: course, jury,
+-- forerunners, weather. Kept by our own office, one row an item.
+CREATE TABLE IF NOT EXISTS race_data (
+  tcode VARCHAR(20)  NOT NULL,
+  run   INT          NOT NULL,
+  item  VARCHAR(30)  NOT NULL,
+  value VARCHAR(200) NOT NULL DEFAULT '',
+  PRIMARY KEY (tcode, run, item)
+) CHARACTER SET sjis;

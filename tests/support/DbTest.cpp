@@ -7,10 +7,10 @@ namespace pistel::test {
 void DbTest::SetUp() {
     const QString dsn = qEnvironmentVariable("PISTEL_TEST_DSN", QStringLiteral("PistelTest"));
     dm.Db1.open(connectionString(dsn));
-    for (const char* table :
-         {"result", "pulsedata", "taikai", "execcheck", "cs_master", "handtm", "pulse_receipt",
-          "pulse_unassigned", "pulse_run", "capture_holder", "run_status", "change_history",
-          "backup_impulse", "backup_receipt", "hand_time", "entry_detail", "start_draw"})
+    for (const char* table : {"result", "pulsedata", "taikai", "execcheck", "cs_master", "handtm",
+                              "pulse_receipt", "pulse_unassigned", "pulse_run", "capture_holder",
+                              "run_status", "change_history", "backup_impulse", "backup_receipt",
+                              "hand_time", "entry_detail", "start_draw", "race_data"})
         exec(QStringLiteral("delete from ") + QLatin1String(table));
 }
 

@@ -1,10 +1,13 @@
-// pistel-office: the race office on the command line. `check` reads an entry file and lists
+// pistel-office: the race office on the command line. `competition` creates or edits a
+// competition and its classes, `racedata` keeps the course, jury and weather of a competition
+// or run. `check` reads an entry file and lists
 // every problem by line, writing nothing; `import` writes a clean file into a competition,
 // all or nothing; `draw` makes a class's run-1 start order; `run2` makes its run-2 start
 // order from its run-1 results.
 #include "data/CheckoutDataSources.h"
 #include "data/DbError.h"
 #include "data/TDM1.h"
+#include "office/Competition.h"
 #include "office/EntryImport.h"
 #include "office/Run2Order.h"
 #include "office/StartDraw.h"
@@ -44,6 +47,79 @@ int run2(const QCommandLineParser& parser, QTextStream& out, QTextStream& err) {
     } catch (const DbError& e) {
         err << "pistel-office: database error: " << e.message() << "\n";
         return 1;
+    }
+}
+
+// `name=value` arguments after the command; false (told) when one is not.
+bool pairs(const QCommandLineParser& parser, QTextStream& err, QMap<QString, QString>& out) {
+    for (const QString& arg : parser.positionalArguments().mid(1)) {
+        const qsizetype eq = arg.indexOf(QLatin1Char('='));
+        if (eq <= 0) {
+            err << "pistel-office: expected name=value, not " << arg << "\n";
+            return false;
+        }
+        out.insert(arg.left(eq), arg.mid(eq + 1));
+    }
+    return true;
+}
+
+int competition(const QCommandLineParser& parser, QTextStream& out, QTextStream& err) {
+    QMap<QString, QString> classArgs;
+    if (!pairs(parser, err, classArgs))
+        return 2;
+    QList<ClassDef> classes;
+    for (auto it = classArgs.cbegin(); it != classArgs.cend(); ++it) {
+        bool ok = false;
+        const int number = it.value().toInt(&ok);
+        if (!ok || number < 1) {
+            err << "pistel-office: a class number is a whole number from 1: " << it.key() << "\n";
+            return 2;
+        }
+        classes.append({it.key(), number});
+    }
+    const Competition c{
+        parser.value("code"),         parser.value("title"),
+        parser.value("venue"),        parser.value("discipline"),
+        parser.value("category"),     parser.value("sex"),
+        parser.value("runs").toInt(), QDate::fromString(parser.value("date"), Qt::ISODate)};
+    if (const QString problem = competitionProblem(c); !problem.isEmpty()) {
+        err << "pistel-office: " << problem << "\n";
+        return 2;
+    }
+    try {
+        TDM1 dm;
+        dm.Db1.open(connectionString(parser.value("dsn")));
+        saveCompetition(dm.Db1, c);
+        saveClasses(dm.Db1, classes);
+        out << "saved " << c.code << ", classes: " << classes.size() << "\n";
+        return 0;
+    } catch (const DbError& e) {
+        err << "pistel-office: database error: " << e.message() << "\n";
+        return 1;
+    }
+}
+
+int raceData(const QCommandLineParser& parser, QTextStream& out, QTextStream& err) {
+    QMap<QString, QString> items;
+    if (!pairs(parser, err, items))
+        return 2;
+    try {
+        TDM1 dm;
+        dm.Db1.open(connectionString(parser.value("dsn")));
+        const QString code = parser.value("code");
+        setRaceData(dm.Db1, code, parser.value("run").toInt(), items);
+        out << "run,item,value\n";
+        const QMap<QString, QString> all = readRaceData(dm.Db1, code);
+        for (auto it = all.cbegin(); it != all.cend(); ++it)
+            out << it.key().section('|', 0, 0) << ',' << it.key().section('|', 1) << ','
+                << it.value() << '\n';
+        return 0;
+    } catch (const DbError& e) {
+        err << "pistel-office: database error: " << e.message() << "\n";
+        return 1;
+    } catch (const std::invalid_argument& e) {
+        err << "pistel-office: " << QString::fromStdString(e.what()) << "\nnothing written\n";
+        return 2;
     }
 }
 
@@ -98,6 +174,8 @@ int main(int argc, char** argv) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "The race office.\n"
+        "  competition --code C --title T --discipline GS --date YYYY-MM-DD [class=number ...]\n"
+        "  racedata --code C [--run N] [item=value ...]  sets and lists the race data\n"
         "  check  --dsn D --file F           lists the entry file's problems by line\n"
         "  import --dsn D --code C --file F  writes a clean entry file into competition C\n"
         "  draw   --dsn D --code C --class K --method given|random|seeded [--seed S] [--seeded N]\n"
@@ -108,7 +186,8 @@ int main(int argc, char** argv) {
         {"dsn", "ODBC data source.", "name", "PistelLocal"},
         {"code", "Competition code.", "code"},
         {"file", "Entry file (CSV or TSV, Shift-JIS or UTF-8).", "path"},
-        {"class", "Class number (run2).", "number"},
+        {"class", "Class number (draw, run2).", "number"},
+        {"run", "Run of the race data, 1 or 2 (racedata; 0: the competition's).", "n", "0"},
         {"reverse", "How many of run 1 start run 2 in reverse order (run2; 0: rank order).", "n",
          "30"},
         {"higher-bib-first", "Among tied competitors the higher bib starts first (run2)."},
@@ -116,6 +195,13 @@ int main(int argc, char** argv) {
          "Those with a run-1 status or no run-1 time start after the others, by bib (run2)."},
         {"force", "Write the run-2 order although run 2 has started in the class (run2)."},
         {"method", "given (by bib), random, or seeded by points (draw).", "method", "random"},
+        {"title", "Competition title (competition).", "text"},
+        {"venue", "Venue (competition).", "text"},
+        {"discipline", "GS, SL, SG, DH or AC (competition).", "code"},
+        {"runs", "Number of runs, 1 or 2 (competition).", "n", "2"},
+        {"date", "Date, YYYY-MM-DD (competition).", "date"},
+        {"category", "Category (competition).", "text"},
+        {"sex", "Sex (competition).", "text"},
         {"seed", "The draw's seed, to repeat a draw (draw; default: a new one).", "number"},
         {"seeded", "How many of the best by points are drawn first (draw).", "n", "15"},
     });
@@ -123,6 +209,14 @@ int main(int argc, char** argv) {
     QTextStream out(stdout);
     QTextStream err(stderr);
     const QString command = parser.positionalArguments().value(0);
+    if (command == u"competition" || command == u"racedata") {
+        if (!parser.isSet("code")) {
+            err << parser.helpText();
+            return 2;
+        }
+        return command == u"competition" ? competition(parser, out, err)
+                                         : raceData(parser, out, err);
+    }
     if (command == u"draw") {
         if (!parser.isSet("code") || !parser.isSet("class")) {
             err << parser.helpText();

@@ -1,0 +1,93 @@
+#include "Competition.h"
+
+#include "data/Query.h"
+#include "data/SqlValue.h"
+#include "data/Transaction.h"
+
+#include <stdexcept>
+
+namespace pistel {
+namespace {
+
+QString quoted(const QString& value) {
+    return QLatin1Char('\'') + sqlValue(value) + QLatin1Char('\'');
+}
+
+void execBatch(odbc::Connection& db, QStringList batch) {
+    batch << QStringLiteral("commit");
+    Transaction tx(db);
+    Query q(db, QStringLiteral("office"), {batch.join(QStringLiteral(";\n"))});
+    q.execSql();
+    tx.committedByBatch();
+}
+
+} // namespace
+
+QString competitionProblem(const Competition& c) {
+    if (c.code.isEmpty() || c.code.size() > 20 || c.code.contains(QLatin1Char('\'')))
+        return QStringLiteral("大会コードは 1 から 20 文字です");
+    if (c.title.isEmpty())
+        return QStringLiteral("大会名がありません");
+    if (!kDisciplines.contains(c.discipline))
+        return QStringLiteral("種目は %1 のいずれかです").arg(kDisciplines.join(QLatin1Char(' ')));
+    if (c.runs < 1 || c.runs > 2)
+        return QStringLiteral("本数は 1 か 2 です");
+    if (!c.date.isValid())
+        return QStringLiteral("日付がありません");
+    return {};
+}
+
+void saveCompetition(odbc::Connection& db, const Competition& c) {
+    if (const QString problem = competitionProblem(c); !problem.isEmpty())
+        throw std::invalid_argument(problem.toStdString());
+    execBatch(db, {"insert into taikai (tcode,tname,TPLACE,GAME,HON,tdate,TCLASS,SEX) values (" +
+                   quoted(c.code) + "," + quoted(c.title) + "," + quoted(c.venue) + "," +
+                   quoted(c.discipline) + "," + quoted(QString::number(c.runs)) + "," +
+                   quoted(c.date.toString(Qt::ISODate)) + "," + quoted(c.category) + "," +
+                   quoted(c.sex) +
+                   ") on duplicate key update tname = values(tname), TPLACE = values(TPLACE), "
+                   "GAME = values(GAME), HON = values(HON), tdate = values(tdate), "
+                   "TCLASS = values(TCLASS), SEX = values(SEX)"});
+}
+
+void saveClasses(odbc::Connection& db, const QList<ClassDef>& classes) {
+    QStringList batch;
+    for (const ClassDef& c : classes)
+        batch << "replace into cs_master (cname,ccode) values (" + quoted(c.name) + "," +
+                     quoted(QString::number(c.number)) + ")";
+    if (!batch.isEmpty())
+        execBatch(db, batch);
+}
+
+void setRaceData(odbc::Connection& db, const QString& code, int run,
+                 const QMap<QString, QString>& items) {
+    QStringList batch;
+    for (auto it = items.cbegin(); it != items.cend(); ++it) {
+        if (!kRaceDataItems.contains(it.key()))
+            throw std::invalid_argument(QStringLiteral("「%1」は大会データの項目ではありません")
+                                            .arg(it.key())
+                                            .toStdString());
+        const QString key = " where tcode = " + quoted(code) +
+                            " and run = " + QString::number(run) +
+                            " and item = " + quoted(it.key());
+        batch << (it.value().isEmpty() ? "delete from race_data" + key
+                                       : "replace into race_data (tcode,run,item,value) values (" +
+                                             quoted(code) + "," + QString::number(run) + "," +
+                                             quoted(it.key()) + "," + quoted(it.value()) + ")");
+    }
+    if (!batch.isEmpty())
+        execBatch(db, batch);
+}
+
+QMap<QString, QString> readRaceData(odbc::Connection& db, const QString& code) {
+    Query q(db, QStringLiteral("race data"),
+            {"select run,item,value from race_data where tcode = " + quoted(code) +
+             " order by run,item"});
+    q.open();
+    QMap<QString, QString> items;
+    for (int r = 0; r < q.recordCount(); ++r)
+        items.insert(q.text(r, 0) + QLatin1Char('|') + q.text(r, 1), q.text(r, 2));
+    return items;
+}
+
+} // namespace pistel

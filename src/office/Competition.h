@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QDate>
+#include <QList>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+namespace pistel {
+
+namespace odbc {
+class Connection;
+}
+
+// A competition as the office creates it (taikai).
+struct Competition {
+    QString code, title, venue, discipline, category, sex;
+    int runs = 2;
+    QDate date;
+};
+// Disciplines the office knows.
+inline const QStringList kDisciplines{"GS", "SL", "SG", "DH", "AC"};
+// Why `c` cannot be saved; empty when it can.
+QString competitionProblem(const Competition& c);
+// Creates or updates competition `c`. Throws DbError; std::invalid_argument for a problem.
+void saveCompetition(odbc::Connection& db, const Competition& c);
+
+// A class of the class list (cs_master): the highest number starts first.
+struct ClassDef {
+    QString name;
+    int number = 0;
+};
+// Adds or renumbers classes. Throws DbError.
+void saveClasses(odbc::Connection& db, const QList<ClassDef>& classes);
+
+// The race data items the documents use, per competition (run 0) or per run.
+inline const QStringList kRaceDataItems{
+    "course",        "homologation",  "start_altitude",     "finish_altitude",
+    "vertical_drop", "gates",         "turning_gates",      "course_setter",
+    "start_time",    "forerunners",   "technical_delegate", "referee",
+    "chief_of_race", "start_referee", "finish_referee",     "timing",
+    "weather",       "snow",          "temperature_start",  "temperature_finish"};
+// Sets items of competition `code` (run 0: the competition's own); an empty value removes
+// one. Throws DbError; std::invalid_argument for an item not in kRaceDataItems.
+void setRaceData(odbc::Connection& db, const QString& code, int run,
+                 const QMap<QString, QString>& items);
+// Every item of the competition, "run|item" -> value.
+QMap<QString, QString> readRaceData(odbc::Connection& db, const QString& code);
+
+} // namespace pistel
