@@ -104,6 +104,20 @@ TFmain::TFmain(AppState& app, TDM1& dm, OperatorDialog& dialog, QString settings
     bTaikai->setGeometry(304, 220, 150, 35);
     bTaikai->OnClick = [this] { bTaikaiClick(); };
 
+    bOffice = new TCuteButton(QStringLiteral("大会準備"), this);
+    bOffice->setColor(QColor(255, 214, 102));
+    QPalette darkText = bOffice->palette();
+    darkText.setColor(QPalette::WindowText, Qt::black);
+    bOffice->setPalette(darkText);
+    bOffice->setFont(bold);
+    bOffice->setBevelWidth(3);
+    bOffice->setBorderSingle(true);
+    bOffice->setGeometry(470, 220, 150, 35);
+    bOffice->OnClick = [this] {
+        if (openOffice)
+            openOffice();
+    };
+
     CuteButton3 = new TCuteButton(QStringLiteral("終了"), this);
     CuteButton3->setGeometry(304, 290, 150, 35);
     // Dark text on the light face: the window's white text would hardly show on it.

@@ -28,6 +28,8 @@ public:
     ProfileSwitch profiles;
     // Opens the competition selection modally (set by whoever provides that window).
     std::function<void()> openCompetitionSelection;
+    // Opens the race office (「大会準備」) modally.
+    std::function<void()> openOffice;
 
     void bTaikaiClick();
     void CuteButton3Click() { close(); }
@@ -40,6 +42,7 @@ public:
     QLabel* Image1 = nullptr;
     QLabel* Image3 = nullptr;
     TCuteButton* bTaikai = nullptr;
+    TCuteButton* bOffice = nullptr;
     TCuteButton* CuteButton3 = nullptr;
 
 protected:

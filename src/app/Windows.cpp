@@ -2,6 +2,7 @@
 
 #include "TFmain.h"
 #include "ui/TFselecttaikai.h"
+#include "ui/OfficeWindow.h"
 #include "ui/TFtaikai.h"
 
 #include <memory>
@@ -24,6 +25,10 @@ void connectCompetitionWindows(TFmain& main, AppState& app, TDM1& dm, OperatorDi
             run->exec();
         };
         selection->exec();
+    };
+    main.openOffice = [&main, &dm, &dialog] {
+        OfficeWindow office(dm, dialog, &main);
+        office.exec();
     };
 }
 

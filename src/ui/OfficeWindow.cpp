@@ -1,0 +1,328 @@
+#include "OfficeWindow.h"
+
+#include "data/DbError.h"
+#include "data/OperatorDialog.h"
+#include "data/Query.h"
+#include "data/SqlValue.h"
+#include "data/TDM1.h"
+#include "office/Competition.h"
+#include "office/EntryImport.h"
+#include "office/Run2Order.h"
+#include "office/StartDraw.h"
+
+#include <QComboBox>
+#include <QDateEdit>
+#include <QFile>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QVBoxLayout>
+#include <stdexcept>
+
+namespace pistel {
+
+OfficeWindow::OfficeWindow(TDM1& dm, OperatorDialog& dialog, QWidget* parent)
+    : QDialog(parent), dm_(dm), dialog_(dialog) {
+    setWindowTitle(QStringLiteral("大会準備"));
+    resize(760, 560);
+    auto* v = new QVBoxLayout(this);
+    tabs = new QTabWidget(this);
+    tabs->addTab(competitionPage(), QStringLiteral("大会"));
+    tabs->addTab(entriesPage(), QStringLiteral("エントリー"));
+    tabs->addTab(orderPage(), QStringLiteral("スタート順"));
+    v->addWidget(tabs);
+    status = new QLabel(this);
+    status->setWordWrap(true);
+    v->addWidget(status);
+    showClasses();
+}
+
+QWidget* OfficeWindow::competitionPage() {
+    auto* page = new QWidget;
+    auto* f = new QFormLayout(page);
+    code = new QLineEdit(page);
+    title = new QLineEdit(page);
+    venue = new QLineEdit(page);
+    discipline = new QComboBox(page);
+    discipline->addItems(kDisciplines);
+    runs = new QSpinBox(page);
+    runs->setRange(1, 2);
+    runs->setValue(2);
+    date = new QDateEdit(QDate::currentDate(), page);
+    date->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+    category = new QLineEdit(page);
+    sex = new QLineEdit(page);
+    classes = new QLineEdit(page);
+    classes->setPlaceholderText(
+        QStringLiteral("例: 男子=2 女子=1（番号の大きいクラスから滑ります）"));
+    f->addRow(QStringLiteral("大会コード"), code);
+    f->addRow(QStringLiteral("大会名"), title);
+    f->addRow(QStringLiteral("会場"), venue);
+    f->addRow(QStringLiteral("種目"), discipline);
+    f->addRow(QStringLiteral("本数"), runs);
+    f->addRow(QStringLiteral("日付"), date);
+    f->addRow(QStringLiteral("カテゴリー"), category);
+    f->addRow(QStringLiteral("性別"), sex);
+    f->addRow(QStringLiteral("クラス"), classes);
+    auto* save = new QPushButton(QStringLiteral("保存"), page);
+    connect(save, &QPushButton::clicked, this, &OfficeWindow::saveCompetition);
+    connect(code, &QLineEdit::editingFinished, this, [this] { showCompetition(code->text()); });
+    f->addRow(save);
+    return page;
+}
+
+QWidget* OfficeWindow::entriesPage() {
+    auto* page = new QWidget;
+    auto* v = new QVBoxLayout(page);
+    auto* choose = new QPushButton(QStringLiteral("エントリーファイルを開く…"), page);
+    connect(choose, &QPushButton::clicked, this, [this] {
+        const QString path = QFileDialog::getOpenFileName(
+            this, QStringLiteral("エントリーファイル"), {},
+            QStringLiteral("CSV / TSV (*.csv *.tsv *.txt);;すべて (*)"));
+        if (!path.isEmpty())
+            previewEntries(path);
+    });
+    v->addWidget(choose, 0, Qt::AlignLeft);
+    preview = new QPlainTextEdit(page);
+    preview->setReadOnly(true);
+    v->addWidget(preview);
+    importButton = new QPushButton(QStringLiteral("取り込む"), page);
+    importButton->setEnabled(false);
+    connect(importButton, &QPushButton::clicked, this, &OfficeWindow::importEntries);
+    v->addWidget(importButton, 0, Qt::AlignRight);
+    return page;
+}
+
+QWidget* OfficeWindow::orderPage() {
+    auto* page = new QWidget;
+    auto* v = new QVBoxLayout(page);
+    auto* row = new QHBoxLayout;
+    row->addWidget(new QLabel(QStringLiteral("クラス"), page));
+    orderClass = new QComboBox(page);
+    row->addWidget(orderClass, 1);
+    v->addLayout(row);
+
+    auto* run1 = new QHBoxLayout;
+    drawMethod = new QComboBox(page);
+    drawMethod->addItems(
+        {QStringLiteral("ビブ順"), QStringLiteral("抽選"), QStringLiteral("ポイントシード＋抽選")});
+    drawMethod->setCurrentIndex(1);
+    seeded = new QSpinBox(page);
+    seeded->setRange(0, 999);
+    seeded->setValue(15);
+    seeded->setPrefix(QStringLiteral("シード "));
+    auto* drawButton = new QPushButton(QStringLiteral("１本目スタート順を作る"), page);
+    connect(drawButton, &QPushButton::clicked, this, &OfficeWindow::drawRun1);
+    run1->addWidget(drawMethod);
+    run1->addWidget(seeded);
+    run1->addWidget(drawButton);
+    v->addLayout(run1);
+
+    auto* run2 = new QHBoxLayout;
+    reversed = new QSpinBox(page);
+    reversed->setRange(0, 999);
+    reversed->setValue(30);
+    reversed->setPrefix(QStringLiteral("反転 "));
+    reversed->setSuffix(QStringLiteral(" 名"));
+    auto* previewButton = new QPushButton(QStringLiteral("２本目スタート順を見る"), page);
+    connect(previewButton, &QPushButton::clicked, this, &OfficeWindow::previewRun2);
+    confirmButton = new QPushButton(QStringLiteral("２本目スタート順を確定"), page);
+    confirmButton->setEnabled(false);
+    connect(confirmButton, &QPushButton::clicked, this, &OfficeWindow::confirmRun2);
+    run2->addWidget(reversed);
+    run2->addWidget(previewButton);
+    run2->addWidget(confirmButton);
+    v->addLayout(run2);
+
+    order = new QPlainTextEdit(page);
+    order->setReadOnly(true);
+    v->addWidget(order);
+    return page;
+}
+
+bool OfficeWindow::attempt(const std::function<void()>& work) {
+    try {
+        work();
+        return true;
+    } catch (const DbError& e) {
+        say(QStringLiteral("データベースのエラー: ") + e.message(), true);
+    } catch (const std::invalid_argument& e) {
+        say(QString::fromStdString(e.what()), true);
+    }
+    return false;
+}
+
+void OfficeWindow::say(const QString& text, bool alarm) {
+    status->setText(text);
+    status->setStyleSheet(alarm ? QStringLiteral("color: #c00000;") : QString());
+}
+
+void OfficeWindow::showClasses() {
+    attempt([this] {
+        classNumbers_ = readClassNumbers(dm_.Db1);
+        orderClass->clear();
+        QList<std::pair<int, QString>> sorted;
+        for (auto it = classNumbers_.cbegin(); it != classNumbers_.cend(); ++it)
+            sorted.append({it.value(), it.key()});
+        std::sort(sorted.begin(), sorted.end(), std::greater<>());
+        for (const auto& [number, name] : sorted)
+            orderClass->addItem(name, number);
+    });
+}
+
+void OfficeWindow::showCompetition(const QString& wanted) {
+    attempt([&] {
+        Query q(dm_.Db1, QStringLiteral("office"),
+                {"select tname,TPLACE,GAME,HON,tdate,TCLASS,SEX from taikai where tcode = '" +
+                 sqlValue(wanted) + "'"});
+        q.open();
+        if (q.recordCount() == 0)
+            return;
+        title->setText(q.text(0, 0));
+        venue->setText(q.text(0, 1));
+        discipline->setCurrentText(q.text(0, 2));
+        runs->setValue(q.text(0, 3).toInt());
+        date->setDate(QDate::fromString(q.text(0, 4), Qt::ISODate));
+        category->setText(q.text(0, 5));
+        sex->setText(q.text(0, 6));
+    });
+}
+
+void OfficeWindow::saveCompetition() {
+    QList<ClassDef> defs;
+    for (const QString& part : classes->text().split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        bool ok = false;
+        const int number = part.section(QLatin1Char('='), 1).toInt(&ok);
+        if (!part.contains(QLatin1Char('=')) || !ok || number < 1) {
+            say(QStringLiteral("クラスは「名前=番号」で書いてください: ") + part, true);
+            return;
+        }
+        defs.append({part.section(QLatin1Char('='), 0, 0), number});
+    }
+    const Competition c{code->text().trimmed(),
+                        title->text().trimmed(),
+                        venue->text().trimmed(),
+                        discipline->currentText(),
+                        category->text().trimmed(),
+                        sex->text().trimmed(),
+                        runs->value(),
+                        date->date()};
+    if (attempt([&] {
+            pistel::saveCompetition(dm_.Db1, c);
+            saveClasses(dm_.Db1, defs);
+        })) {
+        say(QStringLiteral("大会 %1 を保存しました").arg(c.code));
+        showClasses();
+    }
+}
+
+void OfficeWindow::previewEntries(const QString& path) {
+    importButton->setEnabled(false);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        say(QStringLiteral("ファイルを開けません: ") + file.errorString(), true);
+        return;
+    }
+    entries_ = readEntryFile(file.readAll(), classNumbers_.keys());
+    QStringList lines{QStringLiteral("%1、%2 名、問題 %3 件")
+                          .arg(entries_.encoding)
+                          .arg(entries_.entries.size())
+                          .arg(entries_.problems.size())};
+    for (const EntryProblem& p : entries_.problems)
+        lines << QStringLiteral("%1行目: %2").arg(p.line).arg(p.text);
+    if (entries_.problems.isEmpty())
+        for (const Entry& e : entries_.entries)
+            lines << QStringLiteral("%1  %2  %3  %4").arg(e.bib, e.name, e.team, e.className);
+    preview->setPlainText(lines.join(QLatin1Char('\n')));
+    importButton->setEnabled(entries_.problems.isEmpty() && !entries_.entries.isEmpty());
+    say(entries_.problems.isEmpty()
+            ? QStringLiteral("問題はありません。取り込めます。")
+            : QStringLiteral("問題を直してから開き直してください。何も書き込んでいません。"),
+        !entries_.problems.isEmpty());
+}
+
+void OfficeWindow::importEntries() {
+    ImportCount count;
+    if (attempt([&] {
+            count = pistel::importEntries(dm_.Db1, code->text().trimmed(), entries_, classNumbers_);
+        })) {
+        say(QStringLiteral("%1 名を追加、%2 名を更新しました").arg(count.added).arg(count.updated));
+        importButton->setEnabled(false);
+    }
+}
+
+void OfficeWindow::drawRun1() {
+    const int cls = orderClass->currentData().toInt();
+    const DrawMethod method = static_cast<DrawMethod>(drawMethod->currentIndex());
+    attempt([&] {
+        const ClassDraw now = readClassDraw(dm_.Db1, code->text().trimmed(), cls);
+        if (!now.timed.isEmpty())
+            throw std::invalid_argument(
+                QStringLiteral("１本目に時刻のある選手がいます（%1）。スタート順は変えません。")
+                    .arg(now.timed.join(QLatin1Char(' ')))
+                    .toStdString());
+        const std::uint64_t seed = newDrawSeed();
+        const QStringList drawn = drawStartOrder(now.entries, method, seed, seeded->value());
+        writeStartOrder(dm_.Db1, code->text().trimmed(), cls, drawn, method, seed, seeded->value());
+        order->setPlainText(QStringLiteral("１本目　シード値 %1\n").arg(seed) +
+                            drawn.join(QLatin1Char('\n')));
+        say(QStringLiteral("１本目のスタート順を保存しました（%1 名）").arg(drawn.size()));
+    });
+}
+
+void OfficeWindow::previewRun2() {
+    confirmButton->setEnabled(false);
+    attempt([&] {
+        const ClassRun2 now =
+            readClassRun2(dm_.Db1, code->text().trimmed(), orderClass->currentData().toInt());
+        run2Order_ = run2StartOrder(now.standings, {reversed->value(), true, false});
+        order->setPlainText(QStringLiteral("２本目（確定前）\n") +
+                            run2Order_.join(QLatin1Char('\n')));
+        confirmButton->setEnabled(!run2Order_.isEmpty());
+        say(QStringLiteral("確かめてから「確定」を押してください"));
+    });
+}
+
+void OfficeWindow::confirmRun2() {
+    const int cls = orderClass->currentData().toInt();
+    const QString competition = code->text().trimmed();
+    // The order is made again from run 1 as it stands now: a status or a time set since the
+    // preview (or while the question below is open) is shown, never written unseen.
+    const auto stillAsShown = [&](ClassRun2& now) {
+        now = readClassRun2(dm_.Db1, competition, cls);
+        const QStringList fresh = run2StartOrder(now.standings, {reversed->value(), true, false});
+        if (fresh == run2Order_)
+            return true;
+        run2Order_ = fresh;
+        order->setPlainText(QStringLiteral("２本目（確定前・１本目が変わりました）\n") +
+                            run2Order_.join(QLatin1Char('\n')));
+        say(QStringLiteral("１本目の結果が変わったので順を作り直しました。確かめてからもう一度確定"
+                           "してください。"),
+            true);
+        return false;
+    };
+    attempt([&] {
+        ClassRun2 now;
+        if (!stillAsShown(now))
+            return;
+        // Run 2 under way: only when the operator insists, knowing who has started.
+        if (!now.started.isEmpty() &&
+            (!dialog_.askYesNo(
+                 QStringLiteral("２本目をスタートした選手がいます（%1）。スタート順を変えますか？")
+                     .arg(now.started.join(QLatin1Char(' '))),
+                 QStringLiteral("確認")) ||
+             !stillAsShown(now)))
+            return;
+        writeRun2Order(dm_.Db1, competition, cls, run2Order_);
+        confirmButton->setEnabled(false);
+        say(QStringLiteral("２本目のスタート順を確定しました（%1 名）").arg(run2Order_.size()));
+    });
+}
+
+} // namespace pistel

@@ -1,0 +1,78 @@
+#pragma once
+
+#include "office/EntryFile.h"
+
+#include <QDialog>
+#include <QHash>
+#include <QStringList>
+
+class QComboBox;
+class QDateEdit;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QSpinBox;
+class QTabWidget;
+
+namespace pistel {
+
+class TDM1;
+class OperatorDialog;
+
+// 「大会準備」: the race office's window. A competition and its classes, the entry file with
+// every problem by line before anything is written, the run-1 draw and the run-2 start order
+// of a class. Everything it does is done by the office library; the window shows and asks.
+class OfficeWindow : public QDialog {
+    Q_OBJECT
+public:
+    OfficeWindow(TDM1& dm, OperatorDialog& dialog, QWidget* parent = nullptr);
+
+    // The competition page: shows competition `code` when it exists.
+    void showCompetition(const QString& code);
+    void saveCompetition();
+    // The entries page: reads `path` and shows what an import would write, or why not.
+    void previewEntries(const QString& path);
+    void importEntries();
+    // The start order page, for the class chosen.
+    void drawRun1();
+    void previewRun2();
+    void confirmRun2();
+
+    QTabWidget* tabs = nullptr;
+    QLineEdit* code = nullptr;
+    QLineEdit* title = nullptr;
+    QLineEdit* venue = nullptr;
+    QComboBox* discipline = nullptr;
+    QSpinBox* runs = nullptr;
+    QDateEdit* date = nullptr;
+    QLineEdit* category = nullptr;
+    QLineEdit* sex = nullptr;
+    QLineEdit* classes = nullptr; // "男子=2 女子=1"
+    QPlainTextEdit* preview = nullptr;
+    QPushButton* importButton = nullptr;
+    QComboBox* orderClass = nullptr;
+    QComboBox* drawMethod = nullptr;
+    QSpinBox* seeded = nullptr;
+    QSpinBox* reversed = nullptr;
+    QPlainTextEdit* order = nullptr;
+    QPushButton* confirmButton = nullptr;
+    QLabel* status = nullptr;
+
+private:
+    QWidget* competitionPage();
+    QWidget* entriesPage();
+    QWidget* orderPage();
+    void showClasses();
+    // Runs `work`; a database error or a refusal is shown in the status line.
+    bool attempt(const std::function<void()>& work);
+    void say(const QString& text, bool alarm = false);
+
+    TDM1& dm_;
+    OperatorDialog& dialog_;
+    EntryFile entries_;
+    QHash<QString, int> classNumbers_;
+    QStringList run2Order_;
+};
+
+} // namespace pistel

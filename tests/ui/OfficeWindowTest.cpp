@@ -1,0 +1,104 @@
+// 「大会準備」 as a club uses it: a competition from nothing, the entry file checked before
+// anything is written, the run-1 draw, and the run-2 order confirmed only as it stands.
+#include "ui/OfficeWindow.h"
+
+#include "support/DbTest.h"
+#include "support/ScriptedDialog.h"
+#include "support/TextFit.h"
+
+#include <QComboBox>
+#include <QDateEdit>
+#include <QDir>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QStringEncoder>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace pistel::test {
+namespace {
+
+class OfficeWindowTest : public DbTest {};
+
+void writeCp932(const QString& path, const QString& text) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    QStringEncoder encoder("windows-31j");
+    f.write(encoder.encode(text));
+}
+
+TEST_F(OfficeWindowTest, FromNothingToTheRun2StartOrder) {
+    ScriptedDialog dialog;
+    OfficeWindow w(dm, dialog);
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    w.code->setText("W1");
+    w.title->setText("第3回 八方尾根クラブ大会");
+    w.venue->setText("八方尾根");
+    w.discipline->setCurrentText("SL");
+    w.date->setDate(QDate(2027, 2, 14));
+    w.classes->setText("男子=2 女子=1");
+    w.saveCompetition();
+    EXPECT_EQ(rows("select tcode,tname,GAME,HON,tdate from taikai"),
+              QStringList{"W1|第3回 八方尾根クラブ大会|SL|2|2027-02-14"});
+    ASSERT_EQ(w.orderClass->count(), 2);
+    EXPECT_EQ(w.orderClass->itemText(0), "男子"); // the highest number first
+
+    // A file with a problem: listed by line, nothing can be imported.
+    QTemporaryDir dir;
+    const QString bad = dir.filePath("bad.csv"), good = dir.filePath("good.csv");
+    writeCp932(
+        bad,
+        "氏名,所属,クラス\r\n髙橋　健太,白馬ＳＣ,男子\r\n佐藤　一郎,八方ＳＣ,男子ジュニア\r\n");
+    w.tabs->setCurrentIndex(1);
+    w.previewEntries(bad);
+    EXPECT_FALSE(w.importButton->isEnabled());
+    EXPECT_TRUE(w.preview->toPlainText().contains("3行目"))
+        << w.preview->toPlainText().toStdString();
+    writeCp932(good, "氏名,所属,クラス\r\n髙橋　健太,白馬ＳＣ,男子\r\n佐藤　一郎,八方ＳＣ,男子\r\n"
+                     "山﨑　花子,八方ＳＣ,女子\r\n");
+    w.previewEntries(good);
+    ASSERT_TRUE(w.importButton->isEnabled());
+    w.importEntries();
+    EXPECT_EQ(scalar("select count(*) from result where tcode='W1'"), "3");
+    EXPECT_TRUE(w.status->text().contains("3 名を追加")) << w.status->text().toStdString();
+
+    // The men's run-1 draw: st1 1 and 2, the seed shown and kept.
+    w.tabs->setCurrentIndex(2);
+    w.drawRun1();
+    EXPECT_EQ(rows("select st1 from result where tcode='W1' and class1=2 order by st1"),
+              (QStringList{"1", "2"}));
+    const QString seed = scalar("select seed from start_draw where tcode='W1'");
+    EXPECT_TRUE(w.order->toPlainText().contains(seed));
+
+    // Run 1 done: 0002 faster than 0001. The preview reverses both; 0002 then gets a DSQ
+    // before the operator confirms: the order is made again, shown, and not written.
+    exec("update result set FL='F', ttime='00:00:50.00' where tcode='W1' and zek='0001'");
+    exec("update result set FL='F', ttime='00:00:48.00' where tcode='W1' and zek='0002'");
+    w.reversed->setValue(2);
+    w.previewRun2();
+    EXPECT_TRUE(w.order->toPlainText().endsWith("0001\n0002"));
+    exec("insert into run_status (tcode,zek,run,code) values ('W1','0002',1,'DSQ')");
+    w.confirmRun2();
+    EXPECT_EQ(scalar("select st2 from result where tcode='W1' and zek='0001'"), "0");
+    EXPECT_TRUE(w.order->toPlainText().endsWith("\n0001"));
+    w.confirmRun2(); // as now shown
+    EXPECT_EQ(rows("select zek,st2 from result where tcode='W1' and class1=2 order by zek"),
+              (QStringList{"0001|1", "0002|0"}));
+    EXPECT_TRUE(dialog.asked.isEmpty());
+
+    for (int page = 0; page < 3; ++page) {
+        w.tabs->setCurrentIndex(page);
+        EXPECT_EQ(textThatDoesNotFit(&w), QStringList{}) << page;
+    }
+    const QString shots = QStringLiteral(PISTEL_SCREENSHOT_DIR);
+    QDir().mkpath(shots);
+    w.tabs->setCurrentIndex(1);
+    EXPECT_TRUE(w.grab().save(shots + "/office-entries.png"));
+}
+
+} // namespace
+} // namespace pistel::test
