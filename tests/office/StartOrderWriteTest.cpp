@@ -87,5 +87,36 @@ TEST_F(StartOrderWriteTest, TheDrawIsKeptWithItsSeedAndStopsAtTheFirstTime) {
     EXPECT_EQ(rows("select zek from result where tcode='R2' order by st1"), order);
 }
 
+// A withdrawn competitor is left out of the start order, the capture's boxes and the draw, and
+// comes back when reinstated; one who has a time is never withdrawn (a status says it).
+TEST_F(StartOrderWriteTest, WithdrawnAndReinstated) {
+    addCompetition("R2");
+    addCompetitors("R2", {{"0001", 1, 0, 1}, {"0002", 2, 0, 1}, {"0003", 3, 0, 1}});
+    const QString dsn = qEnvironmentVariable("PISTEL_TEST_DSN", QStringLiteral("PistelTest"));
+    auto office = [&](const QStringList& args, QString& output) {
+        QProcess p;
+        p.start(PISTEL_OFFICE_PATH, QStringList{args} << "--dsn" << dsn << "--code"
+                                                      << "R2");
+        EXPECT_TRUE(p.waitForFinished(20000));
+        output = QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
+        return p.exitCode();
+    };
+    QString out;
+    ASSERT_EQ(office({"withdraw", "--bib", "1"}, out), 0) << out.toStdString();
+    app.competitionCode = "R2";
+    RunControl control(app, dm);
+    control.selectRun1();
+    EXPECT_EQ(control.page1.startBox(), "0002");
+    ASSERT_EQ(office({"draw", "--class", "1", "--method", "given"}, out), 0);
+    EXPECT_TRUE(out.endsWith("st1,bib\n1,0002\n2,0003\n")) << out.toStdString();
+    ASSERT_EQ(office({"withdraw", "--bib", "1", "--undo"}, out), 0);
+    control.selectRun1();
+    EXPECT_EQ(control.page1.startList.recordCount(), 3);
+
+    exec("update result set sttime='10:00:00.0000' where tcode='R2' and zek='0003'");
+    EXPECT_EQ(office({"withdraw", "--bib", "3"}, out), 1);
+    EXPECT_EQ(scalar("select dropm from result where tcode='R2' and zek='0003'"), "");
+}
+
 } // namespace
 } // namespace pistel::test

@@ -11,6 +11,7 @@
 #include "office/EntryImport.h"
 #include "office/Run2Order.h"
 #include "office/StartDraw.h"
+#include "office/Withdrawal.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -176,6 +177,7 @@ int main(int argc, char** argv) {
         "The race office.\n"
         "  competition --code C --title T --discipline GS --date YYYY-MM-DD [class=number ...]\n"
         "  racedata --code C [--run N] [item=value ...]  sets and lists the race data\n"
+        "  withdraw --code C --bib B [--undo]  withdraws (or reinstates) a competitor\n"
         "  check  --dsn D --file F           lists the entry file's problems by line\n"
         "  import --dsn D --code C --file F  writes a clean entry file into competition C\n"
         "  draw   --dsn D --code C --class K --method given|random|seeded [--seed S] [--seeded N]\n"
@@ -195,6 +197,8 @@ int main(int argc, char** argv) {
          "Those with a run-1 status or no run-1 time start after the others, by bib (run2)."},
         {"force", "Write the run-2 order although run 2 has started in the class (run2)."},
         {"method", "given (by bib), random, or seeded by points (draw).", "method", "random"},
+        {"bib", "Bib (withdraw).", "bib"},
+        {"undo", "Reinstate (withdraw)."},
         {"title", "Competition title (competition).", "text"},
         {"venue", "Venue (competition).", "text"},
         {"discipline", "GS, SL, SG, DH or AC (competition).", "code"},
@@ -216,6 +220,27 @@ int main(int argc, char** argv) {
         }
         return command == u"competition" ? competition(parser, out, err)
                                          : raceData(parser, out, err);
+    }
+    if (command == u"withdraw") {
+        if (!parser.isSet("code") || !parser.isSet("bib")) {
+            err << parser.helpText();
+            return 2;
+        }
+        try {
+            TDM1 dm;
+            dm.Db1.open(connectionString(parser.value("dsn")));
+            setWithdrawn(dm.Db1, parser.value("code"),
+                         parser.value("bib").rightJustified(4, QLatin1Char('0')),
+                         !parser.isSet("undo"));
+            out << (parser.isSet("undo") ? "reinstated\n" : "withdrawn\n");
+            return 0;
+        } catch (const DbError& e) {
+            err << "pistel-office: database error: " << e.message() << "\n";
+            return 1;
+        } catch (const std::invalid_argument& e) {
+            err << "pistel-office: " << QString::fromStdString(e.what()) << "\n";
+            return 1;
+        }
     }
     if (command == u"draw") {
         if (!parser.isSet("code") || !parser.isSet("class")) {
