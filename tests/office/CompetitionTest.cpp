@@ -1,22 +1,14 @@
 // A competition made by the office from nothing: its row, its classes and its race data, as
 // the workstation and the documents read them; a wrong value writes nothing.
+#include "OfficeProgram.h"
 #include "support/DbTest.h"
-
-#include <QProcess>
 
 namespace pistel::test {
 namespace {
 
 class CompetitionTest : public DbTest {
 protected:
-    int office(const QStringList& args, QString& output) {
-        const QString dsn = qEnvironmentVariable("PISTEL_TEST_DSN", QStringLiteral("PistelTest"));
-        QProcess p;
-        p.start(PISTEL_OFFICE_PATH, QStringList{args} << "--dsn" << dsn);
-        EXPECT_TRUE(p.waitForFinished(20000));
-        output = QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
-        return p.exitCode();
-    }
+    int office(const QStringList& args, QString& output) { return runOffice(args, output); }
 };
 
 TEST_F(CompetitionTest, CompetitionClassesAndRaceDataFromNothing) {

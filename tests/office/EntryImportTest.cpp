@@ -2,6 +2,7 @@
 // duplicate, names as the club typed them.
 #include "office/EntryImport.h"
 
+#include "OfficeProgram.h"
 #include "data/DbError.h"
 #include "support/DbTest.h"
 
@@ -116,14 +117,7 @@ TEST_F(EntryImportTest, ImportAgainUpdatesAndNeverDuplicates) {
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(cp932(text));
     }
-    const QString dsn = qEnvironmentVariable("PISTEL_TEST_DSN", QStringLiteral("PistelTest"));
-    auto run = [&](const QStringList& args, QString& output) {
-        QProcess p;
-        p.start(PISTEL_OFFICE_PATH, QStringList{args} << "--dsn" << dsn);
-        EXPECT_TRUE(p.waitForFinished(20000));
-        output = QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
-        return p.exitCode();
-    };
+    const auto run = runOffice;
     QString output;
     EXPECT_EQ(run({"import", "--code", "E1", "--file", bad}, output), 1);
     EXPECT_TRUE(output.contains("line 2:")) << output.toStdString();

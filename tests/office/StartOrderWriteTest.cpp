@@ -1,10 +1,9 @@
 // The start orders written by the office are the ones the workstation races: the run-1 draw
 // with its seed, st2 from 1 with the run-2 page's box on its first starter; neither rewritten
 // once the run has started (run 2: unless the operator insists).
+#include "OfficeProgram.h"
 #include "capture/RunControl.h"
 #include "support/DbTest.h"
-
-#include <QProcess>
 
 namespace pistel::test {
 namespace {
@@ -12,12 +11,7 @@ namespace {
 class StartOrderWriteTest : public DbTest {
 protected:
     int office(const QStringList& args, QString& output) {
-        const QString dsn = qEnvironmentVariable("PISTEL_TEST_DSN", QStringLiteral("PistelTest"));
-        QProcess p;
-        p.start(PISTEL_OFFICE_PATH, QStringList{"run2", "--dsn", dsn, "--code", "R2"} << args);
-        EXPECT_TRUE(p.waitForFinished(20000));
-        output = QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
-        return p.exitCode();
+        return runOffice(QStringList{"run2", "--code", "R2"} << args, output);
     }
 };
 
@@ -60,14 +54,8 @@ TEST_F(StartOrderWriteTest, TheDrawIsKeptWithItsSeedAndStopsAtTheFirstTime) {
                           {"0003", 3, 0, 1},
                           {"0004", 4, 0, 1},
                           {"0005", 5, 0, 1}});
-    const QString dsn = qEnvironmentVariable("PISTEL_TEST_DSN", QStringLiteral("PistelTest"));
-    auto draw = [&](const QStringList& args, QString& output) {
-        QProcess p;
-        p.start(PISTEL_OFFICE_PATH,
-                QStringList{"draw", "--dsn", dsn, "--code", "R2", "--class", "1"} << args);
-        EXPECT_TRUE(p.waitForFinished(20000));
-        output = QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
-        return p.exitCode();
+    auto draw = [](const QStringList& args, QString& output) {
+        return runOffice(QStringList{"draw", "--code", "R2", "--class", "1"} << args, output);
     };
     QString first, again;
     ASSERT_EQ(draw({"--method", "random"}, first), 0) << first.toStdString();
@@ -92,14 +80,10 @@ TEST_F(StartOrderWriteTest, TheDrawIsKeptWithItsSeedAndStopsAtTheFirstTime) {
 TEST_F(StartOrderWriteTest, WithdrawnAndReinstated) {
     addCompetition("R2");
     addCompetitors("R2", {{"0001", 1, 0, 1}, {"0002", 2, 0, 1}, {"0003", 3, 0, 1}});
-    const QString dsn = qEnvironmentVariable("PISTEL_TEST_DSN", QStringLiteral("PistelTest"));
-    auto office = [&](const QStringList& args, QString& output) {
-        QProcess p;
-        p.start(PISTEL_OFFICE_PATH, QStringList{args} << "--dsn" << dsn << "--code"
-                                                      << "R2");
-        EXPECT_TRUE(p.waitForFinished(20000));
-        output = QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
-        return p.exitCode();
+    const auto office = [](const QStringList& args, QString& output) {
+        return runOffice(QStringList{args} << "--code"
+                                           << "R2",
+                         output);
     };
     QString out;
     ASSERT_EQ(office({"withdraw", "--bib", "1"}, out), 0) << out.toStdString();

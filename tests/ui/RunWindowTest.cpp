@@ -83,6 +83,22 @@ protected:
         return w;
     }
 
+    // A run window on run 1 for the outage drills: a short statement time-out, a quick keeper.
+    std::unique_ptr<TFtaikai> openDrillWindow(ImpulseJournal& journal) {
+        dm.Db1.timeoutSeconds = 2;
+        dm.Db1.reopen();
+        auto w = std::make_unique<TFtaikai>(app, dm, dialog, &journal,
+                                            [](int n) { return PortRegistry::scan().deviceOf(n); });
+        w->station.ports.openDelayMs = 0;
+        w->station.keeper.firstRetryMs = 100;
+        w->station.keeper.maxRetryMs = 500;
+        w->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(w.get()));
+        w->CuteButton3Click();
+        w->showPage(0);
+        return w;
+    }
+
     // Closes a run window as the operator does, confirming the question a window that is
     // timing asks.
     void closeWindow(TFtaikai& w) {
@@ -542,16 +558,7 @@ TEST_F(RunWindowTest, DrillServerKilledAndRestarted) {
 TEST_F(RunWindowTest, DrillServerPaused) {
     QTemporaryDir dir;
     ImpulseJournal journal(dir.path());
-    dm.Db1.timeoutSeconds = 2;
-    dm.Db1.reopen();
-    TFtaikai w(app, dm, dialog, &journal, [](int n) { return PortRegistry::scan().deviceOf(n); });
-    w.station.ports.openDelayMs = 0;
-    w.station.keeper.firstRetryMs = 100;
-    w.station.keeper.maxRetryMs = 500;
-    w.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
-    w.CuteButton3Click();
-    w.showPage(0);
+    auto w = openDrillWindow(journal);
 
     // How long the window thread is kept from its events.
     qint64 longestGap = 0;
@@ -565,20 +572,20 @@ TEST_F(RunWindowTest, DrillServerPaused) {
         test::PausedServer paused;
         for (int i = 0; i < 6; ++i)
             timer.send(startLine(i).toLatin1());
-        ASSERT_TRUE(waitFor([&] { return w.station.receiver.pendingCount() == 6; }, 10000));
+        ASSERT_TRUE(waitFor([&] { return w->station.receiver.pendingCount() == 6; }, 10000));
         EXPECT_LT(longestGap, 2500);
         QFile file(journal.fileFor(QDate::currentDate()));
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
         EXPECT_EQ(file.readAll().count('\n'), 6);
     }
     ASSERT_TRUE(waitFor(
-        [&] { return !w.station.keeper.isDown() && w.station.receiver.pendingCount() == 0; },
+        [&] { return !w->station.keeper.isDown() && w->station.receiver.pendingCount() == 0; },
         20000));
     EXPECT_EQ(rows("select dtime from pulsedata where tcode='C1' order by id"),
               (QStringList{"10:00:00.0000", "10:01:00.0000", "10:02:00.0000", "10:03:00.0000",
                            "10:04:00.0000", "10:05:00.0000"}));
     EXPECT_TRUE(dialog.messages.isEmpty());
-    closeWindow(w);
+    closeWindow(*w);
 }
 
 // Drill: the server stops answering between two competitors. The station's look for changes
@@ -588,16 +595,7 @@ TEST_F(RunWindowTest, DrillServerPaused) {
 TEST_F(RunWindowTest, DrillServerPausedBetweenLinesIsFoundWithoutTheWindowWaiting) {
     QTemporaryDir dir;
     ImpulseJournal journal(dir.path());
-    dm.Db1.timeoutSeconds = 2;
-    dm.Db1.reopen();
-    TFtaikai w(app, dm, dialog, &journal, [](int n) { return PortRegistry::scan().deviceOf(n); });
-    w.station.ports.openDelayMs = 0;
-    w.station.keeper.firstRetryMs = 100;
-    w.station.keeper.maxRetryMs = 500;
-    w.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
-    w.CuteButton3Click();
-    w.showPage(0);
+    auto w = openDrillWindow(journal);
     timer.send(startLine(0).toLatin1());
     ASSERT_TRUE(waitFor([&] { return pulseCount() == 1; }));
 
@@ -610,21 +608,21 @@ TEST_F(RunWindowTest, DrillServerPausedBetweenLinesIsFoundWithoutTheWindowWaitin
         test::PausedServer paused;
         sinceTick.start();
         ticker.start(10);
-        ASSERT_TRUE(waitFor([&] { return w.station.keeper.isDown(); }, 8000));
+        ASSERT_TRUE(waitFor([&] { return w->station.keeper.isDown(); }, 8000));
         for (int i = 1; i < 4; ++i)
             timer.send(startLine(i).toLatin1());
-        ASSERT_TRUE(waitFor([&] { return w.station.receiver.pendingCount() == 3; }, 5000));
+        ASSERT_TRUE(waitFor([&] { return w->station.receiver.pendingCount() == 3; }, 5000));
         EXPECT_LT(longestGap, 100);
     }
     ticker.stop();
     ASSERT_TRUE(waitFor(
-        [&] { return !w.station.keeper.isDown() && w.station.receiver.pendingCount() == 0; },
+        [&] { return !w->station.keeper.isDown() && w->station.receiver.pendingCount() == 0; },
         20000));
     EXPECT_EQ(rows("select dtime from pulsedata where tcode='C1' order by id"),
               (QStringList{"10:00:00.0000", "10:01:00.0000", "10:02:00.0000", "10:03:00.0000"}));
     EXPECT_EQ(scalar("select count(*) from result where tcode='C1' and sttime<>''"), "4");
     EXPECT_TRUE(dialog.messages.isEmpty());
-    closeWindow(w);
+    closeWindow(*w);
 }
 
 // Drill: the program ends while the database is away; the lines it kept waiting are
