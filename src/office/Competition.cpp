@@ -1,28 +1,12 @@
 #include "Competition.h"
 
+#include "OfficeBatch.h"
 #include "data/Query.h"
 #include "data/SqlValue.h"
-#include "data/Transaction.h"
 
 #include <stdexcept>
 
 namespace pistel {
-namespace {
-
-QString quoted(const QString& value) {
-    return QLatin1Char('\'') + sqlValue(value) + QLatin1Char('\'');
-}
-
-void execBatch(odbc::Connection& db, QStringList batch) {
-    batch << QStringLiteral("commit");
-    Transaction tx(db);
-    Query q(db, QStringLiteral("office"), {batch.join(QStringLiteral(";\n"))});
-    q.execSql();
-    tx.committedByBatch();
-}
-
-} // namespace
-
 QString competitionProblem(const Competition& c) {
     if (c.code.isEmpty() || c.code.size() > 20 || c.code.contains(QLatin1Char('\'')))
         return QStringLiteral("大会コードは 1 から 20 文字です");
@@ -40,14 +24,31 @@ QString competitionProblem(const Competition& c) {
 void saveCompetition(odbc::Connection& db, const Competition& c) {
     if (const QString problem = competitionProblem(c); !problem.isEmpty())
         throw std::invalid_argument(problem.toStdString());
-    execBatch(db, {"insert into taikai (tcode,tname,TPLACE,GAME,HON,tdate,TCLASS,SEX) values (" +
-                   quoted(c.code) + "," + quoted(c.title) + "," + quoted(c.venue) + "," +
-                   quoted(c.discipline) + "," + quoted(QString::number(c.runs)) + "," +
-                   quoted(c.date.toString(Qt::ISODate)) + "," + quoted(c.category) + "," +
-                   quoted(c.sex) +
-                   ") on duplicate key update tname = values(tname), TPLACE = values(TPLACE), "
-                   "GAME = values(GAME), HON = values(HON), tdate = values(tdate), "
-                   "TCLASS = values(TCLASS), SEX = values(SEX)"});
+    writeTogether(
+        db, {"insert into taikai (tcode,tname,TPLACE,GAME,HON,tdate,TCLASS,SEX) values (" +
+             quoted(c.code) + "," + quoted(c.title) + "," + quoted(c.venue) + "," +
+             quoted(c.discipline) + "," + quoted(QString::number(c.runs)) + "," +
+             quoted(c.date.toString(Qt::ISODate)) + "," + quoted(c.category) + "," + quoted(c.sex) +
+             ") on duplicate key update tname = values(tname), TPLACE = values(TPLACE), "
+             "GAME = values(GAME), HON = values(HON), tdate = values(tdate), "
+             "TCLASS = values(TCLASS), SEX = values(SEX)"});
+}
+
+std::optional<Competition> readCompetition(odbc::Connection& db, const QString& code) {
+    Query q(db, QStringLiteral("competition"),
+            {"select tname,TPLACE,GAME,HON,tdate,TCLASS,SEX from taikai where tcode = " +
+             quoted(code)});
+    q.open();
+    if (q.recordCount() == 0)
+        return std::nullopt;
+    return Competition{code,
+                       q.text(0, 0),
+                       q.text(0, 1),
+                       q.text(0, 2),
+                       q.text(0, 5),
+                       q.text(0, 6),
+                       q.text(0, 3).toInt(),
+                       QDate::fromString(q.text(0, 4), Qt::ISODate)};
 }
 
 void saveClasses(odbc::Connection& db, const QList<ClassDef>& classes) {
@@ -55,8 +56,7 @@ void saveClasses(odbc::Connection& db, const QList<ClassDef>& classes) {
     for (const ClassDef& c : classes)
         batch << "replace into cs_master (cname,ccode) values (" + quoted(c.name) + "," +
                      quoted(QString::number(c.number)) + ")";
-    if (!batch.isEmpty())
-        execBatch(db, batch);
+    writeTogether(db, batch);
 }
 
 void setRaceData(odbc::Connection& db, const QString& code, int run,
@@ -75,8 +75,7 @@ void setRaceData(odbc::Connection& db, const QString& code, int run,
                                              quoted(code) + "," + QString::number(run) + "," +
                                              quoted(it.key()) + "," + quoted(it.value()) + ")");
     }
-    if (!batch.isEmpty())
-        execBatch(db, batch);
+    writeTogether(db, batch);
 }
 
 QMap<QString, QString> readRaceData(odbc::Connection& db, const QString& code) {

@@ -5,6 +5,7 @@
 #include <QMap>
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 namespace pistel {
 
@@ -22,6 +23,8 @@ struct Competition {
 inline const QStringList kDisciplines{"GS", "SL", "SG", "DH", "AC"};
 // Why `c` cannot be saved; empty when it can.
 QString competitionProblem(const Competition& c);
+// Competition `code` as stored; nothing when there is none. Throws DbError.
+std::optional<Competition> readCompetition(odbc::Connection& db, const QString& code);
 // Creates or updates competition `c`. Throws DbError; std::invalid_argument for a problem.
 void saveCompetition(odbc::Connection& db, const Competition& c);
 

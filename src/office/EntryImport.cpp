@@ -1,17 +1,13 @@
 #include "EntryImport.h"
 
+#include "OfficeBatch.h"
 #include "data/Query.h"
 #include "data/SqlValue.h"
-#include "data/Transaction.h"
 
 #include <stdexcept>
 
 namespace pistel {
 namespace {
-
-QString quoted(const QString& value) {
-    return QLatin1Char('\'') + sqlValue(value) + QLatin1Char('\'');
-}
 
 // The competitors already entered: bib by licence, and by name and team.
 struct Entered {
@@ -65,7 +61,6 @@ ImportCount importEntries(odbc::Connection& db, const QString& code, const Entry
                           const QHash<QString, int>& classNumbers) {
     if (!file.problems.isEmpty())
         throw std::invalid_argument("the entry file has problems; nothing is written");
-    Transaction tx(db);
     // Two imports at once cannot give one bib twice: the key of result refuses the second,
     // and its batch is rolled back whole.
     Entered entered = readEntered(db, code);
@@ -129,10 +124,7 @@ ImportCount importEntries(odbc::Connection& db, const QString& code, const Entry
                      "," + quoted(e.birthYear) + "," + quoted(e.nation) + "," + quoted(e.licence) +
                      "," + quoted(e.points) + ")";
     }
-    batch << QStringLiteral("commit");
-    Query write(db, QStringLiteral("import"), {batch.join(QStringLiteral(";\n"))});
-    write.execSql();
-    tx.committedByBatch();
+    writeTogether(db, batch);
     return count;
 }
 

@@ -1,8 +1,8 @@
 #include "Run2Order.h"
 
+#include "OfficeBatch.h"
 #include "data/Query.h"
 #include "data/SqlValue.h"
-#include "data/Transaction.h"
 #include "results/Ranking.h"
 
 #include <algorithm>
@@ -70,11 +70,7 @@ void writeRun2Order(odbc::Connection& db, const QString& code, int cls, const QS
     for (int i = 0; i < order.size(); ++i)
         batch << "update result set st2 = " + QString::number(i + 1) + where + " and zek = '" +
                      sqlValue(order[i]) + "'";
-    batch << QStringLiteral("commit");
-    Transaction tx(db);
-    Query q(db, QStringLiteral("run2 order"), {batch.join(QStringLiteral(";\n"))});
-    q.execSql();
-    tx.committedByBatch();
+    writeTogether(db, batch);
 }
 
 } // namespace pistel

@@ -1,8 +1,8 @@
 #include "StartDraw.h"
 
+#include "OfficeBatch.h"
 #include "data/Query.h"
 #include "data/SqlValue.h"
-#include "data/Transaction.h"
 
 #include <QRandomGenerator>
 #include <algorithm>
@@ -104,12 +104,8 @@ void writeStartOrder(odbc::Connection& db, const QString& code, int cls, const Q
                      sqlValue(order[i]) + "'";
     batch << "insert into start_draw (tcode,class1,method,seed,seeded,drawn_at) values ('" +
                  sqlValue(code) + "'," + QString::number(cls) + ",'" + methodName(method) + "'," +
-                 QString::number(seed) + "," + QString::number(seeded) + ",now())"
-          << QStringLiteral("commit");
-    Transaction tx(db);
-    Query q(db, QStringLiteral("draw"), {batch.join(QStringLiteral(";\n"))});
-    q.execSql();
-    tx.committedByBatch();
+                 QString::number(seed) + "," + QString::number(seeded) + ",now())";
+    writeTogether(db, batch);
 }
 
 } // namespace pistel

@@ -2,8 +2,6 @@
 
 #include "data/DbError.h"
 #include "data/OperatorDialog.h"
-#include "data/Query.h"
-#include "data/SqlValue.h"
 #include "data/TDM1.h"
 #include "office/Competition.h"
 #include "office/EntryImport.h"
@@ -178,19 +176,16 @@ void OfficeWindow::showClasses() {
 
 void OfficeWindow::showCompetition(const QString& wanted) {
     attempt([&] {
-        Query q(dm_.Db1, QStringLiteral("office"),
-                {"select tname,TPLACE,GAME,HON,tdate,TCLASS,SEX from taikai where tcode = '" +
-                 sqlValue(wanted) + "'"});
-        q.open();
-        if (q.recordCount() == 0)
+        const std::optional<Competition> c = readCompetition(dm_.Db1, wanted);
+        if (!c)
             return;
-        title->setText(q.text(0, 0));
-        venue->setText(q.text(0, 1));
-        discipline->setCurrentText(q.text(0, 2));
-        runs->setValue(q.text(0, 3).toInt());
-        date->setDate(QDate::fromString(q.text(0, 4), Qt::ISODate));
-        category->setText(q.text(0, 5));
-        sex->setText(q.text(0, 6));
+        title->setText(c->title);
+        venue->setText(c->venue);
+        discipline->setCurrentText(c->discipline);
+        runs->setValue(c->runs);
+        date->setDate(c->date);
+        category->setText(c->category);
+        sex->setText(c->sex);
     });
 }
 
