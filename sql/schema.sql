@@ -256,3 +256,15 @@ CREATE TABLE IF NOT EXISTS race_data (
   value VARCHAR(200) NOT NULL DEFAULT '',
   PRIMARY KEY (tcode, run, item)
 ) CHARACTER SET sjis;
+
+-- How each class's run-2 start order is made: how many of run 1 start in reverse, who starts
+-- first among tied competitors, and whether those without a run-1 result start after the
+-- others. Class 0 holds the competition's rule for classes without their own.
+CREATE TABLE IF NOT EXISTS run2_rule (
+  tcode        VARCHAR(20) NOT NULL,
+  class1       INT NOT NULL,
+  reversed     INT NOT NULL DEFAULT 30,
+  lower_first  INT NOT NULL DEFAULT 1,
+  others_after INT NOT NULL DEFAULT 0,
+  PRIMARY KEY (tcode, class1)
+) CHARACTER SET sjis;

@@ -17,15 +17,21 @@ const char kChangedSince[] =
     "ビブ %1 はこの変更の後にも変更されています。この変更の前の時刻と状態に戻しますか？";
 const char kBackupDataChangedSince[] =
     "予備計時のデータはこの変更の後に変わっています。元に戻せません。";
+const char kOfficeChange[] = "大会準備の変更（エントリー・ビブ・スタート順）はここでは元に戻せませ"
+                             "ん。大会準備で直してください。";
 } // namespace
 
 HistoryRevert::Outcome HistoryRevert::revert(long long id) {
     Query q(db_, QStringLiteral("revert"),
-            {"select zek,before_row,after_row from change_history where tcode = '" +
+            {"select zek,before_row,after_row,source from change_history where tcode = '" +
              sqlValue(code_) + "' and id = '" + QString::number(id) + "'"});
     q.open();
     if (q.recordCount() == 0)
         return {};
+    if (q.text(0, 3) == QLatin1String(source::kOffice)) {
+        tell(QString::fromUtf8(kOfficeChange));
+        return {};
+    }
     const QString bib = q.text(0, 0);
     const RowSnapshot was = RowSnapshot::decode(q.text(0, 1));
     const RowSnapshot became = RowSnapshot::decode(q.text(0, 2));

@@ -1,6 +1,7 @@
 #include "Competition.h"
 
 #include "OfficeBatch.h"
+#include "OfficeHistory.h"
 #include "data/Query.h"
 #include "data/SqlValue.h"
 
@@ -21,11 +22,34 @@ QString competitionProblem(const Competition& c) {
     return {};
 }
 
+namespace {
+QString shown(const Competition& c) {
+    return QStringList{c.title,
+                       c.venue,
+                       c.discipline,
+                       QStringLiteral("%1本").arg(c.runs),
+                       c.date.toString(Qt::ISODate),
+                       c.category,
+                       c.sex}
+        .join(QStringLiteral(" / "));
+}
+} // namespace
+
 void saveCompetition(odbc::Connection& db, const Competition& c) {
     if (const QString problem = competitionProblem(c); !problem.isEmpty())
         throw std::invalid_argument(problem.toStdString());
+    const std::optional<Competition> was = readCompetition(db, c.code);
+    if (was == c)
+        return;
     writeTogether(
-        db, {"insert into taikai (tcode,tname,TPLACE,GAME,HON,tdate,TCLASS,SEX) values (" +
+        db,
+        {officeHistory(c.code, {{{},
+                                 0,
+                                 was ? QStringLiteral("大会の変更") : QStringLiteral("大会の作成"),
+                                 was ? shown(*was) : QString(),
+                                 shown(c)}})
+             .join(u'\n'),
+         "insert into taikai (tcode,tname,TPLACE,GAME,HON,tdate,TCLASS,SEX) values (" +
              quoted(c.code) + "," + quoted(c.title) + "," + quoted(c.venue) + "," +
              quoted(c.discipline) + "," + quoted(QString::number(c.runs)) + "," +
              quoted(c.date.toString(Qt::ISODate)) + "," + quoted(c.category) + "," + quoted(c.sex) +
@@ -53,16 +77,37 @@ std::optional<Competition> readCompetition(odbc::Connection& db, const QString& 
 
 void saveClasses(odbc::Connection& db, const QList<ClassDef>& classes) {
     QStringList batch;
-    for (const ClassDef& c : classes)
-        batch << "replace into cs_master (cname,ccode) values (" + quoted(c.name) + "," +
-                     quoted(QString::number(c.number)) + ")";
+    for (const ClassDef& c : classes) {
+        const QString number = quoted(QString::number(c.number));
+        // One name a number: a number given a new name is renamed, not doubled.
+        batch << "delete from cs_master where ccode = " + number + " and cname <> " + quoted(c.name)
+              << "replace into cs_master (cname,ccode) values (" + quoted(c.name) + "," + number +
+                     ")";
+    }
     writeTogether(db, batch);
+}
+
+QList<int> readEnteredClasses(odbc::Connection& db, const QString& code) {
+    Query q(db, QStringLiteral("classes"),
+            {"select distinct class1 from result where tcode = " + quoted(code) +
+             " and dropm <> '9' order by class1 desc"});
+    q.open();
+    QList<int> classes;
+    for (int r = 0; r < q.recordCount(); ++r)
+        classes << q.text(r, 0).toInt();
+    return classes;
 }
 
 void setRaceData(odbc::Connection& db, const QString& code, int run,
                  const QMap<QString, QString>& items) {
+    const QMap<QString, QString> was = readRaceData(db, code);
     QStringList batch;
+    std::vector<OfficeChange> history;
     for (auto it = items.cbegin(); it != items.cend(); ++it) {
+        const QString before = was.value(QString::number(run) + u'|' + it.key());
+        if (before != it.value())
+            history.push_back(
+                {{}, run, QStringLiteral("大会データ: %1").arg(it.key()), before, it.value()});
         if (!kRaceDataItems.contains(it.key()))
             throw std::invalid_argument(QStringLiteral("「%1」は大会データの項目ではありません")
                                             .arg(it.key())
@@ -75,6 +120,8 @@ void setRaceData(odbc::Connection& db, const QString& code, int run,
                                              quoted(code) + "," + QString::number(run) + "," +
                                              quoted(it.key()) + "," + quoted(it.value()) + ")");
     }
+    if (!history.empty())
+        batch << officeHistory(code, history).join(u'\n');
     writeTogether(db, batch);
 }
 

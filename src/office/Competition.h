@@ -18,6 +18,7 @@ struct Competition {
     QString code, title, venue, discipline, category, sex;
     int runs = 2;
     QDate date;
+    bool operator==(const Competition&) const = default;
 };
 // Disciplines the office knows.
 inline const QStringList kDisciplines{"GS", "SL", "SG", "DH", "AC"};
@@ -33,8 +34,10 @@ struct ClassDef {
     QString name;
     int number = 0;
 };
-// Adds or renumbers classes. Throws DbError.
+// Adds, renumbers or renames classes. Throws DbError.
 void saveClasses(odbc::Connection& db, const QList<ClassDef>& classes);
+// The classes competitors of competition `code` are entered in, the first to start first.
+QList<int> readEnteredClasses(odbc::Connection& db, const QString& code);
 
 // The race data items the documents use, per competition (run 0) or per run.
 inline const QStringList kRaceDataItems{

@@ -10,11 +10,15 @@ namespace {
 // The file's text: UTF-8 when it says so (a BOM) or decodes without an error, else CP932
 // (Windows spreadsheets' Shift-JIS), each line decoded on its own so that an unreadable byte
 // is named by its line.
-QStringList decodedLines(const QByteArray& bytes, EntryFile& file) {
+QStringList decodedLines(const QByteArray& bytes, EntryFile& file, const QString& forced) {
     QByteArray body = bytes;
-    if (body.startsWith("\xEF\xBB\xBF")) {
+    if (forced == u"sjis") {
+        file.encoding = QStringLiteral("CP932");
+    } else if (body.startsWith("\xEF\xBB\xBF")) {
         file.encoding = QStringLiteral("UTF-8 (BOM)");
         body = body.mid(3);
+    } else if (forced == u"utf8") {
+        file.encoding = QStringLiteral("UTF-8");
     } else {
         // Invalid UTF-8 decodes to U+FFFD (which valid UTF-8 spells EF BF BD).
         QStringDecoder utf8(QStringDecoder::Utf8);
@@ -89,9 +93,10 @@ QString fieldNamed(QString title) {
 
 } // namespace
 
-EntryFile readEntryFile(const QByteArray& bytes, const QStringList& classes) {
+EntryFile readEntryFile(const QByteArray& bytes, const QStringList& classes,
+                        const QString& encoding) {
     EntryFile file;
-    const QStringList lines = decodedLines(bytes, file);
+    const QStringList lines = decodedLines(bytes, file, encoding);
     const bool tabs = !lines.isEmpty() && lines[0].contains(u'\t');
     QHash<QString, int> column; // entry field -> column
     const QStringList header = lines.isEmpty() ? QStringList{} : fieldsOf(lines[0], tabs);
@@ -103,7 +108,6 @@ EntryFile readEntryFile(const QByteArray& bytes, const QStringList& classes) {
         return file;
     }
     QHash<QString, int> bibLine;
-    const int thisYear = QDate::currentDate().year();
     for (int i = 1; i < lines.size(); ++i) {
         if (lines[i].trimmed().isEmpty())
             continue;
@@ -115,28 +119,48 @@ EntryFile readEntryFile(const QByteArray& bytes, const QStringList& classes) {
         Entry e{i + 1,           value("bib"),     value("name"),  value("kana"),
                 value("team"),   value("class"),   value("sex"),   value("birthYear"),
                 value("nation"), value("licence"), value("points")};
-        const auto problem = [&](const QString& text) { file.problems.append({e.line, text}); };
-        if (e.name.isEmpty())
-            problem(QStringLiteral("氏名がありません"));
-        if (!e.bib.isEmpty()) {
-            if (bibLine.contains(e.bib))
-                problem(QStringLiteral("ビブ %1 は %2 行目と重なっています")
-                            .arg(e.bib)
-                            .arg(bibLine[e.bib]));
+        for (const QString& text : entryProblems(e, classes))
+            file.problems.append({e.line, text});
+        // The same number twice, however written (7 and 0007).
+        const QString bibKey = QString::number(e.bib.toInt());
+        if (!e.bib.isEmpty() && e.bib.toInt() > 0) {
+            if (bibLine.contains(bibKey))
+                file.problems.append({e.line, QStringLiteral("ビブ %1 は %2 行目と重なっています")
+                                                  .arg(e.bib)
+                                                  .arg(bibLine[bibKey])});
             else
-                bibLine.insert(e.bib, e.line);
-        }
-        if (!classes.isEmpty() && !classes.contains(e.className))
-            problem(QStringLiteral("クラス「%1」は大会にありません").arg(e.className));
-        if (!e.birthYear.isEmpty()) {
-            bool ok = false;
-            const int year = e.birthYear.toInt(&ok);
-            if (!ok || year < 1900 || year > thisYear)
-                problem(QStringLiteral("生年「%1」は年として読めません").arg(e.birthYear));
+                bibLine.insert(bibKey, e.line);
         }
         file.entries.append(e);
     }
     return file;
+}
+
+QStringList entryProblems(const Entry& e, const QStringList& classes) {
+    QStringList problems;
+    if (e.name.isEmpty())
+        problems << QStringLiteral("氏名がありません");
+    bool ok = false;
+    if (!e.bib.isEmpty() && (e.bib.toInt(&ok) < 1 || !ok || e.bib.toInt() > 9999))
+        problems << QStringLiteral("ビブ「%1」は 1 から 9999 の番号ではありません").arg(e.bib);
+    if (!classes.isEmpty() && !classes.contains(e.className))
+        problems << QStringLiteral("クラス「%1」は大会にありません").arg(e.className);
+    if (!e.birthYear.isEmpty()) {
+        const int year = e.birthYear.toInt(&ok);
+        if (!ok || year < 1900 || year > QDate::currentDate().year())
+            problems << QStringLiteral("生年「%1」は年として読めません").arg(e.birthYear);
+    }
+    if (!e.points.isEmpty() && (e.points.toDouble(&ok) < 0 || !ok))
+        problems << QStringLiteral("ポイント「%1」は数として読めません").arg(e.points);
+    return problems;
+}
+
+EntryFile checkedEntry(const Entry& e, const QStringList& classes) {
+    EntryFile one;
+    one.entries.append(e);
+    for (const QString& text : entryProblems(e, classes))
+        one.problems.append({e.line, text});
+    return one;
 }
 
 } // namespace pistel

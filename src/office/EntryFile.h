@@ -32,6 +32,15 @@ struct EntryFile {
 // 都道府県/国/nation, 登録番号/FIS code/licence, ポイント/points); a name column is required.
 // Problems: a byte that is not text, a class not in `classes` (when given), a bib used twice,
 // a name missing, a birth year that is not one.
-EntryFile readEntryFile(const QByteArray& bytes, const QStringList& classes);
+// `encoding` forces one ("sjis" or "utf8"); "auto" or empty: found by itself.
+// (A class column holds a class's name or its number: `classes` lists the values it may take.)
+EntryFile readEntryFile(const QByteArray& bytes, const QStringList& classes,
+                        const QString& encoding = {});
+
+// What is wrong with one entry (of a file or typed in): a name missing, a bib that is not
+// 1 to 9999, a class not in `classes` (when given), a year or points that are not ones.
+QStringList entryProblems(const Entry& e, const QStringList& classes);
+// One entry typed in, as a file of one line (line 0) with its problems.
+EntryFile checkedEntry(const Entry& e, const QStringList& classes);
 
 } // namespace pistel

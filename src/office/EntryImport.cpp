@@ -1,19 +1,26 @@
 #include "EntryImport.h"
 
 #include "OfficeBatch.h"
+#include "OfficeHistory.h"
 #include "data/Query.h"
-#include "data/SqlValue.h"
 
 #include <stdexcept>
 
 namespace pistel {
 namespace {
 
-// The competitors already entered: bib by licence, and by name and team.
+// A competitor as stored: what an entry can change.
+struct Stored {
+    QString bib, name, team, kana, sex, birthYear, nation, licence, points;
+    int cls = 0;
+    bool timed = false; // a start or finish in either run
+};
+
+// The competitors already entered, and where they are found.
 struct Entered {
-    QHash<QString, QString> byLicence, byNameAndTeam;
-    QHash<QString, QString> nameAndTeamOf; // bib -> key of byNameAndTeam
-    QHash<int, int> lastStart;             // class -> highest start position
+    QHash<QString, Stored> byBib;
+    QHash<QString, QString> byLicence, byNameAndTeam; // -> bib
+    QHash<int, int> lastStart;                        // class -> highest start position
     int highestBib = 0;
 };
 
@@ -23,27 +30,60 @@ QString nameAndTeam(const QString& name, const QString& team) {
 
 Entered readEntered(odbc::Connection& db, const QString& code) {
     Query q(db, QStringLiteral("entered"),
-            {"select r.zek,r.name,r.team,r.class1,r.st1,coalesce(d.licence,'') from result r",
+            {"select r.zek,r.name,r.team,r.class1,r.st1,concat(r.sttime,r.altime,r.sttime2,"
+             "r.altime2),coalesce(d.kana,''),coalesce(d.sex,''),coalesce(d.birth_year,''),",
+             "coalesce(d.nation,''),coalesce(d.licence,''),coalesce(d.points,'') from result r",
              "left join entry_detail d on d.tcode = r.tcode and d.zek = r.zek",
              "where r.tcode = " + quoted(code)});
     q.open();
     Entered e;
     for (int r = 0; r < q.recordCount(); ++r) {
-        const QString bib = q.text(r, 0);
-        const QString key = nameAndTeam(q.text(r, 1), q.text(r, 2));
-        e.byNameAndTeam.insert(key, bib);
-        e.nameAndTeamOf.insert(bib, key);
-        if (!q.text(r, 5).isEmpty())
-            e.byLicence.insert(q.text(r, 5), bib);
-        const int cls = q.text(r, 3).toInt();
-        e.lastStart[cls] = std::max(e.lastStart.value(cls), q.text(r, 4).toInt());
-        e.highestBib = std::max(e.highestBib, bib.toInt());
+        const Stored s{q.text(r, 0),  q.text(r, 1),         q.text(r, 2),           q.text(r, 6),
+                       q.text(r, 7),  q.text(r, 8),         q.text(r, 9),           q.text(r, 10),
+                       q.text(r, 11), q.text(r, 3).toInt(), !q.text(r, 5).isEmpty()};
+        e.byBib.insert(s.bib, s);
+        e.byNameAndTeam.insert(nameAndTeam(s.name, s.team), s.bib);
+        if (!s.licence.isEmpty())
+            e.byLicence.insert(s.licence, s.bib);
+        e.lastStart[s.cls] = std::max(e.lastStart.value(s.cls), q.text(r, 4).toInt());
+        e.highestBib = std::max(e.highestBib, s.bib.toInt());
     }
     return e;
 }
 
 QString bibText(int number) {
     return QString::number(number).rightJustified(4, QLatin1Char('0'));
+}
+
+// How the history and the preview show an entry.
+QString shown(const Stored& s) {
+    QStringList parts{s.name, s.team, QStringLiteral("クラス %1").arg(s.cls)};
+    for (const QString& p : {s.kana, s.sex, s.birthYear, s.nation, s.licence, s.points})
+        if (!p.isEmpty())
+            parts << p;
+    return parts.join(QStringLiteral(" / "));
+}
+
+bool sameEntry(const Stored& a, const Stored& b) {
+    return a.bib == b.bib && a.name == b.name && a.team == b.team && a.cls == b.cls &&
+           a.kana == b.kana && a.sex == b.sex && a.birthYear == b.birthYear &&
+           a.nation == b.nation && a.licence == b.licence && a.points == b.points;
+}
+
+[[noreturn]] void refuse(const Entry& e, const QString& text) {
+    const QString where = e.line > 0 ? QStringLiteral("%1行目: ").arg(e.line) : QString();
+    throw std::invalid_argument((where + text).toStdString());
+}
+
+// The bib the entry asks for (four digits), empty when it names none.
+QString wantedBib(const Entry& e) {
+    if (e.bib.isEmpty())
+        return {};
+    bool numeric = true;
+    const int number = e.bib.toInt(&numeric);
+    if (!numeric || number < 1 || number > 9999)
+        refuse(e, QStringLiteral("ビブ %1 は 1 から 9999 の番号ではありません").arg(e.bib));
+    return bibText(number);
 }
 
 } // namespace
@@ -57,75 +97,120 @@ QHash<QString, int> readClassNumbers(odbc::Connection& db) {
     return classes;
 }
 
-ImportCount importEntries(odbc::Connection& db, const QString& code, const EntryFile& file,
-                          const QHash<QString, int>& classNumbers) {
+QStringList classColumnValues(const QHash<QString, int>& classNumbers) {
+    QStringList values = classNumbers.keys();
+    for (int number : classNumbers)
+        values << QString::number(number);
+    return values;
+}
+
+ImportPlan planImport(odbc::Connection& db, const QString& code, const EntryFile& file,
+                      const QHash<QString, int>& classNumbers, EntryMatch match) {
     if (!file.problems.isEmpty())
         throw std::invalid_argument("the entry file has problems; nothing is written");
     // Two imports at once cannot give one bib twice: the key of result refuses the second,
     // and its batch is rolled back whole.
     Entered entered = readEntered(db, code);
-    QStringList batch;
-    ImportCount count;
+    ImportPlan plan;
+    std::vector<OfficeChange> history;
+    const QString where = " where tcode = " + quoted(code) + " and zek = ";
     for (const Entry& e : file.entries) {
-        const int cls = classNumbers.value(e.className);
-        QString bib = e.licence.isEmpty() ? QString() : entered.byLicence.value(e.licence);
-        if (bib.isEmpty())
-            bib = entered.byNameAndTeam.value(nameAndTeam(e.name, e.team));
-        bool numeric = true;
-        const int number = e.bib.toInt(&numeric);
-        if (!e.bib.isEmpty() && (!numeric || number < 1 || number > 9999))
-            throw std::invalid_argument(
-                QStringLiteral("%1行目: ビブ %2 は 1 から 9999 の番号ではありません")
-                    .arg(e.line)
-                    .arg(e.bib)
-                    .toStdString());
-        const QString wanted = e.bib.isEmpty() ? QString() : bibText(number);
-        if (!bib.isEmpty()) {
-            // Known: the file's name, team, class and details; a new bib only when it is free.
-            if (!wanted.isEmpty() && wanted != bib) {
-                if (entered.nameAndTeamOf.contains(wanted))
-                    throw std::invalid_argument(
-                        QStringLiteral("%1行目: ビブ %2 は別の選手のものです")
-                            .arg(e.line)
-                            .arg(wanted)
-                            .toStdString());
-                batch << "update result set zek = " + quoted(wanted) +
-                             " where tcode = " + quoted(code) + " and zek = " + quoted(bib)
-                      << "update entry_detail set zek = " + quoted(wanted) +
-                             " where tcode = " + quoted(code) + " and zek = " + quoted(bib);
-                entered.nameAndTeamOf.insert(wanted, entered.nameAndTeamOf.take(bib));
-                bib = wanted;
-            }
-            batch << "update result set name = " + quoted(e.name) + ", team = " + quoted(e.team) +
-                         ", class1 = " + QString::number(cls) + " where tcode = " + quoted(code) +
-                         " and zek = " + quoted(bib);
-            ++count.updated;
+        bool numeric = false;
+        const int named = e.className.toInt(&numeric);
+        if (!classNumbers.contains(e.className) &&
+            !(numeric && classNumbers.values().contains(named)))
+            refuse(e, QStringLiteral("クラス「%1」はクラス一覧にありません").arg(e.className));
+        const int cls = classNumbers.value(e.className, named);
+        const QString wanted = wantedBib(e);
+        QString bib;
+        if (match == EntryMatch::Bib) {
+            bib = entered.byBib.contains(wanted) ? wanted : QString();
         } else {
-            if (!wanted.isEmpty() && entered.nameAndTeamOf.contains(wanted))
-                throw std::invalid_argument(QStringLiteral("%1行目: ビブ %2 は別の選手のものです")
-                                                .arg(e.line)
-                                                .arg(wanted)
-                                                .toStdString());
-            bib = wanted.isEmpty() ? bibText(entered.highestBib + 1) : wanted;
-            const int start = ++entered.lastStart[cls];
-            batch << "insert into result (tcode,zek,name,team,class1,st1) values (" + quoted(code) +
-                         "," + quoted(bib) + "," + quoted(e.name) + "," + quoted(e.team) + "," +
-                         QString::number(cls) + "," + QString::number(start) + ")";
-            ++count.added;
+            bib = e.licence.isEmpty() ? QString() : entered.byLicence.value(e.licence);
+            if (bib.isEmpty())
+                bib = entered.byNameAndTeam.value(nameAndTeam(e.name, e.team));
         }
-        entered.highestBib = std::max(entered.highestBib, bib.toInt());
-        entered.nameAndTeamOf.insert(bib, nameAndTeam(e.name, e.team));
-        entered.byNameAndTeam.insert(nameAndTeam(e.name, e.team), bib);
-        if (!e.licence.isEmpty())
-            entered.byLicence.insert(e.licence, bib);
-        batch << "replace into entry_detail (tcode,zek,kana,sex,birth_year,nation,licence,points) "
-                 "values (" +
-                     quoted(code) + "," + quoted(bib) + "," + quoted(e.kana) + "," + quoted(e.sex) +
-                     "," + quoted(e.birthYear) + "," + quoted(e.nation) + "," + quoted(e.licence) +
-                     "," + quoted(e.points) + ")";
+        Stored now{bib.isEmpty() ? wanted : bib,
+                   e.name,
+                   e.team,
+                   e.kana,
+                   e.sex,
+                   e.birthYear,
+                   e.nation,
+                   e.licence,
+                   e.points,
+                   cls};
+        if (!bib.isEmpty()) {
+            const Stored was = entered.byBib.value(bib);
+            if (!wanted.isEmpty() && wanted != bib) {
+                // A new bib only when it is free and nothing was timed under the old one.
+                if (entered.byBib.contains(wanted))
+                    refuse(e, QStringLiteral("ビブ %1 は別の選手のものです").arg(wanted));
+                if (was.timed)
+                    refuse(e, QStringLiteral("ビブ %1 には時刻があります。ビブは変えられません")
+                                  .arg(bib));
+                now.bib = wanted;
+            }
+            if (sameEntry(was, now)) {
+                ++plan.count.unchanged;
+                continue;
+            }
+            if (now.bib != bib)
+                plan.statements << "update result set zek = " + quoted(now.bib) + where +
+                                       quoted(bib)
+                                << "update entry_detail set zek = " + quoted(now.bib) + where +
+                                       quoted(bib);
+            plan.statements << "update result set name = " + quoted(now.name) +
+                                   ", team = " + quoted(now.team) +
+                                   ", class1 = " + QString::number(now.cls) + where +
+                                   quoted(now.bib);
+            entered.byBib.remove(bib);
+            ++plan.count.updated;
+            const QString before = bib + u' ' + shown(was);
+            history.push_back({now.bib, 0, QStringLiteral("エントリーの変更"), before,
+                               now.bib + u' ' + shown(now)});
+            plan.changes << QStringLiteral("変更 %1 → %2 %3").arg(before, now.bib, shown(now));
+        } else {
+            if (!wanted.isEmpty() && entered.byBib.contains(wanted))
+                refuse(e, QStringLiteral("ビブ %1 は別の選手のものです").arg(wanted));
+            if (now.bib.isEmpty())
+                now.bib = bibText(entered.highestBib + 1);
+            const int start = ++entered.lastStart[now.cls];
+            plan.statements << "insert into result (tcode,zek,name,team,class1,st1) values (" +
+                                   quoted(code) + "," + quoted(now.bib) + "," + quoted(now.name) +
+                                   "," + quoted(now.team) + "," + QString::number(now.cls) + "," +
+                                   QString::number(start) + ")";
+            ++plan.count.added;
+            history.push_back(
+                {now.bib, 0, QStringLiteral("エントリーの追加"), {}, now.bib + u' ' + shown(now)});
+            plan.changes << QStringLiteral("追加 %1 %2").arg(now.bib, shown(now));
+        }
+        entered.byBib.insert(now.bib, now);
+        entered.highestBib = std::max(entered.highestBib, now.bib.toInt());
+        entered.byNameAndTeam.insert(nameAndTeam(now.name, now.team), now.bib);
+        if (!now.licence.isEmpty())
+            entered.byLicence.insert(now.licence, now.bib);
+        plan.statements
+            << "replace into entry_detail (tcode,zek,kana,sex,birth_year,nation,licence,points) "
+               "values (" +
+                   quoted(code) + "," + quoted(now.bib) + "," + quoted(now.kana) + "," +
+                   quoted(now.sex) + "," + quoted(now.birthYear) + "," + quoted(now.nation) + "," +
+                   quoted(now.licence) + "," + quoted(now.points) + ")";
     }
-    writeTogether(db, batch);
-    return count;
+    if (!history.empty())
+        plan.statements << officeHistory(code, history).join(u'\n');
+    return plan;
+}
+
+void writeImport(odbc::Connection& db, const ImportPlan& plan) {
+    writeTogether(db, plan.statements);
+}
+
+ImportCount importEntries(odbc::Connection& db, const QString& code, const EntryFile& file,
+                          const QHash<QString, int>& classNumbers, EntryMatch match) {
+    const ImportPlan plan = planImport(db, code, file, classNumbers, match);
+    writeImport(db, plan);
+    return plan.count;
 }
 
 } // namespace pistel

@@ -4,6 +4,7 @@
 
 #include <QHash>
 #include <QString>
+#include <QStringList>
 
 namespace pistel {
 
@@ -11,23 +12,46 @@ namespace odbc {
 class Connection;
 }
 
-// What an import did.
+// What an import does (or would do).
 struct ImportCount {
     int added = 0;
     int updated = 0;
+    int unchanged = 0;
 };
 
-// Writes a clean entry file (no problems) into competition `code`, all or nothing in one
-// transaction: a competitor already there (by licence, else by name and team) is updated,
-// never entered twice; a new one gets the file's bib or the next free one and the next start
-// position of the class. `classNumbers`: class name -> its number (cs_master). Names keep
-// every character the club typed, those only Windows' Shift-JIS has (髙, 﨑, ①, ㈱) included:
-// the tables take their bytes as they are. Throws DbError; std::invalid_argument for a file
-// with problems or a bib that another competitor holds.
+// How an entry finds the competitor it is about.
+enum class EntryMatch {
+    LicenceOrName, // a file: by licence, else by name and team
+    Bib,           // one entry edited: by its bib
+};
+
+// An import worked out against the competition as it stands, before anything is written.
+struct ImportPlan {
+    ImportCount count;
+    QStringList changes;    // one line per competitor added or changed, for the operator
+    QStringList statements; // the writes, with their change-history rows
+};
+
+// Plans writing a clean entry file (no problems) into competition `code`: a competitor already
+// there is updated, never entered twice, and one whose entry is as stored is left alone; a new
+// one gets the file's bib or the next free one and the next start position of the class.
+// `classNumbers`: class name -> its number (cs_master). Names keep every character the club
+// typed, those only Windows' Shift-JIS has (髙, 﨑, ①, ㈱) included: the tables take their bytes
+// as they are. Throws DbError; std::invalid_argument for a file with problems, a bib that
+// another competitor holds, or a new bib for a competitor who has a time.
+ImportPlan planImport(odbc::Connection& db, const QString& code, const EntryFile& file,
+                      const QHash<QString, int>& classNumbers,
+                      EntryMatch match = EntryMatch::LicenceOrName);
+// Writes a plan all or nothing, in one transaction. Throws DbError.
+void writeImport(odbc::Connection& db, const ImportPlan& plan);
+// Plans and writes.
 ImportCount importEntries(odbc::Connection& db, const QString& code, const EntryFile& file,
-                          const QHash<QString, int>& classNumbers);
+                          const QHash<QString, int>& classNumbers,
+                          EntryMatch match = EntryMatch::LicenceOrName);
 
 // The classes of a competition's class list (cs_master), name -> number. Throws DbError.
 QHash<QString, int> readClassNumbers(odbc::Connection& db);
+// What a class column may hold: every class's name and its number.
+QStringList classColumnValues(const QHash<QString, int>& classNumbers);
 
 } // namespace pistel

@@ -1,6 +1,7 @@
 #include "Run2Order.h"
 
 #include "OfficeBatch.h"
+#include "OfficeHistory.h"
 #include "data/Query.h"
 #include "data/SqlValue.h"
 #include "results/Ranking.h"
@@ -65,12 +66,37 @@ ClassRun2 readClassRun2(odbc::Connection& db, const QString& code, int cls) {
 
 void writeRun2Order(odbc::Connection& db, const QString& code, int cls, const QStringList& order) {
     const QString where =
-        " where tcode = '" + sqlValue(code) + "' and class1 = " + QString::number(cls);
+        " where tcode = " + quoted(code) + " and class1 = " + QString::number(cls);
     QStringList batch{"update result set st2 = 0" + where};
     for (int i = 0; i < order.size(); ++i)
-        batch << "update result set st2 = " + QString::number(i + 1) + where + " and zek = '" +
-                     sqlValue(order[i]) + "'";
+        batch << "update result set st2 = " + QString::number(i + 1) + where +
+                     " and zek = " + quoted(order[i]);
+    batch << officeHistory(code, {{{},
+                                   2,
+                                   QStringLiteral("2本目スタート順: クラス %1").arg(cls),
+                                   {},
+                                   order.join(u' ')}})
+                 .join(u'\n');
     writeTogether(db, batch);
+}
+
+Run2Rules readRun2Rules(odbc::Connection& db, const QString& code, int cls) {
+    Query q(
+        db, QStringLiteral("run2 rules"),
+        {"select reversed,lower_first,others_after from run2_rule where tcode = " + quoted(code) +
+         " and class1 in (0," + QString::number(cls) + ") order by class1 desc limit 1"});
+    q.open();
+    if (q.recordCount() == 0)
+        return {};
+    return {q.text(0, 0).toInt(), q.text(0, 1) == u"1", q.text(0, 2) == u"1"};
+}
+
+void saveRun2Rules(odbc::Connection& db, const QString& code, int cls, const Run2Rules& rules) {
+    writeTogether(db, {"replace into run2_rule (tcode,class1,reversed,lower_first,others_after) "
+                       "values (" +
+                       quoted(code) + "," + QString::number(cls) + "," +
+                       QString::number(rules.reversed) + "," + (rules.lowerBibFirst ? "1" : "0") +
+                       "," + (rules.othersAfter ? "1" : "0") + ")"});
 }
 
 } // namespace pistel

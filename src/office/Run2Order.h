@@ -39,7 +39,12 @@ struct ClassRun2 {
 // Reads class `cls` of competition `code` (not the excluded). Throws DbError.
 ClassRun2 readClassRun2(odbc::Connection& db, const QString& code, int cls);
 // Writes `order` as st2 1 to n of class `cls` (0 for who does not start run 2), in one
-// transaction. Throws DbError.
+// transaction with its change-history row. Throws DbError.
 void writeRun2Order(odbc::Connection& db, const QString& code, int cls, const QStringList& order);
+
+// The run-2 rules of class `cls`: its own when set, else the competition's, else the defaults.
+Run2Rules readRun2Rules(odbc::Connection& db, const QString& code, int cls);
+// Keeps the rules of class `cls` (0: the competition's, for classes without their own).
+void saveRun2Rules(odbc::Connection& db, const QString& code, int cls, const Run2Rules& rules);
 
 } // namespace pistel

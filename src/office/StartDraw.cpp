@@ -1,12 +1,15 @@
 #include "StartDraw.h"
 
 #include "OfficeBatch.h"
+#include "OfficeHistory.h"
 #include "data/Query.h"
 #include "data/SqlValue.h"
 
 #include <QRandomGenerator>
+#include <QSet>
 #include <algorithm>
 #include <random>
+#include <stdexcept>
 
 namespace pistel {
 namespace {
@@ -94,18 +97,71 @@ ClassDraw readClassDraw(odbc::Connection& db, const QString& code, int cls) {
     return c;
 }
 
-void writeStartOrder(odbc::Connection& db, const QString& code, int cls, const QStringList& order,
-                     DrawMethod method, std::uint64_t seed, int seeded) {
-    const QString where =
-        " where tcode = '" + sqlValue(code) + "' and class1 = " + QString::number(cls);
+QStringList writeStartOrder(odbc::Connection& db, const QString& code, int cls,
+                            const QStringList& order, const DrawSettings& draw) {
+    const QString tcode = quoted(code);
+    const QString inClass = " where tcode = " + tcode + " and class1 = " + QString::number(cls);
+    QStringList bibs = order;
     QStringList batch;
-    for (int i = 0; i < order.size(); ++i)
-        batch << "update result set st1 = " + QString::number(i + 1) + where + " and zek = '" +
-                     sqlValue(order[i]) + "'";
-    batch << "insert into start_draw (tcode,class1,method,seed,seeded,drawn_at) values ('" +
-                 sqlValue(code) + "'," + QString::number(cls) + ",'" + methodName(method) + "'," +
-                 QString::number(seed) + "," + QString::number(seeded) + ",now())";
+    if (draw.firstBib != 0) {
+        // Bibs from the first number in start order. Each moves through a name no bib has
+        // (bibs are digits), so two competitors of the class may trade numbers.
+        Query others(db, QStringLiteral("draw"),
+                     {"select zek from result where tcode = " + tcode + " and class1 <> " +
+                      QString::number(cls)});
+        others.open();
+        QSet<int> taken;
+        for (int r = 0; r < others.recordCount(); ++r)
+            taken.insert(others.text(r, 0).toInt());
+        int first = draw.firstBib;
+        if (first < 0) // after the highest bib of the other classes
+            first = taken.isEmpty() ? 1 : *std::max_element(taken.cbegin(), taken.cend()) + 1;
+        for (int i = 0; i < order.size(); ++i) {
+            const int number = first + i;
+            if (number > 9999 || taken.contains(number))
+                throw std::invalid_argument(
+                    QStringLiteral("ビブ %1 は別のクラスの選手のものです（または 9999 を超えます）")
+                        .arg(number)
+                        .toStdString());
+            bibs[i] = QString::number(number).rightJustified(4, QLatin1Char('0'));
+        }
+        const QString where = " where tcode = " + tcode + " and zek = ";
+        for (const char* table : {"result", "entry_detail", "run_status"}) {
+            for (int i = 0; i < order.size(); ++i)
+                batch << QString("update ") + table + " set zek = " +
+                             quoted(QStringLiteral("T%1").arg(i, 3, 10, QLatin1Char('0'))) + where +
+                             quoted(order[i]);
+            for (int i = 0; i < order.size(); ++i)
+                batch << QString("update ") + table + " set zek = " + quoted(bibs[i]) + where +
+                             quoted(QStringLiteral("T%1").arg(i, 3, 10, QLatin1Char('0')));
+        }
+    }
+    for (int i = 0; i < bibs.size(); ++i)
+        batch << "update result set st1 = " + QString::number(i + 1) + inClass +
+                     " and zek = " + quoted(bibs[i]);
+    batch << "insert into start_draw (tcode,class1,method,seed,seeded,drawn_at) values (" + tcode +
+                 "," + QString::number(cls) + ",'" + methodName(draw.method) + "'," +
+                 QString::number(draw.seed) + "," + QString::number(draw.seeded) + ",now())";
+    QString what =
+        QStringLiteral("1本目スタート順: クラス %1 %2").arg(cls).arg(methodName(draw.method));
+    if (draw.method != DrawMethod::Given)
+        what += QStringLiteral(" シード %1").arg(draw.seed);
+    QString after = bibs.join(u' ');
+    if (bibs != order)
+        after += QStringLiteral("（ビブ付け替え: %1）").arg(order.join(u' '));
+    batch << officeHistory(code, {{{}, 1, what, {}, after}}).join(u'\n');
     writeTogether(db, batch);
+    return bibs;
+}
+
+std::optional<DrawRecord> readLatestDraw(odbc::Connection& db, const QString& code, int cls) {
+    Query q(db, QStringLiteral("draw"),
+            {"select method,seed,seeded from start_draw where tcode = " + quoted(code) +
+             " and class1 = " + QString::number(cls) + " order by id desc limit 1"});
+    q.open();
+    if (q.recordCount() == 0)
+        return std::nullopt;
+    return DrawRecord{q.text(0, 0), q.text(0, 1).toULongLong(), q.text(0, 2).toInt()};
 }
 
 } // namespace pistel

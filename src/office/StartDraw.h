@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace pistel {
@@ -37,8 +38,27 @@ struct ClassDraw {
     QStringList timed;
 };
 ClassDraw readClassDraw(odbc::Connection& db, const QString& code, int cls);
-// Writes `order` as st1 1 to n of class `cls` and records the draw, in one transaction.
-void writeStartOrder(odbc::Connection& db, const QString& code, int cls, const QStringList& order,
-                     DrawMethod method, std::uint64_t seed, int seeded);
+// How a class's start order was drawn, and its bibs.
+struct DrawSettings {
+    DrawMethod method = DrawMethod::Random;
+    std::uint64_t seed = 0;
+    int seeded = 15;
+    // Bibs are given in start order from this number; 0: the competitors keep theirs; negative:
+    // from one after the highest bib of the other classes (numbers continue across classes).
+    int firstBib = 0;
+};
+// Writes `order` as st1 1 to n of class `cls` (with the bibs the settings give), records the
+// draw with its seed and its change-history row, in one transaction. Returns the bibs in start
+// order. Throws DbError; std::invalid_argument when a bib to give belongs to another class.
+QStringList writeStartOrder(odbc::Connection& db, const QString& code, int cls,
+                            const QStringList& order, const DrawSettings& draw);
+
+// The latest draw of a class, as the start list prints it.
+struct DrawRecord {
+    QString method; // given, random, seeded
+    std::uint64_t seed = 0;
+    int seeded = 0;
+};
+std::optional<DrawRecord> readLatestDraw(odbc::Connection& db, const QString& code, int cls);
 
 } // namespace pistel

@@ -55,6 +55,7 @@ QString sourceCaption(const QString& s) {
         {source::kImport, QStringLiteral("取り込み")},
         {source::kReplacement, QStringLiteral("代替時刻（予備計時）")},
         {source::kFinishReplaced, QStringLiteral("後のフィニッシュによる置き換え")},
+        {source::kOffice, QStringLiteral("大会準備")},
     };
     return captions.value(s, s);
 }

@@ -30,6 +30,9 @@ inline constexpr char kRevert[] = "revert";
 inline constexpr char kImport[] = "import";
 inline constexpr char kReplacement[] = "backup";      // a replacement time from backup timing
 inline constexpr char kFinishReplaced[] = "replaced"; // a later finish line took its place
+// The race office: entries, bibs, start orders, withdrawals. Never a time or a status, so
+// never reverted from the history (the office changes them again).
+inline constexpr char kOffice[] = "office";
 } // namespace source
 
 // The operator's name for a source.

@@ -8,6 +8,7 @@
 #include "office/Run2Order.h"
 #include "office/StartDraw.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QFile>
@@ -117,10 +118,19 @@ QWidget* OfficeWindow::orderPage() {
     seeded->setPrefix(QStringLiteral("シード "));
     auto* drawButton = new QPushButton(QStringLiteral("１本目スタート順を作る"), page);
     connect(drawButton, &QPushButton::clicked, this, &OfficeWindow::drawRun1);
+    firstBib = new QSpinBox(page);
+    firstBib->setRange(0, 9999);
+    firstBib->setSpecialValueText(QStringLiteral("ビブはそのまま"));
+    firstBib->setPrefix(QStringLiteral("最初のビブ "));
+    continueBibs = new QCheckBox(QStringLiteral("前のクラスから続ける"), page);
+    connect(continueBibs, &QCheckBox::toggled, firstBib, &QSpinBox::setDisabled);
     run1->addWidget(drawMethod);
     run1->addWidget(seeded);
-    run1->addWidget(drawButton);
+    run1->addWidget(firstBib);
+    run1->addWidget(continueBibs);
+    run1->addStretch();
     v->addLayout(run1);
+    v->addWidget(drawButton, 0, Qt::AlignLeft);
 
     auto* run2 = new QHBoxLayout;
     reversed = new QSpinBox(page);
@@ -133,10 +143,19 @@ QWidget* OfficeWindow::orderPage() {
     confirmButton = new QPushButton(QStringLiteral("２本目スタート順を確定"), page);
     confirmButton->setEnabled(false);
     connect(confirmButton, &QPushButton::clicked, this, &OfficeWindow::confirmRun2);
+    higherBibFirst = new QCheckBox(QStringLiteral("同タイムは大きいビブが先"), page);
+    othersAfter = new QCheckBox(QStringLiteral("１本目の記録なしも後から出走"), page);
     run2->addWidget(reversed);
-    run2->addWidget(previewButton);
-    run2->addWidget(confirmButton);
+    run2->addWidget(higherBibFirst);
+    run2->addWidget(othersAfter);
+    run2->addStretch();
     v->addLayout(run2);
+    auto* run2Buttons = new QHBoxLayout;
+    run2Buttons->addWidget(previewButton);
+    run2Buttons->addWidget(confirmButton);
+    run2Buttons->addStretch();
+    v->addLayout(run2Buttons);
+    connect(orderClass, &QComboBox::currentIndexChanged, this, &OfficeWindow::showRun2Rules);
 
     order = new QPlainTextEdit(page);
     order->setReadOnly(true);
@@ -224,7 +243,7 @@ void OfficeWindow::previewEntries(const QString& path) {
         say(QStringLiteral("ファイルを開けません: ") + file.errorString(), true);
         return;
     }
-    entries_ = readEntryFile(file.readAll(), classNumbers_.keys());
+    entries_ = readEntryFile(file.readAll(), classColumnValues(classNumbers_));
     QStringList lines{QStringLiteral("%1、%2 名、問題 %3 件")
                           .arg(entries_.encoding)
                           .arg(entries_.entries.size())
@@ -262,11 +281,14 @@ void OfficeWindow::drawRun1() {
                 QStringLiteral("１本目に時刻のある選手がいます（%1）。スタート順は変えません。")
                     .arg(now.timed.join(QLatin1Char(' ')))
                     .toStdString());
-        const std::uint64_t seed = newDrawSeed();
-        const QStringList drawn = drawStartOrder(now.entries, method, seed, seeded->value());
-        writeStartOrder(dm_.Db1, code->text().trimmed(), cls, drawn, method, seed, seeded->value());
-        order->setPlainText(QStringLiteral("１本目　シード値 %1\n").arg(seed) +
-                            drawn.join(QLatin1Char('\n')));
+        const DrawSettings settings{method, newDrawSeed(), seeded->value(),
+                                    continueBibs->isChecked() ? -1 : firstBib->value()};
+        const QStringList drawn =
+            drawStartOrder(now.entries, method, settings.seed, settings.seeded);
+        const QStringList bibs =
+            writeStartOrder(dm_.Db1, code->text().trimmed(), cls, drawn, settings);
+        order->setPlainText(QStringLiteral("１本目　シード値 %1\n").arg(settings.seed) +
+                            bibs.join(QLatin1Char('\n')));
         say(QStringLiteral("１本目のスタート順を保存しました（%1 名）").arg(drawn.size()));
     });
 }
@@ -276,7 +298,7 @@ void OfficeWindow::previewRun2() {
     attempt([&] {
         const ClassRun2 now =
             readClassRun2(dm_.Db1, code->text().trimmed(), orderClass->currentData().toInt());
-        run2Order_ = run2StartOrder(now.standings, {reversed->value(), true, false});
+        run2Order_ = run2StartOrder(now.standings, run2Rules());
         order->setPlainText(QStringLiteral("２本目（確定前）\n") +
                             run2Order_.join(QLatin1Char('\n')));
         confirmButton->setEnabled(!run2Order_.isEmpty());
@@ -291,7 +313,7 @@ void OfficeWindow::confirmRun2() {
     // preview (or while the question below is open) is shown, never written unseen.
     const auto stillAsShown = [&](ClassRun2& now) {
         now = readClassRun2(dm_.Db1, competition, cls);
-        const QStringList fresh = run2StartOrder(now.standings, {reversed->value(), true, false});
+        const QStringList fresh = run2StartOrder(now.standings, run2Rules());
         if (fresh == run2Order_)
             return true;
         run2Order_ = fresh;
@@ -315,8 +337,25 @@ void OfficeWindow::confirmRun2() {
              !stillAsShown(now)))
             return;
         writeRun2Order(dm_.Db1, competition, cls, run2Order_);
+        saveRun2Rules(dm_.Db1, competition, cls, run2Rules());
         confirmButton->setEnabled(false);
         say(QStringLiteral("２本目のスタート順を確定しました（%1 名）").arg(run2Order_.size()));
+    });
+}
+
+Run2Rules OfficeWindow::run2Rules() const {
+    return {reversed->value(), !higherBibFirst->isChecked(), othersAfter->isChecked()};
+}
+
+void OfficeWindow::showRun2Rules() {
+    const int cls = orderClass->currentData().toInt();
+    if (cls == 0 || code->text().trimmed().isEmpty())
+        return;
+    attempt([&] {
+        const Run2Rules rules = readRun2Rules(dm_.Db1, code->text().trimmed(), cls);
+        reversed->setValue(rules.reversed);
+        higherBibFirst->setChecked(!rules.lowerBibFirst);
+        othersAfter->setChecked(rules.othersAfter);
     });
 }
 

@@ -1,11 +1,13 @@
 #pragma once
 
 #include "office/EntryFile.h"
+#include "office/Run2Order.h"
 
 #include <QDialog>
 #include <QHash>
 #include <QStringList>
 
+class QCheckBox;
 class QComboBox;
 class QDateEdit;
 class QLabel;
@@ -54,7 +56,11 @@ public:
     QComboBox* orderClass = nullptr;
     QComboBox* drawMethod = nullptr;
     QSpinBox* seeded = nullptr;
+    QSpinBox* firstBib = nullptr;      // 0: bibs stay
+    QCheckBox* continueBibs = nullptr; // bibs from one after the other classes'
     QSpinBox* reversed = nullptr;
+    QCheckBox* higherBibFirst = nullptr;
+    QCheckBox* othersAfter = nullptr;
     QPlainTextEdit* order = nullptr;
     QPushButton* confirmButton = nullptr;
     QLabel* status = nullptr;
@@ -64,6 +70,9 @@ private:
     QWidget* entriesPage();
     QWidget* orderPage();
     void showClasses();
+    // The run-2 rules as set on the page, and the class's stored ones shown there.
+    Run2Rules run2Rules() const;
+    void showRun2Rules();
     // Runs `work`; a database error or a refusal is shown in the status line.
     bool attempt(const std::function<void()>& work);
     void say(const QString& text, bool alarm = false);

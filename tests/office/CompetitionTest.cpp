@@ -13,25 +13,42 @@ protected:
 
 TEST_F(CompetitionTest, CompetitionClassesAndRaceDataFromNothing) {
     QString out;
-    ASSERT_EQ(office({"competition", "--code", "N1", "--title", "第1回 白馬村民スキー大会",
-                      "--venue", "白馬村", "--discipline", "GS", "--runs", "2", "--date",
-                      "2027-01-10", "--category", "一般", "--sex", "男女", "男子=2", "女子=1"},
-                     out),
-              0)
-        << out.toStdString();
+    const QStringList create{
+        "create",  "--code", "N1",           "--title",    "第1回 白馬村民スキー大会",
+        "--venue", "白馬村", "--discipline", "GS",         "--runs",
+        "2",       "--date", "2027-01-10",   "--category", "一般",
+        "--sex",   "男女"};
+    // A dry run says what it would do and writes nothing.
+    ASSERT_EQ(office(QStringList{create} << "--dry-run", out), 0) << out.toStdString();
+    EXPECT_EQ(out, "would create N1\n");
+    EXPECT_EQ(scalar("select count(*) from taikai"), "0");
+    ASSERT_EQ(office(create, out), 0) << out.toStdString();
+    ASSERT_EQ(office({"class", "--number", "2", "--name", "男子"}, out), 0) << out.toStdString();
+    ASSERT_EQ(office({"class", "--number", "1", "--name", "女子"}, out), 0);
     EXPECT_EQ(rows("select tcode,tname,TPLACE,GAME,HON,tdate,TCLASS,SEX from taikai"),
               QStringList{"N1|第1回 白馬村民スキー大会|白馬村|GS|2|2027-01-10|一般|男女"});
     EXPECT_EQ(rows("select cname,ccode from cs_master order by ccode desc"),
               (QStringList{"男子|2", "女子|1"}));
+    // A class renamed keeps its number, never two names for one number.
+    ASSERT_EQ(office({"class", "--number", "1", "--name", "女子A"}, out), 0);
+    EXPECT_EQ(rows("select cname,ccode from cs_master order by ccode desc"),
+              (QStringList{"男子|2", "女子A|1"}));
+    EXPECT_EQ(office({"class", "--number", "x", "--name", "男子"}, out), 2);
     // Edited: the title changes, nothing is duplicated.
-    ASSERT_EQ(office({"competition", "--code", "N1", "--title", "第1回 白馬村民大会",
-                      "--discipline", "GS", "--date", "2027-01-10"},
+    ASSERT_EQ(office({"create", "--code", "N1", "--title", "第1回 白馬村民大会", "--discipline",
+                      "GS", "--date", "2027-01-10"},
                      out),
               0);
+    EXPECT_EQ(out, "update N1\n");
     EXPECT_EQ(scalar("select count(*) from taikai"), "1");
     EXPECT_EQ(scalar("select tname from taikai"), "第1回 白馬村民大会");
+    // Both are in the change history, the edit with the title before and after.
+    EXPECT_EQ(rows("select source,what from change_history order by id"),
+              (QStringList{"office|大会の作成", "office|大会の変更"}));
+    EXPECT_TRUE(scalar("select before_text from change_history order by id desc limit 1")
+                    .startsWith("第1回 白馬村民スキー大会 / 白馬村 / GS / 2本 / 2027-01-10"));
     // Wrong values are refused and write nothing.
-    EXPECT_EQ(office({"competition", "--code", "N2", "--title", "x", "--discipline", "XX", "--date",
+    EXPECT_EQ(office({"create", "--code", "N2", "--title", "x", "--discipline", "XX", "--date",
                       "2027-01-10"},
                      out),
               2);
@@ -57,6 +74,10 @@ TEST_F(CompetitionTest, CompetitionClassesAndRaceDataFromNothing) {
     EXPECT_EQ(scalar("select count(*) from race_data where item='weather'"), "0");
     ASSERT_EQ(office({"racedata", "--code", "N1", "homologation="}, out), 0);
     EXPECT_EQ(scalar("select count(*) from race_data"), "4");
+    EXPECT_EQ(rows("select run,what,before_text,after_text from change_history where what like "
+                   "'大会データ%' order by id desc limit 2"),
+              (QStringList{"0|大会データ: homologation|12345/01/22|",
+                           "1|大会データ: start_time||10:00"}));
 }
 
 } // namespace

@@ -51,22 +51,28 @@ TEST(EntryFileTest, ShiftJisTabsAndUtf8CsvWithQuotesReadAlike) {
 
 TEST(EntryFileTest, EveryProblemIsListedByItsLine) {
     // A Shift-JIS file whose last line has two bytes CP932 does not define.
-    const QByteArray csv = cp932("bib,name,class,birth year\n"
-                                 "1,山田　太郎,男子シニア,1990\n"
-                                 "1,鈴木　一郎,男子シニア,199O\n" // the bib again; a letter O
-                                 "2,,女子シニア,\n"               // no name
-                                 "3,田中　蓮,男子ジュニア,2010\n" // a class it lacks
+    const QByteArray csv = cp932("bib,name,class,birth year,points\n"
+                                 "1,山田　太郎,男子シニア,1990,\n"
+                                 "0001,鈴木　一郎,男子シニア,199O,\n" // bib 1 again; a letter O
+                                 "2,,女子シニア,,\n"                  // no name
+                                 "3,田中　蓮,男子ジュニア,2010,\n"    // a class it lacks
                                  "4,") +
-                           QByteArray("\xff\xff") + cp932(",男子シニア,2001\n");
+                           QByteArray("\xff\xff") +
+                           cp932(",男子シニア,2001,\n"
+                                 "5a,佐藤　花,女子シニア,2002,12.5\n"  // a bib that is no number
+                                 "6,伊藤　空,女子シニア,2003,１２\n"); // full-width points
     const EntryFile f = readEntryFile(csv, kClasses);
     EXPECT_EQ(f.encoding, "CP932");
     const QStringList got = problems(f);
     for (const char* want :
-         {"3: ビブ 1 は 2 行目と重なっています", "3: 生年「199O」は年として読めません",
+         {"3: ビブ 0001 は 2 行目と重なっています", "3: 生年「199O」は年として読めません",
           "4: 氏名がありません", "5: クラス「男子ジュニア」は大会にありません",
-          "6: 文字として読めないバイトがあります"})
+          "6: 文字として読めないバイトがあります",
+          "7: ビブ「5a」は 1 から 9999 の番号ではありません",
+          "8: ポイント「１２」は数として読めません"})
         EXPECT_TRUE(got.contains(QString::fromUtf8(want))) << want << "\n"
                                                            << got.join('\n').toStdString();
+    EXPECT_EQ(got.size(), 7) << got.join('\n').toStdString(); // one message a problem
     // Without a name column nothing is read.
     const EntryFile none = readEntryFile("bib,club\n1,x\n", {});
     EXPECT_TRUE(none.entries.isEmpty());

@@ -3,6 +3,7 @@
 #include "office/EntryImport.h"
 
 #include "OfficeProgram.h"
+#include "capture/HistoryRevert.h"
 #include "data/DbError.h"
 #include "support/DbTest.h"
 
@@ -50,6 +51,23 @@ TEST_F(EntryImportTest, ImportAgainUpdatesAndNeverDuplicates) {
     EXPECT_EQ(competitors(), (QStringList{"0001|髙橋　健太|白馬ＳＣ①|2|1|1990|12345",
                                           "0002|山﨑　花子|㈱野沢スキー|1|1|1995|",
                                           "0003|佐藤　一郎|白馬ＳＣ①|2|2|1988|"}));
+    // Each competitor added is in the change history; the same file again changes nothing,
+    // not even the history.
+    EXPECT_EQ(rows("select zek,source,what from change_history order by zek"),
+              (QStringList{"0001|office|エントリーの追加", "0002|office|エントリーの追加",
+                           "0003|office|エントリーの追加"}));
+    const ImportCount again = importEntries(dm.Db1, "E1", first, classes);
+    EXPECT_EQ(again.unchanged, 3);
+    EXPECT_EQ(again.added + again.updated, 0);
+    EXPECT_EQ(scalar("select count(*) from change_history"), "3");
+    // An office entry is never reverted from the history (it holds no times to put back).
+    {
+        const QStringList was = competitors();
+        const QString id = scalar("select min(id) from change_history");
+        EXPECT_THROW(HistoryRevert(dm.Db1, "E1", nullptr).revert(id.toLongLong()),
+                     std::runtime_error);
+        EXPECT_EQ(competitors(), was);
+    }
 
     // The start list prints them and its CSV carries them (the document's text read back).
     {
@@ -90,6 +108,9 @@ TEST_F(EntryImportTest, ImportAgainUpdatesAndNeverDuplicates) {
                                           "0002|山﨑　花子|㈱野沢スキー|1|1|1995|67890",
                                           "0003|佐藤　一郎|白馬ＳＣ①|2|2|1988|",
                                           "0004|鈴木　次郎|八方ＳＣ|2|3|2001|"}));
+    EXPECT_EQ(scalar("select before_text from change_history where zek='0001' and "
+                     "what='エントリーの変更'"),
+              "0001 髙橋　健太 / 白馬ＳＣ① / クラス 2 / 1990 / 12345");
 
     // All or nothing: a file with a problem writes nothing, nor does one the server refuses
     // halfway (a club name longer than the column), nor one that gives a held bib to another.
@@ -126,6 +147,25 @@ TEST_F(EntryImportTest, ImportAgainUpdatesAndNeverDuplicates) {
     EXPECT_EQ(run({"import", "--code", "E1", "--file", good}, output), 0) << output.toStdString();
     EXPECT_TRUE(output.contains("added 1, updated 0")) << output.toStdString();
     EXPECT_EQ(competitors().last(), "0005|田中　三郎||2|4||");
+
+    // One entry by hand: a dry run writes nothing; a new bib adds (the class by its number),
+    // the same bib edits; a class the list lacks is refused with the file's message.
+    const auto entry = [&](const QStringList& args) {
+        return run(QStringList{"entry", "--code", "E1"} << args, output);
+    };
+    EXPECT_EQ(entry({"--bib", "21", "--name", "伊藤　空", "--class", "1", "--dry-run"}), 0);
+    EXPECT_EQ(output,
+              "追加 0021 伊藤　空 /  / クラス 1\nwould add 1, would update 0, unchanged 0\n");
+    EXPECT_EQ(competitors().size(), 5);
+    EXPECT_EQ(entry({"--bib", "21", "--name", "伊藤　空", "--class", "1"}), 0)
+        << output.toStdString();
+    EXPECT_EQ(entry({"--bib", "21", "--name", "伊藤　空", "--class", "女子シニア", "--team",
+                     "白馬ＳＣ①", "--birth-year", "2003"}),
+              0);
+    EXPECT_TRUE(output.contains("updated 1")) << output.toStdString();
+    EXPECT_EQ(competitors().last(), "0021|伊藤　空|白馬ＳＣ①|1|2|2003|");
+    EXPECT_EQ(entry({"--bib", "22", "--name", "x", "--class", "ジュニア"}), 1);
+    EXPECT_TRUE(output.contains("クラス「ジュニア」は大会にありません")) << output.toStdString();
 }
 
 } // namespace
