@@ -40,6 +40,15 @@ bool readRace(odbc::Connection& db, const QString& code, Race& race) {
             race.classNames.insert(cls, q.text(r, 0));
     }
 
+    // The latest draw of each class, as the run-1 start list states it.
+    q.setSql({"select d.class1,d.method,d.seed from start_draw d where d.tcode = '" +
+              sqlValue(code) +
+              "' and d.id = (select max(id) from start_draw e where e.tcode = "
+              "d.tcode and e.class1 = d.class1)"});
+    q.open();
+    for (int r = 0; r < q.recordCount(); ++r)
+        race.draws.insert(q.text(r, 0).toInt(), {q.text(r, 1), q.text(r, 2)});
+
     q.setSql({"select zek,name,team,st1,st2,class1,dropm,sttime,altime,ttime,FL,sttime2,altime2,"
               "ttime2,FL2,totaltime from result where tcode = '" +
                   sqlValue(code) + "'",

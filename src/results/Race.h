@@ -60,6 +60,12 @@ struct Race {
     RaceInfo info;
     std::vector<Competitor> competitors; // by bib
     QMap<int, QString> classNames;       // class number -> name (from the class master)
+    // How each class's run-1 start order was drawn, by the race office: so it can be repeated.
+    struct Draw {
+        QString method; // given, random, seeded
+        QString seed;
+    };
+    QMap<int, Draw> draws;
 
     // Classes that have competitors, highest number first (the order they race in).
     std::vector<int> classes() const;
