@@ -46,6 +46,8 @@ inline const QStringList kRaceDataItems{
     "start_time",    "forerunners",   "technical_delegate", "referee",
     "chief_of_race", "start_referee", "finish_referee",     "timing",
     "weather",       "snow",          "temperature_start",  "temperature_finish"};
+// How the office and the documents name an item of kRaceDataItems.
+QString raceDataCaption(const QString& item);
 // Sets items of competition `code` (run 0: the competition's own); an empty value removes
 // one. Throws DbError; std::invalid_argument for an item not in kRaceDataItems.
 void setRaceData(odbc::Connection& db, const QString& code, int run,

@@ -97,6 +97,30 @@ QHash<QString, int> readClassNumbers(odbc::Connection& db) {
     return classes;
 }
 
+std::optional<Entry> readEntry(odbc::Connection& db, const QString& code, const QString& bib) {
+    Query q(db, QStringLiteral("entry"),
+            {"select r.name,coalesce(d.kana,''),r.team,coalesce(c.cname,r.class1),"
+             "coalesce(d.sex,''),coalesce(d.birth_year,''),coalesce(d.nation,''),",
+             "coalesce(d.licence,''),coalesce(d.points,'') from result r",
+             "left join entry_detail d on d.tcode = r.tcode and d.zek = r.zek",
+             "left join cs_master c on c.ccode = r.class1",
+             "where r.tcode = " + quoted(code) + " and r.zek = " + quoted(bib)});
+    q.open();
+    if (q.recordCount() == 0)
+        return std::nullopt;
+    return Entry{0,
+                 bib,
+                 q.text(0, 0),
+                 q.text(0, 1),
+                 q.text(0, 2),
+                 q.text(0, 3),
+                 q.text(0, 4),
+                 q.text(0, 5),
+                 q.text(0, 6),
+                 q.text(0, 7),
+                 q.text(0, 8)};
+}
+
 QStringList classColumnValues(const QHash<QString, int>& classNumbers) {
     QStringList values = classNumbers.keys();
     for (int number : classNumbers)

@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 namespace pistel {
 
@@ -48,6 +49,9 @@ void writeImport(odbc::Connection& db, const ImportPlan& plan);
 ImportCount importEntries(odbc::Connection& db, const QString& code, const EntryFile& file,
                           const QHash<QString, int>& classNumbers,
                           EntryMatch match = EntryMatch::LicenceOrName);
+
+// The entry of `bib` as stored (its class by name); nothing when the bib is not entered.
+std::optional<Entry> readEntry(odbc::Connection& db, const QString& code, const QString& bib);
 
 // The classes of a competition's class list (cs_master), name -> number. Throws DbError.
 QHash<QString, int> readClassNumbers(odbc::Connection& db);

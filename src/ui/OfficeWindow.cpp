@@ -1,5 +1,7 @@
 #include "OfficeWindow.h"
 
+#include "EntryForm.h"
+#include "RaceDataPage.h"
 #include "data/DbError.h"
 #include "data/OperatorDialog.h"
 #include "data/TDM1.h"
@@ -7,6 +9,7 @@
 #include "office/EntryImport.h"
 #include "office/Run2Order.h"
 #include "office/StartDraw.h"
+#include "office/Withdrawal.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -33,6 +36,9 @@ OfficeWindow::OfficeWindow(TDM1& dm, OperatorDialog& dialog, QWidget* parent)
     auto* v = new QVBoxLayout(this);
     tabs = new QTabWidget(this);
     tabs->addTab(competitionPage(), QStringLiteral("大会"));
+    raceData = new RaceDataPage;
+    connect(raceData, &RaceDataPage::saveRequested, this, &OfficeWindow::saveRaceData);
+    tabs->addTab(raceData, QStringLiteral("大会データ"));
     tabs->addTab(entriesPage(), QStringLiteral("エントリー"));
     tabs->addTab(orderPage(), QStringLiteral("スタート順"));
     v->addWidget(tabs);
@@ -95,6 +101,11 @@ QWidget* OfficeWindow::entriesPage() {
     importButton->setEnabled(false);
     connect(importButton, &QPushButton::clicked, this, &OfficeWindow::importEntries);
     v->addWidget(importButton, 0, Qt::AlignRight);
+    entryForm = new EntryForm(page);
+    connect(entryForm, &EntryForm::bibChosen, this, &OfficeWindow::showEntry);
+    connect(entryForm, &EntryForm::saveRequested, this, &OfficeWindow::saveEntry);
+    connect(entryForm, &EntryForm::withdrawRequested, this, &OfficeWindow::withdraw);
+    v->addWidget(entryForm);
     return page;
 }
 
@@ -188,8 +199,12 @@ void OfficeWindow::showClasses() {
         for (auto it = classNumbers_.cbegin(); it != classNumbers_.cend(); ++it)
             sorted.append({it.value(), it.key()});
         std::sort(sorted.begin(), sorted.end(), std::greater<>());
-        for (const auto& [number, name] : sorted)
+        QStringList names;
+        for (const auto& [number, name] : sorted) {
             orderClass->addItem(name, number);
+            names << name;
+        }
+        entryForm->setClasses(names);
     });
 }
 
@@ -205,7 +220,55 @@ void OfficeWindow::showCompetition(const QString& wanted) {
         date->setDate(c->date);
         category->setText(c->category);
         sex->setText(c->sex);
+        raceData->showData(readRaceData(dm_.Db1, c->code));
     });
+}
+
+void OfficeWindow::saveRaceData() {
+    const QString competition = code->text().trimmed();
+    if (attempt([&] {
+            if (!readCompetition(dm_.Db1, competition))
+                throw std::invalid_argument(
+                    QStringLiteral("先に大会を保存してください").toStdString());
+            const QMap<int, QMap<QString, QString>> byRun = raceData->data();
+            for (auto it = byRun.cbegin(); it != byRun.cend(); ++it)
+                setRaceData(dm_.Db1, competition, it.key(), it.value());
+        }))
+        say(QStringLiteral("大会データを保存しました"));
+}
+
+void OfficeWindow::showEntry(const QString& bib) {
+    bool numeric = false;
+    const int number = bib.trimmed().toInt(&numeric);
+    if (!numeric)
+        return;
+    attempt([&] {
+        const QString zek = QString::number(number).rightJustified(4, QLatin1Char('0'));
+        if (const std::optional<Entry> e = readEntry(dm_.Db1, code->text().trimmed(), zek))
+            entryForm->showEntry(*e);
+    });
+}
+
+void OfficeWindow::saveEntry() {
+    const EntryFile one = checkedEntry(entryForm->entry(), classColumnValues(classNumbers_));
+    if (!one.problems.isEmpty()) {
+        say(one.problems.first().text, true);
+        return;
+    }
+    attempt([&] {
+        const ImportPlan plan =
+            planImport(dm_.Db1, code->text().trimmed(), one, classNumbers_, EntryMatch::Bib);
+        writeImport(dm_.Db1, plan);
+        say(plan.changes.isEmpty() ? QStringLiteral("変更はありません") : plan.changes.first());
+    });
+}
+
+void OfficeWindow::withdraw(bool withdrawn) {
+    const int number = entryForm->bib->text().trimmed().toInt();
+    const QString zek = QString::number(number).rightJustified(4, QLatin1Char('0'));
+    if (attempt([&] { setWithdrawn(dm_.Db1, code->text().trimmed(), zek, withdrawn); }))
+        say(withdrawn ? QStringLiteral("ビブ %1 を出走取消にしました").arg(zek)
+                      : QStringLiteral("ビブ %1 を出走に戻しました").arg(zek));
 }
 
 void OfficeWindow::saveCompetition() {

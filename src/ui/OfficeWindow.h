@@ -20,11 +20,14 @@ class QTabWidget;
 namespace pistel {
 
 class TDM1;
+class EntryForm;
+class RaceDataPage;
 class OperatorDialog;
 
 // 「大会準備」: the race office's window. A competition and its classes, the entry file with
 // every problem by line before anything is written, the run-1 draw and the run-2 start order
-// of a class. Everything it does is done by the office library; the window shows and asks.
+// of a class, the race data the documents print, one competitor added or edited by hand.
+// Everything it does is done by the office library; the window shows and asks.
 class OfficeWindow : public QDialog {
     Q_OBJECT
 public:
@@ -36,12 +39,20 @@ public:
     // The entries page: reads `path` and shows what an import would write, or why not.
     void previewEntries(const QString& path);
     void importEntries();
+    // The race data page: every cell written (an emptied one removed), with its history.
+    void saveRaceData();
+    // One competitor: the bib's entry shown, the form's written (added or edited), withdrawn.
+    void showEntry(const QString& bib);
+    void saveEntry();
+    void withdraw(bool withdrawn);
     // The start order page, for the class chosen.
     void drawRun1();
     void previewRun2();
     void confirmRun2();
 
     QTabWidget* tabs = nullptr;
+    RaceDataPage* raceData = nullptr;
+    EntryForm* entryForm = nullptr;
     QLineEdit* code = nullptr;
     QLineEdit* title = nullptr;
     QLineEdit* venue = nullptr;

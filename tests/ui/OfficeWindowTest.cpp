@@ -5,6 +5,8 @@
 #include "support/DbTest.h"
 #include "support/ScriptedDialog.h"
 #include "support/TextFit.h"
+#include "ui/EntryForm.h"
+#include "ui/RaceDataPage.h"
 
 #include <QComboBox>
 #include <QDateEdit>
@@ -15,6 +17,7 @@
 #include <QSpinBox>
 #include <QStringEncoder>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -47,13 +50,25 @@ TEST_F(OfficeWindowTest, FromNothingToTheRun2StartOrder) {
     ASSERT_EQ(w.orderClass->count(), 2);
     EXPECT_EQ(w.orderClass->itemText(0), "男子"); // the highest number first
 
+    // Race data: the jury for the competition, the course setter of run 2; an emptied cell
+    // is removed again.
+    w.tabs->setCurrentIndex(1);
+    w.raceData->table->setItem(10, 0, new QTableWidgetItem("山田　太郎"));
+    w.raceData->table->setItem(7, 2, new QTableWidgetItem("佐藤　一郎"));
+    w.raceData->table->setItem(0, 0, new QTableWidgetItem("八方ジャイアント"));
+    w.saveRaceData();
+    w.raceData->table->item(0, 0)->setText("");
+    w.saveRaceData();
+    EXPECT_EQ(rows("select run,item,value from race_data order by run,item"),
+              (QStringList{"0|technical_delegate|山田　太郎", "2|course_setter|佐藤　一郎"}));
+
     // A file with a problem: listed by line, nothing can be imported.
     QTemporaryDir dir;
     const QString bad = dir.filePath("bad.csv"), good = dir.filePath("good.csv");
     writeCp932(
         bad,
         "氏名,所属,クラス\r\n髙橋　健太,白馬ＳＣ,男子\r\n佐藤　一郎,八方ＳＣ,男子ジュニア\r\n");
-    w.tabs->setCurrentIndex(1);
+    w.tabs->setCurrentIndex(2);
     w.previewEntries(bad);
     EXPECT_FALSE(w.importButton->isEnabled());
     EXPECT_TRUE(w.preview->toPlainText().contains("3行目"))
@@ -66,8 +81,35 @@ TEST_F(OfficeWindowTest, FromNothingToTheRun2StartOrder) {
     EXPECT_EQ(scalar("select count(*) from result where tcode='W1'"), "3");
     EXPECT_TRUE(w.status->text().contains("3 名を追加")) << w.status->text().toStdString();
 
+    // One competitor by hand: a late entry added with the next bib, then found by its bib
+    // and edited; a withdrawal and back.
+    w.entryForm->name->setText("伊藤　空");
+    w.entryForm->team->setText("八方ＳＣ");
+    w.entryForm->className->setCurrentText("女子");
+    w.saveEntry();
+    EXPECT_EQ(scalar("select concat(zek,' ',name,' ',class1) from result where name like '伊藤%'"),
+              "0004 伊藤　空 1");
+    w.entryForm->name->clear();
+    w.entryForm->bib->setText("4");
+    w.showEntry("4");
+    EXPECT_EQ(w.entryForm->name->text(), "伊藤　空");
+    w.entryForm->birthYear->setText("2003");
+    w.saveEntry();
+    EXPECT_EQ(scalar("select birth_year from entry_detail where zek='0004'"), "2003");
+    w.withdraw(true);
+    EXPECT_EQ(scalar("select dropm from result where zek='0004'"), "9");
+    w.withdraw(false);
+    EXPECT_EQ(scalar("select dropm from result where zek='0004'"), "");
+    w.entryForm->bib->setText("5");
+    w.entryForm->birthYear->setText("19x0");
+    w.saveEntry(); // refused with the file's message, nothing written
+    EXPECT_TRUE(w.status->text().contains("生年")) << w.status->text().toStdString();
+    EXPECT_EQ(scalar("select count(*) from result"), "4");
+    EXPECT_EQ(scalar("select count(*) from change_history where source='office' and zek='0004'"),
+              "4");
+
     // The men's run-1 draw: st1 1 and 2, the seed shown and kept.
-    w.tabs->setCurrentIndex(2);
+    w.tabs->setCurrentIndex(3);
     w.drawRun1();
     EXPECT_EQ(rows("select st1 from result where tcode='W1' and class1=2 order by st1"),
               (QStringList{"1", "2"}));
@@ -90,14 +132,13 @@ TEST_F(OfficeWindowTest, FromNothingToTheRun2StartOrder) {
               (QStringList{"0001|1", "0002|0"}));
     EXPECT_TRUE(dialog.asked.isEmpty());
 
-    for (int page = 0; page < 3; ++page) {
-        w.tabs->setCurrentIndex(page);
-        EXPECT_EQ(textThatDoesNotFit(&w), QStringList{}) << page;
-    }
     const QString shots = QStringLiteral(PISTEL_SCREENSHOT_DIR);
     QDir().mkpath(shots);
-    w.tabs->setCurrentIndex(1);
-    EXPECT_TRUE(w.grab().save(shots + "/office-entries.png"));
+    for (int page = 0; page < 4; ++page) {
+        w.tabs->setCurrentIndex(page);
+        EXPECT_EQ(textThatDoesNotFit(&w), QStringList{}) << page;
+        EXPECT_TRUE(w.grab().save(shots + QString("/office-%1.png").arg(page)));
+    }
 }
 
 } // namespace
