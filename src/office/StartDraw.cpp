@@ -107,15 +107,17 @@ QStringList writeStartOrder(odbc::Connection& db, const QString& code, int cls,
         // Bibs from the first number in start order. Each moves through a name no bib has
         // (bibs are digits), so two competitors of the class may trade numbers.
         Query others(db, QStringLiteral("draw"),
-                     {"select zek from result where tcode = " + tcode + " and class1 <> " +
+                     {"select zek,class1 from result where tcode = " + tcode + " and class1 <> " +
                       QString::number(cls)});
         others.open();
         QSet<int> taken;
-        for (int r = 0; r < others.recordCount(); ++r)
+        int before = 0; // the highest bib of the classes that start before this one
+        for (int r = 0; r < others.recordCount(); ++r) {
             taken.insert(others.text(r, 0).toInt());
-        int first = draw.firstBib;
-        if (first < 0) // after the highest bib of the other classes
-            first = taken.isEmpty() ? 1 : *std::max_element(taken.cbegin(), taken.cend()) + 1;
+            if (others.text(r, 1).toInt() > cls)
+                before = std::max(before, others.text(r, 0).toInt());
+        }
+        const int first = draw.firstBib < 0 ? before + 1 : draw.firstBib;
         for (int i = 0; i < order.size(); ++i) {
             const int number = first + i;
             if (number > 9999 || taken.contains(number))

@@ -44,7 +44,8 @@ struct DrawSettings {
     std::uint64_t seed = 0;
     int seeded = 15;
     // Bibs are given in start order from this number; 0: the competitors keep theirs; negative:
-    // from one after the highest bib of the other classes (numbers continue across classes).
+    // from one after the highest bib of the classes that start before (numbers continue across
+    // classes).
     int firstBib = 0;
 };
 // Writes `order` as st1 1 to n of class `cls` (with the bibs the settings give), records the

@@ -338,7 +338,7 @@ int main(int argc, char** argv) {
         {"method", "given (by bib), random, or seeded by points (draw).", "method", "random"},
         {"seed", "The draw's seed, to repeat a draw (draw; default: a new one).", "number"},
         {"seeded", "How many of the best by points are drawn first (draw).", "n", "15"},
-        {"first-bib", "Bibs in start order from B, or next after the other classes (draw).", "B"},
+        {"first-bib", "Bibs in start order from B, or next after the classes before (draw).", "B"},
         {"bib", "Bib (withdraw, entry).", "bib"},
         {"undo", "Reinstate (withdraw)."},
         {"title", "Competition title (create).", "text"},
