@@ -44,8 +44,9 @@ protected:
         addCompetitors("K1", {{"0008", 1, 1, 7}, {"0009", 2, 2, 7}, {"0010", 3, 3, 7}});
         exec("update result set altime='10:31:02.1234', ttime='00:01:23.45', FL='F' "
              "where tcode='K1' and zek='0008'");
-        exec("update result set altime='10:32:00.0000', ttime='00:01:20.00', FL='F' "
-             "where tcode='K1' and zek='0009'");
+        // A name and a club with characters only Windows' Shift-JIS has.
+        exec("update result set altime='10:32:00.0000', ttime='00:01:20.00', FL='F', "
+             "name='山﨑　花子', team='㈱白馬ＳＣ①' where tcode='K1' and zek='0009'");
         exec("insert into cs_master (cname, ccode) values ('男子', '7')");
         start();
         client.key = "secret";
@@ -115,6 +116,8 @@ TEST_F(LiveServerTest, TheWorkstationsCommandsMakeThePage) {
     QJsonArray rows = d["results"].toArray();
     ASSERT_EQ(rows.size(), 2);
     EXPECT_EQ(cell(rows, 0, "bib"), "009"); // ranked by result: 1:20.00 before 1:23.45
+    EXPECT_EQ(cell(rows, 0, "name"), "山﨑　花子");
+    EXPECT_EQ(cell(rows, 0, "team"), "㈱白馬ＳＣ①");
     EXPECT_EQ(cell(rows, 0, "result"), "1:20.00");
     EXPECT_EQ(cell(rows, 1, "gap"), "+3.45");
 
@@ -202,7 +205,7 @@ TEST_F(LiveServerTest, BadRequestsAreRefusedWithAReason) {
 // layer, web bibs and three-character class codes as the workstation sends them.
 TEST_F(LiveServerTest, ImportReadsTheStartListFromTheCompetitionDatabase) {
     addCompetition("K1", "第3回 雪まつり大会");
-    exec("update result set name='高橋 ソラ', team='表スキークラブ' where tcode='K1' and "
+    exec("update result set name='髙橋 ソラ', team='㈱表スキークラブ①' where tcode='K1' and "
          "zek='0008'");
     QProcess import;
     import.start(PISTEL_LIVE_PATH, {"import", "--dsn", "PistelTest", "--code", "K1", "--db",
@@ -217,8 +220,8 @@ TEST_F(LiveServerTest, ImportReadsTheStartListFromTheCompetitionDatabase) {
                        {"008", {}, {}, "007", "1:00.00", {}, "1:00.00", "00:01:00.00", {}, 0});
     const QList<live::ResultRow> rows = imported.results("K1", "007");
     ASSERT_EQ(rows.size(), 1);
-    EXPECT_EQ(rows[0].name, "高橋 ソラ");
-    EXPECT_EQ(rows[0].team, "表スキークラブ");
+    EXPECT_EQ(rows[0].name, "髙橋 ソラ");
+    EXPECT_EQ(rows[0].team, "㈱表スキークラブ①");
 }
 
 // Without a key the server takes writes from its own machine.
