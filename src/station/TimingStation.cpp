@@ -218,6 +218,9 @@ void TimingStation::followOutsideChanges() {
         return;
     try {
         control.followOutsideChanges();
+        // A start order or a name the office changed reaches the live page now, not at the
+        // next periodic start list.
+        liveSync.startListChanged();
     } catch (const DbError& e) {
         // Shown once in the status line; the keeper takes over a lost connection.
         if (e.connectionLost())

@@ -34,6 +34,11 @@ void LiveSync::changed() {
         delay_.start();
 }
 
+void LiveSync::startListChanged() {
+    startListAt_ = 0;
+    changed();
+}
+
 void LiveSync::sendNow(bool always) {
     if (!active() || (databaseUp && !databaseUp()))
         return;

@@ -31,6 +31,8 @@ public:
 
     // Something may have changed: the state goes out within kDelayMs.
     void changed();
+    // Entries or start orders changed: the start list goes with the next send.
+    void startListChanged();
     // Builds the state and sends what differs from the last sent (everything when `always`).
     void sendNow(bool always = false);
     bool active() const;

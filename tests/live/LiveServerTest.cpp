@@ -500,6 +500,11 @@ TEST_F(LiveServerTest, RealTimeUploadFollowsTheRaceAndSurvivesAServerRestart) {
     EXPECT_EQ(bibs(d["out"]), "011");
     EXPECT_EQ(d["out"][0]["status"], "DNS");
     EXPECT_TRUE(health.isEmpty());
+    // The office renames 0013 (a character only Windows' Shift-JIS has): told that the
+    // entries changed, the page has the new name at once, not at the next periodic start list.
+    exec("update result set name='髙橋　次郎' where tcode='K1' and zek='0013'");
+    sync.startListChanged();
+    ASSERT_TRUE(waitFor([&] { return page()["next"][0]["name"] == "髙橋　次郎"; }, 3000));
 
     // A result taken back leaves the page; an older state arriving late changes nothing.
     const auto [code, reply] =
