@@ -268,3 +268,14 @@ CREATE TABLE IF NOT EXISTS run2_rule (
   others_after INT NOT NULL DEFAULT 0,
   PRIMARY KEY (tcode, class1)
 ) CHARACTER SET sjis;
+
+-- Results the operator published as official: run 1, run 2 or the race, when, and a digest of
+-- the results as published (a later change makes the list unofficial again until published
+-- again).
+CREATE TABLE IF NOT EXISTS publication (
+  tcode        VARCHAR(20) NOT NULL,
+  scope        VARCHAR(4)  NOT NULL,
+  published_at DATETIME    NOT NULL,
+  digest       VARCHAR(64) NOT NULL,
+  PRIMARY KEY (tcode, scope)
+) CHARACTER SET sjis;

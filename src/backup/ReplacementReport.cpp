@@ -54,15 +54,17 @@ Document replacementReport(const BackupRun& run, const RaceInfo& info, TimeUnits
                      {channelName(channel), {}, {}, {}, timeOfDayText(row.hand.time), {}}});
         if (!unmatched.rows.empty())
             part.sections.push_back(unmatched);
-        if (part.sections.empty())
-            part.sections.push_back({QStringLiteral("代替時刻なし"), {}});
-        doc.classes.push_back(part);
+        if (!part.sections.empty()) // a channel without replacements takes no page
+            doc.classes.push_back(part);
     }
+    if (doc.classes.empty())
+        doc.classes.push_back({0, {}, {{QStringLiteral("代替時刻なし"), {}, {}}}});
     // Signed by those who answer for it.
     doc.classes.back().sections.push_back(
-        {QStringLiteral(
-             "計時責任者　署名 ＿＿＿＿＿＿＿＿＿＿　　レフェリー　署名 ＿＿＿＿＿＿＿＿＿＿"),
-         {}});
+        {QStringLiteral("署名"),
+         {},
+         {QStringLiteral(
+             "計時責任者　署名 ＿＿＿＿＿＿＿＿＿＿　　レフェリー　署名 ＿＿＿＿＿＿＿＿＿＿")}});
     return doc;
 }
 

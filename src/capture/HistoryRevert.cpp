@@ -17,6 +17,8 @@ const char kChangedSince[] =
     "ビブ %1 はこの変更の後にも変更されています。この変更の前の時刻と状態に戻しますか？";
 const char kBackupDataChangedSince[] =
     "予備計時のデータはこの変更の後に変わっています。元に戻せません。";
+const char kPublication[] =
+    "公式発表はここでは元に戻せません。成績の「公式発表の取り消し」を使ってください。";
 const char kOfficeChange[] = "大会準備の変更（エントリー・ビブ・スタート順）はここでは元に戻せませ"
                              "ん。大会準備で直してください。";
 } // namespace
@@ -30,6 +32,10 @@ HistoryRevert::Outcome HistoryRevert::revert(long long id) {
         return {};
     if (q.text(0, 3) == QLatin1String(source::kOffice)) {
         tell(QString::fromUtf8(kOfficeChange));
+        return {};
+    }
+    if (q.text(0, 3) == QLatin1String(source::kPublish)) {
+        tell(QString::fromUtf8(kPublication));
         return {};
     }
     const QString bib = q.text(0, 0);

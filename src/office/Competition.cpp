@@ -99,32 +99,6 @@ QList<int> readEnteredClasses(odbc::Connection& db, const QString& code) {
     return classes;
 }
 
-QString raceDataCaption(const QString& item) {
-    static const QHash<QString, QString> captions{
-        {"course", "コース名"},
-        {"homologation", "公認番号"},
-        {"start_altitude", "スタート標高"},
-        {"finish_altitude", "フィニッシュ標高"},
-        {"vertical_drop", "標高差"},
-        {"gates", "旗門数"},
-        {"turning_gates", "方向変換数"},
-        {"course_setter", "コースセッター"},
-        {"start_time", "スタート時刻"},
-        {"forerunners", "前走者"},
-        {"technical_delegate", "技術代表 (TD)"},
-        {"referee", "レフェリー"},
-        {"chief_of_race", "競技委員長"},
-        {"start_referee", "スタートレフェリー"},
-        {"finish_referee", "フィニッシュレフェリー"},
-        {"timing", "計時"},
-        {"weather", "天候"},
-        {"snow", "雪質"},
-        {"temperature_start", "気温 スタート"},
-        {"temperature_finish", "気温 フィニッシュ"},
-    };
-    return captions.value(item, item);
-}
-
 void setRaceData(odbc::Connection& db, const QString& code, int run,
                  const QMap<QString, QString>& items) {
     const QMap<QString, QString> was = readRaceData(db, code);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "results/RaceData.h"
+
 #include <QDate>
 #include <QList>
 #include <QMap>
@@ -39,15 +41,6 @@ void saveClasses(odbc::Connection& db, const QList<ClassDef>& classes);
 // The classes competitors of competition `code` are entered in, the first to start first.
 QList<int> readEnteredClasses(odbc::Connection& db, const QString& code);
 
-// The race data items the documents use, per competition (run 0) or per run.
-inline const QStringList kRaceDataItems{
-    "course",        "homologation",  "start_altitude",     "finish_altitude",
-    "vertical_drop", "gates",         "turning_gates",      "course_setter",
-    "start_time",    "forerunners",   "technical_delegate", "referee",
-    "chief_of_race", "start_referee", "finish_referee",     "timing",
-    "weather",       "snow",          "temperature_start",  "temperature_finish"};
-// How the office and the documents name an item of kRaceDataItems.
-QString raceDataCaption(const QString& item);
 // Sets items of competition `code` (run 0: the competition's own); an empty value removes
 // one. Throws DbError; std::invalid_argument for an item not in kRaceDataItems.
 void setRaceData(odbc::Connection& db, const QString& code, int run,

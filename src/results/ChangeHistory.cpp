@@ -56,6 +56,7 @@ QString sourceCaption(const QString& s) {
         {source::kReplacement, QStringLiteral("代替時刻（予備計時）")},
         {source::kFinishReplaced, QStringLiteral("後のフィニッシュによる置き換え")},
         {source::kOffice, QStringLiteral("大会準備")},
+        {source::kPublish, QStringLiteral("公式発表")},
     };
     return captions.value(s, s);
 }

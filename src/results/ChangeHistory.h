@@ -33,6 +33,7 @@ inline constexpr char kFinishReplaced[] = "replaced"; // a later finish line too
 // The race office: entries, bibs, start orders, withdrawals. Never a time or a status, so
 // never reverted from the history (the office changes them again).
 inline constexpr char kOffice[] = "office";
+inline constexpr char kPublish[] = "publish"; // results published as official, or taken back
 } // namespace source
 
 // The operator's name for a source.

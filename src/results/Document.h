@@ -2,6 +2,7 @@
 
 #include "Race.h"
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -31,6 +32,9 @@ struct DocumentRow {
 struct DocumentSection {
     QString title; // empty: the class's main rows
     std::vector<DocumentRow> rows;
+    // A block of text across the page instead of rows: race data, counts, the penalty, the
+    // legend, the timing note, signature lines. Never in the CSV.
+    QStringList lines;
     // The title with its count: "失格/DSQ (2名)".
     QString heading() const {
         if (rows.empty())
@@ -54,9 +58,18 @@ struct Document {
     std::vector<DocumentColumn> columns;
     QStringList csvHeader;
     std::vector<ClassDocument> classes;
+    bool landscape = false; // A4 across, for the columns of the final result list
+    // A result list says whether it is official: published and unchanged since (when), or
+    // unofficial (with the time it was printed).
+    bool resultList = false;
+    std::optional<QDateTime> officialSince;
 };
 
-// The document of `kind` for class `cls`, or for every class (highest first).
+// The document of `kind` for class `cls`, or for every class (highest first). A result list
+// leaves out a class nobody raced, and every section with nothing in it.
 Document buildDocument(const Race& race, DocumentKind kind, std::optional<int> cls = {});
+
+// The result lists' part of buildDocument: columns, rows, sections and notes of each class.
+void buildResultList(const Race& race, Document& doc, const std::vector<int>& classes);
 
 } // namespace pistel

@@ -35,8 +35,6 @@ QString documentFontFamily() {
 namespace {
 
 constexpr double kMarginMm = 15;
-constexpr double kPageWidthMm = 210;
-constexpr double kPageHeightMm = 297;
 constexpr double kPaddingMm = 1.2;
 
 QFont font(double points, bool bold = false) {
@@ -46,12 +44,14 @@ QFont font(double points, bool bold = false) {
     return f;
 }
 
-// One line of the table: a section title or a row of cells.
+// One line of the table: a section title, a row of cells, or a line of a text block.
 struct Item {
     const ClassDocument* part;
     const DocumentSection* title = nullptr; // a section's title
     const DocumentRow* row = nullptr;       // or a row
+    const QString* line = nullptr;          // or a line of text across the page
     double height = 0;                      // device units
+    bool titlesBefore = false;              // the column titles go above this row
 };
 
 struct Page {
@@ -62,9 +62,10 @@ struct Page {
 class Layout {
 public:
     Layout(const Document& doc, QPaintDevice& device)
-        : doc_(doc), device_(device), unit_(device.logicalDpiX() / 25.4), bodyFont_(font(9)),
-          boldFont_(font(9, true)), sectionFont_(font(10)), body_(bodyFont_, &device),
-          bold_(boldFont_, &device), section_(sectionFont_, &device) {}
+        : doc_(doc), device_(device), unit_(device.logicalDpiX() / 25.4),
+          pageWidthMm_(doc.landscape ? 297 : 210), pageHeightMm_(doc.landscape ? 210 : 297),
+          bodyFont_(font(9)), boldFont_(font(9, true)), sectionFont_(font(10)),
+          body_(bodyFont_, &device), bold_(boldFont_, &device), section_(sectionFont_, &device) {}
 
     double mm(double v) const { return v * unit_; }
 
@@ -81,6 +82,25 @@ public:
         return metrics.boundingRect(QRectF(0, 0, width, 1e9), 0, wrapped(text, width, metrics))
             .height();
     }
+    // A line of a text block as words set one blank apart (so that it reads back as words),
+    // broken before a word that would cross the right margin.
+    std::vector<QStringList> wordLines(const QString& text) const {
+        static const QRegularExpression space(QStringLiteral("[ 　]+"));
+        std::vector<QStringList> lines{{}};
+        double x = 0;
+        const double blank = body_.horizontalAdvance(u' ');
+        for (const QString& word : text.split(space, Qt::SkipEmptyParts)) {
+            const double w = body_.horizontalAdvance(word);
+            if (!lines.back().isEmpty() && x + w > textWidth()) {
+                lines.push_back({});
+                x = 0;
+            }
+            lines.back() << word;
+            x += w + blank;
+        }
+        return lines;
+    }
+
     double rowHeight(const QStringList& cells, const QFontMetricsF& metrics) const {
         double h = metrics.height();
         for (int i = 0; i < cells.size() && i < static_cast<int>(doc_.columns.size()); ++i)
@@ -90,35 +110,53 @@ public:
     }
 
     double tableTop() const { return mm(kMarginMm + 32); }
-    double tableBottom() const { return mm(kPageHeightMm - kMarginMm - 10); }
+    double tableBottom() const { return mm(pageHeightMm_ - kMarginMm - 10); }
+    double textWidth() const { return mm(pageWidthMm_ - 2 * kMarginMm); }
 
+    // Pages of items: each class from a new page; the column titles above the first row of
+    // a page (a page that starts with a text block shows it first).
     std::vector<Page> paginate() const {
         std::vector<Page> pages;
-        QStringList titles;
-        for (const DocumentColumn& c : doc_.columns)
-            titles << c.title;
-        const double headerRow = rowHeight(titles, bold_);
+        const double headerRow = rowHeight(columnTitles(), bold_);
         for (const ClassDocument& part : doc_.classes) {
             pages.push_back({&part, {}});
-            double y = tableTop() + headerRow;
+            double y = tableTop();
+            bool titled = false;
             auto place = [&](Item item) {
-                if (y + item.height > tableBottom() && !pages.back().items.empty()) {
+                const double titles = item.row && !titled ? headerRow : 0;
+                if (y + titles + item.height > tableBottom() && !pages.back().items.empty()) {
                     pages.push_back({&part, {}});
-                    y = tableTop() + headerRow;
+                    y = tableTop();
+                    titled = false;
+                }
+                if (item.row && !titled) {
+                    item.titlesBefore = true;
+                    titled = true;
+                    y += headerRow;
                 }
                 pages.back().items.push_back(item);
                 y += item.height;
             };
             for (const DocumentSection& section : part.sections) {
                 if (!section.title.isEmpty())
-                    place({&part, &section, nullptr, mm(3) + section_.height() + mm(1)});
+                    place({&part, &section, nullptr, nullptr, mm(3) + section_.height() + mm(1)});
                 for (const DocumentRow& row : section.rows)
-                    place({&part, nullptr, &row, rowHeight(row.cells, body_)});
+                    place({&part, nullptr, &row, nullptr, rowHeight(row.cells, body_)});
+                for (const QString& line : section.lines)
+                    place({&part, nullptr, nullptr, &line,
+                           double(wordLines(line).size()) * body_.height() + mm(1)});
             }
         }
         if (pages.empty())
             pages.push_back({nullptr, {}});
         return pages;
+    }
+
+    QStringList columnTitles() const {
+        QStringList titles;
+        for (const DocumentColumn& c : doc_.columns)
+            titles << c.title;
+        return titles;
     }
 
     void paintRow(QPainter& p, double y, const QStringList& cells, const QFontMetricsF& metrics,
@@ -143,28 +181,46 @@ public:
 
     void paintHeader(QPainter& p, const Page& page, int number, int count,
                      const QDateTime& printed) const {
-        const double left = mm(kMarginMm), width = mm(kPageWidthMm - 2 * kMarginMm);
+        const double left = mm(kMarginMm), width = textWidth();
         const RaceInfo& info = doc_.info;
         p.setFont(font(13, true));
         p.drawText(QRectF(left, mm(kMarginMm), width, mm(8)),
                    Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
                    QFontMetricsF(p.font(), &device_).elidedText(info.name, Qt::ElideRight, width));
         p.setFont(font(9));
-        const QString line2 =
-            QStringList{info.place, info.date, info.discipline}.join(QStringLiteral("　"));
+        QStringList parts{info.place, info.date, info.discipline, info.category, info.sex};
+        parts.removeAll(QString());
+        if (!info.code.isEmpty())
+            parts << QStringLiteral("コード ") + info.code;
+        const QString line2 = parts.join(QStringLiteral("　"));
         p.drawText(QRectF(left, mm(kMarginMm + 8), width, mm(6)),
                    Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
                    QFontMetricsF(p.font(), &device_).elidedText(line2, Qt::ElideRight, width));
         p.setFont(font(12, true));
         const QString title =
             doc_.title + (page.part ? QStringLiteral("　") + page.part->className : QString());
-        p.drawText(QRectF(left, mm(kMarginMm + 15), width, mm(8)),
+        // A result list says whether it is official, and since when, at the right.
+        QString state;
+        if (doc_.resultList)
+            state = doc_.officialSince
+                        ? QStringLiteral("公式　発表 ") +
+                              doc_.officialSince->toString(QStringLiteral("yyyy-MM-dd HH:mm"))
+                        : QStringLiteral("非公式　印刷 ") +
+                              printed.toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+        const double stateWidth =
+            state.isEmpty() ? 0
+                            : QFontMetricsF(p.font(), &device_).horizontalAdvance(state) + mm(4);
+        p.drawText(QRectF(left, mm(kMarginMm + 15), width - stateWidth, mm(8)),
                    Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                   QFontMetricsF(p.font(), &device_).elidedText(title, Qt::ElideRight, width));
+                   QFontMetricsF(p.font(), &device_)
+                       .elidedText(title, Qt::ElideRight, width - stateWidth));
+        if (!state.isEmpty())
+            p.drawText(QRectF(left, mm(kMarginMm + 15), width, mm(8)),
+                       Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine, state);
         p.drawLine(QPointF(left, mm(kMarginMm + 25)), QPointF(left + width, mm(kMarginMm + 25)));
 
         p.setFont(font(8));
-        const QRectF footer(left, mm(kPageHeightMm - kMarginMm - 6), width, mm(6));
+        const QRectF footer(left, mm(pageHeightMm_ - kMarginMm - 6), width, mm(6));
         p.drawText(footer, Qt::AlignLeft | Qt::AlignVCenter,
                    QStringLiteral("印刷 ") + printed.toString(QStringLiteral("yyyy-MM-dd HH:mm")));
         p.drawText(footer, Qt::AlignRight | Qt::AlignVCenter,
@@ -173,21 +229,21 @@ public:
 
     void paint(QPainter& p, QPagedPaintDevice& device, const QDateTime& printed) const {
         const std::vector<Page> pages = paginate();
-        QStringList titles;
-        for (const DocumentColumn& c : doc_.columns)
-            titles << c.title;
+        const QStringList titles = columnTitles();
         const double headerRow = rowHeight(titles, bold_);
-        const double left = mm(kMarginMm), width = mm(kPageWidthMm - 2 * kMarginMm);
+        const double left = mm(kMarginMm), width = textWidth();
         for (size_t n = 0; n < pages.size(); ++n) {
             if (n > 0)
                 device.newPage();
             const Page& page = pages[n];
             paintHeader(p, page, static_cast<int>(n) + 1, static_cast<int>(pages.size()), printed);
             double y = tableTop();
-            paintRow(p, y, titles, bold_, boldFont_, headerRow);
-            y += headerRow;
-            p.drawLine(QPointF(left, y), QPointF(left + width, y));
             for (const Item& item : page.items) {
+                if (item.titlesBefore) {
+                    paintRow(p, y, titles, bold_, boldFont_, headerRow);
+                    y += headerRow;
+                    p.drawLine(QPointF(left, y), QPointF(left + width, y));
+                }
                 if (item.title) {
                     // Word by word, each word's gap one blank wide: the title reads back as
                     // words whatever blanks separate them.
@@ -198,6 +254,18 @@ public:
                         p.drawText(line, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
                                    word);
                         line.adjust(section_.horizontalAdvance(word + u' '), 0, 0, 0);
+                    }
+                } else if (item.line) {
+                    p.setFont(bodyFont_);
+                    double top = y;
+                    for (const QStringList& words : wordLines(*item.line)) {
+                        double x = left;
+                        for (const QString& word : words) {
+                            p.drawText(QRectF(x, top, width, body_.height()),
+                                       Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, word);
+                            x += body_.horizontalAdvance(word + u' ');
+                        }
+                        top += body_.height();
                     }
                 } else {
                     paintRow(p, y, item.row->cells, body_, bodyFont_, item.height);
@@ -211,6 +279,7 @@ private:
     const Document& doc_;
     QPaintDevice& device_;
     double unit_; // device units per millimetre
+    double pageWidthMm_, pageHeightMm_;
     QFont bodyFont_, boldFont_, sectionFont_;
     QFontMetricsF body_, bold_, section_;
 };
@@ -218,7 +287,8 @@ private:
 } // namespace
 
 void paintDocument(const Document& doc, QPagedPaintDevice& device, const QDateTime& printed) {
-    device.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+    device.setPageLayout(QPageLayout(QPageSize(QPageSize::A4),
+                                     doc.landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
                                      QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter));
     QPainter painter(&device);
     Layout(doc, device).paint(painter, device, printed);

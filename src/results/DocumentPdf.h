@@ -15,8 +15,9 @@ namespace pistel {
 // (with a warning) when that file is missing. Needs a QGuiApplication.
 QString documentFontFamily();
 
-// Paints the document on A4 portrait pages of `device` (a PDF writer or a printer): on every
-// page the competition, the document's title and class, the column titles, "n / m" and the
+// Paints the document on A4 pages of `device` (a PDF writer or a printer), across for a
+// landscape document: on every page the competition, the document's title and class (a result
+// list: official since when, or unofficial), the column titles above the rows, "n / m" and the
 // time it was printed. Each class starts on a page of its own; texts wrap inside their column.
 void paintDocument(const Document& doc, QPagedPaintDevice& device, const QDateTime& printed);
 

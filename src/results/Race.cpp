@@ -23,13 +23,18 @@ QString Race::className(int cls) const {
 bool readRace(odbc::Connection& db, const QString& code, Race& race) {
     race = {};
     Query q(db, QStringLiteral("race"));
-    q.setSql({"select tcode,tname,TPLACE,GAME,HON,tdate from taikai where tcode = '" +
+    q.setSql({"select tcode,tname,TPLACE,GAME,HON,tdate,TCLASS,SEX from taikai where tcode = '" +
               sqlValue(code) + "'"});
     q.open();
     if (q.recordCount() == 0)
         return false;
-    race.info = {q.text(0, 0), q.text(0, 1), q.text(0, 2),
-                 q.text(0, 5), q.text(0, 3), q.text(0, 4)};
+    race.info = {q.text(0, 0), q.text(0, 1), q.text(0, 2), q.text(0, 5),
+                 q.text(0, 3), q.text(0, 4), q.text(0, 6), q.text(0, 7)};
+
+    q.setSql({"select run,item,value from race_data where tcode = '" + sqlValue(code) + "'"});
+    q.open();
+    for (int r = 0; r < q.recordCount(); ++r)
+        race.raceData.insert(q.text(r, 0) + u'|' + q.text(r, 1), q.text(r, 2));
 
     q.setSql({"select cname, ccode from cs_master"});
     q.open();
@@ -40,6 +45,15 @@ bool readRace(odbc::Connection& db, const QString& code, Race& race) {
             race.classNames.insert(cls, q.text(r, 0));
     }
 
+    q.setSql({"select scope,published_at,digest from publication where tcode = '" + sqlValue(code) +
+              "'"});
+    q.open();
+    for (int r = 0; r < q.recordCount(); ++r)
+        race.published.insert(
+            q.text(r, 0),
+            {QDateTime::fromString(q.text(r, 1).left(19), QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+             q.text(r, 2)});
+
     // The latest draw of each class, as the run-1 start list states it.
     q.setSql({"select d.class1,d.method,d.seed from start_draw d where d.tcode = '" +
               sqlValue(code) +
@@ -49,10 +63,11 @@ bool readRace(odbc::Connection& db, const QString& code, Race& race) {
     for (int r = 0; r < q.recordCount(); ++r)
         race.draws.insert(q.text(r, 0).toInt(), {q.text(r, 1), q.text(r, 2)});
 
-    q.setSql({"select zek,name,team,st1,st2,class1,dropm,sttime,altime,ttime,FL,sttime2,altime2,"
-              "ttime2,FL2,totaltime from result where tcode = '" +
-                  sqlValue(code) + "'",
-              "order by zek"});
+    q.setSql({"select r.zek,r.name,r.team,r.st1,r.st2,r.class1,r.dropm,r.sttime,r.altime,r.ttime,"
+              "r.FL,r.sttime2,r.altime2,r.ttime2,r.FL2,r.totaltime,coalesce(d.birth_year,''),",
+              "coalesce(d.nation,''),coalesce(d.licence,''),coalesce(d.points,'') from result r",
+              "left join entry_detail d on d.tcode = r.tcode and d.zek = r.zek",
+              "where r.tcode = '" + sqlValue(code) + "' order by r.zek"});
     q.open();
     const QHash<QString, RowSnapshot> snapshots = readSnapshots(db, code);
     const ManualTimes manual = readManualTimes(db, code, snapshots);
@@ -80,6 +95,10 @@ bool readRace(odbc::Connection& db, const QString& code, Race& race) {
                               marks.value("ALTIME" + n) == QLatin1String(source::kReplacement);
         }
         c.total = q.text(r, 15);
+        c.birthYear = q.text(r, 16);
+        c.nation = q.text(r, 17);
+        c.licence = q.text(r, 18);
+        c.points = q.text(r, 19);
         race.competitors.push_back(c);
     }
     return true;

@@ -3,6 +3,7 @@
 #include "Expected.h"
 #include "RunStatus.h"
 
+#include <QDateTime>
 #include <QMap>
 #include <QString>
 #include <vector>
@@ -16,6 +17,8 @@ class Connection;
 // One competitor of a competition with what the result lists need.
 struct Competitor {
     QString zek, name, team;
+    // From the race office's entries, when it made them: empty otherwise.
+    QString birthYear, nation, licence, points;
     int st1 = 0, st2 = 0, class1 = 0;
     QString dropm;
     QString start[2], finish[2], runTime[2]; // as stored; [0] run 1, [1] run 2
@@ -54,6 +57,7 @@ struct Competitor {
 // The competition's own data for document headers.
 struct RaceInfo {
     QString code, name, place, date, discipline, runs;
+    QString category, sex;
 };
 
 struct Race {
@@ -66,6 +70,17 @@ struct Race {
         QString seed;
     };
     QMap<int, Draw> draws;
+    // The race office's race data: "run|item" -> value (run 0: the competition's).
+    QMap<QString, QString> raceData;
+    // The results published as official: scope ("1", "2", "race") -> when, and as what.
+    struct Published {
+        QDateTime at;
+        QString digest;
+    };
+    QMap<QString, Published> published;
+    QString data(int run, const char* item) const {
+        return raceData.value(QString::number(run) + u'|' + QLatin1String(item));
+    }
 
     // Classes that have competitors, highest number first (the order they race in).
     std::vector<int> classes() const;

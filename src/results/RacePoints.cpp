@@ -39,7 +39,8 @@ long long racePoints(int factor, long long winnerTime, long long time) {
     return roundedQuotient(100LL * factor * (time - winnerTime), winnerTime);
 }
 
-Penalty penalty(const std::vector<PenaltyEntry>& entries, long long maximum, long long minimum) {
+Penalty penalty(const std::vector<PenaltyEntry>& entries, long long maximum, long long minimum,
+                std::vector<size_t>* countedInA) {
     const auto counted = [maximum](const PenaltyEntry& e) {
         return e.points < 0 ? maximum : std::min(e.points, maximum);
     };
@@ -57,6 +58,8 @@ Penalty penalty(const std::vector<PenaltyEntry>& entries, long long maximum, lon
     for (size_t i = 0; i < top.size() && i < 5; ++i) {
         a.push_back(counted(*top[i]));
         c.push_back(std::min(top[i]->racePoints, maximum));
+        if (countedInA)
+            countedInA->push_back(static_cast<size_t>(top[i] - entries.data()));
     }
     // B: everybody who started run 1.
     std::vector<long long> b;

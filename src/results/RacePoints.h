@@ -38,6 +38,8 @@ struct Penalty {
 // the race points of the five counted in A. Points missing or above the maximum count with
 // the maximum, and so do race points above it; fewer than five count the missing with the
 // maximum; of two or more on the fifth-best points, the one with the higher race points counts.
-Penalty penalty(const std::vector<PenaltyEntry>& entries, long long maximum, long long minimum = 0);
+// `countedInA`, when given, gets the indexes in `entries` of those whose points make A.
+Penalty penalty(const std::vector<PenaltyEntry>& entries, long long maximum, long long minimum = 0,
+                std::vector<size_t>* countedInA = nullptr);
 
 } // namespace pistel

@@ -86,6 +86,12 @@ std::vector<RankedRow> rankFinal(const std::vector<const Competitor*>& competito
         [](const Competitor& c) -> const QString& { return c.total; });
 }
 
+std::vector<RankedRow> rankRun2(const std::vector<const Competitor*>& competitors) {
+    return rank(
+        competitors, [](const Competitor& c) { return c.finished(1) && c.finished(2); },
+        [](const Competitor& c) -> const QString& { return c.runTime[1]; });
+}
+
 std::vector<const Competitor*> classMembers(const Race& race, int cls) {
     std::vector<const Competitor*> members;
     for (const Competitor& c : race.competitors)

@@ -62,6 +62,8 @@ struct RankedRow {
 // times share a rank and the next is skipped (1, 1, 3); within a tie, ascending bib.
 std::vector<RankedRow> rankRun1(const std::vector<const Competitor*>& competitors);
 std::vector<RankedRow> rankFinal(const std::vector<const Competitor*>& competitors);
+// Run 2 by the run-2 time (finished both runs, no status in either).
+std::vector<RankedRow> rankRun2(const std::vector<const Competitor*>& competitors);
 
 // The competitors of class `cls` (not excluded from the lists).
 std::vector<const Competitor*> classMembers(const Race& race, int cls);

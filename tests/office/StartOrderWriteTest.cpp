@@ -70,7 +70,7 @@ TEST_F(StartOrderWriteTest, TheDrawIsKeptWithItsSeedAndStopsAtTheFirstTime) {
               (QStringList{"1", "2", "3", "4", "5"}));
     // The start list states the draw, so anyone can repeat it.
     EXPECT_TRUE(documentText("R2", "startlist1", "pdf")
-                    .contains("スタート順: 抽選（シード値 " + seed + "）"));
+                    .contains("抽選（シード値 " + seed + "）"));
 
     exec("update result set sttime='10:00:00.0000' where tcode='R2' and zek='" + order[0] + "'");
     EXPECT_EQ(draw({"--method", "given"}, again), 1);

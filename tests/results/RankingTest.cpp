@@ -102,20 +102,32 @@ TEST(RankingTest, DocumentsListEveryoneOnceInTheirSection) {
     EXPECT_EQ(titles(official),
               (QStringList{"(3名)", "１本目 欠場/DNS (1名)", "１本目 途中棄権/DNF (1名)",
                            "１本目 失格/DSQ (1名)", "２本目 途中棄権/DNF (1名)",
-                           "２本目 失格/DSQ (1名)", "２本目 記録なし (1名)"}));
+                           "２本目 失格/DSQ (1名)", "２本目 記録なし (1名)", "集計", "記号", "計時",
+                           "署名"}));
     const auto& s = official.classes[0].sections;
     EXPECT_EQ(bibs(s[0]), (QStringList{"0002", "0003", "0001"}));
     // The run-2 time set by hand carries the mark, and so does the total built from it.
-    EXPECT_EQ(s[0].rows[0].cells.mid(4, 4), (QStringList{"1:00.00", "1:00.50*", "2:00.50*", ""}));
-    EXPECT_EQ(s[0].rows[2].cells[7], "+0.50");
+    // Each run's time with its rank in the run (0003 was faster in run 1, 0002 in run 2).
+    EXPECT_EQ(s[0].rows[0].cells.mid(7, 6),
+              (QStringList{"1:00.00", "2", "1:00.50*", "1", "2:00.50*", ""}));
+    EXPECT_EQ(s[0].rows[2].cells[12], "+0.50");
     EXPECT_EQ(bibs(s[3]), QStringList{"0006"});
     EXPECT_EQ(s[3].rows[0].cells.last(), "旗門 12 旗門不通過");
+    // A disqualification prints no time: it does not count (the CSV keeps it below).
+    EXPECT_EQ(s[3].rows[0].cells.mid(7, 6), (QStringList{"", "", "", "", "", ""}));
+    // The class's counts: 0008 DNS, 0005 DNF and 0006 DSQ in run 1; of the six who may start
+    // run 2, five started (0009 has none yet), three finished without a status.
+    EXPECT_EQ(official.classes[0].sections[7].lines,
+              (QStringList{"１本目: 出走予定 9　出走 8　完走 6　欠場 DNS 1　途中棄権 DNF 1　失格 DSQ 1",
+                           "２本目: 出走予定 6　出走 5　完走 3　欠場 DNS 0　途中棄権 DNF 1　失格 DSQ 1",
+                           "順位のついた選手 3 名"}));
     EXPECT_EQ(bibs(s[6]), QStringList{"0004"});
 
     // Run-1 results: the run-1 ranking, then run 1's non-finishers only.
     const Document results1 = buildDocument(race, DocumentKind::Results1, 1);
     EXPECT_EQ(titles(results1),
-              (QStringList{"(6名)", "欠場/DNS (1名)", "途中棄権/DNF (1名)", "失格/DSQ (1名)"}));
+              (QStringList{"(6名)", "欠場/DNS (1名)", "途中棄権/DNF (1名)", "失格/DSQ (1名)", "集計",
+                           "記号"}));
 
     // Run 2 starts those who finished run 1 without a status, in st2 order; never 0006.
     const Document start2 = buildDocument(race, DocumentKind::StartList2, 1);
@@ -140,11 +152,12 @@ TEST(RankingTest, DocumentsListEveryoneOnceInTheirSection) {
     const QStringList lines = QString::fromUtf8(csv.mid(3)).split("\r\n", Qt::SkipEmptyParts);
     EXPECT_EQ(lines.size(), 1 + 9);
     EXPECT_EQ(lines[0], "class,class_name,rank,bib,name,team,run1,run1_manual,run2,run2_manual,"
-                        "total,total_manual,diff,status,status_run,gate,reason");
+                        "total,total_manual,diff,status,status_run,gate,reason,run1_rank,"
+                        "run2_rank,points,race_points,final_points");
     EXPECT_EQ(lines[1], "1,女子,1,0002,選手0002,チーム,00:01:00.00,,00:01:00.50,*,00:02:00.50,*,"
-                        ",,,,");
-    EXPECT_TRUE(
-        lines.contains("1,女子,,0006,選手0006,チーム,00:00:58.00,,,,,,,DSQ,1,12,旗門不通過"))
+                        ",,,,,2,1,,,");
+    EXPECT_TRUE(lines.contains(
+        "1,女子,,0006,選手0006,チーム,00:00:58.00,,,,,,,DSQ,1,12,旗門不通過,,,,,"))
         << lines.join('\n').toStdString();
     EXPECT_EQ(fromSjis(documentCsv(official, CsvEncoding::ShiftJis)),
               QString::fromUtf8(csv.mid(3)));

@@ -10,7 +10,8 @@ void DbTest::SetUp() {
     for (const char* table : {"result", "pulsedata", "taikai", "execcheck", "cs_master", "handtm",
                               "pulse_receipt", "pulse_unassigned", "pulse_run", "capture_holder",
                               "run_status", "change_history", "backup_impulse", "backup_receipt",
-                              "hand_time", "entry_detail", "start_draw", "race_data", "run2_rule"})
+                              "hand_time", "entry_detail", "start_draw", "race_data", "run2_rule",
+                              "publication"})
         exec(QStringLiteral("delete from ") + QLatin1String(table));
 }
 

@@ -4,14 +4,20 @@
 //                         [--class CODE] --format pdf|csv [--encoding utf8|sjis] --out FILE
 //   pistel-results status --dsn NAME --code TCODE --run 1|2 --bib BIB
 //                         (--set DNS|DNF|DSQ [--gate N] [--reason TEXT] | --clear) [--force]
+//   pistel-results penalty --dsn NAME --code TCODE [--class CODE]
+//                         (one CSV line a class: class,A,B,C,penalty)
+//   pistel-results publish --dsn NAME --code TCODE --run 1|2|race [--undo]
 // Exit codes: 0 done, 1 a database or file error, 2 bad arguments.
 #include "data/CheckoutDataSources.h"
 #include "data/DbError.h"
 #include "data/TDM1.h"
 #include "results/ChangeHistory.h"
+#include "results/ClassScore.h"
 #include "results/CsvExport.h"
 #include "results/DocumentPdf.h"
+#include "results/Publication.h"
 #include "results/Race.h"
+#include "results/Ranking.h"
 #include "results/StatusChange.h"
 
 #include <QCommandLineParser>
@@ -109,6 +115,44 @@ int status(const QCommandLineParser& args, odbc::Connection& db, const QString& 
     return 0;
 }
 
+// The penalty of each class (or of one) as CSV: class,A,B,C,penalty in points.
+int penaltyCsv(const QCommandLineParser& args, odbc::Connection& db, const QString& code) {
+    Race race;
+    if (!readRace(db, code, race))
+        return badArguments("no competition " + code);
+    const std::optional<PointsRule> rule = pointsRule(race);
+    if (!rule)
+        return badArguments("the discipline \"" + race.info.discipline +
+                            "\" has no points values (points_factor and points_maximum in the "
+                            "race data set them)");
+    std::vector<int> classes = race.classes();
+    if (args.isSet("class"))
+        classes = {args.value("class").toInt()};
+    QTextStream out(stdout);
+    out << "class,A,B,C,penalty\n";
+    for (int cls : classes)
+        if (const auto score = scoreClass(classMembers(race, cls), *rule))
+            out << cls << ',' << pointsText(score->penalty.a) << ',' << pointsText(score->penalty.b)
+                << ',' << pointsText(score->penalty.c) << ',' << pointsText(score->penalty.value)
+                << '\n';
+    return 0;
+}
+
+int publish(const QCommandLineParser& args, odbc::Connection& db, const QString& code) {
+    const std::optional<PublishScope> scope = publishScopeNamed(args.value("run"));
+    if (!scope)
+        return badArguments("--run must be 1, 2 or race");
+    try {
+        const QDateTime at = publishResults(db, code, *scope, args.isSet("undo"));
+        QTextStream(stdout) << (args.isSet("undo") ? "unpublished " : "published ")
+                            << args.value("run") << " at "
+                            << at.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) << "\n";
+    } catch (const std::invalid_argument& e) {
+        return badArguments(QString::fromStdString(e.what()));
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -117,10 +161,12 @@ int main(int argc, char** argv) {
     QCoreApplication::setApplicationName(QStringLiteral("pistel-results"));
     useCheckoutDataSources(QCoreApplication::applicationFilePath());
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Start and result lists as PDF or CSV, and run statuses."));
+    parser.setApplicationDescription(QStringLiteral(
+        "Start and result lists as PDF or CSV, run statuses, the penalty of each class, and "
+        "results published as official."));
     parser.addHelpOption();
-    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("report or status"));
+    parser.addPositionalArgument(QStringLiteral("command"),
+                                 QStringLiteral("report, status, penalty or publish"));
     parser.addOptions({
         {"dsn", "ODBC data source (default PistelLocal).", "name", "PistelLocal"},
         {"code", "Competition code (tcode).", "tcode"},
@@ -129,12 +175,13 @@ int main(int argc, char** argv) {
         {"format", "pdf or csv.", "format"},
         {"encoding", "CSV text: utf8 (with BOM, default) or sjis.", "encoding", "utf8"},
         {"out", "File to write.", "file"},
-        {"run", "Run 1 or 2.", "run"},
+        {"run", "Run 1 or 2 (publish: 1, 2 or race).", "run"},
         {"bib", "Bib number.", "bib"},
         {"set", "DNS, DNF or DSQ.", "status"},
         {"gate", "Gate of a disqualification.", "gate"},
         {"reason", "Reason of a disqualification.", "text"},
         {"clear", "Clear the status."},
+        {"undo", "Take a publication back (publish)."},
         {"force", "Set a status that contradicts the stored times."},
     });
     if (!parser.parse(QCoreApplication::arguments()))
@@ -145,8 +192,9 @@ int main(int argc, char** argv) {
     }
     const QStringList positional = parser.positionalArguments();
     const QString command = positional.value(0);
-    if (positional.size() != 1 || (command != u"report" && command != u"status"))
-        return badArguments("give one command: report or status (--help tells more)");
+    const QStringList commands{"report", "status", "penalty", "publish"};
+    if (positional.size() != 1 || !commands.contains(command))
+        return badArguments("give one command: " + commands.join(", ") + " (--help tells more)");
     const QString code = parser.value("code");
     if (code.isEmpty())
         return badArguments("--code TCODE is needed");
@@ -154,7 +202,13 @@ int main(int argc, char** argv) {
     TDM1 dm;
     try {
         dm.Db1.open(connectionString(parser.value("dsn")));
-        return command == u"report" ? report(parser, dm.Db1, code) : status(parser, dm.Db1, code);
+        if (command == u"report")
+            return report(parser, dm.Db1, code);
+        if (command == u"penalty")
+            return penaltyCsv(parser, dm.Db1, code);
+        if (command == u"publish")
+            return publish(parser, dm.Db1, code);
+        return status(parser, dm.Db1, code);
     } catch (const DbError& e) {
         err << "pistel-results: database error: " << e.message() << "\n";
         if (const QString hint = dataSourceHint(e.message()); !hint.isEmpty())
