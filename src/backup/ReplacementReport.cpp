@@ -64,7 +64,7 @@ Document replacementReport(const BackupRun& run, const RaceInfo& info, TimeUnits
         {QStringLiteral("署名"),
          {},
          {QStringLiteral(
-             "計時責任者　署名 ＿＿＿＿＿＿＿＿＿＿　　レフェリー　署名 ＿＿＿＿＿＿＿＿＿＿")}});
+             "計時責任者 署名 ＿＿＿＿＿＿＿＿＿＿　　レフェリー 署名 ＿＿＿＿＿＿＿＿＿＿")}});
     return doc;
 }
 

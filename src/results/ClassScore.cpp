@@ -7,7 +7,9 @@
 namespace pistel {
 
 std::optional<PointsRule> pointsRule(const Race& race) {
-    const std::optional<DisciplineValues> values = disciplineValues(race.info.discipline.trimmed());
+    // Full-width letters ("ＧＳ") as other software writes them count as the discipline.
+    const std::optional<DisciplineValues> values = disciplineValues(
+        race.info.discipline.normalized(QString::NormalizationForm_KC).trimmed().toUpper());
     PointsRule rule;
     if (values) {
         rule.factor = values->factor;

@@ -83,20 +83,27 @@ public:
             .height();
     }
     // A line of a text block as words set one blank apart (so that it reads back as words),
-    // broken before a word that would cross the right margin.
-    std::vector<QStringList> wordLines(const QString& text) const {
-        static const QRegularExpression space(QStringLiteral("[ 　]+"));
-        std::vector<QStringList> lines{{}};
+    // with an ideographic space's width more between the parts two ideographic spaces separate
+    // (one is the blank inside a name), broken before a word that would cross the right
+    // margin. Each word with its left edge.
+    using Placed = std::vector<std::pair<double, QString>>;
+    std::vector<Placed> wordLines(const QString& text) const {
+        std::vector<Placed> lines{{}};
         double x = 0;
-        const double blank = body_.horizontalAdvance(u' ');
-        for (const QString& word : text.split(space, Qt::SkipEmptyParts)) {
-            const double w = body_.horizontalAdvance(word);
-            if (!lines.back().isEmpty() && x + w > textWidth()) {
-                lines.push_back({});
-                x = 0;
+        const double blank = body_.horizontalAdvance(u' '), wide = body_.horizontalAdvance(u'　');
+        static const QRegularExpression blanks(QStringLiteral("[ 　]+"));
+        for (const QString& part : text.split(QStringLiteral("　　"), Qt::SkipEmptyParts)) {
+            if (!lines.back().empty())
+                x += wide;
+            for (const QString& word : part.split(blanks, Qt::SkipEmptyParts)) {
+                const double w = body_.horizontalAdvance(word);
+                if (!lines.back().empty() && x + w > textWidth()) {
+                    lines.push_back({});
+                    x = 0;
+                }
+                lines.back().push_back({x, word});
+                x += w + blank;
             }
-            lines.back() << word;
-            x += w + blank;
         }
         return lines;
     }
@@ -258,13 +265,10 @@ public:
                 } else if (item.line) {
                     p.setFont(bodyFont_);
                     double top = y;
-                    for (const QStringList& words : wordLines(*item.line)) {
-                        double x = left;
-                        for (const QString& word : words) {
-                            p.drawText(QRectF(x, top, width, body_.height()),
+                    for (const Placed& words : wordLines(*item.line)) {
+                        for (const auto& [x, word] : words)
+                            p.drawText(QRectF(left + x, top, width, body_.height()),
                                        Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, word);
-                            x += body_.horizontalAdvance(word + u' ');
-                        }
                         top += body_.height();
                     }
                 } else {

@@ -67,7 +67,7 @@ void setColumns(Document& doc, bool final) {
                    {QStringLiteral("氏名"), 30},
                    {QStringLiteral("生年"), 11, true},
                    {QStringLiteral("所属"), 26},
-                   {QStringLiteral("都道府県"), 14},
+                   {QStringLiteral("都道府県"), 16},
                    {QStringLiteral("１本目"), 18, true},
                    {QStringLiteral("順"), 8, true},
                    {QStringLiteral("２本目"), 18, true},
@@ -75,8 +75,8 @@ void setColumns(Document& doc, bool final) {
                    {QStringLiteral("合計"), 19, true},
                    {QStringLiteral("差"), 15, true},
                    {QStringLiteral("ポイント"), 16, true},
-                   {QStringLiteral("＋ペナルティ"), 21, true},
-                   {QStringLiteral("備考"), 27}};
+                   {QStringLiteral("＋ペナルティ"), 22, true},
+                   {QStringLiteral("備考"), 24}};
     // The first columns as other software reads them; what came later at the end.
     doc.csvHeader = {"class",       "class_name",   "rank",        "bib",       "name",
                      "team",        "run1",         "run1_manual", "run2",      "run2_manual",

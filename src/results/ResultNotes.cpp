@@ -7,7 +7,8 @@
 namespace pistel {
 namespace {
 
-const QString kGap = QStringLiteral("　");
+// Between the items of a line (a single ideographic space is the blank inside a name).
+const QString kGap = QStringLiteral("　　");
 
 // "caption value" of each item of `run` that has a value.
 QStringList items(const Race& race, int run, std::initializer_list<const char*> names) {
@@ -59,8 +60,8 @@ QStringList countLines(const std::vector<const Competitor*>& members, int runs, 
             dnf += code == u"DNF" ? 1 : 0;
             dsq += code == u"DSQ" ? 1 : 0;
         }
-        lines << QStringLiteral("%1: 出走予定 %2　出走 %3　完走 %4　欠場 DNS %5　途中棄権 DNF %6"
-                                "　失格 DSQ %7")
+        lines << QStringLiteral("%1: 出走予定 %2　　出走 %3　　完走 %4　　欠場 DNS %5　　"
+                                "途中棄権 DNF %6　　失格 DSQ %7")
                      .arg(runName(run))
                      .arg(expected)
                      .arg(started)
@@ -89,11 +90,11 @@ QStringList penaltyLines(const std::vector<const Competitor*>& members, const Po
             }
     const Penalty& p = score.penalty;
     QStringList lines{
-        QStringLiteral("F 値 %1　最大値 %2").arg(rule.factor).arg(pointsText(rule.maximum)),
-        QStringLiteral("A（上位10名のポイントのよい5名） %1　%2")
+        QStringLiteral("F 値 %1　　最大値 %2").arg(rule.factor).arg(pointsText(rule.maximum)),
+        QStringLiteral("A（上位10名のポイントのよい5名） %1　　%2")
             .arg(pointsText(p.a), a.join(QStringLiteral("、"))),
         QStringLiteral("B（出走者のポイントのよい5名） %1").arg(pointsText(p.b)),
-        QStringLiteral("C（Aの5名のレースポイント） %1　%2")
+        QStringLiteral("C（Aの5名のレースポイント） %1　　%2")
             .arg(pointsText(p.c), c.join(QStringLiteral("、"))),
         QStringLiteral("ペナルティ = (A + B − C) ÷ 10 = %1").arg(pointsText(p.value))};
     if (rule.minimumPenalty > 0)
@@ -102,11 +103,11 @@ QStringList penaltyLines(const std::vector<const Competitor*>& members, const Po
 }
 
 QStringList legendLines(bool final) {
-    QStringList lines{QStringLiteral("* 手動で入力した時刻　R 予備計時による代替時刻　"
-                                     "DNS 欠場　DNF 途中棄権　DSQ 失格")};
+    QStringList lines{QStringLiteral("* 手動で入力した時刻　　R 予備計時による代替時刻　　"
+                                     "DNS 欠場　　DNF 途中棄権　　DSQ 失格")};
     if (final)
-        lines << QStringLiteral("順 各本の順位　ポイント レースポイント　＋ペナルティ "
-                                "レースポイントとペナルティの和　差 トップとの差");
+        lines << QStringLiteral("順 各本の順位　　ポイント レースポイント　　＋ペナルティ "
+                                "レースポイントとペナルティの和　　差 トップとの差");
     return lines;
 }
 
@@ -118,7 +119,7 @@ QStringList timingLines(const Race& race, const std::vector<const Competitor*>& 
                 replaced << c->zek + QStringLiteral("（%1）").arg(runName(run));
     const QString timing = race.data(0, "timing").trimmed();
     return {(timing.isEmpty() ? QString() : QStringLiteral("計時 ") + timing + kGap) +
-                QStringLiteral("主計時: 計時器の時刻（1/10000 秒、切り捨てで 1/100 秒）　"
+                QStringLiteral("主計時: 計時器の時刻（1/10000 秒、切り捨てで 1/100 秒）　　"
                                "予備計時: システムB・手動計時"),
             replaced.isEmpty()
                 ? QStringLiteral("代替時刻: なし")
@@ -128,8 +129,8 @@ QStringList timingLines(const Race& race, const std::vector<const Competitor*>& 
 QStringList signatureLines(const Race& race) {
     const QString line = QStringLiteral("＿＿＿＿＿＿＿＿＿＿＿＿");
     return {raceDataCaption("technical_delegate") + u' ' + race.data(0, "technical_delegate") +
-            QStringLiteral("　署名 ") + line + QStringLiteral("　　") + raceDataCaption("referee") +
-            u' ' + race.data(0, "referee") + QStringLiteral("　署名 ") + line};
+            QStringLiteral(" 署名 ") + line + QStringLiteral("　　") + raceDataCaption("referee") +
+            u' ' + race.data(0, "referee") + QStringLiteral(" 署名 ") + line};
 }
 
 } // namespace pistel

@@ -7,6 +7,7 @@
 #include "data/SjisText.h"
 #include "results/Document.h"
 #include "results/DocumentPdf.h"
+#include "results/Ranking.h"
 #include "support/DbTest.h"
 #include "support/ScriptedDialog.h"
 
@@ -94,6 +95,62 @@ protected:
         return out;
     }
 
+    // Both runs of 男子シニア (class 5) of the demo, with what happens in a real race.
+    void raceClassFive() {
+        // Run 1 of 男子シニア (class 5): 0001..0016 but 0007 (excluded). 0004 does not start,
+        // 0003 does not finish, 0002 and 0008 tie.
+        control.selectRun1();
+        QTime t(10, 0);
+        const QList<int> hundredths{6512, 6600, 0,    0,    6402, 6790, 0,    6600,
+                                    6888, 7001, 6955, 6543, 7100, 6633, 6700, 6666};
+        for (int i = 1; i <= 16; ++i) {
+            if (i == 4 || i == 7)
+                continue;
+            const QString bib = QString(" %1").arg(i, 4, 10, QChar('0'));
+            line(bib, "C0", t);
+            if (i != 3)
+                line(bib, "C1", t.addMSecs(hundredths[i - 1] * 10));
+            t = t.addSecs(60);
+        }
+        EXPECT_EQ(field(kCode, "0002", "ttime"), field(kCode, "0008", "ttime"));
+        // End of run 1: DNS and DNF offered and stored; 0005 disqualified from the command line.
+        const RunControl::EndOfRun offer = control.endOfRunCandidates(1, 5);
+        EXPECT_EQ(offer.dns, QStringList{"0004"});
+        EXPECT_EQ(offer.dnf, QStringList{"0003"});
+        control.setStatuses(offer.dns, 1, "DNS");
+        control.setStatuses(offer.dnf, 1, "DNF");
+        ASSERT_EQ(
+            tool({"status", "--dsn", "PistelTest", "--code", kCode, "--run", "1", "--bib", "5",
+                  "--set", "DSQ", "--gate", "12", "--reason", "旗門不通過、片スキー（右）"}),
+            0)
+            << output.toStdString();
+
+        // Run 2 in st2 order among those allowed; 0016 finishes on a time set by hand.
+        control.selectRun2();
+        EXPECT_EQ(control.page2.startList.recordCount(), 12); // 13 finishers, one disqualified
+        t = QTime(12, 0);
+        for (int st2 = 1; st2 <= 16; ++st2) {
+            const int i = 17 - st2; // demo: st2 runs backwards
+            if (i == 3 || i == 4 || i == 5 || i == 7)
+                continue;
+            const QString bib = QString(" %1").arg(i, 4, 10, QChar('0'));
+            line(bib, "C0", t);
+            if (i == 16) {
+                // A finish left to the operator, who assigns it from the impulse list.
+                control.page2.setFinishMode(RunPage::Manual);
+                line("?0000", "C1", t.addMSecs(62340));
+                control.page2.setFinishBox("0016");
+                control.assignFinishImpulse(
+                    scalar("select max(id) from pulsedata where stat='C1'"));
+                control.page2.setFinishMode(RunPage::Auto);
+            } else {
+                line(bib, "C1", t.addMSecs(65000 + i * 10));
+            }
+            t = t.addSecs(60);
+        }
+        EXPECT_EQ(field(kCode, "0016", "ttime2"), "00:01:02.34");
+    }
+
     ScriptedDialog dialog;
     QueueByteSource port;
     RunControl control{app, dm};
@@ -103,56 +160,7 @@ protected:
 };
 
 TEST_F(DocumentsTest, TheDemoRaceEndsWithItsStartAndResultLists) {
-    // Run 1 of 男子シニア (class 5): 0001..0016 but 0007 (excluded). 0004 does not start,
-    // 0003 does not finish, 0002 and 0008 tie.
-    control.selectRun1();
-    QTime t(10, 0);
-    const QList<int> hundredths{6512, 6600, 0,    0,    6402, 6790, 0,    6600,
-                                6888, 7001, 6955, 6543, 7100, 6633, 6700, 6666};
-    for (int i = 1; i <= 16; ++i) {
-        if (i == 4 || i == 7)
-            continue;
-        const QString bib = QString(" %1").arg(i, 4, 10, QChar('0'));
-        line(bib, "C0", t);
-        if (i != 3)
-            line(bib, "C1", t.addMSecs(hundredths[i - 1] * 10));
-        t = t.addSecs(60);
-    }
-    EXPECT_EQ(field(kCode, "0002", "ttime"), field(kCode, "0008", "ttime"));
-    // End of run 1: DNS and DNF offered and stored; 0005 disqualified from the command line.
-    const RunControl::EndOfRun offer = control.endOfRunCandidates(1, 5);
-    EXPECT_EQ(offer.dns, QStringList{"0004"});
-    EXPECT_EQ(offer.dnf, QStringList{"0003"});
-    control.setStatuses(offer.dns, 1, "DNS");
-    control.setStatuses(offer.dnf, 1, "DNF");
-    ASSERT_EQ(tool({"status", "--dsn", "PistelTest", "--code", kCode, "--run", "1", "--bib", "5",
-                    "--set", "DSQ", "--gate", "12", "--reason", "旗門不通過、片スキー（右）"}),
-              0)
-        << output.toStdString();
-
-    // Run 2 in st2 order among those allowed; 0016 finishes on a time set by hand.
-    control.selectRun2();
-    EXPECT_EQ(control.page2.startList.recordCount(), 12); // 13 finishers, one disqualified
-    t = QTime(12, 0);
-    for (int st2 = 1; st2 <= 16; ++st2) {
-        const int i = 17 - st2; // demo: st2 runs backwards
-        if (i == 3 || i == 4 || i == 5 || i == 7)
-            continue;
-        const QString bib = QString(" %1").arg(i, 4, 10, QChar('0'));
-        line(bib, "C0", t);
-        if (i == 16) {
-            // A finish left to the operator, who assigns it from the impulse list.
-            control.page2.setFinishMode(RunPage::Manual);
-            line("?0000", "C1", t.addMSecs(62340));
-            control.page2.setFinishBox("0016");
-            control.assignFinishImpulse(scalar("select max(id) from pulsedata where stat='C1'"));
-            control.page2.setFinishMode(RunPage::Auto);
-        } else {
-            line(bib, "C1", t.addMSecs(65000 + i * 10));
-        }
-        t = t.addSecs(60);
-    }
-    EXPECT_EQ(field(kCode, "0016", "ttime2"), "00:01:02.34");
+    raceClassFive();
 
     // Documents.
     const QString start1 = dir.filePath("start1.pdf"), results = dir.filePath("results.pdf"),
@@ -210,8 +218,8 @@ TEST_F(DocumentsTest, TheDemoRaceEndsWithItsStartAndResultLists) {
     // built from the time set by hand carries the mark.
     const QString r = pdfText(results);
     EXPECT_TRUE(r.contains(QRegularExpression("非公式 印刷 \\d{4}-\\d{2}-\\d{2} \\d{2}:\\d{2}")));
-    EXPECT_TRUE(r.contains(
-        QRegularExpression("1:06\\.66\\s+\\d+\\s+1:02\\.34\\*\\s+\\d+\\s+2:09\\.00\\*")))
+    EXPECT_TRUE(
+        r.contains(QRegularExpression("1:06\\.66\\s+\\d+\\s+1:02\\.34\\*\\s+\\d+\\s+2:09\\.00\\*")))
         << r.toStdString();
     EXPECT_TRUE(r.contains(QRegularExpression("印刷 \\d{4}-\\d{2}-\\d{2} \\d{2}:\\d{2}")));
     // The DSQ reason wraps in the narrow remarks column between its phrases, never inside one.
@@ -279,8 +287,7 @@ TEST_F(DocumentsTest, TheDemoRaceEndsWithItsStartAndResultLists) {
         int checked = 0;
         bool longNameSeen = false;
         for (const Word& w : words(pdf)) {
-            const double top = 47 * 72 / 25.4,
-                         bottom = (doc.landscape ? 185 : 272) * 72 / 25.4;
+            const double top = 47 * 72 / 25.4, bottom = (doc.landscape ? 185 : 272) * 72 / 25.4;
             if (w.yMin < top || w.yMin > bottom || headings.contains(w.text))
                 continue;
             ++checked;
@@ -312,8 +319,7 @@ TEST_F(DocumentsTest, TheDemoRaceEndsWithItsStartAndResultLists) {
     QFile csvFile(csv);
     ASSERT_TRUE(csvFile.open(QIODevice::ReadOnly));
     const QString text = fromSjis(csvFile.readAll());
-    EXPECT_TRUE(text.contains(",0005,") &&
-                text.contains(",DSQ,1,12,旗門不通過、片スキー（右）,"));
+    EXPECT_TRUE(text.contains(",0005,") && text.contains(",DSQ,1,12,旗門不通過、片スキー（右）,"));
     EXPECT_TRUE(text.contains(",0016,高橋　") || text.contains(",0016,"));
     EXPECT_EQ(text.count("\r\n"), 1 + 15);
 }
@@ -369,6 +375,107 @@ TEST_F(DocumentsTest, TheCommandLineRefusesWhatItCannotDo) {
               2);
     EXPECT_TRUE(output.contains("ビブ 0001 には1本目のタイムがあります。")) << output.toStdString();
     EXPECT_EQ(scalar("select code from run_status where zek='0001'"), "DSQ");
+}
+
+} // namespace
+} // namespace pistel::test
+
+namespace pistel::test {
+namespace {
+
+// The final list a jury signs, of the demo race (race data and entries' points from the demo
+// data): every part, the race points and the penalty worked out by hand, and the list
+// unofficial until published, official with its time, unofficial again after a change.
+TEST_F(DocumentsTest, TheFinalListAJurySignsAndItsPublication) {
+    raceClassFive();
+    const QString pdf = dir.filePath("final.pdf"), csv = dir.filePath("final.csv");
+    ASSERT_EQ(report("results", "pdf", pdf), 0) << output.toStdString();
+    const QString text = pdfText(pdf);
+    // Only the class that raced; each part in its order.
+    EXPECT_FALSE(text.contains("女子シニア"));
+    qsizetype at = 0;
+    for (const char* part :
+         {"大会データ", "技術代表 (TD) 山本 一郎", "レフェリー 佐藤 恵子", "公認番号 12345/01/22",
+          "１本目: コースセッター 中村 大輔", "前走者 A 木村 翔、B 清水 陸", "天候 晴れ",
+          "登録番号", "＋ペナルティ", "１本目 欠場/DNS", "１本目 途中棄権/DNF", "１本目 失格/DSQ",
+          "集計", "順位のついた選手 12 名", "ペナルティ", "記号", "計時", "代替時刻: なし",
+          "署名"}) {
+        const qsizetype found = text.indexOf(QString::fromUtf8(part), at);
+        EXPECT_GE(found, 0) << part << " after " << at;
+        at = std::max(at, found);
+    }
+    // The penalty, by hand: the five best points among the first ten, 0011 25.43, 0015 33.95,
+    // 0008 34.04, 0001 35.13, 0012 42.56: A = 171.11, and they are the starters' five best
+    // too: B = 171.11. Their race points (winner 0016, 2:09.00 = 12900): 0011 2:14.66:
+    // 1010 × 566 / 12900 = 44.31; 0015 2:12.15: 24.66; 0008 2:11.08: 16.29; 0001 2:10.13:
+    // 1010 × 113 / 12900 = 8.847…: 8.85; 0012 2:10.55: 12.14; C = 106.25.
+    // (171.11 + 171.11 − 106.25) ÷ 10 = 23.597: 23.60.
+    ASSERT_EQ(tool({"penalty", "--dsn", "PistelTest", "--code", kCode}), 0) << output.toStdString();
+    EXPECT_EQ(output, "class,A,B,C,penalty\n5,171.11,171.11,106.25,23.60\n");
+    EXPECT_TRUE(text.contains("ペナルティ = (A + B − C) ÷ 10 = 23.60")) << text.toStdString();
+    // Every classified competitor's race points, P = 1010 × T / 12900 − 1010 to 1/100 from
+    // 0.005 up, and the final points with the penalty, in the CSV and on the list.
+    ASSERT_EQ(report("results", "csv", csv, {"--class", "5"}), 0);
+    QFile file(csv);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    int classified = 0;
+    for (const QString& line : QString::fromUtf8(file.readAll().mid(3)).split("\r\n")) {
+        const QStringList f = line.split(',');
+        if (f.size() < 22 || f[2].isEmpty() || f[2] == "rank")
+            continue;
+        ++classified;
+        const long long t = hundredthsOf(f[10]);
+        const long long p = (2 * 1010LL * 100 * (t - 12900) + 12900) / (2 * 12900);
+        const QString points = QString::asprintf("%lld.%02lld", p / 100, p % 100);
+        EXPECT_EQ(f[20], points) << f[3].toStdString();
+        EXPECT_EQ(f[21], QString::asprintf("%lld.%02lld", (p + 2360) / 100, (p + 2360) % 100));
+        EXPECT_TRUE(text.contains(
+            QRegularExpression(f[3] + ".*\\s" + QRegularExpression::escape(points) + "\\s")))
+            << f[3].toStdString() << " " << points.toStdString();
+    }
+    EXPECT_EQ(classified, 12);
+
+    // The pages as a reader sees them.
+    QDir().mkpath(PISTEL_SCREENSHOT_DIR);
+    QProcess render;
+    render.start("pdftoppm",
+                 {"-png", "-r", "60", pdf, QString(PISTEL_SCREENSHOT_DIR "/final-results")});
+    ASSERT_TRUE(render.waitForFinished(30000));
+    EXPECT_EQ(render.exitCode(), 0);
+
+    // Unofficial until published; official with the time of publication; unofficial again
+    // after a change; official again when published again, unofficial when taken back.
+    const auto state = [&] {
+        EXPECT_EQ(report("results", "pdf", pdf), 0);
+        const QString t = pdfText(pdf);
+        static const QRegularExpression label(
+            "(非公式 印刷|公式 発表) \\d{4}-\\d{2}-\\d{2} \\d{2}:\\d{2}");
+        const auto m = label.match(t);
+        return m.hasMatch() ? m.captured(1) : QString("none");
+    };
+    EXPECT_EQ(state(), "非公式 印刷");
+    const auto publish = [&](const QStringList& more) {
+        return tool(QStringList{"publish", "--dsn", "PistelTest", "--code", kCode} + more);
+    };
+    ASSERT_EQ(publish({"--run", "race"}), 0) << output.toStdString();
+    EXPECT_TRUE(output.startsWith("published race at ")) << output.toStdString();
+    EXPECT_EQ(state(), "公式 発表");
+    EXPECT_EQ(scalar("select what from change_history where source='publish'"), "公式発表: 大会");
+    ASSERT_EQ(tool({"status", "--dsn", "PistelTest", "--code", kCode, "--run", "2", "--bib", "13",
+                    "--set", "DSQ", "--gate", "3", "--force"}),
+              0)
+        << output.toStdString();
+    EXPECT_EQ(state(), "非公式 印刷");
+    ASSERT_EQ(publish({"--run", "race"}), 0);
+    EXPECT_EQ(state(), "公式 発表");
+    ASSERT_EQ(publish({"--run", "race", "--undo"}), 0);
+    EXPECT_EQ(state(), "非公式 印刷");
+    EXPECT_EQ(publish({"--run", "3"}), 2);
+    // The run-1 list has its own publication.
+    ASSERT_EQ(publish({"--run", "1"}), 0);
+    ASSERT_EQ(report("results1", "pdf", pdf), 0);
+    EXPECT_TRUE(pdfText(pdf).contains("公式 発表"));
+    EXPECT_EQ(scalar("select count(*) from change_history where source='publish'"), "4");
 }
 
 } // namespace

@@ -99,11 +99,11 @@ TEST(RankingTest, DocumentsListEveryoneOnceInTheirSection) {
     const Document official = buildDocument(race, DocumentKind::Results, 1);
     ASSERT_EQ(official.classes.size(), 1u);
     EXPECT_EQ(official.classes[0].className, "女子");
-    EXPECT_EQ(titles(official),
-              (QStringList{"(3名)", "１本目 欠場/DNS (1名)", "１本目 途中棄権/DNF (1名)",
-                           "１本目 失格/DSQ (1名)", "２本目 途中棄権/DNF (1名)",
-                           "２本目 失格/DSQ (1名)", "２本目 記録なし (1名)", "集計", "記号", "計時",
-                           "署名"}));
+    EXPECT_EQ(
+        titles(official),
+        (QStringList{"(3名)", "１本目 欠場/DNS (1名)", "１本目 途中棄権/DNF (1名)",
+                     "１本目 失格/DSQ (1名)", "２本目 途中棄権/DNF (1名)", "２本目 失格/DSQ (1名)",
+                     "２本目 記録なし (1名)", "集計", "ペナルティ", "記号", "計時", "署名"}));
     const auto& s = official.classes[0].sections;
     EXPECT_EQ(bibs(s[0]), (QStringList{"0002", "0003", "0001"}));
     // The run-2 time set by hand carries the mark, and so does the total built from it.
@@ -117,17 +117,19 @@ TEST(RankingTest, DocumentsListEveryoneOnceInTheirSection) {
     EXPECT_EQ(s[3].rows[0].cells.mid(7, 6), (QStringList{"", "", "", "", "", ""}));
     // The class's counts: 0008 DNS, 0005 DNF and 0006 DSQ in run 1; of the six who may start
     // run 2, five started (0009 has none yet), three finished without a status.
-    EXPECT_EQ(official.classes[0].sections[7].lines,
-              (QStringList{"１本目: 出走予定 9　出走 8　完走 6　欠場 DNS 1　途中棄権 DNF 1　失格 DSQ 1",
-                           "２本目: 出走予定 6　出走 5　完走 3　欠場 DNS 0　途中棄権 DNF 1　失格 DSQ 1",
-                           "順位のついた選手 3 名"}));
+    EXPECT_EQ(
+        official.classes[0].sections[7].lines,
+        (QStringList{"１本目: 出走予定 9　　出走 8　　完走 6　　欠場 DNS 1　　途中棄権 DNF 1　　"
+                     "失格 DSQ 1",
+                     "２本目: 出走予定 6　　出走 5　　完走 3　　欠場 DNS 0　　途中棄権 DNF 1　　"
+                     "失格 DSQ 1",
+                     "順位のついた選手 3 名"}));
     EXPECT_EQ(bibs(s[6]), QStringList{"0004"});
 
     // Run-1 results: the run-1 ranking, then run 1's non-finishers only.
     const Document results1 = buildDocument(race, DocumentKind::Results1, 1);
-    EXPECT_EQ(titles(results1),
-              (QStringList{"(6名)", "欠場/DNS (1名)", "途中棄権/DNF (1名)", "失格/DSQ (1名)", "集計",
-                           "記号"}));
+    EXPECT_EQ(titles(results1), (QStringList{"(6名)", "欠場/DNS (1名)", "途中棄権/DNF (1名)",
+                                             "失格/DSQ (1名)", "集計", "記号"}));
 
     // Run 2 starts those who finished run 1 without a status, in st2 order; never 0006.
     const Document start2 = buildDocument(race, DocumentKind::StartList2, 1);
@@ -154,10 +156,18 @@ TEST(RankingTest, DocumentsListEveryoneOnceInTheirSection) {
     EXPECT_EQ(lines[0], "class,class_name,rank,bib,name,team,run1,run1_manual,run2,run2_manual,"
                         "total,total_manual,diff,status,status_run,gate,reason,run1_rank,"
                         "run2_rank,points,race_points,final_points");
+    // GS (ＧＳ as stored), nobody with points: every entry counts with the maximum 220.00.
+    // Classified: 0002 and 0003 2:00.50 (race points 0.00), 0001 2:01.00: 1010 × 50 / 12050 =
+    // 4.1908…: 4.19. A: the three (220.00 each) and two missing: 1100.00; B: 1100.00;
+    // C: 4.19 + 0 + 0 + 2 × 220.00 = 444.19. Penalty (1100 + 1100 − 444.19) ÷ 10 = 175.581:
+    // 175.58, so the winner's final points are 0.00 + 175.58.
     EXPECT_EQ(lines[1], "1,女子,1,0002,選手0002,チーム,00:01:00.00,,00:01:00.50,*,00:02:00.50,*,"
-                        ",,,,,2,1,,,");
-    EXPECT_TRUE(lines.contains(
-        "1,女子,,0006,選手0006,チーム,00:00:58.00,,,,,,,DSQ,1,12,旗門不通過,,,,,"))
+                        ",,,,,2,1,,0.00,175.58");
+    EXPECT_TRUE(lines.contains("1,女子,3,0001,選手0001,チーム,00:01:00.00,,00:01:01.00,,"
+                               "00:02:01.00,,+0.50,,,,,2,2,,4.19,179.77"))
+        << lines.join('\n').toStdString();
+    EXPECT_TRUE(
+        lines.contains("1,女子,,0006,選手0006,チーム,00:00:58.00,,,,,,,DSQ,1,12,旗門不通過,,,,,"))
         << lines.join('\n').toStdString();
     EXPECT_EQ(fromSjis(documentCsv(official, CsvEncoding::ShiftJis)),
               QString::fromUtf8(csv.mid(3)));
