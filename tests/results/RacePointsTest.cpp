@@ -20,6 +20,9 @@ TEST(RacePointsTest, FormulaAndRounding) {
     // 62.36 s: 1010 × 236 / 6000 = 39.7266…: 39.73. The winner: 0.
     EXPECT_EQ(racePoints(1010, 6000, 6236), 3973);
     EXPECT_EQ(racePoints(1010, 6000, 6000), 0);
+    // 1 % slower in GS: 60.60 s against 60.00 s, 1010 × 0.01 = 10.10; in SL 7.30.
+    EXPECT_EQ(racePoints(1010, 6000, 6060), 1010);
+    EXPECT_EQ(racePoints(730, 6000, 6060), 730);
 }
 
 TEST(RacePointsTest, PenaltyByTheRule) {
@@ -69,6 +72,43 @@ TEST(RacePointsTest, PenaltyByTheRule) {
     EXPECT_EQ(tied.c, 2700);
     EXPECT_EQ(tied.b, 21401);
     EXPECT_EQ(tied.value, 5040);
+
+    // The five best points all in the top ten, and three of the top ten without points.
+    // Classified (points, race points): 1 none 0.00 | 2 10.00 5.00 | 3 none 8.00 |
+    // 4 20.00 12.00 | 5 none 15.00 | 6 30.00 20.00 | 7 40.00 25.00 | 8 50.00 30.00;
+    // a DNF 60.00.
+    // A: 10 + 20 + 30 + 40 + 50 = 150.00 (those without points count 220.00: not among the
+    //    five best); C: 5 + 12 + 20 + 25 + 30 = 92.00; B: the same five: 150.00.
+    //    (150 + 150 − 92) ÷ 10 = 20.80.
+    const Penalty none = penalty({{-1, 1, 0},
+                                  {1000, 2, 500},
+                                  {-1, 3, 800},
+                                  {2000, 4, 1200},
+                                  {-1, 5, 1500},
+                                  {3000, 6, 2000},
+                                  {4000, 7, 2500},
+                                  {5000, 8, 3000},
+                                  {6000, 0, 0}},
+                                 22000);
+    EXPECT_EQ(none.a, 15000);
+    EXPECT_EQ(none.c, 9200);
+    EXPECT_EQ(none.b, 15000);
+    EXPECT_EQ(none.value, 2080);
+    // Five classified, only two with points (10.00, 20.00): the three without count 220.00
+    // each. A = 10 + 20 + 3 × 220 = 690.00; C, the race points of all five: 0 + 5 + 8 + 12 +
+    // 15 = 40.00; B (with the DNF 60.00): 10 + 20 + 60 + 220 + 220 = 530.00;
+    // (690 + 530 − 40) ÷ 10 = 118.00.
+    const Penalty two = penalty({{-1, 1, 0},
+                                 {1000, 2, 500},
+                                 {-1, 3, 800},
+                                 {2000, 4, 1200},
+                                 {-1, 5, 1500},
+                                 {6000, 0, 0}},
+                                22000);
+    EXPECT_EQ(two.a, 69000);
+    EXPECT_EQ(two.c, 4000);
+    EXPECT_EQ(two.b, 53000);
+    EXPECT_EQ(two.value, 11800);
 }
 
 } // namespace
