@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TextTable.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -13,10 +15,7 @@ struct Entry {
     QString bib, name, kana, team, className, sex, birthYear, nation, licence, points;
 };
 
-struct EntryProblem {
-    int line = 0;
-    QString text;
-};
+using EntryProblem = LineProblem;
 
 // What an entry file holds, read without writing anything: the entries and every problem by
 // line number. Nothing may be stored unless `problems` is empty.

@@ -11,6 +11,8 @@
 #include "office/Competition.h"
 #include "office/EntryFile.h"
 #include "office/EntryImport.h"
+#include "office/OfficeBatch.h"
+#include "office/PointsList.h"
 #include "office/Run2Order.h"
 #include "office/StartDraw.h"
 #include "office/Withdrawal.h"
@@ -165,6 +167,36 @@ int entries(const Call& call, bool write) {
     });
 }
 
+// A points list: each entry's points for the competition's discipline, by licence.
+int points(const Call& call) {
+    const QString encoding = call.value("encoding");
+    if (encoding != u"auto" && encoding != u"sjis" && encoding != u"utf8")
+        return call.refuse("--encoding is auto, sjis or utf8", 2);
+    QFile file(call.value("file"));
+    if (!file.open(QIODevice::ReadOnly))
+        return call.refuse("cannot read " + file.fileName() + ": " + file.errorString(), 2);
+    const QByteArray bytes = file.readAll();
+    return withDatabase(call, [&](odbc::Connection& db) {
+        const PointsPlan plan = planPoints(db, call.value("code"), bytes, encoding);
+        for (const LineProblem& p : plan.problems)
+            call.out << "line " << p.line << ": " << p.text << "\n";
+        if (!plan.problems.isEmpty()) {
+            call.out << "nothing written\n";
+            return 1;
+        }
+        for (const QString& change : plan.changes)
+            call.out << change << "\n";
+        call.out << "listed " << plan.listed << ", "
+                 << (call.dryRun() ? "would change " : "changed ") << plan.changed
+                 << ", not in the list " << plan.missing.size()
+                 << (plan.missing.isEmpty() ? QString() : " (" + plan.missing.join(' ') + ")")
+                 << "\n";
+        if (!call.dryRun())
+            writeTogether(db, plan.statements);
+        return 0;
+    });
+}
+
 // One competitor added (no bib, or a bib nobody holds) or edited (the bib's).
 int entry(const Call& call) {
     Entry e;
@@ -311,6 +343,7 @@ int main(int argc, char** argv) {
         "  check  --file F [--encoding E]        lists the entry file's problems by line\n"
         "  import --code C --file F [--encoding auto|sjis|utf8]  writes a clean entry file\n"
         "  entry  --code C [--bib B] --name N --class K [--team T ...]  adds or edits one\n"
+        "  points --code C --file F [--encoding E]  the entries' points from a points list\n"
         "  withdraw --code C --bib B [--undo]    withdraws (or reinstates) a competitor\n"
         "  draw   --code C --class K --method given|random|seeded [--seed S] [--seeded N]\n"
         "         [--first-bib B|next]\n"
@@ -322,7 +355,7 @@ int main(int argc, char** argv) {
         {"dsn", "ODBC data source.", "name", "PistelLocal"},
         {"code", "Competition code.", "code"},
         {"dry-run", "Print what would be written; write nothing."},
-        {"file", "Entry file (CSV or TSV, Shift-JIS or UTF-8).", "path"},
+        {"file", "Entry file or points list (CSV or TSV, Shift-JIS or UTF-8).", "path"},
         {"encoding", "The entry file's encoding: auto, sjis or utf8.", "name", "auto"},
         {"class", "Class: its number (draw, run2), its name or number (entry).", "class"},
         {"number", "Class number (class).", "number"},
@@ -367,6 +400,7 @@ int main(int argc, char** argv) {
         {"check", {"file"}, [&] { return entries(call, false); }},
         {"import", {"code", "file"}, [&] { return entries(call, true); }},
         {"entry", {"code", "name", "class"}, [&] { return entry(call); }},
+        {"points", {"code", "file"}, [&] { return points(call); }},
         {"withdraw", {"code", "bib"}, [&] { return withdraw(call); }},
         {"draw", {"code", "class"}, [&] { return draw(call); }},
         {"run2", {"code"}, [&] { return run2(call); }},
