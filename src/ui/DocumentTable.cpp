@@ -7,6 +7,7 @@ namespace pistel {
 
 void showDocument(QTableWidget* table, const Document& doc) {
     table->clear();
+    table->clearSpans();
     QStringList titles;
     for (const DocumentColumn& c : doc.columns)
         titles << c.title;
@@ -15,7 +16,7 @@ void showDocument(QTableWidget* table, const Document& doc) {
     int rows = 0;
     for (const ClassDocument& part : doc.classes)
         for (const DocumentSection& s : part.sections)
-            rows += static_cast<int>(s.rows.size()) + (s.title.isEmpty() ? 0 : 1);
+            rows += static_cast<int>(s.rows.size() + s.lines.size()) + (s.title.isEmpty() ? 0 : 1);
     table->setRowCount(rows);
     int r = 0;
     for (const ClassDocument& part : doc.classes)
@@ -26,6 +27,14 @@ void showDocument(QTableWidget* table, const Document& doc) {
                 bold.setBold(true);
                 item->setFont(bold);
                 table->setItem(r, 0, item);
+                table->setSpan(r, 0, 1, table->columnCount());
+                ++r;
+            }
+            for (const QString& line : s.lines) {
+                QString text = line;
+                table->setItem(r, 0,
+                               new QTableWidgetItem(
+                                   text.replace(QStringLiteral("　　"), QStringLiteral("　"))));
                 table->setSpan(r, 0, 1, table->columnCount());
                 ++r;
             }
@@ -40,7 +49,10 @@ void showDocument(QTableWidget* table, const Document& doc) {
             }
         }
     table->resizeColumnsToContents();
-    table->horizontalHeader()->setStretchLastSection(true);
+    // The last column takes the rest of the width: the text blocks' lines span it.
+    if (table->columnCount() > 0)
+        table->horizontalHeader()->setSectionResizeMode(table->columnCount() - 1,
+                                                        QHeaderView::Stretch);
 }
 
 } // namespace pistel

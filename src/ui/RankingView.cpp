@@ -3,12 +3,15 @@
 #include "DocumentTable.h"
 #include "capture/RunControl.h"
 #include "data/AppState.h"
+#include "data/DbError.h"
 #include "data/TDM1.h"
+#include "results/Publication.h"
 #include "results/Race.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLabel>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -32,6 +35,17 @@ RankingView::RankingView(RunControl& control, QWidget* parent)
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->verticalHeader()->hide();
     v->addWidget(table, 1);
+    auto* bottom = new QHBoxLayout;
+    officialState = new QLabel(this);
+    officialState->setWordWrap(true);
+    publishButton = new QPushButton(QStringLiteral("公式発表"), this);
+    unpublishButton = new QPushButton(QStringLiteral("発表の取り消し"), this);
+    connect(publishButton, &QPushButton::clicked, this, [this] { publish(); });
+    connect(unpublishButton, &QPushButton::clicked, this, [this] { publish(true); });
+    bottom->addWidget(officialState, 1);
+    bottom->addWidget(publishButton);
+    bottom->addWidget(unpublishButton);
+    v->addLayout(bottom);
     resize(760, 600);
 
     Race race;
@@ -54,10 +68,28 @@ void RankingView::refresh() {
         return;
     Race race;
     readRace(control_.dm.Db1, control_.app.competitionCode, race);
-    showDocument(table, buildDocument(race,
-                                      rankingChoice->currentIndex() == 0 ? DocumentKind::Results1
-                                                                         : DocumentKind::Results,
-                                      classChoice->currentData().toInt()));
+    const Document doc = buildDocument(
+        race, rankingChoice->currentIndex() == 0 ? DocumentKind::Results1 : DocumentKind::Results,
+        classChoice->currentData().toInt());
+    showDocument(table, doc);
+    officialState->setText(
+        doc.officialSince
+            ? QStringLiteral("公式（発表 %1）")
+                  .arg(doc.officialSince->toString(QStringLiteral("yyyy-MM-dd HH:mm")))
+            : QStringLiteral("非公式（公式発表の後に変わった成績も非公式に戻ります）"));
+    unpublishButton->setEnabled(doc.officialSince.has_value());
+}
+
+void RankingView::publish(bool undo) {
+    try {
+        publishResults(control_.dm.Db1, control_.app.competitionCode,
+                       rankingChoice->currentIndex() == 0 ? PublishScope::Run1 : PublishScope::Race,
+                       undo);
+    } catch (const DbError& e) {
+        officialState->setText(QStringLiteral("公式発表できません: ") + e.message());
+        return;
+    }
+    emit control_.statusesChanged(); // the history shows the publication
 }
 
 } // namespace pistel

@@ -3,6 +3,8 @@
 #include <QDialog>
 
 class QComboBox;
+class QLabel;
+class QPushButton;
 class QTableWidget;
 
 namespace pistel {
@@ -10,7 +12,8 @@ namespace pistel {
 class RunControl;
 
 // The rankings of a class: run 1 (by the run-1 time) or final (by the two-run total), with
-// the non-finishers after the ranked rows; follows every status change.
+// the non-finishers after the ranked rows, the race points and the penalty; follows every
+// status change. The chosen ranking's results are published as official from here.
 class RankingView : public QDialog {
     Q_OBJECT
 public:
@@ -19,9 +22,15 @@ public:
     QComboBox* classChoice = nullptr;
     QComboBox* rankingChoice = nullptr; // 0 run 1, 1 final
     QTableWidget* table = nullptr;
+    QLabel* officialState = nullptr; // 公式 (since when) or 非公式
+    QPushButton* publishButton = nullptr;
+    QPushButton* unpublishButton = nullptr;
 
     // Reads the competition again and shows the chosen ranking.
     void refresh();
+    // Publishes the chosen ranking's results (run 1, or the race) as official as they stand
+    // now, or takes the publication back; recorded in the history.
+    void publish(bool undo = false);
 
 private:
     RunControl& control_;

@@ -999,6 +999,18 @@ TEST_F(RunWindowTest, StatusesRankingHistoryAndDocumentsFromTheRunWindow) {
     EXPECT_EQ(ranking->table->item(1, 0)->text(), "途中棄権/DNF (1名)");
     EXPECT_EQ(ranking->table->item(3, 0)->text(), "失格/DSQ (1名)");
     EXPECT_EQ(ranking->table->item(4, 6)->text(), "旗門 7 片足旗門通過");
+    // Run 1's results published from here: official with the time, and taken back.
+    EXPECT_TRUE(ranking->officialState->text().startsWith("非公式"));
+    EXPECT_FALSE(ranking->unpublishButton->isEnabled());
+    ranking->publishButton->click();
+    EXPECT_TRUE(ranking->officialState->text().startsWith("公式（発表 20"))
+        << ranking->officialState->text().toStdString();
+    EXPECT_EQ(scalar("select scope from publication"), "1");
+    ranking->unpublishButton->click();
+    EXPECT_TRUE(ranking->officialState->text().startsWith("非公式"));
+    EXPECT_EQ(scalar("select count(*) from publication"), "0");
+    for (QPushButton* b : {ranking->publishButton, ranking->unpublishButton})
+        EXPECT_GE(b->width(), b->sizeHint().width()) << b->text().toStdString();
     screenshot(*ranking, "ranking-view");
 
     // The history, filtered by bib; the DNF reverted from it, which clears the status.
