@@ -43,6 +43,7 @@ public:
 
     const QString& name() const { return name_; }
     const QStringList& sql() const { return sql_; }
+    odbc::Connection& connection() const { return db_; }
     // Changing the statement closes the dataset, so rows of an old statement are never read.
     void setSql(const QStringList& lines);
     void clearSql() { setSql({}); }

@@ -39,7 +39,8 @@ constexpr qint64 kOnCourseMs = 15 * 60 * 1000;
 // Ranks `rows` by `time` (hundredths, -1 none): ties share a rank (1, 1, 3), the gap is to the
 // leader; rows without a time follow unranked in the order they came.
 QJsonArray ranked(const QList<ResultRow>& rows, const std::function<qint64(const ResultRow&)>& time,
-                  const std::function<QString(const ResultRow&)>& shown, bool withRuns) {
+                  const std::function<QString(const ResultRow&)>& shown,
+                  const std::function<void(const ResultRow&, QJsonObject&)>& more = {}) {
     std::vector<const ResultRow*> pointers;
     for (const ResultRow& r : rows)
         pointers.push_back(&r);
@@ -53,13 +54,25 @@ QJsonArray ranked(const QList<ResultRow>& rows, const std::function<qint64(const
                         {QStringLiteral("team"), r.team},
                         {QStringLiteral("result"), shown(r)},
                         {QStringLiteral("gap"), p.rank > 0 ? behindText(p.behind) : QString()}};
-        if (withRuns) {
-            row[QStringLiteral("time1")] = r.time1;
-            row[QStringLiteral("time2")] = r.time2;
-        }
+        if (more)
+            more(r, row);
         list.append(row);
     }
     return list;
+}
+
+// Bib -> rank in one run, by the same rule as the lists.
+QHash<QString, int> runRanks(const QList<ResultRow>& rows, QString ResultRow::*time) {
+    std::vector<const ResultRow*> pointers;
+    for (const ResultRow& r : rows)
+        pointers.push_back(&r);
+    QHash<QString, int> ranks;
+    for (const Placed<ResultRow>& p : rankWithTies(
+             pointers, [time](const ResultRow& r) { return shortTimeHundredths(r.*time); },
+             [](const ResultRow& r) { return r.bib; }))
+        if (p.rank > 0)
+            ranks.insert(p.row->bib, p.rank);
+    return ranks;
 }
 
 QJsonArray runnerList(const QList<LiveStore::Runner>& runners, bool withStart) {
@@ -113,16 +126,35 @@ QJsonObject pageData(const LiveStore& store, const RaceKey& race, qint64 nowMs) 
             const qint64 x = shortTimeHundredths(a.time1), y = shortTimeHundredths(b.time1);
             return x != y ? (y < 0 || (x >= 0 && x < y)) : a.bib < b.bib;
         });
+    // Each run's rank beside its time, and the points the workstation computed, as the lists.
+    QList<ResultRow> seconds;
+    for (const ResultRow& r : finals)
+        if (!r.time2.isEmpty())
+            seconds.append(r);
+    const QHash<QString, int> rank1 = runRanks(firsts, &ResultRow::time1),
+                              rank2 = runRanks(seconds, &ResultRow::time2);
+    const auto points =
+        none ? QHash<QString, std::pair<QString, QString>>{} : store.points(race.code);
     const QJsonArray list = ranked(
         finals,
         [secondRun](const ResultRow& r) {
             return secondRun && r.time2.isEmpty() ? -1 : hundredthsOf(r.timeod);
         },
-        [](const ResultRow& r) { return r.ttime; }, true);
+        [](const ResultRow& r) { return r.ttime; },
+        [&](const ResultRow& r, QJsonObject& row) {
+            row[QStringLiteral("time1")] = r.time1;
+            row[QStringLiteral("time2")] = r.time2;
+            row[QStringLiteral("rank1")] = rank1.value(r.bib);
+            row[QStringLiteral("rank2")] = rank2.value(r.bib);
+            if (points.contains(r.bib)) {
+                row[QStringLiteral("points")] = points[r.bib].first;
+                row[QStringLiteral("finalPoints")] = points[r.bib].second;
+            }
+        });
     const QJsonArray run1 =
         secondRun ? ranked(
                         firsts, [](const ResultRow& r) { return shortTimeHundredths(r.time1); },
-                        [](const ResultRow& r) { return r.time1; }, false)
+                        [](const ResultRow& r) { return r.time1; })
                   : QJsonArray{};
     // The latest finisher by finish time of day (a batch gives every row the same update
     // time), highlighted for a few seconds after it arrived.
@@ -172,6 +204,8 @@ QJsonObject pageData(const LiveStore& store, const RaceKey& race, qint64 nowMs) 
         {QStringLiteral("course"), runnerList(course, true)},
         {QStringLiteral("next"), runnerList(next, false)},
         {QStringLiteral("out"), out},
+        // Unofficial until the workstation says the results shown are published.
+        {QStringLiteral("official"), none ? QString() : store.officialSince(race.code)},
     };
 }
 

@@ -153,6 +153,18 @@ std::optional<RaceState> parseRaceState(const QByteArray& text) {
             state.next.append(f[1]);
             return true;
         }
+        static const QRegularExpression pointsForm(QStringLiteral("^\\d{1,6}\\.\\d{2}$"));
+        if (kind == u"points" && f.size() == 4 && bibOk(f[1]) &&
+            pointsForm.match(f[2]).hasMatch() && pointsForm.match(f[3]).hasMatch()) {
+            state.points.append({f[1], {f[2], f[3]}});
+            return true;
+        }
+        static const QRegularExpression atForm(
+            QStringLiteral("^\\d{4}-\\d{2}-\\d{2} \\d{2}:\\d{2}$"));
+        if (kind == u"official" && f.size() == 2 && atForm.match(f[1]).hasMatch()) {
+            state.official = f[1];
+            return true;
+        }
         return false;
     });
     if (!seq || !now || !run)

@@ -59,6 +59,8 @@ struct StatusEntry {
 //   status,bib,run,DNS|DNF|DSQ
 //   course,bib,HH:MM:SS.ff      started in the run in progress and not finished: start time
 //   next,bib                    next to start, in start order
+//   points,bib,race,final       a classified competitor's race points and points with penalty
+//   official,YYYY-MM-DD HH:MM   the results shown are official since then (none: unofficial)
 // Lines of any other form are skipped and counted. Nothing when seq, now or run is missing.
 struct RaceState {
     QString session; // the sending workstation's upload session; seq orders states within one
@@ -69,6 +71,8 @@ struct RaceState {
     QList<StatusEntry> statuses;
     QList<std::pair<QString, qint64>> course; // bib, start in ms since midnight
     QStringList next;
+    QList<std::pair<QString, std::pair<QString, QString>>> points; // bib, race and final points
+    QString official;
     int skipped = 0;
 };
 std::optional<RaceState> parseRaceState(const QByteArray& text);

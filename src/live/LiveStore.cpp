@@ -21,6 +21,8 @@ LiveStore::LiveStore(const QString& file)
                                  db.lastError().text().toStdString());
     for (const char* sql : {
              "CREATE TABLE IF NOT EXISTS state (key TEXT PRIMARY KEY, value TEXT NOT NULL)",
+             "CREATE TABLE IF NOT EXISTS points (code TEXT NOT NULL, bib TEXT NOT NULL, "
+             "race_points TEXT NOT NULL, final_points TEXT NOT NULL, PRIMARY KEY (code, bib))",
              "CREATE TABLE IF NOT EXISTS competitions (code TEXT PRIMARY KEY, title TEXT NOT NULL)",
              "CREATE TABLE IF NOT EXISTS classes (code TEXT PRIMARY KEY, name TEXT NOT NULL)",
              "CREATE TABLE IF NOT EXISTS competitors (code TEXT NOT NULL, bib TEXT NOT NULL, "
@@ -210,6 +212,12 @@ bool LiveStore::applyRaceState(const QString& code, const RaceState& state, qint
         for (int i = 0; i < state.next.size(); ++i)
             exec(QStringLiteral("INSERT INTO next_start (code, position, bib) VALUES (?, ?, ?)"),
                  {code, i, state.next[i]});
+        exec(QStringLiteral("DELETE FROM points WHERE code = ?"), {code});
+        for (const auto& [bib, values] : state.points)
+            exec(QStringLiteral("INSERT OR REPLACE INTO points (code, bib, race_points, "
+                                "final_points) VALUES (?, ?, ?, ?)"),
+                 {code, bib, values.first, values.second});
+        setValue(QStringLiteral("official:") + code, state.official);
         bump();
     });
     return true;
@@ -348,6 +356,19 @@ QList<ResultRow> LiveStore::results(const QString& code, const QString& classCod
         if (r.classCode == classCode)
             out.append(r);
     }
+    return out;
+}
+
+QString LiveStore::officialSince(const QString& code) const {
+    return value(QStringLiteral("official:") + code);
+}
+
+QHash<QString, std::pair<QString, QString>> LiveStore::points(const QString& code) const {
+    QSqlQuery q = exec(
+        QStringLiteral("SELECT bib, race_points, final_points FROM points WHERE code = ?"), {code});
+    QHash<QString, std::pair<QString, QString>> out;
+    while (q.next())
+        out.insert(q.value(0).toString(), {q.value(1).toString(), q.value(2).toString()});
     return out;
 }
 

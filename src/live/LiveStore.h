@@ -2,6 +2,7 @@
 
 #include "LiveRequests.h"
 
+#include <QHash>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
@@ -74,6 +75,10 @@ public:
     QList<Runner> nextToStart(const QString& code, const QString& classCode) const;
     // The run in progress as the workstation last said; 0 when it has not.
     int currentRun(const QString& code) const;
+    // When the results shown were published as official; empty: unofficial.
+    QString officialSince(const QString& code) const;
+    // Race points and points with the penalty of the classified, by bib.
+    QHash<QString, std::pair<QString, QString>> points(const QString& code) const;
 
     // The results of a competition's class, names joined; rows of no known class are left out.
     QList<ResultRow> results(const QString& code, const QString& classCode) const;

@@ -3,7 +3,10 @@
 #include "LiveResults.h"
 #include "data/Query.h"
 #include "data/SqlValue.h"
+#include "results/ClassScore.h"
 #include "results/Expected.h"
+#include "results/Publication.h"
+#include "results/Ranking.h"
 
 #include <QHash>
 #include <QSet>
@@ -86,7 +89,27 @@ QByteArray raceStateBody(Query& q, const QString& code, int run, qint64 seq, con
         }
     }
     q.close();
+    out += pointsAndOfficialLines(q.connection(), code, run);
     return out.toUtf8();
+}
+
+QString pointsAndOfficialLines(odbc::Connection& db, const QString& code, int run) {
+    Race race;
+    if (!readRace(db, code, race))
+        return {};
+    QString out;
+    if (const std::optional<PointsRule> rule = pointsRule(race))
+        for (int cls : race.classes())
+            if (const auto score = scoreClass(classMembers(race, cls), *rule))
+                for (auto it = score->racePoints.cbegin(); it != score->racePoints.cend(); ++it)
+                    out += QStringLiteral("points,") + webBib(it.key()) + u',' +
+                           pointsText(it.value()) + u',' +
+                           pointsText(score->finalPoints(it.key())) + u'\n';
+    // The page says official as the list of the run in progress does.
+    if (const auto since = officialSince(race, run == 1 ? PublishScope::Run1 : PublishScope::Race))
+        out += QStringLiteral("official,") + since->toString(QStringLiteral("yyyy-MM-dd HH:mm")) +
+               u'\n';
+    return out;
 }
 
 } // namespace pistel

@@ -6,7 +6,9 @@
 // reads what the program wrote.
 #include "Pty.h"
 #include "office/OfficeProgram.h"
+#include "results/Publication.h"
 #include "station/TimingStation.h"
+#include "web/LiveRaceState.h"
 #include "support/DbTest.h"
 #include "support/ScriptedDialog.h"
 #include "support/WaitFor.h"
@@ -218,6 +220,17 @@ TEST_F(RaceDayTest, FromTheEntryFileToTheFinalResults) {
                std::pair(b.second + times1[b.first], b.first);
     });
     EXPECT_TRUE(csv.contains(",1," + best->first + ",")) << best->first.toStdString();
+
+    // What the live page gets beside the results: each classified competitor's race points
+    // and points with penalty (the winner of each class 0.00), official once published.
+    QString live = pointsAndOfficialLines(dm.Db1, kCode, 2);
+    EXPECT_EQ(live.count("points,"), 119);
+    EXPECT_TRUE(live.contains("points," + best->first.mid(1) + ",0.00,")) << live.toStdString();
+    EXPECT_FALSE(live.contains("official,"));
+    publishResults(dm.Db1, kCode, PublishScope::Race);
+    live = pointsAndOfficialLines(dm.Db1, kCode, 2);
+    EXPECT_TRUE(live.contains("official," + QDate::currentDate().toString(Qt::ISODate)))
+        << live.toStdString();
 }
 
 } // namespace

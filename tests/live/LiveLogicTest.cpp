@@ -165,11 +165,16 @@ TEST(LiveRaceState, ParsedStrictlyAndAppliedAsAWhole) {
                        "result,009,1:01.00,,1:01.00,00:01:01.00\n" // a field short
                        "status,010,1,DSQ\nstatus,011,3,DNF\nstatus,012,2,OK\n"
                        "course,013,23:59:50.0000\ncourse,014,00:00:20.00\ncourse,015,25:00:00\n"
-                       "next,016\nnext,\nnext,017\n'; DROP TABLE results; --\n");
+                       "next,016\nnext,\nnext,017\n'; DROP TABLE results; --\n"
+                       "points,008,0.00,23.60\npoints,009,x,1.00\nofficial,2027-01-17 11:02\n"
+                       "official,yesterday\n");
     ASSERT_TRUE(state);
     EXPECT_EQ(state->seq, 7);
     EXPECT_EQ(state->run, 2);
-    EXPECT_EQ(state->skipped, 6);
+    EXPECT_EQ(state->skipped, 8);
+    EXPECT_EQ(state->official, "2027-01-17 11:02");
+    ASSERT_EQ(state->points.size(), 1);
+    EXPECT_EQ(state->points[0].second.second, "23.60");
     ASSERT_EQ(state->results.size(), 1);
     EXPECT_EQ(state->results[0].timeod, "00:01:59.00");
     EXPECT_EQ(state->results[0].altime, "00:00:10.0000");
@@ -193,6 +198,8 @@ TEST(LiveRaceState, ParsedStrictlyAndAppliedAsAWhole) {
     EXPECT_EQ(course[0].started, now - 40000);
     EXPECT_EQ(course[1].started, now - 10000);
     EXPECT_EQ(store.currentRun("K1"), 2);
+    EXPECT_EQ(store.officialSince("K1"), "2027-01-17 11:02");
+    EXPECT_EQ(store.points("K1").value("008").first, "0.00");
     // A state of the same or a lower sequence number changes nothing.
     EXPECT_FALSE(
         store.applyRaceState("K1", *parseRaceState("seq,7\nnow,00:00:31.00\nrun,1\n"), now + 1000));

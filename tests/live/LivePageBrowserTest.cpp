@@ -162,6 +162,8 @@ TEST(LivePageBrowser, RankingAfterABatchAndUpdatesWithoutReload) {
         << browser.evaluate(firsts).toString().toStdString();
     const QStringList totals = browser.evaluate(rows).toString().split('|');
     EXPECT_TRUE(totals[0].startsWith("1 009 佐藤 花子")) << totals[0].toStdString();
+    const QString official = "document.getElementById('official').textContent";
+    EXPECT_EQ(browser.evaluate(official).toString(), "非公式");
     EXPECT_TRUE(totals[0].contains("2:39.00"));
     EXPECT_TRUE(totals[1].startsWith("010 ")) << totals[1].toStdString(); // unranked
     const QStringList run1 = browser.evaluate(firsts).toString().split('|');
@@ -179,12 +181,20 @@ TEST(LivePageBrowser, RankingAfterABatchAndUpdatesWithoutReload) {
             "result,009,1:20.00,1:19.00,2:39.00,00:02:39.00,11:00:00.0000\n"
             "result,010,1:10.00,,1:10.00,00:01:10.00,10:33:00.0000\n"
             "status,008,2,DNF\nbogus\ncourse,010," +
-            now.addMSecs(-12300).time().toString("HH:mm:ss.zzz").toLatin1() + "\nnext,012\n",
+            now.addMSecs(-12300).time().toString("HH:mm:ss.zzz").toLatin1() +
+            "\nnext,012\npoints,009,0.00,23.60\nofficial,2027-01-17 11:02\n",
         "text/plain");
     const QString outs = "Array.from(document.querySelectorAll('#outrows tr')).map(r => "
                          "r.innerText.replace(/\\s+/g, ' ').trim()).join('|')";
     ASSERT_TRUE(waitFor([&] { return !browser.evaluate(outs).toString().isEmpty(); }, 3000));
     EXPECT_EQ(browser.evaluate(outs).toString(), "008 山田 太郎 北高スキー部 2本目 途中棄権 DNF");
+    // Each run's rank beside its time (009: second in run 1 behind 010, first in run 2), the
+    // points the workstation sent, and official since the time it sent.
+    const QString leader = browser.evaluate(rows).toString().split('|').first();
+    for (const char* part : {"1本目 1:20.00 (2)", "2本目 1:19.00 (1)", "P 0.00", "計 23.60"})
+        EXPECT_TRUE(leader.contains(QString::fromUtf8(part)))
+            << part << " in " << leader.toStdString();
+    EXPECT_EQ(browser.evaluate(official).toString(), "公式（発表 2027-01-17 11:02）");
     EXPECT_FALSE(browser.evaluate(rows).toString().contains("008"));
     EXPECT_TRUE(browser.evaluate(firsts).toString().contains("008 山田 太郎")); // run 1 stands
     const QString course = "document.querySelector('#courserows tr') ? document.querySelector("

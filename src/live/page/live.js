@@ -103,9 +103,15 @@ function draw(d) {
     tr.dataset.bib = r.bib;
     cell(tr, "rank", r.rank ? String(r.rank) : "");
     who(tr, r);
-    cell(tr, "res", r.result, r.time2 ? "1本目 " + r.time1 + "\n2本目 " + r.time2 : "");
-    cell(tr, "gap", r.gap || "");
+    // Each run's time with its rank in the run, and the points, as the result lists give them.
+    const ranked = (time, rank) => time + (rank ? " (" + rank + ")" : "");
+    cell(tr, "res", r.result, r.time2 ? "1本目 " + ranked(r.time1, r.rank1) + "\n2本目 " +
+                                        ranked(r.time2, r.rank2) : "");
+    cell(tr, "gap", r.gap || "", r.points ? "P " + r.points + "\n計 " + r.finalPoints : "");
   });
+  // Unofficial until the results are published, as the printed lists say.
+  document.getElementById("official").textContent =
+    !d.code ? "" : d.official ? "公式（発表 " + d.official + "）" : "非公式";
   document.getElementById("empty").style.display = d.results.length ? "none" : "block";
   fill("run1rows", "run1", d.run1 || [], (tr, r) => {
     cell(tr, "rank", String(r.rank));
