@@ -13,6 +13,12 @@ protected:
     int office(const QStringList& args, QString& output) {
         return runOffice(QStringList{"run2", "--code", "R2"} << args, output);
     }
+    // Any command on competition R2.
+    static int onR2(const QStringList& args, QString& output) {
+        return runOffice(QStringList{args} << "--code"
+                                           << "R2",
+                         output);
+    }
 };
 
 TEST_F(StartOrderWriteTest, TheWorkstationRacesTheOrderTheOfficeWrote) {
@@ -69,8 +75,7 @@ TEST_F(StartOrderWriteTest, TheDrawIsKeptWithItsSeedAndStopsAtTheFirstTime) {
     EXPECT_EQ(rows("select st1 from result where tcode='R2' order by st1"),
               (QStringList{"1", "2", "3", "4", "5"}));
     // The start list states the draw, so anyone can repeat it.
-    EXPECT_TRUE(documentText("R2", "startlist1", "pdf")
-                    .contains("抽選（シード値 " + seed + "）"));
+    EXPECT_TRUE(documentText("R2", "startlist1", "pdf").contains("抽選（シード値 " + seed + "）"));
 
     exec("update result set sttime='10:00:00.0000' where tcode='R2' and zek='" + order[0] + "'");
     EXPECT_EQ(draw({"--method", "given"}, again), 1);
@@ -83,25 +88,20 @@ TEST_F(StartOrderWriteTest, TheDrawIsKeptWithItsSeedAndStopsAtTheFirstTime) {
 TEST_F(StartOrderWriteTest, WithdrawnAndReinstated) {
     addCompetition("R2");
     addCompetitors("R2", {{"0001", 1, 0, 1}, {"0002", 2, 0, 1}, {"0003", 3, 0, 1}});
-    const auto office = [](const QStringList& args, QString& output) {
-        return runOffice(QStringList{args} << "--code"
-                                           << "R2",
-                         output);
-    };
     QString out;
-    ASSERT_EQ(office({"withdraw", "--bib", "1"}, out), 0) << out.toStdString();
+    ASSERT_EQ(onR2({"withdraw", "--bib", "1"}, out), 0) << out.toStdString();
     app.competitionCode = "R2";
     RunControl control(app, dm);
     control.selectRun1();
     EXPECT_EQ(control.page1.startBox(), "0002");
-    ASSERT_EQ(office({"draw", "--class", "1", "--method", "given"}, out), 0);
+    ASSERT_EQ(onR2({"draw", "--class", "1", "--method", "given"}, out), 0);
     EXPECT_TRUE(out.endsWith("st1,bib\n1,0002\n2,0003\n")) << out.toStdString();
-    ASSERT_EQ(office({"withdraw", "--bib", "1", "--undo"}, out), 0);
+    ASSERT_EQ(onR2({"withdraw", "--bib", "1", "--undo"}, out), 0);
     control.selectRun1();
     EXPECT_EQ(control.page1.startList.recordCount(), 3);
 
     exec("update result set sttime='10:00:00.0000' where tcode='R2' and zek='0003'");
-    EXPECT_EQ(office({"withdraw", "--bib", "3"}, out), 1);
+    EXPECT_EQ(onR2({"withdraw", "--bib", "3"}, out), 1);
     EXPECT_EQ(scalar("select dropm from result where tcode='R2' and zek='0003'"), "");
 }
 
@@ -116,27 +116,22 @@ TEST_F(StartOrderWriteTest, BibsFromAFirstNumberAndRun2RulesKept) {
                           {"0004", 1, 0, 1},
                           {"0005", 2, 0, 1}});
     exec("insert into entry_detail (tcode,zek,licence) values ('R2','0001','L1')");
-    const auto office = [](const QStringList& args, QString& output) {
-        return runOffice(QStringList{args} << "--code"
-                                           << "R2",
-                         output);
-    };
     const auto bibs = [&] { return rows("select zek,class1,st1 from result order by zek"); };
     QString out;
-    ASSERT_EQ(office({"draw", "--class", "2", "--method", "given", "--first-bib", "101"}, out), 0)
+    ASSERT_EQ(onR2({"draw", "--class", "2", "--method", "given", "--first-bib", "101"}, out), 0)
         << out.toStdString();
     EXPECT_TRUE(out.endsWith("st1,bib,was\n1,0101,0001\n2,0102,0002\n3,0103,0003\n"))
         << out.toStdString();
     // Class 1 continues after class 2's highest bib.
-    ASSERT_EQ(office({"draw", "--class", "1", "--method", "given", "--first-bib", "next"}, out), 0);
+    ASSERT_EQ(onR2({"draw", "--class", "1", "--method", "given", "--first-bib", "next"}, out), 0);
     EXPECT_EQ(bibs(), (QStringList{"0101|2|1", "0102|2|2", "0103|2|3", "0104|1|1", "0105|1|2"}));
     EXPECT_EQ(scalar("select zek from entry_detail where licence='L1'"), "0101");
     // 0104 is class 1's: nothing changes.
-    EXPECT_EQ(office({"draw", "--class", "2", "--method", "given", "--first-bib", "102"}, out), 1);
+    EXPECT_EQ(onR2({"draw", "--class", "2", "--method", "given", "--first-bib", "102"}, out), 1);
     EXPECT_TRUE(out.contains("ビブ 104")) << out.toStdString();
     EXPECT_EQ(bibs().first(), "0101|2|1");
     // One down: each number passes to the competitor before it within the class.
-    ASSERT_EQ(office({"draw", "--class", "2", "--method", "given", "--first-bib", "100"}, out), 0);
+    ASSERT_EQ(onR2({"draw", "--class", "2", "--method", "given", "--first-bib", "100"}, out), 0);
     EXPECT_EQ(bibs(), (QStringList{"0100|2|1", "0101|2|2", "0102|2|3", "0104|1|1", "0105|1|2"}));
     EXPECT_EQ(scalar("select zek from entry_detail where licence='L1'"), "0100");
     EXPECT_EQ(scalar("select count(*) from change_history where source='office' and what like "
@@ -151,12 +146,12 @@ TEST_F(StartOrderWriteTest, BibsFromAFirstNumberAndRun2RulesKept) {
                                     {"0105", "00:00:49.00"}})
         exec(QString("update result set FL='F', ttime='%1' where zek='%2'").arg(time, bib));
     // The competition reverses 2, class 1 none (rank order): kept as the rules.
-    ASSERT_EQ(office({"run2", "--reverse", "2"}, out), 0) << out.toStdString();
-    ASSERT_EQ(office({"run2", "--class", "1", "--reverse", "0"}, out), 0);
+    ASSERT_EQ(onR2({"run2", "--reverse", "2"}, out), 0) << out.toStdString();
+    ASSERT_EQ(onR2({"run2", "--class", "1", "--reverse", "0"}, out), 0);
     exec("update result set st2 = 0");
     // Without --reverse each class's kept rule: class 2 0102 (61.00), 0101 (60.00) reversed,
     // then 0100; class 1 by rank 0105, 0104. A dry run writes nothing.
-    ASSERT_EQ(office({"run2", "--dry-run"}, out), 0);
+    ASSERT_EQ(onR2({"run2", "--dry-run"}, out), 0);
     EXPECT_EQ(out, "class,2,reversed,2\nwould write\nst2,bib\n1,0102\n2,0101\n3,0100\n"
                    "class,1,reversed,0\nwould write\nst2,bib\n1,0105\n2,0104\n");
     EXPECT_EQ(scalar("select sum(st2) from result"), "0");

@@ -22,6 +22,7 @@
 #include <QFile>
 #include <QTextStream>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 
 using namespace pistel;
@@ -142,25 +143,40 @@ int writePlan(const Call& call, odbc::Connection& db, const ImportPlan& plan) {
     return 0;
 }
 
-int entries(const Call& call, bool write) {
+// The bytes of --file, with --encoding checked; otherwise the refusal's exit status.
+std::optional<int> readFileArgument(const Call& call, QByteArray& bytes) {
     const QString encoding = call.value("encoding");
     if (encoding != u"auto" && encoding != u"sjis" && encoding != u"utf8")
         return call.refuse("--encoding is auto, sjis or utf8", 2);
     QFile file(call.value("file"));
     if (!file.open(QIODevice::ReadOnly))
         return call.refuse("cannot read " + file.fileName() + ": " + file.errorString(), 2);
-    const QByteArray bytes = file.readAll();
+    bytes = file.readAll();
+    return std::nullopt;
+}
+
+// Lists a file's problems by line; true when there were any (then nothing is written).
+bool toldProblems(const Call& call, const QList<LineProblem>& problems) {
+    for (const LineProblem& p : problems)
+        call.out << (p.line > 0 ? QStringLiteral("line %1: ").arg(p.line) : QString()) << p.text
+                 << "\n";
+    if (!problems.isEmpty())
+        call.out << "nothing written\n";
+    return !problems.isEmpty();
+}
+
+int entries(const Call& call, bool write) {
+    QByteArray bytes;
+    if (const std::optional<int> refused = readFileArgument(call, bytes))
+        return *refused;
     return withDatabase(call, [&](odbc::Connection& db) {
         const QHash<QString, int> classes = readClassNumbers(db);
-        const EntryFile read = readEntryFile(bytes, classColumnValues(classes), encoding);
+        const EntryFile read =
+            readEntryFile(bytes, classColumnValues(classes), call.value("encoding"));
         call.out << "encoding: " << read.encoding << ", entries: " << read.entries.size()
                  << ", problems: " << read.problems.size() << "\n";
-        for (const EntryProblem& p : read.problems)
-            call.out << "line " << p.line << ": " << p.text << "\n";
-        if (!read.problems.isEmpty()) {
-            call.out << "nothing written\n";
+        if (toldProblems(call, read.problems))
             return 1;
-        }
         if (!write)
             return 0;
         return writePlan(call, db, planImport(db, call.value("code"), read, classes));
@@ -169,21 +185,13 @@ int entries(const Call& call, bool write) {
 
 // A points list: each entry's points for the competition's discipline, by licence.
 int points(const Call& call) {
-    const QString encoding = call.value("encoding");
-    if (encoding != u"auto" && encoding != u"sjis" && encoding != u"utf8")
-        return call.refuse("--encoding is auto, sjis or utf8", 2);
-    QFile file(call.value("file"));
-    if (!file.open(QIODevice::ReadOnly))
-        return call.refuse("cannot read " + file.fileName() + ": " + file.errorString(), 2);
-    const QByteArray bytes = file.readAll();
+    QByteArray bytes;
+    if (const std::optional<int> refused = readFileArgument(call, bytes))
+        return *refused;
     return withDatabase(call, [&](odbc::Connection& db) {
-        const PointsPlan plan = planPoints(db, call.value("code"), bytes, encoding);
-        for (const LineProblem& p : plan.problems)
-            call.out << "line " << p.line << ": " << p.text << "\n";
-        if (!plan.problems.isEmpty()) {
-            call.out << "nothing written\n";
+        const PointsPlan plan = planPoints(db, call.value("code"), bytes, call.value("encoding"));
+        if (toldProblems(call, plan.problems))
             return 1;
-        }
         for (const QString& change : plan.changes)
             call.out << change << "\n";
         call.out << "listed " << plan.listed << ", "
@@ -213,12 +221,8 @@ int entry(const Call& call) {
     return withDatabase(call, [&](odbc::Connection& db) {
         const QHash<QString, int> classes = readClassNumbers(db);
         const EntryFile one = checkedEntry(e, classColumnValues(classes));
-        for (const EntryProblem& p : one.problems)
-            call.out << p.text << "\n";
-        if (!one.problems.isEmpty()) {
-            call.out << "nothing written\n";
+        if (toldProblems(call, one.problems))
             return 1;
-        }
         return writePlan(call, db,
                          planImport(db, call.value("code"), one, classes, EntryMatch::Bib));
     });
