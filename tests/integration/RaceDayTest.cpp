@@ -7,11 +7,12 @@
 #include "Pty.h"
 #include "office/OfficeProgram.h"
 #include "results/Publication.h"
+#include "results/Race.h"
 #include "station/TimingStation.h"
-#include "web/LiveRaceState.h"
 #include "support/DbTest.h"
 #include "support/ScriptedDialog.h"
 #include "support/WaitFor.h"
+#include "web/LiveRaceState.h"
 
 #include <QTime>
 #include <algorithm>
@@ -148,6 +149,15 @@ TEST_F(RaceDayTest, FromTheEntryFileToTheFinalResults) {
     station.start();
     ASSERT_TRUE(station.CommX1.isOpen());
     station.selectRun(1);
+    // The workstation's ranking view and documents read a name only Windows' Shift-JIS holds
+    // as the club typed it.
+    {
+        Race race;
+        ASSERT_TRUE(readRace(dm.Db1, kCode, race));
+        EXPECT_TRUE(
+            std::any_of(race.competitors.begin(), race.competitors.end(),
+                        [](const pistel::Competitor& c) { return c.name == "髙橋　健太"; }));
+    }
     ASSERT_TRUE(station.control.setStatus("0045", 1, {"DNS", {}, {}}));
     std::map<QString, int> times1, times2;
     std::map<int, QStringList> run2Expected;
