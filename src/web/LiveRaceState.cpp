@@ -89,7 +89,6 @@ QByteArray raceStateBody(Query& q, const QString& code, int run, qint64 seq, con
         }
     }
     q.close();
-    out += pointsAndOfficialLines(q.connection(), code, run);
     return out.toUtf8();
 }
 

@@ -26,12 +26,13 @@ const QString& uploadSession();
 // The whole race state of run `run` as lines "session,", "seq,", "now,", "run,", then
 // "result," for every finished competitor (both runs' times once run 2 is finished, as the
 // batch gives them), "status," for each run status, "course," with the start time of day for
-// those started and not finished in `run`, "next," for the next three to start in each class,
-// and the lines of pointsAndOfficialLines.
+// those started and not finished in `run`, and "next," for the next three to start in each
+// class.
 QByteArray raceStateBody(Query& q, const QString& code, int run, qint64 seq, const QTime& now);
-// "points,bib,race,final" for each classified competitor (when the discipline has points
-// values), and "official,YYYY-MM-DD HH:MM" when the results of `run` (run 2: the race) are
-// published and unchanged since.
+// The lines that follow the race state: "points,bib,race,final" for each classified
+// competitor (when the discipline has points values), and "official,YYYY-MM-DD HH:MM" when the
+// results of `run` (run 2: the race) are published and unchanged since. They read the whole
+// competition, so they are made again only when something changed.
 QString pointsAndOfficialLines(odbc::Connection& db, const QString& code, int run);
 
 } // namespace pistel

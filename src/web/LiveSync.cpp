@@ -30,6 +30,7 @@ bool LiveSync::active() const {
 }
 
 void LiveSync::changed() {
+    scoreStale_ = true;
     if (active() && !delay_.isActive())
         delay_.start();
 }
@@ -54,7 +55,15 @@ void LiveSync::sendNow(bool always) {
             startListAt_ = now;
         }
         seq_ = std::max(seq_ + 1, now); // grows across restarts of the workstation too
-        state = raceStateBody(query_, code, app_.isRun1() ? 1 : 2, seq_, QTime::currentTime());
+        const int run = app_.isRun1() ? 1 : 2;
+        state = raceStateBody(query_, code, run, seq_, QTime::currentTime());
+        const QByteArray race = state.mid(state.indexOf("\nrun,"));
+        if (always || scoreStale_ || code != code_ || race != scoredState_) {
+            scoreLines_ = pointsAndOfficialLines(query_.connection(), code, run).toUtf8();
+            scoredState_ = race;
+            scoreStale_ = false;
+        }
+        state += scoreLines_;
     } catch (const std::exception& e) {
         // The database is out of reach: the window shows that already; try again later.
         sent(QStringLiteral("データベースを読めません: ") + QString::fromUtf8(e.what()));

@@ -53,6 +53,10 @@ private:
     QTimer delay_, check_;
     QString code_;         // the competition the last state was of
     QByteArray lastState_; // without its stamp (session, seq and time lines)
+    // The points and official lines as last made, for the race state they were made with; made
+    // again when that changes or a change was told (a publication changes no time).
+    QByteArray scoreLines_, scoredState_;
+    bool scoreStale_ = true;
     qint64 lastSentAt_ = 0, startListAt_ = 0, seq_ = 0;
     QString error_;
 };

@@ -3,6 +3,7 @@
 
 #include "live/GuardedTcpServer.h"
 #include "live/RequestMeter.h"
+#include "results/Publication.h"
 #include "support/DbTest.h"
 #include "support/ScriptedDialog.h"
 #include "support/WaitFor.h"
@@ -505,6 +506,18 @@ TEST_F(LiveServerTest, RealTimeUploadFollowsTheRaceAndSurvivesAServerRestart) {
     exec("update result set name='髙橋　次郎' where tcode='K1' and zek='0013'");
     sync.startListChanged();
     ASSERT_TRUE(waitFor([&] { return page()["next"][0]["name"] == "髙橋　次郎"; }, 3000));
+    // Run 1's results published at the workstation: the page says official since then, and
+    // unofficial again once they are taken back.
+    EXPECT_EQ(page()["official"], "");
+    addCompetition("K1");
+    const QDateTime published = publishResults(dm.Db1, "K1", PublishScope::Run1);
+    sync.changed();
+    ASSERT_TRUE(
+        waitFor([&] { return page()["official"] == published.toString("yyyy-MM-dd HH:mm"); }, 3000))
+        << QJsonDocument(page()).toJson().toStdString();
+    publishResults(dm.Db1, "K1", PublishScope::Run1, true);
+    sync.changed();
+    ASSERT_TRUE(waitFor([&] { return page()["official"] == ""; }, 3000));
 
     // A result taken back leaves the page; an older state arriving late changes nothing.
     const auto [code, reply] =
