@@ -5,7 +5,6 @@
 #include "data/Query.h"
 #include "data/SqlValue.h"
 
-#include <QHash>
 #include <stdexcept>
 
 namespace pistel {

@@ -156,14 +156,4 @@ QStringList writeStartOrder(odbc::Connection& db, const QString& code, int cls,
     return bibs;
 }
 
-std::optional<DrawRecord> readLatestDraw(odbc::Connection& db, const QString& code, int cls) {
-    Query q(db, QStringLiteral("draw"),
-            {"select method,seed,seeded from start_draw where tcode = " + quoted(code) +
-             " and class1 = " + QString::number(cls) + " order by id desc limit 1"});
-    q.open();
-    if (q.recordCount() == 0)
-        return std::nullopt;
-    return DrawRecord{q.text(0, 0), q.text(0, 1).toULongLong(), q.text(0, 2).toInt()};
-}
-
 } // namespace pistel

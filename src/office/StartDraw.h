@@ -3,7 +3,6 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
-#include <optional>
 #include <vector>
 
 namespace pistel {
@@ -53,13 +52,5 @@ struct DrawSettings {
 // order. Throws DbError; std::invalid_argument when a bib to give belongs to another class.
 QStringList writeStartOrder(odbc::Connection& db, const QString& code, int cls,
                             const QStringList& order, const DrawSettings& draw);
-
-// The latest draw of a class, as the start list prints it.
-struct DrawRecord {
-    QString method; // given, random, seeded
-    std::uint64_t seed = 0;
-    int seeded = 0;
-};
-std::optional<DrawRecord> readLatestDraw(odbc::Connection& db, const QString& code, int cls);
 
 } // namespace pistel
