@@ -329,7 +329,10 @@ void OfficeWindow::importEntries() {
     if (attempt([&] {
             count = pistel::importEntries(dm_.Db1, code->text().trimmed(), entries_, classNumbers_);
         })) {
-        say(QStringLiteral("%1 名を追加、%2 名を更新しました").arg(count.added).arg(count.updated));
+        say(QStringLiteral("%1 名を追加、%2 名を更新しました（変更なし %3 名）")
+                .arg(count.added)
+                .arg(count.updated)
+                .arg(count.unchanged));
         importButton->setEnabled(false);
     }
 }
