@@ -51,10 +51,6 @@ Entered readEntered(odbc::Connection& db, const QString& code) {
     return e;
 }
 
-QString bibText(int number) {
-    return QString::number(number).rightJustified(4, QLatin1Char('0'));
-}
-
 // How the history and the preview show an entry.
 QString shown(const Stored& s) {
     QStringList parts{s.name, s.team, QStringLiteral("クラス %1").arg(s.cls)};

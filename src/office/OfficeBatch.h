@@ -9,6 +9,9 @@ namespace odbc {
 class Connection;
 }
 
+// A bib number as the tables keep it: four digits ("0007").
+QString bibText(int number);
+
 // `value` as an SQL string literal.
 QString quoted(const QString& value);
 

@@ -125,7 +125,7 @@ QStringList writeStartOrder(odbc::Connection& db, const QString& code, int cls,
                     QStringLiteral("ビブ %1 は別のクラスの選手のものです（または 9999 を超えます）")
                         .arg(number)
                         .toStdString());
-            bibs[i] = QString::number(number).rightJustified(4, QLatin1Char('0'));
+            bibs[i] = bibText(number);
         }
         const QString where = " where tcode = " + tcode + " and zek = ";
         for (const char* table : {"result", "entry_detail", "run_status"}) {

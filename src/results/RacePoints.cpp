@@ -42,7 +42,7 @@ long long racePoints(int factor, long long winnerTime, long long time) {
 Penalty penalty(const std::vector<PenaltyEntry>& entries, long long maximum, long long minimum,
                 std::vector<size_t>* countedInA) {
     const auto counted = [maximum](const PenaltyEntry& e) {
-        return e.points < 0 ? maximum : std::min(e.points, maximum);
+        return countedPoints(e.points, maximum);
     };
     // A and C: the first ten classified, best points first; on equal points the higher race
     // points first.

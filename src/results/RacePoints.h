@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <algorithm>
 #include <optional>
 #include <vector>
 
@@ -19,6 +20,11 @@ std::optional<DisciplineValues> disciplineValues(const QString& discipline);
 
 // Race points P = F × Tx / To − F, rounded to 1/100 from 0.005 up.
 long long racePoints(int factor, long long winnerTime, long long time);
+
+// Points as the penalty counts them: missing (negative) or above the maximum, the maximum.
+inline long long countedPoints(long long points, long long maximum) {
+    return points < 0 ? maximum : std::min(points, maximum);
+}
 
 // One competitor as the penalty looks at them.
 struct PenaltyEntry {

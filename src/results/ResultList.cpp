@@ -107,8 +107,11 @@ void buildResultList(const Race& race, Document& doc, const std::vector<int>& cl
             part.sections.push_back({QStringLiteral("大会データ"), {}, data});
         const QString classCells[] = {QString::number(k), part.className};
         const std::vector<RankedRow> ranked = final ? rankFinal(members) : rankRun1(members);
-        const QHash<QString, int> rank1 = ranksOf(rankRun1(members));
-        const QHash<QString, int> rank2 = ranksOf(rankRun2(members));
+        // Each run's rank beside its time: the final list's only.
+        const QHash<QString, int> rank1 =
+            final ? ranksOf(rankRun1(members)) : QHash<QString, int>{};
+        const QHash<QString, int> rank2 =
+            final ? ranksOf(rankRun2(members)) : QHash<QString, int>{};
         const std::optional<ClassScore> score = rule ? scoreClass(members, *rule) : std::nullopt;
         const auto rankText = [](const QHash<QString, int>& ranks, const QString& bib) {
             return ranks.contains(bib) ? QString::number(ranks[bib]) : QString();

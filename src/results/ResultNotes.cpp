@@ -77,15 +77,12 @@ QStringList countLines(const std::vector<const Competitor*>& members, int runs, 
 
 QStringList penaltyLines(const std::vector<const Competitor*>& members, const PointsRule& rule,
                          const ClassScore& score) {
-    const auto counted = [&](const Competitor* c) {
-        const long long p = pointsHundredths(c->points);
-        return p < 0 ? rule.maximum : std::min(p, rule.maximum);
-    };
     QStringList a, c;
     for (const QString& bib : score.countedInA)
         for (const Competitor* m : members)
             if (m->zek == bib) {
-                a << bib + u' ' + pointsText(counted(m));
+                a << bib + u' ' +
+                         pointsText(countedPoints(pointsHundredths(m->points), rule.maximum));
                 c << bib + u' ' + pointsText(std::min(score.racePoints.value(bib), rule.maximum));
             }
     const Penalty& p = score.penalty;

@@ -7,6 +7,7 @@
 #include "data/TDM1.h"
 #include "office/Competition.h"
 #include "office/EntryImport.h"
+#include "office/OfficeBatch.h"
 #include "office/Run2Order.h"
 #include "office/StartDraw.h"
 #include "office/Withdrawal.h"
@@ -243,7 +244,7 @@ void OfficeWindow::showEntry(const QString& bib) {
     if (!numeric)
         return;
     attempt([&] {
-        const QString zek = QString::number(number).rightJustified(4, QLatin1Char('0'));
+        const QString zek = bibText(number);
         if (const std::optional<Entry> e = readEntry(dm_.Db1, code->text().trimmed(), zek))
             entryForm->showEntry(*e);
     });
@@ -265,7 +266,7 @@ void OfficeWindow::saveEntry() {
 
 void OfficeWindow::withdraw(bool withdrawn) {
     const int number = entryForm->bib->text().trimmed().toInt();
-    const QString zek = QString::number(number).rightJustified(4, QLatin1Char('0'));
+    const QString zek = bibText(number);
     if (attempt([&] { setWithdrawn(dm_.Db1, code->text().trimmed(), zek, withdrawn); }))
         say(withdrawn ? QStringLiteral("ビブ %1 を出走取消にしました").arg(zek)
                       : QStringLiteral("ビブ %1 を出走に戻しました").arg(zek));

@@ -234,7 +234,7 @@ int withdraw(const Call& call) {
             call.out << (call.isSet("undo") ? "would reinstate\n" : "would withdraw\n");
             return 0;
         }
-        setWithdrawn(db, call.value("code"), call.value("bib").rightJustified(4, QLatin1Char('0')),
+        setWithdrawn(db, call.value("code"), bibText(call.value("bib").toInt()),
                      !call.isSet("undo"));
         call.out << (call.isSet("undo") ? "reinstated\n" : "withdrawn\n");
         return 0;
