@@ -118,7 +118,7 @@ int main(int argc, char** argv) {
         QueueByteSource port;
         ReceiveHandler handler(app, dm, port, &journal);
         RunControl control(app, dm);
-        control.selectRun1();
+        control.selection.selectRun1();
         if (capture)
             handler.setRunControl(&control);
 

@@ -62,7 +62,7 @@ int main(int argc, char** argv) {
             RunPageWidget widget(control, page);
             widget.resize(1020, 700);
             widget.show();
-            control.selectRun(run);
+            control.selection.selectRun(run);
             const std::int64_t t0 = std::int64_t(run == 1 ? 9 : 14) * 3600 * 10000;
             for (int i = 0; i < competitors; ++i) {
                 const QString bib = page.startBox();

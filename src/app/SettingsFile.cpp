@@ -49,17 +49,17 @@ SerialLine readLine(const QHash<QString, QString>& values, const QString& n) {
     const qsizetype parity =
         QByteArray(kParities).indexOf(values.value(key("parity")).toUpper().toLatin1());
     if (parity >= 0 && values.value(key("parity")).size() == 1)
-        line.parity = static_cast<int>(parity);
+        line.parity = static_cast<TCommParityBits>(parity);
     for (int i = 0; i < 3; ++i) {
         if (values.value(key("stopbits")) == QLatin1String(kStopBits[i]))
-            line.stopBits = i;
+            line.stopBits = static_cast<TCommStopBits>(i);
     }
     return line;
 }
 
 QString formatLine(const SerialLine& line, int n) {
-    const int parity = line.parity >= 0 && line.parity < 3 ? line.parity : 0;
-    const int stop = line.stopBits >= 0 && line.stopBits < 3 ? line.stopBits : 0;
+    const int parity = line.parity < 3 ? line.parity : 0;
+    const int stop = line.stopBits < 3 ? line.stopBits : 0;
     return QStringLiteral("Baud%1=%2\nDataBits%1=%3\nParity%1=%4\nStopBits%1=%5\n")
         .arg(n)
         .arg(line.baud)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/SerialLine.h"
+#include "comm/SerialLine.h"
 
 #include <QByteArray>
 #include <QDateTime>

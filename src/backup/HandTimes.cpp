@@ -4,7 +4,7 @@
 
 namespace pistel {
 
-bool parseHandTimes(const QString& text, std::vector<HandTime>& times, QString* error) {
+bool parseTimeOfDays(const QString& text, std::vector<HandTime>& times, QString* error) {
     static const QRegularExpression withBib(
         QStringLiteral("^\\s*(\\d{1,4})\\s*[ \\t,;]\\s*(\\S+)\\s*$"));
     times.clear();
@@ -20,7 +20,7 @@ bool parseHandTimes(const QString& text, std::vector<HandTime>& times, QString* 
             h.bib = QStringLiteral("%1").arg(m.captured(1).toInt(), 4, 10, QLatin1Char('0'));
             time = m.captured(2);
         }
-        const std::optional<TimeUnits> units = parseHandTime(time);
+        const std::optional<TimeUnits> units = parseTimeOfDay(time);
         if (!units) {
             if (error)
                 *error = QStringLiteral("%1 行目: 時刻として読めません: %2").arg(h.line).arg(line);

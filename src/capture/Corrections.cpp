@@ -1,360 +1,295 @@
-// The operator's corrections on the run pages: moving the boxes, assigning a logged impulse
-// by hand, and cancelling start or finish times.
+#include "Corrections.h"
+
+#include "HistoryRevert.h"
 #include "RecordedChange.h"
-#include "RunControl.h"
+#include "ReplacementTimes.h"
+#include "RunSelection.h"
+#include "RunTimeRule.h"
 #include "data/AppState.h"
 #include "data/OperatorDialog.h"
 #include "data/SqlValue.h"
 #include "data/TDM1.h"
 #include "data/TimeText.h"
 
-#include <stdexcept>
-
 namespace pistel {
 
 const char* const kNoImpulseSelected =
     "時刻が選択されていません。割り当てる時刻を一覧で選択してください。";
-const char* const kBibNotANumber = "ビブ番号は数字で入力してください。";
-
 const char* const kImpulseGone = "選択した時刻が見つかりません。一覧を確認してください。";
-const char* const kConfirmCaption = "確認";
 const char* const kTimeUsedTwice =
     "この時刻は既にビブ %1 に割り当てられています。ビブ %2 にも割り当てますか？";
 const char* const kFinishBeforeStart =
     "フィニッシュ時刻 %1 がスタート時刻 %2 より前です。このまま割り当てますか？";
-const char* const kChangedWhileAsked = "質問の間にビブ %1 の時刻か状態が変わりました。"
-                                       "何も変更していません。もう一度操作してください。";
-const char* const kBibNotInCompetition =
-    "ビブ %1 はこの大会に登録されていません。このビブにしますか？";
 
-void RunControl::tell(const QString& text) {
-    if (!dialog)
-        throw std::runtime_error(text.toStdString());
-    dialog->showMessage(text);
-}
-
-bool RunControl::confirm(const QString& text) {
-    if (!dialog)
-        throw std::runtime_error(text.toStdString());
-    return dialog->askYesNo(text, QString::fromUtf8(kConfirmCaption));
-}
-
-QString RunControl::currentZek(const Query& list) {
-    return list.fieldByName(u"zek").asString();
-}
-
-void RunControl::moveBox(Query& list, int step, void (RunPage::*setBox)(const QString&),
-                         RunPage& page) {
-    noteOperatorChange();
-    // The lists run backwards (latest first), so the competitor who comes next is above.
-    if (step < 0)
-        list.prior();
-    else
-        list.next();
-    (page.*setBox)(currentZek(list));
-}
-
-void RunControl::moveBoxToNext(RunPage& page, BoxKind box) {
-    const bool start = box == BoxKind::Start;
-    moveBox(start ? page.startList : page.finishList, -1,
-            start ? &RunPage::setStartBox : &RunPage::setFinishBox, page);
-}
-
-void RunControl::moveBoxToPrevious(RunPage& page, BoxKind box) {
-    const bool start = box == BoxKind::Start;
-    moveBox(start ? page.startList : page.finishList, +1,
-            start ? &RunPage::setStartBox : &RunPage::setFinishBox, page);
-}
-
-void RunControl::boxToChosenRow(RunPage& page, BoxKind box) {
-    noteOperatorChange();
-    if (box == BoxKind::Start) {
-        page.setStartBox(currentZek(page.startList));
-        return;
-    }
-    page.setFinishBox(currentZek(page.finishList));
-    if (&page != &page1)
-        return;
-    const int cls = page1.finishList.fieldByName(u"class1").asInteger();
-    if (cls == resultsGridClass)
-        return;
-    resultsGridClass = cls;
-    openWith(dm.QresultBib, resultsStatement(QStringLiteral("FL"), cls, QStringLiteral("altime")));
-}
-
-QString RunControl::selectedImpulseId(const Query& impulses) {
+QString Corrections::selectedImpulseId(const Query& impulses) {
     if (!impulses.isOpen() || impulses.currentRow() < 0)
         return {};
     return impulses.fieldByName(u"id").asString();
 }
 
-bool RunControl::selectedImpulseTime(const Query& impulses, const QString& impulseId, QString& time,
-                                     QString& id) {
+bool Corrections::selectedImpulseTime(const Query& impulses, const QString& impulseId,
+                                      QString& time, QString& id) {
     // Assigning without a selected impulse would store an empty time of day.
     id = impulseId.isEmpty() ? selectedImpulseId(impulses) : impulseId;
     if (id.isEmpty()) {
-        tell(QString::fromUtf8(kNoImpulseSelected));
+        run_.tell(QString::fromUtf8(kNoImpulseSelected));
         return false;
     }
     // Read by its row id: the list may have been re-read since the operator chose it.
-    openWith(dm.Qedit, {"select dtime from pulsedata where tcode = '" + code() + "'",
-                        "and id = '" + sqlValue(id) + "'"});
-    if (dm.Qedit.recordCount() == 0) {
-        tell(QString::fromUtf8(kImpulseGone));
+    Query& q = run_.dm.Qedit;
+    q.setSql({"select dtime from pulsedata where tcode = '" + run_.code() + "'",
+              "and id = '" + sqlValue(id) + "'"});
+    q.open();
+    if (q.recordCount() == 0) {
+        run_.tell(QString::fromUtf8(kImpulseGone));
         return false;
     }
-    time = dm.Qedit.fieldByName(u"dtime").asString();
+    time = q.fieldByName(u"dtime").asString();
     return true;
 }
 
-bool RunControl::unchangedSinceAsked(const QString& bib, const RowSnapshot& asked) {
-    // Timer lines are captured while a question is open: what the answer acts on must still
-    // be what the question was about, or the answer would undo a captured time.
-    if (readSnapshots(dm.Db1, app.competitionCode, bib).value(bib) == asked)
+bool Corrections::confirmSingleUse(const QString& timeColumn, const QString& time,
+                                   const QString& bib) {
+    Query& q = run_.dm.Qedit;
+    q.setSql({"select zek from result where tcode = '" + run_.code() + "'",
+              "and " + timeColumn + " = '" + sqlValue(time) + "'",
+              "and zek <> '" + sqlValue(bib) + "' order by zek"});
+    q.open();
+    if (q.recordCount() == 0)
         return true;
-    tell(QString::fromUtf8(kChangedWhileAsked).arg(bib));
-    return false;
+    return run_.confirm(
+        QString::fromUtf8(kTimeUsedTwice).arg(q.fieldByName(u"zek").asString(), bib));
 }
 
-bool RunControl::confirmSingleUse(const QString& timeColumn, const QString& time,
-                                  const QString& bib) {
-    openWith(dm.Qedit, {"select zek from result where tcode = '" + code() + "'",
-                        "and " + timeColumn + " = '" + sqlValue(time) + "'",
-                        "and zek <> '" + sqlValue(bib) + "' order by zek"});
-    if (dm.Qedit.recordCount() == 0)
-        return true;
-    return confirm(
-        QString::fromUtf8(kTimeUsedTwice).arg(dm.Qedit.fieldByName(u"zek").asString(), bib));
-}
-
-void RunControl::assignStartImpulse(const QString& impulseId) {
-    RunPage& p = currentPage();
-    const RunColumns c = columnsOf(p.run());
+void Corrections::assignStartImpulse(const QString& impulseId) {
+    RunPage& p = run_.currentPage();
+    const RunColumns c = RunColumns::of(p.run());
     const QString b = p.startBox();
     QString t;
     QString id;
     if (!selectedImpulseTime(p.startPulses, impulseId, t, id))
         return;
-    const RowSnapshot asked = readSnapshots(dm.Db1, app.competitionCode, b).value(b);
-    if (!confirmSingleUse(c.start, t, b) || !unchangedSinceAsked(b, asked))
+    const RowSnapshot asked = readSnapshots(run_.dm.Db1, run_.app.competitionCode, b).value(b);
+    if (!confirmSingleUse(c.start, t, b) || !run_.unchangedSinceAsked(b, asked))
         return;
-    noteOperatorChange();
+    run_.noteOperatorChange();
     bool timed = false;
     QString cls;
     {
-        RecordedChange change(dm.Db1, app.competitionCode, b, source::kStartAssigned);
+        RecordedChange change(run_.dm.Db1, run_.app.competitionCode, b, source::kStartAssigned);
         // A finish that waited for its start gets its run time now.
-        if (const std::optional<RunRow> row = readRunRow(c, b)) {
-            timed = storeTime(c, *row, true, b, t).timed;
+        if (const std::optional<RunRow> row = rows_.read(c, b)) {
+            timed = store_.store(c, *row, true, b, t).timed;
             cls = row->cls;
         } else
-            execWith(
-                dm.Qedit,
-                {"update result set " + c.start + " = '" + sqlValue(t) + "',fl" + c.n + " = 'S'",
-                 "where tcode = '" + code() + "'", "and zek = '" + sqlValue(b) + "'"});
+            exec({"update result set " + c.start + " = '" + sqlValue(t) + "',fl" + c.n + " = 'S'",
+                  "where tcode = '" + run_.code() + "'", "and zek = '" + sqlValue(b) + "'"});
         if (const QString reason = unassignedReason(id); !reason.isEmpty())
             change.takesImpulse(id, reason);
         assigned(id);
         change.commit();
     }
     if (timed)
-        showRunTime(b, c.run, cls, nullptr);
-    rereadMarks();
-    askAboutStatus(b, c.run, true);
+        lists_.showRunTime(b, c.run, cls, nullptr);
+    run_.rereadMarks();
+    statuses_.askAboutStatus(b, c.run, true);
     p.startList.reread();
-    position(p.startList, b);
+    RunLists::position(p.startList, b);
     // On to the next starter (the row above), as "次" does: the row below started before.
     p.startList.prior();
-    p.setStartBox(currentZek(p.startList));
+    p.setStartBox(RunSelection::currentZek(p.startList));
     const QString f = p.finishBox();
     p.finishList.reread();
-    position(p.finishList, f);
+    RunLists::position(p.finishList, f);
 }
 
-void RunControl::assignFinishImpulse(const QString& impulseId) {
-    RunPage& p = currentPage();
-    const RunColumns c = columnsOf(p.run());
+void Corrections::assignFinishImpulse(const QString& impulseId) {
+    RunPage& p = run_.currentPage();
+    const RunColumns c = RunColumns::of(p.run());
     const QString b = p.finishBox();
     QString fin;
     QString id;
     if (!selectedImpulseTime(p.finishPulses, impulseId, fin, id))
         return;
-    const RowSnapshot asked = readSnapshots(dm.Db1, app.competitionCode, b).value(b);
+    const RowSnapshot asked = readSnapshots(run_.dm.Db1, run_.app.competitionCode, b).value(b);
     if (!confirmSingleUse(c.finish, fin, b))
         return;
-    std::optional<RunRow> row = readRunRow(c, b);
-    if (row && !row->start.isEmpty() && timeOfDayUnits(fin) < timeOfDayUnits(row->start) &&
-        !confirm(QString::fromUtf8(kFinishBeforeStart).arg(fin.trimmed(), row->start.trimmed())))
+    std::optional<RunRow> row = rows_.read(c, b);
+    if (row && !row->start.isEmpty() && !finishFollows(row->start, fin) &&
+        !run_.confirm(
+            QString::fromUtf8(kFinishBeforeStart).arg(fin.trimmed(), row->start.trimmed())))
         return;
     // Nothing written when the competitor's times changed during the questions; otherwise
     // the row as it stands after them.
-    if (!unchangedSinceAsked(b, asked))
+    if (!run_.unchangedSinceAsked(b, asked))
         return;
-    row = readRunRow(c, b);
+    row = rows_.read(c, b);
     const bool known = row.has_value();
     const QString s = known ? row->start : QString();
     const QString cls = known ? row->cls : QString();
-    noteOperatorChange();
+    run_.noteOperatorChange();
     // What the operator assigns stands, even before the start (a run across midnight);
     // without a start there is no run time yet.
-    keptFinishes_.remove(keptKey(c.run, b));
+    run_.dropKeptFinish(c.run, b);
     {
-        RecordedChange change(dm.Db1, app.competitionCode, b, source::kFinishAssigned);
-        execWith(dm.Qedit, {"update result set " + c.finish + " = '" + sqlValue(fin) + "'",
-                            "," + runTimeSet(c.run, s, fin,
-                                             !known       ? QString()
-                                             : c.run == 1 ? row->time2
-                                                          : row->time1),
-                            "where tcode = '" + code() + "'", "and zek = '" + sqlValue(b) + "'"});
+        RecordedChange change(run_.dm.Db1, run_.app.competitionCode, b, source::kFinishAssigned);
+        exec({"update result set " + c.finish + " = '" + sqlValue(fin) + "'",
+              "," + runTimeSet(c.run, s, fin,
+                               !known       ? QString()
+                               : c.run == 1 ? row->time2
+                                            : row->time1),
+              "where tcode = '" + run_.code() + "'", "and zek = '" + sqlValue(b) + "'"});
         if (const QString reason = unassignedReason(id); !reason.isEmpty())
             change.takesImpulse(id, reason);
         assigned(id);
         change.commit();
     }
-    rereadMarks();
-    askAboutStatus(b, c.run, false);
+    run_.rereadMarks();
+    statuses_.askAboutStatus(b, c.run, false);
     if (known && !s.isEmpty())
-        showRunTime(b, c.run, cls, nullptr);
+        lists_.showRunTime(b, c.run, cls, nullptr);
     p.finishList.reread();
-    position(p.finishList, b);
+    RunLists::position(p.finishList, b);
     p.finishList.prior();
-    p.setFinishBox(currentZek(p.finishList));
+    p.setFinishBox(RunSelection::currentZek(p.finishList));
     // The row above is not always who finishes next (the newest starter has none above):
     // then the box goes where a captured finish would send it, never stays on a finisher.
     // The box goes on from the class of the competitor it stands on when that one has
     // finished too.
     QString fromClass = cls;
     const auto finished = [&](const QString& bib) {
-        const std::optional<RunRow> r = readRunRow(c, bib);
+        const std::optional<RunRow> r = rows_.read(c, bib);
         if (r)
             fromClass = r->cls;
-        return r && finishStands(c, *r, bib, false);
+        return r && rows_.finishStands(c, *r, bib, false);
     };
     if (known && (p.finishBox() == b || finished(p.finishBox()))) {
-        advanceFinish(p, c, fromClass, {});
+        boxes_.advanceFinish(p, c, fromClass, {});
         if (p.finishList.isOpen())
-            position(p.finishList, p.finishBox());
+            RunLists::position(p.finishList, p.finishBox());
     }
     p.finishPulses.reread();
     p.results.reread();
-    position(p.results, b);
+    RunLists::position(p.results, b);
 }
 
-void RunControl::cancelStartTime(const QString& bib) {
-    RunPage& p = currentPage();
+void Corrections::cancelStartTime(const QString& bib) {
+    RunPage& p = run_.currentPage();
     const QString b = bib.isEmpty() ? p.startBox() : bib;
-    noteOperatorChange();
+    run_.noteOperatorChange();
     {
-        RecordedChange change(dm.Db1, app.competitionCode, b, source::kStartCleared);
-        execWith(dm.Qedit, {isRun1() ? QStringLiteral("update result set sttime = '',fl = 'N'")
-                                     : QStringLiteral("update result set sttime2 = '',fl2 = 'N'"),
-                            "where tcode = '" + code() + "'", "and zek = '" + sqlValue(b) + "'"});
+        RecordedChange change(run_.dm.Db1, run_.app.competitionCode, b, source::kStartCleared);
+        exec({run_.isRun1() ? QStringLiteral("update result set sttime = '',fl = 'N'")
+                            : QStringLiteral("update result set sttime2 = '',fl2 = 'N'"),
+              "where tcode = '" + run_.code() + "'", "and zek = '" + sqlValue(b) + "'"});
         change.commit();
     }
     p.startList.reread();
-    position(p.startList, b);
+    RunLists::position(p.startList, b);
     // The finish box keeps its competitor, as after a start: left on the list's first row
     // it would hand the next finish impulse to the latest starter instead.
     const QString f = p.finishBox();
     p.finishList.reread();
-    position(p.finishList, f);
-    rereadUnassigned(); // a finish left without its start is shown
+    RunLists::position(p.finishList, f);
+    run_.rereadUnassigned(); // a finish left without its start is shown
 }
 
-void RunControl::cancelFinishTime(const QString& bib) {
-    RunPage& p = currentPage();
+void Corrections::cancelFinishTime(const QString& bib) {
+    RunPage& p = run_.currentPage();
     const QString b = bib.isEmpty() ? p.finishBox() : bib;
-    noteOperatorChange();
-    keptFinishes_.remove(keptKey(p.run(), b));
+    run_.noteOperatorChange();
+    run_.dropKeptFinish(p.run(), b);
     {
-        RecordedChange change(dm.Db1, app.competitionCode, b, source::kFinishCleared);
-        execWith(dm.Qedit, {isRun1() ? QStringLiteral("update result set altime = '',fl = 'S'")
-                                     : QStringLiteral("update result set altime2 = '',fl2 = 'S'"),
-                            "where tcode = '" + code() + "'", "and zek = '" + sqlValue(b) + "'"});
+        RecordedChange change(run_.dm.Db1, run_.app.competitionCode, b, source::kFinishCleared);
+        exec({run_.isRun1() ? QStringLiteral("update result set altime = '',fl = 'S'")
+                            : QStringLiteral("update result set altime2 = '',fl2 = 'S'"),
+              "where tcode = '" + run_.code() + "'", "and zek = '" + sqlValue(b) + "'"});
         change.commit();
     }
     p.finishList.reread();
-    position(p.finishList, b);
+    RunLists::position(p.finishList, b);
     p.results.prior();
-    const QString above = currentZek(p.results);
+    const QString above = RunSelection::currentZek(p.results);
     p.results.reread();
-    position(p.results, above);
-    rereadUnassigned();
+    RunLists::position(p.results, above);
+    run_.rereadUnassigned();
 }
 
-QString RunControl::unassignedReason(const QString& impulseId) {
-    if (!unassigned_.contains(impulseId))
+QString Corrections::unassignedReason(const QString& impulseId) {
+    if (!run_.unassigned().contains(impulseId))
         return {};
-    openWith(dm.Qedit, {"select reason from pulse_unassigned where pulse_id = '" +
-                        sqlValue(impulseId) + "'"});
+    Query& q = run_.dm.Qedit;
+    q.setSql(
+        {"select reason from pulse_unassigned where pulse_id = '" + sqlValue(impulseId) + "'"});
+    q.open();
     // A mark without a reason of its own still comes back as a mark.
-    const QString reason = dm.Qedit.fieldByName(u"reason").asString();
-    return dm.Qedit.recordCount() == 0 ? QString()
-           : reason.isEmpty()          ? QStringLiteral("-")
-                                       : reason;
+    const QString reason = q.fieldByName(u"reason").asString();
+    return q.recordCount() == 0 ? QString() : reason.isEmpty() ? QStringLiteral("-") : reason;
 }
 
-void RunControl::assigned(const QString& impulseId) {
-    if (!unassigned_.contains(impulseId))
+void Corrections::assigned(const QString& impulseId) {
+    if (!run_.unassigned().contains(impulseId))
         return; // only impulses marked here are in the table
-    execWith(dm.Qedit,
-             {"delete from pulse_unassigned where pulse_id = '" + sqlValue(impulseId) + "'"});
-    rereadUnassigned();
+    exec({"delete from pulse_unassigned where pulse_id = '" + sqlValue(impulseId) + "'"});
+    run_.rereadUnassigned();
 }
 
-void RunControl::dismissImpulse(const QString& impulseId) {
-    noteOperatorChange();
+void Corrections::dismissImpulse(const QString& impulseId) {
+    run_.noteOperatorChange();
     assigned(impulseId);
 }
 
-void RunControl::rereadUnassigned() {
-    Query& q = dm.Qedit;
-    openWith(q, {"select pulse_id from pulse_unassigned where tcode = '" + code() + "'"});
-    QSet<QString> ids;
-    for (int r = 0; r < q.recordCount(); ++r)
-        ids.insert(q.text(r, 0));
-    QStringList missing;
-    if (!app.currentRun.isEmpty()) {
-        const RunColumns c = columnsOf(isRun1() ? 1 : 2);
-        openWith(q, {"select zek from result where tcode = '" + code() + "'",
-                     "and " + c.finish + " <> '' and " + c.start + " = '' order by zek"});
-        for (int r = 0; r < q.recordCount(); ++r)
-            missing << q.text(r, 0);
-    }
-    q.close();
-    if (ids == unassigned_ && missing == missingStarts_)
-        return;
-    unassigned_ = ids;
-    missingStarts_ = missing;
-    emit unassignedChanged();
+void Corrections::exec(const QStringList& statement) {
+    run_.dm.Qedit.setSql(statement);
+    run_.dm.Qedit.execSql();
 }
 
-bool RunControl::enterBib(Query& list, void (RunPage::*setBox)(const QString&), RunPage& page,
-                          const QString& typed) {
-    bool ok = false;
-    const int number = typed.trimmed().toInt(&ok);
-    if (!ok) {
-        tell(QString::fromUtf8(kBibNotANumber));
-        return false;
-    }
-    const QString bib = QString::asprintf("%.4d", number);
-    noteOperatorChange();
-    openWith(dm.Qedit, {"select zek from result where tcode = '" + code() + "'",
-                        "and zek = '" + sqlValue(bib) + "'"});
-    if (dm.Qedit.recordCount() == 0 && !confirm(QString::fromUtf8(kBibNotInCompetition).arg(bib)))
-        return false;
-    (page.*setBox)(bib);
-    if (list.isOpen())
-        position(list, bib);
+void Corrections::calcruntime(const QString& bib, int run) {
+    const RunColumns c = RunColumns::of(run);
+    const std::optional<RunRow> row = rows_.read(c, bib);
+    if (!row)
+        return;
+    const QString f = rows_.finishStands(c, *row, bib, false) ? row->finish : QString();
+    run_.dm.Qtemp2.setSql(
+        {"update result set " + runTimeSet(run, row->start, f, run == 1 ? row->time2 : row->time1),
+         "where tcode = '" + run_.code() + "' and zek = '" + sqlValue(bib) + "'"});
+    run_.dm.Qtemp2.execSql();
+    lists_.showRunTime(bib, run, row->cls, nullptr);
+}
+
+bool Corrections::applyReplacement(const QString& bib, int run, bool start, const QString& time) {
+    run_.noteOperatorChange();
+    const ReplacementOutcome outcome =
+        storeReplacementTime(run_.dm.Db1, run_.app.competitionCode, bib, run, start, time);
+    if (outcome != ReplacementOutcome::Stored)
+        return outcome == ReplacementOutcome::AlreadySo;
+    run_.rereadMarks();
+    run_.rereadUnassigned(); // a finish without its start, or the start that was missing
+    if (!run_.app.currentRun.isEmpty())
+        lists_.rereadCurrentPage();
+    // A status the time contradicts (DNS with a start, DNF with a finish) is asked about.
+    const QString contradicted = start ? QStringLiteral("DNS") : QStringLiteral("DNF");
+    if (run_.statuses(run).value(bib).code == contradicted)
+        emit run_.timeForStatus(bib, run, contradicted);
     return true;
 }
 
-bool RunControl::findStartBib(RunPage& page, const QString& typed) {
-    return enterBib(page.startList, &RunPage::setStartBox, page, typed);
-}
-
-bool RunControl::findFinishBib(RunPage& page, const QString& typed) {
-    return enterBib(page.finishList, &RunPage::setFinishBox, page, typed);
+bool Corrections::revertChange(long long id) {
+    const HistoryRevert::Outcome outcome =
+        HistoryRevert(run_.dm.Db1, run_.app.competitionCode, run_.dialog).revert(id);
+    if (!outcome.reverted)
+        return false;
+    // Counted once written: lines that waited for the database are not captured around it.
+    run_.noteOperatorChange();
+    if (!outcome.bib.isEmpty()) {
+        run_.dropKeptFinish(1, outcome.bib);
+        run_.dropKeptFinish(2, outcome.bib);
+        run_.rereadStatuses();
+        lists_.rereadCurrentPage();
+        run_.rereadMarks();
+    }
+    emit run_.statusesChanged();
+    return true;
 }
 
 } // namespace pistel

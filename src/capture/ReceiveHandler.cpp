@@ -31,7 +31,7 @@ int ReceiveHandler::receiptTenths(const QDateTime& when) {
 
 void ReceiveHandler::setRunControl(RunControl* control) {
     control_ = control;
-    capture_ = [control](const TimerLine& t) { return control->captureLine(t); };
+    capture_ = [control](const TimerLine& t) { return control->capture.captureLine(t); };
 }
 
 void ReceiveHandler::CommX1Receive(int ReceiveSize) {
@@ -190,7 +190,7 @@ void ReceiveHandler::writeLine(const Line& l, bool capture, bool mayBeLogged) {
     };
     std::optional<BoxState> boxes;
     if (capture && control_)
-        boxes = control_->boxState();
+        boxes = control_->capture.boxState();
     QString unassignedWhy = l.notCaptured;
     try {
         // Begun by the capture's first statement (or the batch itself when only logged).
@@ -200,11 +200,11 @@ void ReceiveHandler::writeLine(const Line& l, bool capture, bool mayBeLogged) {
                 RunControl* control;
                 ~Deferral() {
                     if (control)
-                        control->deferWrites(nullptr);
+                        control->timeStore().deferWrites(nullptr);
                 }
             } deferral{control_};
             if (control_)
-                control_->deferWrites(&captureWrites);
+                control_->timeStore().deferWrites(&captureWrites);
             CaptureResult r;
             try {
                 r = capture_(l.fields);
@@ -220,9 +220,9 @@ void ReceiveHandler::writeLine(const Line& l, bool capture, bool mayBeLogged) {
         }
     } catch (const DbError& e) {
         if (control_)
-            control_->discardAfterWrites(); // nothing of the capture was written
+            control_->timeStore().discardAfterWrites(); // nothing of the capture was written
         if (boxes)
-            control_->restoreBoxes(*boxes);
+            control_->capture.restoreBoxes(*boxes);
         if (e.connectionLost() || !capture)
             throw;
         // The capture failed: its writes are rolled back and the impulse is logged on its
@@ -244,7 +244,7 @@ void ReceiveHandler::writeLine(const Line& l, bool capture, bool mayBeLogged) {
                 // boxes keep naming whom they named.
             }
             if (boxes)
-                control_->restoreBoxes(*boxes);
+                control_->capture.restoreBoxes(*boxes);
         }
     }
     afterLogged(l, unassignedWhy);
@@ -254,7 +254,7 @@ void ReceiveHandler::afterLogged(const Line& l, const QString& unassignedWhy) {
     // The line is written: a failure from here on costs only what the lists show.
     try {
         if (control_) {
-            control_->runAfterWrites(); // the lists take what the capture wrote
+            control_->timeStore().runAfterWrites(); // the lists take what the capture wrote
             if (!unassignedWhy.isEmpty())
                 control_->rereadUnassigned();
         }

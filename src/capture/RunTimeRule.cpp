@@ -6,7 +6,7 @@
 namespace pistel {
 
 bool finishFollows(const QString& start, const QString& finish) {
-    long long d = timeOfDayUnits(finish) - timeOfDayUnits(start);
+    TimeUnits d = timeOfDayUnits(finish) - timeOfDayUnits(start);
     if (d < -kHalfDayUnits) // a run across midnight
         d += kUnitsPerDay;
     return d >= 0;

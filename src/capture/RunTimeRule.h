@@ -4,10 +4,8 @@
 
 namespace pistel {
 
-// A finish after a start within this many ten-thousandths follows it; one "before" the start
-// by more is a run across midnight.
-inline constexpr long long kHalfDayUnits = 12LL * 60 * 60 * 10000;
-// Whether `finish` belongs after `start` (both times of day).
+// Whether `finish` belongs after `start` (both times of day): a finish "before" the start by
+// more than half a day is a run across midnight.
 bool finishFollows(const QString& start, const QString& finish);
 
 // A run's time, the total of both runs and the run's state, from its start and finish times

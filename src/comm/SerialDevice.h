@@ -1,5 +1,7 @@
 #pragma once
 
+#include "SerialLine.h"
+
 #include <QString>
 #include <functional>
 #include <memory>
@@ -31,10 +33,7 @@ enum class LineDrive { Off, On, Handshake };
 
 // Everything the component sets on a line, derived from its properties.
 struct LineSettings {
-    int baudRate = 9600;
-    int dataBits = 8;
-    int parity = 0;   // 0 none, 1 odd, 2 even
-    int stopBits = 0; // 0 one, 1 one and a half, 2 two
+    SerialLine line;
     bool ctsOutput = true;
     bool dsrOutput = false;
     bool xonXoff = false;

@@ -53,10 +53,7 @@ std::uint32_t TCustomCommX::Handle() const {
 
 LineSettings TCustomCommX::lineSettings() const {
     LineSettings s;
-    s.baudRate = bitRate_;
-    s.dataBits = charSize_;
-    s.parity = parity_;
-    s.stopBits = stopBits_;
+    s.line = line_;
     s.xonLimit = bufLenReceive_ / 4;
     s.xoffLimit = 3 * (bufLenReceive_ / 4);
     const TCommFlowCtrls flow = flow_.load();
@@ -103,23 +100,30 @@ void TCustomCommX::setPortNo(int value) {
 }
 
 void TCustomCommX::setBitRate(int value) {
-    bitRate_ = value;
+    line_.baud = value;
     applyLine(QString::fromUtf8(kBaudRefused));
 }
 
 void TCustomCommX::setCharSize(int value) {
-    charSize_ = value;
+    line_.dataBits = value;
     applyLine(QString::fromUtf8(kBitsRefused));
 }
 
 void TCustomCommX::setParityBit(TCommParityBits value) {
-    parity_ = value;
+    line_.parity = value;
     applyLine(QString::fromUtf8(kParityRefused));
 }
 
 void TCustomCommX::setStopBit(TCommStopBits value) {
-    stopBits_ = value;
+    line_.stopBits = value;
     applyLine(QString::fromUtf8(kStopRefused));
+}
+
+void TCustomCommX::setLine(const SerialLine& line) {
+    setBitRate(line.baud);
+    setCharSize(line.dataBits);
+    setParityBit(line.parity);
+    setStopBit(line.stopBits);
 }
 
 void TCustomCommX::setFlowCtrl(TCommFlowCtrls value) {

@@ -15,8 +15,6 @@
 
 namespace pistel {
 
-enum TCommParityBits : std::uint8_t { cpbNone = 0, cpbOdd = 1, cpbEven = 2 };
-enum TCommStopBits : std::uint8_t { csb1 = 0, csb1p5 = 1, csb2 = 2 };
 enum TCommFlowCtrls : std::uint8_t {
     cfcRtsCts = 0,
     cfcDtrDsr = 1,
@@ -65,14 +63,17 @@ public:
     // Off: Open keeps what the device received before it (a timer's lines sent while no
     // window listened), for the receive event to deliver.
     bool purgeReceiveOnOpen = true;
-    int BitRate() const { return bitRate_; }
+    int BitRate() const { return line_.baud; }
     void setBitRate(int value);
-    int CharSize() const { return charSize_; }
+    int CharSize() const { return line_.dataBits; }
     void setCharSize(int value);
-    TCommParityBits ParityBit() const { return parity_; }
+    TCommParityBits ParityBit() const { return line_.parity; }
     void setParityBit(TCommParityBits value);
-    TCommStopBits StopBit() const { return stopBits_; }
+    TCommStopBits StopBit() const { return line_.stopBits; }
     void setStopBit(TCommStopBits value);
+    // The four line properties at once, each applied as its own setter applies it.
+    SerialLine line() const { return line_; }
+    void setLine(const SerialLine& line);
     TCommFlowCtrls FlowCtrl() const { return flow_.load(); }
     void setFlowCtrl(TCommFlowCtrls value);
     int TimeOutTrans() const { return timeOutTrans_.load(); }
@@ -133,10 +134,7 @@ private:
     std::uint64_t generation_ = 0; // which opening a notification belongs to
 
     int portNo_ = 1;
-    int bitRate_ = 9600;
-    int charSize_ = 8;
-    TCommParityBits parity_ = cpbNone;
-    TCommStopBits stopBits_ = csb1;
+    SerialLine line_{9600, 8, cpbNone, csb1};
     std::atomic<TCommFlowCtrls> flow_{cfcRtsCts};
     std::atomic<int> timeOutTrans_{3000};
     int timeOutReceive_ = 3000;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SerialLine.h"
+#include "comm/SerialLine.h"
 
 #include <QString>
 

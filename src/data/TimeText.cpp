@@ -1,5 +1,7 @@
 #include "TimeText.h"
 
+#include <QRegularExpression>
+
 namespace pistel {
 namespace {
 
@@ -121,7 +123,7 @@ QString PadTimeText(const QString& text) {
     }
 }
 
-std::int64_t timeOfDayUnits(const QString& text) {
+TimeUnits timeOfDayUnits(const QString& text) {
     std::int64_t fraction = 0;
     qsizetype digits = 0;
     for (qsizetype i = 9;
@@ -136,10 +138,8 @@ std::int64_t timeOfDayUnits(const QString& text) {
 QString runTimeText(const QString& start, const QString& finish) {
     // Timers send two, three or four fraction digits; both times are taken in
     // ten-thousandths, whatever the length of either text.
-    std::int64_t d = timeOfDayUnits(finish) - timeOfDayUnits(start);
-    if (d < 0) // the finish lies after midnight
-        d += kUnitsPerDay;
-    const QString raw = UnitsToText(d);
+    // A finish earlier than the start lies after midnight.
+    const QString raw = UnitsToText(wrapIntoDay(timeOfDayUnits(finish) - timeOfDayUnits(start)));
     return PadTimeText(raw.left(raw.indexOf(QLatin1Char('.')) + 3));
 }
 
@@ -147,6 +147,37 @@ QString totalTimeText(const QString& first, const QString& second) {
     const QString raw = UnitsToText(TimeToUnits(first + QStringLiteral("00")) +
                                     TimeToUnits(second + QStringLiteral("00")));
     return PadTimeText(raw.left(raw.size() - 2));
+}
+
+TimeUnits wrapIntoDay(TimeUnits units) {
+    return ((units % kUnitsPerDay) + kUnitsPerDay) % kUnitsPerDay;
+}
+
+QString timeOfDayText(TimeUnits units) {
+    units = wrapIntoDay(units);
+    const TimeUnits seconds = units / 10000;
+    return QString::asprintf("%02lld:%02lld:%02lld.%04lld", static_cast<long long>(seconds / 3600),
+                             static_cast<long long>(seconds / 60 % 60),
+                             static_cast<long long>(seconds % 60),
+                             static_cast<long long>(units % 10000));
+}
+
+std::optional<TimeUnits> parseTimeOfDay(const QString& text) {
+    static const QRegularExpression form(
+        QStringLiteral("^(\\d{1,2}):(\\d{2}):(\\d{2})[.,](\\d{1,4})$"));
+    const auto m = form.match(text.trimmed());
+    if (!m.hasMatch())
+        return std::nullopt;
+    const int h = m.captured(1).toInt(), min = m.captured(2).toInt(), s = m.captured(3).toInt();
+    if (h > 23 || min > 59 || s > 59)
+        return std::nullopt;
+    const QString fraction = m.captured(4).leftJustified(4, QLatin1Char('0'));
+    return ((h * 60LL + min) * 60 + s) * 10000 + fraction.toLongLong();
+}
+
+TimeUnits dayDifference(TimeUnits later, TimeUnits earlier) {
+    const TimeUnits d = wrapIntoDay(later - earlier);
+    return d > kHalfDayUnits ? d - kUnitsPerDay : d;
 }
 
 } // namespace pistel

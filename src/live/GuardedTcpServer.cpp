@@ -31,6 +31,10 @@ void GuardedTcpServer::incomingConnection(qintptr handle) {
         delete socket;
         return;
     }
+    // An answer leaves at once: held back for the client's acknowledgement of the one before
+    // (Nagle's rule against a delayed ACK), each answer on a kept-alive connection waited
+    // 40 ms, and a phone's poll took that long.
+    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     auto* idle = new QTimer(socket);
     idle->setSingleShot(true);
     idle->setInterval(idleMs_);

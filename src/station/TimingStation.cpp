@@ -23,8 +23,8 @@ TimingStation::TimingStation(AppState& app, TDM1& dm, OperatorDialog& dialog,
     web.baseUrl = app.webBaseUrl;
     webClient.key = app.webKey;
     // The operator's line settings go on each port as it opens.
-    ports.prepareTimer = [this](TCustomCommX& port) { applyLine(port, app_.timerLine); };
-    ports.prepareBoard = [this](TCustomCommX& port) { applyLine(port, app_.boardLine); };
+    ports.prepareTimer = [this](TCustomCommX& port) { port.setLine(app_.timerLine); };
+    ports.prepareBoard = [this](TCustomCommX& port) { port.setLine(app_.boardLine); };
     ports.showMessage = [&dialog](const QString& m) { dialog.showMessage(m); };
     // What the timers sent while nobody listened is read, journaled and logged (never
     // assigned), not thrown away.
@@ -81,13 +81,6 @@ TimingStation::TimingStation(AppState& app, TDM1& dm, OperatorDialog& dialog,
 
 TimingStation::~TimingStation() = default;
 
-void TimingStation::applyLine(TCustomCommX& port, const SerialLine& line) {
-    port.setBitRate(line.baud);
-    port.setCharSize(line.dataBits);
-    port.setParityBit(static_cast<TCommParityBits>(line.parity));
-    port.setStopBit(static_cast<TCommStopBits>(line.stopBits));
-}
-
 void TimingStation::start() {
     recoverPendingLines();
     ports.windowShown();
@@ -103,7 +96,7 @@ void TimingStation::stop() {
 }
 
 void TimingStation::selectRun(int run) {
-    control.selectRun(run);
+    control.selection.selectRun(run);
     changeWatch_.forget();
     lookForOutsideChanges();
 }
@@ -113,7 +106,7 @@ bool TimingStation::openBackupPort() {
     if (app_.backupPortNo <= 0)
         return false;
     CommB.setPortNo(app_.backupPortNo);
-    applyLine(CommB, app_.backupLine);
+    CommB.setLine(app_.backupLine);
     try {
         CommB.Open();
     } catch (const ECommError& e) {
@@ -217,7 +210,7 @@ void TimingStation::followOutsideChanges() {
     if (keeper.isDown() || !control.dm.Db1.isOpen())
         return;
     try {
-        control.followOutsideChanges();
+        control.selection.followOutsideChanges();
         // A start order or a name the office changed reaches the live page now, not at the
         // next periodic start list.
         liveSync.startListChanged();

@@ -22,7 +22,6 @@
 namespace pistel {
 
 struct AppState;
-struct SerialLine;
 class TDM1;
 class OperatorDialog;
 class ImpulseJournal;
@@ -87,7 +86,6 @@ signals:
     void dataHealthChanged();
 
 private:
-    static void applyLine(TCustomCommX& port, const SerialLine& line);
     // One delivery of a port's bytes; a line the server refuses is shown in the status line
     // (prefixed with `what`), not in a box per line: it is kept in the journal and the
     // pending file.

@@ -199,7 +199,7 @@ void BackupWindow::showReferences() {
 bool BackupWindow::storeSheet(const QString& text) {
     std::vector<HandTime> times;
     QString error;
-    if (!parseHandTimes(text, times, &error)) {
+    if (!parseTimeOfDays(text, times, &error)) {
         if (control_.dialog)
             control_.dialog->showMessage(error);
         return false;
@@ -227,7 +227,8 @@ void BackupWindow::importFile() {
 bool BackupWindow::apply(const Proposal& p, QStringList& said) {
     const bool start = p.channel == Channel::Start;
     const QString time = timeOfDayText(p.replacement.time);
-    const bool stored = control_.applyReplacement(p.replacement.zek, run(), start, time);
+    const bool stored =
+        control_.corrections.applyReplacement(p.replacement.zek, run(), start, time);
     said << QStringLiteral("ビブ %1　%2本目%3　%4: %5")
                 .arg(p.replacement.zek)
                 .arg(run())

@@ -103,14 +103,13 @@ void HistoryView::revertChosen() {
     if (e == entries_.end())
         return;
     // What will change, before it changes.
-    const QString what = QStringLiteral("ビブ %1　%2　%3\n変更前: %4\n変更後: %5\n\n"
-                                        "この変更を元に戻しますか？")
-                             .arg(e->zek, sourceCaption(e->source), e->what, e->beforeText,
-                                  e->afterText);
-    if (!control_.dialog ||
-        !control_.dialog->askYesNo(what, QStringLiteral("変更を元に戻す")))
+    const QString what =
+        QStringLiteral("ビブ %1　%2　%3\n変更前: %4\n変更後: %5\n\n"
+                       "この変更を元に戻しますか？")
+            .arg(e->zek, sourceCaption(e->source), e->what, e->beforeText, e->afterText);
+    if (!control_.dialog || !control_.dialog->askYesNo(what, QStringLiteral("変更を元に戻す")))
         return;
-    control_.revertChange(id);
+    control_.corrections.revertChange(id);
     refresh();
 }
 

@@ -115,7 +115,7 @@ RunPageWidget::RunPageWidget(RunControl& control, RunPage& page, QWidget* parent
         return control_.manualRunTime(page_.results.text(r, zek), run) ? text + QLatin1Char('*')
                                                                        : text;
     };
-    const auto resultsBib = [this] { return RunControl::currentZek(page_.results); };
+    const auto resultsBib = [this] { return RunSelection::currentZek(page_.results); };
     withMenu(results, resultsBib, statusCommands(control_, page_.run(), this));
     addStatusKeys(results, control_, page_.run(), resultsBib);
     markStatuses(results, control_, page_.run());
@@ -127,7 +127,7 @@ RunPageWidget::RunPageWidget(RunControl& control, RunPage& page, QWidget* parent
     white.setColor(QPalette::WindowText, Qt::white);
     reset->setPalette(white);
     reset->setFixedHeight(30);
-    reset->OnClick = [this] { control_.resetRunData(); };
+    reset->OnClick = [this] { control_.resets.resetRunData(); };
     right->addWidget(reset);
     row->addLayout(right, 1);
 }
@@ -182,8 +182,8 @@ QWidget* RunPageWidget::side(bool start) {
         start ? page_.setStartBox(text) : page_.setFinishBox(text);
     });
     connect(box, &QLineEdit::returnPressed, this, [this, start, box] {
-        const bool ok = start ? control_.findStartBib(page_, box->text())
-                              : control_.findFinishBib(page_, box->text());
+        const bool ok = start ? control_.selection.findStartBib(page_, box->text())
+                              : control_.selection.findFinishBib(page_, box->text());
         if (!ok)
             box->setText(start ? page_.startBox() : page_.finishBox());
     });
@@ -204,15 +204,15 @@ QWidget* RunPageWidget::side(bool start) {
             list, [this] { return page_.startBox(); },
             QList<std::pair<QString, MenuCommand>>{
                 {QStringLiteral("選択したビブのスタート時刻を取り消す"),
-                 [this](const QString& b) { control_.cancelStartTime(b); }}} +
+                 [this](const QString& b) { control_.corrections.cancelStartTime(b); }}} +
                 statusCommands(control_, page_.run(), this));
         addStatusKeys(list, control_, page_.run(), [this] { return page_.startBox(); });
         markStatuses(list, control_, page_.run());
-        withMenu(pulses, [this] { return RunControl::selectedImpulseId(page_.startPulses); },
+        withMenu(pulses, [this] { return Corrections::selectedImpulseId(page_.startPulses); },
                  {{QStringLiteral("選択した時刻を上記ビブのスタート時刻にする"),
-                   [this](const QString& id) { control_.assignStartImpulse(id); }},
+                   [this](const QString& id) { control_.corrections.assignStartImpulse(id); }},
                   {QString::fromUtf8(kDismissImpulse),
-                   [this](const QString& id) { control_.dismissImpulse(id); }}});
+                   [this](const QString& id) { control_.corrections.dismissImpulse(id); }}});
         markUnassigned(pulses, control_);
         startBox = box;
         startAuto = autoButton;
@@ -235,15 +235,15 @@ QWidget* RunPageWidget::side(bool start) {
             list, [this] { return page_.finishBox(); },
             QList<std::pair<QString, MenuCommand>>{
                 {QStringLiteral("選択したビブのフィニッシュ時刻を取り消す"),
-                 [this](const QString& b) { control_.cancelFinishTime(b); }}} +
+                 [this](const QString& b) { control_.corrections.cancelFinishTime(b); }}} +
                 statusCommands(control_, page_.run(), this));
         addStatusKeys(list, control_, page_.run(), [this] { return page_.finishBox(); });
         markStatuses(list, control_, page_.run());
-        withMenu(pulses, [this] { return RunControl::selectedImpulseId(page_.finishPulses); },
+        withMenu(pulses, [this] { return Corrections::selectedImpulseId(page_.finishPulses); },
                  {{QStringLiteral("選択した時刻を上記ビブのフィニッシュ時刻にする"),
-                   [this](const QString& id) { control_.assignFinishImpulse(id); }},
+                   [this](const QString& id) { control_.corrections.assignFinishImpulse(id); }},
                   {QString::fromUtf8(kDismissImpulse),
-                   [this](const QString& id) { control_.dismissImpulse(id); }}});
+                   [this](const QString& id) { control_.corrections.dismissImpulse(id); }}});
         markUnassigned(pulses, control_);
         finishBox = box;
         finishAuto = autoButton;
@@ -254,11 +254,12 @@ QWidget* RunPageWidget::side(bool start) {
         finishPulses = pulses;
     }
     // The box's navigation and the list's row choice, on this page's lists.
-    const RunControl::BoxKind kind =
-        start ? RunControl::BoxKind::Start : RunControl::BoxKind::Finish;
-    next->OnClick = [this, kind] { control_.moveBoxToNext(page_, kind); };
-    previous->OnClick = [this, kind] { control_.moveBoxToPrevious(page_, kind); };
-    connect(list, &Grid::cellClicked, this, [this, kind] { control_.boxToChosenRow(page_, kind); });
+    const RunSelection::BoxKind kind =
+        start ? RunSelection::BoxKind::Start : RunSelection::BoxKind::Finish;
+    next->OnClick = [this, kind] { control_.selection.moveBoxToNext(page_, kind); };
+    previous->OnClick = [this, kind] { control_.selection.moveBoxToPrevious(page_, kind); };
+    connect(list, &Grid::cellClicked, this,
+            [this, kind] { control_.selection.boxToChosenRow(page_, kind); });
     v->addWidget(list, 3);
     v->addWidget(pulses, 2);
     return panel;

@@ -141,7 +141,8 @@ LineChoices RunSettingsPage::lineChoices(QWidget* parent, SerialLine& line,
     c.stopBits->setCurrentIndex(line.stopBits);
     auto pick = [&line, c, changed] {
         line = {c.baud->currentData().toInt(), c.dataBits->currentData().toInt(),
-                c.parity->currentIndex(), c.stopBits->currentIndex()};
+                static_cast<TCommParityBits>(c.parity->currentIndex()),
+                static_cast<TCommStopBits>(c.stopBits->currentIndex())};
         changed();
     };
     for (QComboBox* box : {c.baud, c.dataBits, c.parity, c.stopBits})

@@ -20,7 +20,7 @@ void apply(RunControl& control, int run, const QString& bib, const QString& code
     RunStatus status{code, {}, {}};
     if (code == u"DSQ" && !askDisqualification(parent, bib, run, status))
         return;
-    control.setStatus(bib, run, status);
+    control.statusControl.setStatus(bib, run, status);
 }
 } // namespace
 

@@ -95,9 +95,9 @@ void TFtaikai::buildMenus() {
     historyAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
     QMenu* status = menus->addMenu(QStringLiteral("状態(&S)"));
     for (int run = 1; run <= 2; ++run)
-        endRunAction[run - 1] =
-            status->addAction(QStringLiteral("%1本目の終了（欠場・途中棄権の確認）…").arg(run),
-                              this, [this, run] { station.control.offerEndOfRun(run); });
+        endRunAction[run - 1] = status->addAction(
+            QStringLiteral("%1本目の終了（欠場・途中棄権の確認）…").arg(run), this,
+            [this, run] { station.control.statusControl.offerEndOfRun(run); });
     QMenu* backup = menus->addMenu(QStringLiteral("予備計時(&B)"));
     backupAction = backup->addAction(QStringLiteral("手動計時・システムB・代替時刻…"), this,
                                      [this] { openBackup(); });
@@ -147,7 +147,7 @@ void TFtaikai::askAboutStatus(const QString& bib, int run, const QString& code) 
     box->setAttribute(Qt::WA_DeleteOnClose);
     connect(box, &QMessageBox::finished, this, [this, bib, run, code](int answer) {
         if (answer == QMessageBox::Yes && station.control.statuses(run).value(bib).code == code)
-            station.control.setStatus(bib, run, {});
+            station.control.statusControl.setStatus(bib, run, {});
     });
     box->open();
 }

@@ -42,10 +42,10 @@ TEST(SettingsFile, ValuesRoundTripAndBadIntegersGiveDefaults) {
     const QString path = dir.filePath("PistelAuto.ini");
     writeSettings(path, {3,
                          5,
-                         {9600, 7, 2, 2},
-                         {19200, 8, 1, 1},
+                         {9600, 7, cpbEven, csb2},
+                         {19200, 8, cpbOdd, csb1p5},
                          4,
-                         {4800, 8, 0, 0},
+                         {4800, 8, cpbNone, csb1},
                          "MySQL",
                          2,
                          1,
@@ -58,10 +58,10 @@ TEST(SettingsFile, ValuesRoundTripAndBadIntegersGiveDefaults) {
     EXPECT_EQ(back.webKey, "k%1y=%6");
     writeSettings(path, {3,
                          5,
-                         {9600, 7, 2, 2},
-                         {19200, 8, 1, 1},
+                         {9600, 7, cpbEven, csb2},
+                         {19200, 8, cpbOdd, csb1p5},
                          4,
-                         {4800, 8, 0, 0},
+                         {4800, 8, cpbNone, csb1},
                          "MySQL",
                          2,
                          1,
@@ -70,13 +70,13 @@ TEST(SettingsFile, ValuesRoundTripAndBadIntegersGiveDefaults) {
                          {}});
     const Settings plain = readSettings(path);
     EXPECT_EQ(plain.webBaseUrl, "https://live.example/sokuho/");
-    EXPECT_EQ(back.line1, (SerialLine{9600, 7, 2, 2}));
-    EXPECT_EQ(back.line2, (SerialLine{19200, 8, 1, 1}));
+    EXPECT_EQ(back.line1, (SerialLine{9600, 7, cpbEven, csb2}));
+    EXPECT_EQ(back.line2, (SerialLine{19200, 8, cpbOdd, csb1p5}));
     EXPECT_EQ(back.dbTimeout, 8);
     EXPECT_EQ(back.port1, 3);
     EXPECT_EQ(back.port2, 5);
     EXPECT_EQ(back.port3, 4); // the second timer's port
-    EXPECT_EQ(back.line3, (SerialLine{4800, 8, 0, 0}));
+    EXPECT_EQ(back.line3, (SerialLine{4800, 8, cpbNone, csb1}));
     EXPECT_EQ(back.dbIndex, 2);
     EXPECT_EQ(back.dbMode, 1);
 
@@ -95,7 +95,7 @@ TEST(SettingsFile, ValuesRoundTripAndBadIntegersGiveDefaults) {
     put(path, "[Port]\nBaud1=9600\nParity1=e\nStopBits1=1.5\nParity2=X\nStopBits2=3\n"
               "DataBits2=seven\n");
     const Settings typed = readSettings(path);
-    EXPECT_EQ(typed.line1, (SerialLine{9600, 8, 2, 1}));
+    EXPECT_EQ(typed.line1, (SerialLine{9600, 8, cpbEven, csb1p5}));
     EXPECT_EQ(typed.line2, SerialLine{});
 }
 

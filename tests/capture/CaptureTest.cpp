@@ -13,7 +13,7 @@ protected:
 };
 
 TEST_F(CaptureTest, StartWithBibJumpsAssignsAndAdvancesInTheClass) {
-    control.selectRun1();
+    control.selection.selectRun1();
     ASSERT_EQ(control.page1.startBox(), "0001");
     line(start(" 0002", "10:00:00.1234"));
     EXPECT_EQ(f("0002", "sttime"), "10:00:00.1234");
@@ -26,7 +26,7 @@ TEST_F(CaptureTest, StartWithBibJumpsAssignsAndAdvancesInTheClass) {
 }
 
 TEST_F(CaptureTest, StartWithoutValidBibGoesToTheBox) {
-    control.selectRun1();
+    control.selection.selectRun1();
     line(start("?0002", "10:00:00.0000"));
     EXPECT_EQ(f("0001", "sttime"), "10:00:00.0000");
     EXPECT_EQ(f("0002", "sttime"), "");
@@ -37,7 +37,7 @@ TEST_F(CaptureTest, StartWithoutValidBibGoesToTheBox) {
 }
 
 TEST_F(CaptureTest, ManualStartOnlyLogsButTheBoxStillJumps) {
-    control.selectRun1();
+    control.selection.selectRun1();
     control.page1.setStartMode(RunPage::Manual);
     line(start(" 0003", "10:00:00.0000"));
     EXPECT_EQ(scalar("select count(*) from result where sttime<>'' or FL<>'N'"), "0");
@@ -50,7 +50,7 @@ TEST_F(CaptureTest, ManualStartOnlyLogsButTheBoxStillJumps) {
 }
 
 TEST_F(CaptureTest, LastOfAClassMovesToTheNextClass) {
-    control.selectRun1();
+    control.selection.selectRun1();
     line(start("?0000", "10:00:00.0000"));
     line(start("?0000", "10:00:30.0000"));
     line(start("?0000", "10:01:00.0000"));
@@ -67,7 +67,7 @@ TEST_F(CaptureTest, LastOfAClassMovesToTheNextClass) {
 
 TEST_F(CaptureTest, NoCandidateLeftKeepsTheBibJustTimed) {
     exec("update result set sttime='09:00:00.0000', FL='S' where tcode='C1' and zek<>'0008'");
-    control.selectRun1();
+    control.selection.selectRun1();
     line(start(" 0008", "10:00:00.0000"));
     EXPECT_EQ(control.page1.startBox(), "0008");
     line(start("?0000", "10:00:10.0000")); // only logged: 0008 has its time
@@ -76,7 +76,7 @@ TEST_F(CaptureTest, NoCandidateLeftKeepsTheBibJustTimed) {
 }
 
 TEST_F(CaptureTest, FinishComputesRunTimeAndAdvancesToTheEarliestOnCourse) {
-    control.selectRun1();
+    control.selection.selectRun1();
     line(start("?0000", "10:00:00.0000"));
     line(start("?0000", "10:00:30.0000"));
     EXPECT_EQ(control.page1.finishBox(), "0001");
@@ -96,7 +96,7 @@ TEST_F(CaptureTest, FinishComputesRunTimeAndAdvancesToTheEarliestOnCourse) {
 }
 
 TEST_F(CaptureTest, FinishFlaggedMIsOnlyLogged) {
-    control.selectRun1();
+    control.selection.selectRun1();
     line(start("?0000", "10:00:00.0000"));
     const QString box = control.page1.finishBox();
     line(finish("m0001", "10:01:00.0000"));
@@ -106,7 +106,7 @@ TEST_F(CaptureTest, FinishFlaggedMIsOnlyLogged) {
 }
 
 TEST_F(CaptureTest, SecondFinishForTheSameBibChangesOnlyTheLog) {
-    control.selectRun1();
+    control.selection.selectRun1();
     line(start("?0000", "10:00:00.0000"));
     line(finish(" 0001", "10:01:00.0000"));
     line(finish(" 0001", "10:01:02.0000"));
@@ -117,7 +117,7 @@ TEST_F(CaptureTest, SecondFinishForTheSameBibChangesOnlyTheLog) {
 }
 
 TEST_F(CaptureTest, AfterAStartTheFinishBoxKeepsItsBibOrTakesTheTopRow) {
-    control.selectRun1();
+    control.selection.selectRun1();
     line(start("?0000", "10:00:00.0000"));
     line(start("?0000", "10:00:30.0000"));
     EXPECT_EQ(control.page1.finishBox(), "0001"); // kept: 0001 is in the finish list
@@ -127,7 +127,7 @@ TEST_F(CaptureTest, AfterAStartTheFinishBoxKeepsItsBibOrTakesTheTopRow) {
 }
 
 TEST_F(CaptureTest, CancellingLinesAreLoggedButNeverAssigned) {
-    control.selectRun1();
+    control.selection.selectRun1();
     for (const char* flag : {"c", "d", "C"})
         line(start(QString(flag) + "0001", "10:00:00.0000"));
     EXPECT_EQ(scalar("select count(*) from result where sttime<>''"), "0");
@@ -136,11 +136,11 @@ TEST_F(CaptureTest, CancellingLinesAreLoggedButNeverAssigned) {
 }
 
 TEST_F(CaptureTest, BibNotInTheCompetitionIsLoggedOnly) {
-    control.selectRun1();
+    control.selection.selectRun1();
     line(start(" 0099", "10:00:00.0000"));
     EXPECT_EQ(scalar("select count(*) from result where sttime<>''"), "0");
     EXPECT_EQ(pulseCount(), 1);
-    control.selectRun2();
+    control.selection.selectRun2();
     line(start(" 0099", "10:00:00.0000"));
     EXPECT_EQ(scalar("select count(*) from result where sttime2<>''"), "0");
     expectOtherUntouched();
@@ -150,7 +150,7 @@ TEST_F(CaptureTest, Run2RequiresAFinishedFirstRun) {
     exec("update result set sttime='09:00:00.0000', altime='09:01:00.0000', ttime='00:01:00.00',"
          " totaltime='00:01:00.00', FL='F' where tcode='C1' and zek in ('0001','0003','0005')");
     exec("update result set sttime='09:00:00.0000', FL='S' where tcode='C1' and zek='0002'");
-    control.selectRun2();
+    control.selection.selectRun2();
     line(start(" 0002", "13:00:00.0000"));
     EXPECT_EQ(f("0002", "sttime2"), "");
     line(finish(" 0002", "13:01:00.0000"));
@@ -185,7 +185,7 @@ TEST_F(CaptureTest, Run2NextClassSkipsCompetitorsWhoDidNotFinishRun1) {
     exec("update result set sttime='09:00:00.0000', altime='09:01:00.0000', ttime='00:01:00.00',"
          " FL='F' where tcode='C1' and zek<>'0001'");
     exec("update result set sttime='09:00:00.0000', FL='S' where tcode='C1' and zek='0001'");
-    control.selectRun2();
+    control.selection.selectRun2();
     ASSERT_EQ(control.page2.startBox(), "0003");
     const char* times[] = {"13:00:00.0000", "13:00:30.0000", "13:01:00.0000", "13:01:30.0000",
                            "13:02:00.0000"};
@@ -215,7 +215,7 @@ TEST_F(CaptureTest, LinesBeforeARunPageWasShownGoToRun2AndAreLogged) {
 }
 
 TEST_F(CaptureTest, OtherChannelsAreOnlyLogged) {
-    control.selectRun1();
+    control.selection.selectRun1();
     line(" 0001 C2  10:00:10.0000 00");
     line("n0012");
     EXPECT_EQ(scalar("select count(*) from result where sttime<>'' or altime<>''"), "0");
@@ -226,20 +226,20 @@ TEST_F(CaptureTest, OtherChannelsAreOnlyLogged) {
 // Each run page lists the impulses that arrived while its run was timed (and those logged
 // with no run, which either page may need), whether read whole or a new one put in.
 TEST_F(CaptureTest, EachRunPageListsTheImpulsesOfItsRun) {
-    control.selectRun1();
+    control.selection.selectRun1();
     line(start("?0000", "10:00:00.0000"));
     line(finish("?0000", "10:01:00.0000"));
-    control.selectRun2();
+    control.selection.selectRun2();
     EXPECT_EQ(dm.QPulseSt2.recordCount(), 0);
     line(start(" 0001", "13:00:00.0000"));
     EXPECT_EQ(dm.QPulseSt2.recordCount(), 1); // put in as it came
     EXPECT_EQ(dm.QPulseFn2.recordCount(), 0);
     exec("insert into pulsedata (tcode,ttime,tstat,bib,stat,dtime) values "
          "('C1',1,' ','0002','C0','09:00:00.0000')"); // recovered from the journal: no run
-    control.selectRun1();
+    control.selection.selectRun1();
     EXPECT_EQ(dm.QPulseSt.recordCount(), 2);
     EXPECT_EQ(dm.QPulseFn.recordCount(), 1);
-    control.selectRun2();
+    control.selection.selectRun2();
     EXPECT_EQ(dm.QPulseSt2.recordCount(), 2);
     EXPECT_EQ(pulseCount(), 4);
 }

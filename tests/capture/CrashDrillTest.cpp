@@ -46,7 +46,7 @@ TEST(CrashDrillChild, ReceivesUntilKilled) {
     ReceiveHandler handler(app, dm, port, &journal);
     RunControl control(app, dm);
     handler.setRunControl(&control);
-    control.selectRun1();
+    control.selection.selectRun1();
     std::string text;
     while (std::getline(std::cin, text)) {
         port.push(QByteArray::fromStdString(text) + '\r');

@@ -27,7 +27,7 @@ protected:
 
 TEST_F(DeviceCorrectionsTest, RestartAfterAFalseStartGetsTheTimersRunTime) {
     addClass({"0130", "0131", "0132"});
-    control.selectRun1();
+    control.selection.selectRun1();
     line(start(" 0130", "12:30:10.0000"));
     line(start(" 0131", "12:31:16.7488"));
     ASSERT_EQ(control.page1.startBox(), "0132");
@@ -47,7 +47,7 @@ TEST_F(DeviceCorrectionsTest, RestartAfterAFalseStartGetsTheTimersRunTime) {
 
 TEST_F(DeviceCorrectionsTest, CancelledFinishThenAnEditedFinish) {
     addClass({"0042", "0043", "0044"});
-    control.selectRun1();
+    control.selection.selectRun1();
     line(start(" 0043", "11:00:54.2500"));
     line(start(" 0044", "11:01:20.0000"));
     line(finish(" 0043", "11:02:00.3564"));
@@ -70,12 +70,12 @@ TEST_F(DeviceCorrectionsTest, CancelledFinishThenAnEditedFinish) {
 
 TEST_F(DeviceCorrectionsTest, TimesEnteredAfterwardsGoToTheirBibAndTheBoxesStay) {
     addClass({"0095", "0096", "0102", "0103"});
-    control.selectRun1();
+    control.selection.selectRun1();
     line(start(" 0095", "12:15:40.0000"));
     ASSERT_EQ(control.page1.startBox(), "0096");
-    control.moveBoxToNext(
+    control.selection.moveBoxToNext(
         control.page1,
-        RunControl::BoxKind::Start); // 0096's start impulse was missed: the operator moves on
+        RunSelection::BoxKind::Start); // 0096's start impulse was missed: the operator moves on
     ASSERT_EQ(control.page1.startBox(), "0102");
     ASSERT_EQ(control.page1.finishBox(), "0095");
     line(start("i0096", "12:16:38.5795"));
@@ -109,7 +109,7 @@ TEST_F(DeviceCorrectionsTest, TimesEnteredAfterwardsGoToTheirBibAndTheBoxesStay)
 
 TEST_F(DeviceCorrectionsTest, TestStartTakenBackBeforeTheRace) {
     addClass({"0079", "0080", "0081"});
-    control.selectRun1();
+    control.selection.selectRun1();
     line(" 0080 C0M 11:34:22.7700 00");
     ASSERT_EQ(f("0080", "sttime"), "11:34:22.7700");
     line("c0080 C0M 11:34:22.7700 00");
@@ -127,7 +127,7 @@ TEST_F(DeviceCorrectionsTest, TakeBackFindsTheTimeAndPrefersTheLinesBib) {
     addClass({"0001", "0002", "0003"});
     exec("update result set sttime='10:00:00.0000', FL='S' where tcode='C1' and zek in "
          "('0001','0002')");
-    control.selectRun1();
+    control.selection.selectRun1();
     const QString startBox = control.page1.startBox();
     const QString finishBox = control.page1.finishBox();
     // Nothing holds that time: only logged, the boxes stay.
@@ -150,7 +150,7 @@ TEST_F(DeviceCorrectionsTest, Run2TakeBackLeavesTheRun1TimeAsTheTotal) {
     addClass({"0001", "0002"});
     exec("update result set sttime='10:00:00.0000', altime='10:01:00.0000', ttime='00:01:00.00',"
          " totaltime='00:01:00.00', FL='F' where tcode='C1'");
-    control.selectRun2();
+    control.selection.selectRun2();
     line(start(" 0001", "11:00:00.0000"));
     line(finish(" 0001", "11:01:02.3456"));
     ASSERT_EQ(f("0001", "totaltime"), "00:02:02.34");
@@ -169,7 +169,7 @@ TEST_F(DeviceCorrectionsTest, Run2TakeBackLeavesTheRun1TimeAsTheTotal) {
 
 TEST_F(DeviceCorrectionsTest, ThousandthsTimerGetsRightRunTimes) {
     addClass({"0001", "0002"});
-    control.selectRun1();
+    control.selection.selectRun1();
     line(" 0001 C0  10:00:00.000  00");
     line(" 0002 C0  10:00:30.5000 00"); // another device on the start
     line(" 0001 C1  10:01:05.129  00");
@@ -203,7 +203,7 @@ TEST_F(DeviceCorrectionsTest, WholeRaceEndsWithTheTimersRunTimes) {
             ++checked;
         }
     };
-    control.selectRun1();
+    control.selection.selectRun1();
     control.page1.setStartMode(RunPage::Manual);
     control.page1.setFinishMode(RunPage::Manual);
     line(start("?0000", "09:50:00.0000"));
@@ -212,7 +212,7 @@ TEST_F(DeviceCorrectionsTest, WholeRaceEndsWithTheTimersRunTimes) {
     control.page1.setStartMode(RunPage::Auto);
     control.page1.setFinishMode(RunPage::Auto);
     feed(test::kCorrectedRun1, 1);
-    control.selectRun2();
+    control.selection.selectRun2();
     feed(test::kCorrectedRun2, 2);
     EXPECT_EQ(checked, 16);
     for (const auto& r : test::kCorrectedResults) {
@@ -250,7 +250,7 @@ TEST_F(DeviceCorrectionsTest, LateCorrectionsGiveTheTimersRunTimes) {
             ++checked;
         }
     };
-    control.selectRun1();
+    control.selection.selectRun1();
     feed({" 0001 C0  10:00:00.0000 00",
           " 0003 C0  10:01:00.0000 00", // 0002's start impulse is missed
           " 0001 C1  10:01:10.0000 00", " 0001 RT  00:01:10.00", " 0003 C1  10:02:00.0000 00",
@@ -293,7 +293,7 @@ TEST_F(DeviceCorrectionsTest, LateCorrectionsGiveTheTimersRunTimes) {
     EXPECT_EQ(control.unassigned().size(), 2); // and 0003's finish that gave way
     feed({" 0005 C0  10:05:10.0000 00", "?0000 C1  10:06:00.0000 00", " 0005 RT  00:00:50.00"}, 1);
 
-    control.selectRun2();
+    control.selection.selectRun2();
     feed({" 0001 C0  11:00:00.0000 00",
           " 0002 C0  11:00:40.0000 00", // 0002 is next, but the timer names 0002 anyway
           " 0001 C1  11:01:00.0000 00", " 0001 RT  00:01:00.00",

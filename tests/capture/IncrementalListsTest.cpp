@@ -92,7 +92,7 @@ protected:
 };
 
 TEST_F(IncrementalListsTest, AWholeRaceShowsWhatAFullReadShows) {
-    bothDo([](RunControl& c) { c.selectRun1(); }, "run 1 selected");
+    bothDo([](RunControl& c) { c.selection.selectRun1(); }, "run 1 selected");
     const auto& run1 = test::kCorrectedRun1;
     for (size_t i = 0; i < std::size(run1); ++i) {
         both(run1[i]);
@@ -100,35 +100,35 @@ TEST_F(IncrementalListsTest, AWholeRaceShowsWhatAFullReadShows) {
             // The operator corrects by hand: a start time cancelled and given again.
             bothDo(
                 [](RunControl& c) {
-                    c.findStartBib(c.page1, "4");
-                    c.cancelStartTime();
+                    c.selection.findStartBib(c.page1, "4");
+                    c.corrections.cancelStartTime();
                 },
                 "N3");
             bothDo(
                 [](RunControl& c) {
                     ASSERT_TRUE(c.page1.startPulses.locate(u"dtime", "10:02:00.0000"));
-                    c.findStartBib(c.page1, "4");
-                    c.assignStartImpulse();
+                    c.selection.findStartBib(c.page1, "4");
+                    c.corrections.assignStartImpulse();
                 },
                 "N1");
         }
     }
-    bothDo([](RunControl& c) { c.selectRun2(); }, "run 2 selected");
+    bothDo([](RunControl& c) { c.selection.selectRun2(); }, "run 2 selected");
     for (const char* l : test::kCorrectedRun2)
         both(l);
     // Run 2 again from the start after a reset, in manual mode on the finish side.
     dialog.answers = {true, true};
-    bothDo([](RunControl& c) { c.resetRunData(); }, "run 2 reset");
+    bothDo([](RunControl& c) { c.resets.resetRunData(); }, "run 2 reset");
     bothDo([](RunControl& c) { c.page2.setFinishMode(RunPage::Manual); }, "manual finish");
     for (const char* l : test::kCorrectedRun2)
         both(l);
     bothDo(
         [](RunControl& c) {
             ASSERT_TRUE(c.page2.finishPulses.locate(u"dtime", "11:05:04.0400"));
-            c.findFinishBib(c.page2, "5");
-            c.assignFinishImpulse();
+            c.selection.findFinishBib(c.page2, "5");
+            c.corrections.assignFinishImpulse();
         },
         "N2");
-    bothDo([](RunControl& c) { c.cancelFinishTime(); }, "N4");
+    bothDo([](RunControl& c) { c.corrections.cancelFinishTime(); }, "N4");
     EXPECT_GT(compared, 90);
 }

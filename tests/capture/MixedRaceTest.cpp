@@ -65,35 +65,35 @@ TEST_F(MixedRaceTest, MissedAndWrongImpulsesPutRightByHand) {
          {nullptr, nullptr,
           [&] {
               p1.setStartMode(RunPage::Auto);
-              control.findStartBib(p1, "4");
+              control.selection.findStartBib(p1, "4");
               pick(dm.QPulseSt, timeOf(kRun1, n1, "0004", "C0"));
-              control.assignStartImpulse();
+              control.corrections.assignStartImpulse();
               EXPECT_EQ(p1.startBox(), "0005"); // N1 moves on to the next starter
-              control.findStartBib(p1, "3");
+              control.selection.findStartBib(p1, "3");
               pick(dm.QPulseSt, timeOf(kRun1, n1, "0003", "C0"));
-              control.assignStartImpulse();
-              control.findStartBib(p1, "5");
+              control.corrections.assignStartImpulse();
+              control.selection.findStartBib(p1, "5");
           }}},
         // A finish the timer marked "m" is assigned by hand.
         {{"0006", "C1"},
          {[](const QString& l) { return "m" + l.mid(1); }, nullptr,
           [&] {
               EXPECT_EQ(f("0006", "altime"), "");
-              control.findFinishBib(p1, "6");
+              control.selection.findFinishBib(p1, "6");
               pick(dm.QPulseFn, timeOf(kRun1, n1, "0006", "C1"));
-              control.assignFinishImpulse();
+              control.corrections.assignFinishImpulse();
           }}},
         // The start of 0008 arrives with the wrong bib 0018.
         {{"0008", "C0"},
          {[](const QString& l) { return " 0018" + l.mid(5); }, nullptr,
           [&] {
               EXPECT_NE(f("0018", "sttime"), "");
-              control.findStartBib(p1, "18");
-              control.cancelStartTime();
-              control.findStartBib(p1, "8");
+              control.selection.findStartBib(p1, "18");
+              control.corrections.cancelStartTime();
+              control.selection.findStartBib(p1, "8");
               pick(dm.QPulseSt, timeOf(kRun1, n1, "0008", "C0"));
-              control.assignStartImpulse();
-              control.findStartBib(p1, "9");
+              control.corrections.assignStartImpulse();
+              control.selection.findStartBib(p1, "9");
           }}},
     };
     Script run2{
@@ -104,26 +104,26 @@ TEST_F(MixedRaceTest, MissedAndWrongImpulsesPutRightByHand) {
               EXPECT_EQ(f("0012", "altime2"), "");
               EXPECT_EQ(p2.finishBox(), "0012");
               pick(dm.QPulseFn2, timeOf(kRun2, n2, "0012", "C1"));
-              control.assignFinishImpulse();
+              control.corrections.assignFinishImpulse();
               p2.setFinishMode(RunPage::Auto);
           }}},
         // The operator typed a wrong bib: 0027's start goes to 0026. Put right.
         {{"0027", "C0"},
-         {nullptr, [&] { control.findStartBib(p2, "26"); },
+         {nullptr, [&] { control.selection.findStartBib(p2, "26"); },
           [&] {
               EXPECT_EQ(f("0026", "sttime2"), timeOf(kRun2, n2, "0027", "C0"));
-              control.findStartBib(p2, "26");
-              control.cancelStartTime();
-              control.findStartBib(p2, "27");
+              control.selection.findStartBib(p2, "26");
+              control.corrections.cancelStartTime();
+              control.selection.findStartBib(p2, "27");
               pick(dm.QPulseSt2, timeOf(kRun2, n2, "0027", "C0"));
-              control.assignStartImpulse();
-              control.findStartBib(p2, "26");
+              control.corrections.assignStartImpulse();
+              control.selection.findStartBib(p2, "26");
           }}},
     };
 
-    control.selectRun1();
+    control.selection.selectRun1();
     run(kRun1, n1, run1);
-    control.selectRun2();
+    control.selection.selectRun2();
     run(kRun2, n2, run2);
 
     EXPECT_TRUE(dialog.messages.isEmpty());

@@ -37,23 +37,23 @@ protected:
 
 TEST_F(ResetTest, NoToTheFirstQuestionChangesNothing) {
     const QString before = snapshot("C1");
-    control.selectRun1();
+    control.selection.selectRun1();
     dialog.answers = {false};
-    control.resetRunData();
+    control.resets.resetRunData();
     EXPECT_EQ(dialog.asked,
               QStringList{"削除後の復旧は出来ません。|全ての計測データを削除します。"});
-    control.selectRun2();
+    control.selection.selectRun2();
     dialog.answers = {false};
-    control.resetRunData();
+    control.resets.resetRunData();
     EXPECT_EQ(dialog.asked.last(), "削除後の復旧は出来ません。|２本目の計測データを削除します。");
     EXPECT_EQ(snapshot("C1"), before);
 }
 
 TEST_F(ResetTest, FullResetKeepingTheImpulses) {
     const QString other = snapshot("OTHER");
-    control.selectRun1();
+    control.selection.selectRun1();
     dialog.answers = {true, false};
-    control.resetRunData();
+    control.resets.resetRunData();
     EXPECT_EQ(dialog.asked.last(), "|Pulseデータを削除してよろしいですか？");
     EXPECT_EQ(rows("select distinct concat_ws('|',sttime,altime,ttime,sttime2,altime2,ttime2,"
                    "totaltime,th,tm,ts,tms,th2,tm2,ts2,tms2,fl,fl2,ifnull(diff,'null'),"
@@ -72,9 +72,9 @@ TEST_F(ResetTest, FullResetKeepingTheImpulses) {
 
 TEST_F(ResetTest, FullResetWithTheImpulses) {
     const QString other = snapshot("OTHER");
-    control.selectRun1();
+    control.selection.selectRun1();
     dialog.answers = {true, true};
-    control.resetRunData();
+    control.resets.resetRunData();
     EXPECT_EQ(scalar("select count(*) from pulsedata where tcode='C1'"), "0");
     EXPECT_EQ(dm.QPulseSt.recordCount(), 0);
     EXPECT_EQ(dm.QPulseFn.recordCount(), 0);
@@ -86,9 +86,9 @@ TEST_F(ResetTest, Run2ResetRestoresTheRun1Total) {
     const QString run1Before = rows("select sttime,altime,ttime,TH,TM,TS,TMS,FL,df1,cutoff,e1,"
                                     "BST1 from result where tcode='C1' order by zek")
                                    .join("\n");
-    control.selectRun2();
+    control.selection.selectRun2();
     dialog.answers = {true};
-    control.resetRunData();
+    control.resets.resetRunData();
     EXPECT_EQ(dialog.asked.size(), 1);
     EXPECT_EQ(rows("select distinct concat_ws('|',sttime2,altime2,ttime2,totaltime,th2,tm2,ts2,"
                    "tms2,fl2,df2,ifnull(diff,'null'),ifnull(point,'null'),e2,BST2,BFT2,BRT2,"
@@ -126,9 +126,9 @@ TEST_F(ResetTest, RevertingAResetBringsBackEverythingItCleared) {
     const QString before = snapshot("C1");
     const QStringList backupBefore = backup("C1");
     const QString other = snapshot("OTHER") + backup("OTHER").join("|");
-    control.selectRun1();
+    control.selection.selectRun1();
     dialog.answers = {true, false}; // the impulses stay
-    control.resetRunData();
+    control.resets.resetRunData();
     EXPECT_EQ(backup("C1"), QStringList{});
     EXPECT_EQ(scalar("select count(*) from handtm where tcode='C1'"), "0");
     // One entry per competitor, one for the backup timing data.
@@ -138,20 +138,20 @@ TEST_F(ResetTest, RevertingAResetBringsBackEverythingItCleared) {
     EXPECT_EQ(scalar("select before_text from change_history where zek=''"),
               "手計時 2 件、予備計時器の時刻 1 件");
     for (const QString& id : entries)
-        EXPECT_TRUE(control.revertChange(id.toLongLong())) << id.toStdString();
+        EXPECT_TRUE(control.corrections.revertChange(id.toLongLong())) << id.toStdString();
     EXPECT_EQ(snapshot("C1"), before);
     EXPECT_EQ(backup("C1"), backupBefore);
     EXPECT_EQ(snapshot("OTHER") + backup("OTHER").join("|"), other);
     // The reversion of the backup data is reverted in turn: cleared again.
     const QString reversion =
         scalar("select max(id) from change_history where zek='' and source='revert'");
-    EXPECT_TRUE(control.revertChange(reversion.toLongLong()));
+    EXPECT_TRUE(control.corrections.revertChange(reversion.toLongLong()));
     EXPECT_EQ(backup("C1"), QStringList{});
     // A new sheet since: reverting the reset's entry again would not be exact, so it is
     // refused and the operator told why.
     exec("insert into hand_time (tcode,run,channel,line,bib,htime) values "
          "('C1',1,'start',1,'0002','10:00:30.00')");
-    EXPECT_FALSE(control.revertChange(entries[0].toLongLong()));
+    EXPECT_FALSE(control.corrections.revertChange(entries[0].toLongLong()));
     EXPECT_TRUE(dialog.messages.last().contains("予備計時"))
         << dialog.messages.last().toStdString();
     EXPECT_EQ(backup("C1").size(), 1);

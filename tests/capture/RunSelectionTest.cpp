@@ -20,7 +20,7 @@ class RunSelectionTest : public CaptureFixture {};
 
 TEST_F(RunSelectionTest, Run1ListsAndBoxesBeforeAnyStart) {
     addStandardField();
-    control.selectRun1();
+    control.selection.selectRun1();
     EXPECT_EQ(app.currentRun, "1");
     // Classes descending, start order descending; the excluded competitor is absent.
     EXPECT_EQ(zeks(dm.Qdpst),
@@ -44,7 +44,7 @@ TEST_F(RunSelectionTest, FinishBoxNamesTheEarliestStarterOnCourse) {
     exec("update result set sttime='10:00:30.0000', FL='S' where tcode='C1' and zek='0002'");
     exec("update result set sttime='10:01:00.0000', altime='10:02:00.0000', ttime='00:01:00.00', "
          "FL='F' where tcode='C1' and zek='0004'");
-    control.selectRun1();
+    control.selection.selectRun1();
     EXPECT_EQ(zeks(dm.Qdpfn), (QStringList{"0002", "0001", "0004"}));
     // Not the list's first row (0002 started later) nor a competitor without a start.
     EXPECT_EQ(dm.Qdpfn.currentRow(), 1);
@@ -56,7 +56,7 @@ TEST_F(RunSelectionTest, FinishBoxNamesTheEarliestStarterOnCourse) {
 TEST_F(RunSelectionTest, NoStarterLeftKeepsTheStartListOnItsFirstRow) {
     addStandardField();
     exec("update result set sttime='10:00:00.0000', FL='S' where tcode='C1'");
-    control.selectRun1();
+    control.selection.selectRun1();
     EXPECT_EQ(dm.Qdpst.currentRow(), 0);
     EXPECT_EQ(control.page1.startBox(), "0003");
 }
@@ -64,7 +64,7 @@ TEST_F(RunSelectionTest, NoStarterLeftKeepsTheStartListOnItsFirstRow) {
 TEST_F(RunSelectionTest, ExcludedCompetitorAsNextBibLeavesTheFirstRow) {
     addStandardField();
     exec("update result set sttime='10:00:00.0000', FL='S' where tcode='C1' and zek<>'0006'");
-    control.selectRun1();
+    control.selection.selectRun1();
     EXPECT_EQ(control.page1.startBox(), "0003");
 }
 
@@ -73,7 +73,7 @@ TEST_F(RunSelectionTest, Run2ListsHoldOnlyRun1Finishers) {
     exec("update result set sttime='10:00:00.0000', altime='10:01:00.0000', ttime='00:01:00.00',"
          " FL='F' where tcode='C1' and zek in ('0001','0002','0003','0006','0008')");
     exec("update result set sttime='10:00:00.0000', FL='S' where tcode='C1' and zek='0004'");
-    control.selectRun2();
+    control.selection.selectRun2();
     EXPECT_EQ(app.currentRun, "2");
     EXPECT_EQ(zeks(dm.Qdpst2), (QStringList{"0001", "0002", "0003", "0008"}));
     // Next starter: lowest st2 without run-2 start: 0003 (st2 1).
@@ -94,8 +94,8 @@ TEST_F(RunSelectionTest, ImpulsesAppearInTheListsOfBothRuns) {
          "('C1',1,' ','0001','C0','10:00:00.0000'),('C1',2,' ','0001','C1','10:01:00.0000'),"
          "('C1',3,' ','0002','C0','10:00:30.0000'),('OTHER',4,' ','0001','C0','10:00:00.0000'),"
          "('C1',5,' ','0001','C5','10:00:40.0000')");
-    control.selectRun1();
-    control.selectRun2();
+    control.selection.selectRun1();
+    control.selection.selectRun2();
     for (Query* q : {&dm.QPulseSt, &dm.QPulseSt2}) {
         EXPECT_EQ(q->recordCount(), 2);
         EXPECT_EQ(q->fieldByName(u"dtime").asString(), "10:00:30.0000"); // newest first
@@ -107,10 +107,10 @@ TEST_F(RunSelectionTest, ImpulsesAppearInTheListsOfBothRuns) {
 TEST_F(RunSelectionTest, SelectingTwiceGivesTheSameListsAndBoxes) {
     addStandardField();
     exec("update result set sttime='10:00:00.0000', FL='S' where tcode='C1' and zek='0001'");
-    control.selectRun1();
+    control.selection.selectRun1();
     const QStringList start = zeks(dm.Qdpst), fin = zeks(dm.Qdpfn);
     const QString sb = control.page1.startBox(), fb = control.page1.finishBox();
-    control.selectRun1();
+    control.selection.selectRun1();
     EXPECT_EQ(zeks(dm.Qdpst), start);
     EXPECT_EQ(zeks(dm.Qdpfn), fin);
     EXPECT_EQ(control.page1.startBox(), sb);
@@ -125,12 +125,12 @@ TEST_F(RunSelectionTest, BoxesFollowTheClassOrderWithStartOrdersPerClass) {
                           {"0003", 3, 1, 3},
                           {"0004", 1, 2, 2},
                           {"0005", 2, 1, 2}});
-    control.selectRun1();
+    control.selection.selectRun1();
     EXPECT_EQ(control.page1.startBox(), "0001");
     line(start("?0000", "10:00:00.0000"));
     ASSERT_EQ(control.page1.startBox(), "0002");
-    control.selectRun2();
-    control.selectRun1();
+    control.selection.selectRun2();
+    control.selection.selectRun1();
     // Not 0004, the first starter of the next class.
     EXPECT_EQ(control.page1.startBox(), "0002");
     EXPECT_EQ(control.page1.finishBox(), "0001");
@@ -142,26 +142,26 @@ TEST_F(RunSelectionTest, BoxesFollowTheClassOrderWithStartOrdersPerClass) {
     // 0005 (st2 1 of class 2) finished run 1 but its class comes later.
     exec("update result set altime='10:01:00.0000', FL='F' where tcode='C1' and zek in "
          "('0001','0002','0004','0005')");
-    control.selectRun2();
+    control.selection.selectRun2();
     EXPECT_EQ(control.page2.startBox(), "0002");
     EXPECT_EQ(control.page2.finishBox(), "0002");
     line(start("?0000", "11:00:00.0000"));
     EXPECT_EQ(f("0002", "sttime2"), "11:00:00.0000");
     EXPECT_EQ(f("0003", "sttime2"), "");
-    control.selectRun1();
-    control.selectRun2();
+    control.selection.selectRun1();
+    control.selection.selectRun2();
     EXPECT_EQ(control.page2.startBox(), "0001");
     EXPECT_EQ(control.page2.finishBox(), "0002"); // on course
 }
 
 TEST_F(RunSelectionTest, EmptyCompetitionLeavesEverythingEmpty) {
     addCompetitors("OTHER", {{"0001", 1, 1, 1}});
-    control.selectRun1();
+    control.selection.selectRun1();
     for (Query* q : {&dm.Qdpst, &dm.Qdpfn, &dm.QPulseSt, &dm.QPulseFn, &dm.QresultBib})
         EXPECT_EQ(q->recordCount(), 0) << q->name().toStdString();
     EXPECT_EQ(control.page1.startBox(), "");
     EXPECT_EQ(control.page1.finishBox(), "");
-    control.selectRun2();
+    control.selection.selectRun2();
     for (Query* q : {&dm.Qdpst2, &dm.Qdpfn2, &dm.QPulseSt2, &dm.QPulseFn2, &dm.QresultBib2})
         EXPECT_EQ(q->recordCount(), 0) << q->name().toStdString();
     EXPECT_EQ(control.page2.startBox(), "");
@@ -170,7 +170,7 @@ TEST_F(RunSelectionTest, EmptyCompetitionLeavesEverythingEmpty) {
 
 TEST_F(RunSelectionTest, BoxRuleFollowsEveryChangeOfTheCurrentRow) {
     addStandardField();
-    control.selectRun1();
+    control.selection.selectRun1();
     dm.Qdpst.first();
     EXPECT_EQ(control.page1.startBox(), "0003");
     dm.Qdpst.next();
@@ -183,7 +183,7 @@ TEST_F(RunSelectionTest, BoxRuleFollowsEveryChangeOfTheCurrentRow) {
     dm.Qdpst.close(); // a closed list does not touch its box
     EXPECT_EQ(control.page1.startBox(), "0007");
     // The run-2 lists drive only the run-2 boxes.
-    control.selectRun2();
+    control.selection.selectRun2();
     EXPECT_EQ(control.page1.startBox(), "0007");
 }
 
@@ -196,7 +196,7 @@ TEST_F(RunSelectionTest, FailedStatementAbortsTheSelectionAfterSettingTheRun) {
     } restore{[this] {
         exec("alter table result change altime_renamed altime varchar(13) not null default ''");
     }};
-    EXPECT_THROW(control.selectRun1(), DbError);
+    EXPECT_THROW(control.selection.selectRun1(), DbError);
     EXPECT_EQ(app.currentRun, "1");
     EXPECT_TRUE(dm.Qdpst.isOpen()); // the lists built before the failing step stay
     EXPECT_FALSE(dm.QPulseSt.isOpen());

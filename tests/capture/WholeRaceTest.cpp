@@ -93,11 +93,11 @@ TEST_F(WholeRaceTest, TwoRunsDrivenOnlyByTimerLines) {
     run2.startOrder.removeAll("0015");
     run2.startOrder.removeAll("0025");
 
-    control.selectRun1();
+    control.selection.selectRun1();
     EXPECT_EQ(control.page1.startBox(), "0001");
     runRace(kRun1, std::size(kRun1), control.page1, run1);
 
-    control.selectRun2();
+    control.selection.selectRun2();
     EXPECT_EQ(control.page2.startBox(), "0010");
     runRace(kRun2, std::size(kRun2), control.page2, run2);
 

@@ -286,15 +286,15 @@ TEST(CommXRecorded, EverySettingReachesTheDeviceWhenOpen) {
         return shared.applied;
     };
     comm.setParityBit(cpbOdd); // closed: only stored
-    EXPECT_EQ(applied().parity, 0);
+    EXPECT_EQ(applied().line.parity, 0);
     comm.Open();
-    EXPECT_EQ(applied().parity, 1);
+    EXPECT_EQ(applied().line.parity, 1);
     comm.setParityBit(cpbEven);
-    EXPECT_EQ(applied().parity, 2);
+    EXPECT_EQ(applied().line.parity, 2);
     comm.setCharSize(7);
-    EXPECT_EQ(applied().dataBits, 7);
+    EXPECT_EQ(applied().line.dataBits, 7);
     comm.setStopBit(csb2);
-    EXPECT_EQ(applied().stopBits, 2);
+    EXPECT_EQ(applied().line.stopBits, 2);
     comm.setBufLenReceive(1024);
     EXPECT_EQ(applied().xoffLimit, 768);
     comm.Close();

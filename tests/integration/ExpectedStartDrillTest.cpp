@@ -45,11 +45,11 @@ TEST_F(ExpectedStartDrill, NonStartersForerunnerRestartAndEveryPrecision) {
 
     // The start referee's reports: 0002 and 0005 will not start; 0001 is reported and then
     // found at the start after all. The box never waits for a non-starter.
-    ASSERT_TRUE(control.setStatus("0002", 1, {"DNS", {}, {}}));
-    ASSERT_TRUE(control.setStatus("0005", 1, {"DNS", {}, {}}));
-    ASSERT_TRUE(control.setStatus("0001", 1, {"DNS", {}, {}}));
+    ASSERT_TRUE(control.statusControl.setStatus("0002", 1, {"DNS", {}, {}}));
+    ASSERT_TRUE(control.statusControl.setStatus("0005", 1, {"DNS", {}, {}}));
+    ASSERT_TRUE(control.statusControl.setStatus("0001", 1, {"DNS", {}, {}}));
     EXPECT_EQ(p.startBox(), "0003"); // not 0002 (DNS) nor the forerunner 0007
-    ASSERT_TRUE(control.setStatus("0001", 1, {}));
+    ASSERT_TRUE(control.statusControl.setStatus("0001", 1, {}));
     EXPECT_EQ(p.startBox(), "0001"); // back in order
     EXPECT_EQ(p.finishBox(), "0001");
 
@@ -125,7 +125,7 @@ TEST_F(ExpectedStartDrill, NonStartersForerunnerRestartAndEveryPrecision) {
              "p.id = u.pulse_id order by p.id"),
         (QStringList{"0007|C0|10:00:20.1200", "0007|C1|10:01:20.5000", "0004|C1|10:03:06.0000"}));
     EXPECT_EQ(control.missingStarts(), QStringList{"0013"});
-    EXPECT_TRUE(control.endOfRunCandidates(1, 3).dns.isEmpty());
+    EXPECT_TRUE(control.statusControl.endOfRunCandidates(1, 3).dns.isEmpty());
     EXPECT_EQ(pulseCount(), sent);
     station.stop();
 }
@@ -147,7 +147,7 @@ TEST_F(ExpectedStartDrill, NoiseNeverSpoilsTheJapaneseTextsWrittenAfterIt) {
     send(timerLine(" 0007", "C0", "10:00:20.0000")); // the forerunner: unassigned, with why
     noise();
     const QString reason = QString::fromUtf8("旗門不通過（１５番）～片足");
-    ASSERT_TRUE(control.setStatus("0002", 1, {"DSQ", "15", reason}));
+    ASSERT_TRUE(control.statusControl.setStatus("0002", 1, {"DSQ", "15", reason}));
     noise();
     send(timerLine("c0001", "C0", "10:00:00.0000")); // taken back: into the history
     noise();

@@ -36,7 +36,7 @@ TEST_F(QuestionDrill, EndOfRunOfferLeavesOutWhoFinishedMeanwhile) {
     dialog.whileAsked = [this] {
         dialog.whileAsked = [this] { send(" 0002 C1  10:01:31.0000 00"); };
     };
-    EXPECT_EQ(control.offerEndOfRun(1), 1); // 0003 only
+    EXPECT_EQ(control.statusControl.offerEndOfRun(1), 1); // 0003 only
     EXPECT_EQ(dialog.asked.size(), 2);
     EXPECT_EQ(f("0002", "ttime"), "00:01:01.00");
     EXPECT_FALSE(control.statuses(1).contains("0002"));
@@ -45,48 +45,48 @@ TEST_F(QuestionDrill, EndOfRunOfferLeavesOutWhoFinishedMeanwhile) {
     EXPECT_TRUE(dialog.messages[0].contains("0002"));
     // Offered again: nothing left to mark, and the operator is told so.
     send(" 0001 C0  10:02:00.0000 00"); // (a stray start: 0001 has one, logged only)
-    EXPECT_EQ(control.offerEndOfRun(1), 0);
+    EXPECT_EQ(control.statusControl.offerEndOfRun(1), 0);
     EXPECT_EQ(dialog.asked.size(), 2);
     EXPECT_EQ(dialog.messages.last(), "1本目: 欠場(DNS)・途中棄権(DNF)にする選手はいません。");
 }
 
 TEST_F(QuestionDrill, RevertStopsWhenALineChangedTheCompetitorMeanwhile) {
     send(" 0001 C0  10:00:00.0000 00");
-    control.cancelStartTime("0001"); // a false start cleared by hand
+    control.corrections.cancelStartTime("0001"); // a false start cleared by hand
     const QString entry = scalar("select max(id) from change_history where zek='0001'");
     send(" 0001 C0  10:02:00.0000 00"); // the restart: 0001 changed since the entry
     // "Changed since, revert anyway?" is open when 0001's finish comes in.
     answerAfter(" 0001 C1  10:03:00.0000 00", true);
-    EXPECT_FALSE(control.revertChange(entry.toLongLong()));
+    EXPECT_FALSE(control.corrections.revertChange(entry.toLongLong()));
     EXPECT_EQ(rows("select sttime,altime,ttime,FL from result where tcode='C1' and zek='0001'"),
               QStringList{"10:02:00.0000|10:03:00.0000|00:01:00.00|F"});
     ASSERT_EQ(dialog.messages.size(), 1);
     EXPECT_TRUE(dialog.messages[0].contains("0001"));
     // Asked again with the facts as they stand now, the revert acts on them.
     dialog.answers = {true};
-    EXPECT_TRUE(control.revertChange(entry.toLongLong()));
+    EXPECT_TRUE(control.corrections.revertChange(entry.toLongLong()));
     EXPECT_EQ(f("0001", "sttime"), "10:00:00.0000");
     EXPECT_EQ(f("0001", "ttime"), "00:03:00.00");
 }
 
 TEST_F(QuestionDrill, HandAssignmentsNeverOverwriteALineOfTheQuestionsTime) {
     send(" 0001 C0  10:00:00.0000 00");
-    send("?0000 C1  10:00:10.0000 00"); // a stray finish impulse, given to 0001 on course
-    control.cancelFinishTime("0001");            // the operator clears it
+    send("?0000 C1  10:00:10.0000 00");           // a stray finish impulse, given to 0001 on course
+    control.corrections.cancelFinishTime("0001"); // the operator clears it
     // N2 of that impulse for 0002, who started after it, asks "finish before start?"; 0002's
     // real finish comes in meanwhile.
     send(" 0002 C0  10:00:30.0000 00");
-    control.findFinishBib(control.page1, "2");
+    control.selection.findFinishBib(control.page1, "2");
     answerAfter(" 0002 C1  10:01:30.5000 00", true);
-    control.assignFinishImpulse(impulse("C1", "10:00:10.0000"));
+    control.corrections.assignFinishImpulse(impulse("C1", "10:00:10.0000"));
     EXPECT_EQ(rows("select altime,ttime from result where tcode='C1' and zek='0002'"),
               QStringList{"10:01:30.5000|00:01:00.50"});
     ASSERT_EQ(dialog.messages.size(), 1);
 
     // N1 of 0001's start impulse for 0003 asks "already 0001's": 0003 starts meanwhile.
-    control.findStartBib(control.page1, "3");
+    control.selection.findStartBib(control.page1, "3");
     answerAfter(" 0003 C0  10:02:00.0000 00", true);
-    control.assignStartImpulse(impulse("C0", "10:00:00.0000"));
+    control.corrections.assignStartImpulse(impulse("C0", "10:00:00.0000"));
     EXPECT_EQ(f("0003", "sttime"), "10:02:00.0000");
     EXPECT_EQ(dialog.messages.size(), 2);
     EXPECT_EQ(f("0001", "sttime"), "10:00:00.0000");
@@ -97,7 +97,7 @@ TEST_F(QuestionDrill, AResetNeverWipesALineOfTheQuestionsTime) {
     send(" 0001 C1  10:01:00.0000 00");
     // 0002 starts while "delete all times?" is open: nothing is deleted, the operator told.
     answerAfter(" 0002 C0  10:02:00.0000 00", true);
-    control.resetRunData();
+    control.resets.resetRunData();
     EXPECT_EQ(f("0001", "ttime"), "00:01:00.00");
     EXPECT_EQ(f("0002", "sttime"), "10:02:00.0000");
     ASSERT_EQ(dialog.messages.size(), 1);
@@ -107,7 +107,7 @@ TEST_F(QuestionDrill, AResetNeverWipesALineOfTheQuestionsTime) {
     dialog.whileAsked = [this] {
         dialog.whileAsked = [this] { send("?0000 C0  10:03:00.0000 00"); };
     };
-    control.resetRunData();
+    control.resets.resetRunData();
     EXPECT_EQ(scalar("select count(*) from result where sttime<>'' and sttime<>'10:03:00.0000'"),
               "0");
     EXPECT_EQ(rows("select dtime from pulsedata"), QStringList{"10:03:00.0000"});

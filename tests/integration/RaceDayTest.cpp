@@ -158,7 +158,7 @@ TEST_F(RaceDayTest, FromTheEntryFileToTheFinalResults) {
             std::any_of(race.competitors.begin(), race.competitors.end(),
                         [](const pistel::Competitor& c) { return c.name == "髙橋　健太"; }));
     }
-    ASSERT_TRUE(station.control.setStatus("0045", 1, {"DNS", {}, {}}));
+    ASSERT_TRUE(station.control.statusControl.setStatus("0045", 1, {"DNS", {}, {}}));
     std::map<QString, int> times1, times2;
     std::map<int, QStringList> run2Expected;
     QTime clock(10, 0);

@@ -39,7 +39,7 @@ TEST_F(StartOrderWriteTest, TheWorkstationRacesTheOrderTheOfficeWrote) {
               (QStringList{"0001|3", "0002|2", "0003|1", "0004|0"}));
     app.competitionCode = "R2";
     RunControl control(app, dm);
-    control.selectRun2();
+    control.selection.selectRun2();
     EXPECT_EQ(control.page2.startBox(), "0003");
 
     // Once run 2 has a time in the class the order stays, unless forced.
@@ -92,12 +92,12 @@ TEST_F(StartOrderWriteTest, WithdrawnAndReinstated) {
     ASSERT_EQ(onR2({"withdraw", "--bib", "1"}, out), 0) << out.toStdString();
     app.competitionCode = "R2";
     RunControl control(app, dm);
-    control.selectRun1();
+    control.selection.selectRun1();
     EXPECT_EQ(control.page1.startBox(), "0002");
     ASSERT_EQ(onR2({"draw", "--class", "1", "--method", "given"}, out), 0);
     EXPECT_TRUE(out.endsWith("st1,bib\n1,0002\n2,0003\n")) << out.toStdString();
     ASSERT_EQ(onR2({"withdraw", "--bib", "1", "--undo"}, out), 0);
-    control.selectRun1();
+    control.selection.selectRun1();
     EXPECT_EQ(control.page1.startList.recordCount(), 3);
 
     exec("update result set sttime='10:00:00.0000' where tcode='R2' and zek='0003'");

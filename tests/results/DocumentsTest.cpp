@@ -99,7 +99,7 @@ protected:
     void raceClassFive() {
         // Run 1 of 男子シニア (class 5): 0001..0016 but 0007 (excluded). 0004 does not start,
         // 0003 does not finish, 0002 and 0008 tie.
-        control.selectRun1();
+        control.selection.selectRun1();
         QTime t(10, 0);
         const QList<int> hundredths{6512, 6600, 0,    0,    6402, 6790, 0,    6600,
                                     6888, 7001, 6955, 6543, 7100, 6633, 6700, 6666};
@@ -114,11 +114,11 @@ protected:
         }
         EXPECT_EQ(field(kCode, "0002", "ttime"), field(kCode, "0008", "ttime"));
         // End of run 1: DNS and DNF offered and stored; 0005 disqualified from the command line.
-        const RunControl::EndOfRun offer = control.endOfRunCandidates(1, 5);
+        const StatusControl::EndOfRun offer = control.statusControl.endOfRunCandidates(1, 5);
         EXPECT_EQ(offer.dns, QStringList{"0004"});
         EXPECT_EQ(offer.dnf, QStringList{"0003"});
-        control.setStatuses(offer.dns, 1, "DNS");
-        control.setStatuses(offer.dnf, 1, "DNF");
+        control.statusControl.setStatuses(offer.dns, 1, "DNS");
+        control.statusControl.setStatuses(offer.dnf, 1, "DNF");
         ASSERT_EQ(
             tool({"status", "--dsn", "PistelTest", "--code", kCode, "--run", "1", "--bib", "5",
                   "--set", "DSQ", "--gate", "12", "--reason", "旗門不通過、片スキー（右）"}),
@@ -126,7 +126,7 @@ protected:
             << output.toStdString();
 
         // Run 2 in st2 order among those allowed; 0016 finishes on a time set by hand.
-        control.selectRun2();
+        control.selection.selectRun2();
         EXPECT_EQ(control.page2.startList.recordCount(), 12); // 13 finishers, one disqualified
         t = QTime(12, 0);
         for (int st2 = 1; st2 <= 16; ++st2) {
@@ -140,7 +140,7 @@ protected:
                 control.page2.setFinishMode(RunPage::Manual);
                 line("?0000", "C1", t.addMSecs(62340));
                 control.page2.setFinishBox("0016");
-                control.assignFinishImpulse(
+                control.corrections.assignFinishImpulse(
                     scalar("select max(id) from pulsedata where stat='C1'"));
                 control.page2.setFinishMode(RunPage::Auto);
             } else {

@@ -90,7 +90,7 @@ protected:
 };
 
 TEST_F(HistoryTest, EveryChangeThatIsNotAValidTimerLineIsRecordedOnceAndCanBeReverted) {
-    control.selectRun1();
+    control.selection.selectRun1();
     // Valid timer lines are the record themselves: no history.
     expectNoRow([&] {
         line(start(" 0001", "10:00:00.0000"));
@@ -100,15 +100,17 @@ TEST_F(HistoryTest, EveryChangeThatIsNotAValidTimerLineIsRecordedOnceAndCanBeRev
     EXPECT_FALSE(manual("0001").manualRun(1));
 
     // The operator clears and assigns again.
-    expectOneRow("N3", "0001", [&] { control.cancelStartTime("0001"); });
+    expectOneRow("N3", "0001", [&] { control.corrections.cancelStartTime("0001"); });
     control.page1.setStartBox("0001");
-    expectOneRow("N1", "0001", [&] { control.assignStartImpulse(impulse("C0", "10:00:00.0000")); });
+    expectOneRow("N1", "0001",
+                 [&] { control.corrections.assignStartImpulse(impulse("C0", "10:00:00.0000")); });
     EXPECT_TRUE(manual("0001").manualStart[0]);
     EXPECT_FALSE(manual("0001").manualFinish[0]);
-    expectOneRow("N4", "0001", [&] { control.cancelFinishTime("0001"); });
+    expectOneRow("N4", "0001", [&] { control.corrections.cancelFinishTime("0001"); });
     const QStringList beforeN2 = rows("select * from result where tcode='C1' and zek='0001'");
     control.page1.setFinishBox("0001");
-    expectOneRow("N2", "0001", [&] { control.assignFinishImpulse(impulse("C1", "10:01:05.1299")); });
+    expectOneRow("N2", "0001",
+                 [&] { control.corrections.assignFinishImpulse(impulse("C1", "10:01:05.1299")); });
     EXPECT_EQ(f("0001", "ttime"), "00:01:05.12");
     EXPECT_TRUE(manual("0001").manualRun(1));
 
@@ -121,7 +123,7 @@ TEST_F(HistoryTest, EveryChangeThatIsNotAValidTimerLineIsRecordedOnceAndCanBeRev
 
     // Statuses, from the window and from the command line's path.
     expectOneRow("status", "0005", [&] {
-        EXPECT_TRUE(control.setStatus("0005", 1, {"DSQ", "12", "旗門不通過'\\"}));
+        EXPECT_TRUE(control.statusControl.setStatus("0005", 1, {"DSQ", "12", "旗門不通過'\\"}));
     });
     EXPECT_EQ(control.statuses(1).value("0005").reason, "旗門不通過'\\");
     expectOneRow("status", "0005", [&] { EXPECT_TRUE(changeStatus(dm.Db1, "C1", "0005", 1, {})); });
@@ -129,33 +131,34 @@ TEST_F(HistoryTest, EveryChangeThatIsNotAValidTimerLineIsRecordedOnceAndCanBeRev
     EXPECT_FALSE(changeStatus(dm.Db1, "C1", "9999", 1, {"DNS", {}, {}}));
     // DNS on a competitor with a start asks first; "no" stores nothing.
     dialog.answers = {false};
-    expectNoRow([&] { EXPECT_FALSE(control.setStatus("0001", 1, {"DNS", {}, {}})); });
+    expectNoRow([&] { EXPECT_FALSE(control.statusControl.setStatus("0001", 1, {"DNS", {}, {}})); });
     ASSERT_EQ(dialog.asked.size(), 1);
 
     // Reverting the finish assignment puts the row back exactly, as a change of its own.
     const QString n2 = scalar("select id from change_history where source='N2'");
-    expectOneRow("revert", "0001", [&] { EXPECT_TRUE(control.revertChange(n2.toLongLong())); });
+    expectOneRow("revert", "0001",
+                 [&] { EXPECT_TRUE(control.corrections.revertChange(n2.toLongLong())); });
     EXPECT_EQ(rows("select * from result where tcode='C1' and zek='0001'"), beforeN2);
     // ... and reverting the reversion gives the finish back, marked as set by hand.
     const QString revert = scalar("select max(id) from change_history where source='revert'");
-    expectOneRow("revert", "0001", [&] { control.revertChange(revert.toLongLong()); });
+    expectOneRow("revert", "0001", [&] { control.corrections.revertChange(revert.toLongLong()); });
     EXPECT_EQ(f("0001", "ttime"), "00:01:05.12");
     EXPECT_TRUE(manual("0001").manualFinish[0]);
 
     // The status cleared and reverted comes back with its gate and reason; reverting that
     // clears it again.
     const QString cleared = scalar("select max(id) from change_history where source='status'");
-    expectOneRow("revert", "0005", [&] { control.revertChange(cleared.toLongLong()); });
+    expectOneRow("revert", "0005", [&] { control.corrections.revertChange(cleared.toLongLong()); });
     EXPECT_EQ(stored("0005")["STATUS1"], "DSQ|12|旗門不通過'\\");
     const QString dsq = scalar("select min(id) from change_history where source='status'");
-    expectOneRow("revert", "0005", [&] { control.revertChange(dsq.toLongLong()); });
+    expectOneRow("revert", "0005", [&] { control.corrections.revertChange(dsq.toLongLong()); });
     EXPECT_EQ(stored("0005")["STATUS1"], "");
     EXPECT_TRUE(control.statuses(1).isEmpty());
 
     // A reset: one row for each competitor it changed, none for the others.
     const int count = historyRows();
     dialog.answers = {true, false};
-    control.resetRunData();
+    control.resets.resetRunData();
     EXPECT_EQ(historyRows(), count + 2); // 0001 and 0003 had times
     EXPECT_EQ(scalar("select group_concat(zek order by zek) from change_history where "
                      "source='reset'"),
@@ -168,7 +171,7 @@ TEST_F(HistoryTest, EveryChangeThatIsNotAValidTimerLineIsRecordedOnceAndCanBeRev
 // Reverts restore what their change changed, the impulse's unassigned mark and the kind of
 // a time included, and a revert of a revert restores again.
 TEST_F(HistoryTest, RevertsRestoreTheImpulseMarkAndTheKindOfTime) {
-    control.selectRun1();
+    control.selection.selectRun1();
     line(start(" 0001", "10:00:00.0000"));
     control.page1.setFinishMode(RunPage::Manual);
     line(finish("?0000", "10:01:00.0000"));
@@ -178,54 +181,54 @@ TEST_F(HistoryTest, RevertsRestoreTheImpulseMarkAndTheKindOfTime) {
     control.rereadUnassigned();
     ASSERT_EQ(control.unassigned().size(), 1);
     control.page1.setFinishBox("0001");
-    control.assignFinishImpulse(impulse("C1", "10:01:00.0000"));
+    control.corrections.assignFinishImpulse(impulse("C1", "10:01:00.0000"));
     EXPECT_TRUE(control.unassigned().isEmpty());
     const QString n2 = scalar("select id from change_history where source='N2'");
-    EXPECT_TRUE(control.revertChange(n2.toLongLong()));
+    EXPECT_TRUE(control.corrections.revertChange(n2.toLongLong()));
     EXPECT_EQ(f("0001", "altime"), "");
     EXPECT_EQ(rows("select reason from pulse_unassigned"), QStringList{"テスト理由"});
     control.rereadUnassigned();
     EXPECT_EQ(control.unassigned().size(), 1); // back on the operator's list
     const QString reversion = scalar("select max(id) from change_history where source='revert'");
-    EXPECT_TRUE(control.revertChange(reversion.toLongLong()));
+    EXPECT_TRUE(control.corrections.revertChange(reversion.toLongLong()));
     EXPECT_EQ(f("0001", "ttime"), "00:01:00.00");
     EXPECT_EQ(scalar("select count(*) from pulse_unassigned"), "0");
 
     // A replacement start cleared by N3 and brought back by a revert stays a replacement
     // (never a time set by hand, which backup timing would take for the timer's own).
-    ASSERT_TRUE(control.applyReplacement("0002", 1, true, "10:00:30.0000"));
+    ASSERT_TRUE(control.corrections.applyReplacement("0002", 1, true, "10:00:30.0000"));
     EXPECT_EQ(control.manualTimes().value("0002").value("STTIME"), "backup");
-    control.cancelStartTime("0002");
+    control.corrections.cancelStartTime("0002");
     control.rereadMarks();
     EXPECT_FALSE(control.manualTimes().value("0002").contains("STTIME"));
     const QString n3 = scalar("select max(id) from change_history where source='N3'");
-    EXPECT_TRUE(control.revertChange(n3.toLongLong()));
+    EXPECT_TRUE(control.corrections.revertChange(n3.toLongLong()));
     control.rereadMarks();
     EXPECT_EQ(control.manualTimes().value("0002").value("STTIME"), "backup");
     EXPECT_TRUE(manual("0002").replaced[0]);
     // The timer's own time cleared and reverted is the timer's again: no mark at all.
-    control.cancelStartTime("0001");
+    control.corrections.cancelStartTime("0001");
     const QString clearing = scalar("select max(id) from change_history where source='N3'");
-    EXPECT_TRUE(control.revertChange(clearing.toLongLong()));
+    EXPECT_TRUE(control.corrections.revertChange(clearing.toLongLong()));
     control.rereadMarks();
     EXPECT_FALSE(control.manualTimes().value("0001").contains("STTIME"));
 }
 
 TEST_F(HistoryTest, ARevertAfterLaterChangesPutsBackOnlyWhatTheEntryChanged) {
-    control.selectRun1();
+    control.selection.selectRun1();
     line(start(" 0001", "10:00:00.0000"));
     line(finish(" 0001", "10:01:00.0000"));
     control.page1.setFinishMode(RunPage::Manual);
     line(finish("?0000", "10:01:02.5000")); // a second finish impulse, not assigned
-    control.cancelFinishTime("0001");
+    control.corrections.cancelFinishTime("0001");
     control.page1.setFinishBox("0001");
-    control.assignFinishImpulse(impulse("C1", "10:01:02.5000"));
+    control.corrections.assignFinishImpulse(impulse("C1", "10:01:02.5000"));
     EXPECT_EQ(f("0001", "ttime"), "00:01:02.50");
     const QString n4 = scalar("select id from change_history where source='N4'");
     // The finish changed again since the clearing: reverting the clearing asks, then brings
     // back the first finish with the run time it gives.
     dialog.answers = {true};
-    EXPECT_TRUE(control.revertChange(n4.toLongLong()));
+    EXPECT_TRUE(control.corrections.revertChange(n4.toLongLong()));
     EXPECT_EQ(dialog.asked.size(), 1);
     EXPECT_EQ(f("0001", "altime"), "10:01:00.0000");
     EXPECT_EQ(f("0001", "ttime"), "00:01:00.00");
@@ -235,7 +238,7 @@ TEST_F(HistoryTest, ARevertAfterLaterChangesPutsBackOnlyWhatTheEntryChanged) {
 }
 
 TEST_F(HistoryTest, RunOneStatusesDecideWhoStartsRunTwo) {
-    control.selectRun1();
+    control.selection.selectRun1();
     for (const char* bib : {"0001", "0002", "0003"}) {
         line(start(QString(" ") + bib, "10:00:00.0000"));
         line(finish(QString(" ") + bib, "10:01:00.0000"));
@@ -244,13 +247,13 @@ TEST_F(HistoryTest, RunOneStatusesDecideWhoStartsRunTwo) {
     // is only logged, unassigned. The operator who assigns it by hand is asked, and the status
     // goes when the time stays.
     line(start(" 0004", "10:05:00.0000"));
-    EXPECT_TRUE(control.setStatus("0004", 1, {"DNF", {}, {}}));
+    EXPECT_TRUE(control.statusControl.setStatus("0004", 1, {"DNF", {}, {}}));
     line(finish(" 0004", "10:06:00.0000"));
     EXPECT_EQ(f("0004", "altime"), "");
     EXPECT_EQ(scalar("select count(*) from pulse_unassigned"), "1");
-    control.findFinishBib(control.page1, "4");
+    control.selection.findFinishBib(control.page1, "4");
     dialog.answers = {true};
-    control.assignFinishImpulse(impulse("C1", "10:06:00.0000"));
+    control.corrections.assignFinishImpulse(impulse("C1", "10:06:00.0000"));
     EXPECT_EQ(f("0004", "ttime"), "00:01:00.00");
     EXPECT_FALSE(control.statuses(1).contains("0004"));
     EXPECT_EQ(scalar("select count(*) from pulse_unassigned"), "0");
@@ -258,10 +261,10 @@ TEST_F(HistoryTest, RunOneStatusesDecideWhoStartsRunTwo) {
 
     dialog.answers = {true};
     // A DNF on a competitor with a run time asks; a DSQ does not.
-    EXPECT_TRUE(control.setStatus("0002", 1, {"DNF", {}, {}}));
-    EXPECT_TRUE(control.setStatus("0003", 1, {"DSQ", "7", {}}));
+    EXPECT_TRUE(control.statusControl.setStatus("0002", 1, {"DNF", {}, {}}));
+    EXPECT_TRUE(control.statusControl.setStatus("0003", 1, {"DSQ", "7", {}}));
     EXPECT_EQ(dialog.asked.size(), 1);
-    control.selectRun2();
+    control.selection.selectRun2();
     EXPECT_EQ(control.page2.startList.recordCount(), 2); // 0001, and 0004 of class 2
     EXPECT_EQ(control.page2.startBox(), "0001");
     // A disqualified competitor's start in run 2 is not captured.
@@ -269,11 +272,11 @@ TEST_F(HistoryTest, RunOneStatusesDecideWhoStartsRunTwo) {
     EXPECT_EQ(f("0003", "sttime2"), "");
     EXPECT_EQ(scalar("select count(*) from pulse_unassigned"), "1");
     // The end of run 1 offers nobody (all have a time or a status); run 2 offers 0001 as DNS.
-    EXPECT_EQ(control.endOfRunCandidates(1, 3).dns, QStringList{});
-    EXPECT_EQ(control.endOfRunCandidates(2, 3).dns, QStringList{"0001"});
+    EXPECT_EQ(control.statusControl.endOfRunCandidates(1, 3).dns, QStringList{});
+    EXPECT_EQ(control.statusControl.endOfRunCandidates(2, 3).dns, QStringList{"0001"});
     // Clearing the DSQ lets 0003 start run 2 again.
-    EXPECT_TRUE(control.setStatus("0003", 1, {}));
-    control.selectRun2();
+    EXPECT_TRUE(control.statusControl.setStatus("0003", 1, {}));
+    control.selection.selectRun2();
     EXPECT_EQ(control.page2.startList.recordCount(), 3);
 }
 

@@ -415,7 +415,7 @@ TEST_F(RunWindowTest, TimerLineSettingsAndAPulledAdapter) {
     const QString link = dir.filePath("timer");
     ASSERT_TRUE(QFile::link(timer.path(), link));
     qputenv("PISTEL_PORTS", ("COM9=" + link + ";COM8=" + boardLine.path()).toLocal8Bit());
-    app.timerLine = {9600, 8, 0, 0};
+    app.timerLine = {9600, 8, cpbNone, csb1};
     auto w = openWindow();
     EXPECT_EQ(timer.speed(), B9600);
     EXPECT_EQ(boardLine.speed(), B2400); // the board keeps its own settings
@@ -711,7 +711,7 @@ TEST_F(RunWindowTest, AFailingCaptureIsShownOnceNotPerLine) {
     EXPECT_TRUE(status->text().contains("時刻の割り当てでエラー")) << status->text().toStdString();
     EXPECT_TRUE(status->text().contains("未割当の時刻 3 件")) << status->text().toStdString();
     for (const QString& id : w->station.control.unassigned().values())
-        w->station.control.dismissImpulse(id);
+        w->station.control.corrections.dismissImpulse(id);
     EXPECT_EQ(status->text(), "データベース接続中　ジャーナル記録中");
     closeWindow(*w);
 }
@@ -853,14 +853,14 @@ TEST_F(RunWindowTest, HistoryRevertsTheEntryTheOperatorSelected) {
     w->showPage(0);
     timer.send(" 0001 C0  10:00:00.0000 00\r 0001 C1  10:01:00.0000 00\r");
     ASSERT_TRUE(waitFor([&] { return f("0001", "FL") == "F"; }));
-    ASSERT_TRUE(w->station.control.setStatus("0002", 1, {"DNS", {}, {}}));
+    ASSERT_TRUE(w->station.control.statusControl.setStatus("0002", 1, {"DNS", {}, {}}));
     HistoryView* history = w->openHistory();
     ASSERT_EQ(history->table->rowCount(), 1);
     history->table->selectRow(0); // the DNS of 0002
     const long long chosen = history->chosenId();
     ASSERT_NE(chosen, 0);
     // Three new entries while it is open: a status, a time entered on the timer, a take-back.
-    ASSERT_TRUE(w->station.control.setStatus("0003", 1, {"DNS", {}, {}}));
+    ASSERT_TRUE(w->station.control.statusControl.setStatus("0003", 1, {"DNS", {}, {}}));
     timer.send("i0004 C0  10:05:00.0000 00\rc0001 C1  10:01:00.0000 00\r");
     ASSERT_TRUE(waitFor([&] { return scalar("select count(*) from change_history") == "4"; }));
     history->refresh();
@@ -979,9 +979,9 @@ TEST_F(RunWindowTest, StatusesRankingHistoryAndDocumentsFromTheRunWindow) {
     EXPECT_TRUE(finishRow.contains("DNF")) << finishRow.join('|').toStdString();
 
     // 0001's finish taken back and assigned by hand: its run time carries the mark.
-    w->station.control.cancelFinishTime("0001");
+    w->station.control.corrections.cancelFinishTime("0001");
     w->station.control.page1.setFinishBox("0001");
-    w->station.control.assignFinishImpulse(
+    w->station.control.corrections.assignFinishImpulse(
         scalar("select id from pulsedata where stat='C1' and bib='0001'"));
     ASSERT_TRUE(dm.QresultBib.locate(u"zek", "0001"));
     EXPECT_EQ(page.results->model()
@@ -1201,7 +1201,7 @@ TEST_F(RunWindowTest, RealTimeLiveResultsFollowTheTimer) {
     ASSERT_TRUE(waitFor([&] { return bibs(page()["results"]) == "001"; }, 3000));
     EXPECT_EQ(bibs(page()["course"]), "");
     EXPECT_EQ(page()["results"][0]["result"], "1:00.00");
-    w->station.control.setStatuses({"0002"}, 1, "DNS");
+    w->station.control.statusControl.setStatuses({"0002"}, 1, "DNS");
     ASSERT_TRUE(waitFor([&] { return bibs(page()["out"]) == "002"; }, 3000));
     EXPECT_EQ(bibs(page()["next"]), "003");
     EXPECT_TRUE(dialog.messages.isEmpty());

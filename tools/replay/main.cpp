@@ -102,9 +102,9 @@ int main(int argc, char** argv) {
     try {
         dm.Db1.open(connectionString(parser.value(QStringLiteral("dsn"))));
         if (run == QLatin1String("1"))
-            control.selectRun1();
+            control.selection.selectRun1();
         else if (run == QLatin1String("2"))
-            control.selectRun2();
+            control.selection.selectRun2();
     } catch (const DbError& e) {
         err << e.message() << Qt::endl << e.statement() << Qt::endl;
         if (const QString hint = dataSourceHint(e.message()); !hint.isEmpty())

@@ -124,11 +124,11 @@ SettingRefused PosixSerialDevice::apply(const LineSettings& s) {
         return SettingRefused::BaudRate;
     ::cfmakeraw(&t);
     t.c_cflag |= CLOCAL | CREAD;
-    const speed_t speed = speedOf(s.baudRate);
+    const speed_t speed = speedOf(s.line.baud);
     if (speed == 0 || ::cfsetispeed(&t, speed) != 0 || ::cfsetospeed(&t, speed) != 0)
         return SettingRefused::BaudRate;
     t.c_cflag &= ~CSIZE;
-    switch (s.dataBits) {
+    switch (s.line.dataBits) {
     case 5:
         t.c_cflag |= CS5;
         break;
@@ -146,7 +146,7 @@ SettingRefused PosixSerialDevice::apply(const LineSettings& s) {
     }
     t.c_cflag &= ~(PARENB | PARODD);
     t.c_iflag &= ~INPCK;
-    switch (s.parity) {
+    switch (s.line.parity) {
     case 0:
         break;
     case 1:
@@ -158,7 +158,7 @@ SettingRefused PosixSerialDevice::apply(const LineSettings& s) {
     default:
         return SettingRefused::Parity;
     }
-    switch (s.stopBits) {
+    switch (s.line.stopBits) {
     case 0:
         t.c_cflag &= ~CSTOPB;
         break;

@@ -1,9 +1,11 @@
 // A competitor's row as the capture reads it, and who the boxes move to next: the next
 // starter of the class or the first of the next class, the earliest starter on course. A
 // line's capture reads its competitor's row and who comes after them in one round trip.
-#include "RunControl.h"
+#include "RunRows.h"
+
 #include "data/AppState.h"
 #include "data/SqlValue.h"
+#include "RunTimeRule.h"
 #include "data/TDM1.h"
 #include "results/Expected.h"
 
@@ -39,23 +41,28 @@ enum Pick {
 
 } // namespace
 
-QString RunControl::candidate(int pick, const QString& condition, const QString& order) const {
+QString RunRows::candidate(int pick, const QString& condition, const QString& order) const {
     // Only the first row is used: "limit 1" spares reading and sending the rest.
     return "(select " + kCandidateColumns + "," + QString::number(pick) +
-           " as pick from result where tcode = '" + code() + "'" + condition + " order by " +
+           " as pick from result where tcode = '" + run_.code() + "'" + condition + " order by " +
            order + " limit 1)";
 }
 
-std::optional<RunControl::RunRow> RunControl::readRunRow(const RunColumns& c, const QString& bib,
-                                                         const QStringList& candidates,
-                                                         QHash<int, Candidate>* found) {
-    Query& q = dm.Qtemp;
+std::optional<RunRow> RunRows::read(const RunColumns& c, const QString& bib) {
+    return bib.isEmpty() ? std::nullopt : readWith(c, bib, {}, nullptr);
+}
+
+std::optional<RunRow> RunRows::readWith(const RunColumns& c, const QString& bib,
+                                        const QStringList& candidates,
+                                        QHash<int, Candidate>* found) {
+    Query& q = run_.dm.Qtemp;
     QStringList parts = candidates;
     if (!bib.isEmpty())
         parts.prepend("(select " + kRunRowColumns + "," + QString::number(kRow) +
-                      " as pick from result where tcode = '" + code() + "' and zek = '" +
+                      " as pick from result where tcode = '" + run_.code() + "' and zek = '" +
                       sqlValue(bib) + "')");
-    openWith(q, {parts.join(QStringLiteral("\nunion all\n"))});
+    q.setSql({parts.join(QStringLiteral("\nunion all\n"))});
+    q.open();
     const int pick = q.rows().columnIndex(u"pick");
     const int zek = q.rows().columnIndex(u"zek");
     const int cls = q.rows().columnIndex(u"class1");
@@ -87,10 +94,9 @@ std::optional<RunControl::RunRow> RunControl::readRunRow(const RunColumns& c, co
     return row;
 }
 
-QStringList RunControl::nextStarterCandidates(const RunColumns& c, const QString& order,
-                                              const QString& cls) const {
-    // `order` and `cls` are SQL expressions: literals, or a search for a competitor's row.
-    const QString expectedHere = expected::inRunCondition(c.run, app.competitionCode);
+QStringList RunRows::nextStarterCandidates(const RunColumns& c, const QString& order,
+                                           const QString& cls) const {
+    const QString expectedHere = expected::inRunCondition(c.run, run_.app.competitionCode);
     const QString toStart = " and " + c.start + " = ''";
     // The next of the class by start order; else, as only a class with competitors left to
     // start can follow, the first row of the highest class still waiting.
@@ -102,50 +108,33 @@ QStringList RunControl::nextStarterCandidates(const RunColumns& c, const QString
                       "class1 desc, " + c.order)};
 }
 
-std::optional<RunControl::RunRow>
-RunControl::readRunRowAndNextStarter(const RunColumns& c, const QString& bib, NextStarter& next) {
-    const QString self =
-        "(select %1 from result where tcode = '" + code() + "' and zek = '" + sqlValue(bib) + "')";
+std::optional<RunRow> RunRows::readWithNextStarter(const RunColumns& c, const QString& bib,
+                                                   NextStarter& next) {
+    const QString self = "(select %1 from result where tcode = '" + run_.code() + "' and zek = '" +
+                         sqlValue(bib) + "')";
     QHash<int, Candidate> found;
-    std::optional<RunRow> row = readRunRow(
+    std::optional<RunRow> row = readWith(
         c, bib, nextStarterCandidates(c, self.arg(c.order), self.arg(QStringLiteral("class1"))),
         &found);
     next = {found.value(kStartInClass), found.value(kStartNextClass)};
     return row;
 }
 
-bool RunControl::advanceStart(RunPage& p, const RunColumns& c, const QString& s, const QString& k) {
+NextStarter RunRows::nextStarter(const RunColumns& c, const QString& order,
+                                 const QString& cls) {
     QHash<int, Candidate> found;
-    readRunRow(c, {}, // no competitor's row: only the candidates
-               nextStarterCandidates(c, "'" + sqlValue(s) + "'", "'" + sqlValue(k) + "'"), &found);
-    return startNext(p, c, {found.value(kStartInClass), found.value(kStartNextClass)});
+    readWith(c, {}, // no competitor's row: only the candidates
+             nextStarterCandidates(c, "'" + sqlValue(order) + "'", "'" + sqlValue(cls) + "'"),
+             &found);
+    return {found.value(kStartInClass), found.value(kStartNextClass)};
 }
 
-bool RunControl::startNext(RunPage& p, const RunColumns& c, const NextStarter& next) {
-    if (!next.inClass.zek.isEmpty()) {
-        advanceStartBox(p, next.inClass.zek);
-        return true;
-    }
-    if (next.nextClass.zek.isEmpty())
-        return false;
-    const QString cls = next.nextClass.cls;
-    if (c.run == 2) // the page shows the search for the next class, as the operator knows it
-        p.setEdit5(
-            QStringList{"select " + c.order + ",zek from result where tcode = '" + code() + "'",
-                        "and class1 = '" + sqlValue(cls) + "'", "and FL = 'F'",
-                        "and " + c.start + " = '' and class1 = '" + sqlValue(cls) + "' order by " +
-                            c.order + " "}
-                .join(QLatin1Char('\n')));
-    advanceStartBox(p, next.nextClass.zek);
-    return true;
-}
-
-QStringList RunControl::nextFinisherCandidates(const RunPage& p, const RunColumns& c,
-                                               const QString& cls, const QString& finished) const {
+QStringList RunRows::nextFinisherCandidates(const RunPage& p, const RunColumns& c,
+                                            const QString& cls, const QString& finished) const {
     // `cls` and `finished` are SQL expressions (literals, or a search for a competitor's row);
     // an empty `cls` prefers no class.
     const QString expectedHere =
-        expected::inRunCondition(c.run, app.competitionCode) + " and zek <> " + finished;
+        expected::inRunCondition(c.run, run_.app.competitionCode) + " and zek <> " + finished;
     // In order of preference:
     // 0, 1: on course (started, no run time yet: a finish kept from a taken-back start does not
     //       pair with a later start; no status), the earliest starter first; one of the class
@@ -164,21 +153,19 @@ QStringList RunControl::nextFinisherCandidates(const RunPage& p, const RunColumn
     return parts;
 }
 
-QString RunControl::firstFinisher(const QHash<int, Candidate>& found) {
+QString RunRows::firstFinisher(const QHash<int, Candidate>& found) {
     for (int pick : {kFinishInClass, kFinishOnCourse, kFinishStartBox, kFinishNextStarter})
         if (found.contains(pick))
             return found.value(pick).zek;
     return {};
 }
 
-std::optional<RunControl::RunRow> RunControl::readRunRowAndNextFinisher(const RunPage& p,
-                                                                        const RunColumns& c,
-                                                                        const QString& bib,
-                                                                        QString& next) {
-    const QString self =
-        "(select %1 from result where tcode = '" + code() + "' and zek = '" + sqlValue(bib) + "')";
+std::optional<RunRow> RunRows::readWithNextFinisher(const RunPage& p, const RunColumns& c,
+                                                    const QString& bib, QString& next) {
+    const QString self = "(select %1 from result where tcode = '" + run_.code() + "' and zek = '" +
+                         sqlValue(bib) + "')";
     QHash<int, Candidate> found;
-    std::optional<RunRow> row = readRunRow(
+    std::optional<RunRow> row = readWith(
         c, bib,
         nextFinisherCandidates(p, c, self.arg(QStringLiteral("class1")), "'" + sqlValue(bib) + "'"),
         &found);
@@ -186,28 +173,51 @@ std::optional<RunControl::RunRow> RunControl::readRunRowAndNextFinisher(const Ru
     return row;
 }
 
-QString RunControl::expectedFinisher(const RunPage& p, const RunColumns& c, const QString& cls,
-                                     const QString& finished) {
+QString RunRows::expectedFinisher(const RunPage& p, const RunColumns& c, const QString& cls,
+                                  const QString& finished) {
     QHash<int, Candidate> found;
-    readRunRow(c, {}, // no competitor's row: only the candidates
-               nextFinisherCandidates(p, c, cls.isEmpty() ? QString() : "'" + sqlValue(cls) + "'",
-                                      "'" + sqlValue(finished) + "'"),
-               &found);
+    readWith(c, {}, // no competitor's row: only the candidates
+             nextFinisherCandidates(p, c, cls.isEmpty() ? QString() : "'" + sqlValue(cls) + "'",
+                                    "'" + sqlValue(finished) + "'"),
+             &found);
     return firstFinisher(found);
 }
 
-void RunControl::advanceFinish(RunPage& p, const RunColumns& c, const QString& cls,
-                               const QString& finished) {
-    const QString next = expectedFinisher(p, c, cls, finished);
-    if (!next.isEmpty())
-        p.setFinishBox(next);
+QString RunRows::firstExpectedStarter(const RunColumns& c) {
+    // Classes from the highest down, start order within a class: the capture's own order.
+    Query& q = run_.dm.Qtemp;
+    q.setSql({"select zek from result where tcode = '" + run_.code() + "'" +
+                  expected::inRunCondition(c.run, run_.app.competitionCode),
+              "and " + c.start + " = '' order by class1 desc, " + c.order + " limit 1"});
+    q.open();
+    return q.fieldByName(u"zek").asString();
 }
 
-void RunControl::advanceStartBox(RunPage& p, const QString& bib) {
-    p.setStartBox(bib);
-    // The list's highlight goes with the box, so that "次" and "前" move on from there.
-    if (p.startList.isOpen())
-        position(p.startList, bib);
+bool RunRows::isExpected(const RunColumns& c, const RunRow& row) {
+    return expected::inRun(c.run, row.dropm, row.flag1, row.status[0], row.status[c.run - 1]);
+}
+
+const char* RunRows::notExpectedReason(const RunColumns& c, const RunRow& row) {
+    if (row.dropm == u"9")
+        return "ビブ %1 は前走・除外の選手です（記録のみ）";
+    if (row.status[c.run - 1])
+        return c.run == 1 ? "ビブ %1 には１本目の状態（DNS・DNF・DSQ）があります"
+                          : "ビブ %1 には２本目の状態（DNS・DNF・DSQ）があります";
+    if (row.flag1 != u"F")
+        return "ビブ %1 は１本目を完走していません";
+    return "ビブ %1 は１本目が欠場・途中棄権・失格です";
+}
+
+bool RunRows::finishStands(const RunColumns& c, const RunRow& row, const QString& bib,
+                           bool named) const {
+    if (row.finish.isEmpty())
+        return false;
+    // The timer's result comes from the latest finish it has not taken back: a finish kept
+    // after its start was taken back gives way to the next finish line of the bib, one older
+    // than the start to any.
+    if (named && run_.finishKept(c.run, bib))
+        return false;
+    return row.start.isEmpty() || finishFollows(row.start, row.finish);
 }
 
 } // namespace pistel
