@@ -1,55 +1,32 @@
 #include "ChangeWatch.h"
 
-#include "data/DbError.h"
-#include "data/odbc/OdbcConnection.h"
+#include <memory>
 
 namespace pistel {
 
-ChangeWatch::ChangeWatch(QObject* parent)
-    : QObject(parent), connection_(std::make_unique<odbc::Connection>()) {}
-
-ChangeWatch::~ChangeWatch() {
-    if (thread_)
-        thread_->wait();
-}
-
 void ChangeWatch::look(const QString& connectionString, int timeoutSeconds, const QString& code) {
-    if (thread_)
-        return;
-    thread_.reset(QThread::create([this, connectionString, timeoutSeconds, code] {
-        changed_ = false;
-        error_.clear();
-        lost_ = false;
-        if (forget_.exchange(false))
-            digest_.forget();
-        try {
-            if (!connection_->isOpen() || connection_->lastConnectionString() != connectionString) {
-                connection_->close();
-                connection_->timeoutSeconds = timeoutSeconds;
-                connection_->open(connectionString);
+    auto found = std::make_shared<bool>(false);
+    reader_.read(
+        connectionString, timeoutSeconds,
+        [this, found, code](odbc::Connection& db) {
+            if (forget_.exchange(false))
+                digest_.forget();
+            try {
+                *found = digest_.changedSinceLastLook(db, code);
+            } catch (...) {
+                digest_.forget(); // the next look starts afresh
+                throw;
             }
-            changed_ = digest_.changedSinceLastLook(*connection_, code);
-        } catch (const DbError& e) {
-            error_ = e.message();
-            lost_ = e.connectionLost();
-            connection_->close(); // opened afresh by the next look
-            digest_.forget();
-        }
-    }));
-    connect(thread_.get(), &QThread::finished, this, &ChangeWatch::finished, Qt::QueuedConnection);
-    thread_->start();
-}
-
-void ChangeWatch::finished() {
-    thread_->wait();
-    thread_.reset();
-    if (!error_.isEmpty()) {
-        emit failed(error_, lost_);
-        return;
-    }
-    emit answered();
-    if (changed_)
-        emit changed();
+        },
+        [this, found](const QString& error, bool lost) {
+            if (!error.isEmpty()) {
+                emit failed(error, lost);
+                return;
+            }
+            emit answered();
+            if (*found)
+                emit changed();
+        });
 }
 
 } // namespace pistel

@@ -1,18 +1,13 @@
 #pragma once
 
 #include "capture/OutsideChanges.h"
+#include "data/BackgroundReader.h"
 
 #include <QObject>
 #include <QString>
-#include <QThread>
 #include <atomic>
-#include <memory>
 
 namespace pistel {
-
-namespace odbc {
-class Connection;
-}
 
 // Looks, off the window thread, for changes other programs made to the competition: each look
 // reads the competition's digest on a thread and a connection of its own and reports back as
@@ -21,13 +16,12 @@ class Connection;
 class ChangeWatch : public QObject {
     Q_OBJECT
 public:
-    explicit ChangeWatch(QObject* parent = nullptr);
-    ~ChangeWatch() override; // waits for a look under way (at most its time-out)
+    explicit ChangeWatch(QObject* parent = nullptr) : QObject(parent) {}
 
     // Starts one look at competition `code` through `connectionString`, giving up after
     // `timeoutSeconds`; nothing when a look is under way.
     void look(const QString& connectionString, int timeoutSeconds, const QString& code);
-    bool looking() const { return thread_ != nullptr; }
+    bool looking() const { return reader_.busy(); }
     // The next look takes what it finds as the starting point (after our own re-reads).
     void forget() { forget_ = true; }
 
@@ -39,16 +33,9 @@ signals:
     void failed(const QString& message, bool lost);
 
 private:
-    void finished();
-
-    std::unique_ptr<QThread> thread_;
-    std::unique_ptr<odbc::Connection> connection_; // used by one look at a time
-    OutsideChanges digest_;                        // likewise
+    BackgroundReader reader_;
+    OutsideChanges digest_; // read and written by one look at a time
     std::atomic<bool> forget_{false};
-    // The last look's outcome, read once its thread has finished.
-    bool changed_ = false;
-    QString error_;
-    bool lost_ = false;
 };
 
 } // namespace pistel

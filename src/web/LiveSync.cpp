@@ -4,18 +4,20 @@
 #include "WebClient.h"
 #include "WebCommands.h"
 #include "data/AppState.h"
+#include "data/Query.h"
 #include "data/TDM1.h"
 
 #include <QDateTime>
 #include <QPointer>
 #include <QUrl>
 #include <algorithm>
+#include <memory>
+#include <utility>
 
 namespace pistel {
 
 LiveSync::LiveSync(AppState& app, TDM1& dm, WebCommands& web, WebClient& client, QObject* parent)
-    : QObject(parent), app_(app), web_(web), client_(client),
-      query_(dm.Db1, QStringLiteral("QliveSync")) {
+    : QObject(parent), app_(app), dm_(dm), web_(web), client_(client) {
     delay_.setSingleShot(true);
     delay_.setInterval(kDelayMs);
     connect(&delay_, &QTimer::timeout, this, [this] { sendNow(); });
@@ -41,47 +43,81 @@ void LiveSync::startListChanged() {
 }
 
 void LiveSync::sendNow(bool always) {
-    if (!active() || (databaseUp && !databaseUp()))
+    if (!active() || (databaseUp && !databaseUp()) || !dm_.Db1.isOpen())
         return;
-    const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    const QString code = app_.competitionCode;
-    const QString where =
-        QStringLiteral("?code=") + QString::fromLatin1(QUrl::toPercentEncoding(code));
-    QByteArray state;
-    try {
-        if (code != code_ || always || now - startListAt_ > kStartListMs) {
-            client_.send(web_.baseUrl + QStringLiteral("startlist.php") + where,
-                         startListBody(query_, code), "text/plain; charset=utf-8", nullptr);
-            startListAt_ = now;
-        }
-        seq_ = std::max(seq_ + 1, now); // grows across restarts of the workstation too
-        const int run = app_.isRun1() ? 1 : 2;
-        state = raceStateBody(query_, code, run, seq_, QTime::currentTime());
-        const QByteArray race = state.mid(state.indexOf("\nrun,"));
-        if (always || scoreStale_ || code != code_ || race != scoredState_) {
-            scoreLines_ = pointsAndOfficialLines(query_.connection(), code, run).toUtf8();
-            scoredState_ = race;
-            scoreStale_ = false;
-        }
-        state += scoreLines_;
-    } catch (const std::exception& e) {
-        // The database is out of reach: the window shows that already; try again later.
-        sent(QStringLiteral("データベースを読めません: ") + QString::fromUtf8(e.what()));
+    if (reader_.busy()) {
+        readAgain_ = true;
+        readAgainAlways_ = readAgainAlways_ || always;
         return;
     }
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    const QString code = app_.competitionCode;
+    const bool startList = code != code_ || always || now - startListAt_ > kStartListMs;
+    seq_ = std::max(seq_ + 1, now); // grows across restarts of the workstation too
+    const int run = app_.isRun1() ? 1 : 2;
+    // The points and official lines read the whole competition: made again only when the race
+    // state changed, a change was told, or everything goes.
+    const bool score = always || scoreStale_ || code != code_;
+    scoreStale_ = false;
+    auto read = std::make_shared<Read>();
+    read->withStartList = startList;
+    reader_.read(
+        dm_.Db1.lastConnectionString(), dm_.Db1.timeoutSeconds,
+        [read, code, run, seq = seq_, time = QTime::currentTime(), startList, score,
+         scored = scoredState_](odbc::Connection& db) {
+            Query q(db, QStringLiteral("QliveSync"));
+            if (startList)
+                read->startList = startListBody(q, code);
+            read->state = raceStateBody(q, code, run, seq, time);
+            if (score || read->state.mid(read->state.indexOf("\nrun,")) != scored) {
+                read->scoreLines = pointsAndOfficialLines(db, code, run).toUtf8();
+                read->scored = true;
+            }
+        },
+        [this, read, code, now, always](const QString& error, bool) {
+            readDone(*read, code, now, always, error);
+            if (readAgain_) {
+                readAgain_ = false;
+                sendNow(std::exchange(readAgainAlways_, false));
+            }
+        });
+}
+
+void LiveSync::readDone(const Read& read, const QString& code, qint64 at, bool always,
+                        const QString& error) {
+    if (!error.isEmpty()) {
+        // The database is out of reach: the window shows that already; try again later, with
+        // the points made afresh.
+        scoreStale_ = true;
+        sent(QStringLiteral("データベースを読めません: ") + error);
+        return;
+    }
+    const QString where =
+        QStringLiteral("?code=") + QString::fromLatin1(QUrl::toPercentEncoding(code));
+    if (read.withStartList) {
+        client_.send(web_.baseUrl + QStringLiteral("startlist.php") + where, read.startList,
+                     "text/plain; charset=utf-8", nullptr);
+        startListAt_ = at;
+    }
+    const QByteArray race = read.state.mid(read.state.indexOf("\nrun,"));
+    if (read.scored) {
+        scoreLines_ = read.scoreLines;
+        scoredState_ = race;
+    }
+    const QByteArray state = read.state + scoreLines_;
     // The lines up to the time (session, seq, now) are the stamp; the rest changes only with
     // the race.
     const QByteArray content = state.mid(state.indexOf("\nrun,"));
-    if (!always && code == code_ && content == lastState_ && now - lastSentAt_ < kResendMs)
+    if (!always && code == code_ && content == lastState_ && at - lastSentAt_ < kResendMs)
         return;
     code_ = code;
     lastState_ = content;
-    lastSentAt_ = now;
+    lastSentAt_ = at;
     client_.send(web_.baseUrl + QStringLiteral("race.php") + where, state,
                  "text/plain; charset=utf-8",
-                 [self = QPointer<LiveSync>(this)](const QString& error) {
+                 [self = QPointer<LiveSync>(this)](const QString& sendError) {
                      if (self)
-                         self->sent(error);
+                         self->sent(sendError);
                  });
 }
 

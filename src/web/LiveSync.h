@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/Query.h"
+#include "data/BackgroundReader.h"
 
 #include <QObject>
 #include <QTimer>
@@ -17,7 +17,8 @@ class WebCommands;
 // "Web" and real-time upload: the start list, then the whole race state (results, statuses,
 // on course, next to start) shortly after every change and at least every few seconds, so
 // that a lost request or a restarted server is mended by the next one. Nothing waits for the
-// server: timer lines keep being handled whatever it does.
+// server, nor for the database: the race is read on a thread and a connection of its own, so
+// timer lines keep being handled whatever either does.
 class LiveSync : public QObject {
     Q_OBJECT
 public:
@@ -33,7 +34,8 @@ public:
     void changed();
     // Entries or start orders changed: the start list goes with the next send.
     void startListChanged();
-    // Builds the state and sends what differs from the last sent (everything when `always`).
+    // Reads the state and sends what differs from the last sent (everything when `always`).
+    // A read under way is followed by another once it is over.
     void sendNow(bool always = false);
     bool active() const;
     // Whether the database answers; while it does not, nothing is read for the live results.
@@ -44,12 +46,24 @@ signals:
     void healthChanged(const QString& text);
 
 private:
+    // What one read found, on the reader's thread.
+    struct Read {
+        bool withStartList = false;
+        QByteArray startList;
+        QByteArray state;
+        QByteArray scoreLines;
+        bool scored = false; // scoreLines made for this state
+    };
+    void readDone(const Read& read, const QString& code, qint64 at, bool always,
+                  const QString& error);
     void sent(const QString& error);
 
     AppState& app_;
+    TDM1& dm_;
     WebCommands& web_;
     WebClient& client_;
-    Query query_;
+    BackgroundReader reader_;
+    bool readAgain_ = false, readAgainAlways_ = false; // asked while a read was under way
     QTimer delay_, check_;
     QString code_;         // the competition the last state was of
     QByteArray lastState_; // without its stamp (session, seq and time lines)

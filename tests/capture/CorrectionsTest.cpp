@@ -173,6 +173,20 @@ TEST_F(CorrectionsTest, N2AsksBeforeStoringAFinishEarlierThanTheStart) {
     ASSERT_EQ(dialog.asked.size(), 3);
     EXPECT_TRUE(dialog.asked[2].contains("0001")) << dialog.asked[2].toStdString();
     EXPECT_EQ(f("0002", "altime"), "10:00:10.1400");
+
+    // A finish after midnight for a start before it follows the start: stored without a
+    // question. 23:59:50.00 to 00:00:40.25 is 50.25 s.
+    exec("update result set sttime='23:59:50.0000', altime='', ttime='', FL='S' "
+         "where tcode='C1' and zek='0004'");
+    exec("insert into pulsedata (tcode,ttime,tstat,bib,stat,dtime) values "
+         "('C1',7,'?','0000','C1','00:00:40.2500')");
+    control.selection.selectRun1();
+    control.selection.findFinishBib(control.page1, "4");
+    select(dm.QPulseFn, "00:00:40.2500");
+    dialog.answers.clear();
+    control.corrections.assignFinishImpulse();
+    EXPECT_EQ(dialog.asked.size(), 3);
+    EXPECT_EQ(f("0004", "ttime"), "00:00:50.25");
 }
 
 TEST_F(CorrectionsTest, N2Run1StoresFinishRunTimeAndMovesUp) {

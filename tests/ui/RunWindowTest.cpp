@@ -591,11 +591,13 @@ TEST_F(RunWindowTest, DrillServerPaused) {
 // Drill: the server stops answering between two competitors. The station's look for changes
 // made elsewhere (off the window thread) finds it away with no line and no click, so the
 // lines that then come wait in the journal at once: no event of the window waits 100 ms, and
-// every line is stored once and captured when the server is back.
+// every line is stored once and captured when the server is back. The live results are sent
+// meanwhile: their reads, on a thread of their own, never hold the window either.
 TEST_F(RunWindowTest, DrillServerPausedBetweenLinesIsFoundWithoutTheWindowWaiting) {
     QTemporaryDir dir;
     ImpulseJournal journal(dir.path());
     auto w = openDrillWindow(journal);
+    w->station.web.setRealTimeUpload(true);
     timer.send(startLine(0).toLatin1());
     ASSERT_TRUE(waitFor([&] { return pulseCount() == 1; }));
 
@@ -608,6 +610,9 @@ TEST_F(RunWindowTest, DrillServerPausedBetweenLinesIsFoundWithoutTheWindowWaitin
         test::PausedServer paused;
         sinceTick.start();
         ticker.start(10);
+        // Before anyone knows the server is away: a read on the window thread would wait the
+        // statement time-out (2 s) here.
+        w->station.liveSync.sendNow(true);
         ASSERT_TRUE(waitFor([&] { return w->station.keeper.isDown(); }, 8000));
         for (int i = 1; i < 4; ++i)
             timer.send(startLine(i).toLatin1());

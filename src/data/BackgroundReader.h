@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QThread>
+#include <functional>
+#include <memory>
+
+namespace pistel {
+
+namespace odbc {
+class Connection;
+}
+
+// Runs one read at a time on a thread and a database connection of its own, so that the
+// window thread never waits for a server that is slow or away. What the read found comes back
+// on the thread that asked, once the read is over.
+class BackgroundReader : public QObject {
+    Q_OBJECT
+public:
+    // Runs on the reader's thread; what it finds it keeps where `Done` reads it. A DbError (or
+    // any exception) it throws is the read's failure.
+    using Work = std::function<void(odbc::Connection&)>;
+    // Runs on the asking thread: `error` empty when the read succeeded; `lost` when the server
+    // did not answer or the connection is gone.
+    using Done = std::function<void(const QString& error, bool lost)>;
+
+    explicit BackgroundReader(QObject* parent = nullptr);
+    ~BackgroundReader() override; // waits for a read under way (at most its time-out)
+
+    // Starts `work` through `connectionString` (opened anew when it changed or after a
+    // failure), each statement giving up after `timeoutSeconds`; false, and nothing started,
+    // while a read is under way.
+    bool read(const QString& connectionString, int timeoutSeconds, Work work, Done done);
+    bool busy() const { return thread_ != nullptr; }
+
+private:
+    void finished();
+
+    std::unique_ptr<QThread> thread_;
+    std::unique_ptr<odbc::Connection> connection_; // used by one read at a time
+    Done done_;
+    // The last read's outcome, taken once its thread has finished.
+    QString error_;
+    bool lost_ = false;
+};
+
+} // namespace pistel
