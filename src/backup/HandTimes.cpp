@@ -1,5 +1,7 @@
 #include "HandTimes.h"
 
+#include "data/BibText.h"
+
 #include <QRegularExpression>
 
 namespace pistel {
@@ -17,7 +19,7 @@ bool parseTimeOfDays(const QString& text, std::vector<HandTime>& times, QString*
         h.line = i + 1;
         QString time = line;
         if (const auto m = withBib.match(line); m.hasMatch()) {
-            h.bib = QStringLiteral("%1").arg(m.captured(1).toInt(), 4, 10, QLatin1Char('0'));
+            h.bib = bibText(m.captured(1).toInt());
             time = m.captured(2);
         }
         const std::optional<TimeUnits> units = parseTimeOfDay(time);

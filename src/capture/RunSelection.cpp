@@ -1,6 +1,7 @@
 #include "RunSelection.h"
 
 #include "data/AppState.h"
+#include "data/BibText.h"
 #include "data/SqlValue.h"
 #include "data/TDM1.h"
 #include "results/Expected.h"
@@ -147,7 +148,7 @@ bool RunSelection::enterBib(Query& list, void (RunPage::*setBox)(const QString&)
         run_.tell(QString::fromUtf8(kBibNotANumber));
         return false;
     }
-    const QString bib = QString::asprintf("%.4d", number);
+    const QString bib = bibText(number);
     run_.noteOperatorChange();
     Query& q = run_.dm.Qedit;
     openWith(q, {"select zek from result where tcode = '" + run_.code() + "'",

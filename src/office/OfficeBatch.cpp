@@ -6,10 +6,6 @@
 
 namespace pistel {
 
-QString bibText(int number) {
-    return QString::number(number).rightJustified(4, QLatin1Char('0'));
-}
-
 QString quoted(const QString& value) {
     return QLatin1Char('\'') + sqlValue(value) + QLatin1Char('\'');
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/BibText.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -8,9 +10,6 @@ namespace pistel {
 namespace odbc {
 class Connection;
 }
-
-// A bib number as the tables keep it: four digits ("0007").
-QString bibText(int number);
 
 // `value` as an SQL string literal.
 QString quoted(const QString& value);

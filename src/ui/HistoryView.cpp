@@ -2,6 +2,7 @@
 
 #include "capture/RunControl.h"
 #include "data/AppState.h"
+#include "data/BibText.h"
 #include "data/OperatorDialog.h"
 #include "data/TDM1.h"
 
@@ -54,7 +55,7 @@ void HistoryView::refresh() {
     bool number = false;
     const int n = bib.toInt(&number);
     if (number)
-        bib = QString::asprintf("%.4d", n);
+        bib = bibText(n);
     // New entries come in at the top while the view is open: the operator's choice stays on
     // the same entry, found again by its id.
     const long long chosen = chosenId();

@@ -3,6 +3,7 @@
 #include "LiveRaceState.h"
 #include "WebClient.h"
 #include "data/AppState.h"
+#include "data/BibText.h"
 #include "data/OperatorDialog.h"
 #include "data/SqlValue.h"
 #include "data/TDM1.h"
@@ -66,7 +67,7 @@ bool WebCommands::competitor(QString& bib, QString& cls) {
     const int number = edit37.trimmed().toInt(&ok);
     if (!ok)
         throw std::invalid_argument("'" + edit37.toStdString() + "' is not a valid integer value");
-    bib = QString::asprintf("%.4d", number);
+    bib = bibText(number);
     Query& q = dm_.Query4;
     q.setSql({"select * from result where zek='" + sqlValue(bib) + "'",
               "and tcode='" + sqlValue(app_.competitionCode) + "'"});

@@ -8,6 +8,7 @@
 //                         (one CSV line a class: class,A,B,C,penalty)
 //   pistel-results publish --dsn NAME --code TCODE --run 1|2|race [--undo]
 // Exit codes: 0 done, 1 a database or file error, 2 bad arguments.
+#include "data/BibText.h"
 #include "data/CheckoutDataSources.h"
 #include "data/DbError.h"
 #include "data/TDM1.h"
@@ -93,7 +94,7 @@ int status(const QCommandLineParser& args, odbc::Connection& db, const QString& 
     const int number = args.value("bib").toInt(&ok);
     if (!ok || number < 0 || number > 9999)
         return badArguments("--bib must be a bib number");
-    const QString bib = QString::asprintf("%.4d", number);
+    const QString bib = bibText(number);
     if (args.isSet("set") == args.isSet("clear"))
         return badArguments("give either --set DNS|DNF|DSQ or --clear");
     RunStatus s;
