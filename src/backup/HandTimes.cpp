@@ -6,7 +6,7 @@
 
 namespace pistel {
 
-bool parseTimeOfDays(const QString& text, std::vector<HandTime>& times, QString* error) {
+bool parseHandTimes(const QString& text, std::vector<HandTime>& times, QString* error) {
     static const QRegularExpression withBib(
         QStringLiteral("^\\s*(\\d{1,4})\\s*[ \\t,;]\\s*(\\S+)\\s*$"));
     times.clear();

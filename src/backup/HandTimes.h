@@ -17,6 +17,6 @@ struct HandTime {
 // Reads a hand-timing file: per line a time of day ("HH:MM:SS,cc" or "HH:MM:SS.cc"), optionally
 // after a bib and a blank, tab, comma or semicolon; blank lines are skipped. False with
 // `error` naming the first line that is neither.
-bool parseTimeOfDays(const QString& text, std::vector<HandTime>& times, QString* error);
+bool parseHandTimes(const QString& text, std::vector<HandTime>& times, QString* error);
 
 } // namespace pistel

@@ -2,7 +2,7 @@
 
 #include "BackupData.h"
 #include "RecordedChange.h"
-#include "RunControl.h"
+#include "RunContext.h"
 #include "RunTimeRule.h"
 #include "data/OperatorDialog.h"
 #include "data/Query.h"

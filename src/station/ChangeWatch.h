@@ -33,9 +33,10 @@ signals:
     void failed(const QString& message, bool lost);
 
 private:
-    BackgroundReader reader_;
     OutsideChanges digest_; // read and written by one look at a time
     std::atomic<bool> forget_{false};
+    // Last: destroyed first, waiting for a look under way, which uses the members above.
+    BackgroundReader reader_;
 };
 
 } // namespace pistel

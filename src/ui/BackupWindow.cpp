@@ -199,7 +199,7 @@ void BackupWindow::showReferences() {
 bool BackupWindow::storeSheet(const QString& text) {
     std::vector<HandTime> times;
     QString error;
-    if (!parseTimeOfDays(text, times, &error)) {
+    if (!parseHandTimes(text, times, &error)) {
         if (control_.dialog)
             control_.dialog->showMessage(error);
         return false;

@@ -88,7 +88,7 @@ TEST(ReplacementRuleTest, HalfUpAtExactlyFiveThousandthsAcrossASecondAndMidnight
 TEST(HandTimesTest, FilesWithAndWithoutBibsAndTheLineOfAnError) {
     std::vector<HandTime> t;
     QString error;
-    ASSERT_TRUE(parseTimeOfDays("10:00:01,23\r\n\n0012 10:00:02.5\n12;10:00:03,45\n7,10:00:04.12\n"
+    ASSERT_TRUE(parseHandTimes("10:00:01,23\r\n\n0012 10:00:02.5\n12;10:00:03,45\n7,10:00:04.12\n"
                                 "8\t10:00:05.1234\n",
                                 t, &error));
     ASSERT_EQ(t.size(), 5u);
@@ -99,9 +99,9 @@ TEST(HandTimesTest, FilesWithAndWithoutBibsAndTheLineOfAnError) {
     EXPECT_EQ(t[2].line, 4);
     EXPECT_EQ(t[3].bib, "0007");
     EXPECT_EQ(t[4].bib, "0008");
-    EXPECT_FALSE(parseTimeOfDays("10:00:01,23\n10:61:00,00\n", t, &error));
+    EXPECT_FALSE(parseHandTimes("10:00:01,23\n10:61:00,00\n", t, &error));
     EXPECT_TRUE(error.startsWith("2 行目")) << error.toStdString();
-    EXPECT_FALSE(parseTimeOfDays("\n\nabc\n", t, &error));
+    EXPECT_FALSE(parseHandTimes("\n\nabc\n", t, &error));
     EXPECT_TRUE(error.startsWith("3 行目"));
     EXPECT_TRUE(t.empty());
 }

@@ -312,7 +312,7 @@ TEST_F(SecondTimerTest, HandSheetsWithBibsAndStrayTimesGiveTheRulesReplacements)
 
     BackupRun data = BackupRun::read(dm.Db1, "C1", 1);
     std::vector<HandTime> times;
-    ASSERT_TRUE(parseTimeOfDays(starts, times, nullptr));
+    ASSERT_TRUE(parseHandTimes(starts, times, nullptr));
     data.setHandTimes(Channel::Start, times);
     const MatchResult m = data.match(Channel::Start, times, kDefaultTolerance);
     ASSERT_TRUE(m.refused.isEmpty()) << m.refused.toStdString();
@@ -350,7 +350,7 @@ TEST_F(SecondTimerTest, HandSheetsWithBibsAndStrayTimesGiveTheRulesReplacements)
     // 0011, 0012: 9 x 0.30 + 0.20 = 2.90, +0.29; 0013: 0012, 0011, 0010, 0009, 0007,
     // 0005..0001: +0.29 too (without 0011 in the sequence both would be +0.30).
     data = BackupRun::read(dm.Db1, "C1", 1);
-    ASSERT_TRUE(parseTimeOfDays(finishes, times, nullptr));
+    ASSERT_TRUE(parseHandTimes(finishes, times, nullptr));
     data.setHandTimes(Channel::Finish, times);
     p = data.propose(Channel::Finish, kDefaultTolerance);
     ASSERT_EQ(p.size(), 2u);
@@ -365,7 +365,7 @@ TEST_F(SecondTimerTest, HandSheetsWithBibsAndStrayTimesGiveTheRulesReplacements)
     EXPECT_EQ(refs.join(',').toStdString(), "0012,0011,0010,0009,0007,0005,0004,0003,0002,0001");
 
     // An offset that cannot be relied on: four pairs only, or pairs scattered over seconds.
-    ASSERT_TRUE(parseTimeOfDays("0001 " + sheetTime(start1(1)) + "\n0002 " + sheetTime(start1(2)) +
+    ASSERT_TRUE(parseHandTimes("0001 " + sheetTime(start1(1)) + "\n0002 " + sheetTime(start1(2)) +
                                     "\n0003 " + sheetTime(start1(3)) + "\n0004 " +
                                     sheetTime(start1(4)) + "\n",
                                 times, nullptr));
@@ -377,7 +377,7 @@ TEST_F(SecondTimerTest, HandSheetsWithBibsAndStrayTimesGiveTheRulesReplacements)
     for (int i = 1; i <= 8; ++i)
         scattered +=
             QString::asprintf("%04d ", i) + sheetTime(start1(i) + (i % 2 ? 20000 : -20000)) + "\n";
-    ASSERT_TRUE(parseTimeOfDays(scattered, times, nullptr));
+    ASSERT_TRUE(parseHandTimes(scattered, times, nullptr));
     EXPECT_TRUE(data.match(Channel::Start, times, kDefaultTolerance).refused.contains("ばらつき"));
 }
 

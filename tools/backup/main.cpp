@@ -91,7 +91,7 @@ int main(int argc, char** argv) {
         if (parser.value("hand").isEmpty() || !file.open(QIODevice::ReadOnly))
             return badArguments("--hand FILE cannot be read: " + parser.value("hand"));
         QString error;
-        if (!parseTimeOfDays(QString::fromUtf8(file.readAll()), hand, &error))
+        if (!parseHandTimes(QString::fromUtf8(file.readAll()), hand, &error))
             return badArguments(file.fileName() + ": " + error);
     }
     const int run = runText.toInt();
