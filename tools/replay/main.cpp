@@ -1,5 +1,6 @@
 // Feeds a file of timer lines (as a timer sends or prints them, or the impulse journal)
-// through the workstation's receive handler, for loading a timer's printed log or
+// through the receive handler of a timing station, the same session the run window runs
+// (without its ports and clocks), for loading a timer's printed log or
 // recovering after a failure. With --run the lines are also captured, as on the run page
 // in automatic mode, and the timer's own "RT" run times are checked against ours.
 // Exit codes: 0 done, 1 a statement failed, 2 wrong arguments, 3 a run time differs from
@@ -7,14 +8,14 @@
 // replay was not whole).
 #include "capture/JournalRecovery.h"
 #include "capture/QueueByteSource.h"
-#include "capture/ReceiveHandler.h"
 #include "capture/Replay.h"
-#include "capture/RunControl.h"
 #include "data/AppState.h"
 #include "data/CheckoutDataSources.h"
 #include "data/DbError.h"
+#include "data/OperatorDialog.h"
 #include "data/SqlValue.h"
 #include "data/TDM1.h"
+#include "station/TimingStation.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -48,6 +49,16 @@ bool impulseLogged(TDM1& dm, const JournalEntry& e) {
     q.open();
     return q.fieldByName(u"count(*)").asInteger() > 0;
 }
+
+// Nobody to ask: a question is answered No, and both are printed.
+class ToolDialog : public OperatorDialog {
+public:
+    bool askYesNo(const QString& text, const QString&) override {
+        err << text << " -> no" << Qt::endl;
+        return false;
+    }
+    void showMessage(const QString& text) override { err << text << Qt::endl; }
+};
 
 } // namespace
 
@@ -95,16 +106,19 @@ int main(int argc, char** argv) {
     app.timerPortOpen = true;
     TDM1 dm;
     QueueByteSource port;
-    ReceiveHandler handler(app, dm, port, nullptr);
-    RunControl control(app, dm);
+    ToolDialog dialog;
+    // No journal: the lines are in the file already (or are the journal's own).
+    TimingStation station(app, dm, dialog, nullptr, {}, &port);
+    ReceiveHandler& handler = station.receiver;
+    const RunControl& control = station.control;
+    if (run.isEmpty())
+        handler.setCaptureHook({}); // logged only
     int failures = 0;
     int mismatches = 0;
     try {
         dm.Db1.open(connectionString(parser.value(QStringLiteral("dsn"))));
-        if (run == QLatin1String("1"))
-            control.selection.selectRun1();
-        else if (run == QLatin1String("2"))
-            control.selection.selectRun2();
+        if (!run.isEmpty())
+            station.control.selection.selectRun(run.toInt());
     } catch (const DbError& e) {
         err << e.message() << Qt::endl << e.statement() << Qt::endl;
         if (const QString hint = dataSourceHint(e.message()); !hint.isEmpty())
@@ -112,8 +126,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (!run.isEmpty()) {
-        handler.setRunControl(&control);
-        const RunPage& p = control.currentPage();
+        const RunPage& p = run == QLatin1String("1") ? control.page1 : control.page2;
         out << "boxes: start " << p.startBox() << "  finish " << p.finishBox() << Qt::endl;
     }
 
@@ -122,7 +135,8 @@ int main(int argc, char** argv) {
                          out << (logged ? "logged " : "       ")
                              << QString::number(tenths).rightJustified(6) << "  " << line;
                          if (!run.isEmpty()) {
-                             const RunPage& p = control.currentPage();
+                             const RunPage& p =
+                                 run == QLatin1String("1") ? control.page1 : control.page2;
                              out << "   | start " << p.startBox() << "  finish " << p.finishBox();
                          }
                          out << Qt::endl;
@@ -193,6 +207,12 @@ int main(int argc, char** argv) {
             ++failures;
             err << "error: " << e.message() << Qt::endl << e.statement() << Qt::endl;
         }
+    }
+    // A connection lost on the way leaves lines waiting for it, which the tool will not see
+    // written: each counts as failed.
+    if (const int waiting = handler.pendingCount(); waiting > 0) {
+        failures += waiting;
+        err << "error: the connection was lost; " << waiting << " line(s) not written" << Qt::endl;
     }
     out << lines.size() << " lines, " << failures << " failed";
     if (!run.isEmpty())
