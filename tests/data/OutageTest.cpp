@@ -1,14 +1,17 @@
 // Drills against the real server: a server that stops answering must give an error within
 // the time-out, never a frozen caller.
+#include "data/BackgroundReader.h"
 #include "data/DbError.h"
 #include "data/odbc/DataSourceFile.h"
 #include "support/DbServer.h"
 #include "support/DbTest.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QThread>
 #include <csignal>
 
 using namespace pistel;
@@ -84,4 +87,71 @@ TEST(DataSourceFile, ReadsTheDataSourcesOwnKeywords) {
     EXPECT_EQ(odbc::iniValue(ini, "PistelLocal", "PORT"), "1111");
     EXPECT_EQ(odbc::iniValue(ini, "PistelLocal", "SERVER"), "");
     EXPECT_EQ(odbc::iniValue(ini, "Missing", "PORT"), "");
+}
+
+// The background reader: one read at a time, its outcome handed back on the asking thread;
+// the asking thread keeps running while a paused server holds a read; a failed read leaves
+// the connection to be opened afresh by the next, which finds the server back.
+TEST_F(OutageTest, ABackgroundReadNeverHoldsTheAskingThread) {
+    const QString where = connectionString(QStringLiteral("PistelTest"));
+    BackgroundReader reader;
+    struct Outcome {
+        bool done = false;
+        QString error;
+        bool lost = false;
+        Qt::HANDLE thread = nullptr;
+    };
+    auto start = [&](Outcome& o, const QString& sql, QString* found = nullptr) {
+        return reader.read(
+            where, 2,
+            [sql, found](odbc::Connection& db) {
+                Query q(db, QStringLiteral("background"), {sql});
+                q.open();
+                if (found)
+                    *found = q.text(0, 0);
+            },
+            [&o](const QString& error, bool lost) {
+                o = {true, error, lost, QThread::currentThreadId()};
+            });
+    };
+    auto waitDone = [](const Outcome& o, int ms) {
+        QElapsedTimer t;
+        t.start();
+        while (!o.done && t.elapsed() < ms)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        return o.done;
+    };
+
+    Outcome first;
+    QString count;
+    ASSERT_TRUE(start(first, QStringLiteral("select count(*) from result"), &count));
+    Outcome refused;
+    EXPECT_FALSE(start(refused, QStringLiteral("select 1"))); // one at a time
+    ASSERT_TRUE(waitDone(first, 5000));
+    EXPECT_TRUE(first.error.isEmpty()) << first.error.toStdString();
+    EXPECT_EQ(first.thread, QThread::currentThreadId());
+    EXPECT_FALSE(count.isEmpty());
+    EXPECT_FALSE(refused.done);
+
+    // A statement the server refuses: an error, the connection not lost.
+    Outcome bad;
+    ASSERT_TRUE(start(bad, QStringLiteral("select nothing from nowhere")));
+    ASSERT_TRUE(waitDone(bad, 5000));
+    EXPECT_FALSE(bad.error.isEmpty());
+    EXPECT_FALSE(bad.lost);
+
+    Outcome held;
+    {
+        PausedServer paused;
+        QElapsedTimer t;
+        t.start();
+        ASSERT_TRUE(start(held, QStringLiteral("select 1")));
+        EXPECT_LT(t.elapsed(), 100); // the asking thread goes on at once
+        ASSERT_TRUE(waitDone(held, 6000));
+        EXPECT_TRUE(held.lost) << held.error.toStdString();
+    }
+    Outcome again;
+    ASSERT_TRUE(start(again, QStringLiteral("select 1")));
+    ASSERT_TRUE(waitDone(again, 5000));
+    EXPECT_TRUE(again.error.isEmpty()) << again.error.toStdString();
 }
