@@ -5,7 +5,6 @@
 #include "capture/ImpulseJournal.h"
 #include "comm/PortRegistry.h"
 #include "data/AppState.h"
-#include "data/DbError.h"
 #include "data/TDM1.h"
 #include "ui/Japanese.h"
 #include "ui/MessageBoxDialog.h"
@@ -24,12 +23,9 @@ public:
     bool notify(QObject* receiver, QEvent* event) override {
         try {
             return QApplication::notify(receiver, event);
-        } catch (const pistel::DbError& e) {
-            QMessageBox::critical(activeWindow(), QStringLiteral("エラー"),
-                                  e.message() + "\n\n" + e.statement());
         } catch (const std::exception& e) {
             QMessageBox::critical(activeWindow(), QStringLiteral("エラー"),
-                                  QString::fromStdString(e.what()));
+                                  pistel::errorForOperator(e));
         }
         return false;
     }

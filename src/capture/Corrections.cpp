@@ -72,7 +72,6 @@ void Corrections::assignStartImpulse(const QString& impulseId) {
     const RowSnapshot asked = readSnapshots(run_.dm.Db1, run_.app.competitionCode, b).value(b);
     if (!confirmSingleUse(c.start, t, b) || !run_.unchangedSinceAsked(b, asked))
         return;
-    run_.noteOperatorChange();
     bool timed = false;
     QString cls;
     {
@@ -89,6 +88,9 @@ void Corrections::assignStartImpulse(const QString& impulseId) {
         assigned(id);
         change.commit();
     }
+    // Counted once written: an operation the server refused changed nothing, and lines that
+    // waited for the database are captured as they would have been.
+    run_.noteOperatorChange();
     if (timed)
         lists_.showRunTime(b, c.run, cls, nullptr);
     run_.rereadMarks();
@@ -127,10 +129,6 @@ void Corrections::assignFinishImpulse(const QString& impulseId) {
     const bool known = row.has_value();
     const QString s = known ? row->start : QString();
     const QString cls = known ? row->cls : QString();
-    run_.noteOperatorChange();
-    // What the operator assigns stands, even before the start (a run across midnight);
-    // without a start there is no run time yet.
-    run_.dropKeptFinish(c.run, b);
     {
         RecordedChange change(run_.dm.Db1, run_.app.competitionCode, b, source::kFinishAssigned);
         exec({"update result set " + c.finish + " = '" + sqlValue(fin) + "'",
@@ -144,6 +142,10 @@ void Corrections::assignFinishImpulse(const QString& impulseId) {
         assigned(id);
         change.commit();
     }
+    run_.noteOperatorChange();
+    // What the operator assigns stands, even before the start (a run across midnight);
+    // without a start there is no run time yet.
+    run_.dropKeptFinish(c.run, b);
     run_.rereadMarks();
     statuses_.askAboutStatus(b, c.run, false);
     if (known && !s.isEmpty())
@@ -176,7 +178,6 @@ void Corrections::assignFinishImpulse(const QString& impulseId) {
 void Corrections::cancelStartTime(const QString& bib) {
     RunPage& p = run_.currentPage();
     const QString b = bib.isEmpty() ? p.startBox() : bib;
-    run_.noteOperatorChange();
     {
         RecordedChange change(run_.dm.Db1, run_.app.competitionCode, b, source::kStartCleared);
         exec({run_.isRun1() ? QStringLiteral("update result set sttime = '',fl = 'N'")
@@ -184,6 +185,7 @@ void Corrections::cancelStartTime(const QString& bib) {
               "where tcode = '" + run_.code() + "'", "and zek = '" + sqlValue(b) + "'"});
         change.commit();
     }
+    run_.noteOperatorChange();
     p.startList.reread();
     RunLists::position(p.startList, b);
     // The finish box keeps its competitor, as after a start: left on the list's first row
@@ -197,8 +199,6 @@ void Corrections::cancelStartTime(const QString& bib) {
 void Corrections::cancelFinishTime(const QString& bib) {
     RunPage& p = run_.currentPage();
     const QString b = bib.isEmpty() ? p.finishBox() : bib;
-    run_.noteOperatorChange();
-    run_.dropKeptFinish(p.run(), b);
     {
         RecordedChange change(run_.dm.Db1, run_.app.competitionCode, b, source::kFinishCleared);
         exec({run_.isRun1() ? QStringLiteral("update result set altime = '',fl = 'S'")
@@ -206,6 +206,8 @@ void Corrections::cancelFinishTime(const QString& bib) {
               "where tcode = '" + run_.code() + "'", "and zek = '" + sqlValue(b) + "'"});
         change.commit();
     }
+    run_.noteOperatorChange();
+    run_.dropKeptFinish(p.run(), b);
     p.finishList.reread();
     RunLists::position(p.finishList, b);
     p.results.prior();
@@ -235,8 +237,8 @@ void Corrections::assigned(const QString& impulseId) {
 }
 
 void Corrections::dismissImpulse(const QString& impulseId) {
-    run_.noteOperatorChange();
     assigned(impulseId);
+    run_.noteOperatorChange();
 }
 
 void Corrections::exec(const QStringList& statement) {
@@ -258,11 +260,11 @@ void Corrections::calcruntime(const QString& bib, int run) {
 }
 
 bool Corrections::applyReplacement(const QString& bib, int run, bool start, const QString& time) {
-    run_.noteOperatorChange();
     const ReplacementOutcome outcome =
         storeReplacementTime(run_.dm.Db1, run_.app.competitionCode, bib, run, start, time);
     if (outcome != ReplacementOutcome::Stored)
         return outcome == ReplacementOutcome::AlreadySo;
+    run_.noteOperatorChange();
     run_.rereadMarks();
     run_.rereadUnassigned(); // a finish without its start, or the start that was missing
     if (!run_.app.currentRun.isEmpty())

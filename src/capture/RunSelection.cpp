@@ -149,12 +149,12 @@ bool RunSelection::enterBib(Query& list, void (RunPage::*setBox)(const QString&)
         return false;
     }
     const QString bib = bibText(number);
-    run_.noteOperatorChange();
     Query& q = run_.dm.Qedit;
     openWith(q, {"select zek from result where tcode = '" + run_.code() + "'",
                  "and zek = '" + sqlValue(bib) + "'"});
     if (q.recordCount() == 0 && !run_.confirm(QString::fromUtf8(kBibNotInCompetition).arg(bib)))
         return false;
+    run_.noteOperatorChange();
     (page.*setBox)(bib);
     if (list.isOpen())
         RunLists::position(list, bib);

@@ -37,9 +37,10 @@ bool StatusControl::setStatus(const QString& bib, int run, const RunStatus& stat
              !run_.unchangedSinceAsked(bib, rows[bib])))
             return false;
     }
-    run_.noteOperatorChange();
     if (!changeStatus(run_.dm.Db1, run_.app.competitionCode, bib, run, status))
         return false;
+    // Counted once written (see the corrections).
+    run_.noteOperatorChange();
     run_.rereadStatuses();
     boxesFollowStatus(bib, run);
     // A run-1 status decides who starts run 2.
@@ -111,9 +112,10 @@ StatusControl::EndOfRun StatusControl::endOfRunCandidates(int run, int cls) {
 }
 
 void StatusControl::setStatuses(const QStringList& bibs, int run, const QString& statusCode) {
-    run_.noteOperatorChange();
-    for (const QString& bib : bibs)
+    for (const QString& bib : bibs) {
         changeStatus(run_.dm.Db1, run_.app.competitionCode, bib, run, {statusCode, {}, {}});
+        run_.noteOperatorChange();
+    }
     run_.rereadStatuses();
     for (const QString& bib : bibs)
         boxesFollowStatus(bib, run);

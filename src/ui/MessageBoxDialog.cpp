@@ -1,8 +1,22 @@
 #include "MessageBoxDialog.h"
 
+#include "data/DbError.h"
+
 #include <QMessageBox>
 
 namespace pistel {
+
+QString errorForOperator(const std::exception& error) {
+    const auto* db = dynamic_cast<const DbError*>(&error);
+    if (db && db->connectionLost())
+        return QStringLiteral("データベースに接続できません。この操作は行っていません。\n"
+                              "接続は自動で戻ります。計時器の信号は記録され続けています。\n"
+                              "接続が戻ってから、もう一度操作してください。");
+    if (db)
+        return db->statement().isEmpty() ? db->message()
+                                         : db->message() + QStringLiteral("\n\n") + db->statement();
+    return QString::fromStdString(error.what());
+}
 
 bool MessageBoxDialog::askYesNo(const QString& text, const QString& caption) {
     return QMessageBox::question(parent_, caption, text, QMessageBox::Yes | QMessageBox::No) ==

@@ -2,9 +2,18 @@
 
 #include "data/OperatorDialog.h"
 
+#include <QString>
+#include <exception>
+
 class QWidget;
 
 namespace pistel {
+
+// What the operator reads when an operation fails: a lost connection calmly, in Japanese,
+// without the statement (the workstation brings the connection back by itself and the
+// timer's lines keep being journaled); a statement the server refused with its message and
+// the statement, for whoever looks after the database.
+QString errorForOperator(const std::exception& error);
 
 // Questions and messages to the operator as message boxes.
 class MessageBoxDialog : public OperatorDialog {

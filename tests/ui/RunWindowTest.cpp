@@ -4,6 +4,7 @@
 #include "app/TFmain.h"
 #include "app/Windows.h"
 #include "capture/ImpulseJournal.h"
+#include "data/DbError.h"
 #include "live/LiveServer.h"
 #include "results/DocumentPdf.h"
 #include "support/DbServer.h"
@@ -13,6 +14,7 @@
 #include "ui/DocumentDialog.h"
 #include "ui/Grid.h"
 #include "ui/HistoryView.h"
+#include "ui/MessageBoxDialog.h"
 #include "ui/RankingView.h"
 #include "ui/RunPageWidget.h"
 #include "ui/RunSettingsPage.h"
@@ -617,6 +619,16 @@ TEST_F(RunWindowTest, DrillServerPausedBetweenLinesIsFoundWithoutTheWindowWaitin
         for (int i = 1; i < 4; ++i)
             timer.send(startLine(i).toLatin1());
         ASSERT_TRUE(waitFor([&] { return w->station.receiver.pendingCount() == 3; }, 5000));
+        // The operator cancels a start meanwhile: refused at once, and told so calmly.
+        try {
+            w->station.control.corrections.cancelStartTime("0001");
+            ADD_FAILURE() << "a correction was made with the server away";
+        } catch (const DbError& e) {
+            const QString told = errorForOperator(e);
+            EXPECT_TRUE(told.startsWith("データベースに接続できません")) << told.toStdString();
+            EXPECT_FALSE(told.contains("update")) << told.toStdString();
+        }
+        waitFor([] { return false; }, 50);
         EXPECT_LT(longestGap, 100);
     }
     ticker.stop();
