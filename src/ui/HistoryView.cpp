@@ -5,6 +5,7 @@
 #include "data/BibText.h"
 #include "data/OperatorDialog.h"
 #include "data/TDM1.h"
+#include "data/odbc/OdbcConnection.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -14,6 +15,8 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <memory>
+#include <utility>
 
 namespace pistel {
 
@@ -56,10 +59,32 @@ void HistoryView::refresh() {
     const int n = bib.toInt(&number);
     if (number)
         bib = bibText(n);
+    if (reader_.busy()) {
+        readAgain_ = true;
+        return;
+    }
+    const odbc::Connection& db = control_.dm.Db1;
+    if (!db.isOpen())
+        return; // shown again when the connection is back and something changes
+    auto read = std::make_shared<std::vector<HistoryEntry>>();
+    reader_.read(
+        db.lastConnectionString(), db.timeoutSeconds,
+        [read, code = control_.app.competitionCode, bib](odbc::Connection& c) {
+            *read = readHistory(c, code, bib);
+        },
+        [this, read](const QString& error, bool) {
+            if (error.isEmpty())
+                showEntries(std::move(*read));
+            if (std::exchange(readAgain_, false))
+                refresh();
+        });
+}
+
+void HistoryView::showEntries(std::vector<HistoryEntry> entries) {
     // New entries come in at the top while the view is open: the operator's choice stays on
     // the same entry, found again by its id.
     const long long chosen = chosenId();
-    entries_ = readHistory(control_.dm.Db1, control_.app.competitionCode, bib);
+    entries_ = std::move(entries);
     table->setRowCount(static_cast<int>(entries_.size()));
     for (int r = 0; r < table->rowCount(); ++r) {
         const HistoryEntry& e = entries_[static_cast<size_t>(r)];

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/BackgroundReader.h"
 #include "results/ChangeHistory.h"
 
 #include <QDialog>
@@ -24,7 +25,10 @@ public:
     QTableWidget* table = nullptr;
     QPushButton* revert = nullptr;
 
+    // Reads the history again, off the window thread, and shows it once read; asked again
+    // while reading, it reads once more afterwards.
     void refresh();
+    bool reading() const { return reader_.busy(); }
     // Reverts the change the operator selected, after showing what it will change.
     void revertChosen();
     // The id of the selected entry; 0 when none.
@@ -32,8 +36,12 @@ public:
     const std::vector<HistoryEntry>& entries() const { return entries_; }
 
 private:
+    void showEntries(std::vector<HistoryEntry> entries);
+
     RunControl& control_;
     std::vector<HistoryEntry> entries_;
+    bool readAgain_ = false;
+    BackgroundReader reader_;
 };
 
 } // namespace pistel

@@ -5,6 +5,7 @@
 #include "data/AppState.h"
 #include "data/DbError.h"
 #include "data/TDM1.h"
+#include "data/odbc/OdbcConnection.h"
 #include "results/Publication.h"
 #include "results/Race.h"
 
@@ -15,6 +16,8 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <memory>
+#include <utility>
 
 namespace pistel {
 
@@ -66,8 +69,33 @@ RankingView::RankingView(RunControl& control, QWidget* parent)
 void RankingView::refresh() {
     if (classChoice->currentIndex() < 0)
         return;
-    Race race;
-    readRace(control_.dm.Db1, control_.app.competitionCode, race);
+    if (reader_.busy()) {
+        readAgain_ = true;
+        return;
+    }
+    const odbc::Connection& db = control_.dm.Db1;
+    if (!db.isOpen()) {
+        officialState->setText(
+            QStringLiteral("データベースに接続できません。接続が戻ると表示します。"));
+        return;
+    }
+    auto race = std::make_shared<Race>();
+    reader_.read(
+        db.lastConnectionString(), db.timeoutSeconds,
+        [race, code = control_.app.competitionCode](odbc::Connection& c) {
+            readRace(c, code, *race);
+        },
+        [this, race](const QString& error, bool) {
+            if (error.isEmpty())
+                showRanking(*race);
+            else
+                officialState->setText(QStringLiteral("順位を読めません: ") + error);
+            if (std::exchange(readAgain_, false))
+                refresh();
+        });
+}
+
+void RankingView::showRanking(const Race& race) {
     const Document doc = buildDocument(
         race, rankingChoice->currentIndex() == 0 ? DocumentKind::Results1 : DocumentKind::Results,
         classChoice->currentData().toInt());

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/BackgroundReader.h"
+
 #include <QDialog>
 
 class QComboBox;
@@ -10,6 +12,7 @@ class QTableWidget;
 namespace pistel {
 
 class RunControl;
+struct Race;
 
 // The rankings of a class: run 1 (by the run-1 time) or final (by the two-run total), with
 // the non-finishers after the ranked rows, the race points and the penalty; follows every
@@ -26,14 +29,20 @@ public:
     QPushButton* publishButton = nullptr;
     QPushButton* unpublishButton = nullptr;
 
-    // Reads the competition again and shows the chosen ranking.
+    // Reads the competition again, off the window thread, and shows the chosen ranking once
+    // read; asked again while reading, it reads once more afterwards.
     void refresh();
+    bool reading() const { return reader_.busy(); }
     // Publishes the chosen ranking's results (run 1, or the race) as official as they stand
     // now, or takes the publication back; recorded in the history.
     void publish(bool undo = false);
 
 private:
+    void showRanking(const Race& race);
+
     RunControl& control_;
+    bool readAgain_ = false;
+    BackgroundReader reader_;
 };
 
 } // namespace pistel

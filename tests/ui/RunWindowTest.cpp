@@ -101,6 +101,11 @@ protected:
         return w;
     }
 
+    // A view that reads off the window thread has shown what it read.
+    template <class View> bool settled(const View& view) {
+        return waitFor([&] { return !view.reading(); }, 10000);
+    }
+
     // Closes a run window as the operator does, confirming the question a window that is
     // timing asks.
     void closeWindow(TFtaikai& w) {
@@ -872,6 +877,7 @@ TEST_F(RunWindowTest, HistoryRevertsTheEntryTheOperatorSelected) {
     ASSERT_TRUE(waitFor([&] { return f("0001", "FL") == "F"; }));
     ASSERT_TRUE(w->station.control.statusControl.setStatus("0002", 1, {"DNS", {}, {}}));
     HistoryView* history = w->openHistory();
+    ASSERT_TRUE(settled(*history)); // the history is read off the window thread
     ASSERT_EQ(history->table->rowCount(), 1);
     history->table->selectRow(0); // the DNS of 0002
     const long long chosen = history->chosenId();
@@ -881,6 +887,7 @@ TEST_F(RunWindowTest, HistoryRevertsTheEntryTheOperatorSelected) {
     timer.send("i0004 C0  10:05:00.0000 00\rc0001 C1  10:01:00.0000 00\r");
     ASSERT_TRUE(waitFor([&] { return scalar("select count(*) from change_history") == "4"; }));
     history->refresh();
+    ASSERT_TRUE(settled(*history));
     ASSERT_EQ(history->table->rowCount(), 4);
     EXPECT_EQ(history->chosenId(), chosen);
     EXPECT_NE(history->table->selectedItems().first()->row(), 0);
@@ -1010,6 +1017,7 @@ TEST_F(RunWindowTest, StatusesRankingHistoryAndDocumentsFromTheRunWindow) {
     RankingView* ranking = w->openRanking();
     ranking->classChoice->setCurrentIndex(ranking->classChoice->findData(3));
     ranking->rankingChoice->setCurrentIndex(0);
+    ASSERT_TRUE(settled(*ranking)); // the race is read off the window thread
     ASSERT_GE(ranking->table->rowCount(), 5);
     EXPECT_EQ(ranking->table->item(0, 1)->text(), "0001");
     EXPECT_EQ(ranking->table->item(0, 4)->text(), "1:00.00*");
@@ -1020,10 +1028,12 @@ TEST_F(RunWindowTest, StatusesRankingHistoryAndDocumentsFromTheRunWindow) {
     EXPECT_TRUE(ranking->officialState->text().startsWith("非公式"));
     EXPECT_FALSE(ranking->unpublishButton->isEnabled());
     ranking->publishButton->click();
+    ASSERT_TRUE(settled(*ranking));
     EXPECT_TRUE(ranking->officialState->text().startsWith("公式（発表 20"))
         << ranking->officialState->text().toStdString();
     EXPECT_EQ(scalar("select scope from publication"), "1");
     ranking->unpublishButton->click();
+    ASSERT_TRUE(settled(*ranking));
     EXPECT_TRUE(ranking->officialState->text().startsWith("非公式"));
     EXPECT_EQ(scalar("select count(*) from publication"), "0");
     for (QPushButton* b : {ranking->publishButton, ranking->unpublishButton})
@@ -1033,6 +1043,7 @@ TEST_F(RunWindowTest, StatusesRankingHistoryAndDocumentsFromTheRunWindow) {
     // The history, filtered by bib; the DNF reverted from it, which clears the status.
     HistoryView* history = w->openHistory();
     history->bibFilter->setText("2");
+    ASSERT_TRUE(settled(*history));
     ASSERT_EQ(history->table->rowCount(), 1);
     EXPECT_EQ(history->entries()[0].source, "status");
     history->table->selectRow(0);
@@ -1040,8 +1051,10 @@ TEST_F(RunWindowTest, StatusesRankingHistoryAndDocumentsFromTheRunWindow) {
     history->revertChosen();
     EXPECT_TRUE(dialog.asked.last().contains("変更前")) << dialog.asked.last().toStdString();
     EXPECT_EQ(scalar("select count(*) from run_status where zek='0002'"), "0");
+    ASSERT_TRUE(settled(*history));
     EXPECT_EQ(history->table->rowCount(), 2); // the reversion is in the history too
     history->bibFilter->clear();
+    ASSERT_TRUE(settled(*history));
     EXPECT_GE(history->table->rowCount(), 5); // DSQ, N4, N2, DNF, its reversion
     screenshot(*history, "history-view");
 
