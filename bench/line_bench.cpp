@@ -120,7 +120,7 @@ int main(int argc, char** argv) {
         RunControl control(app, dm);
         control.selection.selectRun1();
         if (capture)
-            handler.setRunControl(&control);
+            handler.setCapture(&control);
 
         std::vector<double> starts, finishes;
         const QString serverPid = parser.value("server-pid");

@@ -43,7 +43,7 @@ int main(int argc, char** argv) {
         QueueByteSource port;
         ReceiveHandler handler(app, dm, port, nullptr);
         RunControl control(app, dm);
-        handler.setRunControl(&control);
+        handler.setCapture(&control);
         std::vector<double> perLine; // CPU ms per line of each block
         double blockStart = ownCpuSeconds();
         int lines = 0;

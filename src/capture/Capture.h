@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LineCapture.h"
 #include "RunBoxes.h"
 #include "RunLists.h"
 #include "TimeStore.h"
@@ -7,22 +8,6 @@
 #include <QString>
 
 namespace pistel {
-
-struct TimerLine;
-
-// What automatic capture did with one timer line.
-struct CaptureResult {
-    bool unassigned = false; // a start or finish impulse that nobody got
-    QString reason;          // why, in the operator's language
-};
-
-// The boxes of the current run, put back when the writes of a line are lost with the
-// connection (the line is captured again when it is back).
-struct BoxState {
-    QString run;
-    QString start;
-    QString finish;
-};
 
 // Capture of timer lines into the current run: the competitor in the box gets the time of
 // day of the impulse, and the box advances to the competitor expected next, class by class.

@@ -2,7 +2,7 @@
 
 #include "ImpulseJournal.h"
 #include "ImpulseRow.h"
-#include "RunControl.h"
+#include "LineCapture.h"
 #include "data/AppState.h"
 #include "data/ConnectionKeeper.h"
 #include "data/DbError.h"
@@ -27,11 +27,6 @@ ReceiveHandler::ReceiveHandler(AppState& app, TDM1& dm, ByteSource& port, Impuls
 
 int ReceiveHandler::receiptTenths(const QDateTime& when) {
     return when.time().msecsSinceStartOfDay() / 100;
-}
-
-void ReceiveHandler::setRunControl(RunControl* control) {
-    control_ = control;
-    capture_ = [control](const TimerLine& t) { return control->capture.captureLine(t); };
 }
 
 void ReceiveHandler::CommX1Receive(int ReceiveSize) {
@@ -120,7 +115,7 @@ bool ReceiveHandler::handleLine(const QString& text, bool capture) {
     l.receipt = ImpulseJournal::newReceipt();
     l.fields = splitTimerLine(text);
     l.run = app_.currentRun;
-    l.operatorChanges = control_ ? control_->operatorChanges() : 0;
+    l.operatorChanges = capture_ ? capture_->operatorChanges() : 0;
     l.capture = capture && capture_;
     if (!capture && assignable(l.fields))
         l.notCaptured = QString::fromUtf8(kBeforeOpen);
@@ -189,25 +184,21 @@ void ReceiveHandler::writeLine(const Line& l, bool capture, bool mayBeLogged) {
         tx.committedByBatch();
     };
     std::optional<BoxState> boxes;
-    if (capture && control_)
-        boxes = control_->capture.boxState();
+    if (capture && capture_)
+        boxes = capture_->boxState();
     QString unassignedWhy = l.notCaptured;
     try {
         // Begun by the capture's first statement (or the batch itself when only logged).
         Transaction tx(dm_.Db1);
-        if (capture) {
+        if (capture && capture_) {
             struct Deferral {
-                RunControl* control;
-                ~Deferral() {
-                    if (control)
-                        control->timeStore().deferWrites(nullptr);
-                }
-            } deferral{control_};
-            if (control_)
-                control_->timeStore().deferWrites(&captureWrites);
+                LineCapture* target;
+                ~Deferral() { target->deferWrites(nullptr); }
+            } deferral{capture_};
+            capture_->deferWrites(&captureWrites);
             CaptureResult r;
             try {
-                r = capture_(l.fields);
+                r = capture_->captureLine(l.fields);
             } catch (const DbError&) {
                 throw;
             } catch (const std::exception& e) { // any failure of the capture is one
@@ -219,10 +210,10 @@ void ReceiveHandler::writeLine(const Line& l, bool capture, bool mayBeLogged) {
             commitLine(tx, unassignedWhy);
         }
     } catch (const DbError& e) {
-        if (control_)
-            control_->timeStore().discardAfterWrites(); // nothing of the capture was written
+        if (capture_)
+            capture_->discardAfterWrites(); // nothing of the capture was written
         if (boxes)
-            control_->capture.restoreBoxes(*boxes);
+            capture_->restoreBoxes(*boxes);
         if (e.connectionLost() || !capture)
             throw;
         // The capture failed: its writes are rolled back and the impulse is logged on its
@@ -234,9 +225,9 @@ void ReceiveHandler::writeLine(const Line& l, bool capture, bool mayBeLogged) {
         Transaction tx(dm_.Db1);
         commitLine(tx, unassignedWhy);
         emit statusChanged();
-        if (control_) {
+        if (capture_) {
             try {
-                control_->rereadCurrentPage();
+                capture_->rereadCurrentPage();
             } catch (const DbError& again) {
                 if (again.connectionLost())
                     throw;
@@ -244,7 +235,7 @@ void ReceiveHandler::writeLine(const Line& l, bool capture, bool mayBeLogged) {
                 // boxes keep naming whom they named.
             }
             if (boxes)
-                control_->capture.restoreBoxes(*boxes);
+                capture_->restoreBoxes(*boxes);
         }
     }
     afterLogged(l, unassignedWhy);
@@ -253,10 +244,10 @@ void ReceiveHandler::writeLine(const Line& l, bool capture, bool mayBeLogged) {
 void ReceiveHandler::afterLogged(const Line& l, const QString& unassignedWhy) {
     // The line is written: a failure from here on costs only what the lists show.
     try {
-        if (control_) {
-            control_->timeStore().runAfterWrites(); // the lists take what the capture wrote
+        if (capture_) {
+            capture_->runAfterWrites(); // the lists take what the capture wrote
             if (!unassignedWhy.isEmpty())
-                control_->rereadUnassigned();
+                capture_->rereadUnassigned();
         }
         if (log_.timer)
             refreshImpulseLists(l.fields.stat);
@@ -278,7 +269,7 @@ void ReceiveHandler::flushPending() {
     while (!pending_.isEmpty()) {
         Line l = pending_.first();
         const bool unchanged = l.code == app_.competitionCode && l.run == app_.currentRun &&
-                               (!control_ || control_->operatorChanges() == l.operatorChanges);
+                               (!capture_ || capture_->operatorChanges() == l.operatorChanges);
         captureOn = captureOn && unchanged;
         if (l.capture && !captureOn && assignable(l.fields))
             l.notCaptured = QString::fromUtf8(kChangedMeanwhile);
@@ -352,8 +343,8 @@ RecoveryCount ReceiveHandler::recoverPending() {
     // A refused line stays in the file, to be tried again at the next start.
     if (count.refused == 0 && pending_.isEmpty())
         clearPendingFile();
-    if (control_)
-        control_->rereadUnassigned();
+    if (capture_)
+        capture_->rereadUnassigned();
     emit statusChanged();
     return count;
 }

@@ -14,12 +14,11 @@
 namespace pistel {
 
 struct AppState;
-struct CaptureResult;
 class ConnectionKeeper;
 class TDM1;
 class ImpulseJournal;
 class Query;
-class RunControl;
+class LineCapture;
 
 // Turns the bytes of the timer port into timer lines: keeps the trace, journals each
 // complete line, and writes it to pulsedata together with what the capture of the current
@@ -29,7 +28,6 @@ class ReceiveHandler : public QObject {
     Q_OBJECT
 public:
     using Clock = std::function<QDateTime()>;
-    using CaptureHook = std::function<CaptureResult(const TimerLine&)>;
 
     ReceiveHandler(AppState& app, TDM1& dm, ByteSource& port, ImpulseJournal* journal,
                    QObject* parent = nullptr);
@@ -46,13 +44,13 @@ public:
     // before the port opened: their lines are journaled and logged, not captured.
     void startFreshLine(int bytesWaiting = 0);
 
-    void setCaptureHook(CaptureHook hook) { capture_ = std::move(hook); }
     // Where the lines are logged (the timer's own log by default). A second timer's handler
     // logs into its own table and never captures.
     void setImpulseLog(const ImpulseLog& log) { log_ = log; }
-    // Captures into `control`'s current run; its boxes are put back when a line's writes are
-    // lost, and lines that waited are not captured around what its operator changed.
-    void setRunControl(RunControl* control);
+    // Captures through `capture` (nullptr: lines are only logged); its boxes are put back when
+    // a line's writes are lost, and lines that waited are not captured around what its
+    // operator changed.
+    void setCapture(LineCapture* capture) { capture_ = capture; }
     // With a keeper, a lost connection does not cost lines: while the database is away each
     // line is journaled and kept, in order; flushPending writes them once the connection is
     // back, through the capture in their order as if the server had been up, unless the
@@ -139,9 +137,8 @@ private:
     TDM1& dm_;
     ByteSource& port_;
     ImpulseJournal* journal_;
-    CaptureHook capture_;
+    LineCapture* capture_ = nullptr;
     ImpulseLog log_ = kTimerLog;
-    RunControl* control_ = nullptr;
     Clock clock_;
     Trace trace_;
     ConnectionKeeper* keeper_ = nullptr;

@@ -2,6 +2,7 @@
 
 #include "Capture.h"
 #include "Corrections.h"
+#include "LineCapture.h"
 #include "Resets.h"
 #include "RunContext.h"
 #include "RunSelection.h"
@@ -12,7 +13,7 @@ namespace pistel {
 // The logic of the competition run window: both run pages and what the window knows of the
 // competition (the context it derives from), with one part for each job. The parts share
 // no competitor's row: each reads the rows it needs in its own statement.
-class RunControl : public RunContext {
+class RunControl : public RunContext, public LineCapture {
     Q_OBJECT
 public:
     RunControl(AppState& app, TDM1& dm, OperatorDialog* dialog = nullptr,
@@ -32,12 +33,18 @@ public:
     Corrections corrections;     // the operator's corrections of times
     Resets resets;               // clearing a competition's or run 2's times
 
-    // While a timer line's transaction is open, the capture's writes join `batch`; see
-    // TimeStore.
-    TimeStore& timeStore() { return store_; }
+    // The receive handler's view of the capture.
+    CaptureResult captureLine(const TimerLine& line) override { return capture.captureLine(line); }
+    quint64 operatorChanges() const override { return RunContext::operatorChanges(); }
+    BoxState boxState() override { return capture.boxState(); }
+    void restoreBoxes(const BoxState& boxes) override { capture.restoreBoxes(boxes); }
+    void deferWrites(QStringList* batch) override { store_.deferWrites(batch); }
+    void runAfterWrites() override { store_.runAfterWrites(); }
+    void discardAfterWrites() override { store_.discardAfterWrites(); }
     // All lists of the current page read again (after the connection came back), the boxes
     // kept.
-    void rereadCurrentPage() { lists_.rereadCurrentPage(); }
+    void rereadCurrentPage() override { lists_.rereadCurrentPage(); }
+    void rereadUnassigned() override { RunContext::rereadUnassigned(); }
 };
 
 } // namespace pistel

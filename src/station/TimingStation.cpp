@@ -42,7 +42,7 @@ TimingStation::TimingStation(AppState& app, TDM1& dm, OperatorDialog& dialog,
         emit timerHealthChanged();
     });
 
-    receiver.setRunControl(&control);
+    receiver.setCapture(&control);
     // The database and the journal report through the status line, never a box per line.
     receiver.setKeeper(&keeper);
     backupReceiver.setImpulseLog(kSecondTimerLog);

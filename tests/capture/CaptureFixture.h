@@ -78,7 +78,7 @@ class CaptureFixture : public RaceFixture {
 protected:
     void SetUp() override {
         RaceFixture::SetUp();
-        handler.setRunControl(&control);
+        handler.setCapture(&control);
     }
     // One timer line, delivered as the port delivers it.
     void line(const QString& text) {

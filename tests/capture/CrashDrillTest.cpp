@@ -45,7 +45,7 @@ TEST(CrashDrillChild, ReceivesUntilKilled) {
     QueueByteSource port;
     ReceiveHandler handler(app, dm, port, &journal);
     RunControl control(app, dm);
-    handler.setRunControl(&control);
+    handler.setCapture(&control);
     control.selection.selectRun1();
     std::string text;
     while (std::getline(std::cin, text)) {

@@ -17,7 +17,7 @@ protected:
         dm2.Db1.open(connectionString(qEnvironmentVariable("PISTEL_TEST_DSN", "PistelTest")));
         app2.competitionCode = "C2";
         app2.timerPortOpen = true;
-        handler2.setRunControl(&control2);
+        handler2.setCapture(&control2);
         for (Query* q : pageLists(control2.page1) + pageLists(control2.page2))
             q->setIncremental(false);
         addCompetition("C2");

@@ -1,5 +1,6 @@
 #include "capture/ReceiveHandler.h"
 
+#include "HookCapture.h"
 #include "capture/ImpulseJournal.h"
 #include "capture/QueueByteSource.h"
 #include "capture/Replay.h"
@@ -73,11 +74,12 @@ TEST_F(ReceiveHandlerTest, ClosedPortReadsNothing) {
 
 TEST_F(ReceiveHandlerTest, EmptyLineIsLoggedWithEmptyFields) {
     int captured = 0;
-    handler.setCaptureHook([&](const TimerLine& t) {
+    test::HookCapture hook([&](const TimerLine& t) {
         ++captured;
         EXPECT_FALSE(t.isStart() || t.isFinish());
         return CaptureResult{};
     });
+    handler.setCapture(&hook);
     deliver("\r");
     EXPECT_EQ(pulses(), QStringList{"R1|452967|[]|||"});
     EXPECT_EQ(captured, 1);
@@ -178,12 +180,13 @@ TEST_F(ReceiveHandlerTest, EveryLineIsJournaledBeforeTheDatabase) {
 // assigned to nobody, and the error stays until acknowledged, whatever lines follow.
 TEST_F(ReceiveHandlerTest, FailingCaptureStillLogsTheImpulse) {
     bool fail = true;
-    handler.setCaptureHook([&](const TimerLine&) -> CaptureResult {
+    test::HookCapture hook([&](const TimerLine&) -> CaptureResult {
         exec("update result set sttime = 'half-written'");
         if (fail)
             throw DbError("capture failed");
         return {};
     });
+    handler.setCapture(&hook);
     addCompetition("R1");
     addCompetitors("R1", {{"0001", 1, 1, 1}});
     deliver(" 0001 C0  10:00:00.0000\r");
@@ -242,10 +245,11 @@ TEST_F(ReceiveHandlerTest, OnlyTheImpulseListThatCanShowTheLineIsReread) {
 // first line after the opening keeps its fields.
 TEST_F(ReceiveHandlerTest, APartialLineIsNotGluedToTheNextOpening) {
     int captured = 0;
-    handler.setCaptureHook([&](const TimerLine&) {
+    test::HookCapture hook([&](const TimerLine&) {
         ++captured;
         return CaptureResult{};
     });
+    handler.setCapture(&hook);
     deliver(" 0001 C0  10:00:0");
     port.push("\xff\xff");
     handler.CommX1Receive(2);

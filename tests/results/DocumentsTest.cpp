@@ -37,7 +37,7 @@ protected:
              "' where tcode='2026GS01' and zek='0010'");
         app.competitionCode = kCode;
         app.timerPortOpen = true;
-        handler.setRunControl(&control);
+        handler.setCapture(&control);
         control.dialog = &dialog;
     }
     void line(const QString& flagAndBib, const char* channel, const QTime& t) {

@@ -112,7 +112,7 @@ int main(int argc, char** argv) {
     ReceiveHandler& handler = station.receiver;
     const RunControl& control = station.control;
     if (run.isEmpty())
-        handler.setCaptureHook({}); // logged only
+        handler.setCapture(nullptr); // logged only
     int failures = 0;
     int mismatches = 0;
     try {
