@@ -3,6 +3,8 @@
 #include "DbError.h"
 #include "odbc/OdbcConnection.h"
 
+#include <utility>
+
 namespace pistel {
 
 BackgroundReader::BackgroundReader(QObject* parent)
@@ -50,6 +52,8 @@ void BackgroundReader::finished() {
     const Done done = std::exchange(done_, {});
     if (done)
         done(error_, lost_);
+    if (const auto again = std::exchange(again_, {}))
+        again();
 }
 
 } // namespace pistel

@@ -33,6 +33,9 @@ public:
     // while a read is under way.
     bool read(const QString& connectionString, int timeoutSeconds, Work work, Done done);
     bool busy() const { return thread_ != nullptr; }
+    // Asked while a read is under way: `again` runs once that read is over and its `done` has
+    // run (the latest asked replaces an earlier one), so the newest state is read once more.
+    void readAgainAfter(std::function<void()> again) { again_ = std::move(again); }
 
 private:
     void finished();
@@ -40,6 +43,7 @@ private:
     std::unique_ptr<QThread> thread_;
     std::unique_ptr<odbc::Connection> connection_; // used by one read at a time
     Done done_;
+    std::function<void()> again_;
     // The last read's outcome, taken once its thread has finished.
     QString error_;
     bool lost_ = false;

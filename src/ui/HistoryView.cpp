@@ -60,7 +60,7 @@ void HistoryView::refresh() {
     if (number)
         bib = bibText(n);
     if (reader_.busy()) {
-        readAgain_ = true;
+        reader_.readAgainAfter([this] { refresh(); });
         return;
     }
     const odbc::Connection& db = control_.dm.Db1;
@@ -75,8 +75,6 @@ void HistoryView::refresh() {
         [this, read](const QString& error, bool) {
             if (error.isEmpty())
                 showEntries(std::move(*read));
-            if (std::exchange(readAgain_, false))
-                refresh();
         });
 }
 

@@ -40,7 +40,6 @@ private:
 
     RunControl& control_;
     std::vector<HistoryEntry> entries_;
-    bool readAgain_ = false;
     BackgroundReader reader_;
 };
 

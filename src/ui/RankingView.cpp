@@ -63,14 +63,15 @@ RankingView::RankingView(RunControl& control, QWidget* parent)
     connect(rankingChoice, &QComboBox::currentIndexChanged, this, &RankingView::refresh);
     connect(again, &QPushButton::clicked, this, &RankingView::refresh);
     connect(&control_, &RunControl::statusesChanged, this, &RankingView::refresh);
-    refresh();
+    if (classChoice->currentIndex() >= 0)
+        showRanking(race); // the race just read for the classes, not read again
 }
 
 void RankingView::refresh() {
     if (classChoice->currentIndex() < 0)
         return;
     if (reader_.busy()) {
-        readAgain_ = true;
+        reader_.readAgainAfter([this] { refresh(); });
         return;
     }
     const odbc::Connection& db = control_.dm.Db1;
@@ -90,8 +91,6 @@ void RankingView::refresh() {
                 showRanking(*race);
             else
                 officialState->setText(QStringLiteral("順位を読めません: ") + error);
-            if (std::exchange(readAgain_, false))
-                refresh();
         });
 }
 

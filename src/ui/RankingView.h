@@ -41,7 +41,6 @@ private:
     void showRanking(const Race& race);
 
     RunControl& control_;
-    bool readAgain_ = false;
     BackgroundReader reader_;
 };
 

@@ -46,8 +46,8 @@ void LiveSync::sendNow(bool always) {
     if (!active() || (databaseUp && !databaseUp()) || !dm_.Db1.isOpen())
         return;
     if (reader_.busy()) {
-        readAgain_ = true;
         readAgainAlways_ = readAgainAlways_ || always;
+        reader_.readAgainAfter([this] { sendNow(std::exchange(readAgainAlways_, false)); });
         return;
     }
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
@@ -76,10 +76,6 @@ void LiveSync::sendNow(bool always) {
         },
         [this, read, code, now, always](const QString& error, bool) {
             readDone(*read, code, now, always, error);
-            if (readAgain_) {
-                readAgain_ = false;
-                sendNow(std::exchange(readAgainAlways_, false));
-            }
         });
 }
 

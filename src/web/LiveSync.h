@@ -63,7 +63,7 @@ private:
     WebCommands& web_;
     WebClient& client_;
     BackgroundReader reader_;
-    bool readAgain_ = false, readAgainAlways_ = false; // asked while a read was under way
+    bool readAgainAlways_ = false; // everything asked for while a read was under way
     QTimer delay_, check_;
     QString code_;         // the competition the last state was of
     QByteArray lastState_; // without its stamp (session, seq and time lines)

@@ -127,7 +127,12 @@ TEST_F(OutageTest, ABackgroundReadNeverHoldsTheAskingThread) {
     ASSERT_TRUE(start(first, QStringLiteral("select count(*) from result"), &count));
     Outcome refused;
     EXPECT_FALSE(start(refused, QStringLiteral("select 1"))); // one at a time
+    // Asked again meanwhile: the latest request runs once, after the read's outcome.
+    QStringList later;
+    reader.readAgainAfter([&] { later << "earlier"; });
+    reader.readAgainAfter([&] { later << (first.done ? "after" : "before"); });
     ASSERT_TRUE(waitDone(first, 5000));
+    EXPECT_EQ(later, QStringList{"after"});
     EXPECT_TRUE(first.error.isEmpty()) << first.error.toStdString();
     EXPECT_EQ(first.thread, QThread::currentThreadId());
     EXPECT_FALSE(count.isEmpty());
