@@ -5,6 +5,7 @@
 #include "capture/ImpulseJournal.h"
 #include "comm/PortRegistry.h"
 #include "data/AppState.h"
+#include "data/BackgroundReader.h"
 #include "data/TDM1.h"
 #include "ui/Japanese.h"
 #include "ui/MessageBoxDialog.h"
@@ -55,5 +56,7 @@ int main(int argc, char** argv) {
     // For measuring the start-up (bench/startup.sh): end once the first window is drawn.
     if (qEnvironmentVariableIsSet("PISTEL_QUIT_WHEN_SHOWN"))
         QTimer::singleShot(0, &application, &QCoreApplication::quit);
-    return QApplication::exec();
+    const int exitCode = QApplication::exec();
+    pistel::BackgroundReader::waitForAbandonedReads();
+    return exitCode;
 }

@@ -3,16 +3,57 @@
 #include "DbError.h"
 #include "odbc/OdbcConnection.h"
 
+#include <QList>
 #include <utility>
 
 namespace pistel {
 
+// What a read's thread uses. Shared with the thread, so that a reader closed during a read
+// leaves the thread everything it still touches.
+struct BackgroundReader::Job {
+    odbc::Connection connection; // used by one read at a time
+    QString error;
+    bool lost = false;
+};
+
+namespace {
+// Threads of reads whose reader was closed; touched on the asking thread only.
+QList<QThread*>& abandoned() {
+    static QList<QThread*> threads;
+    return threads;
+}
+} // namespace
+
 BackgroundReader::BackgroundReader(QObject* parent)
-    : QObject(parent), connection_(std::make_unique<odbc::Connection>()) {}
+    : QObject(parent), job_(std::make_shared<Job>()) {}
 
 BackgroundReader::~BackgroundReader() {
-    if (thread_)
-        thread_->wait();
+    if (!thread_)
+        return;
+    QThread* thread = thread_.release();
+    disconnect(thread, nullptr, this, nullptr);
+    abandoned().append(thread);
+    const auto release = [thread] {
+        if (abandoned().removeOne(thread)) {
+            thread->wait();
+            thread->deleteLater();
+        }
+    };
+    connect(thread, &QThread::finished, thread, release);
+    if (thread->isFinished()) // it ended before it could say so to the connection above
+        release();
+}
+
+int BackgroundReader::abandonedReads() {
+    return static_cast<int>(abandoned().size());
+}
+
+void BackgroundReader::waitForAbandonedReads() {
+    for (QThread* thread : std::exchange(abandoned(), {})) {
+        thread->disconnect();
+        thread->wait();
+        delete thread;
+    }
 }
 
 bool BackgroundReader::read(const QString& connectionString, int timeoutSeconds, Work work,
@@ -20,25 +61,27 @@ bool BackgroundReader::read(const QString& connectionString, int timeoutSeconds,
     if (thread_)
         return false;
     done_ = std::move(done);
-    thread_.reset(QThread::create([this, connectionString, timeoutSeconds, work = std::move(work)] {
-        error_.clear();
-        lost_ = false;
-        try {
-            if (!connection_->isOpen() || connection_->lastConnectionString() != connectionString) {
-                connection_->close();
-                connection_->timeoutSeconds = timeoutSeconds;
-                connection_->open(connectionString);
+    thread_.reset(
+        QThread::create([job = job_, connectionString, timeoutSeconds, work = std::move(work)] {
+            job->error.clear();
+            job->lost = false;
+            odbc::Connection& db = job->connection;
+            try {
+                if (!db.isOpen() || db.lastConnectionString() != connectionString) {
+                    db.close();
+                    db.timeoutSeconds = timeoutSeconds;
+                    db.open(connectionString);
+                }
+                work(db);
+            } catch (const DbError& e) {
+                job->error = e.message();
+                job->lost = e.connectionLost();
+                db.close(); // opened afresh by the next read
+            } catch (const std::exception& e) {
+                job->error = QString::fromUtf8(e.what());
+                db.close();
             }
-            work(*connection_);
-        } catch (const DbError& e) {
-            error_ = e.message();
-            lost_ = e.connectionLost();
-            connection_->close(); // opened afresh by the next read
-        } catch (const std::exception& e) {
-            error_ = QString::fromUtf8(e.what());
-            connection_->close();
-        }
-    }));
+        }));
     connect(thread_.get(), &QThread::finished, this, &BackgroundReader::finished,
             Qt::QueuedConnection);
     thread_->start();
@@ -51,7 +94,7 @@ void BackgroundReader::finished() {
     // Taken first: `done` may start the next read.
     const Done done = std::exchange(done_, {});
     if (done)
-        done(error_, lost_);
+        done(job_->error, job_->lost);
     if (const auto again = std::exchange(again_, {}))
         again();
 }

@@ -19,14 +19,17 @@ class BackgroundReader : public QObject {
     Q_OBJECT
 public:
     // Runs on the reader's thread; what it finds it keeps where `Done` reads it. A DbError (or
-    // any exception) it throws is the read's failure.
+    // any exception) it throws is the read's failure. It may outlive the reader (see below), so
+    // it owns what it touches (values, shared pointers), never the asker's members.
     using Work = std::function<void(odbc::Connection&)>;
     // Runs on the asking thread: `error` empty when the read succeeded; `lost` when the server
     // did not answer or the connection is gone.
     using Done = std::function<void(const QString& error, bool lost)>;
 
     explicit BackgroundReader(QObject* parent = nullptr);
-    ~BackgroundReader() override; // waits for a read under way (at most its time-out)
+    // A read under way is left to end by itself (at most its time-out) without its `done`:
+    // closing a view while the server is away never holds the window.
+    ~BackgroundReader() override;
 
     // Starts `work` through `connectionString` (opened anew when it changed or after a
     // failure), each statement giving up after `timeoutSeconds`; false, and nothing started,
@@ -37,16 +40,19 @@ public:
     // run (the latest asked replaces an earlier one), so the newest state is read once more.
     void readAgainAfter(std::function<void()> again) { again_ = std::move(again); }
 
+    // Reads left by closed readers that have not ended yet; waits for them (before the
+    // program ends, so that no thread still uses the driver while it unloads).
+    static int abandonedReads();
+    static void waitForAbandonedReads();
+
 private:
+    struct Job;
     void finished();
 
     std::unique_ptr<QThread> thread_;
-    std::unique_ptr<odbc::Connection> connection_; // used by one read at a time
+    std::shared_ptr<Job> job_; // the connection and the last outcome, shared with the thread
     Done done_;
     std::function<void()> again_;
-    // The last read's outcome, taken once its thread has finished.
-    QString error_;
-    bool lost_ = false;
 };
 
 } // namespace pistel

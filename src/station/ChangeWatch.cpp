@@ -8,13 +8,13 @@ void ChangeWatch::look(const QString& connectionString, int timeoutSeconds, cons
     auto found = std::make_shared<bool>(false);
     reader_.read(
         connectionString, timeoutSeconds,
-        [this, found, code](odbc::Connection& db) {
-            if (forget_.exchange(false))
-                digest_.forget();
+        [state = state_, found, code](odbc::Connection& db) {
+            if (state->forget.exchange(false))
+                state->digest.forget();
             try {
-                *found = digest_.changedSinceLastLook(db, code);
+                *found = state->digest.changedSinceLastLook(db, code);
             } catch (...) {
-                digest_.forget(); // the next look starts afresh
+                state->digest.forget(); // the next look starts afresh
                 throw;
             }
         },

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QString>
 #include <atomic>
+#include <memory>
 
 namespace pistel {
 
@@ -23,7 +24,7 @@ public:
     void look(const QString& connectionString, int timeoutSeconds, const QString& code);
     bool looking() const { return reader_.busy(); }
     // The next look takes what it finds as the starting point (after our own re-reads).
-    void forget() { forget_ = true; }
+    void forget() { state_->forget = true; }
 
 signals:
     // A look read the digest; `changed` follows when it differed from the last.
@@ -33,9 +34,12 @@ signals:
     void failed(const QString& message, bool lost);
 
 private:
-    OutsideChanges digest_; // read and written by one look at a time
-    std::atomic<bool> forget_{false};
-    // Last: destroyed first, waiting for a look under way, which uses the members above.
+    // Shared with a look under way, which may outlive the watch.
+    struct State {
+        OutsideChanges digest; // read and written by one look at a time
+        std::atomic<bool> forget{false};
+    };
+    std::shared_ptr<State> state_ = std::make_shared<State>();
     BackgroundReader reader_;
 };
 

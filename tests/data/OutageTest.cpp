@@ -146,6 +146,7 @@ TEST_F(OutageTest, ABackgroundReadNeverHoldsTheAskingThread) {
     EXPECT_FALSE(bad.lost);
 
     Outcome held;
+    bool closedDone = false;
     {
         PausedServer paused;
         QElapsedTimer t;
@@ -154,7 +155,34 @@ TEST_F(OutageTest, ABackgroundReadNeverHoldsTheAskingThread) {
         EXPECT_LT(t.elapsed(), 100); // the asking thread goes on at once
         ASSERT_TRUE(waitDone(held, 6000));
         EXPECT_TRUE(held.lost) << held.error.toStdString();
+
+        // A reader closed while its read waits for the server (a view closed by the operator)
+        // leaves the read to end by itself, without its outcome.
+        auto closing = std::make_unique<BackgroundReader>();
+        auto seen = std::make_shared<QString>();
+        ASSERT_TRUE(closing->read(
+            where, 2,
+            [seen](odbc::Connection& db) {
+                Query q(db, QStringLiteral("background"), {QStringLiteral("select 7")});
+                q.open();
+                *seen = q.text(0, 0);
+            },
+            [&closedDone](const QString&, bool) { closedDone = true; }));
+        t.restart();
+        closing.reset();
+        EXPECT_LT(t.elapsed(), 100);
+        EXPECT_EQ(BackgroundReader::abandonedReads(), 1);
     }
+    // Once the server answers, the abandoned read ends and its thread is released.
+    Outcome ended;
+    ASSERT_TRUE(start(ended, QStringLiteral("select 1"))); // keeps the event loop turning
+    ASSERT_TRUE(waitDone(ended, 5000));
+    QElapsedTimer released;
+    released.start();
+    while (BackgroundReader::abandonedReads() > 0 && released.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_EQ(BackgroundReader::abandonedReads(), 0);
+    EXPECT_FALSE(closedDone);
     Outcome again;
     ASSERT_TRUE(start(again, QStringLiteral("select 1")));
     ASSERT_TRUE(waitDone(again, 5000));
