@@ -17,18 +17,9 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QSaveFile>
+#include <memory>
 
 namespace pistel {
-
-namespace {
-Document chosenDocument(RunControl& control, const QComboBox* kind, const QComboBox* cls) {
-    Race race;
-    readRace(control.dm.Db1, control.app.competitionCode, race);
-    const int k = cls->currentData().toInt();
-    return buildDocument(race, static_cast<DocumentKind>(kind->currentData().toInt()),
-                         k < 0 ? std::nullopt : std::optional<int>(k));
-}
-} // namespace
 
 DocumentDialog::DocumentDialog(RunControl& control, QWidget* parent)
     : QDialog(parent), control_(control) {
@@ -40,10 +31,6 @@ DocumentDialog::DocumentDialog(RunControl& control, QWidget* parent)
         kindChoice->addItem(documentTitle(k), static_cast<int>(k));
     classChoice = new QComboBox(this);
     classChoice->addItem(QStringLiteral("全クラス"), -1);
-    Race race;
-    readRace(control_.dm.Db1, control_.app.competitionCode, race);
-    for (int cls : race.classes())
-        classChoice->addItem(race.className(cls), cls);
     encodingChoice = new QComboBox(this);
     encodingChoice->addItems({QStringLiteral("UTF-8 (BOM付き)"), QStringLiteral("Shift-JIS")});
     form->addRow(QStringLiteral("帳票"), kindChoice);
@@ -53,6 +40,7 @@ DocumentDialog::DocumentDialog(RunControl& control, QWidget* parent)
     auto* saveButton = new QPushButton(QStringLiteral("保存…"), this);
     auto* printButton = new QPushButton(QStringLiteral("印刷…"), this);
     auto* close = new QPushButton(QStringLiteral("閉じる"), this);
+    buttons_ = {saveButton, printButton};
     buttons->addWidget(saveButton);
     buttons->addWidget(printButton);
     buttons->addWidget(close);
@@ -60,10 +48,54 @@ DocumentDialog::DocumentDialog(RunControl& control, QWidget* parent)
     connect(saveButton, &QPushButton::clicked, this, &DocumentDialog::save);
     connect(printButton, &QPushButton::clicked, this, &DocumentDialog::print);
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
+    withRace([this](const Race* race) {
+        if (race)
+            showClasses(*race);
+    });
 }
 
-bool DocumentDialog::saveTo(const QString& path) {
-    const Document doc = chosenDocument(control_, kindChoice, classChoice);
+void DocumentDialog::withRace(std::function<void(const Race*)> use) {
+    const TDM1& dm = control_.dm;
+    auto race = std::make_shared<Race>();
+    const bool started = reader_.read(
+        dm.Db1.lastConnectionString(), dm.Db1.timeoutSeconds,
+        [race, code = control_.app.competitionCode](odbc::Connection& db) {
+            readRace(db, code, *race);
+        },
+        [this, race, use](const QString& error, bool) {
+            for (QPushButton* b : buttons_)
+                b->setEnabled(true);
+            if (!error.isEmpty())
+                tell(QStringLiteral("大会のデータを読めません: ") + error);
+            use(error.isEmpty() ? race.get() : nullptr);
+        });
+    if (!started) {
+        reader_.readAgainAfter([this, use] { withRace(use); });
+        return;
+    }
+    for (QPushButton* b : buttons_)
+        b->setEnabled(false);
+}
+
+void DocumentDialog::showClasses(const Race& race) {
+    for (int cls : race.classes())
+        classChoice->addItem(race.className(cls), cls);
+}
+
+namespace {
+Document chosenDocument(const Race& race, const QComboBox* kind, const QComboBox* cls) {
+    const int k = cls->currentData().toInt();
+    return buildDocument(race, static_cast<DocumentKind>(kind->currentData().toInt()),
+                         k < 0 ? std::nullopt : std::optional<int>(k));
+}
+} // namespace
+
+void DocumentDialog::saveTo(const QString& path) {
+    withRace([this, path](const Race* race) { emit saved(path, race && write(*race, path)); });
+}
+
+bool DocumentDialog::write(const Race& race, const QString& path) {
+    const Document doc = chosenDocument(race, kindChoice, classChoice);
     QString error;
     if (path.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive)) {
         QSaveFile file(path);
@@ -76,9 +108,13 @@ bool DocumentDialog::saveTo(const QString& path) {
     } else if (writeDocumentPdf(doc, path, QDateTime::currentDateTime(), &error)) {
         return true;
     }
-    if (control_.dialog)
-        control_.dialog->showMessage(error);
+    tell(error);
     return false;
+}
+
+void DocumentDialog::tell(const QString& text) {
+    if (control_.dialog)
+        control_.dialog->showMessage(text);
 }
 
 void DocumentDialog::save() {
@@ -91,12 +127,15 @@ void DocumentDialog::save() {
 }
 
 void DocumentDialog::print() {
-    QPrinter printer(QPrinter::HighResolution);
-    QPrintDialog dialog(&printer, this);
+    auto printer = std::make_shared<QPrinter>(QPrinter::HighResolution);
+    QPrintDialog dialog(printer.get(), this);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    paintDocument(chosenDocument(control_, kindChoice, classChoice), printer,
-                  QDateTime::currentDateTime());
+    withRace([this, printer](const Race* race) {
+        if (race)
+            paintDocument(chosenDocument(*race, kindChoice, classChoice), *printer,
+                          QDateTime::currentDateTime());
+    });
 }
 
 } // namespace pistel
