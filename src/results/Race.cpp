@@ -20,16 +20,23 @@ QString Race::className(int cls) const {
     return classNames.value(cls, QStringLiteral("クラス %1").arg(cls));
 }
 
-bool readRace(odbc::Connection& db, const QString& code, Race& race) {
-    race = {};
-    Query q(db, QStringLiteral("race"));
+bool readRaceInfo(odbc::Connection& db, const QString& code, RaceInfo& info) {
+    Query q(db, QStringLiteral("raceInfo"));
     q.setSql({"select tcode,tname,TPLACE,GAME,HON,tdate,TCLASS,SEX from taikai where tcode = '" +
               sqlValue(code) + "'"});
     q.open();
     if (q.recordCount() == 0)
         return false;
-    race.info = {q.text(0, 0), q.text(0, 1), q.text(0, 2), q.text(0, 5),
-                 q.text(0, 3), q.text(0, 4), q.text(0, 6), q.text(0, 7)};
+    info = {q.text(0, 0), q.text(0, 1), q.text(0, 2), q.text(0, 5),
+            q.text(0, 3), q.text(0, 4), q.text(0, 6), q.text(0, 7)};
+    return true;
+}
+
+bool readRace(odbc::Connection& db, const QString& code, Race& race) {
+    race = {};
+    if (!readRaceInfo(db, code, race.info))
+        return false;
+    Query q(db, QStringLiteral("race"));
 
     q.setSql({"select run,item,value from race_data where tcode = '" + sqlValue(code) + "'"});
     q.open();

@@ -90,5 +90,7 @@ struct Race {
 // Reads a competition with its statuses and the marks of times set by hand; throws DbError.
 // False when the competition does not exist.
 bool readRace(odbc::Connection& db, const QString& code, Race& race);
+// The competition's own data alone; false when it does not exist.
+bool readRaceInfo(odbc::Connection& db, const QString& code, RaceInfo& info);
 
 } // namespace pistel

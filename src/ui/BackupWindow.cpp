@@ -1,6 +1,7 @@
 #include "BackupWindow.h"
 
 #include "Japanese.h"
+#include "MessageBoxDialog.h"
 #include "backup/ReplacementReport.h"
 #include "capture/RunControl.h"
 #include "data/AppState.h"
@@ -21,6 +22,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <memory>
 
 namespace pistel {
 
@@ -111,8 +113,9 @@ BackupWindow::BackupWindow(RunControl& control, QWidget* parent)
     resize(1100, 640);
 
     connect(runChoice, &QComboBox::currentIndexChanged, this, &BackupWindow::refresh);
-    connect(channelChoice, &QComboBox::currentIndexChanged, this, &BackupWindow::refresh);
-    connect(tolerance, &QDoubleSpinBox::valueChanged, this, &BackupWindow::refresh);
+    // The run's data hold both channels; the tolerance only changes the matching.
+    connect(channelChoice, &QComboBox::currentIndexChanged, this, &BackupWindow::showRun);
+    connect(tolerance, &QDoubleSpinBox::valueChanged, this, &BackupWindow::showRun);
     connect(importButton, &QPushButton::clicked, this, &BackupWindow::importFile);
     connect(giveRun, &QPushButton::clicked, this, [this] {
         giveSecondTimerLinesARun(control_.dm.Db1, control_.app.competitionCode, run());
@@ -145,7 +148,35 @@ TimeUnits BackupWindow::toleranceUnits() const {
 }
 
 void BackupWindow::refresh() {
-    data_ = BackupRun::read(control_.dm.Db1, control_.app.competitionCode, run());
+    if (reader_.busy()) {
+        reader_.readAgainAfter([this] { refresh(); });
+        return;
+    }
+    const odbc::Connection& db = control_.dm.Db1;
+    auto read = std::make_shared<std::pair<BackupRun, RaceInfo>>();
+    reader_.read(
+        db.lastConnectionString(), db.timeoutSeconds,
+        [read, code = control_.app.competitionCode, run = run()](odbc::Connection& c) {
+            read->first = BackupRun::read(c, code, run);
+            readRaceInfo(c, code, read->second);
+        },
+        [this, read](const QString& error, bool lost) {
+            if (!error.isEmpty()) {
+                matchNote->setText(QStringLiteral("予備計時のデータを読めません。\n") +
+                                   errorForOperator(error, lost));
+                matchNote->setVisible(true);
+                return;
+            }
+            data_ = std::move(read->first);
+            info_ = std::move(read->second);
+            showRun();
+        });
+}
+
+void BackupWindow::showRun() {
+    // A run chosen while another was read is shown once it is read.
+    if (!data_ || data_->run() != run())
+        return;
     QList<QStringList> rows;
     const MatchResult m = data_->match(channel(), data_->handTimes(channel()), toleranceUnits());
     for (const MatchRow& row : m.rows)
@@ -266,11 +297,9 @@ void BackupWindow::tellApplied(const QStringList& said) {
 }
 
 bool BackupWindow::saveReport(const QString& path) {
-    Race race;
-    readRace(control_.dm.Db1, control_.app.competitionCode, race);
-    QString error;
-    if (writeDocumentPdf(replacementReport(*data_, race.info, toleranceUnits()), path,
-                         QDateTime::currentDateTime(), &error))
+    QString error = QStringLiteral("予備計時のデータをまだ読んでいます");
+    if (data_ && writeDocumentPdf(replacementReport(*data_, info_, toleranceUnits()), path,
+                                  QDateTime::currentDateTime(), &error))
         return true;
     if (control_.dialog)
         control_.dialog->showMessage(error);

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "backup/BackupRun.h"
+#include "data/BackgroundReader.h"
+#include "results/Race.h"
 
 #include <QDialog>
 #include <optional>
@@ -37,8 +39,10 @@ public:
     QTableWidget* proposals = nullptr;
     QTableWidget* references = nullptr;
 
-    // Reads the run again and shows its matches and proposals.
+    // Reads the run again off the window thread, then shows its matches and proposals.
     void refresh();
+    // The run is being read (what is shown is the last read).
+    bool reading() const { return reader_.busy(); }
     // Stores hand times (a file's text or the typed sheet) as the chosen run and channel's
     // sheet; false, with the line named to the operator, when a line is not a time.
     bool storeSheet(const QString& text);
@@ -46,7 +50,8 @@ public:
     // Applies the chosen proposal, or all; returns how many were stored.
     int applyChosen();
     int applyAll();
-    // Writes the run's report; false when it cannot be written (the operator is told).
+    // Writes the report of the run shown; false when it cannot be written (the operator is
+    // told).
     bool saveReport(const QString& path);
     const std::vector<Proposal>& shownProposals() const { return proposals_; }
 
@@ -56,10 +61,13 @@ private:
     TimeUnits toleranceUnits() const;
     bool apply(const Proposal& p, QStringList& said);
     void tellApplied(const QStringList& said);
+    void showRun();
     void showReferences();
 
     RunControl& control_;
-    std::optional<BackupRun> data_;
+    std::optional<BackupRun> data_; // the run shown, as last read
+    RaceInfo info_;
+    BackgroundReader reader_;
     std::vector<Proposal> proposals_;
 };
 

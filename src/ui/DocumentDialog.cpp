@@ -1,6 +1,7 @@
 #include "DocumentDialog.h"
 
 #include "Japanese.h"
+#include "MessageBoxDialog.h"
 #include "capture/RunControl.h"
 #include "data/AppState.h"
 #include "data/OperatorDialog.h"
@@ -62,11 +63,12 @@ void DocumentDialog::withRace(std::function<void(const Race*)> use) {
         [race, code = control_.app.competitionCode](odbc::Connection& db) {
             readRace(db, code, *race);
         },
-        [this, race, use](const QString& error, bool) {
+        [this, race, use](const QString& error, bool lost) {
             for (QPushButton* b : buttons_)
                 b->setEnabled(true);
             if (!error.isEmpty())
-                tell(QStringLiteral("大会のデータを読めません: ") + error);
+                tell(QStringLiteral("大会のデータを読めません。\n") +
+                     errorForOperator(error, lost));
             use(error.isEmpty() ? race.get() : nullptr);
         });
     if (!started) {

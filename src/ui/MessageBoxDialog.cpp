@@ -6,12 +6,18 @@
 
 namespace pistel {
 
-QString errorForOperator(const std::exception& error) {
-    const auto* db = dynamic_cast<const DbError*>(&error);
-    if (db && db->connectionLost())
+QString errorForOperator(const QString& message, bool lost) {
+    if (lost)
         return QStringLiteral("データベースに接続できません。この操作は行っていません。\n"
                               "接続は自動で戻ります。計時器の信号は記録され続けています。\n"
                               "接続が戻ってから、もう一度操作してください。");
+    return message;
+}
+
+QString errorForOperator(const std::exception& error) {
+    const auto* db = dynamic_cast<const DbError*>(&error);
+    if (db && db->connectionLost())
+        return errorForOperator(db->message(), true);
     if (db)
         return db->statement().isEmpty() ? db->message()
                                          : db->message() + QStringLiteral("\n\n") + db->statement();

@@ -14,6 +14,8 @@ namespace pistel {
 // timer's lines keep being journaled); a statement the server refused with its message and
 // the statement, for whoever looks after the database.
 QString errorForOperator(const std::exception& error);
+// The same for a read that failed off the window thread (`lost`: the connection).
+QString errorForOperator(const QString& message, bool lost);
 
 // Questions and messages to the operator as message boxes.
 class MessageBoxDialog : public OperatorDialog {

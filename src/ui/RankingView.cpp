@@ -1,6 +1,7 @@
 #include "RankingView.h"
 
 #include "DocumentTable.h"
+#include "MessageBoxDialog.h"
 #include "capture/RunControl.h"
 #include "data/AppState.h"
 #include "data/DbError.h"
@@ -14,6 +15,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <memory>
@@ -51,25 +53,24 @@ RankingView::RankingView(RunControl& control, QWidget* parent)
     v->addLayout(bottom);
     resize(760, 600);
 
-    Race race;
-    readRace(control_.dm.Db1, control_.app.competitionCode, race);
-    for (int cls : race.classes())
-        classChoice->addItem(race.className(cls), cls);
-    const int shown = classChoice->findData(control_.resultsGridClass);
-    if (shown >= 0)
-        classChoice->setCurrentIndex(shown);
     rankingChoice->setCurrentIndex(control_.isRun1() ? 0 : 1);
     connect(classChoice, &QComboBox::currentIndexChanged, this, &RankingView::refresh);
     connect(rankingChoice, &QComboBox::currentIndexChanged, this, &RankingView::refresh);
     connect(again, &QPushButton::clicked, this, &RankingView::refresh);
     connect(&control_, &RunControl::statusesChanged, this, &RankingView::refresh);
-    if (classChoice->currentIndex() >= 0)
-        showRanking(race); // the race just read for the classes, not read again
+    refresh(); // the classes come with the first read
+}
+
+void RankingView::showClasses(const Race& race) {
+    const QSignalBlocker block(classChoice); // shown below, not read again
+    for (int cls : race.classes())
+        classChoice->addItem(race.className(cls), cls);
+    const int shown = classChoice->findData(control_.resultsGridClass);
+    if (shown >= 0)
+        classChoice->setCurrentIndex(shown);
 }
 
 void RankingView::refresh() {
-    if (classChoice->currentIndex() < 0)
-        return;
     if (reader_.busy()) {
         reader_.readAgainAfter([this] { refresh(); });
         return;
@@ -86,11 +87,16 @@ void RankingView::refresh() {
         [race, code = control_.app.competitionCode](odbc::Connection& c) {
             readRace(c, code, *race);
         },
-        [this, race](const QString& error, bool) {
-            if (error.isEmpty())
+        [this, race](const QString& error, bool lost) {
+            if (!error.isEmpty()) {
+                officialState->setText(QStringLiteral("順位を読めません。") +
+                                       errorForOperator(error, lost));
+                return;
+            }
+            if (classChoice->count() == 0)
+                showClasses(*race);
+            if (classChoice->currentIndex() >= 0)
                 showRanking(*race);
-            else
-                officialState->setText(QStringLiteral("順位を読めません: ") + error);
         });
 }
 

@@ -38,6 +38,7 @@ public:
     void publish(bool undo = false);
 
 private:
+    void showClasses(const Race& race);
     void showRanking(const Race& race);
 
     RunControl& control_;

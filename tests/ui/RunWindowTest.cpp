@@ -622,7 +622,23 @@ TEST_F(RunWindowTest, DrillServerPausedBetweenLinesIsFoundWithoutTheWindowWaitin
         // Before anyone knows the server is away: a read on the window thread would wait the
         // statement time-out (2 s) here.
         w->station.liveSync.sendNow(true);
+        // The operator opens the documents, the backup window and the ranking, and closes the
+        // ranking again while it is still being read.
+        DocumentDialog* documents = w->openDocuments();
+        BackupWindow* backup = w->openBackup();
+        w->openRanking()->close();
         ASSERT_TRUE(waitFor([&] { return w->station.keeper.isDown(); }, 8000));
+        ASSERT_TRUE(settled(*documents));
+        ASSERT_TRUE(settled(*backup));
+        // Each says once, calmly, that it could not read.
+        ASSERT_EQ(dialog.messages.size(), 1);
+        EXPECT_TRUE(dialog.messages[0].contains("データベースに接続できません"))
+            << dialog.messages[0].toStdString();
+        EXPECT_TRUE(backup->matchNote->text().contains("データベースに接続できません"))
+            << backup->matchNote->text().toStdString();
+        documents->close();
+        backup->close();
+        dialog.messages.clear();
         for (int i = 1; i < 4; ++i)
             timer.send(startLine(i).toLatin1());
         ASSERT_TRUE(waitFor([&] { return w->station.receiver.pendingCount() == 3; }, 5000));
@@ -1017,6 +1033,7 @@ TEST_F(RunWindowTest, StatusesRankingHistoryAndDocumentsFromTheRunWindow) {
 
     // The ranking view: 0001 ranked alone, then the DNF and DSQ sections.
     RankingView* ranking = w->openRanking();
+    ASSERT_TRUE(settled(*ranking)); // the classes come with the first read
     ranking->classChoice->setCurrentIndex(ranking->classChoice->findData(3));
     ranking->rankingChoice->setCurrentIndex(0);
     ASSERT_TRUE(settled(*ranking)); // the race is read off the window thread
@@ -1152,12 +1169,14 @@ TEST_F(RunWindowTest, SecondTimerOnItsOwnPortAndTheBackupWindow) {
     BackupWindow* backup = w.openBackup();
     backup->runChoice->setCurrentIndex(0);
     backup->channelChoice->setCurrentIndex(1);
+    ASSERT_TRUE(settled(*backup)); // the run is read off the window thread
     // No run page was shown while they came: the lines wait for the operator to give them a
     // run, and are used by none meanwhile.
     ASSERT_TRUE(backup->giveRun->isVisibleTo(backup));
     EXPECT_TRUE(backup->giveRun->text().contains("7 件")) << backup->giveRun->text().toStdString();
     EXPECT_TRUE(backup->shownProposals().empty());
     backup->giveRun->click();
+    ASSERT_TRUE(settled(*backup));
     EXPECT_FALSE(backup->giveRun->isVisibleTo(backup));
     EXPECT_EQ(scalar("select count(*) from backup_impulse where run = 1"), "7");
     // Hand times for every finish, 0.1 s early: system B is still used first.
@@ -1169,6 +1188,7 @@ TEST_F(RunWindowTest, SecondTimerOnItsOwnPortAndTheBackupWindow) {
     ASSERT_TRUE(backup->storeSheet(hand));
     EXPECT_FALSE(backup->storeSheet("10:00:00,00\nnot a time\n"));
     EXPECT_TRUE(dialog.messages.last().startsWith("2 行目"));
+    ASSERT_TRUE(settled(*backup));
     ASSERT_EQ(backup->shownProposals().size(), 1u);
     const Proposal p = backup->shownProposals()[0];
     EXPECT_EQ(p.replacement.zek, "0004");
@@ -1180,6 +1200,7 @@ TEST_F(RunWindowTest, SecondTimerOnItsOwnPortAndTheBackupWindow) {
     EXPECT_EQ(backup->proposals->item(0, 6)->text(), "01:05.11"); // the run time it gives
     EXPECT_FALSE(backup->matchNote->isVisibleTo(backup));
     EXPECT_EQ(backup->applyAll(), 1);
+    ASSERT_TRUE(settled(*backup));
     // What was stored is said.
     EXPECT_TRUE(dialog.messages.last().contains("ビブ 0004") &&
                 dialog.messages.last().contains("10:04:05.1111") &&
@@ -1198,6 +1219,7 @@ TEST_F(RunWindowTest, SecondTimerOnItsOwnPortAndTheBackupWindow) {
     // A start sheet of two times: nothing is matched, and the window says why.
     backup->channelChoice->setCurrentIndex(0);
     ASSERT_TRUE(backup->storeSheet("10:00:00,00\n10:01:00,00\n"));
+    ASSERT_TRUE(settled(*backup));
     EXPECT_TRUE(backup->matchNote->isVisibleTo(backup) &&
                 backup->matchNote->text().contains("組しかなく"))
         << backup->matchNote->text().toStdString();
