@@ -1,3 +1,5 @@
+#include "data/BackgroundReader.h"
+
 #include <QApplication>
 #include <QFont>
 #include <gtest/gtest.h>
@@ -9,5 +11,8 @@ int main(int argc, char** argv) {
     font.setPixelSize(12);
     QApplication::setFont(font);
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const int failed = RUN_ALL_TESTS();
+    // A read left by a view closed during a test must not run while the driver unloads.
+    pistel::BackgroundReader::waitForAbandonedReads();
+    return failed;
 }
