@@ -32,16 +32,8 @@ public:
     }
 };
 
-} // namespace
-
-int main(int argc, char** argv) {
-    Application application(argc, argv);
-    // Japanese glyph shapes for kanji, whatever the locale.
-    QFont font(QStringLiteral("Noto Sans CJK JP"));
-    font.setPixelSize(12);
-    QApplication::setFont(font);
-    pistel::loadQtJapanese(application); // Yes/No, file and print dialogs in Japanese
-
+// The main window and the windows it opens, for as long as the program runs.
+int runWorkstation() {
     pistel::AppState app;
     pistel::TDM1 dm;
     pistel::MessageBoxDialog dialog;
@@ -55,8 +47,22 @@ int main(int argc, char** argv) {
     mainWindow.show();
     // For measuring the start-up (bench/startup.sh): end once the first window is drawn.
     if (qEnvironmentVariableIsSet("PISTEL_QUIT_WHEN_SHOWN"))
-        QTimer::singleShot(0, &application, &QCoreApplication::quit);
-    const int exitCode = QApplication::exec();
+        QTimer::singleShot(0, QCoreApplication::instance(), &QCoreApplication::quit);
+    return QApplication::exec();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    Application application(argc, argv);
+    // Japanese glyph shapes for kanji, whatever the locale.
+    QFont font(QStringLiteral("Noto Sans CJK JP"));
+    font.setPixelSize(12);
+    QApplication::setFont(font);
+    pistel::loadQtJapanese(application); // Yes/No, file and print dialogs in Japanese
+
+    const int exitCode = runWorkstation();
+    // The windows are gone; a read one of them left must end before the driver unloads.
     pistel::BackgroundReader::waitForAbandonedReads();
     return exitCode;
 }
