@@ -89,6 +89,8 @@ public:
     const QSet<QString>& unassigned() const { return unassigned_; }
     const QStringList& missingStarts() const { return missingStarts_; }
     void rereadUnassigned();
+    // Something else went into the change history (a publication): the lists showing it follow.
+    void historyChanged() { emit statusesChanged(); }
 
 signals:
     // The unassigned impulses or the competitors missing a start changed.

@@ -122,7 +122,7 @@ void RankingView::publish(bool undo) {
         officialState->setText(QStringLiteral("公式発表できません: ") + e.message());
         return;
     }
-    emit control_.statusesChanged(); // the history shows the publication
+    control_.historyChanged(); // the history shows the publication
 }
 
 } // namespace pistel
