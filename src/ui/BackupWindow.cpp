@@ -297,9 +297,12 @@ void BackupWindow::tellApplied(const QStringList& said) {
 }
 
 bool BackupWindow::saveReport(const QString& path) {
-    QString error = QStringLiteral("予備計時のデータをまだ読んでいます");
-    if (data_ && writeDocumentPdf(replacementReport(*data_, info_, toleranceUnits()), path,
-                                  QDateTime::currentDateTime(), &error))
+    QString error;
+    if (!data_ || data_->run() != run())
+        error =
+            QStringLiteral("予備計時のデータをまだ読んでいます。読み終えてからもう一度どうぞ。");
+    else if (writeDocumentPdf(replacementReport(*data_, info_, toleranceUnits()), path,
+                              QDateTime::currentDateTime(), &error))
         return true;
     if (control_.dialog)
         control_.dialog->showMessage(error);

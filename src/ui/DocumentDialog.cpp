@@ -49,10 +49,7 @@ DocumentDialog::DocumentDialog(RunControl& control, QWidget* parent)
     connect(saveButton, &QPushButton::clicked, this, &DocumentDialog::save);
     connect(printButton, &QPushButton::clicked, this, &DocumentDialog::print);
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
-    withRace([this](const Race* race) {
-        if (race)
-            showClasses(*race);
-    });
+    withRace([](const Race*) {}); // the classes to choose from
 }
 
 void DocumentDialog::withRace(std::function<void(const Race*)> use) {
@@ -69,6 +66,8 @@ void DocumentDialog::withRace(std::function<void(const Race*)> use) {
             if (!error.isEmpty())
                 tell(QStringLiteral("大会のデータを読めません。\n") +
                      errorForOperator(error, lost));
+            else if (classChoice->count() == 1) // only 全クラス: not read yet
+                showClasses(*race);
             use(error.isEmpty() ? race.get() : nullptr);
         });
     if (!started) {

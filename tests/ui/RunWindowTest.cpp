@@ -610,6 +610,7 @@ TEST_F(RunWindowTest, DrillServerPausedBetweenLinesIsFoundWithoutTheWindowWaitin
     timer.send(startLine(0).toLatin1());
     ASSERT_TRUE(waitFor([&] { return pulseCount() == 1; }));
 
+    DocumentDialog* documents = nullptr;
     qint64 longestGap = 0;
     QElapsedTimer sinceTick;
     QTimer ticker;
@@ -624,7 +625,7 @@ TEST_F(RunWindowTest, DrillServerPausedBetweenLinesIsFoundWithoutTheWindowWaitin
         w->station.liveSync.sendNow(true);
         // The operator opens the documents, the backup window and the ranking, and closes the
         // ranking again while it is still being read.
-        DocumentDialog* documents = w->openDocuments();
+        documents = w->openDocuments();
         BackupWindow* backup = w->openBackup();
         w->openRanking()->close();
         ASSERT_TRUE(waitFor([&] { return w->station.keeper.isDown(); }, 8000));
@@ -636,7 +637,6 @@ TEST_F(RunWindowTest, DrillServerPausedBetweenLinesIsFoundWithoutTheWindowWaitin
             << dialog.messages[0].toStdString();
         EXPECT_TRUE(backup->matchNote->text().contains("データベースに接続できません"))
             << backup->matchNote->text().toStdString();
-        documents->close();
         backup->close();
         dialog.messages.clear();
         for (int i = 1; i < 4; ++i)
@@ -662,6 +662,17 @@ TEST_F(RunWindowTest, DrillServerPausedBetweenLinesIsFoundWithoutTheWindowWaitin
               (QStringList{"10:00:00.0000", "10:01:00.0000", "10:02:00.0000", "10:03:00.0000"}));
     EXPECT_EQ(scalar("select count(*) from result where tcode='C1' and sttime<>''"), "4");
     EXPECT_TRUE(dialog.messages.isEmpty());
+    // The documents dialog opened during the pause saves once the server is back, and takes
+    // the classes it could not read then.
+    EXPECT_EQ(documents->classChoice->count(), 1);
+    QTemporaryDir saveDir;
+    bool savedOk = false;
+    QObject::connect(documents, &DocumentDialog::saved,
+                     [&](const QString&, bool ok) { savedOk = ok; });
+    documents->saveTo(saveDir.filePath("start.csv"));
+    ASSERT_TRUE(settled(*documents));
+    EXPECT_TRUE(savedOk);
+    EXPECT_GT(documents->classChoice->count(), 1);
     closeWindow(*w);
 }
 
