@@ -32,12 +32,28 @@ inline QByteArray timerLine(const QString& bib, const char* channel, std::int64_
         .toLatin1();
 }
 
+// Every row a benchmark leaves, in the tables of our own too: each run starts from the
+// same tables, so that runs can be compared. Rows of impulses that are gone (left by runs
+// before these were deleted) go as well; the benchmarks' server is their own.
+inline void clean(TDM1& dm) {
+    for (const char* table : {"pulse_run", "pulse_receipt"}) {
+        exec(dm, QStringLiteral("delete t from %1 t join pulsedata p on p.id = t.pulse_id "
+                                "where p.tcode = '%2'")
+                     .arg(QLatin1String(table), kCode));
+        exec(dm, QStringLiteral("delete t from %1 t left join pulsedata p on p.id = t.pulse_id "
+                                "where p.id is null")
+                     .arg(QLatin1String(table)));
+    }
+    for (const char* table :
+         {"pulse_unassigned", "run_status", "change_history", "result", "pulsedata", "handtm"})
+        exec(dm,
+             QStringLiteral("delete from %1 where tcode = '%2'").arg(QLatin1String(table), kCode));
+}
+
 // `competitors` in four classes and `impulses` already logged (bibs 9000 up, so that none
 // is captured again).
 inline void prepare(TDM1& dm, int competitors, int impulses) {
-    for (const char* table : {"result", "pulsedata", "handtm"})
-        exec(dm,
-             QStringLiteral("delete from %1 where tcode = '%2'").arg(QLatin1String(table), kCode));
+    clean(dm);
     const int classes = 4;
     const int perClass = (competitors + classes - 1) / classes;
     QStringList values;
@@ -63,11 +79,6 @@ inline void prepare(TDM1& dm, int competitors, int impulses) {
     if (!values.isEmpty())
         exec(dm,
              "insert into pulsedata (tcode,ttime,tstat,bib,stat,dtime) values " + values.join(','));
-}
-
-inline void clean(TDM1& dm) {
-    exec(dm, "delete from result where tcode = 'BENCH'");
-    exec(dm, "delete from pulsedata where tcode = 'BENCH'");
 }
 
 inline double ownCpuSeconds() {
