@@ -88,6 +88,10 @@ bool BackgroundReader::read(const QString& connectionString, int timeoutSeconds,
     return true;
 }
 
+bool BackgroundReader::read(const odbc::Connection& like, Work work, Done done) {
+    return read(like.lastConnectionString(), like.timeoutSeconds, std::move(work), std::move(done));
+}
+
 void BackgroundReader::finished() {
     thread_->wait();
     thread_.reset();

@@ -35,6 +35,8 @@ public:
     // failure), each statement giving up after `timeoutSeconds`; false, and nothing started,
     // while a read is under way.
     bool read(const QString& connectionString, int timeoutSeconds, Work work, Done done);
+    // The same through the data source `like` was last opened with, and its time-out.
+    bool read(const odbc::Connection& like, Work work, Done done);
     bool busy() const { return thread_ != nullptr; }
     // Asked while a read is under way: `again` runs once that read is over and its `done` has
     // run (the latest asked replaces an earlier one), so the newest state is read once more.

@@ -4,10 +4,10 @@
 
 namespace pistel {
 
-void ChangeWatch::look(const QString& connectionString, int timeoutSeconds, const QString& code) {
+void ChangeWatch::look(const odbc::Connection& like, const QString& code) {
     auto found = std::make_shared<bool>(false);
     reader_.read(
-        connectionString, timeoutSeconds,
+        like,
         [state = state_, found, code](odbc::Connection& db) {
             if (state->forget.exchange(false))
                 state->digest.forget();

@@ -19,9 +19,9 @@ class ChangeWatch : public QObject {
 public:
     explicit ChangeWatch(QObject* parent = nullptr) : QObject(parent) {}
 
-    // Starts one look at competition `code` through `connectionString`, giving up after
-    // `timeoutSeconds`; nothing when a look is under way.
-    void look(const QString& connectionString, int timeoutSeconds, const QString& code);
+    // Starts one look at competition `code` through the data source `like` was opened with,
+    // giving up after its time-out; nothing when a look is under way.
+    void look(const odbc::Connection& like, const QString& code);
     bool looking() const { return reader_.busy(); }
     // The next look takes what it finds as the starting point (after our own re-reads).
     void forget() { state_->forget = true; }

@@ -202,8 +202,7 @@ void TimingStation::recoverPendingLines() {
 void TimingStation::lookForOutsideChanges() {
     if (keeper.isDown() || !control.dm.Db1.isOpen() || app_.competitionCode.isEmpty())
         return;
-    const odbc::Connection& db = control.dm.Db1;
-    changeWatch_.look(db.lastConnectionString(), db.timeoutSeconds, app_.competitionCode);
+    changeWatch_.look(control.dm.Db1, app_.competitionCode);
 }
 
 void TimingStation::followOutsideChanges() {

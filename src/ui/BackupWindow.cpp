@@ -152,10 +152,9 @@ void BackupWindow::refresh() {
         reader_.readAgainAfter([this] { refresh(); });
         return;
     }
-    const odbc::Connection& db = control_.dm.Db1;
     auto read = std::make_shared<std::pair<BackupRun, RaceInfo>>();
     reader_.read(
-        db.lastConnectionString(), db.timeoutSeconds,
+        control_.dm.Db1,
         [read, code = control_.app.competitionCode, run = run()](odbc::Connection& c) {
             read->first = BackupRun::read(c, code, run);
             readRaceInfo(c, code, read->second);

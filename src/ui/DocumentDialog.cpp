@@ -53,10 +53,9 @@ DocumentDialog::DocumentDialog(RunControl& control, QWidget* parent)
 }
 
 void DocumentDialog::withRace(std::function<void(const Race*)> use) {
-    const TDM1& dm = control_.dm;
     auto race = std::make_shared<Race>();
     const bool started = reader_.read(
-        dm.Db1.lastConnectionString(), dm.Db1.timeoutSeconds,
+        control_.dm.Db1,
         [race, code = control_.app.competitionCode](odbc::Connection& db) {
             readRace(db, code, *race);
         },

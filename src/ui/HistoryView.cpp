@@ -68,7 +68,7 @@ void HistoryView::refresh() {
         return; // shown again when the connection is back and something changes
     auto read = std::make_shared<std::vector<HistoryEntry>>();
     reader_.read(
-        db.lastConnectionString(), db.timeoutSeconds,
+        db,
         [read, code = control_.app.competitionCode, bib](odbc::Connection& c) {
             *read = readHistory(c, code, bib);
         },

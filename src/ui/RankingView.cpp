@@ -83,7 +83,7 @@ void RankingView::refresh() {
     }
     auto race = std::make_shared<Race>();
     reader_.read(
-        db.lastConnectionString(), db.timeoutSeconds,
+        db,
         [race, code = control_.app.competitionCode](odbc::Connection& c) {
             readRace(c, code, *race);
         },

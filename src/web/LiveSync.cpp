@@ -62,7 +62,7 @@ void LiveSync::sendNow(bool always) {
     auto read = std::make_shared<Read>();
     read->withStartList = startList;
     reader_.read(
-        dm_.Db1.lastConnectionString(), dm_.Db1.timeoutSeconds,
+        dm_.Db1,
         [read, code, run, seq = seq_, time = QTime::currentTime(), startList, score,
          scored = scoredState_](odbc::Connection& db) {
             Query q(db, QStringLiteral("QliveSync"));
