@@ -42,20 +42,23 @@ void Resets::clearBackupData(int scope) {
     exec(historyInsert(run_.app.competitionCode, {entry}));
 }
 
-bool Resets::unchangedDuringQuestion(const QHash<QString, RowSnapshot>& asked) {
+std::optional<QHash<QString, RowSnapshot>> Resets::confirmed(const char* question) {
+    auto before = readSnapshots(run_.dm.Db1, run_.app.competitionCode);
+    if (!ask(run_.dialog, question, kCannotUndo))
+        return std::nullopt;
     // Timer lines are captured while the operator reads the question: a time that came in
     // meanwhile is never wiped by the answer.
-    if (readSnapshots(run_.dm.Db1, run_.app.competitionCode) == asked)
-        return true;
-    run_.tell(QString::fromUtf8(kTimesCameDuringQuestion));
-    return false;
+    if (readSnapshots(run_.dm.Db1, run_.app.competitionCode) != before) {
+        run_.tell(QString::fromUtf8(kTimesCameDuringQuestion));
+        return std::nullopt;
+    }
+    return before;
 }
 
 void Resets::resetAll() {
     const QString code = run_.code();
-    const auto before = readSnapshots(run_.dm.Db1, run_.app.competitionCode);
-    if (!ask(run_.dialog, "全ての計測データを削除します。", kCannotUndo) ||
-        !unchangedDuringQuestion(before))
+    const auto before = confirmed("全ての計測データを削除します。");
+    if (!before)
         return;
     clearBackupData(0);
     exec({"update result set sttime='' ,altime='' ,ttime=''", ",sttime2='' ,altime2=''",
@@ -70,7 +73,7 @@ void Resets::resetAll() {
     exec({"delete from handtm where tcode='" + code + "'"});
     exec({"delete from run_status where tcode='" + code + "'"});
     recordChanges(run_.dm.Db1, run_.app.competitionCode, QString::fromLatin1(source::kReset),
-                  before, readSnapshots(run_.dm.Db1, run_.app.competitionCode));
+                  *before, readSnapshots(run_.dm.Db1, run_.app.competitionCode));
     run_.noteOperatorChange();
     run_.dropKeptFinishes();
     // The impulses logged up to the question: one that comes in while it is open stays.
@@ -97,9 +100,8 @@ void Resets::resetAll() {
 
 void Resets::resetRun2() {
     const QString code = run_.code();
-    const auto before = readSnapshots(run_.dm.Db1, run_.app.competitionCode);
-    if (!ask(run_.dialog, "２本目の計測データを削除します。", kCannotUndo) ||
-        !unchangedDuringQuestion(before))
+    const auto before = confirmed("２本目の計測データを削除します。");
+    if (!before)
         return;
     clearBackupData(2);
     exec({"update result set ", "sttime2='' ,altime2=''",
@@ -111,7 +113,7 @@ void Resets::resetRun2() {
     exec({"delete from handtm where tcode='" + code + "'", "and run = '2'"});
     exec({"delete from run_status where tcode='" + code + "' and run = 2"});
     recordChanges(run_.dm.Db1, run_.app.competitionCode, QString::fromLatin1(source::kReset),
-                  before, readSnapshots(run_.dm.Db1, run_.app.competitionCode));
+                  *before, readSnapshots(run_.dm.Db1, run_.app.competitionCode));
     run_.noteOperatorChange();
     run_.dropKeptFinishes();
     TDM1& dm = run_.dm;

@@ -3,6 +3,7 @@
 #include "RunContext.h"
 
 #include <QHash>
+#include <optional>
 
 namespace pistel {
 
@@ -18,9 +19,10 @@ public:
 private:
     void resetAll();
     void resetRun2();
-    // Whether the competition is still as `asked` (read before a question); tells the
-    // operator when a line changed it meanwhile.
-    bool unchangedDuringQuestion(const QHash<QString, RowSnapshot>& asked);
+    // Asks `question` (a reset cannot be undone): the competition as it was when asked, if
+    // the operator said yes and no line changed it meanwhile (else the operator is told);
+    // nothing otherwise.
+    std::optional<QHash<QString, RowSnapshot>> confirmed(const char* question);
     // The backup timing data of `scope` (0: all, 2: run 2) is cleared, with its history.
     void clearBackupData(int scope);
     void exec(const QStringList& statement);
