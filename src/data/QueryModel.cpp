@@ -1,36 +1,34 @@
 #include "QueryModel.h"
 
-#include "Query.h"
-
 #include <QSize>
 
 namespace pistel {
 
 QueryModel::QueryModel(Query& query, QList<GridColumn> columns, QObject* parent)
-    : QAbstractTableModel(parent), query_(query), columns_(std::move(columns)) {
-    connect(&query_, &Query::aboutToReset, this, [this] { beginResetModel(); });
-    connect(&query_, &Query::reset, this, [this] {
+    : QAbstractTableModel(parent), mirror_(query), columns_(std::move(columns)) {
+    connect(&mirror_, &QueryMirror::aboutToReset, this, [this] { beginResetModel(); });
+    connect(&mirror_, &QueryMirror::reset, this, [this] {
         fieldColumns_.clear();
         endResetModel();
     });
     // A merge is passed on row by row, so that a view lays out those rows only.
-    connect(&query_, &Query::rowAboutToBeRemoved, this, [this](int row) {
+    connect(&mirror_, &QueryMirror::rowAboutToBeRemoved, this, [this](int row) {
         merging_ = true;
         beginRemoveRows({}, row, row);
     });
-    connect(&query_, &Query::rowRemoved, this, [this] { endRemoveRows(); });
-    connect(&query_, &Query::rowAboutToBeInserted, this, [this](int row) {
+    connect(&mirror_, &QueryMirror::rowRemoved, this, [this] { endRemoveRows(); });
+    connect(&mirror_, &QueryMirror::rowAboutToBeInserted, this, [this](int row) {
         merging_ = true;
         beginInsertRows({}, row, row);
     });
-    connect(&query_, &Query::rowInserted, this, [this] { endInsertRows(); });
-    connect(&query_, &Query::rowsChanged, this, [this] { merging_ = false; });
-    connect(&query_, &Query::currentRowChanged, this,
-            [this] { emit currentRowChanged(query_.currentRow()); });
+    connect(&mirror_, &QueryMirror::rowInserted, this, [this] { endInsertRows(); });
+    connect(&mirror_, &QueryMirror::rowsChanged, this, [this] { merging_ = false; });
+    connect(&mirror_, &QueryMirror::currentRowChanged, this,
+            [this] { emit currentRowChanged(mirror_.currentRow()); });
 }
 
 int QueryModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : query_.recordCount();
+    return parent.isValid() ? 0 : mirror_.recordCount();
 }
 
 int QueryModel::columnCount(const QModelIndex& parent) const {
@@ -40,19 +38,19 @@ int QueryModel::columnCount(const QModelIndex& parent) const {
 int QueryModel::fieldColumn(int column) const {
     if (fieldColumns_.isEmpty()) {
         for (const GridColumn& c : columns_)
-            fieldColumns_.append(c.field.isEmpty() ? -1 : query_.rows().columnIndex(c.field));
+            fieldColumns_.append(c.field.isEmpty() ? -1 : mirror_.rows().columnIndex(c.field));
     }
     return fieldColumns_.value(column, -1);
 }
 
 QVariant QueryModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= query_.recordCount() ||
+    if (!index.isValid() || index.row() >= mirror_.recordCount() ||
         index.column() >= columns_.size())
         return {};
     switch (role) {
     case Qt::DisplayRole: {
         const int c = fieldColumn(index.column());
-        const QString text = c < 0 ? QString() : query_.text(index.row(), c);
+        const QString text = c < 0 ? QString() : mirror_.text(index.row(), c);
         return shown ? shown(index.row(), columns_[index.column()].field, text) : text;
     }
     case Qt::TextAlignmentRole:
@@ -65,7 +63,7 @@ QVariant QueryModel::data(const QModelIndex& index, int role) const {
         const int c = fieldColumn(index.column());
         if (c < 0 || !columns_[index.column()].toolTip)
             return {};
-        return query_.text(index.row(), c);
+        return mirror_.text(index.row(), c);
     }
     default:
         return {};
@@ -89,12 +87,12 @@ QVariant QueryModel::headerData(int section, Qt::Orientation orientation, int ro
 }
 
 int QueryModel::currentRow() const {
-    return query_.currentRow();
+    return mirror_.currentRow();
 }
 
 void QueryModel::setCurrentRow(int row) {
-    if (query_.isOpen())
-        query_.moveTo(row);
+    if (mirror_.isOpen())
+        mirror_.moveTo(row);
 }
 
 } // namespace pistel

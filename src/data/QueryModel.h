@@ -1,5 +1,7 @@
 #pragma once
 
+#include "QueryMirror.h"
+
 #include <QAbstractTableModel>
 #include <QList>
 #include <functional>
@@ -18,8 +20,9 @@ struct GridColumn {
     QString sample;       // the widest text the column must show whole, if any
 };
 
-// A table model over a Query for the grids. The view's selection and the query's current
-// row are kept in step: setCurrentRow moves the query, currentRowChanged reports its moves.
+// A table model over a Query for the grids, showing the query's rows through a mirror, so
+// the query may live on another thread. The view's selection and the query's current row
+// are kept in step: setCurrentRow moves the query, currentRowChanged reports its moves.
 class QueryModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -41,7 +44,7 @@ public:
     std::function<QString(int row, const QString& field, const QString& text)> shown;
 
     const QList<GridColumn>& columns() const { return columns_; }
-    Query& query() const { return query_; }
+    const QueryMirror& rows() const { return mirror_; }
     int currentRow() const;
     // Rows are being taken out and put in: a view's own current row moves with them, which
     // is not the operator's choice.
@@ -56,7 +59,7 @@ signals:
 private:
     int fieldColumn(int column) const;
 
-    Query& query_;
+    QueryMirror mirror_;
     QList<GridColumn> columns_;
     bool merging_ = false;
     mutable QList<int> fieldColumns_; // result column of each grid column, -1 unknown/spacer

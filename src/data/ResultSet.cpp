@@ -28,6 +28,13 @@ void ResultSet::insertRow(int before, const ResultSet& other, int row) {
                   added.end());
 }
 
+ResultSet ResultSet::rowCopy(int row) const {
+    ResultSet copy;
+    copy.setColumns(columns_, numeric_);
+    copy.insertRow(0, *this, row);
+    return copy;
+}
+
 void ResultSet::removeRow(int row) {
     // The row's bytes stay unused until the set is read again; only its cells go.
     const auto first = cells_.begin() + static_cast<std::ptrdiff_t>(cell(row, 0));

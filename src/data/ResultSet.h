@@ -20,6 +20,8 @@ public:
     // Moves row `row` of `other` (same columns) in before row `before`.
     void insertRow(int before, const ResultSet& other, int row);
     void removeRow(int row);
+    // A set of the same columns holding a copy of row `row` only.
+    ResultSet rowCopy(int row) const;
     void reserve(qsizetype rows, qsizetype bytes);
     void appendCell(const char* data, qsizetype length) { // length < 0: null
         cells_.push_back({static_cast<qsizetype>(bytes_.size()), length});

@@ -49,8 +49,8 @@ void markUnassigned(Grid* pulses, RunControl& control) {
     QueryModel& model = pulses->model();
     model.markedTip = QStringLiteral("未割当の時刻");
     model.rowMarked = [&control, &model](int row) {
-        const int id = model.query().rows().columnIndex(QStringLiteral("id"));
-        return id >= 0 && control.unassigned().contains(model.query().text(row, id));
+        const int id = model.rows().rows().columnIndex(QStringLiteral("id"));
+        return id >= 0 && control.unassigned().contains(model.rows().text(row, id));
     };
     QObject::connect(&control, &RunControl::unassignedChanged, pulses->viewport(),
                      [pulses] { pulses->viewport()->update(); });
@@ -110,12 +110,12 @@ RunPageWidget::RunPageWidget(RunControl& control, RunPage& page, QWidget* parent
     results->model().shown = [this](int r, const QString& field, const QString& text) {
         if (text.isEmpty() || !field.startsWith(u"T"))
             return text;
-        const int zek = page_.results.rows().columnIndex(QStringLiteral("zek"));
+        const QueryMirror& rows = results->model().rows();
+        const int zek = rows.rows().columnIndex(QStringLiteral("zek"));
         const int run = field == u"TTIME" ? 1 : field == u"TTIME2" ? 2 : 0;
-        return control_.manualRunTime(page_.results.text(r, zek), run) ? text + QLatin1Char('*')
-                                                                       : text;
+        return control_.manualRunTime(rows.text(r, zek), run) ? text + QLatin1Char('*') : text;
     };
-    const auto resultsBib = [this] { return RunSelection::currentZek(page_.results); };
+    const auto resultsBib = [this] { return results->model().rows().currentText(u"zek"); };
     withMenu(results, resultsBib, statusCommands(control_, page_.run(), this));
     addStatusKeys(results, control_, page_.run(), resultsBib);
     markStatuses(results, control_, page_.run());
@@ -208,7 +208,7 @@ QWidget* RunPageWidget::side(bool start) {
                 statusCommands(control_, page_.run(), this));
         addStatusKeys(list, control_, page_.run(), [this] { return page_.startBox(); });
         markStatuses(list, control_, page_.run());
-        withMenu(pulses, [this] { return Corrections::selectedImpulseId(page_.startPulses); },
+        withMenu(pulses, [pulses] { return pulses->model().rows().currentText(u"id"); },
                  {{QStringLiteral("選択した時刻を上記ビブのスタート時刻にする"),
                    [this](const QString& id) { control_.corrections.assignStartImpulse(id); }},
                   {QString::fromUtf8(kDismissImpulse),
@@ -239,7 +239,7 @@ QWidget* RunPageWidget::side(bool start) {
                 statusCommands(control_, page_.run(), this));
         addStatusKeys(list, control_, page_.run(), [this] { return page_.finishBox(); });
         markStatuses(list, control_, page_.run());
-        withMenu(pulses, [this] { return Corrections::selectedImpulseId(page_.finishPulses); },
+        withMenu(pulses, [pulses] { return pulses->model().rows().currentText(u"id"); },
                  {{QStringLiteral("選択した時刻を上記ビブのフィニッシュ時刻にする"),
                    [this](const QString& id) { control_.corrections.assignFinishImpulse(id); }},
                   {QString::fromUtf8(kDismissImpulse),

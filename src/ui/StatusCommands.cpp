@@ -53,8 +53,8 @@ void addStatusKeys(Grid* grid, RunControl& control, int run, std::function<QStri
 void markStatuses(Grid* grid, RunControl& control, int run) {
     QueryModel& model = grid->model();
     model.rowMarked = [&control, &model, run](int row) {
-        const int zek = model.query().rows().columnIndex(QStringLiteral("zek"));
-        return zek >= 0 && control.statuses(run).contains(model.query().text(row, zek));
+        const int zek = model.rows().rows().columnIndex(QStringLiteral("zek"));
+        return zek >= 0 && control.statuses(run).contains(model.rows().text(row, zek));
     };
     // The status as text in the run's time columns, in place of the times: a DSQ's times are
     // not a result, and the list says so without relying on the colour.
@@ -62,17 +62,17 @@ void markStatuses(Grid* grid, RunControl& control, int run) {
     const QStringList runColumns{"STTIME" + n, "ALTIME" + n, "TTIME" + n, "TOTALTIME"};
     model.shown = [&control, &model, run, runColumns,
                    before = model.shown](int row, const QString& field, const QString& text) {
-        const int zek = model.query().rows().columnIndex(QStringLiteral("zek"));
+        const int zek = model.rows().rows().columnIndex(QStringLiteral("zek"));
         const RunStatus s =
-            zek < 0 ? RunStatus{} : control.statuses(run).value(model.query().text(row, zek));
+            zek < 0 ? RunStatus{} : control.statuses(run).value(model.rows().text(row, zek));
         if (s.isSet() && runColumns.contains(field.toUpper()))
             return s.code + (s.gate.isEmpty() ? QString() : u' ' + s.gate);
         return before ? before(row, field, text) : text;
     };
     model.rowTip = [&control, &model, run](int row) {
-        const int zek = model.query().rows().columnIndex(QStringLiteral("zek"));
+        const int zek = model.rows().rows().columnIndex(QStringLiteral("zek"));
         const RunStatus s =
-            zek < 0 ? RunStatus{} : control.statuses(run).value(model.query().text(row, zek));
+            zek < 0 ? RunStatus{} : control.statuses(run).value(model.rows().text(row, zek));
         return s.isSet() ? statusText(s) : QString();
     };
     QObject::connect(&control, &RunControl::statusesChanged, grid->viewport(),

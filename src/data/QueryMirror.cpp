@@ -1,0 +1,139 @@
+#include "QueryMirror.h"
+
+#include "Query.h"
+
+#include <QMetaObject>
+#include <QRecursiveMutex>
+#include <functional>
+
+namespace pistel {
+
+// What the mirror and its dataset share. Either may go first (a window's grids outlive its
+// station by a moment), so each forgets the other under the lock. The lock is recursive
+// because on one thread a change is applied within the dataset's own report.
+struct QueryMirror::Link {
+    QRecursiveMutex mutex;
+    QueryMirror* mirror = nullptr;
+    Query* source = nullptr;
+    quint64 version = 0; // changes of rows reported, counted on the dataset's thread
+    int inserting = -1;  // where the row being put in goes
+
+    // Runs `apply` on the mirror's thread, after everything posted before it.
+    void post(std::function<void(QueryMirror&)> apply) {
+        QMutexLocker lock(&mutex);
+        if (!mirror)
+            return;
+        QMetaObject::invokeMethod(mirror, [m = mirror, apply = std::move(apply)] { apply(*m); });
+    }
+};
+
+QueryMirror::QueryMirror(Query& source, QObject* parent)
+    : QObject(parent), link_(std::make_shared<Link>()) {
+    link_->mirror = this;
+    link_->source = &source;
+    rows_ = source.rows();
+    open_ = source.isOpen();
+    current_ = source.currentRow();
+    followSource(source);
+}
+
+QueryMirror::~QueryMirror() {
+    QMutexLocker lock(&link_->mutex);
+    link_->mirror = nullptr;
+}
+
+void QueryMirror::followSource(Query& source) {
+    // These run where the dataset changes, on its thread, while its rows are as reported.
+    const auto link = link_;
+    const auto direct = Qt::DirectConnection;
+    connect(
+        &source, &QObject::destroyed, &source,
+        [link] {
+            QMutexLocker lock(&link->mutex);
+            link->source = nullptr;
+        },
+        direct);
+    connect(
+        &source, &Query::reset, &source,
+        [link, &source] {
+            ++link->version;
+            link->post([rows = source.rows(), open = source.isOpen(),
+                        current = source.currentRow()](QueryMirror& m) {
+                emit m.aboutToReset();
+                m.rows_ = rows;
+                m.open_ = open;
+                m.current_ = current;
+                ++m.version_;
+                emit m.reset();
+            });
+        },
+        direct);
+    connect(
+        &source, &Query::rowAboutToBeRemoved, &source,
+        [link](int row) {
+            ++link->version;
+            link->post([row](QueryMirror& m) {
+                emit m.rowAboutToBeRemoved(row);
+                m.rows_.removeRow(row);
+                ++m.version_;
+                emit m.rowRemoved();
+            });
+        },
+        direct);
+    connect(
+        &source, &Query::rowAboutToBeInserted, &source, [link](int row) { link->inserting = row; },
+        direct);
+    connect(
+        &source, &Query::rowInserted, &source,
+        [link, &source] {
+            ++link->version;
+            link->post([at = link->inserting,
+                        row = source.rows().rowCopy(link->inserting)](QueryMirror& m) {
+                emit m.rowAboutToBeInserted(at);
+                m.rows_.insertRow(at, row, 0);
+                ++m.version_;
+                emit m.rowInserted();
+            });
+        },
+        direct);
+    connect(
+        &source, &Query::rowsChanged, &source,
+        [link] { link->post([](QueryMirror& m) { emit m.rowsChanged(); }); }, direct);
+    connect(
+        &source, &Query::currentRowChanged, &source,
+        [link, &source] {
+            link->post([current = source.currentRow()](QueryMirror& m) {
+                m.current_ = current;
+                emit m.currentRowChanged();
+            });
+        },
+        direct);
+}
+
+QString QueryMirror::currentText(QStringView field) const {
+    const int column = rows_.columnIndex(field);
+    if (current_ < 0 || current_ >= recordCount() || column < 0)
+        return {};
+    return rows_.text(current_, column);
+}
+
+void QueryMirror::moveTo(int row) {
+    QMutexLocker lock(&link_->mutex);
+    Query* source = link_->source;
+    if (!source)
+        return;
+    QMetaObject::invokeMethod(source, [link = link_, source, row, seen = version_] {
+        if (link->version != seen) {
+            // Rows changed under the operator's click: show where the dataset stands.
+            link->post([current = source->currentRow()](QueryMirror& m) {
+                m.current_ = current;
+                emit m.currentRowChanged();
+            });
+            return;
+        }
+        if (source->isOpen() && row < source->recordCount())
+            source->moveTo(row);
+    });
+}
+
+} // namespace pistel
