@@ -5,10 +5,11 @@
 // rows instead of being read or laid out whole. Run by scripts/bench.sh.
 #include "BenchData.h"
 #include "capture/QueueByteSource.h"
-#include "capture/ReceiveHandler.h"
-#include "capture/RunControl.h"
 #include "data/AppState.h"
 #include "data/DbError.h"
+#include "data/OperatorDialog.h"
+#include "station/StationView.h"
+#include "station/TimingStation.h"
 #include "ui/RunPageWidget.h"
 
 #include <QApplication>
@@ -18,6 +19,18 @@
 
 using namespace pistel;
 using namespace pistel::bench;
+
+namespace {
+// Nothing is asked in a bench race; whatever is said goes to the error stream.
+class BenchDialog : public OperatorDialog {
+public:
+    bool askYesNo(const QString& text, const QString&) override {
+        QTextStream(stderr) << text << " -> no\n";
+        return false;
+    }
+    void showMessage(const QString& text) override { QTextStream(stderr) << text << "\n"; }
+};
+} // namespace
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -41,15 +54,16 @@ int main(int argc, char** argv) {
         app.competitionCode = kCode;
         app.timerPortOpen = true;
         QueueByteSource port;
-        ReceiveHandler handler(app, dm, port, nullptr);
-        RunControl control(app, dm);
-        handler.setCapture(&control);
+        BenchDialog dialog;
+        TimingStation station(app, dm, dialog, nullptr, {}, &port);
+        StationView view(station);
+        RunControl& control = station.control;
         std::vector<double> perLine; // CPU ms per line of each block
         double blockStart = ownCpuSeconds();
         int lines = 0;
         auto feed = [&](const QByteArray& line) {
             port.push(line);
-            handler.CommX1Receive(port.InQueCount());
+            station.receiver.CommX1Receive(port.InQueCount());
             QApplication::processEvents(); // the lists are laid out and painted
             if (++lines % block == 0) {
                 const double now = ownCpuSeconds();
@@ -59,10 +73,10 @@ int main(int argc, char** argv) {
         };
         for (int run = 1; run <= 2; ++run) {
             RunPage& page = run == 1 ? control.page1 : control.page2;
-            RunPageWidget widget(control, page);
+            RunPageWidget widget(station, view, page);
             widget.resize(1020, 700);
             widget.show();
-            control.selection.selectRun(run);
+            station.selectRun(run);
             const std::int64_t t0 = std::int64_t(run == 1 ? 9 : 14) * 3600 * 10000;
             for (int i = 0; i < competitors; ++i) {
                 const QString bib = page.startBox();

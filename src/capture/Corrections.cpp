@@ -264,6 +264,11 @@ bool Corrections::applyReplacement(const QString& bib, int run, bool start, cons
         storeReplacementTime(run_.dm.Db1, run_.app.competitionCode, bib, run, start, time);
     if (outcome != ReplacementOutcome::Stored)
         return outcome == ReplacementOutcome::AlreadySo;
+    followReplacement(bib, run, start);
+    return true;
+}
+
+void Corrections::followReplacement(const QString& bib, int run, bool start) {
     run_.noteOperatorChange();
     run_.rereadMarks();
     run_.rereadUnassigned(); // a finish without its start, or the start that was missing
@@ -273,7 +278,6 @@ bool Corrections::applyReplacement(const QString& bib, int run, bool start, cons
     const QString contradicted = start ? QStringLiteral("DNS") : QStringLiteral("DNF");
     if (run_.statuses(run).value(bib).code == contradicted)
         emit run_.timeForStatus(bib, run, contradicted);
-    return true;
 }
 
 bool Corrections::revertChange(long long id) {

@@ -53,6 +53,9 @@ public:
     // with the run time that follows and its history row, unless a time of the timer is there
     // (one that is not itself a replacement). True when stored or already so.
     bool applyReplacement(const QString& bib, int run, bool start, const QString& time);
+    // What follows a replacement time stored (here or by another window): the marks, the
+    // lists, and a question when it contradicts the competitor's status.
+    void followReplacement(const QString& bib, int run, bool start);
 
     // The pulsedata id of an impulse list's current row; empty when none.
     static QString selectedImpulseId(const Query& impulses);

@@ -70,12 +70,13 @@ void RunContext::rereadStatuses() {
     Query& q = dm.Qedit;
     q.setSql({"select zek,run,code,gate,reason from run_status where tcode = '" + code() + "'"});
     q.open();
-    statuses_[0].clear();
-    statuses_[1].clear();
+    marks_.statuses[0].clear();
+    marks_.statuses[1].clear();
     for (int r = 0; r < q.recordCount(); ++r) {
         const int run = q.text(r, 1).toInt();
         if (run == 1 || run == 2)
-            statuses_[run - 1].insert(q.text(r, 0), {q.text(r, 2), q.text(r, 3), q.text(r, 4)});
+            marks_.statuses[run - 1].insert(q.text(r, 0),
+                                            {q.text(r, 2), q.text(r, 3), q.text(r, 4)});
     }
     q.close();
 }
@@ -83,18 +84,16 @@ void RunContext::rereadStatuses() {
 void RunContext::rereadMarks() {
     ManualTimes marks =
         readManualTimes(dm.Db1, app.competitionCode, readSnapshots(dm.Db1, app.competitionCode));
-    if (marks == manualTimes_)
+    if (marks == marks_.manualTimes)
         return;
-    manualTimes_ = std::move(marks);
+    marks_.manualTimes = std::move(marks);
     emit statusesChanged();
 }
 
-bool RunContext::manualRunTime(const QString& bib, int run) const {
-    const QHash<QString, QString> m = manualTimes_.value(bib);
-    const bool first = m.contains(QStringLiteral("STTIME")) || m.contains(QStringLiteral("ALTIME"));
-    const bool second =
-        m.contains(QStringLiteral("STTIME2")) || m.contains(QStringLiteral("ALTIME2"));
-    return run == 1 ? first : run == 2 ? second : first || second;
+RunMarks RunContext::marks() const {
+    RunMarks m = marks_;
+    m.resultsGridClass = resultsGridClass;
+    return m;
 }
 
 void RunContext::rereadUnassigned() {
@@ -114,10 +113,10 @@ void RunContext::rereadUnassigned() {
             missing << q.text(r, 0);
     }
     q.close();
-    if (ids == unassigned_ && missing == missingStarts_)
+    if (ids == marks_.unassigned && missing == marks_.missingStarts)
         return;
-    unassigned_ = ids;
-    missingStarts_ = missing;
+    marks_.unassigned = ids;
+    marks_.missingStarts = missing;
     emit unassignedChanged();
 }
 

@@ -1,8 +1,7 @@
 #pragma once
 
+#include "RunMarks.h"
 #include "RunPage.h"
-#include "results/ChangeHistory.h"
-#include "results/RunStatus.h"
 
 #include <QHash>
 #include <QSet>
@@ -76,19 +75,22 @@ public:
 
     // Statuses of a run (bib -> status) as stored; re-read with the run selection and after
     // every status change.
-    const QHash<QString, RunStatus>& statuses(int run) const { return statuses_[run - 1]; }
+    const QHash<QString, RunStatus>& statuses(int run) const { return marks_.statusesOf(run); }
     void rereadStatuses();
     // The start and finish times set by hand (bib -> STTIME/ALTIME/STTIME2/ALTIME2), for the
     // mark in the results; re-read with the statuses and after every change by hand.
-    const ManualTimes& manualTimes() const { return manualTimes_; }
+    const ManualTimes& manualTimes() const { return marks_.manualTimes; }
     void rereadMarks();
     // Whether `bib`'s run time in `run` (0: the total) rests on a time set by hand.
-    bool manualRunTime(const QString& bib, int run) const;
+    bool manualRunTime(const QString& bib, int run) const { return marks_.manualRunTime(bib, run); }
     // Impulses of the competition that nobody got (pulsedata ids), and competitors of the
     // current run with a finish but no start; re-read from the database.
-    const QSet<QString>& unassigned() const { return unassigned_; }
-    const QStringList& missingStarts() const { return missingStarts_; }
+    const QSet<QString>& unassigned() const { return marks_.unassigned; }
+    const QStringList& missingStarts() const { return marks_.missingStarts; }
     void rereadUnassigned();
+    // All of the above as one value, with the class the results lists show (cheap: the
+    // containers are shared until written).
+    RunMarks marks() const;
     // Something else went into the change history (a publication): the lists showing it follow.
     void historyChanged() { emit statusesChanged(); }
 
@@ -108,10 +110,7 @@ private:
 
     quint64 operatorChanges_ = 0;
     QSet<QString> kept_;
-    QHash<QString, RunStatus> statuses_[2];
-    ManualTimes manualTimes_;
-    QSet<QString> unassigned_;
-    QStringList missingStarts_;
+    RunMarks marks_;
 };
 
 } // namespace pistel

@@ -10,6 +10,15 @@ namespace pistel {
 
 class TCustomCommX;
 
+// What the settings page shows of the port lists, as a value.
+struct PortChoices {
+    QStringList items;
+    int index1 = 0;
+    QString text1;
+    int index2 = 0;
+    QString text2;
+};
+
 // The port part of the run window's settings page, without widgets: the two port lists,
 // the timer port choice, and opening and closing both ports with the window.
 class PortSettings : public QObject {
@@ -33,6 +42,7 @@ public:
     QString cbxcomm1Text() const { return text1_; }
     int cbxcomm2Index() const { return index2_; }
     QString cbxcomm2Text() const { return text2_; }
+    PortChoices choices() const { return {items_, index1_, text1_, index2_, text2_}; }
     // What the operator picked or typed in Cbxcomm1 (then Cbxcomm1Change runs) or Cbxcomm2.
     void setCbxcomm1(int index, const QString& text);
     void setCbxcomm2(int index, const QString& text);

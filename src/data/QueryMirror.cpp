@@ -25,16 +25,38 @@ struct QueryMirror::Link {
             return;
         QMetaObject::invokeMethod(mirror, [m = mirror, apply = std::move(apply)] { apply(*m); });
     }
+    // The dataset's rows whole, as the mirror's start or after a read.
+    void postRows(const Query& rowsOf) {
+        post([rows = rowsOf.rows(), open = rowsOf.isOpen(), current = rowsOf.currentRow(),
+              version = version](QueryMirror& m) {
+            emit m.aboutToReset();
+            m.rows_ = rows;
+            m.open_ = open;
+            m.current_ = current;
+            m.version_ = version;
+            m.synced_ = true;
+            emit m.reset();
+        });
+    }
+    // A change of rows, applied once the mirror holds the rows it changes.
+    void postChange(std::function<void(QueryMirror&)> apply) {
+        post([apply = std::move(apply), version = version](QueryMirror& m) {
+            if (!m.synced_)
+                return; // the rows it will get already hold the change
+            apply(m);
+            m.version_ = version;
+        });
+    }
 };
 
 QueryMirror::QueryMirror(Query& source, QObject* parent)
     : QObject(parent), link_(std::make_shared<Link>()) {
     link_->mirror = this;
     link_->source = &source;
-    rows_ = source.rows();
-    open_ = source.isOpen();
-    current_ = source.currentRow();
     followSource(source);
+    // The rows to start from are taken on the dataset's thread, after the reports above are
+    // connected, so no change falls between them.
+    QMetaObject::invokeMethod(&source, [link = link_, &source] { link->postRows(source); });
 }
 
 QueryMirror::~QueryMirror() {
@@ -57,25 +79,16 @@ void QueryMirror::followSource(Query& source) {
         &source, &Query::reset, &source,
         [link, &source] {
             ++link->version;
-            link->post([rows = source.rows(), open = source.isOpen(),
-                        current = source.currentRow()](QueryMirror& m) {
-                emit m.aboutToReset();
-                m.rows_ = rows;
-                m.open_ = open;
-                m.current_ = current;
-                ++m.version_;
-                emit m.reset();
-            });
+            link->postRows(source);
         },
         direct);
     connect(
         &source, &Query::rowAboutToBeRemoved, &source,
         [link](int row) {
             ++link->version;
-            link->post([row](QueryMirror& m) {
+            link->postChange([row](QueryMirror& m) {
                 emit m.rowAboutToBeRemoved(row);
                 m.rows_.removeRow(row);
-                ++m.version_;
                 emit m.rowRemoved();
             });
         },
@@ -87,22 +100,21 @@ void QueryMirror::followSource(Query& source) {
         &source, &Query::rowInserted, &source,
         [link, &source] {
             ++link->version;
-            link->post([at = link->inserting,
-                        row = source.rows().rowCopy(link->inserting)](QueryMirror& m) {
+            link->postChange([at = link->inserting,
+                              row = source.rows().rowCopy(link->inserting)](QueryMirror& m) {
                 emit m.rowAboutToBeInserted(at);
                 m.rows_.insertRow(at, row, 0);
-                ++m.version_;
                 emit m.rowInserted();
             });
         },
         direct);
     connect(
         &source, &Query::rowsChanged, &source,
-        [link] { link->post([](QueryMirror& m) { emit m.rowsChanged(); }); }, direct);
+        [link] { link->postChange([](QueryMirror& m) { emit m.rowsChanged(); }); }, direct);
     connect(
         &source, &Query::currentRowChanged, &source,
         [link, &source] {
-            link->post([current = source.currentRow()](QueryMirror& m) {
+            link->postChange([current = source.currentRow()](QueryMirror& m) {
                 m.current_ = current;
                 emit m.currentRowChanged();
             });
@@ -125,7 +137,7 @@ void QueryMirror::moveTo(int row) {
     QMetaObject::invokeMethod(source, [link = link_, source, row, seen = version_] {
         if (link->version != seen) {
             // Rows changed under the operator's click: show where the dataset stands.
-            link->post([current = source->currentRow()](QueryMirror& m) {
+            link->postChange([current = source->currentRow()](QueryMirror& m) {
                 m.current_ = current;
                 emit m.currentRowChanged();
             });

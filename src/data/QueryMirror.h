@@ -51,7 +51,8 @@ private:
     ResultSet rows_;
     bool open_ = false;
     int current_ = -1;
-    quint64 version_ = 0; // changes of rows applied here
+    quint64 version_ = 0; // the dataset's count of changes that the rows here hold
+    bool synced_ = false; // the rows to start from arrived
 };
 
 } // namespace pistel

@@ -99,6 +99,7 @@ void TimingStation::selectRun(int run) {
     control.selection.selectRun(run);
     changeWatch_.forget();
     lookForOutsideChanges();
+    emit runSelected(run);
 }
 
 bool TimingStation::openBackupPort() {
@@ -119,14 +120,14 @@ bool TimingStation::openBackupPort() {
     return true;
 }
 
-QStringList TimingStation::classNames() {
+void TimingStation::readClassNames() {
     Query q(control.dm.Db1, QStringLiteral("classNames"),
             {QStringLiteral("select cname from cs_master order by ccode desc")});
     q.open();
     QStringList names;
     for (int r = 0; r < q.recordCount(); ++r)
         names << q.text(r, 0);
-    return names;
+    emit classNamesRead(names);
 }
 
 void TimingStation::receive(ReceiveHandler& handler, int bytes, const QString& what) {
@@ -237,6 +238,17 @@ void TimingStation::outsideLookFailed(const QString& message, bool lost) {
         return;
     watchError_ = message;
     emit dataHealthChanged();
+}
+
+void TimingStation::post(std::function<void()> work) {
+    QMetaObject::invokeMethod(this, [this, work = std::move(work)] {
+        try {
+            work();
+        } catch (const std::exception& e) {
+            const auto* db = dynamic_cast<const DbError*>(&e);
+            emit commandFailed(QString::fromStdString(e.what()), db && db->connectionLost());
+        }
+    });
 }
 
 DataHealth TimingStation::dataHealth() const {

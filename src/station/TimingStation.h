@@ -53,8 +53,14 @@ public:
     bool openBackupPort();
     // The timer port is open and lines came in: stopping would end a race's reception.
     bool timing() const { return CommX1.isOpen() && linesReceived_ > 0; }
-    // The names of the competition's classes, highest number first.
-    QStringList classNames();
+    // Reads the names of the competition's classes, highest number first, and tells them by
+    // classNamesRead.
+    void readClassNames();
+
+    // Runs `work` on the station's thread, after what was posted before it (at once when
+    // called there): the window's commands. A failure is reported by commandFailed, never
+    // thrown into the event loop.
+    void post(std::function<void()> work);
 
     DataHealth dataHealth() const;
     TimerHealth timerHealth() const;
@@ -84,6 +90,11 @@ signals:
     // What timerHealth or dataHealth says may have changed.
     void timerHealthChanged();
     void dataHealthChanged();
+    void classNamesRead(const QStringList& names);
+    // A run was made current.
+    void runSelected(int run);
+    // A posted command failed (`lost`: the connection was lost).
+    void commandFailed(const QString& message, bool lost);
 
 private:
     // One delivery of a port's bytes; a line the server refuses is shown in the status line

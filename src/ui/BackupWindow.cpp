@@ -2,13 +2,16 @@
 
 #include "Japanese.h"
 #include "MessageBoxDialog.h"
+#include "RunWindowContext.h"
 #include "backup/ReplacementReport.h"
-#include "capture/RunControl.h"
+#include "capture/ReplacementTimes.h"
 #include "data/AppState.h"
 #include "data/OperatorDialog.h"
 #include "data/TDM1.h"
 #include "results/DocumentPdf.h"
 #include "results/Race.h"
+#include "station/StationView.h"
+#include "station/TimingStation.h"
 
 #include <QComboBox>
 #include <QDoubleSpinBox>
@@ -48,14 +51,14 @@ void fill(QTableWidget* t, const QList<QStringList>& rows) {
 
 } // namespace
 
-BackupWindow::BackupWindow(RunControl& control, QWidget* parent)
-    : QDialog(parent), control_(control) {
+BackupWindow::BackupWindow(const RunWindowContext& context, QWidget* parent)
+    : QDialog(parent), context_(context) {
     setWindowTitle(QStringLiteral("予備計時"));
     auto* g = new QGridLayout(this);
     auto* top = new QHBoxLayout;
     runChoice = new QComboBox(this);
     runChoice->addItems({QStringLiteral("１本目"), QStringLiteral("２本目")});
-    runChoice->setCurrentIndex(control_.isRun1() ? 0 : 1);
+    runChoice->setCurrentIndex(context_.view.app().isRun1() ? 0 : 1);
     channelChoice = new QComboBox(this);
     channelChoice->addItems({QStringLiteral("スタート"), QStringLiteral("フィニッシュ")});
     tolerance = new QDoubleSpinBox(this);
@@ -118,7 +121,7 @@ BackupWindow::BackupWindow(RunControl& control, QWidget* parent)
     connect(tolerance, &QDoubleSpinBox::valueChanged, this, &BackupWindow::showRun);
     connect(importButton, &QPushButton::clicked, this, &BackupWindow::importFile);
     connect(giveRun, &QPushButton::clicked, this, [this] {
-        giveSecondTimerLinesARun(control_.dm.Db1, control_.app.competitionCode, run());
+        giveSecondTimerLinesARun(context_.dm.Db1, context_.app.competitionCode, run());
         refresh();
     });
     connect(storeButton, &QPushButton::clicked, this, [this] { storeSheet(sheet->toPlainText()); });
@@ -154,8 +157,8 @@ void BackupWindow::refresh() {
     }
     auto read = std::make_shared<std::pair<BackupRun, RaceInfo>>();
     reader_.read(
-        control_.dm.Db1,
-        [read, code = control_.app.competitionCode, run = run()](odbc::Connection& c) {
+        context_.dm.Db1,
+        [read, code = context_.app.competitionCode, run = run()](odbc::Connection& c) {
             read->first = BackupRun::read(c, code, run);
             readRaceInfo(c, code, read->second);
         },
@@ -230,11 +233,10 @@ bool BackupWindow::storeSheet(const QString& text) {
     std::vector<HandTime> times;
     QString error;
     if (!parseHandTimes(text, times, &error)) {
-        if (control_.dialog)
-            control_.dialog->showMessage(error);
+        context_.dialog.showMessage(error);
         return false;
     }
-    storeHandTimes(control_.dm.Db1, control_.app.competitionCode, run(), channel(), times);
+    storeHandTimes(context_.dm.Db1, context_.app.competitionCode, run(), channel(), times);
     refresh();
     return true;
 }
@@ -246,9 +248,7 @@ void BackupWindow::importFile() {
         return;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        if (control_.dialog)
-            control_.dialog->showMessage(path + QStringLiteral(" を読めません: ") +
-                                         file.errorString());
+        context_.dialog.showMessage(path + QStringLiteral(" を読めません: ") + file.errorString());
         return;
     }
     storeSheet(QString::fromUtf8(file.readAll()));
@@ -257,8 +257,14 @@ void BackupWindow::importFile() {
 bool BackupWindow::apply(const Proposal& p, QStringList& said) {
     const bool start = p.channel == Channel::Start;
     const QString time = timeOfDayText(p.replacement.time);
+    const ReplacementOutcome outcome = storeReplacementTime(
+        context_.dm.Db1, context_.app.competitionCode, p.replacement.zek, run(), start, time);
     const bool stored =
-        control_.corrections.applyReplacement(p.replacement.zek, run(), start, time);
+        outcome == ReplacementOutcome::Stored || outcome == ReplacementOutcome::AlreadySo;
+    if (outcome == ReplacementOutcome::Stored) // the station's lists and marks follow
+        context_.station.post([s = &context_.station, bib = p.replacement.zek, run = run(), start] {
+            s->control.corrections.followReplacement(bib, run, start);
+        });
     said << QStringLiteral("ビブ %1　%2本目%3　%4: %5")
                 .arg(p.replacement.zek)
                 .arg(run())
@@ -291,8 +297,8 @@ int BackupWindow::applyAll() {
 
 void BackupWindow::tellApplied(const QStringList& said) {
     // What was stored, said once for the whole command.
-    if (control_.dialog && !said.isEmpty())
-        control_.dialog->showMessage(said.join(QLatin1Char('\n')));
+    if (!said.isEmpty())
+        context_.dialog.showMessage(said.join(QLatin1Char('\n')));
 }
 
 bool BackupWindow::saveReport(const QString& path) {
@@ -303,8 +309,7 @@ bool BackupWindow::saveReport(const QString& path) {
     else if (writeDocumentPdf(replacementReport(*data_, info_, toleranceUnits()), path,
                               QDateTime::currentDateTime(), &error))
         return true;
-    if (control_.dialog)
-        control_.dialog->showMessage(error);
+    context_.dialog.showMessage(error);
     return false;
 }
 

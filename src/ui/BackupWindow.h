@@ -16,7 +16,7 @@ class QTableWidget;
 
 namespace pistel {
 
-class RunControl;
+struct RunWindowContext;
 
 // 予備計時: the hand times of a run and channel (imported from a file or typed as a stopwatch
 // sheet), how they and the second timer's impulses match the competitors, and the replacement
@@ -25,7 +25,7 @@ class RunControl;
 class BackupWindow : public QDialog {
     Q_OBJECT
 public:
-    BackupWindow(RunControl& control, QWidget* parent = nullptr);
+    BackupWindow(const RunWindowContext& context, QWidget* parent = nullptr);
 
     QComboBox* runChoice = nullptr;     // 1本目 / 2本目
     QComboBox* channelChoice = nullptr; // スタート / フィニッシュ
@@ -64,7 +64,7 @@ private:
     void showRun();
     void showReferences();
 
-    RunControl& control_;
+    const RunWindowContext& context_;
     std::optional<BackupRun> data_; // the run shown, as last read
     RaceInfo info_;
     BackgroundReader reader_;

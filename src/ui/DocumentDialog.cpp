@@ -2,7 +2,7 @@
 
 #include "Japanese.h"
 #include "MessageBoxDialog.h"
-#include "capture/RunControl.h"
+#include "RunWindowContext.h"
 #include "data/AppState.h"
 #include "data/OperatorDialog.h"
 #include "data/TDM1.h"
@@ -22,8 +22,8 @@
 
 namespace pistel {
 
-DocumentDialog::DocumentDialog(RunControl& control, QWidget* parent)
-    : QDialog(parent), control_(control) {
+DocumentDialog::DocumentDialog(const RunWindowContext& context, QWidget* parent)
+    : QDialog(parent), context_(context) {
     setWindowTitle(QStringLiteral("出力/印刷"));
     auto* form = new QFormLayout(this);
     kindChoice = new QComboBox(this);
@@ -55,8 +55,8 @@ DocumentDialog::DocumentDialog(RunControl& control, QWidget* parent)
 void DocumentDialog::withRace(std::function<void(const Race*)> use) {
     auto race = std::make_shared<Race>();
     const bool started = reader_.read(
-        control_.dm.Db1,
-        [race, code = control_.app.competitionCode](odbc::Connection& db) {
+        context_.dm.Db1,
+        [race, code = context_.app.competitionCode](odbc::Connection& db) {
             readRace(db, code, *race);
         },
         [this, race, use](const QString& error, bool lost) {
@@ -113,8 +113,7 @@ bool DocumentDialog::write(const Race& race, const QString& path) {
 }
 
 void DocumentDialog::tell(const QString& text) {
-    if (control_.dialog)
-        control_.dialog->showMessage(text);
+    context_.dialog.showMessage(text);
 }
 
 void DocumentDialog::save() {

@@ -11,7 +11,7 @@ class QPushButton;
 namespace pistel {
 
 struct Race;
-class RunControl;
+struct RunWindowContext;
 
 // 出力/印刷: a start or result list of one class or all, saved as PDF or CSV or printed. The
 // race is read off the window thread, afresh for each document, so the window and the timer's
@@ -19,7 +19,7 @@ class RunControl;
 class DocumentDialog : public QDialog {
     Q_OBJECT
 public:
-    DocumentDialog(RunControl& control, QWidget* parent = nullptr);
+    DocumentDialog(const RunWindowContext& context, QWidget* parent = nullptr);
 
     QComboBox* kindChoice = nullptr;
     QComboBox* classChoice = nullptr; // data: class number, -1 all classes
@@ -45,7 +45,7 @@ private:
     bool write(const Race& race, const QString& path);
     void tell(const QString& text);
 
-    RunControl& control_;
+    const RunWindowContext& context_;
     QList<QPushButton*> buttons_;
     BackgroundReader reader_;
 };

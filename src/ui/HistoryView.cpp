@@ -1,11 +1,13 @@
 #include "HistoryView.h"
 
-#include "capture/RunControl.h"
+#include "RunWindowContext.h"
 #include "data/AppState.h"
 #include "data/BibText.h"
 #include "data/OperatorDialog.h"
 #include "data/TDM1.h"
 #include "data/odbc/OdbcConnection.h"
+#include "station/StationView.h"
+#include "station/TimingStation.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -20,8 +22,8 @@
 
 namespace pistel {
 
-HistoryView::HistoryView(RunControl& control, QWidget* parent)
-    : QDialog(parent), control_(control) {
+HistoryView::HistoryView(const RunWindowContext& context, QWidget* parent)
+    : QDialog(parent), context_(context) {
     setWindowTitle(QStringLiteral("変更履歴"));
     auto* v = new QVBoxLayout(this);
     auto* top = new QHBoxLayout;
@@ -49,7 +51,7 @@ HistoryView::HistoryView(RunControl& control, QWidget* parent)
     resize(980, 560);
     connect(bibFilter, &QLineEdit::textChanged, this, &HistoryView::refresh);
     connect(revert, &QPushButton::clicked, this, &HistoryView::revertChosen);
-    connect(&control_, &RunControl::statusesChanged, this, &HistoryView::refresh);
+    connect(&context_.view, &StationView::marksChanged, this, &HistoryView::refresh);
     refresh();
 }
 
@@ -63,13 +65,13 @@ void HistoryView::refresh() {
         reader_.readAgainAfter([this] { refresh(); });
         return;
     }
-    const odbc::Connection& db = control_.dm.Db1;
+    const odbc::Connection& db = context_.dm.Db1;
     if (!db.isOpen())
         return; // shown again when the connection is back and something changes
     auto read = std::make_shared<std::vector<HistoryEntry>>();
     reader_.read(
         db,
-        [read, code = control_.app.competitionCode, bib](odbc::Connection& c) {
+        [read, code = context_.app.competitionCode, bib](odbc::Connection& c) {
             *read = readHistory(c, code, bib);
         },
         [this, read](const QString& error, bool) {
@@ -131,10 +133,10 @@ void HistoryView::revertChosen() {
         QStringLiteral("ビブ %1　%2　%3\n変更前: %4\n変更後: %5\n\n"
                        "この変更を元に戻しますか？")
             .arg(e->zek, sourceCaption(e->source), e->what, e->beforeText, e->afterText);
-    if (!control_.dialog || !control_.dialog->askYesNo(what, QStringLiteral("変更を元に戻す")))
+    if (!context_.dialog.askYesNo(what, QStringLiteral("変更を元に戻す")))
         return;
-    control_.corrections.revertChange(id);
-    refresh();
+    // The list follows once the station has taken the change back (its statuses change).
+    context_.station.post([s = &context_.station, id] { s->control.corrections.revertChange(id); });
 }
 
 } // namespace pistel

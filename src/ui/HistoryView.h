@@ -12,14 +12,14 @@ class QTableWidget;
 
 namespace pistel {
 
-class RunControl;
+struct RunWindowContext;
 
 // The change history of the competition, newest first, filtered by bib; the chosen change can
 // be reverted (which is a change of its own).
 class HistoryView : public QDialog {
     Q_OBJECT
 public:
-    HistoryView(RunControl& control, QWidget* parent = nullptr);
+    HistoryView(const RunWindowContext& context, QWidget* parent = nullptr);
 
     QLineEdit* bibFilter = nullptr;
     QTableWidget* table = nullptr;
@@ -38,7 +38,7 @@ public:
 private:
     void showEntries(std::vector<HistoryEntry> entries);
 
-    RunControl& control_;
+    const RunWindowContext& context_;
     std::vector<HistoryEntry> entries_;
     BackgroundReader reader_;
 };

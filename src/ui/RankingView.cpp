@@ -2,13 +2,15 @@
 
 #include "DocumentTable.h"
 #include "MessageBoxDialog.h"
-#include "capture/RunControl.h"
+#include "RunWindowContext.h"
 #include "data/AppState.h"
 #include "data/DbError.h"
 #include "data/TDM1.h"
 #include "data/odbc/OdbcConnection.h"
 #include "results/Publication.h"
 #include "results/Race.h"
+#include "station/StationView.h"
+#include "station/TimingStation.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -23,8 +25,8 @@
 
 namespace pistel {
 
-RankingView::RankingView(RunControl& control, QWidget* parent)
-    : QDialog(parent), control_(control) {
+RankingView::RankingView(const RunWindowContext& context, QWidget* parent)
+    : QDialog(parent), context_(context) {
     setWindowTitle(QStringLiteral("順位"));
     auto* v = new QVBoxLayout(this);
     auto* top = new QHBoxLayout;
@@ -53,11 +55,11 @@ RankingView::RankingView(RunControl& control, QWidget* parent)
     v->addLayout(bottom);
     resize(760, 600);
 
-    rankingChoice->setCurrentIndex(control_.isRun1() ? 0 : 1);
+    rankingChoice->setCurrentIndex(context_.view.app().isRun1() ? 0 : 1);
     connect(classChoice, &QComboBox::currentIndexChanged, this, &RankingView::refresh);
     connect(rankingChoice, &QComboBox::currentIndexChanged, this, &RankingView::refresh);
     connect(again, &QPushButton::clicked, this, &RankingView::refresh);
-    connect(&control_, &RunControl::statusesChanged, this, &RankingView::refresh);
+    connect(&context_.view, &StationView::marksChanged, this, &RankingView::refresh);
     refresh(); // the classes come with the first read
 }
 
@@ -65,7 +67,7 @@ void RankingView::showClasses(const Race& race) {
     const QSignalBlocker block(classChoice); // shown below, not read again
     for (int cls : race.classes())
         classChoice->addItem(race.className(cls), cls);
-    const int shown = classChoice->findData(control_.resultsGridClass);
+    const int shown = classChoice->findData(context_.view.marks().resultsGridClass);
     if (shown >= 0)
         classChoice->setCurrentIndex(shown);
 }
@@ -75,7 +77,7 @@ void RankingView::refresh() {
         reader_.readAgainAfter([this] { refresh(); });
         return;
     }
-    const odbc::Connection& db = control_.dm.Db1;
+    const odbc::Connection& db = context_.dm.Db1;
     if (!db.isOpen()) {
         officialState->setText(
             QStringLiteral("データベースに接続できません。接続が戻ると表示します。"));
@@ -84,7 +86,7 @@ void RankingView::refresh() {
     auto race = std::make_shared<Race>();
     reader_.read(
         db,
-        [race, code = control_.app.competitionCode](odbc::Connection& c) {
+        [race, code = context_.app.competitionCode](odbc::Connection& c) {
             readRace(c, code, *race);
         },
         [this, race](const QString& error, bool lost) {
@@ -115,14 +117,15 @@ void RankingView::showRanking(const Race& race) {
 
 void RankingView::publish(bool undo) {
     try {
-        publishResults(control_.dm.Db1, control_.app.competitionCode,
+        publishResults(context_.dm.Db1, context_.app.competitionCode,
                        rankingChoice->currentIndex() == 0 ? PublishScope::Run1 : PublishScope::Race,
                        undo);
     } catch (const DbError& e) {
         officialState->setText(QStringLiteral("公式発表できません: ") + e.message());
         return;
     }
-    control_.historyChanged(); // the history shows the publication
+    // The history shows the publication.
+    context_.station.post([s = &context_.station] { s->control.historyChanged(); });
 }
 
 } // namespace pistel

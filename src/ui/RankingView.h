@@ -11,8 +11,8 @@ class QTableWidget;
 
 namespace pistel {
 
-class RunControl;
 struct Race;
+struct RunWindowContext;
 
 // The rankings of a class: run 1 (by the run-1 time) or final (by the two-run total), with
 // the non-finishers after the ranked rows, the race points and the penalty; follows every
@@ -20,7 +20,7 @@ struct Race;
 class RankingView : public QDialog {
     Q_OBJECT
 public:
-    RankingView(RunControl& control, QWidget* parent = nullptr);
+    RankingView(const RunWindowContext& context, QWidget* parent = nullptr);
 
     QComboBox* classChoice = nullptr;
     QComboBox* rankingChoice = nullptr; // 0 run 1, 1 final
@@ -41,7 +41,7 @@ private:
     void showClasses(const Race& race);
     void showRanking(const Race& race);
 
-    RunControl& control_;
+    const RunWindowContext& context_;
     BackgroundReader reader_;
 };
 

@@ -3,8 +3,8 @@
 #include "Grid.h"
 #include "StatusCommands.h"
 #include "TCuteButton.h"
-#include "capture/RunControl.h"
-#include "data/TDM1.h"
+#include "station/StationView.h"
+#include "station/TimingStation.h"
 
 #include <QButtonGroup>
 #include <QGroupBox>
@@ -45,21 +45,22 @@ void withMenu(Grid* grid, std::function<QString()> chosen,
 }
 
 // Impulses that nobody got stand out in their list until assigned or dismissed.
-void markUnassigned(Grid* pulses, RunControl& control) {
+void markUnassigned(Grid* pulses, const StationView& view) {
     QueryModel& model = pulses->model();
     model.markedTip = QStringLiteral("未割当の時刻");
-    model.rowMarked = [&control, &model](int row) {
+    model.rowMarked = [&view, &model](int row) {
         const int id = model.rows().rows().columnIndex(QStringLiteral("id"));
-        return id >= 0 && control.unassigned().contains(model.rows().text(row, id));
+        return id >= 0 && view.marks().unassigned.contains(model.rows().text(row, id));
     };
-    QObject::connect(&control, &RunControl::unassignedChanged, pulses->viewport(),
+    QObject::connect(&view, &StationView::marksChanged, pulses->viewport(),
                      [pulses] { pulses->viewport()->update(); });
 }
 
 } // namespace
 
-RunPageWidget::RunPageWidget(RunControl& control, RunPage& page, QWidget* parent)
-    : QWidget(parent), control_(control), page_(page) {
+RunPageWidget::RunPageWidget(TimingStation& station, const StationView& view, RunPage& page,
+                             QWidget* parent)
+    : QWidget(parent), station_(station), view_(view), page_(page) {
     const bool run1 = page.run() == 1;
     auto* row = new QHBoxLayout(this);
     row->addWidget(side(true));
@@ -113,12 +114,12 @@ RunPageWidget::RunPageWidget(RunControl& control, RunPage& page, QWidget* parent
         const QueryMirror& rows = results->model().rows();
         const int zek = rows.rows().columnIndex(QStringLiteral("zek"));
         const int run = field == u"TTIME" ? 1 : field == u"TTIME2" ? 2 : 0;
-        return control_.manualRunTime(rows.text(r, zek), run) ? text + QLatin1Char('*') : text;
+        return view_.marks().manualRunTime(rows.text(r, zek), run) ? text + QLatin1Char('*') : text;
     };
     const auto resultsBib = [this] { return results->model().rows().currentText(u"zek"); };
-    withMenu(results, resultsBib, statusCommands(control_, page_.run(), this));
-    addStatusKeys(results, control_, page_.run(), resultsBib);
-    markStatuses(results, control_, page_.run());
+    withMenu(results, resultsBib, statusCommands(station_, page_.run(), this));
+    addStatusKeys(results, station_, page_.run(), resultsBib);
+    markStatuses(results, view_, page_.run());
     right->addWidget(results, 1);
     reset = new TCuteButton(
         run1 ? QStringLiteral("全データ削除") : QStringLiteral("２本目データ削除"), this);
@@ -127,9 +128,16 @@ RunPageWidget::RunPageWidget(RunControl& control, RunPage& page, QWidget* parent
     white.setColor(QPalette::WindowText, Qt::white);
     reset->setPalette(white);
     reset->setFixedHeight(30);
-    reset->OnClick = [this] { control_.resets.resetRunData(); };
+    reset->OnClick = [this] { command([](RunControl& c, RunPage&) { c.resets.resetRunData(); }); };
     right->addWidget(reset);
     row->addLayout(right, 1);
+}
+
+void RunPageWidget::command(std::function<void(RunControl&, RunPage&)> work) {
+    // Not `this`: a window may close while a command waits for the station.
+    station_.post([&control = station_.control, &page = page_, work = std::move(work)] {
+        work(control, page);
+    });
 }
 
 QWidget* RunPageWidget::side(bool start) {
@@ -138,9 +146,9 @@ QWidget* RunPageWidget::side(bool start) {
     // Narrow enough that the results on the right show every column whole.
     panel->setMaximumWidth(300);
     panel->setAutoFillBackground(true);
-    QPalette p = panel->palette();
-    p.setColor(QPalette::Window, start ? QColor(180, 254, 171) : QColor(254, 188, 197));
-    panel->setPalette(p);
+    QPalette colours = panel->palette();
+    colours.setColor(QPalette::Window, start ? QColor(180, 254, 171) : QColor(254, 188, 197));
+    panel->setPalette(colours);
     auto* v = new QVBoxLayout(panel);
 
     auto* modes = new QGroupBox(panel);
@@ -153,8 +161,11 @@ QWidget* RunPageWidget::side(bool start) {
     auto* group = new QButtonGroup(modes);
     group->addButton(autoButton, RunPage::Auto);
     group->addButton(manualButton, RunPage::Manual);
-    connect(group, &QButtonGroup::idClicked, this,
-            [this, start](int id) { start ? page_.setStartMode(id) : page_.setFinishMode(id); });
+    connect(group, &QButtonGroup::idClicked, this, [this, start](int id) {
+        command([start, id](RunControl&, RunPage& p) {
+            start ? p.setStartMode(id) : p.setFinishMode(id);
+        });
+    });
     v->addWidget(modes);
 
     auto* boxRow = new QHBoxLayout;
@@ -179,17 +190,25 @@ QWidget* RunPageWidget::side(bool start) {
                     box->setText(bib);
             });
     connect(box, &QLineEdit::textEdited, this, [this, start](const QString& text) {
-        start ? page_.setStartBox(text) : page_.setFinishBox(text);
+        command([start, text](RunControl&, RunPage& p) {
+            start ? p.setStartBox(text) : p.setFinishBox(text);
+        });
     });
+    // A bib that is not found leaves the box showing the page's own bib again.
     connect(box, &QLineEdit::returnPressed, this, [this, start, box] {
-        const bool ok = start ? control_.selection.findStartBib(page_, box->text())
-                              : control_.selection.findFinishBib(page_, box->text());
-        if (!ok)
-            box->setText(start ? page_.startBox() : page_.finishBox());
+        command([start, typed = box->text()](RunControl& c, RunPage& p) {
+            const bool ok =
+                start ? c.selection.findStartBib(p, typed) : c.selection.findFinishBib(p, typed);
+            if (!ok)
+                emit(start ? p.startBoxChanged(p.startBox()) : p.finishBoxChanged(p.finishBox()));
+        });
     });
 
     Grid* list;
     Grid* pulses;
+    const MenuCommand dismiss = [this](const QString& id) {
+        command([id](RunControl& c, RunPage&) { c.corrections.dismissImpulse(id); });
+    };
     if (start) {
         list = new Grid(page_.startList,
                         {{"ZEK", "ビブ", 72, kCentre, kCentre},
@@ -201,19 +220,23 @@ QWidget* RunPageWidget::side(bool start) {
                            {"DTIME", "スタート時刻", run1 ? 126 : 132, kCentre, kCentre}},
                           16, panel);
         withMenu(
-            list, [this] { return page_.startBox(); },
+            list, [box] { return box->text(); },
             QList<std::pair<QString, MenuCommand>>{
                 {QStringLiteral("選択したビブのスタート時刻を取り消す"),
-                 [this](const QString& b) { control_.corrections.cancelStartTime(b); }}} +
-                statusCommands(control_, page_.run(), this));
-        addStatusKeys(list, control_, page_.run(), [this] { return page_.startBox(); });
-        markStatuses(list, control_, page_.run());
+                 [this](const QString& b) {
+                     command([b](RunControl& c, RunPage&) { c.corrections.cancelStartTime(b); });
+                 }}} +
+                statusCommands(station_, page_.run(), this));
+        addStatusKeys(list, station_, page_.run(), [box] { return box->text(); });
+        markStatuses(list, view_, page_.run());
         withMenu(pulses, [pulses] { return pulses->model().rows().currentText(u"id"); },
                  {{QStringLiteral("選択した時刻を上記ビブのスタート時刻にする"),
-                   [this](const QString& id) { control_.corrections.assignStartImpulse(id); }},
-                  {QString::fromUtf8(kDismissImpulse),
-                   [this](const QString& id) { control_.corrections.dismissImpulse(id); }}});
-        markUnassigned(pulses, control_);
+                   [this](const QString& id) {
+                       command(
+                           [id](RunControl& c, RunPage&) { c.corrections.assignStartImpulse(id); });
+                   }},
+                  {QString::fromUtf8(kDismissImpulse), dismiss}});
+        markUnassigned(pulses, view_);
         startBox = box;
         startAuto = autoButton;
         startManual = manualButton;
@@ -232,19 +255,23 @@ QWidget* RunPageWidget::side(bool start) {
                            {"DTIME", "フィニッシュ時刻", run1 ? 126 : 123, kCentre, kCentre}},
                           16, panel);
         withMenu(
-            list, [this] { return page_.finishBox(); },
+            list, [box] { return box->text(); },
             QList<std::pair<QString, MenuCommand>>{
                 {QStringLiteral("選択したビブのフィニッシュ時刻を取り消す"),
-                 [this](const QString& b) { control_.corrections.cancelFinishTime(b); }}} +
-                statusCommands(control_, page_.run(), this));
-        addStatusKeys(list, control_, page_.run(), [this] { return page_.finishBox(); });
-        markStatuses(list, control_, page_.run());
-        withMenu(pulses, [pulses] { return pulses->model().rows().currentText(u"id"); },
-                 {{QStringLiteral("選択した時刻を上記ビブのフィニッシュ時刻にする"),
-                   [this](const QString& id) { control_.corrections.assignFinishImpulse(id); }},
-                  {QString::fromUtf8(kDismissImpulse),
-                   [this](const QString& id) { control_.corrections.dismissImpulse(id); }}});
-        markUnassigned(pulses, control_);
+                 [this](const QString& b) {
+                     command([b](RunControl& c, RunPage&) { c.corrections.cancelFinishTime(b); });
+                 }}} +
+                statusCommands(station_, page_.run(), this));
+        addStatusKeys(list, station_, page_.run(), [box] { return box->text(); });
+        markStatuses(list, view_, page_.run());
+        withMenu(
+            pulses, [pulses] { return pulses->model().rows().currentText(u"id"); },
+            {{QStringLiteral("選択した時刻を上記ビブのフィニッシュ時刻にする"),
+              [this](const QString& id) {
+                  command([id](RunControl& c, RunPage&) { c.corrections.assignFinishImpulse(id); });
+              }},
+             {QString::fromUtf8(kDismissImpulse), dismiss}});
+        markUnassigned(pulses, view_);
         finishBox = box;
         finishAuto = autoButton;
         finishManual = manualButton;
@@ -256,10 +283,15 @@ QWidget* RunPageWidget::side(bool start) {
     // The box's navigation and the list's row choice, on this page's lists.
     const RunSelection::BoxKind kind =
         start ? RunSelection::BoxKind::Start : RunSelection::BoxKind::Finish;
-    next->OnClick = [this, kind] { control_.selection.moveBoxToNext(page_, kind); };
-    previous->OnClick = [this, kind] { control_.selection.moveBoxToPrevious(page_, kind); };
-    connect(list, &Grid::cellClicked, this,
-            [this, kind] { control_.selection.boxToChosenRow(page_, kind); });
+    next->OnClick = [this, kind] {
+        command([kind](RunControl& c, RunPage& p) { c.selection.moveBoxToNext(p, kind); });
+    };
+    previous->OnClick = [this, kind] {
+        command([kind](RunControl& c, RunPage& p) { c.selection.moveBoxToPrevious(p, kind); });
+    };
+    connect(list, &Grid::cellClicked, this, [this, kind] {
+        command([kind](RunControl& c, RunPage& p) { c.selection.boxToChosenRow(p, kind); });
+    });
     v->addWidget(list, 3);
     v->addWidget(pulses, 2);
     return panel;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QWidget>
+#include <functional>
 
 class QLineEdit;
 class QRadioButton;
@@ -10,15 +11,18 @@ namespace pistel {
 
 class RunControl;
 class RunPage;
+class StationView;
+class TimingStation;
 class Grid;
 class TCuteButton;
 
-// One run page: start side, finish side and results, bound to the run's RunPage and to the
-// commands of the run window's logic.
+// One run page: start side, finish side and results, showing the run's RunPage through
+// the station's view and sending the operator's commands to the station.
 class RunPageWidget : public QWidget {
     Q_OBJECT
 public:
-    RunPageWidget(RunControl& control, RunPage& page, QWidget* parent = nullptr);
+    RunPageWidget(TimingStation& station, const StationView& view, RunPage& page,
+                  QWidget* parent = nullptr);
 
     QLineEdit* startBox = nullptr;  // EdStnm / EdStnm2
     QLineEdit* finishBox = nullptr; // EdFinnm / EdFinnm2
@@ -43,8 +47,12 @@ public:
 private:
     QWidget* side(bool start);
 
-    RunControl& control_;
-    RunPage& page_;
+    // Runs a command of this page on the station's thread.
+    void command(std::function<void(RunControl&, RunPage&)> work);
+
+    TimingStation& station_;
+    const StationView& view_;
+    RunPage& page_; // its lists and signals only: the page lives with the station
 };
 
 } // namespace pistel

@@ -2,6 +2,7 @@
 
 #include "TCuteButton.h"
 #include "data/AppState.h"
+#include "station/StationView.h"
 #include "station/TimingStation.h"
 
 #include <QButtonGroup>
@@ -23,8 +24,9 @@ namespace {
 const int kBauds[] = {1200, 1800, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
 } // namespace
 
-RunSettingsPage::RunSettingsPage(TimingStation& timing, AppState& app, QWidget* parent)
-    : QWidget(parent), station(timing), app_(app) {
+RunSettingsPage::RunSettingsPage(TimingStation& timing, const StationView& view, AppState& app,
+                                 QWidget* parent)
+    : QWidget(parent), station(timing), view_(view), app_(app) {
     auto* g = new QGridLayout(this);
     Cbxcomm1 = new QComboBox(this);
     Cbxcomm1->setEditable(true);
@@ -34,12 +36,18 @@ RunSettingsPage::RunSettingsPage(TimingStation& timing, AppState& app, QWidget* 
     Cbxcomm2->setInsertPolicy(QComboBox::NoInsert);
     // The line settings of each port, under it: a new choice reopens an open port with it.
     timerLineChoices = lineChoices(this, app_.timerLine, [this] {
-        if (app_.timerPortNo > 0)
-            station.ports.openport1(app_.timerPortNo);
+        station.post([s = &station, line = app_.timerLine] {
+            s->control.app.timerLine = line;
+            if (s->control.app.timerPortNo > 0)
+                s->ports.openport1(s->control.app.timerPortNo);
+        });
     });
     boardLineChoices = lineChoices(this, app_.boardLine, [this] {
-        if (app_.boardPortNo > 0)
-            station.ports.openport2(app_.boardPortNo);
+        station.post([s = &station, line = app_.boardLine] {
+            s->control.app.boardLine = line;
+            if (s->control.app.boardPortNo > 0)
+                s->ports.openport2(s->control.app.boardPortNo);
+        });
     });
     int row = 0;
     for (auto [caption, box, choices] :
@@ -54,7 +62,9 @@ RunSettingsPage::RunSettingsPage(TimingStation& timing, AppState& app, QWidget* 
     }
     CuteButton122 = new TCuteButton(QStringLiteral("ポートの更新"), this);
     CuteButton122->setFixedSize(120, 30);
-    CuteButton122->OnClick = [this] { station.ports.refreshPortLists(); };
+    CuteButton122->OnClick = [this] {
+        station.post([s = &station] { s->ports.refreshPortLists(); });
+    };
     g->addWidget(CuteButton122, 4, 1);
     g->addWidget(new QLabel(QStringLiteral("入力データ")), 5, 0);
     Memo1 = new QPlainTextEdit(this);
@@ -69,7 +79,9 @@ RunSettingsPage::RunSettingsPage(TimingStation& timing, AppState& app, QWidget* 
     auto button = [&](const char* caption, int c, void (BoardTests::*click)()) {
         auto* b = new TCuteButton(QString::fromUtf8(caption), boardBox);
         b->setFixedSize(100, 28);
-        b->OnClick = [this, click] { (station.board.*click)(); };
+        b->OnClick = [this, click] {
+            station.post([s = &station, click] { (s->board.*click)(); });
+        };
         bv->addWidget(b, 0, c);
         return b;
     };
@@ -104,20 +116,26 @@ RunSettingsPage::RunSettingsPage(TimingStation& timing, AppState& app, QWidget* 
     g->addWidget(webGroup(), 5, 2, 2, 1);
     g->addWidget(backupPortGroup(), 4, 0);
 
-    connect(&station.ports, &PortSettings::listsChanged, this, &RunSettingsPage::showPorts);
-    connect(&station.ports, &PortSettings::cbxcomm1Changed, this, &RunSettingsPage::showPorts);
-    connect(&station.ports, &PortSettings::cbxcomm2Changed, this, &RunSettingsPage::showPorts);
-    connect(Cbxcomm1, &QComboBox::activated, this,
-            [this](int index) { station.ports.setCbxcomm1(index, Cbxcomm1->itemText(index)); });
+    connect(&view_, &StationView::portsChanged, this, &RunSettingsPage::showPorts);
+    connect(Cbxcomm1, &QComboBox::activated, this, [this](int index) {
+        station.post([s = &station, index, text = Cbxcomm1->itemText(index)] {
+            s->ports.setCbxcomm1(index, text);
+        });
+    });
     // A port typed in (a COM number that is not listed yet) counts once typing is done.
     connect(Cbxcomm1->lineEdit(), &QLineEdit::editingFinished, this, [this] {
         const QString typed = Cbxcomm1->currentText().trimmed().toUpper();
-        if (typed == station.ports.cbxcomm1Text())
+        if (typed == view_.ports().text1)
             return;
-        station.ports.setCbxcomm1(static_cast<int>(station.ports.items().indexOf(typed)), typed);
+        station.post([s = &station, typed] {
+            s->ports.setCbxcomm1(static_cast<int>(s->ports.items().indexOf(typed)), typed);
+        });
     });
-    connect(Cbxcomm2, &QComboBox::activated, this,
-            [this](int index) { station.ports.setCbxcomm2(index, Cbxcomm2->itemText(index)); });
+    connect(Cbxcomm2, &QComboBox::activated, this, [this](int index) {
+        station.post([s = &station, index, text = Cbxcomm2->itemText(index)] {
+            s->ports.setCbxcomm2(index, text);
+        });
+    });
 }
 
 LineChoices RunSettingsPage::lineChoices(QWidget* parent, SerialLine& line,
@@ -161,21 +179,24 @@ QWidget* RunSettingsPage::backupPortGroup() {
     Cbxcomm3->setEditable(true);
     Cbxcomm3->setInsertPolicy(QComboBox::NoInsert);
     Cbxcomm3->addItem(QStringLiteral("なし"));
-    Cbxcomm3->addItems(station.ports.items());
+    Cbxcomm3->addItems(view_.ports().items);
     if (app_.backupPortNo > 0)
         Cbxcomm3->setEditText(QStringLiteral("COM%1").arg(app_.backupPortNo));
     h->addWidget(Cbxcomm3, 1);
     auto choose = [this] {
         const QString chosen = Cbxcomm3->currentText().trimmed().toUpper();
         app_.backupPortNo = chosen.startsWith(u"COM") ? chosen.mid(3).toInt() : 0;
-        station.openBackupPort();
+        station.post([s = &station, n = app_.backupPortNo] {
+            s->control.app.backupPortNo = n;
+            s->openBackupPort();
+        });
     };
     connect(Cbxcomm3->lineEdit(), &QLineEdit::editingFinished, this, choose);
     connect(Cbxcomm3, &QComboBox::activated, this, choose);
     return row;
 }
 
-QButtonGroup* RunSettingsPage::targetSelector(QWidget* box, WebCommands& web) {
+QButtonGroup* RunSettingsPage::targetSelector(QWidget* box, TimingStation& station) {
     auto* v = new QVBoxLayout(box);
     auto* group = new QButtonGroup(box);
     const char* items[] = {"アップしない", "Web"};
@@ -184,8 +205,10 @@ QButtonGroup* RunSettingsPage::targetSelector(QWidget* box, WebCommands& web) {
         group->addButton(b, i);
         v->addWidget(b);
     }
-    group->button(web.uploadTarget)->setChecked(true);
-    connect(group, &QButtonGroup::idClicked, box, [&web](int id) { web.chooseUploadTarget(id); });
+    group->button(WebChoices().uploadTarget)->setChecked(true); // until the station says
+    connect(group, &QButtonGroup::idClicked, box, [&station](int id) {
+        station.post([s = &station, id] { s->web.chooseUploadTarget(id); });
+    });
     return group;
 }
 
@@ -193,15 +216,16 @@ QWidget* RunSettingsPage::webGroup() {
     auto* box = new QGroupBox(QStringLiteral("Web 速報"));
     auto* g = new QGridLayout(box);
     auto* target = new QGroupBox(QStringLiteral("アップロード先"), box);
-    RGweb2 = targetSelector(target, station.web);
+    RGweb2 = targetSelector(target, station);
     g->addWidget(target, 0, 0, 2, 1);
     CkBweb2 = new QCheckBox(QStringLiteral("Web にリアルタイムでアップロードする"), box);
-    connect(CkBweb2, &QCheckBox::clicked, this,
-            [this](bool on) { station.web.setRealTimeUpload(on); });
+    connect(CkBweb2, &QCheckBox::clicked, this, [this](bool on) {
+        station.post([s = &station, on] { s->web.setRealTimeUpload(on); });
+    });
     g->addWidget(CkBweb2, 0, 1, 1, 2);
-    webBase = new QLineEdit(station.web.baseUrl, box);
+    webBase = new QLineEdit(app_.webBaseUrl, box);
     connect(webBase, &QLineEdit::textEdited, this, [this](const QString& url) {
-        station.web.baseUrl = url;
+        station.post([s = &station, url] { s->web.baseUrl = url; });
         app_.webBaseUrl = url; // kept in the settings file
     });
     g->addWidget(webBase, 1, 1);
@@ -209,30 +233,31 @@ QWidget* RunSettingsPage::webGroup() {
     webKey->setPlaceholderText(QStringLiteral("書き込みの鍵"));
     webKey->setEchoMode(QLineEdit::PasswordEchoOnEdit);
     connect(webKey, &QLineEdit::textEdited, this, [this](const QString& key) {
-        station.webClient.key = key;
+        station.post([s = &station, key] { s->webClient.key = key; });
         app_.webKey = key; // kept in the settings file
     });
     g->addWidget(webKey, 1, 2);
     g->addWidget(new QLabel(QStringLiteral("速報画面へのメッセージ表示"), box), 2, 0);
     Memo10 = new QPlainTextEdit(box);
     Memo10->setMaximumHeight(60);
-    connect(Memo10, &QPlainTextEdit::textChanged, this,
-            [this] { station.web.memo10 = Memo10->toPlainText(); });
+    connect(Memo10, &QPlainTextEdit::textChanged, this, [this] {
+        station.post([s = &station, t = Memo10->toPlainText()] { s->web.memo10 = t; });
+    });
     g->addWidget(Memo10, 3, 0, 1, 3);
     auto button = [&](const char* caption, int r, int c, void (WebCommands::*click)()) {
         auto* b = new TCuteButton(QString::fromUtf8(caption), box);
         b->setMinimumSize(
             std::max(150, b->fontMetrics().horizontalAdvance(QString::fromUtf8(caption)) + 20), 26);
-        b->OnClick = [this, click] { (station.web.*click)(); };
+        b->OnClick = [this, click] { station.post([s = &station, click] { (s->web.*click)(); }); };
         g->addWidget(b, r, c);
         return b;
     };
     CuteButton86 = button("上記メッセージを送信", 4, 0, &WebCommands::sendMessage);
     CuteButton87 = button("Webに表示中のメッセージを消去", 4, 1, &WebCommands::eraseMessage);
-    Edit37 = new QLineEdit(station.web.edit37, box);
+    Edit37 = new QLineEdit(WebChoices().edit37, box);
     Edit37->setMaximumWidth(60);
     connect(Edit37, &QLineEdit::textEdited, this,
-            [this](const QString& t) { station.web.edit37 = t; });
+            [this](const QString& t) { station.post([s = &station, t] { s->web.edit37 = t; }); });
     g->addWidget(Edit37, 5, 0);
     g->addWidget(new QLabel(QStringLiteral("番の"), box), 5, 1);
     CuteButton88 = button("速報データをアップする", 6, 0, &WebCommands::uploadCompetitor);
@@ -247,8 +272,9 @@ QWidget* RunSettingsPage::webGroup() {
     CuteButton98 = button("総ての速報データをアップする", 7, 0, &WebCommands::uploadAllResults);
     CuteButton96 = button("Ｗｅｂ速報画面の初期化", 7, 1, &WebCommands::initialiseWebPage);
     cbclass = new QComboBox(box);
-    connect(cbclass, &QComboBox::currentTextChanged, this,
-            [this](const QString& name) { station.web.cbclass = name; });
+    connect(cbclass, &QComboBox::currentTextChanged, this, [this](const QString& name) {
+        station.post([s = &station, name] { s->web.cbclass = name; });
+    });
     g->addWidget(cbclass, 8, 0);
     CuteButton103 =
         button("現在のレースをＷｅｂ速報画面に指定", 8, 1, &WebCommands::selectRaceOfClass);
@@ -257,26 +283,27 @@ QWidget* RunSettingsPage::webGroup() {
     connect(&station.webClient, &WebClient::pageShown, Web, &QTextBrowser::setPlainText);
     connect(&station.liveSync, &LiveSync::healthChanged, Web, &QTextBrowser::setPlainText);
     g->addWidget(Web, 9, 0, 1, 3);
-    connect(&station.web, &WebCommands::changed, this, &RunSettingsPage::showWeb);
+    connect(&view_, &StationView::webChanged, this, &RunSettingsPage::showWeb);
     return box;
 }
 
 void RunSettingsPage::showWeb() {
-    RGweb2->button(station.web.uploadTarget)->setChecked(true);
-    CkBweb2->setChecked(station.web.realTime == 1);
-    if (Memo10->toPlainText() != station.web.memo10)
-        Memo10->setPlainText(station.web.memo10);
+    const WebChoices& web = view_.web();
+    RGweb2->button(web.uploadTarget)->setChecked(true);
+    CkBweb2->setChecked(web.realTime == 1);
+    if (Memo10->toPlainText() != web.memo10)
+        Memo10->setPlainText(web.memo10);
 }
 
 void RunSettingsPage::showPorts() {
-    for (auto [box, index, text] :
-         {std::tuple{Cbxcomm1, station.ports.cbxcomm1Index(), station.ports.cbxcomm1Text()},
-          std::tuple{Cbxcomm2, station.ports.cbxcomm2Index(), station.ports.cbxcomm2Text()}}) {
+    const PortChoices& ports = view_.ports();
+    for (auto [box, index, text] : {std::tuple{Cbxcomm1, ports.index1, ports.text1},
+                                    std::tuple{Cbxcomm2, ports.index2, ports.text2}}) {
         const QSignalBlocker block(box);
-        if (box->count() != station.ports.items().size() ||
-            box->itemText(box->count() - 1) != station.ports.items().last()) {
+        if (box->count() != ports.items.size() ||
+            box->itemText(box->count() - 1) != ports.items.last()) {
             box->clear();
-            box->addItems(station.ports.items());
+            box->addItems(ports.items);
         }
         box->setCurrentIndex(index);
         box->setEditText(text);

@@ -14,9 +14,9 @@ namespace pistel {
 
 struct AppState;
 struct SerialLine;
+class StationView;
 class TimingStation;
 class TCuteButton;
-class WebCommands;
 
 // The four line settings of one port on the settings page.
 struct LineChoices {
@@ -31,10 +31,14 @@ struct LineChoices {
 class RunSettingsPage : public QWidget {
     Q_OBJECT
 public:
-    RunSettingsPage(TimingStation& station, AppState& app, QWidget* parent = nullptr);
+    // `app`: the window's own state, kept in the settings file; what the station needs of a
+    // change is sent to it.
+    RunSettingsPage(TimingStation& station, const StationView& view, AppState& app,
+                    QWidget* parent = nullptr);
 
-    // The upload target's radio buttons in `box`, bound to `web` (this page and the first).
-    static QButtonGroup* targetSelector(QWidget* box, WebCommands& web);
+    // The upload target's radio buttons in `box`, sending the choice to the station's live
+    // results (this page and the first).
+    static QButtonGroup* targetSelector(QWidget* box, TimingStation& station);
 
     QComboBox* Cbxcomm1 = nullptr;
     QComboBox* Cbxcomm2 = nullptr;
@@ -75,6 +79,7 @@ private:
     LineChoices lineChoices(QWidget* parent, SerialLine& line, std::function<void()> changed);
 
     TimingStation& station;
+    const StationView& view_;
     AppState& app_;
 };
 

@@ -1,9 +1,9 @@
 #include "StatusCommands.h"
 
 #include "Grid.h"
-#include "capture/RunControl.h"
-#include "data/Query.h"
 #include "data/QueryModel.h"
+#include "station/StationView.h"
+#include "station/TimingStation.h"
 
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -14,21 +14,24 @@
 namespace pistel {
 
 namespace {
-void apply(RunControl& control, int run, const QString& bib, const QString& code, QWidget* parent) {
+void apply(TimingStation& station, int run, const QString& bib, const QString& code,
+           QWidget* parent) {
     if (bib.isEmpty())
         return;
     RunStatus status{code, {}, {}};
     if (code == u"DSQ" && !askDisqualification(parent, bib, run, status))
         return;
-    control.statusControl.setStatus(bib, run, status);
+    station.post([&station, bib, run, status] {
+        station.control.statusControl.setStatus(bib, run, status);
+    });
 }
 } // namespace
 
-QList<std::pair<QString, BibCommand>> statusCommands(RunControl& control, int run,
+QList<std::pair<QString, BibCommand>> statusCommands(TimingStation& station, int run,
                                                      QWidget* parent) {
-    auto command = [&control, run, parent](const char* code) {
-        return [&control, run, parent, code = QString::fromLatin1(code)](const QString& bib) {
-            apply(control, run, bib, code, parent);
+    auto command = [&station, run, parent](const char* code) {
+        return [&station, run, parent, code = QString::fromLatin1(code)](const QString& bib) {
+            apply(station, run, bib, code, parent);
         };
     };
     return {{QStringLiteral("選択したビブを欠場(DNS)にする　Ctrl+1"), command("DNS")},
@@ -37,45 +40,45 @@ QList<std::pair<QString, BibCommand>> statusCommands(RunControl& control, int ru
             {QStringLiteral("選択したビブの状態を取り消す　Ctrl+0"), command("")}};
 }
 
-void addStatusKeys(Grid* grid, RunControl& control, int run, std::function<QString()> bib) {
+void addStatusKeys(Grid* grid, TimingStation& station, int run, std::function<QString()> bib) {
     const std::pair<Qt::Key, const char*> keys[] = {
         {Qt::Key_1, "DNS"}, {Qt::Key_2, "DNF"}, {Qt::Key_3, "DSQ"}, {Qt::Key_0, ""}};
     for (const auto& [key, code] : keys) {
         auto* shortcut = new QShortcut(QKeySequence(Qt::CTRL | key), grid);
         shortcut->setContext(Qt::WidgetWithChildrenShortcut);
         QObject::connect(shortcut, &QShortcut::activated, grid,
-                         [&control, run, bib, grid, code = QString::fromLatin1(code)] {
-                             apply(control, run, bib(), code, grid);
+                         [&station, run, bib, grid, code = QString::fromLatin1(code)] {
+                             apply(station, run, bib(), code, grid);
                          });
     }
 }
 
-void markStatuses(Grid* grid, RunControl& control, int run) {
+void markStatuses(Grid* grid, const StationView& view, int run) {
     QueryModel& model = grid->model();
-    model.rowMarked = [&control, &model, run](int row) {
+    model.rowMarked = [&view, &model, run](int row) {
         const int zek = model.rows().rows().columnIndex(QStringLiteral("zek"));
-        return zek >= 0 && control.statuses(run).contains(model.rows().text(row, zek));
+        return zek >= 0 && view.marks().statusesOf(run).contains(model.rows().text(row, zek));
     };
     // The status as text in the run's time columns, in place of the times: a DSQ's times are
     // not a result, and the list says so without relying on the colour.
     const QString n = run == 2 ? QStringLiteral("2") : QString();
     const QStringList runColumns{"STTIME" + n, "ALTIME" + n, "TTIME" + n, "TOTALTIME"};
-    model.shown = [&control, &model, run, runColumns,
+    model.shown = [&view, &model, run, runColumns,
                    before = model.shown](int row, const QString& field, const QString& text) {
         const int zek = model.rows().rows().columnIndex(QStringLiteral("zek"));
         const RunStatus s =
-            zek < 0 ? RunStatus{} : control.statuses(run).value(model.rows().text(row, zek));
+            zek < 0 ? RunStatus{} : view.marks().statusesOf(run).value(model.rows().text(row, zek));
         if (s.isSet() && runColumns.contains(field.toUpper()))
             return s.code + (s.gate.isEmpty() ? QString() : u' ' + s.gate);
         return before ? before(row, field, text) : text;
     };
-    model.rowTip = [&control, &model, run](int row) {
+    model.rowTip = [&view, &model, run](int row) {
         const int zek = model.rows().rows().columnIndex(QStringLiteral("zek"));
         const RunStatus s =
-            zek < 0 ? RunStatus{} : control.statuses(run).value(model.rows().text(row, zek));
+            zek < 0 ? RunStatus{} : view.marks().statusesOf(run).value(model.rows().text(row, zek));
         return s.isSet() ? statusText(s) : QString();
     };
-    QObject::connect(&control, &RunControl::statusesChanged, grid->viewport(),
+    QObject::connect(&view, &StationView::marksChanged, grid->viewport(),
                      [grid] { grid->viewport()->update(); });
 }
 

@@ -12,16 +12,18 @@ class QWidget;
 namespace pistel {
 
 class Grid;
-class RunControl;
+class TimingStation;
+class StationView;
 
 using BibCommand = std::function<void(const QString& bib)>;
 
 // The status commands of a run page's competitor lists (start, finish, results): menu items,
 // and the same on keys of the list (Ctrl+1 DNS, Ctrl+2 DNF, Ctrl+3 DSQ, Ctrl+0 clear).
-QList<std::pair<QString, BibCommand>> statusCommands(RunControl& control, int run, QWidget* parent);
-void addStatusKeys(Grid* grid, RunControl& control, int run, std::function<QString()> bib);
+QList<std::pair<QString, BibCommand>> statusCommands(TimingStation& station, int run,
+                                                     QWidget* parent);
+void addStatusKeys(Grid* grid, TimingStation& station, int run, std::function<QString()> bib);
 // Rows of competitors with a status in the run stand out, with the status as their tip.
-void markStatuses(Grid* grid, RunControl& control, int run);
+void markStatuses(Grid* grid, const StationView& view, int run);
 
 // Asks the gate and the reason of a disqualification; false when the operator cancels.
 bool askDisqualification(QWidget* parent, const QString& bib, int run, RunStatus& status);

@@ -3,6 +3,7 @@
 #include "BackupWindow.h"
 #include "DocumentDialog.h"
 #include "HistoryView.h"
+#include "MessageBoxDialog.h"
 #include "RankingView.h"
 #include "RunPageWidget.h"
 #include "RunSettingsPage.h"
@@ -42,19 +43,30 @@ const char* const kCloseWhileTiming =
 TFtaikai::TFtaikai(AppState& app, TDM1& dm, OperatorDialog& dialog, ImpulseJournal* journal,
                    TCustomCommX::PortResolver resolver, QWidget* parent)
     : QDialog(parent), station(app, dm, dialog, journal, std::move(resolver)), app_(app),
-      dialog_(dialog) {
+      dialog_(dialog), context_{station, view, dm, app, dialog} {
     setWindowTitle(QStringLiteral("大会実行"));
     resize(1020, 730);
     QPalette p = palette();
     p.setColor(QPalette::Window, QColor(218, 241, 254));
     setPalette(p);
     setAutoFillBackground(true);
-    connect(&station, &TimingStation::timerHealthChanged, this, &TFtaikai::showTimerHealth);
-    connect(&station, &TimingStation::dataHealthChanged, this, &TFtaikai::showDataHealth);
+    connect(&view, &StationView::timerHealthChanged, this, &TFtaikai::showTimerHealth);
+    connect(&view, &StationView::dataHealthChanged, this, &TFtaikai::showDataHealth);
+    for (auto changed :
+         {&StationView::timerHealthChanged, &StationView::portsChanged, &StationView::marksChanged})
+        connect(&view, changed, this, &TFtaikai::keepStationState);
+    // A command the station could not carry out is told once, calmly when the connection
+    // was lost; the timer's lines keep being received meanwhile.
+    connect(&station, &TimingStation::commandFailed, this, [this](const QString& m, bool lost) {
+        dialog_.showMessage(errorForOperator(m, lost));
+    });
 
-    TabSheet1 = new RunPageWidget(station.control, station.control.page1);
-    TabSheet3 = new RunPageWidget(station.control, station.control.page2);
-    TabSheet2 = new RunSettingsPage(station, app_);
+    TabSheet1 = new RunPageWidget(station, view, station.control.page1);
+    TabSheet3 = new RunPageWidget(station, view, station.control.page2);
+    TabSheet2 = new RunSettingsPage(station, view, app_);
+    // The classes whose race the live results page can show.
+    connect(&station, &TimingStation::classNamesRead, TabSheet2->cbclass,
+            [box = TabSheet2->cbclass](const QStringList& names) { box->addItems(names); });
     TabSheet4 = firstPage();
 
     showTimerHealth();
@@ -75,9 +87,17 @@ TFtaikai::TFtaikai(AppState& app, TDM1& dm, OperatorDialog& dialog, ImpulseJourn
     layout->addWidget(pages);
     // Showing a run page selects its run; the settings page leaves the run as it is.
     connect(tabs, &QTabWidget::currentChanged, this, [this](int index) {
-        if (index <= 1)
-            station.selectRun(index + 1); // the settings page leaves the run as it is
+        if (index <= 1) // the settings page leaves the run as it is
+            station.post([s = &station, index] { s->selectRun(index + 1); });
     });
+}
+
+void TFtaikai::keepStationState() {
+    const AppState& s = view.app();
+    app_.currentRun = s.currentRun;
+    app_.timerPortNo = s.timerPortNo;
+    app_.boardPortNo = s.boardPortNo;
+    app_.timerPortOpen = s.timerPortOpen;
 }
 
 TFtaikai::~TFtaikai() = default;
@@ -88,16 +108,17 @@ void TFtaikai::buildMenus() {
     documentsAction = output->addAction(QStringLiteral("スタートリスト・成績の保存と印刷…"), this,
                                         [this] { openDocuments(); });
     documentsAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
-    QMenu* view = menus->addMenu(QStringLiteral("表示(&V)"));
-    rankingAction = view->addAction(QStringLiteral("順位…"), this, [this] { openRanking(); });
+    QMenu* show = menus->addMenu(QStringLiteral("表示(&V)"));
+    rankingAction = show->addAction(QStringLiteral("順位…"), this, [this] { openRanking(); });
     rankingAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
-    historyAction = view->addAction(QStringLiteral("変更履歴…"), this, [this] { openHistory(); });
+    historyAction = show->addAction(QStringLiteral("変更履歴…"), this, [this] { openHistory(); });
     historyAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
     QMenu* status = menus->addMenu(QStringLiteral("状態(&S)"));
     for (int run = 1; run <= 2; ++run)
         endRunAction[run - 1] = status->addAction(
-            QStringLiteral("%1本目の終了（欠場・途中棄権の確認）…").arg(run), this,
-            [this, run] { station.control.statusControl.offerEndOfRun(run); });
+            QStringLiteral("%1本目の終了（欠場・途中棄権の確認）…").arg(run), this, [this, run] {
+                station.post([s = &station, run] { s->control.statusControl.offerEndOfRun(run); });
+            });
     QMenu* backup = menus->addMenu(QStringLiteral("予備計時(&B)"));
     backupAction = backup->addAction(QStringLiteral("手動計時・システムB・代替時刻…"), this,
                                      [this] { openBackup(); });
@@ -107,9 +128,9 @@ void TFtaikai::buildMenus() {
 namespace {
 // One window of each kind beside the run window, shown again when asked for again.
 template <typename Window>
-Window* showOnce(QPointer<Window>& window, RunControl& control, QWidget* parent) {
+Window* showOnce(QPointer<Window>& window, const RunWindowContext& context, QWidget* parent) {
     if (!window) {
-        window = new Window(control, parent);
+        window = new Window(context, parent);
         window->setAttribute(Qt::WA_DeleteOnClose);
     }
     window->show();
@@ -119,19 +140,19 @@ Window* showOnce(QPointer<Window>& window, RunControl& control, QWidget* parent)
 } // namespace
 
 BackupWindow* TFtaikai::openBackup() {
-    return showOnce(backup_, station.control, this);
+    return showOnce(backup_, context_, this);
 }
 
 RankingView* TFtaikai::openRanking() {
-    return showOnce(ranking_, station.control, this);
+    return showOnce(ranking_, context_, this);
 }
 
 HistoryView* TFtaikai::openHistory() {
-    return showOnce(history_, station.control, this);
+    return showOnce(history_, context_, this);
 }
 
 DocumentDialog* TFtaikai::openDocuments() {
-    auto* documents = new DocumentDialog(station.control, this);
+    auto* documents = new DocumentDialog(context_, this);
     documents->setAttribute(Qt::WA_DeleteOnClose);
     documents->open();
     return documents;
@@ -146,8 +167,13 @@ void TFtaikai::askAboutStatus(const QString& bib, int run, const QString& code) 
     box->setDefaultButton(QMessageBox::No);
     box->setAttribute(Qt::WA_DeleteOnClose);
     connect(box, &QMessageBox::finished, this, [this, bib, run, code](int answer) {
-        if (answer == QMessageBox::Yes && station.control.statuses(run).value(bib).code == code)
-            station.control.statusControl.setStatus(bib, run, {});
+        if (answer != QMessageBox::Yes)
+            return;
+        // Cleared only if it is still the status asked about, as the station has it now.
+        station.post([s = &station, bib, run, code] {
+            if (s->control.statuses(run).value(bib).code == code)
+                s->control.statusControl.setStatus(bib, run, {});
+        });
     });
     box->open();
 }
@@ -156,25 +182,27 @@ QWidget* TFtaikai::firstPage() {
     auto* page = new QWidget;
     auto* v = new QVBoxLayout(page);
     auto* target = new QGroupBox(QStringLiteral("アップロード先"), page);
-    RGweb = RunSettingsPage::targetSelector(target, station.web);
+    RGweb = RunSettingsPage::targetSelector(target, station);
     v->addWidget(target);
     CkBweb = new QCheckBox(QStringLiteral("Web にリアルタイムでアップロードする"), page);
-    connect(CkBweb, &QCheckBox::clicked, this,
-            [this](bool on) { station.web.setRealTimeUpload(on); });
+    connect(CkBweb, &QCheckBox::clicked, this, [this](bool on) {
+        station.post([s = &station, on] { s->web.setRealTimeUpload(on); });
+    });
     v->addWidget(CkBweb);
     CuteButton3 = new TCuteButton(QStringLiteral("確認"), page);
     CuteButton3->setFixedSize(150, 35);
     CuteButton3->OnClick = [this] { CuteButton3Click(); };
     v->addWidget(CuteButton3, 0, Qt::AlignHCenter);
     v->addStretch();
-    connect(&station.web, &WebCommands::changed, this, &TFtaikai::showWeb);
+    connect(&view, &StationView::webChanged, this, &TFtaikai::showWeb);
     return page;
 }
 
 void TFtaikai::showWeb() {
-    RGweb->button(station.web.uploadTarget)->setChecked(true);
-    CkBweb->setVisible(station.web.uploadTarget != 0);
-    CkBweb->setChecked(station.web.realTime == 1);
+    const WebChoices& web = view.web();
+    RGweb->button(web.uploadTarget)->setChecked(true);
+    CkBweb->setVisible(web.uploadTarget != 0);
+    CkBweb->setChecked(web.realTime == 1);
 }
 
 void TFtaikai::showStatus(QLabel* RunPageWidget::*label, const QString& text, bool alarm) {
@@ -193,13 +221,13 @@ void TFtaikai::showStatus(QLabel* RunPageWidget::*label, const QString& text, bo
 }
 
 void TFtaikai::showDataHealth() {
-    const DataHealthText status = describeDataHealth(station.dataHealth());
+    const DataHealthText status = describeDataHealth(view.dataHealth());
     showStatus(&RunPageWidget::dataStatus, status.text, status.alarm);
 }
 
 void TFtaikai::showTimerHealth() {
     const TimerHealthText status =
-        describeTimerHealth(station.timerHealth(), QDateTime::currentDateTime());
+        describeTimerHealth(view.timerHealth(), QDateTime::currentDateTime());
     showStatus(&RunPageWidget::timerStatus, status.text, status.alarm);
 }
 
@@ -207,9 +235,10 @@ void TFtaikai::showEvent(QShowEvent* e) {
     QDialog::showEvent(e);
     if (!shown_) {
         shown_ = true;
-        station.start();
-        // The classes whose race the live results page can show.
-        TabSheet2->cbclass->addItems(station.classNames());
+        station.post([s = &station] {
+            s->start();
+            s->readClassNames();
+        });
     }
 }
 
@@ -225,7 +254,7 @@ void TFtaikai::done(int result) {
         return;
     // Esc (reject) hides a dialog without a close event: the ports close here too, so a
     // hidden window never keeps the timer port.
-    station.stop();
+    station.post([s = &station] { s->stop(); });
     QDialog::done(result);
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "RunWindowContext.h"
+#include "station/StationView.h"
 #include "station/TimingStation.h"
 
 #include <QDialog>
@@ -51,10 +53,12 @@ public:
     // timing, the operator confirms first.
     void done(int result) override;
     // The timer port is open and lines came in: closing would stop a race's reception.
-    bool timing() const { return station.timing(); }
+    bool timing() const { return view.timing(); }
 
     // The session the window shows; it ends with the window.
     TimingStation station;
+    // What the window shows of it.
+    StationView view{station};
     QStackedWidget* pages = nullptr;
     QTabWidget* tabs = nullptr;
     RunPageWidget* TabSheet1 = nullptr;
@@ -91,8 +95,13 @@ private:
     // A time came in for a competitor whose status says otherwise: asked without blocking.
     void askAboutStatus(const QString& bib, int run, const QString& code);
 
+    // The station's state the settings file keeps (its run, its ports) follows into the
+    // window's.
+    void keepStationState();
+
     AppState& app_;
     OperatorDialog& dialog_;
+    RunWindowContext context_;
     bool shown_ = false;
     QPointer<RankingView> ranking_;
     QPointer<HistoryView> history_;

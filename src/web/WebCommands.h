@@ -12,6 +12,15 @@ class TDM1;
 class OperatorDialog;
 class WebClient;
 
+// What the settings page shows of the live results commands, as a value.
+struct WebChoices {
+    int uploadTarget = 1;
+    int realTime = 0;
+    QString memo10;
+    QString baseUrl;
+    QString edit37;
+};
+
 // The operator's live results commands on the run window, without widgets.
 class WebCommands : public QObject {
     Q_OBJECT
@@ -27,6 +36,7 @@ public:
     QString edit37 = QStringLiteral("0000");
     QString cbclass; // class name for the race selection
 
+    WebChoices choices() const { return {uploadTarget, realTime, memo10, baseUrl, edit37}; }
     // Both target selectors set the target themselves; the real-time flag follows.
     void chooseUploadTarget(int item);
     // Checking "Web にリアルタイムでアップロードする" turns the real-time flag on.
