@@ -130,6 +130,10 @@ QString QueryMirror::currentText(QStringView field) const {
 }
 
 void QueryMirror::moveTo(int row) {
+    // Read at once (the view already shows the row chosen); the dataset follows and says so,
+    // or says where it stands instead.
+    if (row < recordCount())
+        current_ = row;
     QMutexLocker lock(&link_->mutex);
     Query* source = link_->source;
     if (!source)

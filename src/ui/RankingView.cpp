@@ -124,6 +124,7 @@ void RankingView::publish(bool undo) {
         officialState->setText(QStringLiteral("公式発表できません: ") + e.message());
         return;
     }
+    refresh();
     // The history shows the publication.
     context_.station.post([s = &context_.station] { s->control.historyChanged(); });
 }

@@ -220,7 +220,7 @@ QWidget* RunPageWidget::side(bool start) {
                            {"DTIME", "スタート時刻", run1 ? 126 : 132, kCentre, kCentre}},
                           16, panel);
         withMenu(
-            list, [box] { return box->text(); },
+            list, [list] { return list->model().rows().currentText(u"zek"); },
             QList<std::pair<QString, MenuCommand>>{
                 {QStringLiteral("選択したビブのスタート時刻を取り消す"),
                  [this](const QString& b) {
@@ -255,7 +255,7 @@ QWidget* RunPageWidget::side(bool start) {
                            {"DTIME", "フィニッシュ時刻", run1 ? 126 : 123, kCentre, kCentre}},
                           16, panel);
         withMenu(
-            list, [box] { return box->text(); },
+            list, [list] { return list->model().rows().currentText(u"zek"); },
             QList<std::pair<QString, MenuCommand>>{
                 {QStringLiteral("選択したビブのフィニッシュ時刻を取り消す"),
                  [this](const QString& b) {

@@ -42,7 +42,8 @@ const char* const kCloseWhileTiming =
 
 TFtaikai::TFtaikai(AppState& app, TDM1& dm, OperatorDialog& dialog, ImpulseJournal* journal,
                    TCustomCommX::PortResolver resolver, QWidget* parent)
-    : QDialog(parent), station(app, dm, dialog, journal, std::move(resolver)), app_(app),
+    : QDialog(parent), stationThread(app, dm, dialog, journal, std::move(resolver)),
+      station(stationThread.station()), app_(app),
       dialog_(dialog), context_{station, view, dm, app, dialog} {
     setWindowTitle(QStringLiteral("大会実行"));
     resize(1020, 730);
@@ -223,6 +224,18 @@ void TFtaikai::showStatus(QLabel* RunPageWidget::*label, const QString& text, bo
 void TFtaikai::showDataHealth() {
     const DataHealthText status = describeDataHealth(view.dataHealth());
     showStatus(&RunPageWidget::dataStatus, status.text, status.alarm);
+    // The window's own connection (the side windows' writes) comes back with the station's:
+    // the server has just answered, so this does not keep the window waiting.
+    TDM1& dm = context_.dm;
+    if (!view.dataHealth().databaseDown && dm.Db1.wasOpened() && !dm.Db1.isOpen()) {
+        try {
+            dm.Db1.reopen();
+            dm.Qtemp.setSql({QStringLiteral("/*!40101 set names sjis */")});
+            dm.Qtemp.execSql();
+        } catch (const DbError&) {
+            // Tried again with the station's next report; its side windows say what failed.
+        }
+    }
 }
 
 void TFtaikai::showTimerHealth() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "RunWindowContext.h"
+#include "station/StationThread.h"
 #include "station/StationView.h"
 #include "station/TimingStation.h"
 
@@ -55,8 +56,9 @@ public:
     // The timer port is open and lines came in: closing would stop a race's reception.
     bool timing() const { return view.timing(); }
 
-    // The session the window shows; it ends with the window.
-    TimingStation station;
+    // The session the window shows, on a thread of its own; it ends with the window.
+    StationThread stationThread;
+    TimingStation& station;
     // What the window shows of it.
     StationView view{station};
     QStackedWidget* pages = nullptr;

@@ -76,13 +76,26 @@ protected:
         app.boardPortNo = 8;
     }
     void TearDown() override { qunsetenv("PISTEL_PORTS"); }
+    // The station runs on a thread of its own: `work` runs there, and this waits for it.
+    template <class Work> auto at(TFtaikai& w, Work work) {
+        if constexpr (std::is_void_v<decltype(work())>) {
+            w.stationThread.call(work);
+        } else {
+            decltype(work()) result{};
+            w.stationThread.call([&] { result = work(); });
+            return result;
+        }
+    }
+    // What the window sent the station is done, and what the station said is shown.
+    void settle(TFtaikai& w) { w.stationThread.settle(); }
     std::unique_ptr<TFtaikai> openWindow() {
         auto w = std::make_unique<TFtaikai>(app, dm, dialog, nullptr,
                                             [](int n) { return PortRegistry::scan().deviceOf(n); });
-        w->station.ports.openDelayMs = 0;
+        at(*w, [&] { w->station.ports.openDelayMs = 0; });
         w->setWindowTitle(runWindowCaption("テスト大会"));
         w->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(w.get()));
+        settle(*w);
         return w;
     }
 
@@ -92,14 +105,27 @@ protected:
         dm.Db1.reopen();
         auto w = std::make_unique<TFtaikai>(app, dm, dialog, &journal,
                                             [](int n) { return PortRegistry::scan().deviceOf(n); });
-        w->station.ports.openDelayMs = 0;
-        w->station.keeper.firstRetryMs = 100;
-        w->station.keeper.maxRetryMs = 500;
+        at(*w, [&] {
+            w->station.ports.openDelayMs = 0;
+            w->station.keeper.firstRetryMs = 100;
+            w->station.keeper.maxRetryMs = 500;
+        });
         w->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(w.get()));
         w->CuteButton3Click();
         w->showPage(0);
+        settle(*w);
         return w;
+    }
+
+    // The row of a competitor in a grid, as shown; -1 when it is not there.
+    static int rowOf(Grid* grid, const QString& bib) {
+        const QueryMirror& rows = grid->model().rows();
+        const int zek = rows.rows().columnIndex(u"zek");
+        for (int r = 0; r < rows.recordCount(); ++r)
+            if (rows.text(r, zek) == bib)
+                return r;
+        return -1;
     }
 
     // A view that reads off the window thread has shown what it read.
@@ -110,10 +136,12 @@ protected:
     // Closes a run window as the operator does, confirming the question a window that is
     // timing asks.
     void closeWindow(TFtaikai& w) {
+        settle(w);
         if (w.timing())
             dialog.answers.prepend(true);
         w.close();
         EXPECT_TRUE(w.isHidden());
+        settle(w);
     }
 
     Pty timer, boardLine;
@@ -134,25 +162,28 @@ TEST_F(RunWindowTest, FirstPageThenThreeTabs) {
     EXPECT_EQ(w->tabs->currentWidget(), w->TabSheet2);
     EXPECT_EQ(app.currentRun, ""); // no run page shown yet
     // Both ports opened from the saved numbers when the window was shown.
-    EXPECT_TRUE(w->station.CommX1.isOpen());
-    EXPECT_TRUE(w->station.CommBoard.isOpen());
+    EXPECT_TRUE(at(*w, [&] { return w->station.CommX1.isOpen(); }));
+    EXPECT_TRUE(at(*w, [&] { return w->station.CommBoard.isOpen(); }));
     EXPECT_EQ(w->TabSheet2->Cbxcomm1->currentText(), "COM9");
     EXPECT_TRUE(app.timerPortOpen);
     closeWindow(*w);
-    EXPECT_FALSE(w->station.CommX1.isOpen());
-    EXPECT_FALSE(w->station.CommBoard.isOpen());
+    EXPECT_FALSE(at(*w, [&] { return w->station.CommX1.isOpen(); }));
+    EXPECT_FALSE(at(*w, [&] { return w->station.CommBoard.isOpen(); }));
 }
 
 TEST_F(RunWindowTest, ARaceOnScreen) {
     auto w = openWindow();
     w->CuteButton3Click();
     w->showPage(0);
+    settle(*w);
     EXPECT_EQ(app.currentRun, "1");
     EXPECT_EQ(w->TabSheet1->startBox->text(), "0001");
 
     timer.send("?0000 C0  10:00:00.0000 00\r");
     ASSERT_TRUE(waitFor([&] { return f("0001", "sttime") == "10:00:00.0000"; }));
+    settle(*w);
     ASSERT_TRUE(waitFor([&] { return pulseCount() == 1; }));
+    settle(*w);
     EXPECT_EQ(w->TabSheet1->startBox->text(), "0002");
     EXPECT_EQ(w->TabSheet1->finishBox->text(), "0001");
     EXPECT_EQ(w->TabSheet1->startPulses->model().rowCount(), 1);
@@ -160,6 +191,7 @@ TEST_F(RunWindowTest, ARaceOnScreen) {
 
     timer.send("?0000 C1  10:01:05.1299 00\r");
     ASSERT_TRUE(waitFor([&] { return f("0001", "ttime") == "00:01:05.12"; }));
+    settle(*w);
     ASSERT_TRUE(waitFor([&] { return w->TabSheet1->results->model().rowCount() == 1; }));
     EXPECT_EQ(w->TabSheet1->results->model().data(w->TabSheet1->results->model().index(0, 2)),
               "00:01:05.12");
@@ -170,19 +202,24 @@ TEST_F(RunWindowTest, ARaceOnScreen) {
     w->TabSheet1->startBox->selectAll();
     QTest::keyClicks(w->TabSheet1->startBox, "5");
     QTest::keyClick(w->TabSheet1->startBox, Qt::Key_Return);
+    settle(*w);
     EXPECT_EQ(w->TabSheet1->startBox->text(), "0005");
-    EXPECT_EQ(w->station.control.page1.startBox(), "0005");
+    EXPECT_EQ(at(*w, [&] { return w->station.control.page1.startBox(); }), "0005");
 
     // Run 2: the finisher of run 1 starts and finishes.
     w->showPage(1);
+    settle(*w);
     EXPECT_EQ(app.currentRun, "2");
     EXPECT_EQ(w->TabSheet3->startBox->text(), "0001");
     timer.send("?0000 C0  13:00:00.0000 00\r?0000 C1  13:01:04.9500 00\r");
     ASSERT_TRUE(waitFor([&] { return f("0001", "totaltime") == "00:02:10.07"; }));
+    settle(*w);
     ASSERT_TRUE(waitFor([&] { return w->TabSheet3->results->model().rowCount() == 1; }));
     screenshot(*w, "run-window-run2");
 
     w->showPage(2);
+
+    settle(*w);
     EXPECT_EQ(app.currentRun, "2"); // the settings page leaves the run
     screenshot(*w, "run-window-settings");
 
@@ -197,8 +234,10 @@ TEST_F(RunWindowTest, ARaceOnScreen) {
     w->TabSheet2->CKBrank->click();
     // Board tests go out on the board port.
     QTest::mouseClick(w->TabSheet2->CuteButton28, Qt::LeftButton, {}, QPoint(10, 10));
+    settle(*w);
     EXPECT_EQ(boardLine.receive(200, 24), "L        99         9  \r");
     QTest::mouseClick(w->TabSheet2->CuteButton61, Qt::LeftButton, {}, QPoint(10, 10));
+    settle(*w);
     EXPECT_EQ(boardLine.receive(200, 575).size(), 575);
     closeWindow(*w);
 }
@@ -209,6 +248,7 @@ TEST_F(RunWindowTest, LinesBeforeARunPageAreCapturedForRun2) {
     auto w = openWindow();
     timer.send(" 0003 C0  13:00:00.0000 00\r");
     ASSERT_TRUE(waitFor([&] { return pulseCount() == 1; }));
+    settle(*w);
     EXPECT_EQ(f("0003", "sttime2"), "13:00:00.0000");
     screenshot(*w, "run-window-first-page");
     closeWindow(*w);
@@ -310,6 +350,7 @@ TEST_F(RunWindowTest, FromTheMainWindowToTimesOnScreen) {
             EXPECT_EQ(run->windowTitle(), runWindowCaption("テスト大会"));
             run->CuteButton3Click();
             run->showPage(0);
+            settle(*run);
             timer.send("?0000 C0  10:00:00.0000 00\r?0000 C1  10:01:05.1299 00\r");
             EXPECT_TRUE(waitFor([&] { return f("0001", "ttime") == "00:01:05.12"; }));
             EXPECT_TRUE(waitFor([&] { return run->TabSheet1->results->model().rowCount() == 1; }));
@@ -328,24 +369,25 @@ TEST_F(RunWindowTest, FromTheMainWindowToTimesOnScreen) {
 
 TEST_F(RunWindowTest, WebControlsDriveTheWebCommands) {
     auto w = openWindow();
-    EXPECT_EQ(w->station.web.uploadTarget, 1); // "Web" is shown and meant
+    EXPECT_EQ(at(*w, [&] { return w->station.web.uploadTarget; }), 1); // "Web" is shown and meant
     EXPECT_TRUE(w->RGweb->button(1)->isChecked());
     w->TabSheet2->CkBweb2->click();
-    EXPECT_EQ(w->station.web.realTime, 1);
+    EXPECT_EQ(at(*w, [&] { return w->station.web.realTime; }), 1);
     EXPECT_TRUE(w->CkBweb->isChecked());
     w->TabSheet2->RGweb2->button(0)->click(); // the settings page's selector sets the target itself
-    EXPECT_EQ(w->station.web.uploadTarget, 0);
-    EXPECT_EQ(w->station.web.realTime, 0);
+    EXPECT_EQ(at(*w, [&] { return w->station.web.uploadTarget; }), 0);
+    EXPECT_EQ(at(*w, [&] { return w->station.web.realTime; }), 0);
     EXPECT_TRUE(w->RGweb->button(0)->isChecked());
     EXPECT_FALSE(w->CkBweb->isVisibleTo(w.get()));
     w->TabSheet2->Memo10->setPlainText(QStringLiteral("お知らせ"));
-    EXPECT_EQ(w->station.web.memo10, QStringLiteral("お知らせ"));
+    EXPECT_EQ(at(*w, [&] { return w->station.web.memo10; }), QStringLiteral("お知らせ"));
     QTest::mouseClick(w->TabSheet2->CuteButton87, Qt::LeftButton, {}, QPoint(10, 10));
+    settle(*w);
     EXPECT_EQ(w->TabSheet2->Memo10->toPlainText(), "");
     exec("insert into cs_master (cname, ccode) values ('男子', '7'), ('女子', '8')");
     auto again = openWindow(); // the class list is read when the window is shown
     EXPECT_EQ(again->TabSheet2->cbclass->count(), 2);
-    EXPECT_EQ(again->station.web.cbclass, "女子");
+    EXPECT_EQ(at(*again, [&] { return again->station.web.cbclass; }), "女子");
     closeWindow(*again);
     closeWindow(*w);
 }
@@ -356,8 +398,9 @@ TEST_F(RunWindowTest, TimerLinesDuringASlowUploadAreNeitherLostNorReordered) {
     auto w = openWindow();
     w->CuteButton3Click();
     w->showPage(0);
-    w->station.web.baseUrl = server.base();
-    w->station.webClient.timeoutMs = 1500;
+    settle(*w);
+    at(*w, [&] { w->station.web.baseUrl = server.base(); });
+    at(*w, [&] { w->station.webClient.timeoutMs = 1500; });
     dialog.answers = {true};
     QTimer::singleShot(200, [&] {
         timer.send("?0000 C0  10:00:00.0000 00\r?0000 C0  10:00:10.0000 00\r"
@@ -365,9 +408,11 @@ TEST_F(RunWindowTest, TimerLinesDuringASlowUploadAreNeitherLostNorReordered) {
     });
     QElapsedTimer t;
     t.start();
-    EXPECT_THROW(w->station.web.uploadAllResults(), std::runtime_error); // the POST times out
+    EXPECT_THROW(at(*w, [&] { return w->station.web.uploadAllResults(); }),
+                 std::runtime_error); // the POST times out
     EXPECT_LT(t.elapsed(), 3000);
     ASSERT_TRUE(waitFor([&] { return pulseCount() == 3; }));
+    settle(*w);
     EXPECT_EQ(rows("select dtime from pulsedata where tcode='C1' order by id"),
               (QStringList{"10:00:00.0000", "10:00:10.0000", "10:00:20.0000"}));
     EXPECT_EQ(f("0001", "sttime"), "10:00:00.0000");
@@ -382,6 +427,7 @@ TEST_F(RunWindowTest, PopupCommandsActOnTheRowRightClicked) {
     auto w = openWindow();
     w->CuteButton3Click();
     w->showPage(0);
+    settle(*w);
     RunPageWidget& page = *w->TabSheet1;
     page.startManual->click();
     timer.send("?0000 C0  10:00:00.0000 00\r?0000 C0  10:00:10.0000 00\r"
@@ -391,10 +437,12 @@ TEST_F(RunWindowTest, PopupCommandsActOnTheRowRightClicked) {
     page.startList->setFocus();
     const QString before = page.startBox->text();
     QTest::keyClick(page.startList, Qt::Key_Down);
+    settle(*w);
     EXPECT_NE(page.startBox->text(), before);
     QTest::keyClick(page.startList, Qt::Key_Up);
+    settle(*w);
     EXPECT_EQ(page.startBox->text(), before);
-    w->station.control.page1.setStartBox("0002");
+    at(*w, [&] { w->station.control.page1.setStartBox("0002"); });
 
     // The oldest impulse (10:00:00, the last row) is right-clicked.
     const QRect row = page.startPulses->visualRect(page.startPulses->model().index(2, 2));
@@ -402,7 +450,8 @@ TEST_F(RunWindowTest, PopupCommandsActOnTheRowRightClicked) {
     QTimer::singleShot(100, [&] {
         timer.send("?0000 C0  10:00:30.0000 00\r");
         EXPECT_TRUE(waitFor([&] { return pulseCount() == 4; }));
-        EXPECT_EQ(dm.QPulseSt.currentRow(), 0); // the list was re-read meanwhile
+        // The list was re-read meanwhile.
+        EXPECT_EQ(at(*w, [&] { return w->station.control.page1.startPulses.currentRow(); }), 0);
         auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
         ASSERT_NE(menu, nullptr);
         chosen = true;
@@ -411,6 +460,7 @@ TEST_F(RunWindowTest, PopupCommandsActOnTheRowRightClicked) {
     });
     emit page.startPulses->customContextMenuRequested(row.center());
     EXPECT_TRUE(chosen);
+    settle(*w);
     EXPECT_EQ(f("0002", "sttime"), "10:00:00.0000");
     EXPECT_TRUE(dialog.messages.isEmpty());
     closeWindow(*w);
@@ -430,6 +480,7 @@ TEST_F(RunWindowTest, TimerLineSettingsAndAPulledAdapter) {
     EXPECT_EQ(w->TabSheet2->timerLineChoices.baud->currentText(), "9600");
     w->CuteButton3Click();
     w->showPage(0);
+    settle(*w);
     QLabel* status = w->TabSheet1->timerStatus;
     EXPECT_EQ(status->text(), "計時器 COM9: 接続中　受信なし");
 
@@ -438,6 +489,7 @@ TEST_F(RunWindowTest, TimerLineSettingsAndAPulledAdapter) {
         w->TabSheet2->timerLineChoices.baud->findText("19200"));
     emit w->TabSheet2->timerLineChoices.baud->activated(
         w->TabSheet2->timerLineChoices.baud->currentIndex());
+    settle(*w);
     EXPECT_EQ(app.timerLine.baud, 19200);
     EXPECT_EQ(timer.speed(), B19200);
 
@@ -454,11 +506,12 @@ TEST_F(RunWindowTest, TimerLineSettingsAndAPulledAdapter) {
     Pty replugged;
     QFile::remove(link);
     ASSERT_TRUE(QFile::link(replugged.path(), link));
-    ASSERT_TRUE(waitFor([&] { return w->station.CommX1.isOpen(); },
+    ASSERT_TRUE(waitFor([&] { return at(*w, [&] { return w->station.CommX1.isOpen(); }); },
                         TimingStation::kReopenIntervalMs + 3000));
     EXPECT_EQ(replugged.speed(), B19200);
     replugged.send(" 0001 C0  10:00:05.0000 00\r");
     ASSERT_TRUE(waitFor([&] { return f("0001", "sttime") == "10:00:05.0000"; }));
+    settle(*w);
     EXPECT_TRUE(status->text().startsWith("計時器 COM9: 接続中　最終受信"))
         << status->text().toStdString();
     EXPECT_FALSE(status->styleSheet().contains("#c00000"));
@@ -473,35 +526,43 @@ TEST_F(RunWindowTest, EscClosesThePortsAndANewWindowTakesOver) {
     auto w = openWindow();
     w->CuteButton3Click();
     w->showPage(0);
+    settle(*w);
     timer.send("?0000 C0  10:00:00.0000 00\r");
     ASSERT_TRUE(waitFor([&] { return pulseCount() == 1; }));
+    settle(*w);
     dialog.answers << false; // "closing stops reception": not now
     QTest::keyClick(w.get(), Qt::Key_Escape);
+    settle(*w);
     ASSERT_EQ(dialog.asked.size(), 1);
     EXPECT_TRUE(dialog.asked[0].endsWith(kCloseWhileTiming));
     EXPECT_TRUE(w->isVisible());
     timer.send("?0000 C0  10:00:05.0000 00\r"); // still timing
     ASSERT_TRUE(waitFor([&] { return f("0002", "sttime") == "10:00:05.0000"; }));
+    settle(*w);
     dialog.answers << true;
     QTest::keyClick(w.get(), Qt::Key_Escape);
+    settle(*w);
     EXPECT_FALSE(w->isVisible());
-    EXPECT_FALSE(w->station.CommX1.isOpen());
-    EXPECT_FALSE(w->station.CommBoard.isOpen());
+    EXPECT_FALSE(at(*w, [&] { return w->station.CommX1.isOpen(); }));
+    EXPECT_FALSE(at(*w, [&] { return w->station.CommBoard.isOpen(); }));
     timer.send("?0000 C0  10:00:10.0000 00\r"); // waits in the device meanwhile
     w.reset(); // a closed window is gone, with its clock and keeper
     auto again = openWindow();
-    EXPECT_TRUE(again->station.CommX1.isOpen());
+    EXPECT_TRUE(at(*again, [&] { return again->station.CommX1.isOpen(); }));
     EXPECT_TRUE(app.timerPortOpen);
     EXPECT_EQ(app.timerPortNo, 9); // the saved port stays
     ASSERT_TRUE(waitFor([&] { return pulseCount() == 3; }));
+    settle(*again);
     again->CuteButton3Click();
     again->showPage(0);
+    settle(*again);
     timer.send("?0000 C0  10:00:20.0000 00\r");
     ASSERT_TRUE(waitFor([&] { return pulseCount() == 4; }));
+    settle(*again);
     EXPECT_EQ(rows("select p.dtime from pulse_unassigned u join pulsedata p on p.id = u.pulse_id"),
               QStringList{"10:00:10.0000"});
     EXPECT_EQ(f("0003", "sttime"), "10:00:20.0000"); // the line read at the opening went to nobody
-    EXPECT_EQ(again->station.control.unassigned().size(), 1);
+    EXPECT_EQ(at(*again, [&] { return again->station.control.unassigned().size(); }), 1);
     EXPECT_TRUE(dialog.messages.isEmpty());
     closeWindow(*again);
 }
@@ -516,20 +577,23 @@ QString startLine(int i) {
 // line is in pulsedata exactly once, and the window recovered by itself.
 TEST_F(RunWindowTest, DrillServerKilledAndRestarted) {
     auto w = openWindow();
-    w->station.keeper.firstRetryMs = 100;
-    w->station.keeper.maxRetryMs = 500;
+    at(*w, [&] { w->station.keeper.firstRetryMs = 100; });
+    at(*w, [&] { w->station.keeper.maxRetryMs = 500; });
     w->CuteButton3Click();
     w->showPage(0);
+    settle(*w);
     for (int i = 0; i < 3; ++i)
         timer.send(startLine(i).toLatin1());
     ASSERT_TRUE(waitFor([&] { return pulseCount() == 3; }));
+    settle(*w);
 
     test::RestartsServer restartsAnyway;
     test::DbServer::kill();
     for (int i = 3; i < 8; ++i)
         timer.send(startLine(i).toLatin1());
-    ASSERT_TRUE(waitFor([&] { return w->station.receiver.pendingCount() == 5; }, 15000));
-    EXPECT_TRUE(w->station.keeper.isDown());
+    ASSERT_TRUE(waitFor(
+        [&] { return at(*w, [&] { return w->station.receiver.pendingCount(); }) == 5; }, 15000));
+    EXPECT_TRUE(at(*w, [&] { return w->station.keeper.isDown(); }));
     QLabel* status = w->TabSheet1->dataStatus;
     EXPECT_TRUE(status->text().contains("データベースに接続できません"))
         << status->text().toStdString();
@@ -539,8 +603,13 @@ TEST_F(RunWindowTest, DrillServerKilledAndRestarted) {
     test::DbServer::restart();
     timer.send(startLine(8).toLatin1()); // arrives while it comes back
     ASSERT_TRUE(waitFor(
-        [&] { return !w->station.keeper.isDown() && w->station.receiver.pendingCount() == 0; },
+        [&] {
+            return !at(*w, [&] { return w->station.keeper.isDown(); }) &&
+                   at(*w, [&] { return w->station.receiver.pendingCount(); }) == 0;
+        },
         20000));
+    dm.Db1.reopen(); // this test's own connection, which the server lost too
+    settle(*w);
     EXPECT_FALSE(status->text().contains("データベースに接続できません"));
     // The line sent during the restart may still be on its way when the keeper is back.
     EXPECT_TRUE(waitFor([&] { return pulseCount() == 9; })) << pulseCount();
@@ -556,7 +625,7 @@ TEST_F(RunWindowTest, DrillServerKilledAndRestarted) {
                            "0004|10:03:00.0000", "0005|10:04:00.0000", "0007|10:05:00.0000",
                            "0008|10:06:00.0000"}));
     EXPECT_TRUE(waitFor([&] { return w->TabSheet1->startPulses->model().rowCount() >= 9; }));
-    EXPECT_EQ(w->station.control.unassigned().size(), 2);
+    EXPECT_EQ(at(*w, [&] { return w->station.control.unassigned().size(); }), 2);
     EXPECT_TRUE(status->text().contains("未割当の時刻 2 件")) << status->text().toStdString();
     EXPECT_TRUE(dialog.messages.isEmpty());
     closeWindow(*w);
@@ -581,14 +650,19 @@ TEST_F(RunWindowTest, DrillServerPaused) {
         test::PausedServer paused;
         for (int i = 0; i < 6; ++i)
             timer.send(startLine(i).toLatin1());
-        ASSERT_TRUE(waitFor([&] { return w->station.receiver.pendingCount() == 6; }, 10000));
+        ASSERT_TRUE(
+            waitFor([&] { return at(*w, [&] { return w->station.receiver.pendingCount(); }) == 6; },
+                    10000));
         EXPECT_LT(longestGap, 2500);
         QFile file(journal.fileFor(QDate::currentDate()));
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
         EXPECT_EQ(file.readAll().count('\n'), 6);
     }
     ASSERT_TRUE(waitFor(
-        [&] { return !w->station.keeper.isDown() && w->station.receiver.pendingCount() == 0; },
+        [&] {
+            return !at(*w, [&] { return w->station.keeper.isDown(); }) &&
+                   at(*w, [&] { return w->station.receiver.pendingCount(); }) == 0;
+        },
         20000));
     EXPECT_EQ(rows("select dtime from pulsedata where tcode='C1' order by id"),
               (QStringList{"10:00:00.0000", "10:01:00.0000", "10:02:00.0000", "10:03:00.0000",
@@ -606,9 +680,10 @@ TEST_F(RunWindowTest, DrillServerPausedBetweenLinesIsFoundWithoutTheWindowWaitin
     QTemporaryDir dir;
     ImpulseJournal journal(dir.path());
     auto w = openDrillWindow(journal);
-    w->station.web.setRealTimeUpload(true);
+    at(*w, [&] { w->station.web.setRealTimeUpload(true); });
     timer.send(startLine(0).toLatin1());
     ASSERT_TRUE(waitFor([&] { return pulseCount() == 1; }));
+    settle(*w);
 
     DocumentDialog* documents = nullptr;
     qint64 longestGap = 0;
@@ -622,13 +697,14 @@ TEST_F(RunWindowTest, DrillServerPausedBetweenLinesIsFoundWithoutTheWindowWaitin
         ticker.start(10);
         // Before anyone knows the server is away: a read on the window thread would wait the
         // statement time-out (2 s) here.
-        w->station.liveSync.sendNow(true);
+        at(*w, [&] { w->station.liveSync.sendNow(true); });
         // The operator opens the documents, the backup window and the ranking, and closes the
         // ranking again while it is still being read.
         documents = w->openDocuments();
         BackupWindow* backup = w->openBackup();
         w->openRanking()->close();
-        ASSERT_TRUE(waitFor([&] { return w->station.keeper.isDown(); }, 8000));
+        ASSERT_TRUE(
+            waitFor([&] { return at(*w, [&] { return w->station.keeper.isDown(); }); }, 8000));
         ASSERT_TRUE(settled(*documents));
         ASSERT_TRUE(settled(*backup));
         // Each says once, calmly, that it could not read.
@@ -641,10 +717,11 @@ TEST_F(RunWindowTest, DrillServerPausedBetweenLinesIsFoundWithoutTheWindowWaitin
         dialog.messages.clear();
         for (int i = 1; i < 4; ++i)
             timer.send(startLine(i).toLatin1());
-        ASSERT_TRUE(waitFor([&] { return w->station.receiver.pendingCount() == 3; }, 5000));
+        ASSERT_TRUE(waitFor(
+            [&] { return at(*w, [&] { return w->station.receiver.pendingCount(); }) == 3; }, 5000));
         // The operator cancels a start meanwhile: refused at once, and told so calmly.
         try {
-            w->station.control.corrections.cancelStartTime("0001");
+            at(*w, [&] { w->station.control.corrections.cancelStartTime("0001"); });
             ADD_FAILURE() << "a correction was made with the server away";
         } catch (const DbError& e) {
             const QString told = errorForOperator(e);
@@ -656,7 +733,10 @@ TEST_F(RunWindowTest, DrillServerPausedBetweenLinesIsFoundWithoutTheWindowWaitin
     }
     ticker.stop();
     ASSERT_TRUE(waitFor(
-        [&] { return !w->station.keeper.isDown() && w->station.receiver.pendingCount() == 0; },
+        [&] {
+            return !at(*w, [&] { return w->station.keeper.isDown(); }) &&
+                   at(*w, [&] { return w->station.receiver.pendingCount(); }) == 0;
+        },
         20000));
     EXPECT_EQ(rows("select dtime from pulsedata where tcode='C1' order by id"),
               (QStringList{"10:00:00.0000", "10:01:00.0000", "10:02:00.0000", "10:03:00.0000"}));
@@ -685,16 +765,18 @@ TEST_F(RunWindowTest, DrillProgramEndsWhileTheServerIsAway) {
     test::RestartsServer restartsAnyway;
     {
         TFtaikai w(app, dm, dialog, &journal, resolver);
-        w.station.ports.openDelayMs = 0;
+        at(w, [&] { w.station.ports.openDelayMs = 0; });
         w.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
         w.CuteButton3Click();
         w.showPage(0);
+        settle(w);
         test::DbServer::kill();
         for (int i = 0; i < 4; ++i)
             timer.send(startLine(i).toLatin1());
-        ASSERT_TRUE(waitFor([&] { return w.station.receiver.pendingCount() == 4; }, 10000))
-            << w.station.receiver.pendingCount() << " waiting; "
+        ASSERT_TRUE(waitFor(
+            [&] { return at(w, [&] { return w.station.receiver.pendingCount(); }) == 4; }, 10000))
+            << at(w, [&] { return w.station.receiver.pendingCount(); }) << " waiting; "
             << w.TabSheet1->dataStatus->text().toStdString();
         closeWindow(w);
     }
@@ -702,9 +784,10 @@ TEST_F(RunWindowTest, DrillProgramEndsWhileTheServerIsAway) {
     dm.Db1.reopen();
     EXPECT_EQ(pulseCount(), 0);
     TFtaikai again(app, dm, dialog, &journal, resolver);
-    again.station.ports.openDelayMs = 0;
+    at(again, [&] { again.station.ports.openDelayMs = 0; });
     again.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&again));
+    settle(again);
     EXPECT_EQ(rows("select dtime from pulsedata where tcode='C1' order by id"),
               (QStringList{"10:00:00.0000", "10:01:00.0000", "10:02:00.0000", "10:03:00.0000"}));
     EXPECT_TRUE(journal.pendingEntries().isEmpty());
@@ -719,14 +802,16 @@ TEST_F(RunWindowTest, DrillJournalCannotBeWritten) {
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     ImpulseJournal journal(dir.filePath("file/journal")); // a folder that cannot exist
     TFtaikai w(app, dm, dialog, &journal, [](int n) { return PortRegistry::scan().deviceOf(n); });
-    w.station.ports.openDelayMs = 0;
+    at(w, [&] { w.station.ports.openDelayMs = 0; });
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
     w.CuteButton3Click();
     w.showPage(0);
+    settle(w);
     for (int i = 0; i < 5; ++i)
         timer.send(startLine(i).toLatin1());
     ASSERT_TRUE(waitFor([&] { return pulseCount() == 5; }));
+    settle(w);
     EXPECT_TRUE(w.TabSheet1->dataStatus->text().startsWith("ジャーナルに書き込めません"))
         << w.TabSheet1->dataStatus->text().toStdString();
     EXPECT_TRUE(dialog.messages.isEmpty());
@@ -740,6 +825,7 @@ TEST_F(RunWindowTest, AFailingCaptureIsShownOnceNotPerLine) {
     auto w = openWindow();
     w->CuteButton3Click();
     w->showPage(0);
+    settle(*w);
     exec("alter table result change FL FL_renamed varchar(1) not null default 'N'");
     struct Restore {
         std::function<void()> undo;
@@ -750,6 +836,7 @@ TEST_F(RunWindowTest, AFailingCaptureIsShownOnceNotPerLine) {
     for (int i = 0; i < 3; ++i)
         timer.send(startLine(i).toLatin1());
     ASSERT_TRUE(waitFor([&] { return pulseCount() == 3; }));
+    settle(*w);
     QLabel* status = w->TabSheet1->dataStatus;
     ASSERT_TRUE(waitFor([&] { return status->text().contains("時刻の割り当てでエラー"); }));
     EXPECT_TRUE(dialog.messages.isEmpty());
@@ -757,12 +844,13 @@ TEST_F(RunWindowTest, AFailingCaptureIsShownOnceNotPerLine) {
     restore.undo = [] {};
     timer.send(startLine(5).toLatin1());
     ASSERT_TRUE(waitFor([&] { return pulseCount() == 4; }));
+    settle(*w);
     EXPECT_EQ(f("0001", "sttime"), "10:05:00.0000");
     // The error and the three impulses it left stay shown until the operator deals with them.
     EXPECT_TRUE(status->text().contains("時刻の割り当てでエラー")) << status->text().toStdString();
     EXPECT_TRUE(status->text().contains("未割当の時刻 3 件")) << status->text().toStdString();
-    for (const QString& id : w->station.control.unassigned().values())
-        w->station.control.corrections.dismissImpulse(id);
+    for (const QString& id : at(*w, [&] { return w->station.control.unassigned().values(); }))
+        at(*w, [&] { w->station.control.corrections.dismissImpulse(id); });
     EXPECT_EQ(status->text(), "データベース接続中　ジャーナル記録中");
     closeWindow(*w);
 }
@@ -774,18 +862,21 @@ TEST_F(RunWindowTest, TypingACapturePortOpensIt) {
     auto w = openWindow();
     w->CuteButton3Click();
     w->showPage(2);
-    EXPECT_FALSE(w->station.CommX1.isOpen());
+    settle(*w);
+    EXPECT_FALSE(at(*w, [&] { return w->station.CommX1.isOpen(); }));
     w->TabSheet2->Cbxcomm1->setFocus();
     w->TabSheet2->Cbxcomm1->lineEdit()->selectAll();
     QTest::keyClicks(w->TabSheet2->Cbxcomm1->lineEdit(), "com9");
     QTest::keyClick(w->TabSheet2->Cbxcomm1->lineEdit(), Qt::Key_Return);
-    EXPECT_TRUE(w->station.CommX1.isOpen());
+    settle(*w);
+    EXPECT_TRUE(at(*w, [&] { return w->station.CommX1.isOpen(); }));
     EXPECT_EQ(app.timerPortNo, 9);
     EXPECT_TRUE(app.timerPortOpen);
     w->TabSheet2->Cbxcomm1->lineEdit()->selectAll();
     QTest::keyClicks(w->TabSheet2->Cbxcomm1->lineEdit(), "COM77");
     QTest::keyClick(w->TabSheet2->Cbxcomm1->lineEdit(), Qt::Key_Return);
-    EXPECT_FALSE(w->station.CommX1.isOpen());
+    settle(*w);
+    EXPECT_FALSE(at(*w, [&] { return w->station.CommX1.isOpen(); }));
     EXPECT_EQ(app.timerPortNo, 0);
     EXPECT_TRUE(dialog.messages.isEmpty()) << dialog.messages.join("; ").toStdString();
     closeWindow(*w);
@@ -800,14 +891,17 @@ TEST_F(RunWindowTest, EveryTextFitsAtTheDefaultSize) {
     auto w = openWindow();
     w->CuteButton3Click();
     w->showPage(0);
+    settle(*w);
     timer.send("?0000 C0  10:00:00.0000 00\r?0000 C1  10:01:05.1299 00\r");
     ASSERT_TRUE(waitFor([&] { return w->TabSheet1->results->model().rowCount() == 1; }));
     EXPECT_EQ(test::textThatDoesNotFit(w.get()), QStringList{});
     w->showPage(1);
+    settle(*w);
     timer.send("?0000 C0  13:00:00.0000 00\r?0000 C1  13:01:04.9500 00\r");
     ASSERT_TRUE(waitFor([&] { return w->TabSheet3->results->model().rowCount() == 1; }));
     EXPECT_EQ(test::textThatDoesNotFit(w.get()), QStringList{});
     w->showPage(2);
+    settle(*w);
     EXPECT_EQ(test::textThatDoesNotFit(w.get()), QStringList{});
     closeWindow(*w);
 
@@ -836,15 +930,18 @@ TEST_F(RunWindowTest, DrillWindowsReopenedServerKilledMovedAndPaused) {
         auto w = openWindow();
         w->CuteButton3Click();
         w->showPage(0);
+        settle(*w);
         send(kRun1, run1 * part / 3, run1 * (part + 1) / 3);
         ASSERT_TRUE(waitFor([&] { return pulseCount() == sent; }, 20000)) << pulseCount();
+        settle(*w);
         closeWindow(*w);
     }
 
     auto w = openWindow();
-    w->station.keeper.firstRetryMs = 100;
+    at(*w, [&] { w->station.keeper.firstRetryMs = 100; });
     w->CuteButton3Click();
     w->showPage(1);
+    settle(*w);
     RunPage& page = w->station.control.page2;
     // Where the boxes must stand before kRun2[next]: on the owners of the next start and the
     // next finish line.
@@ -856,42 +953,56 @@ TEST_F(RunWindowTest, DrillWindowsReopenedServerKilledMovedAndPaused) {
             if (box.isEmpty())
                 box = kRun2[i].owner;
         }
-        EXPECT_EQ(page.startBox(), start) << "before line " << next;
-        EXPECT_EQ(page.finishBox(), finish) << "before line " << next;
+        EXPECT_EQ(at(*w, [&] { return page.startBox(); }), start) << "before line " << next;
+        EXPECT_EQ(at(*w, [&] { return page.finishBox(); }), finish) << "before line " << next;
     };
     send(kRun2, 0, 10);
     ASSERT_TRUE(waitFor([&] { return pulseCount() == sent; }, 20000));
+    settle(*w);
     {
         test::RestartsServer restartsAnyway;
         test::DbServer::kill();
         send(kRun2, 10, 20);
-        ASSERT_TRUE(waitFor([&] { return w->station.receiver.pendingCount() == 10; }, 15000));
+        ASSERT_TRUE(waitFor(
+            [&] { return at(*w, [&] { return w->station.receiver.pendingCount(); }) == 10; },
+            15000));
         test::DbServer::startOnNewPort();
         send(kRun2, 20, 24); // while it comes back
         ASSERT_TRUE(waitFor(
-            [&] { return !w->station.keeper.isDown() && w->station.receiver.pendingCount() == 0; },
+            [&] {
+                return !at(*w, [&] { return w->station.keeper.isDown(); }) &&
+                       at(*w, [&] { return w->station.receiver.pendingCount(); }) == 0;
+            },
             20000));
+        dm.Db1.reopen(); // this test's own connection, which the server lost too
     }
     ASSERT_TRUE(waitFor([&] { return pulseCount() == sent; }, 20000));
+    settle(*w);
     expectBoxesBefore(24);
     {
         test::PausedServer paused;
         send(kRun2, 24, 32);
-        ASSERT_TRUE(waitFor([&] { return w->station.receiver.pendingCount() == 8; }, 20000));
+        ASSERT_TRUE(
+            waitFor([&] { return at(*w, [&] { return w->station.receiver.pendingCount(); }) == 8; },
+                    20000));
     }
     ASSERT_TRUE(waitFor(
-        [&] { return !w->station.keeper.isDown() && w->station.receiver.pendingCount() == 0; },
+        [&] {
+            return !at(*w, [&] { return w->station.keeper.isDown(); }) &&
+                   at(*w, [&] { return w->station.receiver.pendingCount(); }) == 0;
+        },
         20000));
     expectBoxesBefore(32);
     send(kRun2, 32, int(std::size(kRun2)));
     ASSERT_TRUE(waitFor([&] { return pulseCount() == sent; }, 20000)) << pulseCount();
+    settle(*w);
 
     EXPECT_EQ(sent, int(std::size(kRun1) + std::size(kRun2)));
     EXPECT_EQ(rows("select stat, dtime from pulsedata where tcode='C1' group by stat, dtime "
                    "having count(*) <> 1"),
               QStringList{});
     expectRaceResults();
-    EXPECT_TRUE(w->station.control.unassigned().isEmpty());
+    EXPECT_TRUE(at(*w, [&] { return w->station.control.unassigned().isEmpty(); }));
     EXPECT_TRUE(dialog.messages.isEmpty());
     closeWindow(*w);
 }
@@ -902,9 +1013,13 @@ TEST_F(RunWindowTest, HistoryRevertsTheEntryTheOperatorSelected) {
     auto w = openWindow();
     w->CuteButton3Click();
     w->showPage(0);
+    settle(*w);
     timer.send(" 0001 C0  10:00:00.0000 00\r 0001 C1  10:01:00.0000 00\r");
     ASSERT_TRUE(waitFor([&] { return f("0001", "FL") == "F"; }));
-    ASSERT_TRUE(w->station.control.statusControl.setStatus("0002", 1, {"DNS", {}, {}}));
+    settle(*w);
+    ASSERT_TRUE(at(*w, [&] {
+        return w->station.control.statusControl.setStatus("0002", 1, {"DNS", {}, {}});
+    }));
     HistoryView* history = w->openHistory();
     ASSERT_TRUE(settled(*history)); // the history is read off the window thread
     ASSERT_EQ(history->table->rowCount(), 1);
@@ -912,7 +1027,9 @@ TEST_F(RunWindowTest, HistoryRevertsTheEntryTheOperatorSelected) {
     const long long chosen = history->chosenId();
     ASSERT_NE(chosen, 0);
     // Three new entries while it is open: a status, a time entered on the timer, a take-back.
-    ASSERT_TRUE(w->station.control.statusControl.setStatus("0003", 1, {"DNS", {}, {}}));
+    ASSERT_TRUE(at(*w, [&] {
+        return w->station.control.statusControl.setStatus("0003", 1, {"DNS", {}, {}});
+    }));
     timer.send("i0004 C0  10:05:00.0000 00\rc0001 C1  10:01:00.0000 00\r");
     ASSERT_TRUE(waitFor([&] { return scalar("select count(*) from change_history") == "4"; }));
     history->refresh();
@@ -922,6 +1039,7 @@ TEST_F(RunWindowTest, HistoryRevertsTheEntryTheOperatorSelected) {
     EXPECT_NE(history->table->selectedItems().first()->row(), 0);
     dialog.answers = {true};
     history->revertChosen();
+    settle(*w);
     EXPECT_TRUE(dialog.asked.last().contains("0002")) << dialog.asked.last().toStdString();
     EXPECT_EQ(rows("select zek from run_status order by zek"), QStringList{"0003"});
     EXPECT_EQ(f("0004", "sttime"), "10:05:00.0000");
@@ -934,6 +1052,7 @@ TEST_F(RunWindowTest, ChangesMadeElsewhereAppearWithinTwoSeconds) {
     auto w = openWindow();
     w->CuteButton3Click();
     w->showPage(0);
+    settle(*w);
     RunPageWidget& page = *w->TabSheet1;
     timer.send(" 0001 C0  10:00:00.0000 00\r");
     ASSERT_TRUE(waitFor([&] { return page.startBox->text() == "0002"; }));
@@ -967,6 +1086,7 @@ TEST_F(RunWindowTest, ChangesMadeElsewhereAppearWithinTwoSeconds) {
     EXPECT_TRUE(waitFor([&] { return page.startBox->text() == "0002"; }, 2000));
     timer.send("?0000 C0  10:02:00.0000 00\r");
     ASSERT_TRUE(waitFor([&] { return f("0002", "sttime") == "10:02:00.0000"; }));
+    settle(*w);
     EXPECT_EQ(f("0003", "sttime"), "");
     closeWindow(*w);
 }
@@ -978,25 +1098,28 @@ TEST_F(RunWindowTest, StatusesRankingHistoryAndDocumentsFromTheRunWindow) {
     auto w = openWindow();
     w->CuteButton3Click();
     w->showPage(0);
+    settle(*w);
     RunPageWidget& page = *w->TabSheet1;
     timer.send(" 0001 C0  10:00:00.0000 00\r 0001 C1  10:01:00.0000 00\r"
                " 0002 C0  10:00:30.0000 00\r 0002 C1  10:01:30.5000 00\r"
                " 0003 C0  10:01:00.0000 00\r 0003 C1  10:01:59.9900 00\r");
     ASSERT_TRUE(waitFor([&] { return f("0003", "FL") == "F"; }));
+    settle(*w);
 
     // Ctrl+2 on the finish list's row of 0002: a DNF on a finisher is asked about first.
-    w->station.control.page1.setFinishBox("0002");
-    dm.Qdpfn.locate(u"zek", "0002");
+    at(*w, [&] { w->station.control.page1.setFinishBox("0002"); });
+    settle(*w);
     page.finishList->setFocus();
     dialog.answers = {true};
     QTest::keyClick(page.finishList, Qt::Key_2, Qt::ControlModifier);
+    settle(*w);
     EXPECT_EQ(scalar("select code from run_status where zek='0002' and run=1"), "DNF");
     EXPECT_EQ(dialog.asked.size(), 1);
 
     // The results list's menu: 失格(DSQ) asks the gate and the reason.
-    ASSERT_TRUE(dm.QresultBib.locate(u"zek", "0003"));
-    const QRect row =
-        page.results->visualRect(page.results->model().index(dm.QresultBib.currentRow(), 0));
+    const int row3 = rowOf(page.results, "0003");
+    ASSERT_GE(row3, 0);
+    const QRect row = page.results->visualRect(page.results->model().index(row3, 0));
     bool answered = false;
     QTimer::singleShot(100, [&] {
         auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
@@ -1014,31 +1137,33 @@ TEST_F(RunWindowTest, StatusesRankingHistoryAndDocumentsFromTheRunWindow) {
     });
     emit page.results->customContextMenuRequested(row.center());
     EXPECT_TRUE(answered);
+    settle(*w);
     EXPECT_EQ(rows("select code,gate,reason from run_status where zek='0003'"),
               QStringList{"DSQ|7|片足旗門通過"});
     EXPECT_TRUE(page.results->model()
-                    .data(page.results->model().index(dm.QresultBib.currentRow(), 0),
+                    .data(page.results->model().index(rowOf(page.results, "0003"), 0),
                           QueryModel::MarkedRole)
                     .toBool());
     // The status as text where its times were (a DSQ's time is no result), the whole status
     // in the row's tip; the finish list says DNF for 0002 the same way.
-    const QModelIndex dsq = page.results->model().index(dm.QresultBib.currentRow(), 2);
+    const QModelIndex dsq = page.results->model().index(rowOf(page.results, "0003"), 2);
     EXPECT_EQ(dsq.data().toString(), "DSQ 7");
     EXPECT_TRUE(dsq.data(Qt::ToolTipRole).toString().contains("片足旗門通過"));
-    ASSERT_TRUE(dm.Qdpfn.locate(u"zek", "0002"));
+    const int row2 = rowOf(page.finishList, "0002");
+    ASSERT_GE(row2, 0);
     QStringList finishRow;
     for (int c = 0; c < page.finishList->model().columnCount(); ++c)
-        finishRow << page.finishList->model().index(dm.Qdpfn.currentRow(), c).data().toString();
+        finishRow << page.finishList->model().index(row2, c).data().toString();
     EXPECT_TRUE(finishRow.contains("DNF")) << finishRow.join('|').toStdString();
 
     // 0001's finish taken back and assigned by hand: its run time carries the mark.
-    w->station.control.corrections.cancelFinishTime("0001");
-    w->station.control.page1.setFinishBox("0001");
-    w->station.control.corrections.assignFinishImpulse(
-        scalar("select id from pulsedata where stat='C1' and bib='0001'"));
-    ASSERT_TRUE(dm.QresultBib.locate(u"zek", "0001"));
+    at(*w, [&] { w->station.control.corrections.cancelFinishTime("0001"); });
+    at(*w, [&] { w->station.control.page1.setFinishBox("0001"); });
+    const QString impulse = scalar("select id from pulsedata where stat='C1' and bib='0001'");
+    at(*w, [&] { w->station.control.corrections.assignFinishImpulse(impulse); });
+    settle(*w);
     EXPECT_EQ(page.results->model()
-                  .data(page.results->model().index(dm.QresultBib.currentRow(), 2))
+                  .data(page.results->model().index(rowOf(page.results, "0001"), 2))
                   .toString(),
               "00:01:00.00*");
 
@@ -1079,6 +1204,7 @@ TEST_F(RunWindowTest, StatusesRankingHistoryAndDocumentsFromTheRunWindow) {
     history->table->selectRow(0);
     dialog.answers = {true}; // what the reversion changes is shown first
     history->revertChosen();
+    settle(*w);
     EXPECT_TRUE(dialog.asked.last().contains("変更前")) << dialog.asked.last().toStdString();
     EXPECT_EQ(scalar("select count(*) from run_status where zek='0002'"), "0");
     ASSERT_TRUE(settled(*history));
@@ -1129,6 +1255,7 @@ TEST_F(RunWindowTest, StatusesRankingHistoryAndDocumentsFromTheRunWindow) {
     // are offered as DNS (0006 is excluded from the lists), each list confirmed.
     dialog.answers = {true, false};
     w->endRunAction[0]->trigger();
+    settle(*w);
     EXPECT_EQ(scalar("select group_concat(zek order by zek) from run_status where code='DNS'"),
               "0004,0005");
     closeWindow(*w);
@@ -1147,10 +1274,10 @@ TEST_F(RunWindowTest, SecondTimerOnItsOwnPortAndTheBackupWindow) {
     QDir(ImpulseJournal::defaultFolder() + "/system-b").removeRecursively();
     ImpulseJournal journal;
     TFtaikai w(app, dm, dialog, &journal, [](int n) { return PortRegistry::scan().deviceOf(n); });
-    w.station.ports.openDelayMs = 0;
+    at(w, [&] { w.station.ports.openDelayMs = 0; });
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
-    ASSERT_TRUE(w.station.CommB.isOpen());
+    ASSERT_TRUE(at(w, [&] { return w.station.CommB.isOpen(); }));
 
     // System A missed 0004's finish; system B runs 0.02 s behind A.
     const QStringList bibs{"0001", "0002", "0003", "0004", "0005", "0007", "0008"};
@@ -1265,6 +1392,7 @@ TEST_F(RunWindowTest, RealTimeLiveResultsFollowTheTimer) {
     w->CkBweb->click();
     w->CuteButton3Click();
     w->showPage(0);
+    settle(*w);
     const QTime started = QTime::currentTime().addSecs(-3);
     timer.send("?0000 C0  " + started.toString("HH:mm:ss.zzz").toLatin1() + "0 00\r");
     ASSERT_TRUE(waitFor([&] { return bibs(page()["course"]) == "001"; }, 3000))
@@ -1275,7 +1403,7 @@ TEST_F(RunWindowTest, RealTimeLiveResultsFollowTheTimer) {
     ASSERT_TRUE(waitFor([&] { return bibs(page()["results"]) == "001"; }, 3000));
     EXPECT_EQ(bibs(page()["course"]), "");
     EXPECT_EQ(page()["results"][0]["result"], "1:00.00");
-    w->station.control.statusControl.setStatuses({"0002"}, 1, "DNS");
+    at(*w, [&] { w->station.control.statusControl.setStatuses({"0002"}, 1, "DNS"); });
     ASSERT_TRUE(waitFor([&] { return bibs(page()["out"]) == "002"; }, 3000));
     EXPECT_EQ(bibs(page()["next"]), "003");
     EXPECT_TRUE(dialog.messages.isEmpty());

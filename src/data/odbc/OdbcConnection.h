@@ -34,6 +34,12 @@ public:
     // Opens again with the connection string of the last successful open (after a lost
     // connection); throws DbError.
     void reopen();
+    // Opens as open does, and remembers the string even when the server cannot be reached,
+    // so that reopen tries again.
+    void openRemembering(const QString& connectionString) {
+        connectionString_ = connectionString;
+        open(connectionString);
+    }
     // Whether it was ever opened, so that reopen knows where to.
     bool wasOpened() const { return !connectionString_.isEmpty(); }
     const QString& lastConnectionString() const { return connectionString_; }
