@@ -17,7 +17,8 @@
 
 namespace {
 
-// Errors that leave an event handler are shown in an error box, and the program goes on.
+// Errors that leave an event handler (of any thread) are shown in an error box, and the
+// program goes on.
 class Application : public QApplication {
 public:
     using QApplication::QApplication;
@@ -25,8 +26,10 @@ public:
         try {
             return QApplication::notify(receiver, event);
         } catch (const std::exception& e) {
-            QMessageBox::critical(activeWindow(), QStringLiteral("エラー"),
-                                  pistel::errorForOperator(e));
+            // Shown on the window thread, also when it left a handler of the timing station's.
+            QMetaObject::invokeMethod(this, [text = pistel::errorForOperator(e)] {
+                QMessageBox::critical(activeWindow(), QStringLiteral("エラー"), text);
+            });
         }
         return false;
     }

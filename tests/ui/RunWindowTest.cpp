@@ -631,32 +631,68 @@ TEST_F(RunWindowTest, DrillServerKilledAndRestarted) {
     closeWindow(*w);
 }
 
-// Drill: the server stops answering (paused). The window thread is free again within the
-// time-out, lines keep being journaled, and they are all logged once it answers again.
+// Drill: the server stops answering for 20 s in the middle of a race, while competitors
+// start and finish and the operator works the window. The station's thread waits for the
+// server (the first line after the pause waits the statement time-out there); the window
+// thread never does: no event of the window waits 100 ms, no click takes 100 ms. Every line
+// is in the journal at once, stored once when the server is back, and assigned as without
+// the pause: five competitors, each 45.12 s.
 TEST_F(RunWindowTest, DrillServerPaused) {
     QTemporaryDir dir;
     ImpulseJournal journal(dir.path());
     auto w = openDrillWindow(journal);
+    RunPageWidget& page = *w->TabSheet1;
+    // Starts 30 s apart, each run 45.1234 s (shown 45.12), in the order the timer sends them.
+    QStringList lines;
+    for (int i = 0; i < 5; ++i) {
+        lines << QStringLiteral("?0000 C0  10:%1:00.0000 00\r").arg(i, 2, 10, QChar('0'));
+        lines << QStringLiteral("?0000 C1  10:%1:45.1234 00\r").arg(i, 2, 10, QChar('0'));
+    }
+    timer.send(lines[0].toLatin1()); // 0001 starts before the pause
+    ASSERT_TRUE(waitFor([&] { return pulseCount() == 1; }));
+    settle(*w);
 
-    // How long the window thread is kept from its events.
-    qint64 longestGap = 0;
-    QElapsedTimer sinceTick;
-    sinceTick.start();
+    // How long the window thread is kept from its events, and the longest click.
+    qint64 longestGap = 0, longestClick = 0;
+    QElapsedTimer sinceTick, clock;
     QTimer ticker;
     QObject::connect(&ticker, &QTimer::timeout,
                      [&] { longestGap = std::max(longestGap, sinceTick.restart()); });
-    ticker.start(20);
+    auto click = [&](auto action) {
+        QElapsedTimer t;
+        t.start();
+        action();
+        longestClick = std::max(longestClick, t.elapsed());
+    };
     {
         test::PausedServer paused;
-        for (int i = 0; i < 6; ++i)
-            timer.send(startLine(i).toLatin1());
-        ASSERT_TRUE(
-            waitFor([&] { return at(*w, [&] { return w->station.receiver.pendingCount(); }) == 6; },
-                    10000));
-        EXPECT_LT(longestGap, 2500);
-        QFile file(journal.fileFor(QDate::currentDate()));
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-        EXPECT_EQ(file.readAll().count('\n'), 6);
+        clock.start();
+        sinceTick.start();
+        ticker.start(10);
+        for (int i = 1; i < lines.size(); ++i) {
+            timer.send(lines[i].toLatin1());
+            waitFor([] { return false; }, 600);
+            // Rows of the impulse list picked, the ranking opened and closed again.
+            click([&] {
+                const QRect row =
+                    page.startPulses->visualRect(page.startPulses->model().index(0, 1));
+                QTest::mouseClick(page.startPulses->viewport(), Qt::LeftButton, {}, row.center());
+            });
+            click([&] { w->openRanking()->close(); });
+            waitFor([] { return false; }, 600);
+        }
+        // Every line is kept in the journal while the server is away.
+        ASSERT_TRUE(waitFor(
+            [&] {
+                QFile file(journal.fileFor(QDate::currentDate()));
+                return file.open(QIODevice::ReadOnly) && file.readAll().count('\n') == 10;
+            },
+            10000));
+        waitFor([] { return false; }, std::max<qint64>(0, 20000 - clock.elapsed()));
+        EXPECT_GE(clock.elapsed(), 20000);
+        EXPECT_LT(longestGap, 100);
+        EXPECT_LT(longestClick, 100);
+        ticker.stop();
     }
     ASSERT_TRUE(waitFor(
         [&] {
@@ -664,9 +700,19 @@ TEST_F(RunWindowTest, DrillServerPaused) {
                    at(*w, [&] { return w->station.receiver.pendingCount(); }) == 0;
         },
         20000));
-    EXPECT_EQ(rows("select dtime from pulsedata where tcode='C1' order by id"),
-              (QStringList{"10:00:00.0000", "10:01:00.0000", "10:02:00.0000", "10:03:00.0000",
-                           "10:04:00.0000", "10:05:00.0000"}));
+    EXPECT_EQ(rows("select stat, dtime, count(*) from pulsedata where tcode='C1' group by stat, "
+                   "dtime having count(*) <> 1"),
+              QStringList{});
+    EXPECT_EQ(pulseCount(), 10);
+    EXPECT_EQ(rows("select zek, sttime, altime, ttime from result where tcode='C1' and "
+                   "ttime <> '' order by zek"),
+              (QStringList{"0001|10:00:00.0000|10:00:45.1234|00:00:45.12",
+                           "0002|10:01:00.0000|10:01:45.1234|00:00:45.12",
+                           "0003|10:02:00.0000|10:02:45.1234|00:00:45.12",
+                           "0004|10:03:00.0000|10:03:45.1234|00:00:45.12",
+                           "0005|10:04:00.0000|10:04:45.1234|00:00:45.12"}));
+    settle(*w);
+    EXPECT_EQ(page.startBox->text(), "0007"); // 0006 is excluded
     EXPECT_TRUE(dialog.messages.isEmpty());
     closeWindow(*w);
 }
