@@ -179,7 +179,7 @@ QWidget* RunSettingsPage::backupPortGroup() {
     Cbxcomm3->setEditable(true);
     Cbxcomm3->setInsertPolicy(QComboBox::NoInsert);
     Cbxcomm3->addItem(QStringLiteral("なし"));
-    Cbxcomm3->addItems(view_.ports().items);
+    // The ports are listed once the station says which there are (showPorts).
     if (app_.backupPortNo > 0)
         Cbxcomm3->setEditText(QStringLiteral("COM%1").arg(app_.backupPortNo));
     h->addWidget(Cbxcomm3, 1);
@@ -308,6 +308,13 @@ void RunSettingsPage::showPorts() {
         box->setCurrentIndex(index);
         box->setEditText(text);
     }
+    // The second timer's list: "なし", then the same ports; what it shows stays.
+    const QSignalBlocker block(Cbxcomm3);
+    const QString shown = Cbxcomm3->currentText();
+    Cbxcomm3->clear();
+    Cbxcomm3->addItem(QStringLiteral("なし"));
+    Cbxcomm3->addItems(ports.items);
+    Cbxcomm3->setEditText(shown);
 }
 
 } // namespace pistel

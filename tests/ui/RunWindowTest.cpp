@@ -1157,8 +1157,16 @@ TEST_F(RunWindowTest, StatusesRankingHistoryAndDocumentsFromTheRunWindow) {
     settle(*w);
     page.finishList->setFocus();
     dialog.answers = {true};
+    // While the operator reads the question, 0007 starts: the station
+    // captures the line meanwhile, on its own thread.
+    bool capturedWhileAsked = false;
+    dialog.whileAsked = [&] {
+        timer.send(" 0007 C0  10:02:00.0000 00\r");
+        capturedWhileAsked = waitFor([&] { return f("0007", "sttime") == "10:02:00.0000"; });
+    };
     QTest::keyClick(page.finishList, Qt::Key_2, Qt::ControlModifier);
     settle(*w);
+    EXPECT_TRUE(capturedWhileAsked);
     EXPECT_EQ(scalar("select code from run_status where zek='0002' and run=1"), "DNF");
     EXPECT_EQ(dialog.asked.size(), 1);
 
@@ -1298,8 +1306,9 @@ TEST_F(RunWindowTest, StatusesRankingHistoryAndDocumentsFromTheRunWindow) {
     documents->close();
 
     // The end of run 1: class 3 has nobody left without a start or finish; classes 2 and 1
-    // are offered as DNS (0006 is excluded from the lists), each list confirmed.
-    dialog.answers = {true, false};
+    // are offered as DNS (0006 is excluded from the lists), each list confirmed, and 0007 of
+    // class 1, started while a question was open, as DNF.
+    dialog.answers = {true, false, false};
     w->endRunAction[0]->trigger();
     settle(*w);
     EXPECT_EQ(scalar("select group_concat(zek order by zek) from run_status where code='DNS'"),
