@@ -206,9 +206,6 @@ QWidget* RunPageWidget::side(bool start) {
 
     Grid* list;
     Grid* pulses;
-    const MenuCommand dismiss = [this](const QString& id) {
-        command([id](RunControl& c, RunPage&) { c.corrections.dismissImpulse(id); });
-    };
     if (start) {
         list = new Grid(page_.startList,
                         {{"ZEK", "ビブ", 72, kCentre, kCentre},
@@ -219,24 +216,6 @@ QWidget* RunPageWidget::side(bool start) {
                            {"BIB", "ビブ", 60, kCentre, kCentre},
                            {"DTIME", "スタート時刻", run1 ? 126 : 132, kCentre, kCentre}},
                           16, panel);
-        withMenu(
-            list, [list] { return list->model().rows().currentText(u"zek"); },
-            QList<std::pair<QString, MenuCommand>>{
-                {QStringLiteral("選択したビブのスタート時刻を取り消す"),
-                 [this](const QString& b) {
-                     command([b](RunControl& c, RunPage&) { c.corrections.cancelStartTime(b); });
-                 }}} +
-                statusCommands(station_, page_.run(), this));
-        addStatusKeys(list, station_, page_.run(), [box] { return box->text(); });
-        markStatuses(list, view_, page_.run());
-        withMenu(pulses, [pulses] { return pulses->model().rows().currentText(u"id"); },
-                 {{QStringLiteral("選択した時刻を上記ビブのスタート時刻にする"),
-                   [this](const QString& id) {
-                       command(
-                           [id](RunControl& c, RunPage&) { c.corrections.assignStartImpulse(id); });
-                   }},
-                  {QString::fromUtf8(kDismissImpulse), dismiss}});
-        markUnassigned(pulses, view_);
         startBox = box;
         startAuto = autoButton;
         startManual = manualButton;
@@ -254,24 +233,6 @@ QWidget* RunPageWidget::side(bool start) {
                            {"BIB", "ビブ", run1 ? 60 : 63, kCentre, kCentre},
                            {"DTIME", "フィニッシュ時刻", run1 ? 126 : 123, kCentre, kCentre}},
                           16, panel);
-        withMenu(
-            list, [list] { return list->model().rows().currentText(u"zek"); },
-            QList<std::pair<QString, MenuCommand>>{
-                {QStringLiteral("選択したビブのフィニッシュ時刻を取り消す"),
-                 [this](const QString& b) {
-                     command([b](RunControl& c, RunPage&) { c.corrections.cancelFinishTime(b); });
-                 }}} +
-                statusCommands(station_, page_.run(), this));
-        addStatusKeys(list, station_, page_.run(), [box] { return box->text(); });
-        markStatuses(list, view_, page_.run());
-        withMenu(
-            pulses, [pulses] { return pulses->model().rows().currentText(u"id"); },
-            {{QStringLiteral("選択した時刻を上記ビブのフィニッシュ時刻にする"),
-              [this](const QString& id) {
-                  command([id](RunControl& c, RunPage&) { c.corrections.assignFinishImpulse(id); });
-              }},
-             {QString::fromUtf8(kDismissImpulse), dismiss}});
-        markUnassigned(pulses, view_);
         finishBox = box;
         finishAuto = autoButton;
         finishManual = manualButton;
@@ -280,6 +241,34 @@ QWidget* RunPageWidget::side(bool start) {
         finishList = list;
         finishPulses = pulses;
     }
+    // A list's menu acts on the row right-clicked, an impulse list's on the impulse; the keys
+    // on the bib in the box.
+    withMenu(
+        list, [list] { return list->model().rows().currentText(u"zek"); },
+        QList<std::pair<QString, MenuCommand>>{
+            {start ? QStringLiteral("選択したビブのスタート時刻を取り消す")
+                   : QStringLiteral("選択したビブのフィニッシュ時刻を取り消す"),
+             [this, start](const QString& b) {
+                 command([b, start](RunControl& c, RunPage&) {
+                     start ? c.corrections.cancelStartTime(b) : c.corrections.cancelFinishTime(b);
+                 });
+             }}} +
+            statusCommands(station_, page_.run(), this));
+    addStatusKeys(list, station_, page_.run(), [box] { return box->text(); });
+    markStatuses(list, view_, page_.run());
+    withMenu(pulses, [pulses] { return pulses->model().rows().currentText(u"id"); },
+             {{start ? QStringLiteral("選択した時刻を上記ビブのスタート時刻にする")
+                     : QStringLiteral("選択した時刻を上記ビブのフィニッシュ時刻にする"),
+               [this, start](const QString& id) {
+                   command([id, start](RunControl& c, RunPage&) {
+                       start ? c.corrections.assignStartImpulse(id)
+                             : c.corrections.assignFinishImpulse(id);
+                   });
+               }},
+              {QString::fromUtf8(kDismissImpulse), [this](const QString& id) {
+                   command([id](RunControl& c, RunPage&) { c.corrections.dismissImpulse(id); });
+               }}});
+    markUnassigned(pulses, view_);
     // The box's navigation and the list's row choice, on this page's lists.
     const RunSelection::BoxKind kind =
         start ? RunSelection::BoxKind::Start : RunSelection::BoxKind::Finish;
