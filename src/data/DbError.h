@@ -18,6 +18,12 @@ public:
     // The connection itself failed (server gone, stalled, timed out), not the statement:
     // the connection is closed and can be opened again.
     bool connectionLost() const { return connectionLost_; }
+    // The connection was lost while a write was on its way: the server may have done it.
+    bool outcomeUnknown() const { return outcomeUnknown_; }
+    DbError& markOutcomeUnknown() {
+        outcomeUnknown_ = true;
+        return *this;
+    }
 
 private:
     static QString compose(const QString& message, const QString& statement) {
@@ -26,6 +32,7 @@ private:
     QString message_;
     QString statement_;
     bool connectionLost_ = false;
+    bool outcomeUnknown_ = false;
 };
 
 } // namespace pistel

@@ -246,7 +246,8 @@ void TimingStation::post(std::function<void()> work) {
             work();
         } catch (const std::exception& e) {
             const auto* db = dynamic_cast<const DbError*>(&e);
-            emit commandFailed(QString::fromStdString(e.what()), db && db->connectionLost());
+            emit commandFailed(QString::fromStdString(e.what()), db && db->connectionLost(),
+                               db && db->outcomeUnknown());
         }
     });
 }

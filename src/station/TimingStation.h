@@ -93,8 +93,9 @@ signals:
     void classNamesRead(const QStringList& names);
     // A run was made current.
     void runSelected(int run);
-    // A posted command failed (`lost`: the connection was lost).
-    void commandFailed(const QString& message, bool lost);
+    // A posted command failed (`lost`: the connection was lost; `maybeDone`: lost while a
+    // write was on its way, so the server may have done it).
+    void commandFailed(const QString& message, bool lost, bool maybeDone);
 
 private:
     // One delivery of a port's bytes; a line the server refuses is shown in the status line

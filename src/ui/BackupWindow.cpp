@@ -121,8 +121,9 @@ BackupWindow::BackupWindow(const RunWindowContext& context, QWidget* parent)
     connect(tolerance, &QDoubleSpinBox::valueChanged, this, &BackupWindow::showRun);
     connect(importButton, &QPushButton::clicked, this, &BackupWindow::importFile);
     connect(giveRun, &QPushButton::clicked, this, [this] {
-        giveSecondTimerLinesARun(context_.dm.Db1, context_.app.competitionCode, run());
-        refresh();
+        write([code = context_.app.competitionCode, run = run()](odbc::Connection& c) {
+            giveSecondTimerLinesARun(c, code, run);
+        });
     });
     connect(storeButton, &QPushButton::clicked, this, [this] { storeSheet(sheet->toPlainText()); });
     connect(reportButton, &QPushButton::clicked, this, [this] {
@@ -236,8 +237,8 @@ bool BackupWindow::storeSheet(const QString& text) {
         context_.dialog.showMessage(error);
         return false;
     }
-    storeHandTimes(context_.dm.Db1, context_.app.competitionCode, run(), channel(), times);
-    refresh();
+    write([code = context_.app.competitionCode, run = run(), channel = channel(),
+           times](odbc::Connection& c) { storeHandTimes(c, code, run, channel, times); });
     return true;
 }
 
@@ -254,51 +255,83 @@ void BackupWindow::importFile() {
     storeSheet(QString::fromUtf8(file.readAll()));
 }
 
-bool BackupWindow::apply(const Proposal& p, QStringList& said) {
-    const bool start = p.channel == Channel::Start;
-    const QString time = timeOfDayText(p.replacement.time);
-    const ReplacementOutcome outcome = storeReplacementTime(
-        context_.dm.Db1, context_.app.competitionCode, p.replacement.zek, run(), start, time);
-    const bool stored =
-        outcome == ReplacementOutcome::Stored || outcome == ReplacementOutcome::AlreadySo;
-    if (outcome == ReplacementOutcome::Stored) // the station's lists and marks follow
-        context_.station.post([s = &context_.station, bib = p.replacement.zek, run = run(), start] {
-            s->control.corrections.followReplacement(bib, run, start);
+void BackupWindow::write(BackgroundReader::Work work, std::function<void()> written) {
+    writes_.emplace_back(std::move(work), std::move(written));
+    if (writes_.size() == 1)
+        nextWrite();
+}
+
+void BackupWindow::nextWrite() {
+    if (reader_.busy()) { // after the read under way
+        reader_.readAgainAfter([this] { nextWrite(); });
+        return;
+    }
+    if (writes_.empty()) {
+        refresh();
+        return;
+    }
+    reader_.read(context_.dm.Db1, writes_.front().first, [this](const QString& error, bool lost) {
+        const auto written = std::move(writes_.front().second);
+        writes_.pop_front();
+        if (!error.isEmpty()) // a write lost on its way may have been done
+            context_.dialog.showMessage(errorForOperator(error, lost, lost));
+        else if (written)
+            written();
+        nextWrite();
+    });
+}
+
+void BackupWindow::apply(std::vector<Proposal> chosen) {
+    auto outcomes = std::make_shared<std::vector<ReplacementOutcome>>();
+    const int runNo = run();
+    write(
+        [code = context_.app.competitionCode, runNo, chosen, outcomes](odbc::Connection& c) {
+            for (const Proposal& p : chosen)
+                outcomes->push_back(storeReplacementTime(c, code, p.replacement.zek, runNo,
+                                                         p.channel == Channel::Start,
+                                                         timeOfDayText(p.replacement.time)));
+        },
+        [this, runNo, chosen, outcomes] {
+            // What was stored is said once for the whole command; the station's lists and
+            // marks follow each time stored.
+            QStringList said;
+            for (size_t i = 0; i < chosen.size() && i < outcomes->size(); ++i) {
+                const Proposal& p = chosen[i];
+                const bool start = p.channel == Channel::Start;
+                const ReplacementOutcome outcome = (*outcomes)[i];
+                if (outcome == ReplacementOutcome::Stored)
+                    context_.station.post(
+                        [s = &context_.station, bib = p.replacement.zek, runNo, start] {
+                            s->control.corrections.followReplacement(bib, runNo, start);
+                        });
+                const bool stored = outcome == ReplacementOutcome::Stored ||
+                                    outcome == ReplacementOutcome::AlreadySo;
+                said << QStringLiteral("ビブ %1　%2本目%3　%4: %5")
+                            .arg(p.replacement.zek)
+                            .arg(runNo)
+                            .arg(start ? QStringLiteral("スタート")
+                                       : QStringLiteral("フィニッシュ"),
+                                 timeOfDayText(p.replacement.time),
+                                 stored
+                                     ? QStringLiteral("保存しました")
+                                     : QStringLiteral("計時器の時刻があるため保存しませんでした"));
+            }
+            if (!said.isEmpty())
+                context_.dialog.showMessage(said.join(QLatin1Char('\n')));
         });
-    said << QStringLiteral("ビブ %1　%2本目%3　%4: %5")
-                .arg(p.replacement.zek)
-                .arg(run())
-                .arg(start ? QStringLiteral("スタート") : QStringLiteral("フィニッシュ"), time,
-                     stored ? QStringLiteral("保存しました")
-                            : QStringLiteral("計時器の時刻があるため保存しませんでした"));
-    return stored;
 }
 
 int BackupWindow::applyChosen() {
     const int chosen = proposals->currentRow();
     if (chosen < 0 || chosen >= static_cast<int>(proposals_.size()))
         return 0;
-    QStringList said;
-    const int stored = apply(proposals_[static_cast<size_t>(chosen)], said) ? 1 : 0;
-    refresh();
-    tellApplied(said);
-    return stored;
+    apply({proposals_[static_cast<size_t>(chosen)]});
+    return 1;
 }
 
 int BackupWindow::applyAll() {
-    int stored = 0;
-    QStringList said;
-    for (const Proposal& p : proposals_)
-        stored += apply(p, said) ? 1 : 0;
-    refresh();
-    tellApplied(said);
-    return stored;
-}
-
-void BackupWindow::tellApplied(const QStringList& said) {
-    // What was stored, said once for the whole command.
-    if (!said.isEmpty())
-        context_.dialog.showMessage(said.join(QLatin1Char('\n')));
+    apply(proposals_);
+    return static_cast<int>(proposals_.size());
 }
 
 bool BackupWindow::saveReport(const QString& path) {

@@ -5,6 +5,7 @@
 #include "results/Race.h"
 
 #include <QDialog>
+#include <deque>
 #include <optional>
 
 class QComboBox;
@@ -41,13 +42,15 @@ public:
 
     // Reads the run again off the window thread, then shows its matches and proposals.
     void refresh();
-    // The run is being read (what is shown is the last read).
-    bool reading() const { return reader_.busy(); }
+    // The run is being read or written (what is shown is the last read).
+    bool reading() const { return reader_.busy() || !writes_.empty(); }
     // Stores hand times (a file's text or the typed sheet) as the chosen run and channel's
-    // sheet; false, with the line named to the operator, when a line is not a time.
+    // sheet, off the window thread; false, with the line named to the operator, when a line
+    // is not a time (then nothing is stored).
     bool storeSheet(const QString& text);
     void importFile(); // asks for the file
-    // Applies the chosen proposal, or all; returns how many were stored.
+    // Applies the chosen proposal, or all, off the window thread; returns how many are being
+    // applied. What was stored is told once it is.
     int applyChosen();
     int applyAll();
     // Writes the report of the run shown; false when it cannot be written (the operator is
@@ -59,8 +62,11 @@ private:
     int run() const;
     Channel channel() const;
     TimeUnits toleranceUnits() const;
-    bool apply(const Proposal& p, QStringList& said);
-    void tellApplied(const QStringList& said);
+    // Writes off the window thread, one at a time and between the reads, with the window's
+    // data source; `written` runs once the write succeeded; then the run is read again.
+    void write(BackgroundReader::Work work, std::function<void()> written = {});
+    void nextWrite();
+    void apply(std::vector<Proposal> chosen);
     void showRun();
     void showReferences();
 
@@ -68,6 +74,7 @@ private:
     std::optional<BackupRun> data_; // the run shown, as last read
     RaceInfo info_;
     BackgroundReader reader_;
+    std::deque<std::pair<BackgroundReader::Work, std::function<void()>>> writes_;
     std::vector<Proposal> proposals_;
 };
 

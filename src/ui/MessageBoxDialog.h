@@ -14,8 +14,9 @@ namespace pistel {
 // timer's lines keep being journaled); a statement the server refused with its message and
 // the statement, for whoever looks after the database.
 QString errorForOperator(const std::exception& error);
-// The same for a read that failed off the window thread (`lost`: the connection).
-QString errorForOperator(const QString& message, bool lost);
+// The same for work that failed off the window thread (`lost`: the connection; `maybeDone`:
+// lost while a write was on its way, so the server may have done it).
+QString errorForOperator(const QString& message, bool lost, bool maybeDone = false);
 
 // Questions and messages to the operator as message boxes.
 class MessageBoxDialog : public OperatorDialog {

@@ -4,7 +4,6 @@
 #include "MessageBoxDialog.h"
 #include "RunWindowContext.h"
 #include "data/AppState.h"
-#include "data/DbError.h"
 #include "data/TDM1.h"
 #include "data/odbc/OdbcConnection.h"
 #include "results/Publication.h"
@@ -116,17 +115,27 @@ void RankingView::showRanking(const Race& race) {
 }
 
 void RankingView::publish(bool undo) {
-    try {
-        publishResults(context_.dm.Db1, context_.app.competitionCode,
-                       rankingChoice->currentIndex() == 0 ? PublishScope::Run1 : PublishScope::Race,
-                       undo);
-    } catch (const DbError& e) {
-        officialState->setText(QStringLiteral("公式発表できません: ") + e.message());
+    // Written off the window thread like the reads, after the read under way.
+    if (reader_.busy()) {
+        reader_.readAgainAfter([this, undo] { publish(undo); });
         return;
     }
-    refresh();
-    // The history shows the publication.
-    context_.station.post([s = &context_.station] { s->control.historyChanged(); });
+    reader_.read(
+        context_.dm.Db1,
+        [code = context_.app.competitionCode,
+         scope = rankingChoice->currentIndex() == 0 ? PublishScope::Run1 : PublishScope::Race,
+         undo](odbc::Connection& c) { publishResults(c, code, scope, undo); },
+        [this](const QString& error, bool lost) {
+            if (!error.isEmpty()) {
+                // A publication lost on its way may have been written: the next read says.
+                officialState->setText(QStringLiteral("公式発表できません: ") +
+                                       errorForOperator(error, lost, lost));
+                return;
+            }
+            refresh();
+            // The history shows the publication.
+            context_.station.post([s = &context_.station] { s->control.historyChanged(); });
+        });
 }
 
 } // namespace pistel

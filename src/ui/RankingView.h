@@ -34,7 +34,7 @@ public:
     void refresh();
     bool reading() const { return reader_.busy(); }
     // Publishes the chosen ranking's results (run 1, or the race) as official as they stand
-    // now, or takes the publication back; recorded in the history.
+    // now, or takes the publication back, off the window thread; recorded in the history.
     void publish(bool undo = false);
 
 private:

@@ -58,9 +58,10 @@ TFtaikai::TFtaikai(AppState& app, TDM1& dm, OperatorDialog& dialog, ImpulseJourn
         connect(&view, changed, this, &TFtaikai::keepStationState);
     // A command the station could not carry out is told once, calmly when the connection
     // was lost; the timer's lines keep being received meanwhile.
-    connect(&station, &TimingStation::commandFailed, this, [this](const QString& m, bool lost) {
-        dialog_.showMessage(errorForOperator(m, lost));
-    });
+    connect(&station, &TimingStation::commandFailed, this,
+            [this](const QString& m, bool lost, bool maybeDone) {
+                dialog_.showMessage(errorForOperator(m, lost, maybeDone));
+            });
 
     TabSheet1 = new RunPageWidget(station, view, station.control.page1);
     TabSheet3 = new RunPageWidget(station, view, station.control.page2);

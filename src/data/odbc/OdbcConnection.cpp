@@ -210,9 +210,12 @@ long long Connection::execute(const QByteArray& sql, const QString& text, Result
         if (!lost)
             throw;
         close();
-        if (e.connectionLost())
-            throw;
-        throw DbError(e.message(), e.statement(), true);
+        DbError gone(e.message(), e.statement(), true);
+        // A write that went out may have been done by the server all the same (a stalled
+        // server that answers again runs what it had received).
+        if (!rows)
+            gone.markOutcomeUnknown();
+        throw gone;
     }
 }
 
