@@ -1,5 +1,6 @@
 #include "QueryMirror.h"
 
+#include "Mailbox.h"
 #include "Query.h"
 
 #include <QMetaObject>
@@ -9,21 +10,21 @@
 namespace pistel {
 
 // What the mirror and its dataset share. Either may go first (a window's grids outlive its
-// station by a moment), so each forgets the other under the lock. The lock is recursive
-// because on one thread a change is applied within the dataset's own report.
+// station by a moment): the mirror closes its mailbox, the dataset forgets itself under the
+// lock. The lock is recursive because on one thread a click is followed within the call.
 struct QueryMirror::Link {
-    QRecursiveMutex mutex;
-    QueryMirror* mirror = nullptr;
-    Query* source = nullptr;
+    Link(QueryMirror* m, Query* s) : mailbox(m), mirror(m), source(s) {}
+
+    Mailbox mailbox;
+    QueryMirror* const mirror;
+    QRecursiveMutex sourceMutex;
+    Query* source;
     quint64 version = 0; // changes of rows reported, counted on the dataset's thread
     int inserting = -1;  // where the row being put in goes
 
     // Runs `apply` on the mirror's thread, after everything posted before it.
     void post(std::function<void(QueryMirror&)> apply) {
-        QMutexLocker lock(&mutex);
-        if (!mirror)
-            return;
-        QMetaObject::invokeMethod(mirror, [m = mirror, apply = std::move(apply)] { apply(*m); });
+        mailbox.post([m = mirror, apply = std::move(apply)] { apply(*m); });
     }
     // The dataset's rows whole, as the mirror's start or after a read.
     void postRows(const Query& rowsOf) {
@@ -50,9 +51,7 @@ struct QueryMirror::Link {
 };
 
 QueryMirror::QueryMirror(Query& source, QObject* parent)
-    : QObject(parent), link_(std::make_shared<Link>()) {
-    link_->mirror = this;
-    link_->source = &source;
+    : QObject(parent), link_(std::make_shared<Link>(this, &source)) {
     followSource(source);
     // The rows to start from are taken on the dataset's thread, after the reports above are
     // connected, so no change falls between them.
@@ -60,8 +59,7 @@ QueryMirror::QueryMirror(Query& source, QObject* parent)
 }
 
 QueryMirror::~QueryMirror() {
-    QMutexLocker lock(&link_->mutex);
-    link_->mirror = nullptr;
+    link_->mailbox.close();
 }
 
 void QueryMirror::followSource(Query& source) {
@@ -71,7 +69,7 @@ void QueryMirror::followSource(Query& source) {
     connect(
         &source, &QObject::destroyed, &source,
         [link] {
-            QMutexLocker lock(&link->mutex);
+            QMutexLocker lock(&link->sourceMutex);
             link->source = nullptr;
         },
         direct);
@@ -134,7 +132,7 @@ void QueryMirror::moveTo(int row) {
     // or says where it stands instead.
     if (row < recordCount())
         current_ = row;
-    QMutexLocker lock(&link_->mutex);
+    QMutexLocker lock(&link_->sourceMutex);
     Query* source = link_->source;
     if (!source)
         return;

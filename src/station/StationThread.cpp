@@ -30,11 +30,8 @@ StationThread::StationThread(const AppState& app, const TDM1& like, OperatorDial
             try {
                 dm_ = std::make_unique<TDM1>();
                 dm_->Db1.timeoutSeconds = timeout;
-                const bool away = !connection.isEmpty() && !openConnection(*dm_, connection);
                 station_ =
                     new TimingStation(app_, *dm_, *dialog_, journal, std::move(ports), timerSource);
-                if (away)
-                    station_->keeper.connectionLost();
             } catch (...) {
                 failure = std::current_exception();
             }
@@ -45,6 +42,13 @@ StationThread::StationThread(const AppState& app, const TDM1& like, OperatorDial
         thread_.wait();
         std::rethrow_exception(failure);
     }
+    // Connected on the station's thread, before anything else the station is asked to do,
+    // so the window does not wait for it either.
+    if (!connection.isEmpty())
+        station_->post([s = station_, dm = dm_.get(), connection] {
+            if (!openConnection(*dm, connection))
+                s->keeper.connectionLost();
+        });
 }
 
 bool StationThread::openConnection(TDM1& dm, const QString& connection) {
