@@ -168,9 +168,7 @@ void TFmain::bTaikaiClick() {
     // time-out, where it was; an error still goes to the operator.
     if (!dm_.Db1.isOpen() && dm_.Db1.wasOpened())
         dm_.Db1.reopen();
-    // The driver refuses a plain SET NAMES; the versioned comment reaches the server.
-    dm_.Qtemp.setSql({QStringLiteral("/*!40101 set names sjis */")});
-    dm_.Qtemp.execSql();
+    dm_.useSjisNames();
     if (openCompetitionSelection)
         openCompetitionSelection();
     else

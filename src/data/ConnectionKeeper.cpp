@@ -54,10 +54,7 @@ void ConnectionKeeper::probeFinished() {
     if (probeOk_) {
         try {
             dm_.Db1.reopen();
-            // The session as the competition button set it up; the driver refuses the plain
-            // SET NAMES, the versioned comment reaches the server.
-            dm_.Qtemp.setSql({QStringLiteral("/*!40101 set names sjis */")});
-            dm_.Qtemp.execSql();
+            dm_.useSjisNames();
             down_ = false;
             if (afterReconnect)
                 afterReconnect();

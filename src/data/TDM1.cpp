@@ -20,4 +20,9 @@ TDM1::TDM1(QObject* parent)
       Qdpfn2(Db1, "Qdpfn2", kResult), QPulseSt2(Db1, "QPulseSt2", kPulses),
       QPulseFn2(Db1, "QPulseFn2", kPulses), QresultBib2(Db1, "QresultBib2", kResult) {}
 
+void TDM1::useSjisNames() {
+    Qtemp.setSql({QStringLiteral("/*!40101 set names sjis */")});
+    Qtemp.execSql();
+}
+
 } // namespace pistel

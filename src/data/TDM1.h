@@ -18,6 +18,10 @@ class TDM1 : public QObject {
 public:
     explicit TDM1(QObject* parent = nullptr);
 
+    // Sets up the session as the competition button does after every (re)connection: Shift-JIS
+    // names. The driver refuses a plain SET NAMES; the versioned comment reaches the server.
+    void useSjisNames();
+
     odbc::Connection Db1;
 
     Query Qtaikai;    // competition list

@@ -54,8 +54,7 @@ StationThread::StationThread(const AppState& app, const TDM1& like, OperatorDial
 bool StationThread::openConnection(TDM1& dm, const QString& connection) {
     try {
         dm.Db1.openRemembering(connection);
-        dm.Qtemp.setSql({QStringLiteral("/*!40101 set names sjis */")});
-        dm.Qtemp.execSql();
+        dm.useSjisNames();
         return true;
     } catch (const DbError& e) {
         if (!e.connectionLost())

@@ -231,8 +231,7 @@ void TFtaikai::showDataHealth() {
     if (!view.dataHealth().databaseDown && dm.Db1.wasOpened() && !dm.Db1.isOpen()) {
         try {
             dm.Db1.reopen();
-            dm.Qtemp.setSql({QStringLiteral("/*!40101 set names sjis */")});
-            dm.Qtemp.execSql();
+            dm.useSjisNames();
         } catch (const DbError&) {
             // Tried again with the station's next report; its side windows say what failed.
         }
