@@ -7,6 +7,7 @@
 #include "data/AppState.h"
 #include "data/BackgroundReader.h"
 #include "data/TDM1.h"
+#include "station/StationThread.h"
 #include "ui/Japanese.h"
 #include "ui/MessageBoxDialog.h"
 
@@ -65,7 +66,9 @@ int main(int argc, char** argv) {
     pistel::loadQtJapanese(application); // Yes/No, file and print dialogs in Japanese
 
     const int exitCode = runWorkstation();
-    // The windows are gone; a read one of them left must end before the driver unloads.
+    // The windows are gone; a station or a read one of them left must end before the driver
+    // unloads.
+    pistel::StationThread::waitForEndingStations();
     pistel::BackgroundReader::waitForAbandonedReads();
     return exitCode;
 }

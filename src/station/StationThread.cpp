@@ -6,46 +6,78 @@
 #include "data/Mailbox.h"
 #include "data/TDM1.h"
 
+#include <QCoreApplication>
 #include <QEventLoop>
+#include <QList>
+#include <QThread>
 #include <exception>
+#include <utility>
 
 namespace pistel {
+
+// What the station's thread owns. The window's side ends it, and deletes it once the thread
+// has ended, on the window's thread (where its dialog's mailbox lives).
+struct StationThread::Core {
+    explicit Core(const AppState& state, OperatorDialog& window)
+        : app(state), dialog(std::make_unique<ThreadedDialog>(window)) {}
+    QThread thread;
+    AppState app; // the station's own copy
+    std::unique_ptr<ThreadedDialog> dialog;
+    std::unique_ptr<TDM1> dm;
+    TimingStation* station = nullptr;
+};
+
+namespace {
+// How long closing the window waits for its station to end; one held longer by the server
+// ends by itself.
+constexpr int kEndWaitMs = 50;
+
+// Stations left to end by themselves; touched on the window's thread only.
+QList<StationThread::Core*>& ending() {
+    static QList<StationThread::Core*> cores;
+    return cores;
+}
+} // namespace
 
 StationThread::StationThread(const AppState& app, const TDM1& like, OperatorDialog& dialog,
                              ImpulseJournal* journal, TCustomCommX::PortResolver ports,
                              ByteSource* timerSource)
-    : app_(app), dialog_(std::make_unique<ThreadedDialog>(dialog)) {
-    thread_.setObjectName(QStringLiteral("station"));
-    thread_.start();
+    : core_(std::make_unique<Core>(app, dialog)) {
+    // A station whose window closed during an outage may still hold the ports and write to
+    // the journal: this one begins once it has ended (at most its statement's time-out).
+    waitForEndingStations();
+    Core& core = *core_;
+    core.thread.setObjectName(QStringLiteral("station"));
+    core.thread.start();
     const QString connection = like.Db1.lastConnectionString();
     const int timeout = like.Db1.timeoutSeconds;
     // Made on its thread, so that its clocks, ports and datasets belong to that thread.
     auto* anchor = new QObject;
-    anchor->moveToThread(&thread_);
+    anchor->moveToThread(&core.thread);
     std::exception_ptr failure;
     QMetaObject::invokeMethod(
         anchor,
         [&] {
             anchor->deleteLater();
             try {
-                dm_ = std::make_unique<TDM1>();
-                dm_->Db1.timeoutSeconds = timeout;
-                station_ =
-                    new TimingStation(app_, *dm_, *dialog_, journal, std::move(ports), timerSource);
+                core.dm = std::make_unique<TDM1>();
+                core.dm->Db1.timeoutSeconds = timeout;
+                core.station = new TimingStation(core.app, *core.dm, *core.dialog, journal,
+                                                 std::move(ports), timerSource);
             } catch (...) {
                 failure = std::current_exception();
             }
         },
         Qt::BlockingQueuedConnection);
     if (failure) {
-        thread_.quit();
-        thread_.wait();
+        core.thread.quit();
+        core.thread.wait();
         std::rethrow_exception(failure);
     }
     // Connected on the station's thread, before anything else the station is asked to do,
     // so the window does not wait for it either.
     if (!connection.isEmpty())
-        station_->post([s = station_, dm = dm_.get(), connection] {
+        core.station->post([s = core.station, dm = core.dm.get(), connection] {
             if (!openConnection(*dm, connection))
                 s->keeper.connectionLost();
         });
@@ -64,19 +96,50 @@ bool StationThread::openConnection(TDM1& dm, const QString& connection) {
 }
 
 StationThread::~StationThread() {
+    Core* core = core_.release();
     QMetaObject::invokeMethod(
-        station_,
-        [this] {
-            dialog_->abandon();
+        core->station,
+        [core] {
+            core->dialog->abandon();
             // After a question that was open has returned: the station is not on the stack.
-            QMetaObject::invokeMethod(station_, [this] {
-                delete station_;
-                dm_.reset();
-                thread_.quit();
+            QMetaObject::invokeMethod(core->station, [core] {
+                delete core->station;
+                core->dm.reset();
+                core->thread.quit();
             });
         },
         Qt::QueuedConnection);
-    thread_.wait();
+    if (core->thread.wait(kEndWaitMs)) {
+        delete core;
+        return;
+    }
+    ending().append(core);
+    const auto release = [core] {
+        if (ending().removeOne(core)) {
+            core->thread.wait();
+            delete core;
+        }
+    };
+    QObject::connect(&core->thread, &QThread::finished, QCoreApplication::instance(), release,
+                     Qt::QueuedConnection);
+    if (core->thread.isFinished()) // it ended before it could say so to the connection above
+        release();
+}
+
+TimingStation& StationThread::station() {
+    return *core_->station;
+}
+
+int StationThread::endingStations() {
+    return static_cast<int>(ending().size());
+}
+
+void StationThread::waitForEndingStations() {
+    for (Core* core : std::exchange(ending(), {})) {
+        core->thread.disconnect();
+        core->thread.wait();
+        delete core;
+    }
 }
 
 void StationThread::call(const std::function<void()>& work) {
@@ -84,7 +147,7 @@ void StationThread::call(const std::function<void()>& work) {
     bool done = false;
     std::exception_ptr failure;
     const auto back = std::make_shared<Mailbox>(&loop);
-    QMetaObject::invokeMethod(station_, [&work, back, &loop, &done, &failure] {
+    QMetaObject::invokeMethod(core_->station, [&work, back, &loop, &done, &failure] {
         std::exception_ptr thrown;
         try {
             work();
@@ -107,7 +170,7 @@ void StationThread::call(const std::function<void()>& work) {
 void StationThread::settle() {
     bool asking = true;
     while (asking)
-        call([&] { asking = dialog_->asking(); });
+        call([&] { asking = core_->dialog->asking(); });
     call([] {}); // what the window did on hearing the station
 }
 

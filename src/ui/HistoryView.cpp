@@ -66,8 +66,8 @@ void HistoryView::refresh() {
         return;
     }
     const odbc::Connection& db = context_.dm.Db1;
-    if (!db.isOpen())
-        return; // shown again when the connection is back and something changes
+    if (!db.wasOpened())
+        return; // never connected: nothing to read like
     auto read = std::make_shared<std::vector<HistoryEntry>>();
     reader_.read(
         db,

@@ -76,8 +76,10 @@ void RankingView::refresh() {
         reader_.readAgainAfter([this] { refresh(); });
         return;
     }
+    // The reader keeps a connection of its own, opened like the window's: a server away now
+    // is told by the read's failure, and the next change reads again.
     const odbc::Connection& db = context_.dm.Db1;
-    if (!db.isOpen()) {
+    if (!db.wasOpened()) {
         officialState->setText(
             QStringLiteral("データベースに接続できません。接続が戻ると表示します。"));
         return;

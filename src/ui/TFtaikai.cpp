@@ -12,7 +12,6 @@
 #include "capture/ImpulseJournal.h"
 #include "comm/TimerHealth.h"
 #include "data/AppState.h"
-#include "data/DbError.h"
 #include "data/OperatorDialog.h"
 #include "data/TDM1.h"
 
@@ -225,17 +224,6 @@ void TFtaikai::showStatus(QLabel* RunPageWidget::*label, const QString& text, bo
 void TFtaikai::showDataHealth() {
     const DataHealthText status = describeDataHealth(view.dataHealth());
     showStatus(&RunPageWidget::dataStatus, status.text, status.alarm);
-    // The window's own connection (the side windows' writes) comes back with the station's:
-    // the server has just answered, so this does not keep the window waiting.
-    TDM1& dm = context_.dm;
-    if (!view.dataHealth().databaseDown && dm.Db1.wasOpened() && !dm.Db1.isOpen()) {
-        try {
-            dm.Db1.reopen();
-            dm.useSjisNames();
-        } catch (const DbError&) {
-            // Tried again with the station's next report; its side windows say what failed.
-        }
-    }
 }
 
 void TFtaikai::showTimerHealth() {

@@ -1,4 +1,5 @@
 #include "data/BackgroundReader.h"
+#include "station/StationThread.h"
 
 #include <QApplication>
 #include <QFont>
@@ -12,7 +13,9 @@ int main(int argc, char** argv) {
     QApplication::setFont(font);
     ::testing::InitGoogleTest(&argc, argv);
     const int failed = RUN_ALL_TESTS();
-    // A read left by a view closed during a test must not run while the driver unloads.
+    // A read or a station left by a window closed during a test must not run while the
+    // driver unloads.
+    pistel::StationThread::waitForEndingStations();
     pistel::BackgroundReader::waitForAbandonedReads();
     return failed;
 }

@@ -7,6 +7,7 @@
 #include "data/DbError.h"
 #include "live/LiveServer.h"
 #include "results/DocumentPdf.h"
+#include "station/StationThread.h"
 #include "support/DbServer.h"
 #include "support/ScriptedDialog.h"
 #include "support/TextFit.h"
@@ -850,6 +851,49 @@ TEST_F(RunWindowTest, DrillProgramEndsWhileTheServerIsAway) {
               (QStringList{"10:00:00.0000", "10:01:00.0000", "10:02:00.0000", "10:03:00.0000"}));
     EXPECT_TRUE(journal.pendingEntries().isEmpty());
     closeWindow(again);
+}
+
+// Drill: the operator closes the run window while its station is writing a line to a server
+// that has stopped answering. The window goes at once; the station ends by itself once the
+// statement is over, and frees the timer port for the next window. The line is stored once,
+// whichever way its write went (the server runs what it had received when it answers).
+TEST_F(RunWindowTest, DrillWindowClosedWhileTheServerIsPaused) {
+    QTemporaryDir dir;
+    ImpulseJournal journal(dir.path());
+    auto w = openDrillWindow(journal);
+    timer.send(startLine(0).toLatin1());
+    ASSERT_TRUE(waitFor([&] { return pulseCount() == 1; }));
+    settle(*w);
+    {
+        test::PausedServer paused;
+        timer.send(startLine(1).toLatin1());
+        // Journaled: the station goes on to write it to the stopped server.
+        ASSERT_TRUE(waitFor([&] {
+            QFile file(journal.fileFor(QDate::currentDate()));
+            return file.open(QIODevice::ReadOnly) && file.readAll().count('\n') == 2;
+        }));
+        waitFor([] { return false; }, 100);
+        QElapsedTimer clock;
+        clock.start();
+        dialog.answers.prepend(true); // "closing stops reception": yes
+        w->close();
+        w.reset();
+        // Before, the window waited here for the statement's time-out (2 s).
+        EXPECT_LT(clock.elapsed(), 100);
+        EXPECT_EQ(StationThread::endingStations(), 1);
+    }
+    ASSERT_TRUE(waitFor([] { return StationThread::endingStations() == 0; }, 10000));
+    auto again = openDrillWindow(journal);
+    EXPECT_TRUE(at(*again, [&] { return again->station.CommX1.isOpen(); }));
+    ASSERT_TRUE(waitFor(
+        [&] {
+            return !at(*again, [&] { return again->station.keeper.isDown(); }) &&
+                   at(*again, [&] { return again->station.receiver.pendingCount(); }) == 0;
+        },
+        20000));
+    EXPECT_EQ(rows("select dtime from pulsedata where tcode='C1' order by id"),
+              (QStringList{"10:00:00.0000", "10:01:00.0000"}));
+    closeWindow(*again);
 }
 
 // Drill: the journal cannot be written while lines arrive. The status says so once, in
