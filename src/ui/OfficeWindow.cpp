@@ -1,6 +1,7 @@
 #include "OfficeWindow.h"
 
 #include "EntryForm.h"
+#include "MessageBoxDialog.h"
 #include "RaceDataPage.h"
 #include "data/DbError.h"
 #include "data/OperatorDialog.h"
@@ -26,6 +27,8 @@
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <memory>
+#include <optional>
 #include <stdexcept>
 
 namespace pistel {
@@ -175,16 +178,37 @@ QWidget* OfficeWindow::orderPage() {
     return page;
 }
 
-bool OfficeWindow::attempt(const std::function<void()>& work) {
-    try {
-        work();
-        return true;
-    } catch (const DbError& e) {
-        say(QStringLiteral("データベースのエラー: ") + e.message(), true);
-    } catch (const std::invalid_argument& e) {
-        say(QString::fromStdString(e.what()), true);
-    }
-    return false;
+void OfficeWindow::run(BackgroundReader::Work work, std::function<void()> shown, bool writes) {
+    queue_.push_back({std::move(work), std::move(shown), writes});
+    if (queue_.size() == 1)
+        runNext();
+}
+
+void OfficeWindow::runNext() {
+    if (queue_.empty())
+        return;
+    // A refusal by the office's rules is told as it is; only a database error is prefixed.
+    auto refusal = std::make_shared<QString>();
+    BackgroundReader::Work work = [work = queue_.front().work, refusal](odbc::Connection& c) {
+        try {
+            work(c);
+        } catch (const std::invalid_argument& e) {
+            *refusal = QString::fromUtf8(e.what());
+        }
+    };
+    worker_.read(dm_.Db1, std::move(work), [this, refusal](const QString& error, bool lost) {
+        const Operation done = std::move(queue_.front());
+        queue_.pop_front();
+        if (lost) // a write lost on its way may have been done
+            say(errorForOperator(error, true, done.writes), true);
+        else if (!error.isEmpty())
+            say(QStringLiteral("データベースのエラー: ") + error, true);
+        else if (!refusal->isEmpty())
+            say(*refusal, true);
+        else if (done.shown)
+            done.shown();
+        runNext();
+    });
 }
 
 void OfficeWindow::say(const QString& text, bool alarm) {
@@ -193,49 +217,58 @@ void OfficeWindow::say(const QString& text, bool alarm) {
 }
 
 void OfficeWindow::showClasses() {
-    attempt([this] {
-        classNumbers_ = readClassNumbers(dm_.Db1);
-        orderClass->clear();
-        QList<std::pair<int, QString>> sorted;
-        for (auto it = classNumbers_.cbegin(); it != classNumbers_.cend(); ++it)
-            sorted.append({it.value(), it.key()});
-        std::sort(sorted.begin(), sorted.end(), std::greater<>());
-        QStringList names;
-        for (const auto& [number, name] : sorted) {
-            orderClass->addItem(name, number);
-            names << name;
-        }
-        entryForm->setClasses(names);
-    });
+    auto numbers = std::make_shared<QHash<QString, int>>();
+    run([numbers](odbc::Connection& c) { *numbers = readClassNumbers(c); },
+        [this, numbers] {
+            classNumbers_ = *numbers;
+            orderClass->clear();
+            QList<std::pair<int, QString>> sorted;
+            for (auto it = classNumbers_.cbegin(); it != classNumbers_.cend(); ++it)
+                sorted.append({it.value(), it.key()});
+            std::sort(sorted.begin(), sorted.end(), std::greater<>());
+            QStringList names;
+            for (const auto& [number, name] : sorted) {
+                orderClass->addItem(name, number);
+                names << name;
+            }
+            entryForm->setClasses(names);
+        });
 }
 
 void OfficeWindow::showCompetition(const QString& wanted) {
-    attempt([&] {
-        const std::optional<Competition> c = readCompetition(dm_.Db1, wanted);
-        if (!c)
-            return;
-        title->setText(c->title);
-        venue->setText(c->venue);
-        discipline->setCurrentText(c->discipline);
-        runs->setValue(c->runs);
-        date->setDate(c->date);
-        category->setText(c->category);
-        sex->setText(c->sex);
-        raceData->showData(readRaceData(dm_.Db1, c->code));
-    });
+    auto found = std::make_shared<std::optional<Competition>>();
+    auto items = std::make_shared<QMap<QString, QString>>();
+    run(
+        [found, items, wanted](odbc::Connection& c) {
+            *found = readCompetition(c, wanted);
+            if (*found)
+                *items = readRaceData(c, (*found)->code);
+        },
+        [this, found, items] {
+            if (!*found)
+                return;
+            const Competition& c = **found;
+            title->setText(c.title);
+            venue->setText(c.venue);
+            discipline->setCurrentText(c.discipline);
+            runs->setValue(c.runs);
+            date->setDate(c.date);
+            category->setText(c.category);
+            sex->setText(c.sex);
+            raceData->showData(*items);
+        });
 }
 
 void OfficeWindow::saveRaceData() {
-    const QString competition = code->text().trimmed();
-    if (attempt([&] {
-            if (!readCompetition(dm_.Db1, competition))
+    run(
+        [competition = code->text().trimmed(), byRun = raceData->data()](odbc::Connection& c) {
+            if (!readCompetition(c, competition))
                 throw std::invalid_argument(
                     QStringLiteral("先に大会を保存してください").toStdString());
-            const QMap<int, QMap<QString, QString>> byRun = raceData->data();
             for (auto it = byRun.cbegin(); it != byRun.cend(); ++it)
-                setRaceData(dm_.Db1, competition, it.key(), it.value());
-        }))
-        say(QStringLiteral("大会データを保存しました"));
+                setRaceData(c, competition, it.key(), it.value());
+        },
+        [this] { say(QStringLiteral("大会データを保存しました")); }, true);
 }
 
 void OfficeWindow::showEntry(const QString& bib) {
@@ -243,11 +276,13 @@ void OfficeWindow::showEntry(const QString& bib) {
     const int number = bib.trimmed().toInt(&numeric);
     if (!numeric)
         return;
-    attempt([&] {
-        const QString zek = bibText(number);
-        if (const std::optional<Entry> e = readEntry(dm_.Db1, code->text().trimmed(), zek))
-            entryForm->showEntry(*e);
-    });
+    auto entry = std::make_shared<std::optional<Entry>>();
+    run([entry, competition = code->text().trimmed(),
+         zek = bibText(number)](odbc::Connection& c) { *entry = readEntry(c, competition, zek); },
+        [this, entry] {
+            if (*entry)
+                entryForm->showEntry(**entry);
+        });
 }
 
 void OfficeWindow::saveEntry() {
@@ -256,20 +291,27 @@ void OfficeWindow::saveEntry() {
         say(one.problems.first().text, true);
         return;
     }
-    attempt([&] {
-        const ImportPlan plan =
-            planImport(dm_.Db1, code->text().trimmed(), one, classNumbers_, EntryMatch::Bib);
-        writeImport(dm_.Db1, plan);
-        say(plan.changes.isEmpty() ? QStringLiteral("変更はありません") : plan.changes.first());
-    });
+    auto said = std::make_shared<QString>();
+    run(
+        [said, one, competition = code->text().trimmed(),
+         numbers = classNumbers_](odbc::Connection& c) {
+            const ImportPlan plan = planImport(c, competition, one, numbers, EntryMatch::Bib);
+            writeImport(c, plan);
+            *said =
+                plan.changes.isEmpty() ? QStringLiteral("変更はありません") : plan.changes.first();
+        },
+        [this, said] { say(*said); }, true);
 }
 
 void OfficeWindow::withdraw(bool withdrawn) {
-    const int number = entryForm->bib->text().trimmed().toInt();
-    const QString zek = bibText(number);
-    if (attempt([&] { setWithdrawn(dm_.Db1, code->text().trimmed(), zek, withdrawn); }))
-        say(withdrawn ? QStringLiteral("ビブ %1 を出走取消にしました").arg(zek)
-                      : QStringLiteral("ビブ %1 を出走に戻しました").arg(zek));
+    const QString zek = bibText(entryForm->bib->text().trimmed().toInt());
+    run([competition = code->text().trimmed(), zek,
+         withdrawn](odbc::Connection& c) { setWithdrawn(c, competition, zek, withdrawn); },
+        [this, zek, withdrawn] {
+            say(withdrawn ? QStringLiteral("ビブ %1 を出走取消にしました").arg(zek)
+                          : QStringLiteral("ビブ %1 を出走に戻しました").arg(zek));
+        },
+        true);
 }
 
 void OfficeWindow::saveCompetition() {
@@ -283,21 +325,24 @@ void OfficeWindow::saveCompetition() {
         }
         defs.append({part.section(QLatin1Char('='), 0, 0), number});
     }
-    const Competition c{code->text().trimmed(),
-                        title->text().trimmed(),
-                        venue->text().trimmed(),
-                        discipline->currentText(),
-                        category->text().trimmed(),
-                        sex->text().trimmed(),
-                        runs->value(),
-                        date->date()};
-    if (attempt([&] {
-            pistel::saveCompetition(dm_.Db1, c);
-            saveClasses(dm_.Db1, defs);
-        })) {
-        say(QStringLiteral("大会 %1 を保存しました").arg(c.code));
-        showClasses();
-    }
+    const Competition competition{code->text().trimmed(),
+                                  title->text().trimmed(),
+                                  venue->text().trimmed(),
+                                  discipline->currentText(),
+                                  category->text().trimmed(),
+                                  sex->text().trimmed(),
+                                  runs->value(),
+                                  date->date()};
+    run(
+        [competition, defs](odbc::Connection& c) {
+            pistel::saveCompetition(c, competition);
+            saveClasses(c, defs);
+        },
+        [this, shownCode = competition.code] {
+            say(QStringLiteral("大会 %1 を保存しました").arg(shownCode));
+            showClasses();
+        },
+        true);
 }
 
 void OfficeWindow::previewEntries(const QString& path) {
@@ -326,88 +371,111 @@ void OfficeWindow::previewEntries(const QString& path) {
 }
 
 void OfficeWindow::importEntries() {
-    ImportCount count;
-    if (attempt([&] {
-            count = pistel::importEntries(dm_.Db1, code->text().trimmed(), entries_, classNumbers_);
-        })) {
-        say(QStringLiteral("%1 名を追加、%2 名を更新しました（変更なし %3 名）")
-                .arg(count.added)
-                .arg(count.updated)
-                .arg(count.unchanged));
-        importButton->setEnabled(false);
-    }
+    importButton->setEnabled(false); // once: a second click would wait behind the first
+    auto count = std::make_shared<ImportCount>();
+    run([count, competition = code->text().trimmed(), file = entries_, numbers = classNumbers_](
+            odbc::Connection& c) { *count = pistel::importEntries(c, competition, file, numbers); },
+        [this, count] {
+            say(QStringLiteral("%1 名を追加、%2 名を更新しました（変更なし %3 名）")
+                    .arg(count->added)
+                    .arg(count->updated)
+                    .arg(count->unchanged));
+        },
+        true);
 }
 
 void OfficeWindow::drawRun1() {
     const int cls = orderClass->currentData().toInt();
     const DrawMethod method = static_cast<DrawMethod>(drawMethod->currentIndex());
-    attempt([&] {
-        const ClassDraw now = readClassDraw(dm_.Db1, code->text().trimmed(), cls);
-        if (!now.timed.isEmpty())
-            throw std::invalid_argument(
-                QStringLiteral("１本目に時刻のある選手がいます（%1）。スタート順は変えません。")
-                    .arg(now.timed.join(QLatin1Char(' ')))
-                    .toStdString());
-        const DrawSettings settings{method, newDrawSeed(), seeded->value(),
-                                    continueBibs->isChecked() ? -1 : firstBib->value()};
-        const QStringList drawn =
-            drawStartOrder(now.entries, method, settings.seed, settings.seeded);
-        const QStringList bibs =
-            writeStartOrder(dm_.Db1, code->text().trimmed(), cls, drawn, settings);
-        order->setPlainText(QStringLiteral("１本目　シード値 %1\n").arg(settings.seed) +
-                            bibs.join(QLatin1Char('\n')));
-        say(QStringLiteral("１本目のスタート順を保存しました（%1 名）").arg(drawn.size()));
-    });
+    const DrawSettings settings{method, newDrawSeed(), seeded->value(),
+                                continueBibs->isChecked() ? -1 : firstBib->value()};
+    auto bibs = std::make_shared<QStringList>();
+    run(
+        [bibs, competition = code->text().trimmed(), cls, settings](odbc::Connection& c) {
+            const ClassDraw now = readClassDraw(c, competition, cls);
+            if (!now.timed.isEmpty())
+                throw std::invalid_argument(
+                    QStringLiteral("１本目に時刻のある選手がいます（%1）。スタート順は変えません。")
+                        .arg(now.timed.join(QLatin1Char(' ')))
+                        .toStdString());
+            const QStringList drawn =
+                drawStartOrder(now.entries, settings.method, settings.seed, settings.seeded);
+            *bibs = writeStartOrder(c, competition, cls, drawn, settings);
+        },
+        [this, bibs, seed = settings.seed] {
+            order->setPlainText(QStringLiteral("１本目　シード値 %1\n").arg(seed) +
+                                bibs->join(QLatin1Char('\n')));
+            say(QStringLiteral("１本目のスタート順を保存しました（%1 名）").arg(bibs->size()));
+        },
+        true);
 }
 
 void OfficeWindow::previewRun2() {
     confirmButton->setEnabled(false);
-    attempt([&] {
-        const ClassRun2 now =
-            readClassRun2(dm_.Db1, code->text().trimmed(), orderClass->currentData().toInt());
-        run2Order_ = run2StartOrder(now.standings, run2Rules());
-        order->setPlainText(QStringLiteral("２本目（確定前）\n") +
-                            run2Order_.join(QLatin1Char('\n')));
-        confirmButton->setEnabled(!run2Order_.isEmpty());
-        say(QStringLiteral("確かめてから「確定」を押してください"));
-    });
+    auto made = std::make_shared<QStringList>();
+    run(
+        [made, competition = code->text().trimmed(), cls = orderClass->currentData().toInt(),
+         rules = run2Rules()](odbc::Connection& c) {
+            *made = run2StartOrder(readClassRun2(c, competition, cls).standings, rules);
+        },
+        [this, made] {
+            run2Order_ = *made;
+            order->setPlainText(QStringLiteral("２本目（確定前）\n") +
+                                run2Order_.join(QLatin1Char('\n')));
+            confirmButton->setEnabled(!run2Order_.isEmpty());
+            say(QStringLiteral("確かめてから「確定」を押してください"));
+        });
 }
 
 void OfficeWindow::confirmRun2() {
-    const int cls = orderClass->currentData().toInt();
-    const QString competition = code->text().trimmed();
-    // The order is made again from run 1 as it stands now: a status or a time set since the
-    // preview (or while the question below is open) is shown, never written unseen.
-    const auto stillAsShown = [&](ClassRun2& now) {
-        now = readClassRun2(dm_.Db1, competition, cls);
-        const QStringList fresh = run2StartOrder(now.standings, run2Rules());
-        if (fresh == run2Order_)
-            return true;
-        run2Order_ = fresh;
-        order->setPlainText(QStringLiteral("２本目（確定前・１本目が変わりました）\n") +
-                            run2Order_.join(QLatin1Char('\n')));
-        say(QStringLiteral("１本目の結果が変わったので順を作り直しました。確かめてからもう一度確定"
-                           "してください。"),
-            true);
-        return false;
+    confirmRun2Knowing({});
+}
+
+void OfficeWindow::confirmRun2Knowing(const QStringList& startedSeen) {
+    // Read, checked and written in one operation: the order is made again from run 1 as it
+    // stands, and written only if it is the one shown and the competitors who have started
+    // run 2 are the ones the operator was told of. Otherwise the window shows what changed
+    // and asks again: nothing decided before a question is written after it unread.
+    struct Outcome {
+        QStringList fresh, started;
+        bool written = false;
     };
-    attempt([&] {
-        ClassRun2 now;
-        if (!stillAsShown(now))
-            return;
-        // Run 2 under way: only when the operator insists, knowing who has started.
-        if (!now.started.isEmpty() &&
-            (!dialog_.askYesNo(
-                 QStringLiteral("２本目をスタートした選手がいます（%1）。スタート順を変えますか？")
-                     .arg(now.started.join(QLatin1Char(' '))),
-                 QStringLiteral("確認")) ||
-             !stillAsShown(now)))
-            return;
-        writeRun2Order(dm_.Db1, competition, cls, run2Order_);
-        saveRun2Rules(dm_.Db1, competition, cls, run2Rules());
-        confirmButton->setEnabled(false);
-        say(QStringLiteral("２本目のスタート順を確定しました（%1 名）").arg(run2Order_.size()));
-    });
+    auto outcome = std::make_shared<Outcome>();
+    const int cls = orderClass->currentData().toInt();
+    run(
+        [outcome, competition = code->text().trimmed(), cls, rules = run2Rules(),
+         shown = run2Order_, startedSeen](odbc::Connection& c) {
+            const ClassRun2 now = readClassRun2(c, competition, cls);
+            outcome->fresh = run2StartOrder(now.standings, rules);
+            outcome->started = now.started;
+            if (outcome->fresh != shown || now.started != startedSeen)
+                return;
+            writeRun2Order(c, competition, cls, shown);
+            saveRun2Rules(c, competition, cls, rules);
+            outcome->written = true;
+        },
+        [this, outcome] {
+            if (outcome->written) {
+                confirmButton->setEnabled(false);
+                say(QStringLiteral("２本目のスタート順を確定しました（%1 名）")
+                        .arg(run2Order_.size()));
+            } else if (outcome->fresh != run2Order_) {
+                run2Order_ = outcome->fresh;
+                order->setPlainText(QStringLiteral("２本目（確定前・１本目が変わりました）\n") +
+                                    run2Order_.join(QLatin1Char('\n')));
+                say(QStringLiteral("１本目の結果が変わったので順を作り直しました。確かめてからも"
+                                   "う一度確定してください。"),
+                    true);
+            } else if (dialog_.askYesNo(
+                           // Run 2 under way: only when the operator insists, knowing who.
+                           QStringLiteral(
+                               "２本目をスタートした選手がいます（%1）。スタート順を変えますか？")
+                               .arg(outcome->started.join(QLatin1Char(' '))),
+                           QStringLiteral("確認"))) {
+                confirmRun2Knowing(outcome->started);
+            }
+        },
+        true);
 }
 
 Run2Rules OfficeWindow::run2Rules() const {
@@ -418,12 +486,14 @@ void OfficeWindow::showRun2Rules() {
     const int cls = orderClass->currentData().toInt();
     if (cls == 0 || code->text().trimmed().isEmpty())
         return;
-    attempt([&] {
-        const Run2Rules rules = readRun2Rules(dm_.Db1, code->text().trimmed(), cls);
-        reversed->setValue(rules.reversed);
-        higherBibFirst->setChecked(!rules.lowerBibFirst);
-        othersAfter->setChecked(rules.othersAfter);
-    });
+    auto rules = std::make_shared<Run2Rules>();
+    run([rules, competition = code->text().trimmed(),
+         cls](odbc::Connection& c) { *rules = readRun2Rules(c, competition, cls); },
+        [this, rules] {
+            reversed->setValue(rules->reversed);
+            higherBibFirst->setChecked(!rules->lowerBibFirst);
+            othersAfter->setChecked(rules->othersAfter);
+        });
 }
 
 } // namespace pistel

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "data/BackgroundReader.h"
 #include "office/EntryFile.h"
 #include "office/Run2Order.h"
 
 #include <QDialog>
 #include <QHash>
 #include <QStringList>
+#include <deque>
+#include <functional>
 
 class QCheckBox;
 class QComboBox;
@@ -27,7 +30,8 @@ class OperatorDialog;
 // 「大会準備」: the race office's window. A competition and its classes, the entry file with
 // every problem by line before anything is written, the run-1 draw and the run-2 start order
 // of a class, the race data the documents print, one competitor added or edited by hand.
-// Everything it does is done by the office library; the window shows and asks.
+// Everything it does is done by the office library, on a connection and a thread of their own,
+// so the window never waits for the server; the window shows and asks.
 class OfficeWindow : public QDialog {
     Q_OBJECT
 public:
@@ -49,6 +53,8 @@ public:
     void drawRun1();
     void previewRun2();
     void confirmRun2();
+    // An operation is under way or waiting (they run one after another, in the order asked).
+    bool busy() const { return !queue_.empty(); }
 
     QTabWidget* tabs = nullptr;
     RaceDataPage* raceData = nullptr;
@@ -84,8 +90,13 @@ private:
     // The run-2 rules as set on the page, and the class's stored ones shown there.
     Run2Rules run2Rules() const;
     void showRun2Rules();
-    // Runs `work`; a database error or a refusal is shown in the status line.
-    bool attempt(const std::function<void()>& work);
+    // Confirms the order shown if the competitors who have started run 2 are `startedSeen`.
+    void confirmRun2Knowing(const QStringList& startedSeen);
+    // Queues `work` (values only: it runs off the window thread); `shown` then shows what it
+    // found. A database error or a refusal (std::invalid_argument) is shown in the status
+    // line instead; `writes`: a lost connection may have left it done.
+    void run(BackgroundReader::Work work, std::function<void()> shown, bool writes = false);
+    void runNext();
     void say(const QString& text, bool alarm = false);
 
     TDM1& dm_;
@@ -93,6 +104,13 @@ private:
     EntryFile entries_;
     QHash<QString, int> classNumbers_;
     QStringList run2Order_;
+    struct Operation {
+        BackgroundReader::Work work;
+        std::function<void()> shown;
+        bool writes = false;
+    };
+    std::deque<Operation> queue_;
+    BackgroundReader worker_;
 };
 
 } // namespace pistel

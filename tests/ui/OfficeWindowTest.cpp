@@ -2,9 +2,12 @@
 // anything is written, the run-1 draw, and the run-2 order confirmed only as it stands.
 #include "ui/OfficeWindow.h"
 
+#include "support/DbServer.h"
 #include "support/DbTest.h"
 #include "support/ScriptedDialog.h"
 #include "support/TextFit.h"
+#include "support/WaitFor.h"
+#include "support/WindowThreadWatch.h"
 #include "ui/EntryForm.h"
 #include "ui/RaceDataPage.h"
 
@@ -24,7 +27,13 @@
 namespace pistel::test {
 namespace {
 
-class OfficeWindowTest : public DbTest {};
+class OfficeWindowTest : public DbTest {
+protected:
+    // The window works off its thread: what it was asked has been done and shown.
+    static bool done(const OfficeWindow& w) {
+        return waitFor([&] { return !w.busy(); }, 10000);
+    }
+};
 
 void writeCp932(const QString& path, const QString& text) {
     QFile f(path);
@@ -38,6 +47,7 @@ TEST_F(OfficeWindowTest, FromNothingToTheRun2StartOrder) {
     OfficeWindow w(dm, dialog);
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    ASSERT_TRUE(done(w));
     w.code->setText("W1");
     w.title->setText("第3回 八方尾根クラブ大会");
     w.venue->setText("八方尾根");
@@ -45,6 +55,7 @@ TEST_F(OfficeWindowTest, FromNothingToTheRun2StartOrder) {
     w.date->setDate(QDate(2027, 2, 14));
     w.classes->setText("男子=2 女子=1");
     w.saveCompetition();
+    ASSERT_TRUE(done(w));
     EXPECT_EQ(rows("select tcode,tname,GAME,HON,tdate from taikai"),
               QStringList{"W1|第3回 八方尾根クラブ大会|SL|2|2027-02-14"});
     ASSERT_EQ(w.orderClass->count(), 2);
@@ -57,8 +68,10 @@ TEST_F(OfficeWindowTest, FromNothingToTheRun2StartOrder) {
     w.raceData->table->setItem(7, 2, new QTableWidgetItem("佐藤　一郎"));
     w.raceData->table->setItem(0, 0, new QTableWidgetItem("八方ジャイアント"));
     w.saveRaceData();
+    ASSERT_TRUE(done(w));
     w.raceData->table->item(0, 0)->setText("");
     w.saveRaceData();
+    ASSERT_TRUE(done(w));
     EXPECT_EQ(rows("select run,item,value from race_data order by run,item"),
               (QStringList{"0|technical_delegate|山田　太郎", "2|course_setter|佐藤　一郎"}));
 
@@ -78,6 +91,7 @@ TEST_F(OfficeWindowTest, FromNothingToTheRun2StartOrder) {
     w.previewEntries(good);
     ASSERT_TRUE(w.importButton->isEnabled());
     w.importEntries();
+    ASSERT_TRUE(done(w));
     EXPECT_EQ(scalar("select count(*) from result where tcode='W1'"), "3");
     EXPECT_TRUE(w.status->text().contains("3 名を追加")) << w.status->text().toStdString();
 
@@ -87,22 +101,28 @@ TEST_F(OfficeWindowTest, FromNothingToTheRun2StartOrder) {
     w.entryForm->team->setText("八方ＳＣ");
     w.entryForm->className->setCurrentText("女子");
     w.saveEntry();
+    ASSERT_TRUE(done(w));
     EXPECT_EQ(scalar("select concat(zek,' ',name,' ',class1) from result where name like '伊藤%'"),
               "0004 伊藤　空 1");
     w.entryForm->name->clear();
     w.entryForm->bib->setText("4");
     w.showEntry("4");
+    ASSERT_TRUE(done(w));
     EXPECT_EQ(w.entryForm->name->text(), "伊藤　空");
     w.entryForm->birthYear->setText("2003");
     w.saveEntry();
+    ASSERT_TRUE(done(w));
     EXPECT_EQ(scalar("select birth_year from entry_detail where zek='0004'"), "2003");
     w.withdraw(true);
+    ASSERT_TRUE(done(w));
     EXPECT_EQ(scalar("select dropm from result where zek='0004'"), "9");
     w.withdraw(false);
+    ASSERT_TRUE(done(w));
     EXPECT_EQ(scalar("select dropm from result where zek='0004'"), "");
     w.entryForm->bib->setText("5");
     w.entryForm->birthYear->setText("19x0");
     w.saveEntry(); // refused with the file's message, nothing written
+    ASSERT_TRUE(done(w));
     EXPECT_TRUE(w.status->text().contains("生年")) << w.status->text().toStdString();
     EXPECT_EQ(scalar("select count(*) from result"), "4");
     EXPECT_EQ(scalar("select count(*) from change_history where source='office' and zek='0004'"),
@@ -111,6 +131,7 @@ TEST_F(OfficeWindowTest, FromNothingToTheRun2StartOrder) {
     // The men's run-1 draw: st1 1 and 2, the seed shown and kept.
     w.tabs->setCurrentIndex(3);
     w.drawRun1();
+    ASSERT_TRUE(done(w));
     EXPECT_EQ(rows("select st1 from result where tcode='W1' and class1=2 order by st1"),
               (QStringList{"1", "2"}));
     const QString seed = scalar("select seed from start_draw where tcode='W1'");
@@ -122,15 +143,39 @@ TEST_F(OfficeWindowTest, FromNothingToTheRun2StartOrder) {
     exec("update result set FL='F', ttime='00:00:48.00' where tcode='W1' and zek='0002'");
     w.reversed->setValue(2);
     w.previewRun2();
+    ASSERT_TRUE(done(w));
     EXPECT_TRUE(w.order->toPlainText().endsWith("0001\n0002"));
     exec("insert into run_status (tcode,zek,run,code) values ('W1','0002',1,'DSQ')");
     w.confirmRun2();
+    ASSERT_TRUE(done(w));
     EXPECT_EQ(scalar("select st2 from result where tcode='W1' and zek='0001'"), "0");
     EXPECT_TRUE(w.order->toPlainText().endsWith("\n0001"));
     w.confirmRun2(); // as now shown
+    ASSERT_TRUE(done(w));
     EXPECT_EQ(rows("select zek,st2 from result where tcode='W1' and class1=2 order by zek"),
               (QStringList{"0001|1", "0002|0"}));
     EXPECT_TRUE(dialog.asked.isEmpty());
+
+    // Run 2 under way (0001 has started): confirmed only when the operator insists, knowing
+    // who. While the question is open, 0002's DSQ is taken back: the answer "yes" then writes
+    // nothing, and the order made again is shown instead.
+    exec("update result set sttime2='11:00:00.0000' where tcode='W1' and zek='0001'");
+    dialog.answers = {true};
+    dialog.whileAsked = [&] { exec("delete from run_status where tcode='W1' and zek='0002'"); };
+    w.confirmRun2();
+    ASSERT_TRUE(done(w));
+    ASSERT_EQ(dialog.asked.size(), 1);
+    EXPECT_TRUE(dialog.asked[0].contains("（0001）")) << dialog.asked[0].toStdString();
+    EXPECT_TRUE(w.order->toPlainText().endsWith("0001\n0002"));
+    EXPECT_TRUE(w.status->text().contains("作り直しました")) << w.status->text().toStdString();
+    EXPECT_EQ(rows("select zek,st2 from result where tcode='W1' and class1=2 order by zek"),
+              (QStringList{"0001|1", "0002|0"}));
+    dialog.answers = {true};
+    w.confirmRun2(); // asked again, and written as now shown
+    ASSERT_TRUE(done(w));
+    EXPECT_EQ(dialog.asked.size(), 2);
+    EXPECT_EQ(rows("select zek,st2 from result where tcode='W1' and class1=2 order by zek"),
+              (QStringList{"0001|1", "0002|2"}));
 
     const QString shots = QStringLiteral(PISTEL_SCREENSHOT_DIR);
     QDir().mkpath(shots);
@@ -139,6 +184,39 @@ TEST_F(OfficeWindowTest, FromNothingToTheRun2StartOrder) {
         EXPECT_EQ(textThatDoesNotFit(&w), QStringList{}) << page;
         EXPECT_TRUE(w.grab().save(shots + QString("/office-%1.png").arg(page)));
     }
+}
+
+// Drill: the server stops answering while the race office saves a competition. The window
+// never waits for it; the operator is told once that the save may or may not have been made, and
+// saving again once the server is back stores the competition once.
+TEST_F(OfficeWindowTest, DrillServerPausedWhileSaving) {
+    dm.Db1.timeoutSeconds = 2;
+    ScriptedDialog dialog;
+    OfficeWindow w(dm, dialog);
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    ASSERT_TRUE(done(w));
+    w.code->setText("W2");
+    w.title->setText("雪の日大会");
+    w.classes->setText("男子=1");
+    WindowThreadWatch watch;
+    {
+        PausedServer paused;
+        watch.forget();
+        w.saveCompetition();
+        ASSERT_TRUE(done(w));
+        // Before, the window thread waited here for the statement's time-out (2 s).
+        EXPECT_LT(watch.longestWaitMs(), 100);
+        EXPECT_LT(watch.longestGapMs(), 1000);
+    }
+    EXPECT_TRUE(w.status->text().startsWith("データベースとの接続が切れました。この操作が保存"))
+        << w.status->text().toStdString();
+    w.saveCompetition();
+    ASSERT_TRUE(done(w));
+    EXPECT_EQ(w.status->text(), "大会 W2 を保存しました");
+    EXPECT_EQ(rows("select tcode,tname from taikai"), QStringList{"W2|雪の日大会"});
+    EXPECT_EQ(w.orderClass->count(), 1);
+    EXPECT_TRUE(dialog.messages.isEmpty());
 }
 
 } // namespace
