@@ -10,6 +10,7 @@
 #include <QEventLoop>
 #include <QList>
 #include <QThread>
+#include <algorithm>
 #include <exception>
 #include <utility>
 
@@ -25,6 +26,9 @@ struct StationThread::Core {
     std::unique_ptr<ThreadedDialog> dialog;
     std::unique_ptr<TDM1> dm;
     TimingStation* station = nullptr;
+    // Names it among the ending stations (an address may be taken again once deleted).
+    const quint64 serial = ++lastSerial;
+    static inline quint64 lastSerial = 0;
 };
 
 namespace {
@@ -114,11 +118,16 @@ StationThread::~StationThread() {
         return;
     }
     ending().append(core);
-    const auto release = [core] {
-        if (ending().removeOne(core)) {
-            core->thread.wait();
-            delete core;
-        }
+    const auto release = [serial = core->serial] {
+        QList<Core*>& cores = ending();
+        const auto it = std::find_if(cores.begin(), cores.end(),
+                                     [serial](const Core* c) { return c->serial == serial; });
+        if (it == cores.end())
+            return; // waited for already
+        Core* ended = *it;
+        cores.erase(it);
+        ended->thread.wait();
+        delete ended;
     };
     QObject::connect(&core->thread, &QThread::finished, QCoreApplication::instance(), release,
                      Qt::QueuedConnection);
