@@ -164,11 +164,8 @@ void TFmain::FormShow() {
 }
 
 void TFmain::bTaikaiClick() {
-    // A connection lost meanwhile (the server was restarted) is opened again, within its
-    // time-out, where it was; an error still goes to the operator.
-    if (!dm_.Db1.isOpen() && dm_.Db1.wasOpened())
-        dm_.Db1.reopen();
-    dm_.useSjisNames();
+    // The selection and the run window read on connections of their own, opened like this
+    // window's: nothing here waits for the server.
     if (openCompetitionSelection)
         openCompetitionSelection();
     else

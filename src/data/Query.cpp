@@ -48,8 +48,14 @@ void Query::open() {
     const QString text = statementText();
     ResultSet fresh;
     db_.execute(toSjis(text), text, &fresh);
+    showRead(std::move(fresh));
+}
+
+void Query::showRead(ResultSet read) {
+    if (open_)
+        close();
     emit aboutToReset();
-    rows_ = std::move(fresh);
+    rows_ = std::move(read);
     newest_ = -1;
     open_ = true;
     current_ = rows_.rowCount() > 0 ? 0 : -1;

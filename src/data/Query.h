@@ -51,6 +51,9 @@ public:
     QString statementText() const { return sql_.join(QLatin1Char('\n')); }
 
     void open();
+    // Shows `read`, the rows of this statement read on another connection (off this
+    // thread), as open() shows what it reads.
+    void showRead(ResultSet read);
     void close();
     // Runs the statement; returns the affected row count (-1 when unknown).
     long long execSql();

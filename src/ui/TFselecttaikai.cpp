@@ -3,16 +3,20 @@
 #include "Grid.h"
 #include "data/AppState.h"
 #include "data/OperatorDialog.h"
+#include "data/Query.h"
 #include "data/TDM1.h"
 
 #include <QMenuBar>
 #include <QScreen>
 #include <QVBoxLayout>
+#include <memory>
 
 namespace pistel {
 namespace {
 constexpr int kTitleColumn = 1;
 constexpr int kPlaceColumn = 2;
+const char* const kCannotConnect =
+    "データベースに接続できません。データベースが立ち上がっているか確認してください。";
 } // namespace
 
 QString runWindowCaption(const QString& title) {
@@ -57,9 +61,32 @@ TFselecttaikai::TFselecttaikai(AppState& app, TDM1& dm, OperatorDialog& dialog, 
 
 void TFselecttaikai::showEvent(QShowEvent* e) {
     QDialog::showEvent(e);
-    dm_.Qtaikai.setSql({QStringLiteral("select * from taikai order by tdate desc")});
-    dm_.Qtaikai.open();
-    showWholeTexts();
+    readCompetitions();
+}
+
+void TFselecttaikai::readCompetitions() {
+    if (reader_.busy()) {
+        reader_.readAgainAfter([this] { readCompetitions(); });
+        return;
+    }
+    const QStringList sql{QStringLiteral("select * from taikai order by tdate desc")};
+    auto read = std::make_shared<ResultSet>();
+    reader_.read(
+        dm_.Db1,
+        [sql, read](odbc::Connection& c) {
+            Query list(c, QStringLiteral("taikai"), sql);
+            list.open();
+            *read = list.rows();
+        },
+        [this, sql, read](const QString& error, bool lost) {
+            if (!error.isEmpty()) {
+                dialog_.showMessage(lost ? QString::fromUtf8(kCannotConnect) : error);
+                return;
+            }
+            dm_.Qtaikai.setSql(sql);
+            dm_.Qtaikai.showRead(std::move(*read));
+            showWholeTexts();
+        });
 }
 
 void TFselecttaikai::showWholeTexts() {
@@ -98,8 +125,7 @@ void TFselecttaikai::N2Click() {
     try {
         choose();
     } catch (const std::exception&) {
-        dialog_.showMessage(QStringLiteral("データベースに接続できません。データベースが立ち上"
-                                           "がっているか確認してください。"));
+        dialog_.showMessage(QString::fromUtf8(kCannotConnect));
         close();
     }
 }

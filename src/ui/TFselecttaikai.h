@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/BackgroundReader.h"
+
 #include <QDialog>
 #include <functional>
 
@@ -10,7 +12,8 @@ class TDM1;
 class OperatorDialog;
 class Grid;
 
-// The competition list, newest first; choosing one opens its run window.
+// The competition list, newest first; choosing one opens its run window. The list is read
+// on a connection and a thread of its own, so the window never waits for the server.
 class TFselecttaikai : public QDialog {
     Q_OBJECT
 public:
@@ -23,17 +26,21 @@ public:
     void N2Click();
     void N9Click() { close(); }
     Grid* DBGrid1 = nullptr;
+    // The list is being read.
+    bool reading() const { return reader_.busy(); }
 
 protected:
     void showEvent(QShowEvent* e) override;
 
 private:
     void choose();
+    void readCompetitions();
     void showWholeTexts();
 
     AppState& app_;
     TDM1& dm_;
     OperatorDialog& dialog_;
+    BackgroundReader reader_;
 };
 
 // The caption of a run window: its own caption, seven blanks, the title, eight blanks and

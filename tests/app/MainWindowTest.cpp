@@ -7,6 +7,7 @@
 #include "support/ScriptedDialog.h"
 #include "ui/TCuteButton.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QRadioButton>
@@ -145,23 +146,23 @@ TEST_F(MainWindowTest, LockTakenAndTerminalModeChosen) {
     EXPECT_EQ(lock(), "1"); // not ours to release
 }
 
-TEST_F(MainWindowTest, CompetitionProcessingSetsNamesThenOpensTheSelection) {
+// The button opens the selection at once: the selection reads the competitions on a
+// connection of its own (Shift-JIS names from the data source), so a server that is away
+// never holds this window; the selection says so itself.
+TEST_F(MainWindowTest, CompetitionProcessingOpensTheSelectionWithoutWaitingForTheServer) {
     auto w = start();
     int opened = 0;
     w->openCompetitionSelection = [&] { ++opened; };
     QTest::mouseClick(w->bTaikai, Qt::LeftButton, {}, QPoint(20, 10));
     EXPECT_EQ(opened, 1);
-    EXPECT_EQ(station.Qtemp.statementText(), "/*!40101 set names sjis */");
-    // A connection lost meanwhile (a server restart) is opened again by the button.
-    station.Db1.close();
-    w->bTaikaiClick();
-    EXPECT_EQ(opened, 2);
-    // With the server away it fails within the time-out and the selection does not open.
-    station.Db1.close();
-    station.Db1.timeoutSeconds = 1;
+    station.Db1.close(); // a connection lost meanwhile (a server restart)
     {
         test::PausedServer paused;
-        EXPECT_THROW(w->bTaikaiClick(), DbError);
+        QElapsedTimer clock;
+        clock.start();
+        w->bTaikaiClick();
+        // Before, the button reopened the connection here and waited for its time-out.
+        EXPECT_LT(clock.elapsed(), 100);
     }
     EXPECT_EQ(opened, 2);
 }

@@ -264,6 +264,7 @@ TEST_F(RunWindowTest, SelectionWindowListsAndChooses) {
     selection.openRunWindow = [&](const QString& title) { openedTitle = title; };
     selection.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&selection));
+    ASSERT_TRUE(settled(selection));
     EXPECT_EQ(selection.windowTitle(), "大会選択");
     ASSERT_EQ(dm.Qtaikai.recordCount(), 2);
     EXPECT_EQ(dm.Qtaikai.fieldByName(u"tcode").asString(), "C1"); // newest first
@@ -282,6 +283,7 @@ TEST_F(RunWindowTest, SelectionWindowListsAndChooses) {
              "where tcode='C0'");
         selection.hide();
         selection.show();
+        ASSERT_TRUE(settled(selection));
         ASSERT_EQ(dm.Qtaikai.recordCount(), 2);
         EXPECT_EQ(selection.DBGrid1->columnWidth(1) >= fm.horizontalAdvance(title), whole)
             << title.toStdString();
@@ -290,6 +292,7 @@ TEST_F(RunWindowTest, SelectionWindowListsAndChooses) {
     exec("update taikai set tname='古い大会' where tcode='C0'");
     selection.hide();
     selection.show();
+    ASSERT_TRUE(settled(selection));
     EXPECT_EQ(pistel::test::textThatDoesNotFit(&selection), QStringList{});
     app.currentRun = "1";
     const QRect row = selection.DBGrid1->visualRect(selection.DBGrid1->model().index(1, 1));
@@ -306,6 +309,23 @@ TEST_F(RunWindowTest, SelectionWindowListsAndChooses) {
     EXPECT_EQ(dialog.messages.last(),
               "データベースに接続できません。データベースが立ち上がっているか確認してください。");
     EXPECT_FALSE(selection.isVisible());
+
+    // Shown again with the server away: the window shows at once, keeps the list it had, and
+    // says once that the server cannot be reached.
+    dialog.messages.clear();
+    {
+        test::PausedServer paused;
+        QElapsedTimer clock;
+        clock.start();
+        selection.show();
+        EXPECT_LT(clock.elapsed(), 100);
+        ASSERT_TRUE(settled(selection));
+    }
+    EXPECT_EQ(
+        dialog.messages,
+        QStringList{
+            "データベースに接続できません。データベースが立ち上がっているか確認してください。"});
+    EXPECT_EQ(dm.Qtaikai.recordCount(), 2);
 }
 
 TEST_F(RunWindowTest, MainWindowScreenshot) {
@@ -345,6 +365,7 @@ TEST_F(RunWindowTest, FromTheMainWindowToTimesOnScreen) {
     QTimer::singleShot(200, [&] {
         auto* selection = qobject_cast<TFselecttaikai*>(QApplication::activeModalWidget());
         ASSERT_NE(selection, nullptr);
+        ASSERT_TRUE(settled(*selection));
         ASSERT_TRUE(dm.Qtaikai.locate(u"tcode", "C1"));
         QTimer::singleShot(300, [&] {
             auto* run = qobject_cast<TFtaikai*>(QApplication::activeModalWidget());
@@ -1010,6 +1031,7 @@ TEST_F(RunWindowTest, EveryTextFitsAtTheDefaultSize) {
     TFselecttaikai selection(app, dm, dialog);
     selection.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&selection));
+    ASSERT_TRUE(settled(selection));
     EXPECT_EQ(test::textThatDoesNotFit(&selection), QStringList{});
 }
 
