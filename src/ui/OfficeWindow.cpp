@@ -197,18 +197,26 @@ void OfficeWindow::runNext() {
         }
     };
     worker_.read(dm_.Db1, std::move(work), [this, refusal](const QString& error, bool lost) {
-        const Operation done = std::move(queue_.front());
+        const Operation finished = std::move(queue_.front());
         queue_.pop_front();
         if (lost) // a write lost on its way may have been done
-            say(errorForOperator(error, true, done.writes), true);
+            say(errorForOperator(error, true, finished.writes), true);
         else if (!error.isEmpty())
             say(QStringLiteral("データベースのエラー: ") + error, true);
         else if (!refusal->isEmpty())
             say(*refusal, true);
-        else if (done.shown)
-            done.shown();
+        else if (finished.shown)
+            finished.shown();
         runNext();
     });
+}
+
+void OfficeWindow::done(int result) {
+    if (busy()) {
+        say(QStringLiteral("処理中です。終わってから閉じてください。"), true);
+        return;
+    }
+    QDialog::done(result);
 }
 
 void OfficeWindow::say(const QString& text, bool alarm) {

@@ -55,6 +55,8 @@ public:
     void confirmRun2();
     // An operation is under way or waiting (they run one after another, in the order asked).
     bool busy() const { return !queue_.empty(); }
+    // The window stays until what the operator asked for has been done (or has failed).
+    void done(int result) override;
 
     QTabWidget* tabs = nullptr;
     RaceDataPage* raceData = nullptr;

@@ -204,6 +204,9 @@ TEST_F(OfficeWindowTest, DrillServerPausedWhileSaving) {
         PausedServer paused;
         watch.forget();
         w.saveCompetition();
+        w.close(); // not before the save is over: nothing asked for is dropped
+        EXPECT_TRUE(w.isVisible());
+        EXPECT_EQ(w.status->text(), "処理中です。終わってから閉じてください。");
         ASSERT_TRUE(done(w));
         // Before, the window thread waited here for the statement's time-out (2 s).
         EXPECT_LT(watch.longestWaitMs(), 100);
