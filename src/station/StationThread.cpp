@@ -34,7 +34,7 @@ struct StationThread::Core {
 namespace {
 // How long closing the window waits for its station to end; one held longer by the server
 // ends by itself.
-constexpr int kEndWaitMs = 50;
+constexpr int kEndWaitMs = 20;
 
 // Stations left to end by themselves; touched on the window's thread only.
 QList<StationThread::Core*>& ending() {
