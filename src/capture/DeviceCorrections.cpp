@@ -60,7 +60,7 @@ void Capture::takeBack(const TimerLine& line) {
         p.setStartBox(zek);
     else
         p.setFinishBox(zek);
-    lists_.rereadKeepingBoxes(p, zek);
+    lists_.rereadKeepingBoxes(p, {zek});
 }
 
 CaptureResult Capture::captureEdited(const TimerLine& line) {
@@ -94,7 +94,7 @@ CaptureResult Capture::captureEdited(const TimerLine& line) {
     // A finish shows in the results, with its run time or as one still missing its start.
     store_.afterWrites(
         [this, &p, bib = line.bib, shown = timed || !start, run = c.run, k = row->cls] {
-            lists_.rereadKeepingBoxes(p, bib);
+            lists_.rereadKeepingBoxes(p, {bib});
             if (shown)
                 lists_.showRunTime(bib, run, k, nullptr);
         });

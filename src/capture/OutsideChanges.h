@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QHash>
 #include <QString>
+#include <QStringList>
 
 namespace pistel {
 
@@ -8,21 +10,42 @@ namespace odbc {
 class Connection;
 }
 
-// Other programs (the command line, a second workstation, plain SQL) change times and
-// statuses without telling the run window. A digest of the competition's rows, read on the
-// window's clock, shows that something changed; the lists are then read again.
+// What changed in a competition since the last look, as the lists and boxes need it.
+struct OutsideChange {
+    QStringList bibs;        // competitors whose row changed, came or went
+    bool entries = false;    // of those, an entry (name, team, class, order, withdrawal)
+    bool everything = false; // too many rows changed to follow one by one: read all again
+    bool statuses = false;   // a status was set, changed or taken back
+    bool history = false;    // the change history grew (a correction, a reversion)
+    bool unassigned = false; // impulses were marked unassigned or assigned
+    bool any() const { return everything || statuses || history || unassigned || !bibs.isEmpty(); }
+};
+
+// Other programs (the race office, a second workstation, plain SQL) change entries, times and
+// statuses without telling the station. A digest of the competition, one row, shows that
+// something changed; then each competitor's checksums tell which rows, so the lists take
+// those rows instead of being read whole (the station's own captures change a few rows a
+// second during a race).
 class OutsideChanges {
 public:
-    // True when the competition's times, statuses, history or unassigned impulses differ
-    // from the last look at the same competition (the first look only remembers them).
-    // Throws DbError.
-    bool changedSinceLastLook(odbc::Connection& db, const QString& code);
-    // After our own change: the next look takes what it finds as the new starting point.
-    void forget() { digest_.clear(); }
+    // What differs from the last look at the same competition; the first look (and the first
+    // after forget) only remembers what it finds. Throws DbError.
+    OutsideChange changedSinceLastLook(odbc::Connection& db, const QString& code);
+    // After our own re-reads: the next look takes what it finds as the new starting point.
+    void forget();
+
+    // More changed rows than this are read whole.
+    static constexpr int kMostRowsOneByOne = 200;
 
 private:
+    struct RowSums {
+        quint32 entry = 0, times = 0;
+    };
+    static QHash<QString, RowSums> readRowSums(odbc::Connection& db, const QString& code);
+
     QString code_;
-    QString digest_;
+    QStringList parts_; // rows, statuses, history, unassigned
+    QHash<QString, RowSums> rows_;
 };
 
 } // namespace pistel

@@ -32,7 +32,7 @@ void RunLists::position(Query& list, const QString& bib) {
     list.locate(u"zek", bib);
 }
 
-void RunLists::rereadKeepingBoxes(RunPage& p, const QString& changed) {
+void RunLists::rereadKeepingBoxes(RunPage& p, const QStringList& changed) {
     const QString s = p.startBox();
     const QString f = p.finishBox();
     for (Query* list : {&p.startList, &p.finishList, &p.results}) {
@@ -41,7 +41,7 @@ void RunLists::rereadKeepingBoxes(RunPage& p, const QString& changed) {
         if (changed.isEmpty())
             list->reread();
         else
-            list->refreshKey(u"zek", changed);
+            list->refreshKeys(u"zek", changed);
     }
     if (p.startList.isOpen())
         position(p.startList, s);

@@ -20,9 +20,9 @@ public:
     QStringList impulses(const QString& channel, int run) const;
     QStringList results(const QString& flag, int cls, const QString& order) const;
 
-    // The competitor lists of `p` are read again (only `changed`'s rows when it is known);
+    // The competitor lists of `p` are read again (only `changed`'s rows when they are known);
     // the boxes keep naming whom they named, even a competitor not (or no longer) listed.
-    void rereadKeepingBoxes(RunPage& p, const QString& changed = {});
+    void rereadKeepingBoxes(RunPage& p, const QStringList& changed = {});
     // All lists of the current page, the boxes kept; then the unassigned impulses.
     void rereadCurrentPage();
     // The lists take the row as written: after a start both lists, the start box kept; after

@@ -6,6 +6,8 @@
 #include "data/TDM1.h"
 #include "results/Expected.h"
 
+#include <algorithm>
+
 namespace pistel {
 
 const char* const kBibNotANumber = "ビブ番号は数字で入力してください。";
@@ -64,36 +66,51 @@ void RunSelection::selectRun(int run) {
     run_.rereadUnassigned();
 }
 
-void RunSelection::followOutsideChanges() {
+void RunSelection::followOutsideChanges(const OutsideChange& change) {
     const int run = run_.app.currentRun.toInt();
-    const QHash<QString, RunStatus> before =
-        run == 1 || run == 2 ? run_.statuses(run) : QHash<QString, RunStatus>{};
-    run_.rereadStatuses();
-    run_.rereadMarks();
-    if (run != 1 && run != 2)
-        return;
-    const QHash<QString, RunStatus>& after = run_.statuses(run);
-    QSet<QString> bibs;
-    for (const QHash<QString, RunStatus>* statuses : {&before, &after}) {
-        for (auto it = statuses->begin(); it != statuses->end(); ++it) {
-            if (before.value(it.key()) != after.value(it.key()))
-                bibs.insert(it.key());
+    if (change.everything || change.statuses) {
+        const QHash<QString, RunStatus> before =
+            run == 1 || run == 2 ? run_.statuses(run) : QHash<QString, RunStatus>{};
+        run_.rereadStatuses();
+        if (run == 1 || run == 2) {
+            const QHash<QString, RunStatus>& after = run_.statuses(run);
+            QSet<QString> bibs;
+            for (const QHash<QString, RunStatus>* statuses : {&before, &after}) {
+                for (auto it = statuses->begin(); it != statuses->end(); ++it) {
+                    if (before.value(it.key()) != after.value(it.key()))
+                        bibs.insert(it.key());
+                }
+            }
+            for (const QString& bib : bibs)
+                statuses_.boxesFollowStatus(bib, run);
         }
     }
-    for (const QString& bib : bibs)
-        statuses_.boxesFollowStatus(bib, run);
+    // A time set by hand stays marked while it stands: the marks change with the history, or
+    // when a marked competitor's row changes.
+    const ManualTimes& marked = run_.manualTimes();
+    if (change.everything || change.history ||
+        std::any_of(change.bibs.cbegin(), change.bibs.cend(),
+                    [&marked](const QString& bib) { return marked.contains(bib); }))
+        run_.rereadMarks();
+    if (run != 1 && run != 2)
+        return;
     // Times given elsewhere only show: the operator may have put a box on a competitor who
-    // has a time on purpose (a restart).
-    // The competitor lists are read again; the impulse lists, which grow all day and which
-    // no change elsewhere rewrites, only take impulses logged since.
+    // has a time on purpose (a restart). The competitor lists take the rows that changed; the
+    // impulse lists, which grow all day and which no change elsewhere rewrites, only take
+    // impulses logged since.
     for (RunPage* p : {&run_.page1, &run_.page2}) {
-        lists_.rereadKeepingBoxes(*p);
+        if (change.everything)
+            lists_.rereadKeepingBoxes(*p);
+        else if (!change.bibs.isEmpty())
+            lists_.rereadKeepingBoxes(*p, change.bibs);
         for (Query* list : {&p->startPulses, &p->finishPulses})
             if (list->isOpen())
                 list->appendNewer(u"id");
     }
-    run_.rereadUnassigned();
-    emit run_.statusesChanged();
+    if (change.everything || change.unassigned)
+        run_.rereadUnassigned();
+    if (change.everything || change.statuses)
+        emit run_.statusesChanged();
 }
 
 QString RunSelection::currentZek(const Query& list) {

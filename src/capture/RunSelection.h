@@ -1,5 +1,6 @@
 #pragma once
 
+#include "OutsideChanges.h"
 #include "RunBoxes.h"
 #include "RunLists.h"
 #include "StatusControl.h"
@@ -25,9 +26,11 @@ public:
     void selectRun1() { selectRun(1); }
     void selectRun2() { selectRun(2); }
     void selectRun(int run);
-    // Another program changed times or statuses: statuses, marks and every open list are
-    // read again, and the boxes follow statuses as when they are set here.
-    void followOutsideChanges();
+    // Another program changed entries, times or statuses: the open lists take the rows that
+    // changed (all of them are read again when too many did), statuses and marks are read
+    // again when they may have changed, and the boxes follow statuses as when they are set
+    // here.
+    void followOutsideChanges(const OutsideChange& change);
 
     // "次" moves a box to the row above (who comes next), "前" to the row below.
     enum class BoxKind { Start, Finish };

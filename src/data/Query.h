@@ -63,7 +63,9 @@ public:
     // without reading it whole: the statement is run for those rows only and they are put
     // where the statement's "order by" puts them (the order must be total). Afterwards the
     // dataset reads and notifies exactly as after reread. A closed dataset is re-read.
-    void refreshKey(QStringView field, const QString& value);
+    void refreshKey(QStringView field, const QString& value) { refreshKeys(field, {value}); }
+    // The same for the rows whose `field` is any of `values`, in one statement.
+    void refreshKeys(QStringView field, const QStringList& values);
     // The same without a statement, for a writer that knows the row it wrote: `values` holds
     // every column of the dataset (upper-case names) as the database gives it back, and
     // `belongs` whether the statement selects the row. False when the dataset cannot take it
@@ -119,14 +121,14 @@ private:
     void setCurrent(int row, bool notifyAlways = false);
     // Runs the statement narrowed by `condition` and merges its rows in; false when the
     // statement has no form that allows it (then nothing changed).
-    bool mergeRows(const QString& condition, QStringView field, const QString& value,
+    bool mergeRows(const QString& condition, QStringView field, const QStringList& values,
                    ResultSet* merged = nullptr);
     // The order keys of `statement` as columns of the dataset; false when it has no form that
     // allows merging rows in.
     bool sortKeysOf(const QString& statement, std::vector<SortKey>& keys, QString* head,
                     QString* tail) const;
-    // Replaces the rows whose `field` is `value` by those of `changed`, in order.
-    void mergeIn(std::vector<SortKey> keys, QStringView field, const QString& value,
+    // Replaces the rows whose `field` is one of `values` by those of `changed`, in order.
+    void mergeIn(std::vector<SortKey> keys, QStringView field, const QStringList& values,
                  const ResultSet& changed);
     // Row position at which a row of `other` belongs by the statement's order.
     int insertionPoint(const ResultSet& other, int row) const;

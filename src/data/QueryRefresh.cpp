@@ -8,6 +8,8 @@
 #include "odbc/OdbcConnection.h"
 
 #include <QRegularExpression>
+#include <algorithm>
+#include <vector>
 
 namespace pistel {
 namespace {
@@ -66,10 +68,17 @@ int compareCells(const ResultSet& a, int ra, const ResultSet& b, int rb, int col
 
 } // namespace
 
-void Query::refreshKey(QStringView field, const QString& value) {
-    if (!open_ || !incremental_ ||
-        !mergeRows(field.toString() + QStringLiteral(" = '") + sqlValue(value) + QLatin1Char('\''),
-                   field, value))
+void Query::refreshKeys(QStringView field, const QStringList& values) {
+    if (values.isEmpty())
+        return;
+    QStringList quoted;
+    for (const QString& value : values)
+        quoted << QLatin1Char('\'') + sqlValue(value) + QLatin1Char('\'');
+    const QString condition = values.size() == 1
+                                  ? field.toString() + QStringLiteral(" = ") + quoted.first()
+                                  : field.toString() + QStringLiteral(" in (") +
+                                        quoted.join(QLatin1Char(',')) + QLatin1Char(')');
+    if (!open_ || !incremental_ || !mergeRows(condition, field, values))
         reread();
 }
 
@@ -115,7 +124,7 @@ bool Query::sortKeysOf(const QString& statement, std::vector<SortKey>& keys, QSt
     return true;
 }
 
-bool Query::mergeRows(const QString& condition, QStringView field, const QString& value,
+bool Query::mergeRows(const QString& condition, QStringView field, const QStringList& values,
                       ResultSet* merged) {
     std::vector<Query::SortKey> keys;
     QString head, tail;
@@ -126,7 +135,7 @@ bool Query::mergeRows(const QString& condition, QStringView field, const QString
     db_.execute(toSjis(text), text, &changed);
     if (changed.columnCount() != rows_.columnCount())
         return false;
-    mergeIn(std::move(keys), field, value, changed);
+    mergeIn(std::move(keys), field, values, changed);
     if (merged)
         *merged = std::move(changed);
     return true;
@@ -154,17 +163,21 @@ bool Query::putRow(QStringView field, const QString& value, const QHash<QString,
             row.appendCell(bytes.constData(), bytes.size());
         }
     }
-    mergeIn(std::move(keys), field, value, row);
+    mergeIn(std::move(keys), field, {value}, row);
     return true;
 }
 
-void Query::mergeIn(std::vector<SortKey> keys, QStringView field, const QString& value,
+void Query::mergeIn(std::vector<SortKey> keys, QStringView field, const QStringList& values,
                     const ResultSet& changed) {
     if (!field.isEmpty()) {
         const int column = rows_.columnIndex(field);
-        const QByteArray key = toSjis(value); // compared as stored, without decoding each row
+        std::vector<QByteArray> keysOut; // compared as stored, without decoding each row
+        for (const QString& value : values)
+            keysOut.push_back(toSjis(value));
         for (int r = rows_.rowCount() - 1; r >= 0; --r) {
-            if (rows_.raw(r, column) != key)
+            const QByteArrayView key = rows_.raw(r, column);
+            if (std::none_of(keysOut.begin(), keysOut.end(),
+                             [key](const QByteArray& out) { return key == out; }))
                 continue;
             emit rowAboutToBeRemoved(r);
             rows_.removeRow(r);

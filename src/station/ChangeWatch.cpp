@@ -5,7 +5,7 @@
 namespace pistel {
 
 void ChangeWatch::look(const odbc::Connection& like, const QString& code) {
-    auto found = std::make_shared<bool>(false);
+    auto found = std::make_shared<OutsideChange>();
     reader_.read(
         like,
         [state = state_, found, code](odbc::Connection& db) {
@@ -24,8 +24,8 @@ void ChangeWatch::look(const odbc::Connection& like, const QString& code) {
                 return;
             }
             emit answered();
-            if (*found)
-                emit changed();
+            if (found->any())
+                emit changed(*found);
         });
 }
 

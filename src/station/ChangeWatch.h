@@ -27,9 +27,10 @@ public:
     void forget() { state_->forget = true; }
 
 signals:
-    // A look read the digest; `changed` follows when it differed from the last.
+    // A look read the digest; `changed` follows, with what changed, when it differed from
+    // the last.
     void answered();
-    void changed();
+    void changed(const pistel::OutsideChange& change);
     // The look failed; `lost`: the server did not answer or the connection is gone.
     void failed(const QString& message, bool lost);
 

@@ -206,14 +206,17 @@ void TimingStation::lookForOutsideChanges() {
     changeWatch_.look(control.dm.Db1, app_.competitionCode);
 }
 
-void TimingStation::followOutsideChanges() {
+void TimingStation::followOutsideChanges(const OutsideChange& change) {
     if (keeper.isDown() || !control.dm.Db1.isOpen())
         return;
     try {
-        control.selection.followOutsideChanges();
+        control.selection.followOutsideChanges(change);
         // A start order or a name the office changed reaches the live page now, not at the
         // next periodic start list.
-        liveSync.startListChanged();
+        if (change.entries || change.everything)
+            liveSync.startListChanged();
+        else
+            liveSync.changed();
     } catch (const DbError& e) {
         // Shown once in the status line; the keeper takes over a lost connection.
         if (e.connectionLost())

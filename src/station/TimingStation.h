@@ -113,7 +113,7 @@ private:
     // Another program may have changed the competition: a look off the window thread (on the
     // health clock); when it did, the lists follow.
     void lookForOutsideChanges();
-    void followOutsideChanges();
+    void followOutsideChanges(const OutsideChange& change);
     void outsideLookFailed(const QString& message, bool lost);
 
     AppState& app_;

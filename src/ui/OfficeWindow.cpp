@@ -185,7 +185,8 @@ void OfficeWindow::run(BackgroundReader::Work work, std::function<void()> shown,
 }
 
 void OfficeWindow::runNext() {
-    if (queue_.empty())
+    // Busy when what was just shown asked for the next operation itself.
+    if (queue_.empty() || worker_.busy())
         return;
     // A refusal by the office's rules is told as it is; only a database error is prefixed.
     auto refusal = std::make_shared<QString>();
