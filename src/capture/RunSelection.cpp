@@ -107,7 +107,8 @@ void RunSelection::followOutsideChanges(const OutsideChange& change) {
             if (list->isOpen())
                 list->appendNewer(u"id");
     }
-    if (change.everything || change.unassigned)
+    // A time elsewhere may give a finish without its start, or the start missing.
+    if (change.everything || change.unassigned || !change.bibs.isEmpty())
         run_.rereadUnassigned();
     if (change.everything || change.statuses)
         emit run_.statusesChanged();

@@ -84,15 +84,17 @@ TEST_F(OutsideChangesTest, TheListsTakeTheChangedRowsOnly) {
     for (Query* list : {&p.startList, &p.finishList, &p.results})
         QObject::connect(list, &Query::reset, [&] { ++wholeReads; });
 
-    // Plain SQL: 0001 finishes, 0002 starts and finishes.
+    // Plain SQL: 0001 finishes, 0002 starts and finishes, 0003 finishes without a start.
     exec("update result set altime='10:01:02.5000',ttime='00:01:02.50',totaltime='00:01:02.50',"
          "FL='F' where tcode='C1' and zek='0001'");
     exec("update result set sttime='10:00:30.0000',altime='10:01:40.0000',ttime='00:01:10.00',"
          "totaltime='00:01:10.00',FL='F' where tcode='C1' and zek='0002'");
+    exec("update result set altime='10:02:00.0000' where tcode='C1' and zek='0003'");
     const OutsideChange c = look();
-    ASSERT_EQ(c.bibs.size(), 2);
+    ASSERT_EQ(c.bibs.size(), 3);
     control.selection.followOutsideChanges(c);
     EXPECT_EQ(wholeReads, 0);
+    EXPECT_EQ(control.missingStarts(), QStringList{"0003"});
     for (Query* list : {&p.startList, &p.finishList, &p.results}) {
         if (!list->isOpen())
             continue;
