@@ -91,9 +91,11 @@ ProfileSwitch::ProfileSwitch(AppState& app, TDM1& dm, OperatorDialog& dialog, Co
     : app_(app), dm_(dm), dialog_(dialog), view_(view) {}
 
 void ProfileSwitch::connectAtCreation() {
+    // Every attempt keeps its data source, even one the server does not answer: the windows'
+    // own connections and the run window's station connect to it once it does.
     parameters_ = connectionParameters(ProfileLocal, true);
     try {
-        dm_.Db1.open(connectionString(parameters_));
+        dm_.Db1.openRemembering(connectionString(parameters_));
     } catch (const DbError&) {
         dialog_.showMessage(parameters_[2] + QStringLiteral(" の接続に失敗しました。"));
     }
@@ -139,7 +141,7 @@ void ProfileSwitch::run() {
     app_.dbType = QStringLiteral("MySQL");
     parameters_ = connectionParameters(index);
     try {
-        dm_.Db1.open(connectionString(parameters_));
+        dm_.Db1.openRemembering(connectionString(parameters_));
         app_.connectedProfile = index;
         if (app_.terminalMode == 0)
             takeLock();
@@ -152,7 +154,7 @@ void ProfileSwitch::run() {
         parameters_[2] = QStringLiteral("ODBC DSN=PistelLocal");
         if (!dm_.Db1.isOpen()) {
             try {
-                dm_.Db1.open(connectionString(parameters_));
+                dm_.Db1.openRemembering(connectionString(parameters_));
             } catch (const DbError&) {
                 // Without Local the workstation goes on unconnected; every statement will
                 // then report its own failure.

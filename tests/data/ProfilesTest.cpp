@@ -174,6 +174,11 @@ TEST_F(ProfilesTest, LocalFailingTooLeavesNoConnection) {
     EXPECT_FALSE(station.Db1.isOpen());
     EXPECT_EQ(view.databaseName(), "ODBC DSN=PistelLocal");
     EXPECT_THROW(station.Qtemp.open(), DbError);
+    // The data source is kept for when the server answers: the windows' own connections and
+    // the run window's station connect to it then.
+    EXPECT_TRUE(station.Db1.wasOpened());
+    EXPECT_TRUE(station.Db1.lastConnectionString().contains("DSN=PistelTest"))
+        << station.Db1.lastConnectionString().toStdString();
 }
 
 // After this workstation's own crash (its process gone), the lock is taken back with a
