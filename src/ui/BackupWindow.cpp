@@ -54,6 +54,7 @@ void fill(QTableWidget* t, const QList<QStringList>& rows) {
 BackupWindow::BackupWindow(const RunWindowContext& context, QWidget* parent)
     : QDialog(parent), context_(context) {
     setWindowTitle(QStringLiteral("予備計時"));
+    writes_.drained = [this] { refresh(); };
     auto* g = new QGridLayout(this);
     auto* top = new QHBoxLayout;
     runChoice = new QComboBox(this);
@@ -256,29 +257,13 @@ void BackupWindow::importFile() {
 }
 
 void BackupWindow::write(BackgroundReader::Work work, std::function<void()> written) {
-    writes_.emplace_back(std::move(work), std::move(written));
-    if (writes_.size() == 1)
-        nextWrite();
-}
-
-void BackupWindow::nextWrite() {
-    if (reader_.busy()) { // after the read under way
-        reader_.readAgainAfter([this] { nextWrite(); });
-        return;
-    }
-    if (writes_.empty()) {
-        refresh();
-        return;
-    }
-    reader_.read(context_.dm.Db1, writes_.front().first, [this](const QString& error, bool lost) {
-        const auto written = std::move(writes_.front().second);
-        writes_.pop_front();
-        if (!error.isEmpty()) // a write lost on its way may have been done
-            context_.dialog.showMessage(errorForOperator(error, lost, lost));
-        else if (written)
-            written();
-        nextWrite();
-    });
+    writes_.run(context_.dm.Db1, std::move(work),
+                [this, written = std::move(written)](const QString& error, bool lost) {
+                    if (!error.isEmpty()) // a write lost on its way may have been done
+                        context_.dialog.showMessage(errorForOperator(error, lost, lost));
+                    else if (written)
+                        written();
+                });
 }
 
 void BackupWindow::apply(std::vector<Proposal> chosen) {

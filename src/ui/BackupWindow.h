@@ -1,11 +1,11 @@
 #pragma once
 
 #include "backup/BackupRun.h"
+#include "data/BackgroundQueue.h"
 #include "data/BackgroundReader.h"
 #include "results/Race.h"
 
 #include <QDialog>
-#include <deque>
 #include <optional>
 
 class QComboBox;
@@ -43,7 +43,7 @@ public:
     // Reads the run again off the window thread, then shows its matches and proposals.
     void refresh();
     // The run is being read or written (what is shown is the last read).
-    bool reading() const { return reader_.busy() || !writes_.empty(); }
+    bool reading() const { return reader_.busy() || writes_.busy(); }
     // Stores hand times (a file's text or the typed sheet) as the chosen run and channel's
     // sheet, off the window thread; false, with the line named to the operator, when a line
     // is not a time (then nothing is stored).
@@ -65,7 +65,6 @@ private:
     // Writes off the window thread, one at a time and between the reads, with the window's
     // data source; `written` runs once the write succeeded; then the run is read again.
     void write(BackgroundReader::Work work, std::function<void()> written = {});
-    void nextWrite();
     void apply(std::vector<Proposal> chosen);
     void showRun();
     void showReferences();
@@ -74,7 +73,7 @@ private:
     std::optional<BackupRun> data_; // the run shown, as last read
     RaceInfo info_;
     BackgroundReader reader_;
-    std::deque<std::pair<BackgroundReader::Work, std::function<void()>>> writes_;
+    BackgroundQueue writes_{reader_}; // between the reads; the window is read again after
     std::vector<Proposal> proposals_;
 };
 

@@ -179,37 +179,27 @@ QWidget* OfficeWindow::orderPage() {
 }
 
 void OfficeWindow::run(BackgroundReader::Work work, std::function<void()> shown, bool writes) {
-    queue_.push_back({std::move(work), std::move(shown), writes});
-    if (queue_.size() == 1)
-        runNext();
-}
-
-void OfficeWindow::runNext() {
-    // Busy when what was just shown asked for the next operation itself.
-    if (queue_.empty() || worker_.busy())
-        return;
     // A refusal by the office's rules is told as it is; only a database error is prefixed.
     auto refusal = std::make_shared<QString>();
-    BackgroundReader::Work work = [work = queue_.front().work, refusal](odbc::Connection& c) {
-        try {
-            work(c);
-        } catch (const std::invalid_argument& e) {
-            *refusal = QString::fromUtf8(e.what());
-        }
-    };
-    worker_.read(dm_.Db1, std::move(work), [this, refusal](const QString& error, bool lost) {
-        const Operation finished = std::move(queue_.front());
-        queue_.pop_front();
-        if (lost) // a write lost on its way may have been done
-            say(errorForOperator(error, true, finished.writes), true);
-        else if (!error.isEmpty())
-            say(QStringLiteral("データベースのエラー: ") + error, true);
-        else if (!refusal->isEmpty())
-            say(*refusal, true);
-        else if (finished.shown)
-            finished.shown();
-        runNext();
-    });
+    queue_.run(
+        dm_.Db1,
+        [work = std::move(work), refusal](odbc::Connection& c) {
+            try {
+                work(c);
+            } catch (const std::invalid_argument& e) {
+                *refusal = QString::fromUtf8(e.what());
+            }
+        },
+        [this, refusal, shown = std::move(shown), writes](const QString& error, bool lost) {
+            if (lost) // a write lost on its way may have been done
+                say(errorForOperator(error, true, writes), true);
+            else if (!error.isEmpty())
+                say(QStringLiteral("データベースのエラー: ") + error, true);
+            else if (!refusal->isEmpty())
+                say(*refusal, true);
+            else if (shown)
+                shown();
+        });
 }
 
 void OfficeWindow::done(int result) {

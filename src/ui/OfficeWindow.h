@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/BackgroundQueue.h"
 #include "data/BackgroundReader.h"
 #include "office/EntryFile.h"
 #include "office/Run2Order.h"
@@ -7,7 +8,6 @@
 #include <QDialog>
 #include <QHash>
 #include <QStringList>
-#include <deque>
 #include <functional>
 
 class QCheckBox;
@@ -54,7 +54,7 @@ public:
     void previewRun2();
     void confirmRun2();
     // An operation is under way or waiting (they run one after another, in the order asked).
-    bool busy() const { return !queue_.empty(); }
+    bool busy() const { return queue_.busy(); }
     // The window stays until what the operator asked for has been done (or has failed).
     void done(int result) override;
 
@@ -98,7 +98,6 @@ private:
     // found. A database error or a refusal (std::invalid_argument) is shown in the status
     // line instead; `writes`: a lost connection may have left it done.
     void run(BackgroundReader::Work work, std::function<void()> shown, bool writes = false);
-    void runNext();
     void say(const QString& text, bool alarm = false);
 
     TDM1& dm_;
@@ -106,13 +105,8 @@ private:
     EntryFile entries_;
     QHash<QString, int> classNumbers_;
     QStringList run2Order_;
-    struct Operation {
-        BackgroundReader::Work work;
-        std::function<void()> shown;
-        bool writes = false;
-    };
-    std::deque<Operation> queue_;
     BackgroundReader worker_;
+    BackgroundQueue queue_{worker_};
 };
 
 } // namespace pistel
